@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Sets everything up, builds the normal and the sanitizer trees and runs every test in both.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+bash scripts/build.sh build
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build --output-on-failure -j2
+bash scripts/build.sh build-asan -DTOV_SANITIZE=ON -DTOV_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir build-asan --output-on-failure -j2

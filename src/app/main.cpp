@@ -1,0 +1,9 @@
+// The program's entry: the command-line exporter when export options are
+// given, otherwise the desktop application.
+#include "app/Exporter.h"
+#include "app/TovApp.h"
+
+int main(int argc, char** argv) {
+  if (tov::isCommandLineJob(argc, argv)) return tov::runCommandLineJob(argc, argv);
+  return tov::runDesktopApplication(argc, argv);
+}

@@ -1,0 +1,81 @@
+#pragma once
+// The test file (".tvd"): version tag, "$$Z" with fields 1 to 100, "$$A"
+// with the reading rows as comma-separated lines; CP932 with CR LF.
+// Also FileV.ndx, which remembers the folder of the last opened test.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "record/TestRecord.h"
+
+namespace tov {
+
+inline constexpr const char* kTvdTag = "$$_TOVKARBO3045";
+
+// 305, 304, 300 or 0 for the first line of a file.
+int versionOf(std::string_view firstLine);
+inline bool isAcceptedVersion(int version) { return version >= 200 && version <= 399; }
+
+// The index-th (from 1) comma-separated field; double quotes toggle quoting
+// and are not copied. A line over 2600 characters is cut to 2600 and
+// *tooLong is set (the caller reports "too many csv").
+std::string splitCsvField(std::string_view line, int index, bool* tooLong = nullptr);
+
+// Files lines into a record: "$$" lines switch the section, "Z" lines fill
+// fields 1..100, "A" lines fill rows 1..120.
+class TvdLineReader {
+public:
+  explicit TvdLineReader(TestRecord& record) : record_(record) {}
+  // Strips a trailing CR LF or LF and passes the line to storeLine.
+  void readLine(std::string_view line);
+  void storeLine(std::string_view line);
+  bool sawTooLongLine() const { return tooLong_; }
+
+private:
+  TestRecord& record_;
+  char section_ = 0;
+  int index_ = 0;
+  bool tooLong_ = false;
+};
+
+// Converts a record read from a version-300 file (centimetres, old formula
+// numbers) to the current layout.
+void convertVersion300(TestRecord& record);
+
+// The whole file as UTF-8 text with CR LF line ends (before conversion to
+// CP932). Rows are written up to the last row that holds any text, so rows
+// behind a row without a time are kept. A cell holding a comma is quoted.
+std::string buildTestFileText(const TestRecord& record);
+
+// Why a record cannot be written as it stands: the first field or cell that
+// holds CR, LF, '"' or "$$" (fields) / CR, LF or '"' (cells), described for
+// the user ("フィールド 12" / "2 行目 3 列"), or "" when all is writable.
+std::string findUnsavableText(const TestRecord& record);
+
+enum class LoadStatus { Ok, NotFound, NotTovData };
+
+// The Open command's reading (after the file dialog): checks the tag,
+// clears the record and reads it, converts version-300 files. Reports
+// "ファイルが見つかりません" / "透水試験「Tov」のデータではありません" / "too many csv"
+// / the invalid-bytes warning through the message sink. On failure the record
+// is unchanged.
+LoadStatus openTestFile(const std::filesystem::path& path, TestRecord& record);
+// The same for the framework's open path (recent files, command line,
+// dropped files); the messages are the same.
+LoadStatus loadTestFile(const std::filesystem::path& path, TestRecord& record);
+
+// Writes the record (temporary file + rename). Refuses, with a message and
+// without touching the old file, text that the layout or CP932 cannot hold;
+// reports "保存できませんでした" when the file cannot be written.
+bool saveTestFile(const std::filesystem::path& path, const TestRecord& record);
+
+// FileV.ndx in the install folder: line 1 the last folder (host path), line
+// 2 kept unchanged.
+struct LastFolder {
+  std::string folder;
+  std::string keptLine;
+};
+LastFolder readLastFolder(const std::filesystem::path& installFolder);
+void writeLastFolder(const std::filesystem::path& installFolder, const LastFolder& value);
+
+} // namespace tov

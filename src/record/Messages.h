@@ -1,0 +1,104 @@
+#pragma once
+// The system's messages by number, and the one interface through which the
+// program's logic tells the user something or asks a Yes/No question.
+// Logic never shows a box itself: the application installs a sink that
+// shows message boxes, tests install a recording sink.
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tov {
+
+// Message numbers. The numbered texts keep their numbers; texts the program
+// shows without a number have numbers of their own from 60000 on.
+enum MessageId : int {
+  IDS_DISCARD_CHANGES = 132,       // "データが変更されましたが、キャンセルしてよいのですか？"
+  IDS_FOOTER_OFF_PAPER = 133,
+  IDS_NO_IMPORT = 803,
+  IDS_IMPORTED = 804,
+  IDS_CANNOT_ADD = 901,
+  IDS_MAX_ROWS = 902,
+  IDS_NO_DATA_OR_BAD = 903,
+  IDS_CANNOT_OVERWRITE = 904,
+  IDS_OVERWRITE_OUT_OF_RANGE = 905,
+  IDS_TOO_MUCH_DATA = 4001,
+  IDS_SAVE_FAILED = 4005,          // "保存できませんでした"
+  IDS_BAD_NUMBER = 4006,
+  IDS_NO_DATA = 4007,
+  IDS_BAD_SCALE = 4008,
+  IDS_BAD_GEOMETRY = 4011,
+  IDS_CANNOT_RUN = 4032,
+  IDS_DEVICE_ERROR = 4090,         // "ハードウェア、デバイスエラー"
+  IDS_FILE_NOT_FOUND = 32790,      // "ファイルが見つかりません\n( %1 )"
+  IDS_GRID_TOO_SMALL = 32791,
+  IDS_NOT_TOV_DATA = 32792,        // "透水試験「Tov」のデータではありません"
+  // Unnumbered texts of the program.
+  IDS_BAD_DRIVE = 60001,           // "ドライブ名が異常です"
+  IDS_BAD_FOLDER_OR_DRIVE = 60002, // "フォルダ名またはドライブ名が異常です"
+  IDS_BAD_EXTENSION = 60003,       // "拡張子を tvd(TVD)にして下さい"
+  IDS_TOO_MANY_CSV = 60004,        // "too many csv"
+  IDS_CANNOT_CREATE_FONT = 60005,  // "Can't create font"
+  IDS_BAD_PIPE_VALUE = 60006,      // "パイプ(管)の値が異常です"
+  IDS_REGISTER_PREFIX = 60007,     // "マスタファイルは\n"
+  IDS_SAME_DATA = 60008,           // "同じデータがあります"
+  IDS_EDITOR_NOT_AVAILABLE = 60009,
+  // Texts of this implementation (reasons the older program did not give).
+  IDS_CANNOT_ENCODE = 61001,       // a character that the file's code page cannot hold
+  IDS_BAD_ENCODING = 61002,        // bytes in a file that are not valid in its code page
+  IDS_UNSAVABLE_TEXT = 61003,      // CR, LF, '"' or "$$" in a value
+  IDS_WRITE_FAILED_DETAIL = 61004,
+};
+
+// The text of a message, exactly as the program shows it ("" if unknown).
+const std::string& messageText(int id);
+// The text with "%1" replaced by arg.
+std::string messageText(int id, std::string_view arg);
+
+class MessageSink {
+public:
+  virtual ~MessageSink() = default;
+  // Tells the user something (an information or error box).
+  virtual void report(const std::string& text) = 0;
+  // Asks a Yes/No question; true for Yes.
+  virtual bool askYesNo(const std::string& text) = 0;
+};
+
+// The sink the program's logic reports through. Before any sink is
+// installed, messages go to standard error and questions are answered No.
+MessageSink& messageSink();
+// Installs a sink (nullptr restores the default); returns the previous one.
+MessageSink* setMessageSink(MessageSink* sink);
+
+inline void reportMessage(int id) { messageSink().report(messageText(id)); }
+inline void reportMessage(int id, std::string_view arg) { messageSink().report(messageText(id, arg)); }
+
+// A sink that records what was said and answers questions from a queue
+// (No when the queue is empty). Used by tests and by the exporter.
+class RecordingMessageSink : public MessageSink {
+public:
+  void report(const std::string& text) override { reported.push_back(text); }
+  bool askYesNo(const std::string& text) override {
+    asked.push_back(text);
+    if (answers.empty()) return false;
+    bool a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  std::vector<std::string> reported;
+  std::vector<std::string> asked;
+  std::deque<bool> answers;
+};
+
+// Installs a sink for the lifetime of the guard.
+class ScopedMessageSink {
+public:
+  explicit ScopedMessageSink(MessageSink& sink) : previous_(setMessageSink(&sink)) {}
+  ~ScopedMessageSink() { setMessageSink(previous_); }
+  ScopedMessageSink(const ScopedMessageSink&) = delete;
+  ScopedMessageSink& operator=(const ScopedMessageSink&) = delete;
+private:
+  MessageSink* previous_;
+};
+
+} // namespace tov

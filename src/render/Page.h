@@ -1,0 +1,58 @@
+#pragma once
+// The printed pages: the graph page (page 1) and the data-table pages
+// (pages 2 and up, 40 readings each), and their painters.
+#include <array>
+#include <string>
+
+#include "files/Settings.h"
+#include "record/TestRecord.h"
+#include "render/Surface.h"
+
+namespace tov {
+
+// Everything a page is drawn from.
+struct PageInputs {
+  const TestRecord& record;
+  const DisplaySettings& settings;
+  std::array<FontSetting, kFontSlotCount> fonts;  // slot N at index N - 1
+  int paperWidthMm = 280;
+
+  const FontSetting& font(int slot) const { return fonts.at(static_cast<std::size_t>(slot - 1)); }
+};
+
+// Inputs from the program's settings.
+PageInputs pageInputsFrom(const TestRecord& record, const Settings& settings, int paperWidthMm);
+
+// Readings / 40 + 2.
+int pageCount(const TestRecord& record);
+
+// Draws one page (1 graph, 2.. tables; any other number draws nothing).
+void renderPage(Surface& s, const PageInputs& in, int currentPage);
+
+// Before drawing: makes the scales of the first graph drawable (0.1 / 10 /
+// "4" for the unsteady log axis; the unsteady left-overs cleared for a
+// steady test without readings).
+void repairScalesForDrawing(TestRecord& record);
+
+// Pieces of the pages (character heights in mm).
+void drawHeadingBlock(Surface& s, const PageInputs& in, bool widerLayout);
+void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight);
+void drawHTPlot(Surface& s, const PageInputs& in, double charHeight);
+void drawFormulaBlock(Surface& s, const PageInputs& in, double charHeight);
+void drawQTPlot(Surface& s, const PageInputs& in, double charHeight);
+void drawUnsteadyTable(Surface& s, const PageInputs& in, double charHeight, int tablePage);
+void drawSteadyTable(Surface& s, const PageInputs& in, double charHeight, int tablePage);
+void drawFooter(Surface& s, const PageInputs& in, int currentPage);
+
+enum TableField : int {
+  TF_clockTime = 1, TF_time = 2, TF_pipeLevel = 3, TF_level = 4, TF_headDifference = 5, TF_flow = 6,
+};
+// The text of one table cell.
+std::string formatCell(const PageInputs& in, int row, int field);
+
+// The number formats chosen by display digits (capped at 8; a negative
+// setting is used as 0).
+const char* resultNumberFormat(int digits);  // "%4.0f" .. "%9.8f"
+const char* tableCellFormat(int digits);     // "%7.0f" .. "%12.8f"
+
+} // namespace tov
