@@ -1,0 +1,88 @@
+#include "support/TestSupport.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <fstream>
+#include <locale>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace tov::testing {
+
+TempDir::TempDir() {
+  std::random_device rd;
+  auto base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    auto candidate = base / ("tov-test-" + std::to_string(rd()) + "-" + std::to_string(attempt));
+    std::error_code ec;
+    if (std::filesystem::create_directory(candidate, ec)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Restore write permission on anything a test made read-only, then remove.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
+  if (const char* old = std::getenv(name_.c_str())) previous_ = old;
+  if (value) ::setenv(name_.c_str(), value->c_str(), 1);
+  else ::unsetenv(name_.c_str());
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (previous_) ::setenv(name_.c_str(), previous_->c_str(), 1);
+  else ::unsetenv(name_.c_str());
+}
+
+ScopedLocale::ScopedLocale(const char* name) {
+  const char* old = std::setlocale(LC_ALL, nullptr);
+  previous_ = old ? old : "C";
+  available_ = std::setlocale(LC_ALL, name) != nullptr;
+  if (available_) {
+    try {
+      std::locale::global(std::locale(name));
+    } catch (const std::runtime_error&) {
+    }
+  }
+}
+
+ScopedLocale::~ScopedLocale() {
+  std::setlocale(LC_ALL, previous_.c_str());
+  std::locale::global(std::locale::classic());
+}
+
+std::string readBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void writeBytes(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string crlfLines(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const auto& l : lines) {
+    s += l;
+    s += "\r\n";
+  }
+  return s;
+}
+
+} // namespace tov::testing

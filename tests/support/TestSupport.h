@@ -1,0 +1,59 @@
+#pragma once
+// Helpers shared by the tests: scratch folders, environment overrides and
+// whole-file byte access.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tov::testing {
+
+// A fresh folder under the system's temporary folder, removed with its
+// contents when the object goes.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(std::string_view name) const { return path_ / std::string(name); }
+
+private:
+  std::filesystem::path path_;
+};
+
+// Sets (or, with nullopt, unsets) an environment variable and restores the
+// previous value when the object goes.
+class ScopedEnv {
+public:
+  ScopedEnv(std::string name, std::optional<std::string> value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+  std::string name_;
+  std::optional<std::string> previous_;
+};
+
+// Switches LC_ALL (C library and C++ global locale) for the lifetime of the
+// object, e.g. to "de_DE.UTF-8"; available() says whether the locale exists.
+class ScopedLocale {
+public:
+  explicit ScopedLocale(const char* name);
+  ~ScopedLocale();
+  bool available() const { return available_; }
+
+private:
+  std::string previous_;
+  bool available_ = false;
+};
+
+std::string readBytes(const std::filesystem::path& path);
+void writeBytes(const std::filesystem::path& path, std::string_view bytes);
+// Lines joined with CR LF after each line.
+std::string crlfLines(const std::vector<std::string>& lines);
+
+} // namespace tov::testing
