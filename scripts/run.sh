@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Sets everything up, builds the program and runs its main job: exporting the
+# pages of the bundled sample tests to PDF and PNG under out/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+bash scripts/build.sh build
+mkdir -p out
+# A private settings folder, so the job never depends on the user's own settings.
+export TOV_ROOT="${TOV_ROOT:-$PWD/out/drives}"
+export QT_QPA_PLATFORM=offscreen
+for sample in samples/*.tvd; do
+  name=$(basename "$sample" .tvd)
+  ./build/tov --summary "$sample"
+  ./build/tov --export-pdf "out/$name.pdf" "$sample"
+  ./build/tov --export-png "out/$name" "$sample" --dpi 100
+done
+echo "Pages written to $PWD/out/"
+ls -1 out
