@@ -1,0 +1,187 @@
+#include "files/TextFile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "files/TextCodec.h"
+
+namespace tov {
+
+namespace {
+
+long long gFailAfterBytes = -1;
+std::atomic<unsigned> gTempCounter{0};
+
+std::string systemReason(int error) { return std::strerror(error); }
+
+WriteResult failure(WriteStatus status, std::string detail) {
+  WriteResult result;
+  result.status = status;
+  result.detail = std::move(detail);
+  return result;
+}
+
+// write(2) until everything is out, with the full-disk test hook applied to
+// the bytes of this one file.
+bool writeAll(int fd, std::string_view bytes, int* error) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    size_t chunk = bytes.size() - done;
+    if (gFailAfterBytes >= 0) {
+      auto allowed = static_cast<unsigned long long>(gFailAfterBytes);
+      if (done >= allowed) {
+        *error = ENOSPC;
+        return false;
+      }
+      if (chunk > allowed - done) chunk = static_cast<size_t>(allowed - done);
+    }
+    ssize_t n = ::write(fd, bytes.data() + done, chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *error = errno;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The file a write really replaces: a symbolic link is followed, so the link
+// stays and the file it points to gets the new content.
+std::filesystem::path replacedFile(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (std::filesystem::is_symlink(path, ec)) {
+    auto resolved = std::filesystem::weakly_canonical(path, ec);
+    if (!ec) return resolved;
+  }
+  return path;
+}
+
+void syncFolder(const std::filesystem::path& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);  // best effort: the rename is done either way
+  ::close(fd);
+}
+
+} // namespace
+
+std::optional<std::string> readFileBytes(const std::filesystem::path& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::string bytes;
+  if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return bytes;
+}
+
+std::optional<TextLines> readTextLines(const std::filesystem::path& path) {
+  auto bytes = readFileBytes(path);
+  if (!bytes) return std::nullopt;
+  TextLines result;
+  std::string_view rest(*bytes);
+  // 0x0A is never a CP932 trail byte, so lines can be split before decoding.
+  while (!rest.empty()) {
+    size_t lf = rest.find('\n');
+    std::string_view line = rest.substr(0, lf);
+    if (lf == std::string_view::npos) {
+      rest = {};
+    } else {
+      rest.remove_prefix(lf + 1);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    }
+    bool invalid = false;
+    result.lines.push_back(cp932ToUtf8(line, &invalid));
+    if (invalid) result.hadInvalidBytes = true;
+  }
+  return result;
+}
+
+WriteResult writeTextLines(const std::filesystem::path& path, const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) {
+    text += line;
+    if (!line.ends_with("\r\n")) text += "\r\n";
+  }
+  std::string offending;
+  auto bytes = utf8ToCp932(text, &offending);
+  if (!bytes) return failure(WriteStatus::CannotEncode, offending);
+  return writeFileBytes(path, *bytes);
+}
+
+WriteResult writeFileBytes(const std::filesystem::path& path, std::string_view bytes) {
+  const std::filesystem::path target = replacedFile(path);
+  if (target.filename().empty()) return failure(WriteStatus::CannotCreate, systemReason(EISDIR));
+
+  struct stat old {};
+  bool existed = ::stat(target.c_str(), &old) == 0;
+  if (existed && S_ISDIR(old.st_mode)) return failure(WriteStatus::CannotCreate, systemReason(EISDIR));
+  // Replacing by rename would get past a read-only file; refuse as an
+  // in-place write would.
+  if (existed && ::access(target.c_str(), W_OK) != 0) return failure(WriteStatus::CannotCreate, systemReason(errno));
+
+  std::filesystem::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+
+  // The temporary file lies in the target's folder so that the rename
+  // cannot cross file systems.
+  std::filesystem::path temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = folder / (target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+                     std::to_string(gTempCounter.fetch_add(1)));
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return failure(WriteStatus::CannotCreate, systemReason(errno));
+  }
+  if (fd < 0) return failure(WriteStatus::CannotCreate, systemReason(EEXIST));
+
+  int error = 0;
+  bool ok = true;
+  if (existed && S_ISREG(old.st_mode) && ::fchmod(fd, old.st_mode & 07777) != 0) {
+    error = errno;
+    ok = false;
+  }
+  if (ok) ok = writeAll(fd, bytes, &error);
+  if (ok && ::fsync(fd) != 0) {
+    error = errno;
+    ok = false;
+  }
+  if (::close(fd) != 0 && ok) {
+    error = errno;
+    ok = false;
+  }
+  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+    error = errno;
+    ok = false;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return failure(WriteStatus::WriteFailed, systemReason(error));
+  }
+  syncFolder(folder);
+  return {};
+}
+
+void setWriteFailureAfterBytesForTesting(long long bytes) { gFailAfterBytes = bytes; }
+
+} // namespace tov
