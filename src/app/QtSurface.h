@@ -1,0 +1,86 @@
+#pragma once
+// The drawing surface of the application: the page layout drawn with a
+// QPainter on any paint device (the view widget, a QPrinter, a QPdfWriter,
+// a QImage). Resolution comes from the device's logical dpi.
+//
+// Text follows the layout's anchoring rules: TA_TOP puts the top of the
+// character cell at y, TA_BOTTOM the bottom of the cell, TA_BASELINE the
+// baseline; TA_CENTER / TA_RIGHT measure the advance width; TA_UPDATECP
+// uses and advances the current position along the escapement. A font's
+// positive height is its cell height (ascent + descent).
+//
+// Japanese faces that are not installed (the page fonts default to
+// "ＭＳ 明朝") are drawn with an installed Mincho or Gothic face.
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "render/Surface.h"
+
+class QPainter;
+
+namespace tov {
+
+class QtSurface : public Surface {
+public:
+  // Draws with the painter (which must be active); dpi from painter.device().
+  explicit QtSurface(QPainter& painter);
+  ~QtSurface() override;
+  QtSurface(const QtSurface&) = delete;
+  QtSurface& operator=(const QtSurface&) = delete;
+
+  int dpiX() const override { return dpiX_; }
+  int dpiY() const override { return dpiY_; }
+  void setWindowOrg(int x, int y) override;
+  void setBkModeTransparent() override;
+  void moveTo(int x, int y) override;
+  DevicePoint currentPosition() const override { return current_; }
+  void lineTo(int x, int y, const Pen& pen) override;
+  void circle(int cx, int cy, int radius, const Pen& pen) override;
+  bool selectFont(const FontSpec& font) override;
+  const FontSpec& currentFont() const override { return spec_; }
+  void setTextColor(Colour colour) override;
+  void setTextAlign(unsigned flags) override { align_ = flags; }
+  unsigned textAlign() const override { return align_; }
+  void textOut(int x, int y, std::string_view text) override;
+  void drawText(const DeviceRect& rect, std::string_view text, unsigned flags) override;
+  DeviceSize textExtent(std::string_view text) override;
+  void intersectClipRect(const DeviceRect& rect) override;
+  void resetClip() override;
+
+  // The QFont used for a font request (family substituted, pixel size
+  // chosen so that ascent + descent equals the cell height).
+  QFont qtFontFor(const FontSpec& font);
+  // The QFont currently in use.
+  const QFont& currentQtFont() const { return qfont_; }
+
+  // The installed family a face name is drawn with: the face itself when
+  // installed, else an installed Gothic face for Gothic names and a Mincho
+  // face for all others (the empty name included).
+  static QString substituteFamily(const std::string& faceName);
+  // 0x00BBGGRR to QColor.
+  static QColor toQColor(Colour colour);
+
+private:
+  QPainter& painter_;
+  int dpiX_ = 96, dpiY_ = 96;
+  DevicePoint windowOrg_;
+  DevicePoint current_;
+  FontSpec spec_;
+  QFont qfont_;
+  int ascent_ = 0, descent_ = 0;
+  Colour textColour_ = kBlack;
+  unsigned align_ = 0;
+  struct FontEntry {
+    QFont font;
+    int ascent = 0;
+    int descent = 0;
+  };
+  std::unordered_map<std::string, FontEntry> cache_;
+  const FontEntry& entryFor(const FontSpec& font);
+};
+
+} // namespace tov
