@@ -1,0 +1,537 @@
+// The graph page's painters: the log s - t plot (unsteady method), the
+// Q - t plot (steady method), the h - t plot and the formula block.
+//
+// Everything is laid out in page millimetres with the primitives; values
+// come from the test record as text and are converted at each use.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "files/TextCodec.h"
+#include "record/CFormat.h"
+#include "render/Page.h"
+#include "render/Primitives.h"
+
+namespace tov {
+
+namespace {
+
+constexpr unsigned kLeftTop = TA_LEFT | TA_TOP;
+constexpr unsigned kRightTop = TA_RIGHT | TA_TOP;
+constexpr unsigned kCentreTop = TA_CENTER | TA_TOP;
+
+// Readings beyond the first row without a time are never drawn.
+constexpr double kTinyValue = 1e-7;
+
+// The plot rectangle in page millimetres.
+struct PlotBox {
+  double left = 0.0, right = 0.0, top = 0.0, bottom = 0.0;
+  double pointRadius = 0.1;
+};
+
+// The box of a plot; false when its height setting suppresses it.
+bool plotBox(const DisplaySettings& ds, int left, int top, int height, PlotBox& box) {
+  if (height < 1) return false;
+  const int width = std::max(ds.graphWidth, 5);
+  box.left = std::max(left, 1);
+  box.right = box.left + width;
+  box.top = std::max(top, 1);
+  box.bottom = box.top + height;
+  box.pointRadius = std::max(ds.plotSize, 0.1);
+  return true;
+}
+
+GridPen grid1Pen(const DisplaySettings& ds) {
+  return GridPen{ds.grid1Solid, ds.grid1Blank, ds.grid1Width, kBlack};
+}
+
+GridPen grid2Pen(const DisplaySettings& ds) {
+  const Colour colour = ds.gridColourMode == 0 ? parseColourText(ds.gridColour) : kBlack;
+  return GridPen{ds.grid2Solid, ds.grid2Blank, ds.grid2Width, colour};
+}
+
+void drawFrame(Surface& s, const DisplaySettings& ds, const PlotBox& b) {
+  const int w = ds.frameLineWidth;
+  lineMm(s, b.left, b.top, b.right, b.top, PS_SOLID, w, kBlack);
+  lineMm(s, b.left, b.bottom, b.right, b.bottom, PS_SOLID, w, kBlack);
+  lineMm(s, b.left, b.top, b.left, b.bottom, PS_SOLID, w, kBlack);
+  lineMm(s, b.right, b.top, b.right, b.bottom, PS_SOLID, w, kBlack);
+}
+
+struct TimeAxisFields {
+  int from, to, step, grid1, grid2;
+};
+constexpr TimeAxisFields kUpperTimeAxis{F_graphATimeFrom, F_graphATimeTo, F_graphATimeStep, F_graphATimeGrid1,
+                                        F_graphATimeGrid2};
+constexpr TimeAxisFields kLowerTimeAxis{F_graphBTimeFrom, F_graphBTimeTo, F_graphBTimeStep, F_graphBTimeGrid1,
+                                        F_graphBTimeGrid2};
+
+// Labels, vertical grid and name of a time axis. `fallbackStepMm` is the
+// grid step used when the limits are too close to space lines (it puts
+// every line outside the frame).
+void drawTimeAxis(Surface& s, const PageInputs& in, const PlotBox& b, const TimeAxisFields& f,
+                  double fallbackStepMm, double c) {
+  const TestRecord& r = in.record;
+  const double tFrom = r.fieldValue(f.from);
+  const double tTo = r.fieldValue(f.to);
+  const double tStep = std::fabs(r.fieldValue(f.step));
+  const double width = b.right - b.left;
+  double grid1Mm = fallbackStepMm;
+  double grid2Mm = fallbackStepMm;
+  if (std::fabs(tTo - tFrom) >= 0.001) {
+    grid1Mm = r.fieldValue(f.grid1) * width / (tTo - tFrom);
+    grid2Mm = r.fieldValue(f.grid2) * width / (tTo - tFrom);
+  }
+  s.setTextAlign(kCentreTop);
+  labelsLinearX(s, b.left, b.right, b.bottom + 1.0, tFrom, tTo, tStep);
+  verticalGridLinear(s, b.left, b.right, b.top, b.bottom, 0.0, grid1Mm, grid2Mm, grid1Pen(in.settings),
+                     grid2Pen(in.settings));
+  s.setTextAlign(kCentreTop);
+  textAtMm(s, (b.left + b.right) / 2.0, b.bottom + 2.0 * c, "時間　t(s)");
+}
+
+// The two marker circles of one reading, and the polyline segment from the
+// previous reading of the same run.
+struct PolylineWalk {
+  bool havePrevious = false;
+  double px = 0.0, py = 0.0;
+
+  void point(Surface& s, const DisplaySettings& ds, const PlotBox& b, double x, double y) {
+    circleMm(s, x, y, b.pointRadius, PS_SOLID, ds.frameLineWidth, kBlack);
+    circleMm(s, x, y, 0.2, PS_SOLID, ds.frameLineWidth, kBlack);
+    if (ds.joinReadings != 0 && havePrevious) lineMm(s, px, py, x, y, PS_SOLID, ds.polylineWidth, kBlack);
+    havePrevious = true;
+    px = x;
+    py = y;
+  }
+  void breakRun() { havePrevious = false; }
+};
+
+void clipToPlot(Surface& s, const PlotBox& b) {
+  clipToMm(s, b.left - 0.8, b.top - 0.8, b.right + 0.8, b.bottom + 0.8);
+}
+
+// The graph font turned by 90 degrees, for the vertical axis names.
+void selectRotatedGraphFont(Surface& s, const PageInputs& in) {
+  const FontSetting& f = in.font(FontGraph);
+  createFont(s, static_cast<Colour>(f.colour), fontHeightPx(f.pointSize), f.faceName, 90);
+}
+
+// A vertical axis name: rotated as one text, or as three stacked lines.
+// `widthDigits` is the label width (in digits) the rotated name keeps
+// clear of.
+void drawVerticalAxisName(Surface& s, const PageInputs& in, const PlotBox& b, double c, double widthDigits,
+                          const std::string& first, const std::string& second, const std::string& third) {
+  s.setTextAlign(kLeftTop);
+  if (in.settings.rotateAxisNames != 0) {
+    const double d = digitWidthMm(s);
+    selectRotatedGraphFont(s, in);
+    s.setTextAlign(kLeftTop);
+    const double x = std::max(b.left - std::max(3.6 * c, widthDigits * d), 1.0);
+    textAtMm(s, x, (b.top + b.bottom) / 2.0 + 10.0, first + second + third);
+  } else {
+    const double x = std::max(b.left - 6.0 * c, 1.0);
+    const double y = (b.top + b.bottom) / 2.0 - 1.5 * c;
+    textAtMm(s, x, y, first);
+    textAtMm(s, x, y + 1.4 * c, second);
+    textAtMm(s, x, y + 2.8 * c, third);
+  }
+  s.setTextAlign(kLeftTop);
+}
+
+// The name of the water level in the h axis name.
+std::string levelText(const std::string& letter) {
+  if (letter.empty()) return " h";
+  if (cp932Length(letter) == 1) return " " + letter;
+  return letter;
+}
+
+// A pixel rule under the text just drawn with TA_UPDATECP: from the current
+// position to `endX`, `half` pixels below the current line.
+void ruleFromCurrent(Surface& s, int endX, int half, int widthPx) {
+  const DevicePoint cp = s.currentPosition();
+  s.moveTo(cp.x, cp.y + half);
+  s.lineTo(endX, cp.y + half, Pen{PS_SOLID, widthPx, kBlack});
+  s.moveTo(cp.x, cp.y);
+}
+
+// Text at the current position (TA_UPDATECP must be set).
+void textAtCurrent(Surface& s, std::string_view text) { s.textOut(0, 0, text); }
+
+// Moves the current position by (dx, dy) pixels.
+void shiftCurrent(Surface& s, int dx, int dy) {
+  const DevicePoint cp = s.currentPosition();
+  s.moveTo(cp.x + dx, cp.y + dy);
+}
+
+// " k=" on the fraction line with the rule to the numerator's end.
+void fractionLine(Surface& s, double x, double y, std::string_view label, int numeratorEnd, int half,
+                  int ruleWidth) {
+  s.setTextAlign(TA_UPDATECP);
+  moveToMm(s, x, y);
+  textAtCurrent(s, label);
+  ruleFromCurrent(s, numeratorEnd, half, ruleWidth);
+}
+
+// "  =" and k as mantissa x10 with a raised exponent, when k is present.
+void permeabilityResult(Surface& s, const TestRecord& r, double x, double y) {
+  const std::string& k = r.field(F_permeabilityText);
+  if (!isNumberText(k)) return;
+  s.setTextAlign(kLeftTop);
+  textAtMm(s, x, y, "  =");
+  scientificText(s, x, y, "   " + k, "(m/s)");
+  s.setTextAlign(kLeftTop);
+}
+
+// Labels of a flow axis written in exponent form ("5.00x10" with a raised
+// "-5"). Returns the widest label in CP932 bytes.
+int exponentLabelsY(Surface& s, double x, double yAtVa, double yAtVb, double va, double vb, double labelStep,
+                    bool letterE) {
+  if (std::fabs(vb - va) < 1e-10) return 0;
+  double step = std::fabs(labelStep);
+  if (step < kTinyValue) step = std::fabs(vb - va);
+  if (vb < va) step = -step;
+  int widest = 0;
+  double v = va;
+  for (int count = 0; count < 102; ++count) {
+    if (step >= 0.0 ? !(v <= vb + kTinyValue) : !(v >= vb - kTinyValue)) break;
+    const double y = interpolate(v, va, vb, yAtVa, yAtVb);
+    const double value = std::fabs(v) < kTinyValue ? 0.0 : v;
+    const std::string text = cformat("%.2E", value);  // "5.00E-005"
+    const std::size_t e = text.find('E');
+    const std::string mantissa = text.substr(0, e);
+    const int exponent = e == std::string::npos ? 0 : toInt(std::string_view(text).substr(e + 1));
+    if (std::fabs(value) >= 1e-10 || exponent != 0) {
+      const std::string base = mantissa + (letterE ? "E" : "×10");
+      const std::string exponentText = cformat("%+d", exponent);
+      superscriptText(s, x, y, base, exponentText, "", 2);
+      widest = std::max(widest, cp932Length(base) + cp932Length(exponentText));
+    } else {
+      s.setTextAlign(kRightTop);
+      textAtMm(s, x, y, mantissa);
+      widest = std::max(widest, cp932Length(mantissa));
+    }
+    v += step;
+  }
+  s.setTextAlign(kLeftTop);
+  return widest;
+}
+
+} // namespace
+
+const char* resultNumberFormat(int digits) {
+  static const char* const kFormats[] = {"%4.0f", "%4.1f", "%4.2f", "%4.3f", "%5.4f",
+                                         "%6.5f", "%7.6f", "%8.7f", "%9.8f"};
+  return kFormats[std::clamp(digits, 0, 8)];
+}
+
+void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight) {
+  const DisplaySettings& ds = in.settings;
+  const TestRecord& r = in.record;
+  const double c = charHeight;
+  PlotBox b;
+  if (!plotBox(ds, ds.upperGraphLeft, ds.upperGraphTop, ds.upperGraphHeight, b)) return;
+
+  drawFrame(s, ds, b);
+  drawTimeAxis(s, in, b, kUpperTimeAxis, 1000.0, c);
+
+  // Head-difference axis.
+  const double sFrom = r.fieldValue(F_graphAValueFrom);
+  const double sTo = r.fieldValue(F_graphAValueTo);
+  s.setTextAlign(kRightTop);
+  const int n = labelsLogY(s, b.left - 0.5, b.bottom - c / 2.0, b.top - c / 2.0, sFrom, sTo,
+                           r.fieldInt(F_graphAValueStep));
+  horizontalGridLog(s, b.left, b.right, b.bottom, b.top, sFrom, sTo, r.fieldInt(F_graphAValueGrid2), grid1Pen(ds),
+                    grid2Pen(ds), r.fieldInt(F_grid2WhenGrid1Small));
+  s.setTextAlign(kLeftTop);
+
+  const double tFrom = r.fieldValue(F_graphATimeFrom);
+  const double tTo = r.fieldValue(F_graphATimeTo);
+  // A log axis needs positive limits; without them nothing can be placed on
+  // it (log10 of 0 would put points at undefined positions).
+  const bool axisUsable = sFrom > kTinyValue && sTo > kTinyValue;
+  const double lFrom = axisUsable ? std::log10(sFrom) : 0.0;
+  const double lTo = axisUsable ? std::log10(sTo) : 0.0;
+
+  // Readings.
+  if (b.top > kTinyValue && b.bottom > kTinyValue && axisUsable) {
+    clipToPlot(s, b);
+    PolylineWalk walk;
+    for (int row = 1; row <= kRowCount; ++row) {
+      const std::string& t = r.cell(row, C_time);
+      if (!isNumberText(t)) break;
+      const std::string& sText = r.cell(row, C_headDifference);
+      const double sv = toDouble(sText);
+      if (!isNumberText(sText) || sv < kTinyValue) {
+        walk.breakRun();
+        continue;
+      }
+      const double x = interpolate(toDouble(t), tFrom, tTo, b.left, b.right);
+      const double y = interpolate(std::log10(sv), lFrom, lTo, b.bottom, b.top);
+      walk.point(s, ds, b, x, y);
+    }
+    unclip(s);
+  }
+
+  // Analysis points, markers and the gradient line (not clipped).
+  if (axisUsable) {
+    bool point1 = false, point2 = false;
+    double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
+    const double t1 = r.fieldValue(F_pointT1), t2 = r.fieldValue(F_pointT2);
+    const double s1 = r.fieldValue(F_pointS1), s2 = r.fieldValue(F_pointS2);
+    const double redRadius = 1.1 * b.pointRadius;
+    if (r.fieldIsNumber(F_pointT1)) {
+      x1 = interpolate(t1, tFrom, tTo, b.left, b.right);
+      if (s1 >= kTinyValue) {
+        y1 = interpolate(std::log10(s1), lFrom, lTo, b.bottom, b.top);
+        circleMm(s, x1, y1, redRadius, PS_SOLID, ds.frameLineWidth, kRed);
+        if (ds.markGradientPoints != 0) lineMm(s, x1, y1, x1, b.bottom, PS_SOLID, ds.ruleLineWidth, kBlack);
+        point1 = true;
+      }
+    }
+    if (r.fieldIsNumber(F_pointT2) && s2 >= kTinyValue) {
+      x2 = interpolate(t2, tFrom, tTo, b.left, b.right);
+      y2 = interpolate(std::log10(s2), lFrom, lTo, b.bottom, b.top);
+      circleMm(s, x2, y2, redRadius, PS_SOLID, ds.frameLineWidth, kRed);
+      if (ds.markGradientPoints != 0) lineMm(s, x2, y2, x2, b.bottom, PS_SOLID, ds.ruleLineWidth, kBlack);
+      point2 = true;
+    }
+    if (point1 && point2) {
+      const int w = ds.slopeLineWidth;
+      if (ds.gradientLineMode == 0) {
+        lineMm(s, x1, y1, x2, y2, PS_SOLID, w, kBlack);
+      } else if (ds.gradientLineMode == 1) {
+        const double l1 = std::log10(s1), l2 = std::log10(s2);
+        const double tStart = std::min(t1, 5.0);
+        const double xs = interpolate(tStart, tFrom, tTo, b.left, b.right);
+        const double ls = interpolate(tStart, t1, t2, l1, l2);
+        const double ys = interpolate(ls, lFrom, lTo, b.bottom, b.top);
+        double tEnd = (t2 + tTo) / 2.0;
+        double le = interpolate(tEnd, t1, t2, l1, l2);
+        for (const double extra : {100.0, 50.0, 0.0}) {
+          if (le >= lFrom) break;
+          tEnd = t2 + extra;
+          le = interpolate(tEnd, t1, t2, l1, l2);
+        }
+        const double xe = interpolate(tEnd, tFrom, tTo, b.left, b.right);
+        const double ye = interpolate(le, lFrom, lTo, b.bottom, b.top);
+        lineMm(s, xs, ys, xe, ye, PS_SOLID, w, kBlack);
+      }
+    }
+  }
+
+  drawVerticalAxisName(s, in, b, c, n + 1.5, "水位差", " s", "(m)");
+}
+
+void drawHTPlot(Surface& s, const PageInputs& in, double charHeight) {
+  const DisplaySettings& ds = in.settings;
+  const TestRecord& r = in.record;
+  const double c = charHeight;
+  PlotBox b;
+  if (!plotBox(ds, ds.lowerGraphLeft, ds.lowerGraphTop, ds.lowerGraphHeight, b)) return;
+
+  drawFrame(s, ds, b);
+  drawTimeAxis(s, in, b, kLowerTimeAxis, 100000.0, c);
+
+  // Level axis, the larger value at the top edge.
+  const double levelFrom = r.fieldValue(F_graphBLevelFrom);
+  const double levelTo = r.fieldValue(F_graphBLevelTo);
+  const double hTop = std::max(levelFrom, levelTo);
+  const double hBottom = std::min(levelFrom, levelTo);
+  const double height = b.bottom - b.top;
+  double grid1Mm = 100000.0, grid2Mm = 100000.0;
+  if (hTop - hBottom >= 0.001) {
+    grid1Mm = std::fabs(r.fieldValue(F_graphBLevelGrid1)) * height / (hTop - hBottom);
+    grid2Mm = std::fabs(r.fieldValue(F_graphBLevelGrid2)) * height / (hTop - hBottom);
+  }
+  s.setTextAlign(kRightTop);
+  const int n = labelsLinearY(s, b.left - 0.5, b.top - c / 2.0, b.bottom - c / 2.0, hTop, hBottom,
+                              std::fabs(r.fieldValue(F_graphBLevelStep)));
+  horizontalGridLinear(s, b.left, b.right, b.top, b.bottom, grid1Mm, grid2Mm, grid1Pen(ds), grid2Pen(ds), 0);
+  s.setTextAlign(kLeftTop);
+
+  // Readings.
+  const double tFrom = r.fieldValue(F_graphBTimeFrom);
+  const double tTo = r.fieldValue(F_graphBTimeTo);
+  clipToPlot(s, b);
+  if (b.top > kTinyValue && b.bottom > kTinyValue) {
+    PolylineWalk walk;
+    for (int row = 1; row <= kRowCount; ++row) {
+      const std::string& t = r.cell(row, C_time);
+      if (!isNumberText(t)) break;
+      const std::string& h = r.cell(row, C_level);
+      if (!isNumberText(h)) {
+        walk.breakRun();
+        continue;
+      }
+      const double x = interpolate(toDouble(t), tFrom, tTo, b.left, b.right);
+      const double y = interpolate(toDouble(h), hTop, hBottom, b.top, b.bottom);
+      walk.point(s, ds, b, x, y);
+    }
+  }
+  unclip(s);
+
+  drawVerticalAxisName(s, in, b, c, n + 2.5, "孔内水位", levelText(ds.levelLetter), "(m)");
+}
+
+void drawQTPlot(Surface& s, const PageInputs& in, double charHeight) {
+  const DisplaySettings& ds = in.settings;
+  const TestRecord& r = in.record;
+  const double c = charHeight;
+  PlotBox b;
+  if (!plotBox(ds, ds.upperGraphLeft, ds.upperGraphTop, ds.upperGraphHeight, b)) return;
+
+  drawFrame(s, ds, b);
+  drawTimeAxis(s, in, b, kUpperTimeAxis, 100000.0, c);
+
+  // Flow axis, the larger value at the top edge.
+  const double qFrom = r.fieldValue(F_graphAValueFrom);
+  const double qTo = r.fieldValue(F_graphAValueTo);
+  const double qTop = std::max(qFrom, qTo);
+  const double qBottom = std::min(qFrom, qTo);
+  const double height = b.bottom - b.top;
+  double grid1Mm = 100.0, grid2Mm = 100.0;
+  if (std::fabs(qTop - qBottom) >= 1e-10) {
+    grid1Mm = r.fieldValue(F_graphAValueGrid1) * height / (qBottom - qTop);
+    grid2Mm = r.fieldValue(F_graphAValueGrid2) * height / (qBottom - qTop);
+  }
+  const double labelStep = std::fabs(r.fieldValue(F_graphAValueStep));
+  const double labelX = b.left - 0.6;
+  int n = 0;
+  s.setTextAlign(kRightTop);
+  if (r.field(F_graphAValueTo).find('E') == std::string::npos) {
+    n = labelsLinearY(s, labelX, b.top - c / 2.0, b.bottom - c / 2.0, qTop, qBottom, labelStep) + 1;
+  } else {
+    n = exponentLabelsY(s, labelX, b.top - c / 2.0, b.bottom - c / 2.0, qTop, qBottom, labelStep,
+                        ds.graphFlowScaleFormat != 0);
+  }
+  horizontalGridLinear(s, b.left, b.right, b.top, b.bottom, grid1Mm, grid2Mm, grid1Pen(ds), grid2Pen(ds), 0);
+  s.setTextAlign(kLeftTop);
+
+  // Readings.
+  const double tFrom = r.fieldValue(F_graphATimeFrom);
+  const double tTo = r.fieldValue(F_graphATimeTo);
+  clipToPlot(s, b);
+  if (b.top > 1e-10 && b.bottom > 1e-10) {
+    PolylineWalk walk;
+    for (int row = 1; row <= kRowCount; ++row) {
+      const std::string& t = r.cell(row, C_time);
+      if (!isNumberText(t)) break;
+      const std::string& q = r.cell(row, C_flow);
+      if (!isNumberText(q)) {
+        walk.breakRun();
+        continue;
+      }
+      const double x = interpolate(toDouble(t), tFrom, tTo, b.left, b.right);
+      const double y = interpolate(toDouble(q), qTop, qBottom, b.top, b.bottom);
+      walk.point(s, ds, b, x, y);
+    }
+  }
+  unclip(s);
+
+  // Vertical axis name with the cubed metre.
+  s.setTextAlign(kLeftTop);
+  if (ds.rotateAxisNames != 0) {
+    const double d = digitWidthMm(s);
+    selectRotatedGraphFont(s, in);
+    const double x = std::max(b.left - std::max(3.6 * c, (n + 3) * d), 1.0);
+    const double y = (b.top + b.bottom) / 2.0 + 10.0;
+    // The rotated text runs upwards; "raised" is towards the left.
+    const int raise = toDeviceX(0.8) - toDeviceX(0.0);
+    s.setTextAlign(TA_UPDATECP);
+    moveToMm(s, x, y);
+    textAtCurrent(s, "流量 Q(m");
+    shiftCurrent(s, -raise, 0);
+    textAtCurrent(s, "3");
+    shiftCurrent(s, raise, 0);
+    textAtCurrent(s, "/s)");
+  } else {
+    const double x = std::max(b.left - 6.0 * c, 1.0);
+    const double y = (b.top + b.bottom) / 2.0 - 1.5 * c;
+    textAtMm(s, x, y, "流量");
+    textAtMm(s, x, y + 1.3 * c, " Q");
+    superscriptText(s, x, y + 2.6 * c, "(m", "3", "/s)", 0);
+  }
+  s.setTextAlign(kLeftTop);
+}
+
+void drawFormulaBlock(Surface& s, const PageInputs& in, double charHeight) {
+  const DisplaySettings& ds = in.settings;
+  const TestRecord& r = in.record;
+  const double c = charHeight;
+  const double pitch = 1.2 * c;
+  const double x0 = ds.resultLeftUnsteady;
+  const double x1 = x0 + 40.0;
+  const double y0 = std::max(ds.resultTop, 1);
+  const double yN = y0 + 2.0 * pitch;
+  const int half = toDeviceY(c / 2.0) - toDeviceY(0.0);
+  const int kind = r.fieldInt(F_formulaKind);
+  const int rule = ds.ruleLineWidth;
+
+  s.setTextAlign(kLeftTop);
+  if (kind != 4) {
+    const char* tFormat = resultNumberFormat(ds.digitsTime);
+    const char* sFormat = resultNumberFormat(ds.digitsHeadDifference);
+    textAtMm(s, x0, y0, "t1=" + cformat(tFormat, r.fieldValue(F_pointT1)) + "(s)");
+    textAtMm(s, x0, y0 + pitch, "t2=" + cformat(tFormat, r.fieldValue(F_pointT2)) + "(s)");
+    textAtMm(s, x1, y0, "s1=" + cformat(sFormat, r.fieldValue(F_pointS1)) + "(m)");
+    textAtMm(s, x1, y0 + pitch, "s2=" + cformat(sFormat, r.fieldValue(F_pointS2)) + "(m)");
+
+    // a = log(s1/s2) / (t2 - t1)
+    s.setTextAlign(TA_UPDATECP);
+    moveToMm(s, x0, y0 + 2.0 * pitch);
+    textAtCurrent(s, "    log(s1/s2)");
+    const int end = s.currentPosition().x;
+    fractionLine(s, x0, y0 + 2.0 * pitch + pitch / 2.0, " a=", end, half, rule);
+    s.setTextAlign(kLeftTop);
+    textAtMm(s, x0, y0 + 3.0 * pitch, "     t2-t1");
+    if (r.fieldIsNumber(F_gradientText)) {
+      textAtMm(s, x0, y0 + 4.0 * pitch,
+               "  =" + cformat(resultNumberFormat(ds.digitsGradient), r.fieldValue(F_gradientText)));
+    }
+  }
+
+  if (kind >= 0 && kind <= 3) {
+    const double xk = x1;
+    if (kind == 0 || kind == 2) {
+      superscriptText(s, xk, yN, "    (2.3･de)", "2", kind == 0 ? "log(2L/D)" : "log(4L/D)", 0);
+    } else {
+      superscriptText(s, xk, yN, "    (2.3･de)", "2", kind == 1 ? "log{L/D+√(1+(L/D)" : "log{2L/D+√(1+(2L/D)", 0);
+      superscriptText(s, -10000.0, -10000.0, "", "2", ")}", 0);
+    }
+    const int end = s.currentPosition().x;
+    fractionLine(s, xk, yN + pitch / 2.0, " k=", end, half, rule);
+    const DevicePoint line = s.currentPosition();
+    s.moveTo(end, line.y);
+    textAtCurrent(s, "･a");
+    s.setTextAlign(kLeftTop);
+    textAtMm(s, xk, yN + pitch, (kind == 0 || kind == 2) ? "         8L" : "             8L");
+    permeabilityResult(s, r, xk, yN + 2.0 * pitch);
+  } else if (kind == 4) {
+    // k = 2.3 Qo log(2L/D) / (2 pi So L)
+    const double xk = ds.resultLeftSteady;
+    const int lower = toDeviceY(0.4) - toDeviceY(0.0);
+    s.setTextAlign(TA_UPDATECP);
+    moveToMm(s, xk, yN);
+    textAtCurrent(s, "    2.3 Q");
+    shiftCurrent(s, 0, lower);
+    textAtCurrent(s, "o");
+    shiftCurrent(s, 0, -lower);
+    textAtCurrent(s, "log(2L/D)");
+    const int end = s.currentPosition().x;
+    fractionLine(s, xk, yN + pitch / 2.0, " k=", end, half, rule);
+    moveToMm(s, xk, yN + pitch);
+    textAtCurrent(s, "        2πS");
+    shiftCurrent(s, 0, lower);
+    textAtCurrent(s, "o");
+    shiftCurrent(s, 0, -lower);
+    textAtCurrent(s, "L");
+    s.setTextAlign(kLeftTop);
+    permeabilityResult(s, r, xk, yN + 2.5 * pitch);
+  }
+  s.setTextAlign(kLeftTop);
+}
+
+} // namespace tov
