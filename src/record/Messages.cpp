@@ -1,0 +1,87 @@
+#include "record/Messages.h"
+
+#include <atomic>
+#include <cstdio>
+#include <unordered_map>
+
+namespace tov {
+namespace {
+
+struct MessageEntry {
+  int id;
+  const char* text;
+};
+
+const MessageEntry kMessages[] = {
+#include "resources/StringTable.inc"
+};
+
+const std::unordered_map<int, std::string>& messageTable() {
+  static const std::unordered_map<int, std::string> table = [] {
+    std::unordered_map<int, std::string> t;
+    for (const MessageEntry& e : kMessages) t.emplace(e.id, e.text);
+    return t;
+  }();
+  return table;
+}
+
+// Before the application installs its own sink: messages go to standard
+// error, questions are answered No.
+class StderrMessageSink : public MessageSink {
+public:
+  void report(const std::string& text) override { write(text); }
+  bool askYesNo(const std::string& text) override {
+    write(text);
+    return false;
+  }
+
+private:
+  static void write(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+  }
+};
+
+StderrMessageSink& defaultSink() {
+  static StderrMessageSink sink;
+  return sink;
+}
+
+std::atomic<MessageSink*> currentSink{nullptr};
+
+} // namespace
+
+const std::string& messageText(int id) {
+  static const std::string unknown;
+  const auto& table = messageTable();
+  auto it = table.find(id);
+  return it == table.end() ? unknown : it->second;
+}
+
+std::string messageText(int id, std::string_view arg) {
+  const std::string& text = messageText(id);
+  std::string out;
+  out.reserve(text.size() + arg.size());
+  for (std::size_t i = 0; i < text.size();) {
+    if (text.compare(i, 2, "%1") == 0) {
+      out.append(arg);
+      i += 2;
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
+}
+
+MessageSink& messageSink() {
+  MessageSink* sink = currentSink.load();
+  return sink ? *sink : defaultSink();
+}
+
+MessageSink* setMessageSink(MessageSink* sink) {
+  MessageSink* previous = currentSink.exchange(sink);
+  return previous ? previous : &defaultSink();
+}
+
+} // namespace tov

@@ -1,0 +1,50 @@
+#include "record/Permeability.h"
+
+#include <cmath>
+
+namespace tov {
+
+double computePermeability(unsigned formula, double ratioLD, double diameter, double length,
+                           double gradient, double flow, double headDifference) {
+  // Written as "not at least" so that a NaN fails as well.
+  if (!(ratioLD >= 0.0001) || !(length >= 0.0001)) return kPermeabilityFailure;
+  if (formula == Steady && !(headDifference >= 0.0001)) return kPermeabilityFailure;
+  if (formula > Steady) return kPermeabilityFailure;
+
+  const double b = ratioLD;
+  const double de = diameter;
+  const double L = length;
+  const double e = gradient;
+  double k = kPermeabilityFailure;
+  switch (formula) {
+  case ApproxNoLayer:
+    k = (e * std::log10(2 * b)) / (8 * L) * 2.3 * 2.3 * de * de;
+    break;
+  case BasicNoLayer:
+    k = (e * std::log(b + std::sqrt(b * b + 1))) / (8 * L) * 2.3 * de * de;
+    break;
+  case ApproxWithLayer:
+    k = (e * std::log10(4 * b)) / (8 * L) * 2.3 * 2.3 * de * de;
+    break;
+  case BasicWithLayer:
+    k = (e * std::log(2 * b + std::sqrt(4 * b * b + 1))) / (8 * L) * 2.3 * de * de;
+    break;
+  case Steady:
+    k = 2.3 * std::log10(2 * b) * flow / (L * headDifference * 6.28318);
+    break;
+  default:
+    break;
+  }
+  // An infinite or NaN k (from a NaN or huge input) is no result.
+  if (!std::isfinite(k)) return kPermeabilityFailure;
+  return k;
+}
+
+std::optional<double> computeGradient(double t1, double s1, double t2, double s2) {
+  if (!(s1 > 0.0001) || !(s2 > 0.0001) || !(t2 - t1 > 0.01)) return std::nullopt;
+  const double a = std::log10(s1 / s2) / (t2 - t1);
+  if (!std::isfinite(a)) return std::nullopt;
+  return a;
+}
+
+} // namespace tov
