@@ -1,0 +1,403 @@
+#include "files/TvdFile.h"
+
+#include <map>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "files/TextCodec.h"
+#include "files/TextFile.h"
+#include "record/Messages.h"
+#include "support/TestSupport.h"
+
+namespace tov {
+namespace {
+
+using testing::readBytes;
+using testing::TempDir;
+using testing::writeBytes;
+
+std::string emptyLines(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += "\r\n";
+  return text;
+}
+
+std::string emptyRecordBytes() { return "$$_TOVKARBO3045\r\n$$Z\r\n" + emptyLines(100) + "$$A\r\n"; }
+
+// A file in CP932: the tag, fields by number (the rest empty), row lines.
+std::string tvdBytes(const std::string& tag, const std::map<int, std::string>& fields,
+                     const std::vector<std::string>& rows) {
+  std::string text = tag + "\r\n$$Z\r\n";
+  for (int number = 1; number <= 100; ++number) {
+    auto it = fields.find(number);
+    text += (it == fields.end() ? "" : it->second) + "\r\n";
+  }
+  text += "$$A\r\n";
+  for (const auto& row : rows) text += row + "\r\n";
+  return *utf8ToCp932(text);
+}
+
+void setRow(TestRecord& record, int row, std::array<const char*, 6> cells) {
+  for (int column = 1; column <= 6; ++column) record.setCell(row, column, cells[column - 1]);
+}
+
+TestRecord sampleRecord() {
+  TestRecord record;
+  record.set_surveyName("試験");
+  record.set_sectionLength("1.50");
+  record.setField(100, "最後");
+  setRow(record, 1, {"30", "1.25", "10.30", "-0.75", "2.25", ""});
+  setRow(record, 2, {"60", "1.0", "10:31", "-0.5", "2.5", "2.5E-6"});
+  return record;
+}
+
+std::string onlyFile(const std::filesystem::path& folder) {
+  std::string names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names += entry.path().filename().string() + " ";
+  return names;
+}
+
+class FileTest : public ::testing::Test {
+protected:
+  TempDir dir;
+  RecordingMessageSink sink;
+  ScopedMessageSink guard{sink};
+};
+
+// --- The file layout, byte for byte -------------------------------------
+
+TEST(TvdLayout, WritesGoldenBytes) {
+  TestRecord quoted;
+  setRow(quoted, 1, {"1,5", "2", "", "", "", ""});
+  const std::string rowsFile = "$$_TOVKARBO3045\r\n$$Z\r\n\x8e\x8e\x8c\xb1\r\n" + emptyLines(22) + "1.50\r\n" +
+                               emptyLines(75) + "\x8d\xc5\x8c\xe3\r\n$$A\r\n"
+                               "30,1.25,10.30,-0.75,2.25,\r\n60,1.0,10:31,-0.5,2.5,2.5E-6\r\n";
+
+  struct Case {
+    const char* what;
+    TestRecord record;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"empty record", TestRecord{}, emptyRecordBytes()},
+      {"record with rows", sampleRecord(), rowsFile},
+      {"cell with a comma is quoted", quoted,
+       emptyRecordBytes() + "\"1,5\",2,,,,\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    ASSERT_TRUE(saveTestFile(dir / "t.tvd", c.record));
+    EXPECT_EQ(readBytes(dir / "t.tvd"), c.bytes);
+  }
+}
+
+TEST(TvdLayout, VersionTags) {
+  const std::pair<const char*, int> cases[] = {
+      {"$$_TOVKARBO3045", 305}, {"$$_TOVKARBO304", 304}, {"$$_TOVKARBO300", 300},
+      {"$$_TOVKARBO3", 300},    {"$$_TOVKARBO2", 0},     {"", 0},
+      {"$$_TOVKARBO3045                 ", 0},  // longer than 31
+      {"  $$_TOVKARBO304", 304},
+  };
+  for (const auto& [line, version] : cases) EXPECT_EQ(versionOf(line), version) << line;
+}
+
+TEST(TvdLayout, SplitsCommaSeparatedCells) {
+  struct Case {
+    const char* line;
+    int index;
+    const char* cell;
+  };
+  const Case cases[] = {
+      {"30,1.25,10.30,-0.75,2.25,", 1, "30"}, {"30,1.25,10.30,-0.75,2.25,", 5, "2.25"},
+      {"30,1.25,10.30,-0.75,2.25,", 6, ""},   {"30,1.25", 4, ""},
+      {"\"1,5\",2", 1, "1,5"},                 {"\"1,5\",2", 2, "2"},
+      {"", 1, ""},                             {"a,,c", 2, ""},
+      {"a,,c", 3, "c"},                        {"a,b\nc,d", 3, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(splitCsvField(c.line, c.index), c.cell) << c.line << " #" << c.index;
+
+  bool tooLong = false;
+  std::string longLine = std::string(2599, 'x') + "あ,b";
+  EXPECT_EQ(splitCsvField(longLine, 1, &tooLong), std::string(2599, 'x'));  // never half a character
+  EXPECT_TRUE(tooLong);
+  EXPECT_EQ(splitCsvField(longLine, 2, nullptr), "");
+}
+
+// --- Reading --------------------------------------------------------------
+
+TEST_F(FileTest, ReadsCurrentAndVersion304FilesWithoutConversion) {
+  for (const char* tag : {"$$_TOVKARBO3045", "$$_TOVKARBO304"}) {
+    SCOPED_TRACE(tag);
+    writeBytes(dir / "t.tvd", tvdBytes(tag, {{1, "試験"}, {24, "150"}, {33, "1"}, {100, "最後"}},
+                                       {"30,120,10.30,,,", "\"1,5\",2"}));
+    TestRecord record;
+    record.set_weather("before");
+    ASSERT_EQ(openTestFile(dir / "t.tvd", record), LoadStatus::Ok);
+    EXPECT_EQ(record.surveyName(), "試験");
+    EXPECT_EQ(record.sectionLength(), "150");
+    EXPECT_EQ(record.formulaKind(), "1");
+    EXPECT_EQ(record.field(100), "最後");
+    EXPECT_EQ(record.weather(), "");  // cleared before reading
+    EXPECT_EQ(record.cell(1, 2), "120");
+    EXPECT_EQ(record.cell(2, 1), "1,5");
+    EXPECT_EQ(record.cell(2, 2), "2");
+    EXPECT_EQ(record.cell(2, 3), "");
+  }
+  EXPECT_TRUE(sink.reported.empty());
+}
+
+TEST_F(FileTest, ConvertsVersion300Files) {
+  writeBytes(dir / "t.tvd",
+             tvdBytes("$$_TOVKARBO300",
+                      {{21, "50"}, {22, "5"}, {23, "6.6"}, {24, "150"}, {28, "3"}, {33, "1"},
+                       {38, "25"}, {42, "1.5E-3"}, {48, ""}, {62, "abc"}},
+                      {"30,120,10.30,-70,230,", "60,,10.31,,,", "x,100,,,,"}));
+  TestRecord record;
+  ASSERT_EQ(loadTestFile(dir / "t.tvd", record), LoadStatus::Ok);
+  EXPECT_EQ(record.pipeTopHeight(), "0.50");
+  EXPECT_EQ(record.pipeInnerDiameter(), "0.050");
+  EXPECT_EQ(record.boreDiameter(), "0.066");
+  EXPECT_EQ(record.sectionLength(), "1.50");
+  EXPECT_EQ(record.equivalentDiameter(), "0.050");
+  EXPECT_EQ(record.startHeadDifference(), "");
+  EXPECT_EQ(record.formulaKind(), "2");
+  EXPECT_EQ(record.pointS1(), "0.25");
+  EXPECT_EQ(record.permeabilityText(), "1.500000E-005");
+  EXPECT_EQ(record.graphAValueFrom(), "");
+  EXPECT_EQ(record.graphBLevelGrid2(), "abc");
+  EXPECT_EQ(record.cell(1, 2), "1.2");
+  EXPECT_EQ(record.cell(1, 3), "10.30");
+  EXPECT_EQ(record.cell(1, 4), "-0.7");
+  EXPECT_EQ(record.cell(1, 5), "2.3");
+  // Empty cells are not turned into readings of 0.
+  EXPECT_EQ(record.cell(2, 2), "");
+  EXPECT_EQ(record.cell(2, 4), "");
+  // Rows from the first one without a time are not converted.
+  EXPECT_EQ(record.cell(3, 2), "100");
+}
+
+TEST_F(FileTest, LongFieldDoesNotShiftLaterFields) {
+  std::string longText(3000, 'a');
+  longText += "試験";
+  writeBytes(dir / "t.tvd", tvdBytes(kTvdTag, {{1, longText}, {2, "second"}}, {"30,1.0,,,,"}));
+  TestRecord record;
+  ASSERT_EQ(openTestFile(dir / "t.tvd", record), LoadStatus::Ok);
+  EXPECT_EQ(record.surveyName(), longText);
+  EXPECT_EQ(record.surveyLocation(), "second");
+  EXPECT_EQ(record.cell(1, 1), "30");
+}
+
+TEST_F(FileTest, IgnoresLinesBeyondField100AndRow120) {
+  std::vector<std::string> rows;
+  for (int i = 1; i <= 125; ++i) rows.push_back(std::to_string(i) + ",1");
+  std::string bytes = tvdBytes(kTvdTag, {{100, "last"}}, rows);
+  // An extra field line before "$$A".
+  bytes.replace(bytes.find("$$A"), 0, "extra\r\n");
+  writeBytes(dir / "t.tvd", bytes);
+  TestRecord record;
+  ASSERT_EQ(openTestFile(dir / "t.tvd", record), LoadStatus::Ok);
+  EXPECT_EQ(record.field(100), "last");
+  EXPECT_EQ(record.cell(120, 1), "120");
+  EXPECT_EQ(record.countRows(1), 120);
+}
+
+TEST_F(FileTest, TooLongRowLineIsReportedOnceAndCut) {
+  std::string longCell(2700, '1');
+  writeBytes(dir / "t.tvd", tvdBytes(kTvdTag, {}, {longCell + ",2", longCell + ",3"}));
+  TestRecord record;
+  ASSERT_EQ(openTestFile(dir / "t.tvd", record), LoadStatus::Ok);
+  EXPECT_EQ(record.cell(1, 1), std::string(2600, '1'));
+  EXPECT_EQ(record.cell(1, 2), "");
+  EXPECT_EQ(sink.reported, std::vector<std::string>{"too many csv"});
+}
+
+TEST_F(FileTest, InvalidBytesWarnAndBecomeGetaMarks) {
+  std::string bytes = tvdBytes(kTvdTag, {{1, "A"}, {2, "ok"}}, {"30,1.0,,,,"});
+  bytes.replace(bytes.find("A\r\n"), 1, "\x80\x85\x40\xff");
+  writeBytes(dir / "t.tvd", bytes);
+  TestRecord record;
+  ASSERT_EQ(openTestFile(dir / "t.tvd", record), LoadStatus::Ok);
+  EXPECT_EQ(record.surveyName(), "〓〓〓");
+  EXPECT_EQ(record.surveyLocation(), "ok");
+  EXPECT_EQ(record.cell(1, 1), "30");
+  EXPECT_EQ(sink.reported, std::vector<std::string>{messageText(IDS_BAD_ENCODING, (dir / "t.tvd").string())});
+}
+
+TEST_F(FileTest, UnreadableOrForeignFilesLeaveTheRecordUnchanged) {
+  writeBytes(dir / "empty.tvd", "");
+  writeBytes(dir / "other.tvd", "hello\r\n$$Z\r\nx\r\n");
+  writeBytes(dir / "old2.tvd", "$$_TOVKARBO2\r\n");
+  std::filesystem::create_directory(dir / "folder.tvd");
+  struct Case {
+    std::filesystem::path path;
+    LoadStatus status;
+    std::string message;
+  };
+  const Case cases[] = {
+      {dir / "missing.tvd", LoadStatus::NotFound, messageText(IDS_FILE_NOT_FOUND, (dir / "missing.tvd").string())},
+      {dir / "folder.tvd", LoadStatus::NotFound, messageText(IDS_FILE_NOT_FOUND, (dir / "folder.tvd").string())},
+      {dir / "empty.tvd", LoadStatus::NotTovData, messageText(IDS_NOT_TOV_DATA)},
+      {dir / "other.tvd", LoadStatus::NotTovData, messageText(IDS_NOT_TOV_DATA)},
+      {dir / "old2.tvd", LoadStatus::NotTovData, messageText(IDS_NOT_TOV_DATA)},
+  };
+  const TestRecord before = sampleRecord();
+  for (const auto& c : cases) {
+    for (auto load : {openTestFile, loadTestFile}) {
+      SCOPED_TRACE(c.path.string());
+      sink.reported.clear();
+      TestRecord record = before;
+      EXPECT_EQ(load(c.path, record), c.status);
+      EXPECT_EQ(record, before);
+      EXPECT_EQ(sink.reported, std::vector<std::string>{c.message});
+    }
+  }
+  EXPECT_NE(messageText(IDS_FILE_NOT_FOUND, "x").find("ファイルが見つかりません"), std::string::npos);
+}
+
+// --- Saving ---------------------------------------------------------------
+
+// Random records of Japanese text, commas, blanks and empty cells come back
+// exactly as they were saved.
+TEST_F(FileTest, SavedRecordsReadBackIdentical) {
+  const std::vector<std::string> pieces = {"", "a", "Z", "0", "1.5", "-3", "E-6", ",", " ", "試験", "汲上げ(回復)",
+                                           "ｱｲ", "ソ", "表", "①", "髙", "$", "%", "\\", "~", "〓", "、"};
+  std::mt19937 rng(20240601);
+  auto text = [&](int maxPieces) {
+    std::string s;
+    int n = std::uniform_int_distribution<int>(0, maxPieces)(rng);
+    for (int i = 0; i < n; ++i) s += pieces[std::uniform_int_distribution<size_t>(0, pieces.size() - 1)(rng)];
+    if (s.find("$$") != std::string::npos) s.clear();
+    return s;
+  };
+  for (int iteration = 0; iteration < 300; ++iteration) {
+    TestRecord record;
+    for (int number = 1; number <= 100; ++number)
+      if (rng() % 3 == 0) record.setField(number, text(6));
+    int rows = std::uniform_int_distribution<int>(0, 120)(rng);
+    for (int row = 1; row <= rows; ++row)
+      for (int column = 1; column <= 6; ++column)
+        if (rng() % 2 == 0) record.setCell(row, column, text(3));
+    ASSERT_EQ(findUnsavableText(record), "") << iteration;
+    ASSERT_TRUE(saveTestFile(dir / "t.tvd", record)) << iteration;
+    TestRecord loaded;
+    ASSERT_EQ(openTestFile(dir / "t.tvd", loaded), LoadStatus::Ok);
+    ASSERT_EQ(loaded, record) << "iteration " << iteration;
+  }
+  EXPECT_TRUE(sink.reported.empty());
+}
+
+TEST_F(FileTest, RowsBehindARowWithoutATimeAreKept) {
+  TestRecord record;
+  setRow(record, 1, {"30", "1.25", "", "", "", ""});
+  setRow(record, 2, {"abc", "1.0", "", "", "", ""});
+  setRow(record, 3, {"", "", "", "", "", ""});
+  setRow(record, 4, {"90", "0.5", "10:32", "", "", ""});
+  ASSERT_TRUE(saveTestFile(dir / "t.tvd", record));
+  EXPECT_EQ(readBytes(dir / "t.tvd"), emptyRecordBytes() + "30,1.25,,,,\r\nabc,1.0,,,,\r\n,,,,,\r\n90,0.5,10:32,,,\r\n");
+  TestRecord loaded;
+  ASSERT_EQ(openTestFile(dir / "t.tvd", loaded), LoadStatus::Ok);
+  EXPECT_EQ(loaded, record);
+  EXPECT_EQ(loaded.countRows(1), 1);
+}
+
+TEST_F(FileTest, RefusesTextTheFileCannotHoldAndKeepsTheOldFile) {
+  struct Case {
+    const char* what;
+    int field;  // 0: the cell below
+    int row, column;
+    std::string text;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"emoji", 1, 0, 0, "k😀k", messageText(IDS_CANNOT_ENCODE, "😀")},
+      {"accented letter in a cell", 0, 2, 3, "caf\u00e9", messageText(IDS_CANNOT_ENCODE, "\u00e9")},
+      {"section marker in a field", 12, 0, 0, "a$$Z", messageText(IDS_UNSAVABLE_TEXT, "フィールド 12")},
+      {"line feed in a field", 5, 0, 0, "a\nb", messageText(IDS_UNSAVABLE_TEXT, "フィールド 5")},
+      {"CR LF at the end of a field", 7, 0, 0, "a\r\n", messageText(IDS_UNSAVABLE_TEXT, "フィールド 7")},
+      {"quote in a field", 9, 0, 0, "2\"", messageText(IDS_UNSAVABLE_TEXT, "フィールド 9")},
+      {"quote in a cell", 0, 3, 2, "\"", messageText(IDS_UNSAVABLE_TEXT, "3 行目 2 列")},
+      {"CR in a cell", 0, 1, 6, "a\rb", messageText(IDS_UNSAVABLE_TEXT, "1 行目 6 列")},
+      {"section marker in a cell", 0, 4, 1, "$$A", messageText(IDS_UNSAVABLE_TEXT, "4 行目 1 列")},
+  };
+  const std::string old = "old file\r\n";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    sink.reported.clear();
+    writeBytes(dir / "t.tvd", old);
+    TestRecord record = sampleRecord();
+    if (c.field) record.setField(c.field, c.text);
+    else record.setCell(c.row, c.column, c.text);
+    EXPECT_FALSE(saveTestFile(dir / "t.tvd", record));
+    EXPECT_EQ(sink.reported, std::vector<std::string>{c.message});
+    EXPECT_EQ(readBytes(dir / "t.tvd"), old);
+    EXPECT_EQ(onlyFile(dir.path()), "t.tvd ");
+  }
+}
+
+TEST_F(FileTest, RowLineTooLongToReadBackIsRefused) {
+  TestRecord record;
+  setRow(record, 1, {"30", "1", "", "", "", ""});
+  record.setCell(2, 3, std::string(2601, 'x'));
+  EXPECT_NE(findUnsavableText(record).find("2 行目"), std::string::npos);
+  record.setCell(2, 3, std::string(2595, 'x'));  // with five commas: exactly 2600
+  EXPECT_EQ(findUnsavableText(record), "");
+}
+
+TEST_F(FileTest, FailedSavesReportAndKeepThePreviousFile) {
+  writeBytes(dir / "plain", "x");
+  std::filesystem::create_directory(dir / "folder.tvd");
+  const TestRecord record = sampleRecord();
+  ASSERT_TRUE(saveTestFile(dir / "t.tvd", TestRecord{}));
+  const std::string previous = readBytes(dir / "t.tvd");
+
+  struct Case {
+    const char* what;
+    std::filesystem::path target;
+    long long failAfter;
+  };
+  const Case cases[] = {
+      {"missing folder", dir / "nowhere" / "t.tvd", -1},
+      {"folder is a file", dir / "plain" / "t.tvd", -1},
+      {"folder in place of the file", dir / "folder.tvd", -1},
+      {"disk full", dir / "t.tvd", 40},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    sink.reported.clear();
+    setWriteFailureAfterBytesForTesting(c.failAfter);
+    EXPECT_FALSE(saveTestFile(c.target, record));
+    setWriteFailureAfterBytesForTesting(-1);
+    EXPECT_EQ(sink.reported, std::vector<std::string>{"保存できませんでした"});
+    EXPECT_EQ(readBytes(dir / "t.tvd"), previous);
+    EXPECT_EQ(onlyFile(dir.path()).size(), std::string("t.tvd plain folder.tvd ").size());
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.tvd"));
+  }
+}
+
+// --- FileV.ndx --------------------------------------------------------------
+
+TEST_F(FileTest, LastFolderIsRememberedInTwoCp932Lines) {
+  EXPECT_EQ(readLastFolder(dir.path()).folder, "");
+  EXPECT_EQ(readLastFolder(dir.path()).keptLine, "");
+
+  writeBytes(dir / "FileV.ndx", "D:\\old\r\nkept \x8e\x8e\r\n");
+  LastFolder value = readLastFolder(dir.path());
+  EXPECT_EQ(value.folder, "D:\\old");
+  EXPECT_EQ(value.keptLine, "kept 試");
+
+  value.folder = "/home/user/データ";
+  writeLastFolder(dir.path(), value);
+  EXPECT_EQ(readBytes(dir / "FileV.ndx"), "/home/user/\x83\x66\x81\x5b\x83\x5e\r\nkept \x8e\x8e\r\n");
+
+  // A rewrite that cannot be done leaves the file and says nothing.
+  value.folder = "/home/caf\u00e9";
+  writeLastFolder(dir.path(), value);
+  writeLastFolder(dir / "missing", value);
+  EXPECT_EQ(readLastFolder(dir.path()).folder, "/home/user/データ");
+  EXPECT_TRUE(sink.reported.empty());
+}
+
+} // namespace
+} // namespace tov
