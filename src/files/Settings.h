@@ -4,6 +4,7 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "record/TestRecord.h"
 
