@@ -10,6 +10,7 @@
 #include <cstring>
 #include <locale.h>
 #include <string>
+#include <cwchar>
 
 namespace tov {
 namespace {
@@ -244,14 +245,19 @@ std::string vformat(const char* format, va_list& args) {
     case 'c': {
       Spec t = s;
       t.precision = -1;
-      out += formatOne(specText(t, true, "c"), va_arg(args, int));
+      if (s.length == Spec::L) out += formatOne(specText(t, true, "lc"), va_arg(args, wint_t));
+      else out += formatOne(specText(t, true, "c"), va_arg(args, int));
       break;
     }
-    case 's': {
-      const char* text = va_arg(args, const char*);
-      out += formatOne(specText(s, true, "s"), text ? text : "(null)");
+    case 's':
+      if (s.length == Spec::L) {
+        const wchar_t* text = va_arg(args, const wchar_t*);
+        out += formatOne(specText(s, true, "ls"), text ? text : L"(null)");
+      } else {
+        const char* text = va_arg(args, const char*);
+        out += formatOne(specText(s, true, "s"), text ? text : "(null)");
+      }
       break;
-    }
     case 'p':
       out += formatOne(specText(s, true, "p"), va_arg(args, void*));
       break;
@@ -297,10 +303,35 @@ std::string cformat(const char* format, ...) {
 }
 
 double toDouble(std::string_view text) {
-  std::string s(text);
+  // Only plain decimal text is read: [sign] digits [. digits] [e|E [sign] digits].
+  // Hexadecimal, "inf" and "nan", which strtod would also accept, read as 0.
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  auto isDigit = [&](std::size_t at) { return at < n && text[at] >= '0' && text[at] <= '9'; };
+  while (i < n && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\v' ||
+                   text[i] == '\f' || text[i] == '\r'))
+    ++i;
+  const std::size_t start = i;
+  if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+  std::size_t digits = 0;
+  while (isDigit(i)) { ++i; ++digits; }
+  if (i < n && text[i] == '.') {
+    ++i;
+    while (isDigit(i)) { ++i; ++digits; }
+  }
+  if (digits == 0) return 0.0;
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t j = i + 1;
+    if (j < n && (text[j] == '+' || text[j] == '-')) ++j;
+    if (isDigit(j)) {
+      while (isDigit(j)) ++j;
+      i = j;
+    }
+  }
+  const std::string number(text.substr(start, i - start));
   locale_t c = cLocale();
   if (c == static_cast<locale_t>(nullptr)) return 0.0;
-  return strtod_l(skipBlanks(s.c_str()), nullptr, c);
+  return strtod_l(number.c_str(), nullptr, c);
 }
 
 int toInt(std::string_view text) {

@@ -6,7 +6,6 @@
 
 #include "record/CFormat.h"
 #include "record/TestRecord.h"
-#include "support/TestSupport.h"
 
 namespace {
 
@@ -160,19 +159,6 @@ TEST(TestRecordRows, DeriveAllRowsTouchesOnlyRowsInUse) {
   EXPECT_EQ(r.cell(4, 5), "");
 }
 
-TEST(TestRecordRows, DerivedValuesIgnoreTheLocale) {
-  tov::testing::ScopedLocale german("de_DE.UTF-8");
-  if (!german.available()) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
-  TestRecord r;
-  r.set_pipeTopHeight("0.5");
-  r.set_equilibriumLevel("-3.0");
-  r.setCell(1, 1, "0");
-  r.setCell(1, 2, "1.2");
-  r.deriveReadingRow(1);
-  EXPECT_EQ(r.cell(1, 4), "-0.7");
-  EXPECT_EQ(r.cell(1, 5), "2.3");
-}
-
 tov::HeadingDefaults headingDefaults() {
   return {"グラフ", "データ表", "調査名", "調査位置", "No.", "業者"};
 }
@@ -259,16 +245,6 @@ TEST(ScaleDefaults, LogAxisThresholds) {
     EXPECT_EQ(r.field(48), x.fromAfter) << x.from;
     EXPECT_EQ(r.field(49), x.toAfter) << x.to;
   }
-}
-
-TEST(ScaleDefaults, TitlesAreFilledOnlyWhenEmpty) {
-  TestRecord r;
-  r.setField(31, "   ");
-  r.setField(30, "5");
-  r.fillScaleDefaults(headingDefaults());
-  EXPECT_EQ(r.field(31), "   ");
-  EXPECT_EQ(r.field(30), "5");
-  EXPECT_EQ(r.field(16), "調査位置");
 }
 
 } // namespace
