@@ -1,0 +1,80 @@
+#pragma once
+// The exporter's building blocks: the command line, paper sizes, rendering
+// pages to images and to one PDF, and the summary of a test. The command-line
+// entry (Exporter.h) runs them on the program's record and settings; tests
+// and benchmarks call them on records and settings of their own.
+#include <QImage>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "files/Settings.h"
+#include "record/TestRecord.h"
+
+namespace tov {
+
+// A sheet of paper, portrait, in millimetres.
+struct PaperSize {
+  std::string name;  // "A4", ..., or "WxH" as given
+  double widthMm = 210.0;
+  double heightMm = 297.0;
+  // The whole millimetres the footer is centred on.
+  int wholeWidthMm() const { return static_cast<int>(widthMm); }
+  bool operator==(const PaperSize&) const = default;
+};
+
+PaperSize a4Paper();
+// "A4", "A3", "B4", "B5" (JIS B series, as used for Japanese reports),
+// "Letter" (case-insensitive), or "WxH" in millimetres (each 10 to 2000).
+std::optional<PaperSize> paperSizeByName(std::string_view name);
+
+enum class JobKind { ExportPdf, ExportPng, Summary, Help, Version };
+
+struct CommandLineJob {
+  JobKind kind = JobKind::Help;
+  std::string output;  // the PDF file, or the prefix of the PNG files
+  std::string input;   // the test file
+  PaperSize paper = a4Paper();
+  int dpi = 150;       // PNG only
+};
+
+// The job the arguments (without the program name) ask for; nothing, with
+// *error set, when they are incomplete or hold an unknown option.
+std::optional<CommandLineJob> parseCommandLine(const std::vector<std::string>& args, std::string* error);
+
+// The option list printed by --help, and the version line.
+const std::string& commandLineHelp();
+const std::string& versionText();
+
+// The size of the paper in pixels at the resolution.
+QSize paperPixelSize(const PaperSize& paper, int dpi);
+
+// One page on white paper at the resolution (logical dpi set to it).
+QImage renderPageImage(const TestRecord& record, const Settings& settings, int page,
+                       const PaperSize& paper, int dpi);
+
+// Every page into one PDF. The file appears only when complete (written
+// under a temporary name in its folder first); failures are reported
+// through the message sink and give false.
+bool writePdf(const std::filesystem::path& output, const TestRecord& record, const Settings& settings,
+              const PaperSize& paper, int dpi = 600);
+
+// The file names PREFIX-1.png ... PREFIX-n.png, one per page.
+std::vector<std::filesystem::path> pngPagePaths(const std::string& prefix, int pages);
+// Every page as PNG at the resolution. All pages are written under
+// temporary names first and renamed only when all succeeded; failures are
+// reported through the message sink and give false.
+bool writePngPages(const std::string& prefix, const TestRecord& record, const Settings& settings,
+                   const PaperSize& paper, int dpi);
+
+// A few lines about a test: survey name, formula, geometry, readings,
+// a, the stored k and k computed again from the stored values, pages.
+std::string summaryText(const TestRecord& record, const Settings& settings);
+
+// Runs a parsed job on the program's record and settings; the exit code.
+int runJob(const CommandLineJob& job);
+
+} // namespace tov

@@ -1,0 +1,63 @@
+// The command-line jobs: exporting a test's pages to PDF or PNG and printing
+// a summary, without a window and without a display.
+#include "app/Exporter.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/ExportJob.h"
+#include "record/Messages.h"
+
+namespace tov {
+
+namespace {
+
+// Messages of a job go to standard error as UTF-8 text; nobody is there to
+// answer a question, so the answer is No.
+class StderrMessageSink : public MessageSink {
+public:
+  void report(const std::string& text) override {
+    std::fputs(("tov: " + text + "\n").c_str(), stderr);
+  }
+  bool askYesNo(const std::string& text) override {
+    report(text);
+    return false;
+  }
+};
+
+const char* const kJobOptions[] = {"--export-pdf", "--export-png", "--summary", "--help", "--version"};
+
+} // namespace
+
+bool isCommandLineJob(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    for (const char* option : kJobOptions)
+      if (argv[i] && std::strcmp(argv[i], option) == 0) return true;
+  return false;
+}
+
+int runCommandLineJob(int argc, char** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+  std::string error;
+  const auto job = parseCommandLine(args, &error);
+  if (!job) {
+    std::fputs(("tov: " + error + "\n\n" + commandLineHelp()).c_str(), stderr);
+    return 2;
+  }
+  if (job->kind == JobKind::Help || job->kind == JobKind::Version) return runJob(*job);
+
+  // Fonts and painting need a GUI application, but never a display.
+  if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QGuiApplication app(argc, argv);
+  StderrMessageSink sink;
+  ScopedMessageSink scoped(sink);
+  return runJob(*job);
+}
+
+} // namespace tov
