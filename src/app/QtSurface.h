@@ -14,6 +14,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <QTransform>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -67,6 +68,7 @@ public:
 private:
   QPainter& painter_;
   int dpiX_ = 96, dpiY_ = 96;
+  QTransform base_;  // the painter's transform before the window origin
   DevicePoint windowOrg_;
   DevicePoint current_;
   FontSpec spec_;

@@ -79,8 +79,11 @@ void RecordingSurface::textOut(int x, int y, std::string_view text) {
   t.font = font_;
   t.align = align_;
   t.colour = textColour_;
-  if (updateCp) {
-    const int width = textWidthFor(text, fontHeight());
+  const unsigned horizontal = align_ & kHorizontalAlignMask;
+  if (updateCp && horizontal != TA_CENTER) {
+    // Left-aligned text moves the position to its end, right-aligned text
+    // to its start; centred text leaves it where it was.
+    const int width = horizontal == TA_RIGHT ? -textWidthFor(text, fontHeight()) : textWidthFor(text, fontHeight());
     if (font_.escapement == 0) {
       current_.x += width;
     } else {

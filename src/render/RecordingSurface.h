@@ -8,7 +8,9 @@
 // a text is (CP932 bytes x height / 2) pixels wide and (height) pixels high,
 // where height is |font height| (kDefaultFontHeight before any font is
 // selected). With TA_UPDATECP the current position advances by that width
-// along the font's escapement (counter-clockwise, y growing downwards).
+// along the font's escapement (counter-clockwise, y growing downwards):
+// forwards for left-aligned text, backwards for right-aligned text, not at
+// all for centred text.
 //
 // Coordinates are recorded as passed: the layout always sets the window
 // origin to (0, 0), so logical and device pixels coincide.

@@ -1,0 +1,287 @@
+#include "app/QtSurface.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPen>
+#include <QRect>
+#include <QStringList>
+#include <QTransform>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+
+namespace tov {
+
+namespace {
+
+QString toQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool isGothicName(const QString& name) {
+  return name.contains(QStringLiteral("ゴシック")) || name.contains(QStringLiteral("Gothic"), Qt::CaseInsensitive);
+}
+
+// "ＭＳ Ｐ明朝", "MS PGothic": the proportional member of a family.
+bool isProportionalName(const QString& name) {
+  return name.contains(QChar(0xFF30)) || name.contains(QStringLiteral("MS P"), Qt::CaseInsensitive) ||
+         name.contains(QStringLiteral("P明朝")) || name.contains(QStringLiteral("Pゴシック"));
+}
+
+// The installed family with this name (matching case-insensitively), or "".
+QString installedFamily(const QString& name) {
+  static const QStringList families = QFontDatabase::families();
+  for (const QString& family : families)
+    if (family.compare(name, Qt::CaseInsensitive) == 0) return family;
+  return {};
+}
+
+// The first installed family of the candidates, or "".
+QString firstInstalled(std::initializer_list<const char*> candidates) {
+  for (const char* candidate : candidates) {
+    const QString found = installedFamily(QString::fromUtf8(candidate));
+    if (!found.isEmpty()) return found;
+  }
+  return {};
+}
+
+// Japanese faces to fall back on for characters the chosen face lacks.
+const QStringList& japaneseFallbacks() {
+  static const QStringList list = [] {
+    QStringList l;
+    for (const char* name : {"IPAMincho", "IPAPMincho", "IPAGothic", "IPAPGothic", "IPAexMincho", "IPAexGothic",
+                             "Noto Serif CJK JP", "Noto Sans CJK JP", "Droid Sans Fallback"}) {
+      const QString found = installedFamily(QString::fromUtf8(name));
+      if (!found.isEmpty()) l << found;
+    }
+    return l;
+  }();
+  return list;
+}
+
+std::string cacheKey(const FontSpec& f) {
+  std::string key = std::to_string(f.height);
+  key += '|';
+  key += std::to_string(f.weight);
+  key += f.italic ? "|i" : "|-";
+  key += f.underline ? "u|" : "-|";
+  key += f.faceName;
+  return key;
+}
+
+double escapementRadians(int escapement) { return escapement / 10.0 * std::numbers::pi / 180.0; }
+
+} // namespace
+
+QtSurface::QtSurface(QPainter& painter) : painter_(painter) {
+  if (QPaintDevice* device = painter_.device()) {
+    dpiX_ = device->logicalDpiX();
+    dpiY_ = device->logicalDpiY();
+  }
+  base_ = painter_.transform();
+  painter_.setRenderHint(QPainter::TextAntialiasing, true);
+  painter_.setBrush(Qt::NoBrush);
+  FontSpec initial;
+  initial.height = std::max(1, dpiY_ * 16 / 96);
+  initial.quality = 0;
+  selectFont(initial);
+}
+
+QtSurface::~QtSurface() = default;
+
+QString QtSurface::substituteFamily(const std::string& faceName) {
+  const QString name = QString::fromStdString(faceName).trimmed();
+  if (!name.isEmpty()) {
+    const QString installed = installedFamily(name);
+    if (!installed.isEmpty()) return installed;
+  }
+  const bool proportional = isProportionalName(name);
+  QString found;
+  if (isGothicName(name)) {
+    found = proportional ? firstInstalled({"IPAPGothic", "IPAGothic", "IPAexGothic", "Noto Sans CJK JP"})
+                         : firstInstalled({"IPAGothic", "IPAPGothic", "IPAexGothic", "Noto Sans CJK JP"});
+  } else {
+    found = proportional ? firstInstalled({"IPAPMincho", "IPAMincho", "IPAexMincho", "Noto Serif CJK JP"})
+                         : firstInstalled({"IPAMincho", "IPAPMincho", "IPAexMincho", "Noto Serif CJK JP"});
+  }
+  if (found.isEmpty() && !japaneseFallbacks().isEmpty()) found = japaneseFallbacks().front();
+  return found.isEmpty() ? name : found;
+}
+
+QColor QtSurface::toQColor(Colour colour) {
+  return QColor(static_cast<int>(colour & 0xFF), static_cast<int>((colour >> 8) & 0xFF),
+                static_cast<int>((colour >> 16) & 0xFF));
+}
+
+const QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& spec) {
+  const std::string key = cacheKey(spec);
+  if (auto it = cache_.find(key); it != cache_.end()) return it->second;
+
+  const QString family = substituteFamily(spec.faceName);
+  QFont font(family);
+  QStringList families{family};
+  for (const QString& fallback : japaneseFallbacks())
+    if (fallback != family) families << fallback;
+  font.setFamilies(families);
+  font.setStyleHint(isGothicName(family) ? QFont::SansSerif : QFont::Serif,
+                    QFont::StyleStrategy(QFont::PreferOutline | QFont::PreferQuality));
+  font.setKerning(false);
+  font.setItalic(spec.italic);
+  font.setUnderline(spec.underline);
+  if (spec.weight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(spec.weight, 100, 900)));
+
+  QPaintDevice* device = painter_.device();
+  auto cell = [&](int pixelSize) {
+    font.setPixelSize(pixelSize);
+    const QFontMetrics fm(font, device);
+    return fm.ascent() + fm.descent();
+  };
+
+  if (spec.height < 0) {
+    // A negative height is the character height without internal leading.
+    font.setPixelSize(std::max(1, -spec.height));
+  } else {
+    // A positive height (0: the default size) is the whole cell.
+    const int target = spec.height > 0 ? spec.height : std::max(1, dpiY_ * 16 / 96);
+    int px = target;
+    const int first = cell(px);
+    if (first > 0 && first != target)
+      px = std::max(1, static_cast<int>(std::lround(static_cast<double>(target) * px / first)));
+    for (int i = 0; i < 8 && px > 1 && cell(px) > target; ++i) --px;
+    for (int i = 0; i < 8 && cell(px + 1) <= target; ++i) ++px;
+    font.setPixelSize(px);
+  }
+
+  const QFontMetrics fm(font, device);
+  FontEntry entry{font, fm.ascent(), fm.descent()};
+  return cache_.emplace(key, std::move(entry)).first->second;
+}
+
+QFont QtSurface::qtFontFor(const FontSpec& font) { return entryFor(font).font; }
+
+void QtSurface::setWindowOrg(int x, int y) {
+  windowOrg_ = {x, y};
+  painter_.setTransform(QTransform::fromTranslate(-x, -y) * base_);
+}
+
+void QtSurface::setBkModeTransparent() { painter_.setBackgroundMode(Qt::TransparentMode); }
+
+void QtSurface::moveTo(int x, int y) { current_ = {x, y}; }
+
+void QtSurface::lineTo(int x, int y, const Pen& pen) {
+  if (pen.width > 0 && pen.style != PS_NULL) {
+    QPen qpen(toQColor(pen.colour));
+    qpen.setWidth(pen.width);
+    qpen.setCapStyle(Qt::FlatCap);
+    qpen.setJoinStyle(Qt::MiterJoin);
+    if (pen.style == PS_DASH) qpen.setStyle(Qt::DashLine);
+    else if (pen.style == PS_DOT) qpen.setStyle(Qt::DotLine);
+    painter_.setPen(qpen);
+    painter_.drawLine(QPoint(current_.x, current_.y), QPoint(x, y));
+  }
+  current_ = {x, y};
+}
+
+void QtSurface::circle(int cx, int cy, int radius, const Pen& pen) {
+  if (pen.width <= 0 || pen.style == PS_NULL) return;
+  QPen qpen(toQColor(pen.colour));
+  qpen.setWidth(pen.width);
+  if (pen.style == PS_DASH) qpen.setStyle(Qt::DashLine);
+  else if (pen.style == PS_DOT) qpen.setStyle(Qt::DotLine);
+  painter_.setPen(qpen);
+  painter_.setBrush(Qt::NoBrush);
+  painter_.drawEllipse(QPoint(cx, cy), radius, radius);
+}
+
+bool QtSurface::selectFont(const FontSpec& font) {
+  const FontEntry& entry = entryFor(font);
+  spec_ = font;
+  qfont_ = entry.font;
+  ascent_ = entry.ascent;
+  descent_ = entry.descent;
+  painter_.setFont(qfont_);
+  return true;
+}
+
+void QtSurface::setTextColor(Colour colour) { textColour_ = colour; }
+
+void QtSurface::textOut(int x, int y, std::string_view text) {
+  const bool updateCp = (align_ & TA_UPDATECP) != 0;
+  const QString qtext = toQString(text);
+  const QFontMetrics fm(qfont_, painter_.device());
+  const int width = fm.horizontalAdvance(qtext);
+  const DevicePoint anchor = updateCp ? current_ : DevicePoint{x, y};
+
+  // Offsets from the anchor to the start of the baseline, in the text's
+  // own (unrotated) direction.
+  const unsigned horizontal = align_ & kHorizontalAlignMask;
+  const unsigned vertical = align_ & kVerticalAlignMask;
+  int dx = 0;
+  if (horizontal == TA_CENTER) dx = -width / 2;
+  else if (horizontal == TA_RIGHT) dx = -width;
+  int dy = ascent_;
+  if (vertical == TA_BASELINE) dy = 0;
+  else if (vertical == TA_BOTTOM) dy = -descent_;
+
+  painter_.setPen(QPen(toQColor(textColour_)));
+  painter_.setFont(qfont_);
+  const int escapement = spec_.escapement % 3600;
+  if (escapement == 0) {
+    painter_.drawText(QPoint(anchor.x + dx, anchor.y + dy), qtext);
+  } else {
+    const QTransform current = painter_.transform();
+    QTransform rotated = current;
+    rotated.translate(anchor.x, anchor.y);
+    rotated.rotate(-escapement / 10.0);
+    painter_.setTransform(rotated);
+    painter_.drawText(QPoint(dx, dy), qtext);
+    painter_.setTransform(current);
+  }
+
+  if (updateCp && horizontal != TA_CENTER) {
+    const int advance = horizontal == TA_RIGHT ? -width : width;
+    if (escapement == 0) {
+      current_.x += advance;
+    } else {
+      const double a = escapementRadians(escapement);
+      current_.x += static_cast<int>(std::lround(advance * std::cos(a)));
+      current_.y -= static_cast<int>(std::lround(advance * std::sin(a)));
+    }
+  }
+}
+
+void QtSurface::drawText(const DeviceRect& rect, std::string_view text, unsigned flags) {
+  const int left = std::min(rect.left, rect.right), right = std::max(rect.left, rect.right);
+  const int top = std::min(rect.top, rect.bottom), bottom = std::max(rect.top, rect.bottom);
+  int qflags = (flags & DT_CENTER) ? Qt::AlignHCenter : Qt::AlignLeft;
+  if (flags & DT_SINGLELINE) {
+    qflags |= Qt::TextSingleLine;
+    qflags |= (flags & DT_VCENTER) ? Qt::AlignVCenter : Qt::AlignTop;
+  } else {
+    qflags |= Qt::AlignTop;
+    if (flags & DT_WORDBREAK) qflags |= Qt::TextWordWrap;
+  }
+  if (flags & DT_NOCLIP) qflags |= Qt::TextDontClip;
+  painter_.setPen(QPen(toQColor(textColour_)));
+  painter_.setFont(qfont_);
+  painter_.drawText(QRect(left, top, right - left, bottom - top), qflags, toQString(text));
+}
+
+DeviceSize QtSurface::textExtent(std::string_view text) {
+  const QFontMetrics fm(qfont_, painter_.device());
+  return {fm.horizontalAdvance(toQString(text)), ascent_ + descent_};
+}
+
+void QtSurface::intersectClipRect(const DeviceRect& rect) {
+  const int left = std::min(rect.left, rect.right), right = std::max(rect.left, rect.right);
+  const int top = std::min(rect.top, rect.bottom), bottom = std::max(rect.top, rect.bottom);
+  const QRect r(left, top, right - left, bottom - top);
+  painter_.setClipRect(r, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+}
+
+void QtSurface::resetClip() { painter_.setClipping(false); }
+
+} // namespace tov
