@@ -7,7 +7,6 @@
 #include <cmath>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "files/TextCodec.h"
 #include "record/CFormat.h"
