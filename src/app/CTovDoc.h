@@ -1,0 +1,68 @@
+#pragma once
+// The document: the one test record with its file name. It opens and saves
+// tests (its own Open, Save and Save As commands, and the open path used for
+// the command line, the recent files and dropped files). Editing never marks
+// it modified, so nothing asks to save on exit.
+#include <QObject>
+#include <QStringList>
+
+#include <filesystem>
+#include <string>
+
+#include "record/TestRecord.h"
+
+class QWidget;
+
+namespace tov {
+
+class FileChooser;
+class RecentFiles;
+
+class CTovDoc : public QObject {
+  Q_OBJECT
+public:
+  // recent may be null (no recent-file list).
+  CTovDoc(TestRecord& record, FileChooser& chooser, RecentFiles* recent, QObject* parent = nullptr);
+
+  TestRecord& record() { return record_; }
+  const std::string& pathName() const { return pathName_; }
+  // The file name of the path, or "無題" without one.
+  std::string title() const;
+  bool isModified() const { return modified_; }
+  void setModifiedFlag(bool modified) { modified_ = modified; }
+  void setFileChooser(FileChooser& chooser) { chooser_ = &chooser; }
+  // Sets the path (and the title) and, when asked, puts it in the recent files.
+  void setPathName(const std::filesystem::path& path, bool addToRecentFiles = true);
+
+  // New: an empty record, no path.
+  bool onNewDocument();
+  // Open: file dialog from the folder in FileV.ndx, then the file.
+  void onFileOpen(QWidget* parent = nullptr);
+  // Save: to the path, or Save As without a usable one.
+  void onFileSave(QWidget* parent = nullptr);
+  // Save As: file dialog, extension rules, then the file.
+  void onFileSaveAs(QWidget* parent = nullptr);
+  // Opens a file named on the command line, from the recent files or dropped
+  // on the window. False (after the message) when it could not be read; the
+  // document is then left as it was.
+  bool openDocumentFile(const std::filesystem::path& path);
+
+  static QStringList openFilters();
+  static QStringList saveFilters();
+
+signals:
+  // The record was replaced (New, Open): every view updates.
+  void updateAllViews();
+  void pathChanged();
+
+private:
+  bool writeTo(const std::filesystem::path& path);
+
+  TestRecord& record_;
+  FileChooser* chooser_;
+  RecentFiles* recent_;
+  std::string pathName_;
+  bool modified_ = false;
+};
+
+} // namespace tov

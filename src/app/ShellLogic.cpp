@@ -1,0 +1,228 @@
+#include "app/ShellLogic.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "record/CFormat.h"
+#include "record/Messages.h"
+#include "record/Permeability.h"
+#include "render/Page.h"
+
+namespace tov {
+
+namespace {
+
+MenuItemSpec item(int id, std::string text, std::string tip, std::string shortcut = {}, bool checkable = false) {
+  return MenuItemSpec{id, std::move(text), std::move(shortcut), std::move(tip), checkable};
+}
+MenuItemSpec separator() { return MenuItemSpec{}; }
+
+std::vector<MenuSpec> buildMenuLayout() {
+  return {
+      {"ファイル(&F)",
+       {
+           item(ID_FILE_NEW, "新規作成(&N)", "新しい試験データを作成します", "Ctrl+N"),
+           item(ID_FILE_OPEN, "開く(&O)...", "試験データのファイルを開きます", "Ctrl+O"),
+           item(ID_FILE_SAVE, "上書き保存(&S)", "試験データを同じ名前で保存します", "Ctrl+S"),
+           item(ID_FILE_SAVE_AS, "名前を付けて保存(&A)...", "試験データに名前を付けて保存します"),
+           separator(),
+           item(ID_FILE_PRINT, "印刷(&P)...", "グラフとデータ表を印刷します", "Ctrl+P"),
+           item(ID_FILE_PRINT_PREVIEW, "印刷ﾌﾟﾚﾋﾞｭｰ(&V)", "印刷するページを画面で確かめます"),
+           item(ID_FILE_PRINT_SETUP, "ﾌﾟﾘﾝﾀの設定(&R)...", "用紙やプリンタを選びます"),
+           separator(),
+           MenuItemSpec{kRecentFilesSlot, {}, {}, {}, false},
+           separator(),
+           item(ID_APP_EXIT, "アプリケーションの終了(&X)", "プログラムを終了します"),
+       }},
+      {"データ(&A)",
+       {
+           item(ID_HEADINGS, "見出し(&M)", "調査名、水位、試験方法など"),
+           item(ID_UNSTEADY_READINGS, "測定データ 非定常法(&A)", "非定常法の測定データの入力・修正"),
+           item(ID_STEADY_READINGS, "測定データ 定常法(&B)", "定常法の測定データの入力・修正"),
+           item(ID_ANALYSIS, "解析/目盛り(&N)", "解析点の選択と透水係数の計算、グラフの目盛り"),
+           item(ID_PAGE_FORMAT, "ページ設定(&P)", "ページの書式や数値"),
+       }},
+      {"表示(&V)",
+       {
+           item(ID_VIEW_TOOLBAR, "ツール バー(&T)", "ツール バーの表示/非表示を切り替えます", {}, true),
+           item(ID_VIEW_STATUS_BAR, "ステータス バー(&S)", "ステータス バーの表示/非表示を切り替えます", {}, true),
+           separator(),
+           item(ID_GRAPH_PAGE, "グラフ(&1)", "グラフのページを表示します", {}, true),
+           item(ID_TABLE_PAGE, "データ表(&2)", "データ表のページを表示します", {}, true),
+       }},
+      {"設定(&S)",
+       {
+           item(ID_STYLE_DIGITS, "様式・桁数(&Y)", "図表名、表示桁数など"),
+           item(ID_LINES_MARGINS, "線種・マージン(L)", "罫線、グラフグリッド線の太さ、マージン、会社名など"),
+           item(ID_FONTS, "フォント(&F)", "活字の書体・サイズ"),
+           item(ID_ENTER_KEY, "キーの動作(&E)", "Enterキーに対する動作応答"),
+           separator(),
+           item(ID_TESTER_REGISTER, "登録 試験者(&R)", "技術者名の登録編集"),
+           item(ID_SETUP, "セットアップ(&S)", "このプログラムのインストール先の表示、確認"),
+       }},
+      {"ﾍﾙﾌﾟ(&H)",
+       {
+           item(ID_HELP_VIEWER, "操作＆ヘルプ(&H)", "操作方法の説明を表示します"),
+           separator(),
+           item(ID_APP_ABOUT, "ﾊﾞｰｼﾞｮﾝ情報(&A)...", "プログラムのバージョン情報を表示します"),
+       }},
+  };
+}
+
+bool endsWithTvd(std::string_view text) {
+  if (text.size() < 3) return false;
+  std::string tail(text.substr(text.size() - 3));
+  for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return tail == "tvd";
+}
+
+} // namespace
+
+const std::vector<MenuSpec>& menuLayout() {
+  static const std::vector<MenuSpec> layout = buildMenuLayout();
+  return layout;
+}
+
+const MenuItemSpec* findMenuItem(int id) {
+  for (const MenuSpec& menu : menuLayout())
+    for (const MenuItemSpec& entry : menu.items)
+      if (entry.id == id && id > 0) return &entry;
+  return nullptr;
+}
+
+bool isEditorCommand(int id) {
+  switch (id) {
+  case ID_HEADINGS: case ID_UNSTEADY_READINGS: case ID_STEADY_READINGS: case ID_ANALYSIS:
+  case ID_PAGE_FORMAT: case ID_STYLE_DIGITS: case ID_LINES_MARGINS: case ID_FONTS:
+  case ID_ENTER_KEY: case ID_TESTER_REGISTER: case ID_SETUP: case ID_HELP_VIEWER:
+    return true;
+  default:
+    return false;
+  }
+}
+
+ViewState& theViewState() {
+  static ViewState state;
+  return state;
+}
+
+bool isCommandEnabled(int id, const TestRecord& record) {
+  const bool steady = record.fieldInt(F_formulaKind) == 4;
+  if (id == ID_UNSTEADY_READINGS) return !steady;
+  if (id == ID_STEADY_READINGS) return steady;
+  return true;
+}
+
+bool isCommandChecked(int id, const ViewState& view) {
+  if (id == ID_GRAPH_PAGE) return view.currentPage == 1;
+  if (id == ID_TABLE_PAGE) return view.currentPage > 1;
+  return false;
+}
+
+int pageCountResetting(ViewState& view, const TestRecord& record) {
+  const int count = pageCount(record);
+  if (view.currentPage > count) view.currentPage = 1;
+  return count;
+}
+
+bool handlePageKey(ViewState& view, const TestRecord& record, PageKey key) {
+  if (view.printingInProgress) return false;
+  const int count = pageCountResetting(view, record);
+  switch (key) {
+  case PageKey::PageUp:
+    if (view.currentPage >= 2) --view.currentPage;
+    return true;
+  case PageKey::PageDown:
+    if (view.currentPage < count) ++view.currentPage;
+    return true;
+  case PageKey::Other:
+    break;
+  }
+  return false;
+}
+
+bool applyPageCommand(ViewState& view, int id) {
+  if (id == ID_GRAPH_PAGE || id == ID_GRAPH_PAGE_TOOL) {
+    view.currentPage = 1;
+    return true;
+  }
+  if (id == ID_TABLE_PAGE || id == ID_TABLE_PAGE_TOOL) {
+    view.currentPage = 2;
+    return true;
+  }
+  return false;
+}
+
+void setPaperFromDevice(ViewState& view, int widthPx, int heightPx, int dpiX, int dpiY) {
+  if (dpiX < 1 || dpiY < 1) {
+    reportMessage(IDS_DEVICE_ERROR);
+    view.paperWidthMm = 280;
+    view.paperHeightMm = 280;
+    return;
+  }
+  view.paperWidthMm = static_cast<int>(widthPx * 25.4 / dpiX);
+  view.paperHeightMm = static_cast<int>(heightPx * 25.4 / dpiY);
+}
+
+void readingsFollowUp(TestRecord& record, bool steady) {
+  const int n = record.countRows(C_time);
+  for (int row = 1; row <= n; ++row) record.deriveReadingRow(row);
+  for (int row = n + 1; row <= kRowCount; ++row) {
+    record.setCell(row, C_level, "");
+    record.setCell(row, C_headDifference, "");
+    if (steady) record.setCell(row, C_flow, "");
+  }
+}
+
+void headingsFollowUp(TestRecord& record, int digitsPermeability) {
+  if (classifyNumberText(record.pipeTopHeight()) == 0) reportMessage(IDS_BAD_PIPE_VALUE);
+  record.deriveAllRows();
+  const double length = record.fieldValue(F_sectionLength);
+  const double bore = record.fieldValue(F_boreDiameter);
+  int kind = record.fieldInt(F_formulaKind);
+  if (length < 0.001 || bore < 0.001) return;
+  if (kind == 4 && record.fieldValue(F_steadyHeadDifference) < 0.001) return;
+  if (kind > 4 || kind < 0) kind = 0;
+  const double k = computePermeability(static_cast<unsigned>(kind), length / bore, record.fieldValue(F_equivalentDiameter),
+                                       length, record.fieldValue(F_gradientText), record.fieldValue(F_steadyFlow),
+                                       record.fieldValue(F_steadyHeadDifference));
+  if (k > kPermeabilityFailureLimit) record.set_permeabilityText(formatPermeability(k, digitsPermeability));
+}
+
+bool saveNeedsSaveAs(const std::string& pathName, const std::string& title) {
+  return pathName.empty() || !endsWithTvd(title);
+}
+
+std::optional<std::filesystem::path> saveAsTarget(const std::filesystem::path& chosen) {
+  std::string text = chosen.string();
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  std::filesystem::path target(text);
+  const std::string extension = target.extension().string();  // ".txt" or ""
+  if (extension.empty()) {
+    target += ".tvd";
+    return target;
+  }
+  if (extension.size() != 4 || !endsWithTvd(extension)) {
+    reportMessage(IDS_BAD_EXTENSION);
+    return std::nullopt;
+  }
+  return target;
+}
+
+std::string folderOfChosenFile(const std::filesystem::path& chosen) {
+  return chosen.parent_path().string();
+}
+
+std::vector<std::string> withRecentFile(std::vector<std::string> list, const std::string& path) {
+  list = withoutRecentFile(std::move(list), path);
+  list.insert(list.begin(), path);
+  if (list.size() > static_cast<std::size_t>(kRecentFileCount)) list.resize(kRecentFileCount);
+  return list;
+}
+
+std::vector<std::string> withoutRecentFile(std::vector<std::string> list, const std::string& path) {
+  list.erase(std::remove(list.begin(), list.end(), path), list.end());
+  return list;
+}
+
+} // namespace tov
