@@ -30,6 +30,12 @@ public:
   }
 };
 
+// Qt's own notices (about the runtime folder of the offscreen platform and
+// the like) are not the job's output; critical messages still show.
+void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) std::fputs(("tov: " + text.toStdString() + "\n").c_str(), stderr);
+}
+
 const char* const kJobOptions[] = {"--export-pdf", "--export-png", "--summary", "--help", "--version"};
 
 } // namespace
@@ -54,6 +60,7 @@ int runCommandLineJob(int argc, char** argv) {
 
   // Fonts and painting need a GUI application, but never a display.
   if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (!std::getenv("TOV_QT_MESSAGES")) qInstallMessageHandler(quietQtMessages);
   QGuiApplication app(argc, argv);
   StderrMessageSink sink;
   ScopedMessageSink scoped(sink);
