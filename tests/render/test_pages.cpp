@@ -29,14 +29,15 @@ protected:
   void SetUp() override {
     rec.set_formulaKind("0");
     rec.fillScaleDefaults(ds.headingDefaults());
-    rec.set_surveyName("SURVEY");
-    rec.set_contractorName("CONTRACTOR");
-    rec.set_tableTitle("TABLE TITLE");
+    set({{F_surveyName, "SURVEY"}, {F_contractorName, "CONTRACTOR"}, {F_tableTitle, "TABLE TITLE"}});
     for (int i = 0; i < kFontSlotCount; ++i)  // faces F1..F6 of sizes 10, 9, 8, 7, 12, 11
       fonts[static_cast<std::size_t>(i)] = {std::vector{10.0, 9.0, 8.0, 7.0, 12.0, 11.0}[static_cast<std::size_t>(i)],
                                             cformat("F%d", i + 1), 0x10 * (i + 1), 0};
   }
   void TearDown() override { pageTransform().build(96, 96, 15, 15); }
+  void set(std::initializer_list<std::pair<int, const char*>> fields) {
+    for (const auto& [number, text] : fields) rec.setField(number, text);
+  }
   void readings(int n) {
     for (int row = 1; row <= n; ++row) rec.setCell(row, C_time, cformat("%d", 10 * row));
   }
@@ -188,12 +189,8 @@ TEST_F(PagesTest, FontsTransformContractorLineAndRestoredFont) {
 
 TEST_F(PagesTest, Footers) {
   readings(85);
-  rec.set_graphPagePrefix("(付表-");
-  rec.set_graphPageNumber("3");
-  rec.set_graphPageSuffix(")");
-  rec.set_tablePageNumber("5");
-  rec.set_footerTop("280");
-  rec.set_footerLeft("100");
+  set({{F_graphPagePrefix, "(付表-"}, {F_graphPageNumber, "3"}, {F_graphPageSuffix, ")"},
+       {F_tablePageNumber, "5"}, {F_footerTop, "280"}, {F_footerLeft, "100"}});
   const Device paper{96, 0, 0};
   std::vector<std::string> texts;
   for (int page = 1; page <= 4; ++page) {
@@ -223,9 +220,7 @@ TEST_F(PagesTest, Footers) {
 }
 
 TEST_F(PagesTest, ScaleGuard) {
-  rec.set_graphAValueFrom("0");
-  rec.set_graphAValueTo("0.00001");
-  rec.set_graphAValueGrid2("x");
+  set({{F_graphAValueFrom, "0"}, {F_graphAValueTo, "0.00001"}, {F_graphAValueGrid2, "x"}});
   repairScalesForDrawing(rec);
   EXPECT_EQ(rec.graphAValueFrom() + rec.graphAValueTo() + rec.graphAValueGrid2(), "0.1104");
   rec.set_formulaKind("4");
@@ -245,9 +240,7 @@ TEST_F(PagesTest, HeadingBlock) {
     drawHeadingBlock(s, in(), wider);
     return s;
   };
-  rec.set_nValue("NVALUE");
-  rec.set_geologyName("GEO");
-  rec.set_showGeology("1");
+  set({{F_nValue, "NVALUE"}, {F_geologyName, "GEO"}, {F_showGeology, "1"}});
   for (int rows : {11, 12}) {
     rec.set_showNValue(rows == 12 ? "1" : "0");
     const double q = 42.0 / (rows - 1);
@@ -256,33 +249,21 @@ TEST_F(PagesTest, HeadingBlock) {
     EXPECT_EQ(s.findText("GEO")->at, (DevicePoint{d.x(54.0), d.y(12.0 + 10 * q + 0.4 * q)})) << rows;
     EXPECT_EQ(s.findText("NVALUE") != nullptr, rows == 12);
   }
-  rec.set_testDateYear("2024");
-  rec.set_testDateMonth("4");
-  rec.set_testDateDay("１");
-  rec.set_datumKind("T.P.");
-  rec.set_collarElevation("12.5");
-  rec.set_depthFrom("5");
-  rec.set_depthTo("6.5");
-  rec.set_testIdNumberLabel("ボーリングNo.");
+  set({{F_testDateYear, "2024"}, {F_testDateMonth, "4"}, {F_testDateDay, "１"}, {F_datumKind, "T.P."},
+       {F_collarElevation, "12.5"}, {F_depthFrom, "5"}, {F_depthTo, "6.5"}, {F_testIdNumberLabel, "ボーリングNo."}});
   rec.set_geologyName("砂混じりシルト質粘土");  // 20 bytes: justified from 54 to 90
   auto s = draw(false);
   for (const char* text : {"2024年 4月１日", "T.P. 12.50ｍ", "5.00～6.50m", "ボーリングNo.", "hoGL"})
     EXPECT_NE(s.findText(text), nullptr) << text;
   EXPECT_EQ(s.findText("ボーリングNo.")->at.x, d.x(10.0));
   EXPECT_EQ(s.findText("土")->at.x, d.x(54.0 + 18 * 34.0 / 18.0));
-  rec.set_depthTo("");
-  rec.set_testerName("TESTER");
+  set({{F_depthTo, ""}, {F_testerName, "TESTER"}});
   s = draw(true);
   EXPECT_NE(s.findText("　　～"), nullptr);
   EXPECT_EQ(s.findText("TESTER")->at.x, d.x(121.0));
 
-  rec.set_formulaKind("4");
-  rec.set_steadyFlow("2.5E-6");
-  rec.set_upperSeparation("1");
-  rec.set_lowerSeparation("1");
-  rec.set_pipeTopHeight("1");
-  rec.set_boreDiameter("1");
-  rec.set_sectionLength("1");
+  set({{F_formulaKind, "4"}, {F_steadyFlow, "2.5E-6"}, {F_upperSeparation, "1"}, {F_lowerSeparation, "1"},
+       {F_pipeTopHeight, "1"}, {F_boreDiameter, "1"}, {F_sectionLength, "1"}});
   s = draw(false);
   const RecordedText* mantissa = s.findText("2.5×10");
   const RecordedText* exponent = s.findText("-6");
