@@ -1,0 +1,136 @@
+// The recording surface: its text metrics, the current position and the
+// clip bookkeeping that painter tests rely on.
+#include <gtest/gtest.h>
+
+#include "render/RecordingSurface.h"
+
+namespace tov {
+namespace {
+
+FontSpec fontOf(int height, int escapement = 0, std::string face = "") {
+  FontSpec f;
+  f.height = height;
+  f.escapement = escapement;
+  f.faceName = std::move(face);
+  return f;
+}
+
+TEST(RecordingSurfaceTest, MetricsCountCodePageBytes) {
+  RecordingSurface s;
+  EXPECT_EQ(s.dpiX(), 96);
+  EXPECT_EQ(s.textExtent("ab"), (DeviceSize{16, 16}));  // default font height 16
+  s.selectFont(fontOf(20));
+  EXPECT_EQ(s.textExtent("k="), (DeviceSize{20, 20}));
+  EXPECT_EQ(s.textExtent("透水"), (DeviceSize{40, 20}));
+  EXPECT_EQ(s.textExtent("ｶﾅ"), (DeviceSize{20, 20}));  // half-width katakana: 1 byte each
+  s.selectFont(fontOf(-20));
+  EXPECT_EQ(s.textExtent("ab").cy, 20);
+
+  RecordingSurface printer(600, 300);
+  EXPECT_EQ(printer.dpiX(), 600);
+  EXPECT_EQ(printer.dpiY(), 300);
+}
+
+TEST(RecordingSurfaceTest, UpdateCpAnchorsAtAndAdvancesThePosition) {
+  RecordingSurface s;
+  s.selectFont(fontOf(20));
+  s.moveTo(100, 200);
+  s.setTextAlign(TA_UPDATECP);
+  s.textOut(0, 0, "ab");
+  EXPECT_EQ(s.texts()[0].at, (DevicePoint{100, 200}));
+  EXPECT_EQ(s.currentPosition(), (DevicePoint{120, 200}));
+
+  s.setTextAlign(TA_UPDATECP | TA_RIGHT);
+  s.textOut(0, 0, "abc");
+  EXPECT_EQ(s.currentPosition(), (DevicePoint{90, 200}));
+  s.setTextAlign(TA_UPDATECP | TA_CENTER);
+  s.textOut(0, 0, "abc");
+  EXPECT_EQ(s.currentPosition(), (DevicePoint{90, 200}));
+
+  // Text running upwards moves the position up.
+  s.selectFont(fontOf(20, 900));
+  s.setTextAlign(TA_UPDATECP);
+  s.textOut(0, 0, "abcd");
+  EXPECT_EQ(s.currentPosition(), (DevicePoint{90, 160}));
+
+  // Without TA_UPDATECP the given point is used and the position stays.
+  s.setTextAlign(TA_CENTER | TA_BOTTOM);
+  s.textOut(5, 6, "x");
+  EXPECT_EQ(s.texts().back().at, (DevicePoint{5, 6}));
+  EXPECT_EQ(s.texts().back().align, static_cast<unsigned>(TA_CENTER | TA_BOTTOM));
+  EXPECT_EQ(s.currentPosition(), (DevicePoint{90, 160}));
+}
+
+TEST(RecordingSurfaceTest, ClipsIntersectAndMarkWhatIsDrawn) {
+  RecordingSurface s;
+  const Pen pen{PS_SOLID, 1, 0};
+  s.intersectClipRect({50, 10, 0, 100});  // given reversed
+  s.intersectClipRect({20, 0, 80, 60});
+  EXPECT_TRUE(s.clipActive());
+  EXPECT_EQ(s.clipRect(), (DeviceRect{20, 10, 50, 60}));
+  s.moveTo(0, 0);
+  s.lineTo(10, 10, pen);
+  s.circle(5, 5, 3, pen);
+  s.resetClip();
+  s.lineTo(20, 20, pen);
+  ASSERT_EQ(s.lines().size(), 2u);
+  EXPECT_TRUE(s.lines()[0].clipped);
+  EXPECT_EQ(s.lines()[0].clip, (DeviceRect{20, 10, 50, 60}));
+  EXPECT_TRUE(s.circles()[0].clipped);
+  EXPECT_FALSE(s.lines()[1].clipped);
+  ASSERT_EQ(s.clipChanges().size(), 3u);
+  EXPECT_FALSE(s.clipChanges()[2].active);
+  // Drawing order across kinds.
+  EXPECT_LT(s.lines()[0].order, s.circles()[0].order);
+  EXPECT_LT(s.clipChanges()[2].order, s.lines()[1].order);
+
+  // Disjoint rectangles leave an empty clip.
+  s.intersectClipRect({0, 0, 10, 10});
+  s.intersectClipRect({20, 20, 30, 30});
+  EXPECT_EQ(s.clipRect().right - s.clipRect().left, 0);
+}
+
+TEST(RecordingSurfaceTest, FailingFacesHelpersAndClear) {
+  RecordingSurface s;
+  s.failFontFace("Broken");
+  EXPECT_TRUE(s.selectFont(fontOf(12, 0, "Good")));
+  EXPECT_FALSE(s.selectFont(fontOf(30, 0, "Broken")));
+  EXPECT_EQ(s.currentFont().faceName, "Good");
+  EXPECT_EQ(s.fontSelections(), 1);
+  EXPECT_EQ(s.failedFontSelections(), 1);
+
+  const Pen red{PS_SOLID, 2, kRed};
+  s.moveTo(0, 0);
+  s.lineTo(10, 0, red);
+  s.lineTo(10, 10, Pen{PS_SOLID, 0, kRed});  // width 0: moves only
+  s.lineTo(20, 10, Pen{PS_SOLID, 1, kRed});
+  EXPECT_EQ(s.lines().size(), 2u);
+  EXPECT_EQ(s.lines()[1].from, (DevicePoint{10, 10}));
+  EXPECT_EQ(s.linesWithPen(red).size(), 1u);
+  EXPECT_EQ(s.linesWithPen(1, kRed).size(), 1u);
+  EXPECT_TRUE(s.lines()[0].isHorizontal());
+
+  s.setTextColor(0x123456);
+  s.textOut(1, 2, "k = 1.2");
+  s.textOut(3, 4, "a = 3");
+  s.drawText({0, 0, 10, 10}, "box", DT_CENTER);
+  ASSERT_NE(s.findText("a = 3"), nullptr);
+  EXPECT_EQ(s.findText("a = 3")->colour, 0x123456u);
+  EXPECT_EQ(s.findText("a ="), nullptr);
+  EXPECT_EQ(s.textsContaining(" = ").size(), 2u);
+  EXPECT_EQ(s.allText(), "k = 1.2a = 3");
+  EXPECT_EQ(s.findDrawText("box")->font.faceName, "Good");
+
+  s.clear();
+  EXPECT_TRUE(s.lines().empty());
+  EXPECT_TRUE(s.texts().empty());
+  EXPECT_TRUE(s.drawTexts().empty());
+  EXPECT_EQ(s.fontSelections(), 0);
+  EXPECT_EQ(s.currentFont().faceName, "Good");  // state survives
+  EXPECT_FALSE(s.selectFont(fontOf(30, 0, "Broken")));
+  s.clearFailingFaces();
+  EXPECT_TRUE(s.selectFont(fontOf(30, 0, "Broken")));
+}
+
+} // namespace
+} // namespace tov
