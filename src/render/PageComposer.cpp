@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
-#include <vector>
 
 #include "files/TextCodec.h"
 #include "record/CFormat.h"
