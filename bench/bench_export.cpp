@@ -1,0 +1,136 @@
+// Rendering speed of the pages (on the recording surface, which costs no
+// rasterisation, and on a screen-resolution image through the QPainter
+// surface) and of a whole four-page PDF export.
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "app/ExportJob.h"
+#include "app/QtSurface.h"
+#include "files/TvdFile.h"
+#include "record/CFormat.h"
+#include "record/Messages.h"
+#include "render/Page.h"
+#include "render/RecordingSurface.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path scratch;  // the private install folder and the PDF output
+
+// The sample tests of the source tree this program was built from.
+fs::path samplePath(const char* name) { return fs::path(__FILE__).parent_path().parent_path() / "samples" / name; }
+
+// A loaded sample with first-start settings.
+struct Loaded {
+  tov::TestRecord record;
+  tov::Settings settings{record};
+  explicit Loaded(const char* name, int rows = 0) {
+    if (tov::loadTestFile(samplePath(name), record) != tov::LoadStatus::Ok) {
+      std::fprintf(stderr, "cannot read %s\n", samplePath(name).c_str());
+      std::exit(1);
+    }
+    // Continue the readings to the wanted count, 100 s apart, levels still falling.
+    for (int r = record.countRows(tov::C_time) + 1; r <= rows && r <= tov::kRowCount; ++r) {
+      const double t = tov::toDouble(record.cell(r - 1, tov::C_time)) + 100.0;
+      const double pipe = tov::toDouble(record.cell(r - 1, tov::C_pipeLevel)) + 0.001;
+      record.setCell(r, tov::C_time, tov::cformat("%g", t));
+      record.setCell(r, tov::C_pipeLevel, tov::cformat("%.3f", pipe));
+      record.setCell(r, tov::C_clockTime, "15.00");
+    }
+    record.deriveAllRows();
+    settings.loadSettings(false);
+    tov::repairScalesForDrawing(record);
+  }
+};
+
+Loaded& test120() {
+  static Loaded t("long.tvd", 120);
+  return t;
+}
+Loaded& test85() {
+  static Loaded t("long.tvd");
+  return t;
+}
+
+void renderRecording(benchmark::State& state, int page) {
+  Loaded& t = test120();
+  const tov::PageInputs inputs = tov::pageInputsFrom(t.record, t.settings, 210);
+  tov::RecordingSurface surface(96, 96);
+  for (auto _ : state) {
+    surface.clear();
+    tov::renderPage(surface, inputs, page);
+    benchmark::DoNotOptimize(surface.lines().size());
+  }
+}
+
+void renderScreenImage(benchmark::State& state, int page, bool antialiased) {
+  Loaded& t = test120();
+  const tov::PageInputs inputs = tov::pageInputsFrom(t.record, t.settings, 210);
+  const QSize size = tov::paperPixelSize(tov::a4Paper(), 96);
+  QImage image(size, QImage::Format_RGB32);
+  image.setDotsPerMeterX(3780);  // 96 dpi
+  image.setDotsPerMeterY(3780);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing, antialiased);
+  tov::QtSurface surface(painter);
+  for (auto _ : state) {
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    tov::renderPage(surface, inputs, page);
+  }
+}
+
+void BM_GraphPage_Recording(benchmark::State& state) { renderRecording(state, 1); }
+void BM_TablePage_Recording(benchmark::State& state) { renderRecording(state, 2); }
+// The exporter draws antialiased; the desktop view may not.
+void BM_GraphPage_Image96dpi(benchmark::State& state) { renderScreenImage(state, 1, true); }
+void BM_TablePage_Image96dpi(benchmark::State& state) { renderScreenImage(state, 2, true); }
+void BM_GraphPage_Image96dpiAliased(benchmark::State& state) { renderScreenImage(state, 1, false); }
+void BM_TablePage_Image96dpiAliased(benchmark::State& state) { renderScreenImage(state, 2, false); }
+
+void BM_PdfExport_FourPages(benchmark::State& state) {
+  Loaded& t = test85();
+  const fs::path out = scratch / "bench.pdf";
+  for (auto _ : state) {
+    if (!tov::writePdf(out, t.record, t.settings, tov::a4Paper())) state.SkipWithError("the PDF was not written");
+  }
+  state.counters["pages"] = tov::pageCount(t.record);
+}
+
+BENCHMARK(BM_GraphPage_Recording)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TablePage_Recording)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GraphPage_Image96dpi)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TablePage_Image96dpi)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GraphPage_Image96dpiAliased)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TablePage_Image96dpiAliased)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PdfExport_FourPages)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  std::random_device rd;
+  scratch = fs::temp_directory_path() / ("tov-bench-" + std::to_string(rd()));
+  fs::create_directories(scratch);
+  ::setenv("TOV_ROOT", (scratch / "drives").c_str(), 1);
+  QGuiApplication app(argc, argv);
+  tov::RecordingMessageSink quiet;  // first-start notices are not measured
+  tov::ScopedMessageSink scoped(quiet);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::error_code ec;
+  fs::remove_all(scratch, ec);
+  return 0;
+}

@@ -1,0 +1,264 @@
+// The exporter: the command line, the summary of the sample tests, PDF and
+// PNG output, and the failures that must leave no output behind. The
+// process tests run the built tov program.
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "app/ExportJob.h"
+#include "files/TvdFile.h"
+#include "record/Messages.h"
+#include "render/Page.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using tov::testing::ScopedEnv;
+using tov::testing::TempDir;
+
+namespace {
+
+fs::path sample(const char* name) { return fs::path(TOV_SOURCE_DIR) / "samples" / name; }
+fs::path tovProgram() { return fs::path(TOV_BINARY_DIR) / "tov"; }
+
+std::vector<std::string> filesIn(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Pages of a PDF: pdfinfo when installed, else the page objects counted.
+int pdfPageCount(const fs::path& pdf) {
+  const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+  if (!pdfinfo.isEmpty()) {
+    QProcess p;
+    p.start(pdfinfo, {QString::fromStdString(pdf.string())});
+    if (p.waitForFinished(30000) && p.exitCode() == 0) {
+      const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromUtf8(p.readAllStandardOutput()));
+      if (m.hasMatch()) return m.captured(1).toInt();
+    }
+    return -1;
+  }
+  QFile f(QString::fromStdString(pdf.string()));
+  if (!f.open(QIODevice::ReadOnly)) return -1;
+  return static_cast<int>(QString::fromLatin1(f.readAll()).count(QRegularExpression(QStringLiteral("/Type\\s*/Page(?!s)"))));
+}
+
+// A record and settings as a first start in a private install folder gives them.
+struct LoadedTest {
+  TempDir root;
+  ScopedEnv env{"TOV_ROOT", root.path().string()};
+  tov::RecordingMessageSink messages;
+  tov::ScopedMessageSink scoped{messages};
+  tov::TestRecord record;
+  tov::Settings settings{record};
+
+  explicit LoadedTest(const char* name) {
+    EXPECT_EQ(tov::loadTestFile(sample(name), record), tov::LoadStatus::Ok) << name;
+    settings.loadSettings(false);
+    tov::repairScalesForDrawing(record);
+    messages.reported.clear();  // what a first start says is not the exporter's business
+  }
+};
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+RunResult runTov(const QStringList& args, const fs::path& root) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("TOV_ROOT"), QString::fromStdString(root.string()));
+  env.remove(QStringLiteral("DISPLAY"));
+  env.remove(QStringLiteral("QT_QPA_PLATFORM"));  // the program must manage without a display on its own
+  p.setProcessEnvironment(env);
+  p.start(QString::fromStdString(tovProgram().string()), args);
+  RunResult r;
+  if (!p.waitForFinished(120000)) return r;
+  r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+  r.out = p.readAllStandardOutput().toStdString();
+  r.err = p.readAllStandardError().toStdString();
+  return r;
+}
+
+#define REQUIRE_TOV_PROGRAM()                                                       \
+  if (!fs::exists(tovProgram())) GTEST_SKIP() << "build the tov target to run the process tests"
+
+QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
+
+} // namespace
+
+TEST(ExportCommandLine, ParsesJobsPaperAndResolution) {
+  std::string error;
+  auto job = tov::parseCommandLine({"--export-png", "out/p", "t.tvd", "--dpi", "72", "--paper", "b4"}, &error);
+  ASSERT_TRUE(job) << error;
+  EXPECT_EQ(job->kind, tov::JobKind::ExportPng);
+  EXPECT_EQ(job->output, "out/p");
+  EXPECT_EQ(job->input, "t.tvd");
+  EXPECT_EQ(job->dpi, 72);
+  EXPECT_EQ(job->paper.widthMm, 257.0);  // JIS B4
+  EXPECT_EQ(job->paper.heightMm, 364.0);
+
+  job = tov::parseCommandLine({"--export-pdf", "o.pdf", "t.tvd"}, &error);
+  ASSERT_TRUE(job);
+  EXPECT_EQ(job->paper, tov::a4Paper());
+
+  job = tov::parseCommandLine({"--summary", "t.tvd", "--paper", "215.9x279.4"}, &error);
+  ASSERT_TRUE(job);
+  EXPECT_EQ(job->paper.wholeWidthMm(), 215);  // the footer centres on whole millimetres
+  EXPECT_EQ(tov::paperSizeByName("Letter")->wholeWidthMm(), 215);
+  EXPECT_TRUE(tov::parseCommandLine({"--version"}, &error));
+}
+
+TEST(ExportCommandLine, RefusesIncompleteOrUnknownArguments) {
+  const std::vector<std::vector<std::string>> bad = {
+      {},                                            // no job
+      {"--export-pdf"},                              // no output
+      {"--export-pdf", "o.pdf"},                     // no test
+      {"--export-pdf", "o.pdf", "a.tvd", "b.tvd"},   // two tests
+      {"--export-pdf", "o.pdf", "a.tvd", "--frobnicate"},
+      {"--export-png", "p", "a.tvd", "--dpi", "0"},
+      {"--export-png", "p", "a.tvd", "--dpi", "12x"},
+      {"--export-png", "p", "a.tvd", "--paper", "A9"},
+      {"--export-png", "p", "a.tvd", "--paper", "5x297"},
+      {"--export-pdf", "o.pdf", "a.tvd", "--dpi", "300"},  // resolution belongs to PNG
+      {"--summary", "a.tvd", "--export-pdf", "o.pdf"},     // two jobs
+  };
+  for (const auto& args : bad) {
+    std::string error;
+    EXPECT_FALSE(tov::parseCommandLine(args, &error)) << ::testing::PrintToString(args);
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(ExportSummary, SamplesAgreeWithTheirOwnCalculation) {
+  struct Expect {
+    const char* file;
+    const char* kind;
+    const char* readings;
+    const char* pages;
+  };
+  for (const Expect& e : {Expect{"unsteady.tvd", "計算式: 0 ", "測定データ数: 30\n", "ページ数: 2\n"},
+                          Expect{"steady.tvd", "計算式: 4 ", "測定データ数: 16\n", "ページ数: 2\n"},
+                          Expect{"long.tvd", "計算式: 1 ", "測定データ数: 85\n", "ページ数: 4\n"}}) {
+    LoadedTest t(e.file);
+    const std::string text = tov::summaryText(t.record, t.settings);
+    EXPECT_NE(text.find(e.kind), std::string::npos) << text;
+    EXPECT_NE(text.find(e.readings), std::string::npos) << text;
+    EXPECT_NE(text.find(e.pages), std::string::npos) << text;
+    // The stored k is what the stored gradient and geometry give.
+    const std::string k = t.record.permeabilityText();
+    ASSERT_FALSE(k.empty());
+    EXPECT_NE(text.find("k (記録): " + k + " m/s"), std::string::npos) << text;
+    EXPECT_NE(text.find("k (再計算): " + k + " m/s"), std::string::npos) << text;
+  }
+}
+
+TEST(ExportSummary, UnusableGeometryIsSaidNotComputed) {
+  LoadedTest t("unsteady.tvd");
+  t.record.set_boreDiameter("0");
+  EXPECT_NE(tov::summaryText(t.record, t.settings).find("k (再計算): (計算できません)"), std::string::npos);
+}
+
+TEST(ExportFiles, PngPagesHaveThePaperSizeAndResolution) {
+  LoadedTest t("long.tvd");
+  TempDir out;
+  const std::string prefix = (out / "long").string();
+  const auto paper = *tov::paperSizeByName("A3");
+  ASSERT_TRUE(tov::writePngPages(prefix, t.record, t.settings, paper, 40));
+  EXPECT_EQ(filesIn(out.path()), (std::vector<std::string>{"long-1.png", "long-2.png", "long-3.png", "long-4.png"}));
+  const QSize expected = tov::paperPixelSize(paper, 40);
+  EXPECT_EQ(expected, QSize(468, 661));  // 297 x 420 mm at 40 dpi
+  for (const auto& p : tov::pngPagePaths(prefix, 4)) {
+    QImage image(q(p));
+    ASSERT_FALSE(image.isNull()) << p;
+    EXPECT_EQ(image.size(), expected);
+    EXPECT_EQ(qRound(image.dotsPerMeterX() * 0.0254), 40);
+  }
+  EXPECT_TRUE(t.messages.reported.empty());
+}
+
+TEST(ExportFiles, PdfHoldsEveryPage) {
+  TempDir out;
+  for (auto [name, pages] : {std::pair{"long.tvd", 4}, std::pair{"steady.tvd", 2}}) {
+    LoadedTest t(name);
+    const fs::path pdf = out / (std::string(name) + ".pdf");
+    ASSERT_TRUE(tov::writePdf(pdf, t.record, t.settings, tov::a4Paper(), 150));
+    EXPECT_EQ(pdfPageCount(pdf), pages) << name;
+  }
+  // Nothing but the finished files is left in the folder.
+  EXPECT_EQ(filesIn(out.path()), (std::vector<std::string>{"long.tvd.pdf", "steady.tvd.pdf"}));
+}
+
+TEST(ExportFiles, UnwritableOutputIsReportedAndLeavesNothing) {
+  LoadedTest t("unsteady.tvd");
+  TempDir out;
+  tov::testing::writeBytes(out / "plain", "a file, not a folder");
+  const fs::path blocked = out / "plain" / "x.pdf";
+  EXPECT_FALSE(tov::writePdf(blocked, t.record, t.settings, tov::a4Paper(), 72));
+  EXPECT_FALSE(tov::writePngPages((out / "plain" / "x").string(), t.record, t.settings, tov::a4Paper(), 30));
+  ASSERT_EQ(t.messages.reported.size(), 2u);
+  EXPECT_EQ(t.messages.reported[0], tov::messageText(tov::IDS_WRITE_FAILED_DETAIL, blocked.string()));
+  EXPECT_EQ(filesIn(out.path()), std::vector<std::string>{"plain"});
+}
+
+TEST(ExportProcess, WritesPdfAndPngWithoutADisplay) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, out;
+  RunResult r = runTov({"--export-pdf", q(out / "long.pdf"), q(sample("long.tvd"))}, root.path());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(pdfPageCount(out / "long.pdf"), 4);
+
+  r = runTov({"--export-png", q(out / "u"), q(sample("unsteady.tvd")), "--dpi", "50", "--paper", "B5"}, root.path());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(filesIn(out.path()), (std::vector<std::string>{"long.pdf", "u-1.png", "u-2.png"}));
+  EXPECT_EQ(QImage(q(out / "u-2.png")).size(), tov::paperPixelSize(*tov::paperSizeByName("B5"), 50));
+
+  r = runTov({"--summary", q(sample("steady.tvd"))}, root.path());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("調査名: 県道改良工事に伴う地質調査業務\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("k (再計算): 5.42E-006 m/s"), std::string::npos) << r.out;
+
+  r = runTov({"--version"}, root.path());
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "Tov Version 5  R102\n");
+  r = runTov({"--help"}, root.path());
+  EXPECT_EQ(r.exitCode, 0);
+  for (const char* option : {"--export-pdf", "--export-png", "--summary", "--paper", "--dpi", "--version"})
+    EXPECT_NE(r.out.find(option), std::string::npos) << option;
+}
+
+TEST(ExportProcess, BadInputFailsWithTheMessageAndNoOutput) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, out;
+  tov::testing::writeBytes(out / "wrong.tvd", "$$_NOTATEST\r\n$$Z\r\n");
+  tov::testing::writeBytes(out / "plain", "x");
+  const fs::path missing = out / "missing.tvd";
+
+  struct Case {
+    QStringList args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"--export-pdf", q(out / "a.pdf"), q(missing)}, tov::messageText(tov::IDS_FILE_NOT_FOUND, missing.string())},
+      {{"--export-png", q(out / "a"), q(out / "wrong.tvd")}, tov::messageText(tov::IDS_NOT_TOV_DATA)},
+      {{"--summary", q(out / "wrong.tvd")}, tov::messageText(tov::IDS_NOT_TOV_DATA)},
+      {{"--export-pdf", q(out / "plain" / "a.pdf"), q(sample("unsteady.tvd"))},
+       tov::messageText(tov::IDS_WRITE_FAILED_DETAIL, (out / "plain" / "a.pdf").string())},
+      {{"--export-png", q(out / "plain" / "a"), q(sample("unsteady.tvd"))},
+       tov::messageText(tov::IDS_WRITE_FAILED_DETAIL, (out / "plain" / "a-1.png").string())},
+      {{"--export-pdf", q(out / "a.pdf"), q(sample("unsteady.tvd")), "--colour"}, "--colour"},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = runTov(c.args, root.path());
+    EXPECT_GT(r.exitCode, 0) << c.args.join(' ').toStdString();
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(filesIn(out.path()), (std::vector<std::string>{"plain", "wrong.tvd"})) << c.args.join(' ').toStdString();
+  }
+}
