@@ -156,7 +156,7 @@ const QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& spec) {
   }
 
   const QFontMetrics fm(font, device);
-  FontEntry entry{font, fm.ascent(), fm.descent()};
+  FontEntry entry{font, fm, fm.ascent(), fm.descent()};
   return cache_.emplace(key, std::move(entry)).first->second;
 }
 
@@ -171,15 +171,33 @@ void QtSurface::setBkModeTransparent() { painter_.setBackgroundMode(Qt::Transpar
 
 void QtSurface::moveTo(int x, int y) { current_ = {x, y}; }
 
+void QtSurface::useLinePen(const Pen& pen) {
+  if (painterPen_ == PainterPen::line && lastLinePen_ == pen) return;
+  QPen qpen(toQColor(pen.colour));
+  qpen.setWidth(pen.width);
+  qpen.setCapStyle(Qt::FlatCap);
+  qpen.setJoinStyle(Qt::MiterJoin);
+  if (pen.style == PS_DASH) qpen.setStyle(Qt::DashLine);
+  else if (pen.style == PS_DOT) qpen.setStyle(Qt::DotLine);
+  painter_.setPen(qpen);
+  painterPen_ = PainterPen::line;
+  lastLinePen_ = pen;
+}
+
+void QtSurface::useTextPenAndFont() {
+  if (painterPen_ != PainterPen::text) {
+    painter_.setPen(QPen(toQColor(textColour_)));
+    painterPen_ = PainterPen::text;
+  }
+  if (!painterFontSet_) {
+    painter_.setFont(qfont_);
+    painterFontSet_ = true;
+  }
+}
+
 void QtSurface::lineTo(int x, int y, const Pen& pen) {
   if (pen.width > 0 && pen.style != PS_NULL) {
-    QPen qpen(toQColor(pen.colour));
-    qpen.setWidth(pen.width);
-    qpen.setCapStyle(Qt::FlatCap);
-    qpen.setJoinStyle(Qt::MiterJoin);
-    if (pen.style == PS_DASH) qpen.setStyle(Qt::DashLine);
-    else if (pen.style == PS_DOT) qpen.setStyle(Qt::DotLine);
-    painter_.setPen(qpen);
+    useLinePen(pen);
     painter_.drawLine(QPoint(current_.x, current_.y), QPoint(x, y));
   }
   current_ = {x, y};
@@ -187,11 +205,7 @@ void QtSurface::lineTo(int x, int y, const Pen& pen) {
 
 void QtSurface::circle(int cx, int cy, int radius, const Pen& pen) {
   if (pen.width <= 0 || pen.style == PS_NULL) return;
-  QPen qpen(toQColor(pen.colour));
-  qpen.setWidth(pen.width);
-  if (pen.style == PS_DASH) qpen.setStyle(Qt::DashLine);
-  else if (pen.style == PS_DOT) qpen.setStyle(Qt::DotLine);
-  painter_.setPen(qpen);
+  useLinePen(pen);
   painter_.setBrush(Qt::NoBrush);
   painter_.drawEllipse(QPoint(cx, cy), radius, radius);
 }
@@ -199,20 +213,23 @@ void QtSurface::circle(int cx, int cy, int radius, const Pen& pen) {
 bool QtSurface::selectFont(const FontSpec& font) {
   const FontEntry& entry = entryFor(font);
   spec_ = font;
-  qfont_ = entry.font;
-  ascent_ = entry.ascent;
-  descent_ = entry.descent;
-  painter_.setFont(qfont_);
+  if (entry_ != &entry) {
+    entry_ = &entry;
+    qfont_ = entry.font;
+    painterFontSet_ = false;
+  }
   return true;
 }
 
-void QtSurface::setTextColor(Colour colour) { textColour_ = colour; }
+void QtSurface::setTextColor(Colour colour) {
+  if (colour != textColour_ && painterPen_ == PainterPen::text) painterPen_ = PainterPen::none;
+  textColour_ = colour;
+}
 
 void QtSurface::textOut(int x, int y, std::string_view text) {
   const bool updateCp = (align_ & TA_UPDATECP) != 0;
   const QString qtext = toQString(text);
-  const QFontMetrics fm(qfont_, painter_.device());
-  const int width = fm.horizontalAdvance(qtext);
+  const int width = entry_->metrics.horizontalAdvance(qtext);
   const DevicePoint anchor = updateCp ? current_ : DevicePoint{x, y};
 
   // Offsets from the anchor to the start of the baseline, in the text's
@@ -222,12 +239,11 @@ void QtSurface::textOut(int x, int y, std::string_view text) {
   int dx = 0;
   if (horizontal == TA_CENTER) dx = -width / 2;
   else if (horizontal == TA_RIGHT) dx = -width;
-  int dy = ascent_;
+  int dy = entry_->ascent;
   if (vertical == TA_BASELINE) dy = 0;
-  else if (vertical == TA_BOTTOM) dy = -descent_;
+  else if (vertical == TA_BOTTOM) dy = -entry_->descent;
 
-  painter_.setPen(QPen(toQColor(textColour_)));
-  painter_.setFont(qfont_);
+  useTextPenAndFont();
   const int escapement = spec_.escapement % 3600;
   if (escapement == 0) {
     painter_.drawText(QPoint(anchor.x + dx, anchor.y + dy), qtext);
@@ -265,14 +281,12 @@ void QtSurface::drawText(const DeviceRect& rect, std::string_view text, unsigned
     if (flags & DT_WORDBREAK) qflags |= Qt::TextWordWrap;
   }
   if (flags & DT_NOCLIP) qflags |= Qt::TextDontClip;
-  painter_.setPen(QPen(toQColor(textColour_)));
-  painter_.setFont(qfont_);
+  useTextPenAndFont();
   painter_.drawText(QRect(left, top, right - left, bottom - top), qflags, toQString(text));
 }
 
 DeviceSize QtSurface::textExtent(std::string_view text) {
-  const QFontMetrics fm(qfont_, painter_.device());
-  return {fm.horizontalAdvance(toQString(text)), ascent_ + descent_};
+  return {entry_->metrics.horizontalAdvance(toQString(text)), entry_->ascent + entry_->descent};
 }
 
 void QtSurface::intersectClipRect(const DeviceRect& rect) {

@@ -13,6 +13,7 @@
 // "ＭＳ 明朝") are drawn with an installed Mincho or Gothic face.
 #include <QColor>
 #include <QFont>
+#include <QFontMetrics>
 #include <QString>
 #include <QTransform>
 #include <string>
@@ -28,6 +29,7 @@ namespace tov {
 class QtSurface : public Surface {
 public:
   // Draws with the painter (which must be active); dpi from painter.device().
+  // While the surface is in use it alone sets the painter's pen and font.
   explicit QtSurface(QPainter& painter);
   ~QtSurface() override;
   QtSurface(const QtSurface&) = delete;
@@ -73,16 +75,25 @@ private:
   DevicePoint current_;
   FontSpec spec_;
   QFont qfont_;
-  int ascent_ = 0, descent_ = 0;
   Colour textColour_ = kBlack;
   unsigned align_ = 0;
   struct FontEntry {
     QFont font;
+    QFontMetrics metrics;
     int ascent = 0;
     int descent = 0;
   };
   std::unordered_map<std::string, FontEntry> cache_;
+  const FontEntry* entry_ = nullptr;  // the selected font's entry
+  // What the painter was last given, so that unchanged state is not set
+  // again for every dash and label.
+  enum class PainterPen { none, line, text };
+  PainterPen painterPen_ = PainterPen::none;
+  Pen lastLinePen_;
+  bool painterFontSet_ = false;
   const FontEntry& entryFor(const FontSpec& font);
+  void useLinePen(const Pen& pen);
+  void useTextPenAndFont();
 };
 
 } // namespace tov
