@@ -97,7 +97,7 @@ TEST(QtSurfaceTest, CellHeightAndResolution) {
     QtSurface s(painter);
     EXPECT_EQ(s.dpiX(), dpm == kDotsPerMeter96 ? 96 : 600);
     EXPECT_EQ(s.dpiY(), s.dpiX());
-    for (int height : {12, 16, 21, 37, 75, 150}) {
+    for (int height : {12, 21, 75}) {
       s.selectFont(fontOf(height));
       const QFontMetrics fm(s.currentQtFont(), &img);
       EXPECT_LE(fm.ascent() + fm.descent(), height) << height;
