@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
 #include <QRect>
@@ -90,7 +91,33 @@ QtSurface::QtSurface(QPainter& painter) : painter_(painter) {
   selectFont(initial);
 }
 
-QtSurface::~QtSurface() = default;
+QtSurface::~QtSurface() {
+  if (painter_.isActive()) flush();
+}
+
+void QtSurface::flush() {
+  if (pendingLines_.isEmpty()) return;
+  useLinePen(pendingPen_);
+  painter_.drawLines(pendingLines_);
+  pendingLines_.clear();
+}
+
+QtSurface::TextEntry& QtSurface::textEntry(std::string_view text) {
+  auto& texts = entry_->texts;
+  const std::string key(text);
+  if (auto it = texts.find(key); it != texts.end()) return it->second;
+  // Page texts repeat on every redraw (labels, headings): keep their layout.
+  // A font's cache is bounded so that changing data cannot grow it forever.
+  if (texts.size() > 4096) texts.clear();
+  const QString qtext = toQString(text);
+  TextEntry entry;
+  entry.text.setText(qtext);
+  entry.text.setTextFormat(Qt::PlainText);
+  entry.text.setPerformanceHint(QStaticText::AggressiveCaching);
+  entry.text.prepare(QTransform(), entry_->font);
+  entry.width = entry_->metrics.horizontalAdvance(qtext);
+  return texts.emplace(key, std::move(entry)).first->second;
+}
 
 QString QtSurface::substituteFamily(const std::string& faceName) {
   const QString name = QString::fromStdString(faceName).trimmed();
@@ -116,7 +143,7 @@ QColor QtSurface::toQColor(Colour colour) {
                 static_cast<int>((colour >> 16) & 0xFF));
 }
 
-const QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& spec) {
+QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& spec) {
   const std::string key = cacheKey(spec);
   if (auto it = cache_.find(key); it != cache_.end()) return it->second;
 
@@ -156,13 +183,14 @@ const QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& spec) {
   }
 
   const QFontMetrics fm(font, device);
-  FontEntry entry{font, fm, fm.ascent(), fm.descent()};
+  FontEntry entry{font, fm, fm.ascent(), fm.descent(), {}};
   return cache_.emplace(key, std::move(entry)).first->second;
 }
 
 QFont QtSurface::qtFontFor(const FontSpec& font) { return entryFor(font).font; }
 
 void QtSurface::setWindowOrg(int x, int y) {
+  flush();
   windowOrg_ = {x, y};
   painter_.setTransform(QTransform::fromTranslate(-x, -y) * base_);
 }
@@ -197,21 +225,82 @@ void QtSurface::useTextPenAndFont() {
 
 void QtSurface::lineTo(int x, int y, const Pen& pen) {
   if (pen.width > 0 && pen.style != PS_NULL) {
-    useLinePen(pen);
-    painter_.drawLine(QPoint(current_.x, current_.y), QPoint(x, y));
+    // Grids are thousands of short dashes: collect lines of one pen and draw
+    // them together.
+    if (!pendingLines_.isEmpty() && !(pendingPen_ == pen)) flush();
+    pendingPen_ = pen;
+    pendingLines_.append(QLine(current_.x, current_.y, x, y));
   }
   current_ = {x, y};
 }
 
+bool QtSurface::rasterTarget() const {
+  const QPaintEngine* engine = painter_.paintEngine();
+  if (!engine || engine->type() != QPaintEngine::Raster) return false;
+  const QTransform& t = painter_.transform();
+  return t.type() <= QTransform::TxTranslate && t.dx() == std::floor(t.dx()) && t.dy() == std::floor(t.dy());
+}
+
+void QtSurface::dashes(int x, int y, int dashX, int dashY, int stepX, int stepY, int count, const Pen& pen) {
+  const bool horizontal = dashY == 0 && stepY == 0 && dashX > 0 && stepX > dashX;
+  const bool vertical = dashX == 0 && stepX == 0 && dashY > 0 && stepY > dashY;
+  if (count < 2 || pen.width != 1 || pen.style != PS_SOLID || !(horizontal || vertical)) {
+    Surface::dashes(x, y, dashX, dashY, stepX, stepY, count, pen);
+    return;
+  }
+  // One line with a dash pattern of the same dash and gap lengths draws the
+  // same pixels as the separate dashes, far faster.
+  flush();
+  const int dash = horizontal ? dashX : dashY;
+  const int gap = (horizontal ? stepX : stepY) - dash;
+  const long long last = static_cast<long long>(count - 1);
+  const int endX = clampToInt(x + last * stepX + dashX), endY = clampToInt(y + last * stepY + dashY);
+  QPen qpen(toQColor(pen.colour));
+  qpen.setWidth(1);
+  qpen.setCapStyle(Qt::FlatCap);
+  qpen.setDashPattern({static_cast<qreal>(dash), static_cast<qreal>(gap)});
+  painter_.setPen(qpen);
+  painterPen_ = PainterPen::none;
+  painter_.drawLine(x, y, endX, endY);
+  current_ = {endX, endY};
+}
+
 void QtSurface::circle(int cx, int cy, int radius, const Pen& pen) {
   if (pen.width <= 0 || pen.style == PS_NULL) return;
+  flush();
+  if (radius >= 0 && radius < 200 && pen.width < 50 && pen.style == PS_SOLID && rasterTarget()) {
+    const bool antialiased = painter_.testRenderHint(QPainter::Antialiasing);
+    const unsigned long long key = (static_cast<unsigned long long>(radius) << 40) |
+                                   (static_cast<unsigned long long>(pen.width) << 32) |
+                                   (static_cast<unsigned long long>(pen.colour & 0xFFFFFF) << 1) |
+                                   (antialiased ? 1u : 0u);
+    auto it = circleStamps_.find(key);
+    const int c = radius + pen.width + 2;  // the stamp's centre pixel
+    if (it == circleStamps_.end()) {
+      QImage stamp(2 * c + 1, 2 * c + 1, QImage::Format_ARGB32_Premultiplied);
+      stamp.fill(Qt::transparent);
+      QPainter p(&stamp);
+      p.setRenderHint(QPainter::Antialiasing, antialiased);
+      QPen qpen(toQColor(pen.colour));
+      qpen.setWidth(pen.width);
+      qpen.setCapStyle(Qt::FlatCap);
+      qpen.setJoinStyle(Qt::MiterJoin);
+      p.setPen(qpen);
+      p.setBrush(Qt::NoBrush);
+      p.drawEllipse(QPoint(c, c), radius, radius);
+      p.end();
+      it = circleStamps_.emplace(key, std::move(stamp)).first;
+    }
+    painter_.drawImage(QPoint(cx - c, cy - c), it->second);
+    return;
+  }
   useLinePen(pen);
   painter_.setBrush(Qt::NoBrush);
   painter_.drawEllipse(QPoint(cx, cy), radius, radius);
 }
 
 bool QtSurface::selectFont(const FontSpec& font) {
-  const FontEntry& entry = entryFor(font);
+  FontEntry& entry = entryFor(font);
   spec_ = font;
   if (entry_ != &entry) {
     entry_ = &entry;
@@ -227,9 +316,10 @@ void QtSurface::setTextColor(Colour colour) {
 }
 
 void QtSurface::textOut(int x, int y, std::string_view text) {
+  flush();
   const bool updateCp = (align_ & TA_UPDATECP) != 0;
-  const QString qtext = toQString(text);
-  const int width = entry_->metrics.horizontalAdvance(qtext);
+  TextEntry& laidOut = textEntry(text);
+  const int width = laidOut.width;
   const DevicePoint anchor = updateCp ? current_ : DevicePoint{x, y};
 
   // Offsets from the anchor to the start of the baseline, in the text's
@@ -246,8 +336,11 @@ void QtSurface::textOut(int x, int y, std::string_view text) {
   useTextPenAndFont();
   const int escapement = spec_.escapement % 3600;
   if (escapement == 0) {
-    painter_.drawText(QPoint(anchor.x + dx, anchor.y + dy), qtext);
+    // A static text is placed by the top of its line: the baseline lies one
+    // ascent below.
+    painter_.drawStaticText(QPointF(anchor.x + dx, anchor.y + dy - entry_->ascent), laidOut.text);
   } else {
+    const QString qtext = toQString(text);
     const QTransform current = painter_.transform();
     QTransform rotated = current;
     rotated.translate(anchor.x, anchor.y);
@@ -281,21 +374,26 @@ void QtSurface::drawText(const DeviceRect& rect, std::string_view text, unsigned
     if (flags & DT_WORDBREAK) qflags |= Qt::TextWordWrap;
   }
   if (flags & DT_NOCLIP) qflags |= Qt::TextDontClip;
+  flush();
   useTextPenAndFont();
   painter_.drawText(QRect(left, top, right - left, bottom - top), qflags, toQString(text));
 }
 
 DeviceSize QtSurface::textExtent(std::string_view text) {
-  return {entry_->metrics.horizontalAdvance(toQString(text)), entry_->ascent + entry_->descent};
+  return {textEntry(text).width, entry_->ascent + entry_->descent};
 }
 
 void QtSurface::intersectClipRect(const DeviceRect& rect) {
+  flush();
   const int left = std::min(rect.left, rect.right), right = std::max(rect.left, rect.right);
   const int top = std::min(rect.top, rect.bottom), bottom = std::max(rect.top, rect.bottom);
   const QRect r(left, top, right - left, bottom - top);
   painter_.setClipRect(r, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
 }
 
-void QtSurface::resetClip() { painter_.setClipping(false); }
+void QtSurface::resetClip() {
+  flush();
+  painter_.setClipping(false);
+}
 
 } // namespace tov

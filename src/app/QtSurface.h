@@ -14,8 +14,12 @@
 #include <QColor>
 #include <QFont>
 #include <QFontMetrics>
+#include <QImage>
+#include <QLine>
+#include <QStaticText>
 #include <QString>
 #include <QTransform>
+#include <QVector>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -43,6 +47,7 @@ public:
   DevicePoint currentPosition() const override { return current_; }
   void lineTo(int x, int y, const Pen& pen) override;
   void circle(int cx, int cy, int radius, const Pen& pen) override;
+  void dashes(int x, int y, int dashX, int dashY, int stepX, int stepY, int count, const Pen& pen) override;
   bool selectFont(const FontSpec& font) override;
   const FontSpec& currentFont() const override { return spec_; }
   void setTextColor(Colour colour) override;
@@ -53,6 +58,9 @@ public:
   DeviceSize textExtent(std::string_view text) override;
   void intersectClipRect(const DeviceRect& rect) override;
   void resetClip() override;
+  // Draws the lines held back so far (consecutive lines with the same pen
+  // are drawn in one call; any other drawing flushes them first).
+  void flush() override;
 
   // The QFont used for a font request (family substituted, pixel size
   // chosen so that ascent + descent equals the cell height).
@@ -77,21 +85,34 @@ private:
   QFont qfont_;
   Colour textColour_ = kBlack;
   unsigned align_ = 0;
+  // A laid-out text of one font: drawn again without a new layout.
+  struct TextEntry {
+    QStaticText text;
+    int width = 0;
+  };
   struct FontEntry {
     QFont font;
     QFontMetrics metrics;
     int ascent = 0;
     int descent = 0;
+    std::unordered_map<std::string, TextEntry> texts;
   };
   std::unordered_map<std::string, FontEntry> cache_;
-  const FontEntry* entry_ = nullptr;  // the selected font's entry
+  FontEntry* entry_ = nullptr;  // the selected font's entry
   // What the painter was last given, so that unchanged state is not set
   // again for every dash and label.
   enum class PainterPen { none, line, text };
   PainterPen painterPen_ = PainterPen::none;
   Pen lastLinePen_;
   bool painterFontSet_ = false;
-  const FontEntry& entryFor(const FontSpec& font);
+  // Circles on a pixel surface are stamped from images drawn once per
+  // radius and pen (the plots have hundreds of equal circles).
+  bool rasterTarget() const;
+  std::unordered_map<unsigned long long, QImage> circleStamps_;
+  QVector<QLine> pendingLines_;
+  Pen pendingPen_;
+  FontEntry& entryFor(const FontSpec& font);
+  TextEntry& textEntry(std::string_view text);
   void useLinePen(const Pen& pen);
   void useTextPenAndFont();
 };

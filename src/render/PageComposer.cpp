@@ -151,6 +151,7 @@ void renderPage(Surface& s, const PageInputs& in, int currentPage) {
   }
 
   s.selectFont(remembered);
+  s.flush();
 }
 
 // ---------------------------------------------------------------------------

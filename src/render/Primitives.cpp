@@ -168,15 +168,16 @@ void dashedLineMm(Surface& s, double x1, double y1, double x2, double y2, int so
   // way never keeps the walk going: its "less than" test would stay true
   // for ever and lay a million dashes beyond the end of the line.
   long long x = startX, y = startY;
-  for (int dashes = 0; dashes < kMaxDashes; ++dashes) {
+  int count = 0;
+  for (; count < kMaxDashes; ++count) {
     const bool moreX = sx > 0 && x < endX - dashX;
     const bool moreY = sy > 0 && y < endY - dashY;
     if (!moreX && !moreY) break;
-    s.moveTo(clampToInt(x), clampToInt(y));
-    s.lineTo(clampToInt(x + dashX), clampToInt(y + dashY), pen);
     x += stepX;
     y += stepY;
   }
+  if (count > 0)
+    s.dashes(startX, startY, clampToInt(dashX), clampToInt(dashY), clampToInt(stepX), clampToInt(stepY), count, pen);
 }
 
 void circleMm(Surface& s, double x, double y, double radiusMm, int penStyle, int widthPx, Colour colour) {

@@ -73,6 +73,11 @@ struct FontSpec {
 };
 
 class Surface {
+protected:
+  static int clampToInt(long long v) {
+    return v > 2147483647LL ? 2147483647 : (v < -2147483647LL ? -2147483647 : static_cast<int>(v));
+  }
+
 public:
   virtual ~Surface() = default;
 
@@ -90,6 +95,17 @@ public:
   virtual void lineTo(int x, int y, const Pen& pen) = 0;
   // An unfilled circle.
   virtual void circle(int cx, int cy, int radius, const Pen& pen) = 0;
+  // A row of `count` equal dashes: the first from (x, y) to (x + dashX,
+  // y + dashY), each next one (stepX, stepY) further on; the current
+  // position ends at the end of the last dash. The default draws each dash
+  // with moveTo and lineTo; a surface may draw the row in one go.
+  virtual void dashes(int x, int y, int dashX, int dashY, int stepX, int stepY, int count, const Pen& pen) {
+    long long px = x, py = y;
+    for (int i = 0; i < count; ++i, px += stepX, py += stepY) {
+      moveTo(clampToInt(px), clampToInt(py));
+      lineTo(clampToInt(px + dashX), clampToInt(py + dashY), pen);
+    }
+  }
 
   // Selects a new font; false when it cannot be created (the surface keeps
   // the font it had).
@@ -111,6 +127,10 @@ public:
   // Intersects the clip region with the rectangle / removes all clipping.
   virtual void intersectClipRect(const DeviceRect& rect) = 0;
   virtual void resetClip() = 0;
+
+  // Finishes whatever drawing the surface holds back (a surface may collect
+  // lines and draw them together). Page rendering ends with it.
+  virtual void flush() {}
 };
 
 } // namespace tov

@@ -178,27 +178,32 @@ TEST(QtSurfaceTest, PensClippingAndBoxedText) {
   QtSurface s(painter);
   s.moveTo(10, 50);
   s.lineTo(200, 50, Pen{PS_SOLID, 0, kBlack});  // width 0: nothing
+  s.flush();
   EXPECT_EQ(inkOf(img).count, 0);
   s.moveTo(10, 50);
   s.lineTo(200, 50, Pen{PS_SOLID, 3, kRed});
+  s.flush();
   EXPECT_EQ(QColor(img.pixel(100, 50)), QColor(255, 0, 0));
   EXPECT_EQ(QColor(img.pixel(5, 50)), QColor(Qt::white));   // flat caps
   EXPECT_EQ(QColor(img.pixel(205, 50)), QColor(Qt::white));
 
   s.moveTo(0, 100);
   s.lineTo(1, 100, Pen{PS_SOLID, 1, 0x00FF0000});  // 0x00BBGGRR: blue
+  s.flush();
   EXPECT_EQ(QColor(img.pixel(0, 100)), QColor(0, 0, 255));
 
   s.intersectClipRect({100, 0, 200, 400});
   s.intersectClipRect({0, 150, 150, 400});
   s.moveTo(0, 200);
   s.lineTo(400, 200, Pen{PS_SOLID, 1, kBlack});
+  s.flush();
   EXPECT_EQ(qGray(img.pixel(50, 200)), 255);
   EXPECT_EQ(qGray(img.pixel(120, 200)), 0);
   EXPECT_EQ(qGray(img.pixel(170, 200)), 255);
   s.resetClip();
   s.moveTo(0, 250);
   s.lineTo(400, 250, Pen{PS_SOLID, 1, kBlack});
+  s.flush();
   EXPECT_EQ(qGray(img.pixel(50, 250)), 0);
   painter.end();
 
@@ -211,6 +216,43 @@ TEST(QtSurfaceTest, PensClippingAndBoxedText) {
   const Ink ink = inkOf(box);
   EXPECT_NEAR((ink.left + ink.right) / 2.0, 200.0, 3.0);
   EXPECT_NEAR((ink.top + ink.bottom) / 2.0, 150.0, 4.0);
+}
+
+// Rows of dashes and circles take fast paths on pixel devices (one patterned
+// line, stamped circle images); they must leave exactly the pixels that
+// drawing each dash and circle on its own leaves.
+TEST(QtSurfaceTest, FastDashesAndCirclesMatchPlainDrawing) {
+  for (bool antialiased : {false, true}) {
+    QImage fast = blankImage(), plain = blankImage();
+    {
+      QPainter pf(&fast), pp(&plain);
+      pf.setRenderHint(QPainter::Antialiasing, antialiased);
+      pp.setRenderHint(QPainter::Antialiasing, antialiased);
+      QtSurface f(pf), p(pp);
+      const Pen grey{PS_SOLID, 1, 0x808080};
+      f.dashes(10, 20, 5, 0, 9, 0, 30, grey);               // horizontal, 5 on 4 off
+      p.Surface::dashes(10, 20, 5, 0, 9, 0, 30, grey);
+      f.dashes(300, 30, 0, 4, 0, 8, 40, grey);              // vertical, 4 on 4 off
+      p.Surface::dashes(300, 30, 0, 4, 0, 8, 40, grey);
+      EXPECT_EQ(f.currentPosition(), p.currentPosition());
+      for (int r : {1, 3, 7}) {
+        f.circle(60 + 30 * r, 200, r, Pen{PS_SOLID, 2, kBlack});
+        p.flush();
+        QPen pen(QColor(0, 0, 0));
+        pen.setWidth(2);
+        pen.setCapStyle(Qt::FlatCap);
+        pen.setJoinStyle(Qt::MiterJoin);
+        pp.setPen(pen);
+        pp.setBrush(Qt::NoBrush);
+        pp.drawEllipse(QPoint(60 + 30 * r, 200), r, r);
+      }
+    }
+    int differing = 0;
+    for (int y = 0; y < fast.height(); ++y)
+      for (int x = 0; x < fast.width(); ++x)
+        if (std::abs(qGray(fast.pixel(x, y)) - qGray(plain.pixel(x, y))) > 2) ++differing;
+    EXPECT_EQ(differing, 0) << (antialiased ? "antialiased" : "aliased");
+  }
 }
 
 } // namespace
