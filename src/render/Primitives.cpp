@@ -216,7 +216,19 @@ void spreadTextMm(Surface& s, double x1, double x2, double y1, double y2, double
   double span = x2 - x1;
   if (span < minimumSpanMm) span = minimumSpanMm;
   const int n = cp932Length(text);
-  const double step = n > 2 ? (span - minimumSpanMm) / (n - 2) : span * 0.5;
+  // The step puts the last character's start at the span's end less one
+  // character: minimumSpanMm is the width of a full-width character. When
+  // the text ends in a half-width character (the default label "No."), its
+  // start lies one byte further on and it is half as wide; measuring over
+  // two bytes would push it far beyond the cell, over the value beside it.
+  double step = span * 0.5;
+  if (n > 2) {
+    std::size_t lastStart = text.size();
+    while (lastStart > 0 && (static_cast<unsigned char>(text[lastStart - 1]) & 0xC0) == 0x80) --lastStart;
+    if (lastStart > 0) --lastStart;
+    const bool endsHalfWidth = cp932Length(text.substr(lastStart)) == 1;
+    step = endsHalfWidth ? (span - minimumSpanMm * 0.5) / (n - 1) : (span - minimumSpanMm) / (n - 2);
+  }
 
   // Each character sits at its byte position in the file's code page, so a
   // full-width character takes two steps and a half-width one a single step.

@@ -361,6 +361,15 @@ TEST_F(PrimitivesTest, SpreadTextByCodePageBytes) {
   EXPECT_EQ(s.texts()[2].at.x, 60);
   EXPECT_EQ(s.texts()[3].at.x, 80);
 
+  // A text ending in a half-width character ends inside its cell: "No."
+  // over 10..28 mm (minimum 2 mm) puts "." at 27 mm, not at 42 mm beyond
+  // the value that follows the label.
+  s.clear();
+  spreadTextMm(s, 10, 28, 0, 10, 2, 0, "No.");
+  ASSERT_EQ(s.texts().size(), 3u);
+  EXPECT_EQ(s.texts()[1].at.x, 185);
+  EXPECT_EQ(s.texts()[2].at.x, 270);
+
   // Up to two bytes: half the span per byte; a narrow cell spans the minimum.
   s.clear();
   spreadTextMm(s, 0, 2, 0, 10, 4, 3, "ab");
