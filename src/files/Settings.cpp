@@ -347,6 +347,7 @@ void Settings::seedInstallFolderIfNew() {
 void Settings::readSettingsFile() {
   const fs::path path = hostPath(location.settingsPath());
   if (auto text = readTextLines(path)) {
+    if (text->hadInvalidBytes) reportMessage(IDS_BAD_ENCODING, path.string());
     applySettingsFileLines(text->lines, display);
   } else {
     resetToFirstStartDefaults();
@@ -358,6 +359,7 @@ void Settings::readFontFiles() {
   for (int slot = 1; slot <= kFontSlotCount; ++slot) {
     const fs::path path = hostPath(location.fontPath(slot));
     if (auto text = readTextLines(path)) {
+      if (text->hadInvalidBytes) reportMessage(IDS_BAD_ENCODING, path.string());
       setFont(slot, fontFromLines(text->lines, slot));
     } else {
       setFont(slot, defaultFontSetting(slot));

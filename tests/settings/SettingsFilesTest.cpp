@@ -68,6 +68,18 @@ TEST_F(SettingsTest, SysNdxReadingRules) {
   EXPECT_EQ(reloadedDisplay().enterKeyMode, 0);
 }
 
+TEST_F(SettingsTest, UnreadableBytesInSettingsFilesWarnAndStillLoad) {
+  makeFolderWithFonts(folder);
+  writeBytes(folder / "Sys.ndx", "304\r\n\x82\r\n");        // a lead byte without its trail
+  writeBytes(fontFile(3), "12.0\r\n\xA0\xA0" "face\r\n0\r\n0\r\n");  // 0xA0 is not CP932
+  settings.loadSettings(false);
+  ASSERT_EQ(sink.reported.size(), 2u);
+  EXPECT_NE(sink.reported[0].find((folder / "Sys.ndx").string()), std::string::npos);
+  EXPECT_NE(sink.reported[1].find(fontFile(3).string()), std::string::npos);
+  EXPECT_EQ(settings.display.settingsVersion, 304);
+  EXPECT_EQ(settings.font(3).pointSize, 12.0);
+}
+
 TEST_F(SettingsTest, FailedWritesLeaveTheOldFilesAndSayNothing) {
   settings.loadSettings(false);
   const std::string sys = readBytes(folder / "Sys.ndx"), font = readBytes(fontFile(1));
