@@ -78,7 +78,7 @@ TEST_F(SettingsTest, SetupAcceptsALowerCaseDriveAndReloadsFromTheNewFolder) {
   makeFolderWithFonts(root / "D" / "Data");
   std::vector<std::string> lines = settingsFileLines(firstStartDisplaySettings());
   lines[8] = "2";  // digitsTime
-  writeBytes(root / "D" / "Data" / "Sys.ndx", crlfLines(lines));
+  writeBytes(root / "D" / "Data" / "Sys.ndx", cp932(crlfLines(lines)));
 
   EXPECT_TRUE(settings.writeInstallMarker("d", "\\Data"));
   EXPECT_TRUE(sink.reported.empty());
