@@ -6,6 +6,9 @@ bash scripts/setup.sh
 bash scripts/build.sh build
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2
+# The core must build and pass its tests without Qt.
+bash scripts/build.sh build-core -DTOV_WITH_QT=OFF -DTOV_BUILD_BENCH=OFF
+ctest --test-dir build-core --output-on-failure -j2
 bash scripts/build.sh build-asan -DTOV_SANITIZE=ON -DTOV_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
