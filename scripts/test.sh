@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets everything up, builds the normal and the sanitizer trees and runs every test in both.
+# Sets everything up, builds the normal, the Qt-free core and the sanitizer trees and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
