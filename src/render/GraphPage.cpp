@@ -5,6 +5,7 @@
 // come from the test record as text and are converted at each use.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -93,23 +94,38 @@ void drawTimeAxis(Surface& s, const PageInputs& in, const PlotBox& b, const Time
 
 // The two marker circles of one reading, and the polyline segment from the
 // previous reading of the same run.
-struct PolylineWalk {
-  bool havePrevious = false;
-  double px = 0.0, py = 0.0;
-
-  void point(Surface& s, const DisplaySettings& ds, const PlotBox& b, double x, double y) {
-    circleMm(s, x, y, b.pointRadius, PS_SOLID, ds.frameLineWidth, kBlack);
-    circleMm(s, x, y, 0.2, PS_SOLID, ds.frameLineWidth, kBlack);
-    if (ds.joinReadings != 0 && havePrevious) lineMm(s, px, py, x, y, PS_SOLID, ds.polylineWidth, kBlack);
-    havePrevious = true;
-    px = x;
-    py = y;
-  }
-  void breakRun() { havePrevious = false; }
-};
-
 void clipToPlot(Surface& s, const PlotBox& b) {
   clipToMm(s, b.left - 0.8, b.top - 0.8, b.right + 0.8, b.bottom + 0.8);
+}
+
+// The readings of one plot, clipped to its frame: from row 1 up to the first
+// row without a time, each drawn as a point circle and a small centre circle,
+// joined by the polyline when that is on. valueY gives the y of a row's value
+// cell, or nothing when the row has no drawable value; such a row breaks the
+// polyline.
+template <class ValueY>
+void drawReadings(Surface& s, const DisplaySettings& ds, const TestRecord& r, const PlotBox& b, int column,
+                  double tFrom, double tTo, ValueY valueY) {
+  clipToPlot(s, b);
+  bool havePrevious = false;
+  double px = 0.0, py = 0.0;
+  for (int row = 1; row <= kRowCount; ++row) {
+    const std::string& t = r.cell(row, C_time);
+    if (!isNumberText(t)) break;
+    const std::optional<double> y = valueY(r.cell(row, column));
+    if (!y) {
+      havePrevious = false;
+      continue;
+    }
+    const double x = interpolate(toDouble(t), tFrom, tTo, b.left, b.right);
+    circleMm(s, x, *y, b.pointRadius, PS_SOLID, ds.frameLineWidth, kBlack);
+    circleMm(s, x, *y, 0.2, PS_SOLID, ds.frameLineWidth, kBlack);
+    if (ds.joinReadings != 0 && havePrevious) lineMm(s, px, py, x, *y, PS_SOLID, ds.polylineWidth, kBlack);
+    havePrevious = true;
+    px = x;
+    py = *y;
+  }
+  unclip(s);
 }
 
 // The graph font turned by 90 degrees, for the vertical axis names.
@@ -256,22 +272,11 @@ void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight) {
 
   // Readings.
   if (b.top > kTinyValue && b.bottom > kTinyValue && axisUsable) {
-    clipToPlot(s, b);
-    PolylineWalk walk;
-    for (int row = 1; row <= kRowCount; ++row) {
-      const std::string& t = r.cell(row, C_time);
-      if (!isNumberText(t)) break;
-      const std::string& sText = r.cell(row, C_headDifference);
+    drawReadings(s, ds, r, b, C_headDifference, tFrom, tTo, [&](const std::string& sText) -> std::optional<double> {
       const double sv = toDouble(sText);
-      if (!isNumberText(sText) || sv < kTinyValue) {
-        walk.breakRun();
-        continue;
-      }
-      const double x = interpolate(toDouble(t), tFrom, tTo, b.left, b.right);
-      const double y = interpolate(std::log10(sv), lFrom, lTo, b.bottom, b.top);
-      walk.point(s, ds, b, x, y);
-    }
-    unclip(s);
+      if (!isNumberText(sText) || sv < kTinyValue) return std::nullopt;
+      return interpolate(std::log10(sv), lFrom, lTo, b.bottom, b.top);
+    });
   }
 
   // Analysis points, markers and the gradient line (not clipped).
@@ -354,23 +359,12 @@ void drawHTPlot(Surface& s, const PageInputs& in, double charHeight) {
   // Readings.
   const double tFrom = r.fieldValue(F_graphBTimeFrom);
   const double tTo = r.fieldValue(F_graphBTimeTo);
-  clipToPlot(s, b);
   if (b.top > kTinyValue && b.bottom > kTinyValue) {
-    PolylineWalk walk;
-    for (int row = 1; row <= kRowCount; ++row) {
-      const std::string& t = r.cell(row, C_time);
-      if (!isNumberText(t)) break;
-      const std::string& h = r.cell(row, C_level);
-      if (!isNumberText(h)) {
-        walk.breakRun();
-        continue;
-      }
-      const double x = interpolate(toDouble(t), tFrom, tTo, b.left, b.right);
-      const double y = interpolate(toDouble(h), hTop, hBottom, b.top, b.bottom);
-      walk.point(s, ds, b, x, y);
-    }
+    drawReadings(s, ds, r, b, C_level, tFrom, tTo, [&](const std::string& h) -> std::optional<double> {
+      if (!isNumberText(h)) return std::nullopt;
+      return interpolate(toDouble(h), hTop, hBottom, b.top, b.bottom);
+    });
   }
-  unclip(s);
 
   drawVerticalAxisName(s, in, b, c, n + 2.5, "孔内水位", levelText(ds.levelLetter), "(m)");
 }
@@ -412,23 +406,12 @@ void drawQTPlot(Surface& s, const PageInputs& in, double charHeight) {
   // Readings.
   const double tFrom = r.fieldValue(F_graphATimeFrom);
   const double tTo = r.fieldValue(F_graphATimeTo);
-  clipToPlot(s, b);
   if (b.top > 1e-10 && b.bottom > 1e-10) {
-    PolylineWalk walk;
-    for (int row = 1; row <= kRowCount; ++row) {
-      const std::string& t = r.cell(row, C_time);
-      if (!isNumberText(t)) break;
-      const std::string& q = r.cell(row, C_flow);
-      if (!isNumberText(q)) {
-        walk.breakRun();
-        continue;
-      }
-      const double x = interpolate(toDouble(t), tFrom, tTo, b.left, b.right);
-      const double y = interpolate(toDouble(q), qTop, qBottom, b.top, b.bottom);
-      walk.point(s, ds, b, x, y);
-    }
+    drawReadings(s, ds, r, b, C_flow, tFrom, tTo, [&](const std::string& q) -> std::optional<double> {
+      if (!isNumberText(q)) return std::nullopt;
+      return interpolate(toDouble(q), qTop, qBottom, b.top, b.bottom);
+    });
   }
-  unclip(s);
 
   // Vertical axis name with the cubed metre.
   s.setTextAlign(kLeftTop);
