@@ -109,11 +109,11 @@ QAction* CMainFrame::commandAction(int id) const {
 }
 
 void CMainFrame::createMenus() {
-  for (const MenuSpec& spec : menuLayout()) {
-    QMenu* menu = menuBar()->addMenu(qs(spec.title));
+  for (const MenuSpec& layout : menuLayout()) {
+    QMenu* menu = menuBar()->addMenu(qs(layout.title));
     menu->setObjectName(QStringLiteral("menu%1").arg(menuBar()->actions().size()));
     connect(menu, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
-    for (const MenuItemSpec& entry : spec.items) {
+    for (const MenuItemSpec& entry : layout.items) {
       if (entry.id == 0) {
         menu->addSeparator();
       } else if (entry.id == kRecentFilesSlot) {

@@ -143,11 +143,11 @@ QColor QtSurface::toQColor(Colour colour) {
                 static_cast<int>((colour >> 16) & 0xFF));
 }
 
-QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& spec) {
-  const std::string key = cacheKey(spec);
+QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& request) {
+  const std::string key = cacheKey(request);
   if (auto it = cache_.find(key); it != cache_.end()) return it->second;
 
-  const QString family = substituteFamily(spec.faceName);
+  const QString family = substituteFamily(request.faceName);
   QFont font(family);
   QStringList families{family};
   for (const QString& fallback : japaneseFallbacks())
@@ -156,9 +156,9 @@ QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& spec) {
   font.setStyleHint(isGothicName(family) ? QFont::SansSerif : QFont::Serif,
                     QFont::StyleStrategy(QFont::PreferOutline | QFont::PreferQuality));
   font.setKerning(false);
-  font.setItalic(spec.italic);
-  font.setUnderline(spec.underline);
-  if (spec.weight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(spec.weight, 100, 900)));
+  font.setItalic(request.italic);
+  font.setUnderline(request.underline);
+  if (request.weight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(request.weight, 100, 900)));
 
   QPaintDevice* device = painter_.device();
   auto cell = [&](int pixelSize) {
@@ -167,12 +167,12 @@ QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& spec) {
     return fm.ascent() + fm.descent();
   };
 
-  if (spec.height < 0) {
+  if (request.height < 0) {
     // A negative height is the character height without internal leading.
-    font.setPixelSize(std::max(1, -spec.height));
+    font.setPixelSize(std::max(1, -request.height));
   } else {
     // A positive height (0: the default size) is the whole cell.
-    const int target = spec.height > 0 ? spec.height : std::max(1, dpiY_ * 16 / 96);
+    const int target = request.height > 0 ? request.height : std::max(1, dpiY_ * 16 / 96);
     int px = target;
     const int first = cell(px);
     if (first > 0 && first != target)
