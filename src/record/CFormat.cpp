@@ -39,8 +39,8 @@ private:
   locale_t previous_ = static_cast<locale_t>(nullptr);
 };
 
-// One conversion specification, with '*' already resolved.
-struct Spec {
+// One conversion, with '*' already resolved.
+struct Conversion {
   bool left = false;   // '-'
   bool plus = false;   // '+'
   bool space = false;  // ' '
@@ -53,7 +53,7 @@ struct Spec {
 };
 
 // Builds "%[flags][width][.precision]" followed by `tail`.
-std::string specText(const Spec& s, bool withWidth, const char* tail) {
+std::string specText(const Conversion& s, bool withWidth, const char* tail) {
   std::string f = "%";
   if (s.left) f += '-';
   if (s.plus) f += '+';
@@ -71,13 +71,13 @@ std::string specText(const Spec& s, bool withWidth, const char* tail) {
 
 // snprintf of one value into a string (the caller holds the C locale).
 template <typename T>
-std::string formatOne(const std::string& spec, T value) {
+std::string formatOne(const std::string& pattern, T value) {
   char small[128];
-  int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+  int n = std::snprintf(small, sizeof small, pattern.c_str(), value);
   if (n < 0) return std::string();
   if (static_cast<std::size_t>(n) < sizeof small) return std::string(small, static_cast<std::size_t>(n));
   std::string big(static_cast<std::size_t>(n) + 1, '\0');
-  std::snprintf(big.data(), big.size(), spec.c_str(), value);
+  std::snprintf(big.data(), big.size(), pattern.c_str(), value);
   big.resize(static_cast<std::size_t>(n));
   return big;
 }
@@ -98,8 +98,8 @@ void widenExponent(std::string& text) {
   if (count < 3) text.insert(digits, 3 - count, '0');
 }
 
-// Pads a finished floating-point text to the width of the spec.
-void applyWidth(std::string& text, const Spec& s) {
+// Pads a finished floating-point text to the width of the pattern.
+void applyWidth(std::string& text, const Conversion& s) {
   if (s.width < 0 || text.size() >= static_cast<std::size_t>(s.width)) return;
   std::size_t pad = static_cast<std::size_t>(s.width) - text.size();
   if (s.left) {
@@ -116,23 +116,23 @@ void applyWidth(std::string& text, const Spec& s) {
   }
 }
 
-std::string formatInteger(const Spec& s, va_list& args) {
+std::string formatInteger(const Conversion& s, va_list& args) {
   const bool isSigned = s.conversion == 'd' || s.conversion == 'i';
   char conv[2] = {s.conversion, '\0'};
   switch (s.length) {
-  case Spec::LL:
-  case Spec::J:
+  case Conversion::LL:
+  case Conversion::J:
     if (isSigned) return formatOne(specText(s, true, (std::string("ll") + conv).c_str()), va_arg(args, long long));
     return formatOne(specText(s, true, (std::string("ll") + conv).c_str()), va_arg(args, unsigned long long));
-  case Spec::L:
-  case Spec::Z:
-  case Spec::T:
+  case Conversion::L:
+  case Conversion::Z:
+  case Conversion::T:
     if (isSigned) return formatOne(specText(s, true, (std::string("l") + conv).c_str()), va_arg(args, long));
     return formatOne(specText(s, true, (std::string("l") + conv).c_str()), va_arg(args, unsigned long));
-  case Spec::HH:
+  case Conversion::HH:
     if (isSigned) return formatOne(specText(s, true, conv), static_cast<int>(static_cast<signed char>(va_arg(args, int))));
     return formatOne(specText(s, true, conv), static_cast<unsigned>(static_cast<unsigned char>(va_arg(args, unsigned))));
-  case Spec::H:
+  case Conversion::H:
     if (isSigned) return formatOne(specText(s, true, conv), static_cast<int>(static_cast<short>(va_arg(args, int))));
     return formatOne(specText(s, true, conv), static_cast<unsigned>(static_cast<unsigned short>(va_arg(args, unsigned))));
   default:
@@ -141,8 +141,8 @@ std::string formatInteger(const Spec& s, va_list& args) {
   }
 }
 
-std::string formatFloating(const Spec& s, va_list& args) {
-  long double value = s.length == Spec::BigL ? va_arg(args, long double)
+std::string formatFloating(const Conversion& s, va_list& args) {
+  long double value = s.length == Conversion::BigL ? va_arg(args, long double)
                                              : static_cast<long double>(va_arg(args, double));
   char conv[3] = {'L', s.conversion, '\0'};
   const bool exponent = s.conversion == 'e' || s.conversion == 'E' || s.conversion == 'g' ||
@@ -173,7 +173,7 @@ std::string vformat(const char* format, va_list& args) {
       ++p;
       continue;
     }
-    Spec s;
+    Conversion s;
     for (;; ++p) {
       if (*p == '-') s.left = true;
       else if (*p == '+') s.plus = true;
@@ -221,17 +221,17 @@ std::string vformat(const char* format, va_list& args) {
     switch (*p) {
     case 'h':
       ++p;
-      if (*p == 'h') { s.length = Spec::HH; ++p; } else s.length = Spec::H;
+      if (*p == 'h') { s.length = Conversion::HH; ++p; } else s.length = Conversion::H;
       break;
     case 'l':
       ++p;
-      if (*p == 'l') { s.length = Spec::LL; ++p; } else s.length = Spec::L;
+      if (*p == 'l') { s.length = Conversion::LL; ++p; } else s.length = Conversion::L;
       break;
-    case 'q': s.length = Spec::LL; ++p; break;
-    case 'j': s.length = Spec::J; ++p; break;
-    case 'z': s.length = Spec::Z; ++p; break;
-    case 't': s.length = Spec::T; ++p; break;
-    case 'L': s.length = Spec::BigL; ++p; break;
+    case 'q': s.length = Conversion::LL; ++p; break;
+    case 'j': s.length = Conversion::J; ++p; break;
+    case 'z': s.length = Conversion::Z; ++p; break;
+    case 't': s.length = Conversion::T; ++p; break;
+    case 'L': s.length = Conversion::BigL; ++p; break;
     default: break;
     }
     s.conversion = *p;
@@ -243,14 +243,14 @@ std::string vformat(const char* format, va_list& args) {
       out += formatFloating(s, args);
       break;
     case 'c': {
-      Spec t = s;
+      Conversion t = s;
       t.precision = -1;
-      if (s.length == Spec::L) out += formatOne(specText(t, true, "lc"), va_arg(args, wint_t));
+      if (s.length == Conversion::L) out += formatOne(specText(t, true, "lc"), va_arg(args, wint_t));
       else out += formatOne(specText(t, true, "c"), va_arg(args, int));
       break;
     }
     case 's':
-      if (s.length == Spec::L) {
+      if (s.length == Conversion::L) {
         const wchar_t* text = va_arg(args, const wchar_t*);
         out += formatOne(specText(s, true, "ls"), text ? text : L"(null)");
       } else {
