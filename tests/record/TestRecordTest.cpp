@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "record/CFormat.h"
 #include "record/TestRecord.h"
@@ -18,29 +21,19 @@ TEST(NumberText, ClassifiesByTheFirstNonBlankCharacter) {
       {"abc", 0},   {"!5", 0},    {"abc1", 0}, {"E5", 0},    {" x1", 0},  {"　1", 0},
   };
   for (const auto& r : rows) EXPECT_EQ(tov::classifyNumberText(r.text), r.expected) << '"' << r.text << '"';
-  EXPECT_TRUE(tov::isNumberText("0"));
-  EXPECT_FALSE(tov::isNumberText(" "));
 }
 
 TEST(NumberText, SplitsFlowTextAtTheFirstE) {
   const struct { const char* text; const char* mantissa; const char* exponentPart; const char* exponent; } rows[] = {
-      {"2.5E-6", "2.5", "E-6", "-6"},
-      {"1.5E-5", "1.5", "E-5", "-5"},
-      {"3", "3", "", ""},
-      {"3E", "3", "E", ""},
-      {"1E2E3", "1", "E2E3", "2E3"},
-      {"2.5e-6", "2.5e-6", "", ""},  // only the capital letter splits
-      {"E-6", "", "", ""},            // fails the number check
-      {"", "", "", ""},
-      {"abc", "", "", ""},
+      {"2.5E-6", "2.5", "E-6", "-6"}, {"1.5E-5", "1.5", "E-5", "-5"}, {"3", "3", "", ""}, {"3E", "3", "E", ""},
+      {"1E2E3", "1", "E2E3", "2E3"},  {"2.5e-6", "2.5e-6", "", ""},  // only the capital letter splits
+      {"E-6", "", "", ""},  // fails the number check
+      {"", "", "", ""},               {"abc", "", "", ""},
   };
   for (const auto& r : rows) {
     EXPECT_EQ(tov::splitFlowText(r.text, 0), r.mantissa) << r.text;
     EXPECT_EQ(tov::splitFlowText(r.text, 1), r.exponentPart) << r.text;
     EXPECT_EQ(tov::splitFlowText(r.text, 2), r.exponent) << r.text;
-    if (*r.mantissa) {
-      EXPECT_EQ(tov::splitFlowText(r.text, 0) + tov::splitFlowText(r.text, 1), r.text);
-    }
   }
 }
 
@@ -48,7 +41,7 @@ TEST(TestRecordAccess, OutOfRangeReadsEmptyAndWritesNothing) {
   TestRecord r;
   for (int f : {0, -1, 101, 1000}) {
     r.setField(f, "x");
-    EXPECT_EQ(r.field(f), "");
+    EXPECT_EQ(r.field(f), "") << f;
   }
   r.setField(1, "first");
   r.setField(100, "last");
@@ -56,7 +49,7 @@ TEST(TestRecordAccess, OutOfRangeReadsEmptyAndWritesNothing) {
   EXPECT_EQ(r.field(100), "last");
   for (auto [row, column] : {std::pair{0, 1}, {121, 1}, {1, 0}, {1, 7}, {-5, -5}}) {
     r.setCell(row, column, "x");
-    EXPECT_EQ(r.cell(row, column), "");
+    EXPECT_EQ(r.cell(row, column), "") << row << "," << column;
   }
   r.setCell(120, 6, "corner");
   EXPECT_EQ(r.readings.cell(120, 6), "corner");
@@ -71,10 +64,7 @@ TEST(TestRecordAccess, OutOfRangeReadsEmptyAndWritesNothing) {
   r.clearRecord();
   EXPECT_EQ(r, TestRecord());
   EXPECT_EQ(r.lastRowWithText(), 0);
-}
-
-TEST(TestRecordAccess, TheRecordIsOneInstance) {
-  EXPECT_EQ(&tov::theRecord(), &tov::theRecord());
+  EXPECT_EQ(&tov::theRecord(), &tov::theRecord());  // the program's record is one instance
 }
 
 TEST(TestRecordRows, CountStopsAtTheFirstRowWithoutANumber) {
@@ -89,32 +79,29 @@ TEST(TestRecordRows, CountStopsAtTheFirstRowWithoutANumber) {
   EXPECT_EQ(r.countRows(7), 0);
   EXPECT_EQ(r.lastRowWithText(), 7);
 
-  r.setCell(4, 1, "abc");
-  EXPECT_EQ(r.countRows(), 3);
-  r.setCell(4, 1, " ");
-  EXPECT_EQ(r.countRows(), 3);
+  for (const char* gap : {"abc", " "}) {
+    r.setCell(4, 1, gap);
+    EXPECT_EQ(r.countRows(), 3) << '"' << gap << '"';
+  }
 
   for (int row = 1; row <= tov::kRowCount; ++row) r.setCell(row, 1, "1");
   EXPECT_EQ(r.countRows(), 120);
 }
 
 TEST(TestRecordRows, DerivesLevelAndHeadDifference) {
-  TestRecord r;
-  r.set_pipeTopHeight("0.5");
-  r.set_equilibriumLevel("-3.0");
-  const struct { const char* t; const char* hPrime; const char* h; const char* s; } rows[] = {
-      {"0", "1.2", "-0.7", "2.3"},
-      {"10", "0.5", "0", "3"},        // h exactly zero, never "-0"
-      {"20", "3.5", "-3", "0"},       // s zero
-      {"30", "-1", "1.5", "4.5"},
-      {"40", "10", "-9.5", "6.5"},    // level below ho: s stays positive
-      {"50", "1.2abc", "-0.7", "2.3"},
-      {"", "1.2", "", ""},            // no time
-      {"60", "", "", ""},             // no level
-      {"abc", "1.2", "", ""},
+  // ho = -3 and the pipe top 0.5 unless a row says otherwise.
+  const struct { const char* t; const char* hPrime; const char* h; const char* s; const char* top = "0.5"; const char* ho = "-3.0"; } rows[] = {
+      {"0", "1.2", "-0.7", "2.3"},   {"10", "0.5", "0", "3"},  // h exactly zero, never "-0"
+      {"20", "3.5", "-3", "0"},      {"30", "-1", "1.5", "4.5"},  // s zero
+      {"40", "10", "-9.5", "6.5"},   // level below ho: s stays positive
+      {"50", "1.2abc", "-0.7", "2.3"}, {"", "1.2", "", ""}, {"60", "", "", ""}, {"abc", "1.2", "", ""},
+      {"0", "0", "0", "0", "-0", "0"},  // a negative zero level is written as 0
   };
+  TestRecord r;
   int row = 1;
   for (const auto& x : rows) {
+    r.set_pipeTopHeight(x.top);
+    r.set_equilibriumLevel(x.ho);
     r.setCell(row, tov::C_time, x.t);
     r.setCell(row, tov::C_pipeLevel, x.hPrime);
     r.setCell(row, tov::C_level, "old");
@@ -128,43 +115,26 @@ TEST(TestRecordRows, DerivesLevelAndHeadDifference) {
   r.deriveReadingRow(121);  // ignored, no crash
 }
 
-TEST(TestRecordRows, NegativeZeroLevelIsWrittenAsZero) {
-  TestRecord r;
-  r.set_pipeTopHeight("-0");
-  r.set_equilibriumLevel("0");
-  r.setCell(1, 1, "0");
-  r.setCell(1, 2, "0");
-  r.deriveReadingRow(1);
-  EXPECT_EQ(r.cell(1, tov::C_level), "0");
-  EXPECT_EQ(r.cell(1, tov::C_headDifference), "0");
-}
-
 TEST(TestRecordRows, DeriveAllRowsTouchesOnlyRowsInUse) {
   TestRecord r;
   r.set_pipeTopHeight("1");
   r.set_equilibriumLevel("0");
-  r.setCell(1, 1, "0");
-  r.setCell(1, 2, "2");
-  r.setCell(2, 1, "5");
-  r.setCell(2, 2, "1.5");
-  r.setCell(4, 1, "9");  // behind the gap
-  r.setCell(4, 2, "1");
-  r.setCell(4, 4, "kept");
+  for (auto [row, column, text] : {std::tuple{1, 1, "0"}, {1, 2, "2"}, {2, 1, "5"}, {2, 2, "1.5"},
+                                   {4, 1, "9"}, {4, 2, "1"}, {4, 4, "kept"}})  // row 4 is behind the gap
+    r.setCell(row, column, text);
   r.deriveAllRows();
-  EXPECT_EQ(r.cell(1, 4), "-1");
-  EXPECT_EQ(r.cell(1, 5), "1");
-  EXPECT_EQ(r.cell(2, 4), "-0.5");
-  EXPECT_EQ(r.cell(2, 5), "0.5");
-  EXPECT_EQ(r.cell(4, 4), "kept");
-  EXPECT_EQ(r.cell(4, 5), "");
+  EXPECT_EQ((std::vector<std::string>{r.cell(1, 4), r.cell(1, 5), r.cell(2, 4), r.cell(2, 5), r.cell(4, 4), r.cell(4, 5)}),
+            (std::vector<std::string>{"-1", "1", "-0.5", "0.5", "kept", ""}));
 }
 
 tov::HeadingDefaults headingDefaults() {
   return {"グラフ", "データ表", "調査名", "調査位置", "No.", "業者"};
 }
 
+using Fields = std::vector<std::pair<int, const char*>>;
+
 // The scale fields that an empty record receives.
-const struct { int field; const char* value; } kUnsteadyDefaults[] = {
+const Fields kUnsteadyDefaults = {
     {43, "0"},    {44, "1000"}, {45, "500"},  {46, "500"},   {47, ""},
     {48, "0.1"},  {49, "10"},   {50, ""},     {51, ""},      {52, "4"},
     {53, "0"},    {54, "10000"},{55, "5000"}, {56, "5000"},  {57, ""},
@@ -174,28 +144,6 @@ const struct { int field; const char* value; } kUnsteadyDefaults[] = {
     {35, "0"},    {31, "グラフ"},{30, "データ表"},{15, "調査名"},{16, "調査位置"},
     {17, "No."},  {32, "業者"}, {42, ""},     {63, ""},      {80, ""},
 };
-
-TEST(ScaleDefaults, EmptyUnsteadyRecordGetsEveryDefault) {
-  TestRecord r;
-  r.fillScaleDefaults(headingDefaults());
-  for (const auto& d : kUnsteadyDefaults) EXPECT_EQ(r.field(d.field), d.value) << "field " << d.field;
-}
-
-TEST(ScaleDefaults, SteadyRecordGetsOnlyTheValueAxisStart) {
-  TestRecord r;
-  r.set_formulaKind("4");
-  r.fillScaleDefaults(headingDefaults());
-  EXPECT_EQ(r.field(48), "0");
-  EXPECT_EQ(r.field(49), "");
-  EXPECT_EQ(r.field(52), "");
-  EXPECT_EQ(r.field(44), "1000");
-
-  TestRecord tiny;
-  tiny.set_formulaKind("4");
-  tiny.setField(48, "1e-9");  // set, so kept even though tiny
-  tiny.fillScaleDefaults(headingDefaults());
-  EXPECT_EQ(tiny.field(48), "1e-9");
-}
 
 TEST(ScaleDefaults, SetFieldsAreKept) {
   TestRecord r;
@@ -212,38 +160,28 @@ TEST(ScaleDefaults, SetFieldsAreKept) {
   EXPECT_EQ(r.field(30), "データ表");
 }
 
-TEST(ScaleDefaults, StepsAreFilledOnlyWhereUnsetWhenTheEndWasUnset) {
-  TestRecord r;
-  r.setField(45, "250");
-  r.setField(56, "100");
-  r.setField(60, "2");
-  r.setField(46, "abc");  // text that is not a number counts as unset
-  r.fillScaleDefaults(headingDefaults());
-  EXPECT_EQ(r.field(44), "1000");
-  EXPECT_EQ(r.field(45), "250");
-  EXPECT_EQ(r.field(46), "500");
-  EXPECT_EQ(r.field(55), "5000");
-  EXPECT_EQ(r.field(56), "100");
-  EXPECT_EQ(r.field(60), "2");
-  EXPECT_EQ(r.field(61), "10");
-}
-
-TEST(ScaleDefaults, LogAxisThresholds) {
-  const struct { const char* from; const char* to; const char* fromAfter; const char* toAfter; } rows[] = {
-      {"1e-7", "0.001", "1e-7", "0.001"},   // at the thresholds: kept
-      {"9e-8", "0.0009", "0.1", "10"},      // below: replaced
-      {"0", "0", "0.1", "10"},
-      {"-1", "-5", "0.1", "10"},
-      {"abc", " ", "0.1", "10"},
-      {"0.5", "50", "0.5", "50"},
+// Fields given before filling, and what chosen fields hold after it.
+TEST(ScaleDefaults, AxisRules) {
+  const struct { const char* what; Fields given, after; } cases[] = {
+      {"empty unsteady record: every default", {}, kUnsteadyDefaults},
+      {"steady: only the value axis start", {{33, "4"}}, {{48, "0"}, {49, ""}, {52, ""}, {44, "1000"}}},
+      {"steady: a tiny start that is set is kept", {{33, "4"}, {48, "1e-9"}}, {{48, "1e-9"}}},
+      {"steps filled only where unset when the end was unset; text that is no number is unset",
+       {{45, "250"}, {56, "100"}, {60, "2"}, {46, "abc"}},
+       {{44, "1000"}, {45, "250"}, {46, "500"}, {55, "5000"}, {56, "100"}, {60, "2"}, {61, "10"}}},
+      {"log axis at the thresholds: kept", {{48, "1e-7"}, {49, "0.001"}}, {{48, "1e-7"}, {49, "0.001"}}},
+      {"log axis below: replaced", {{48, "9e-8"}, {49, "0.0009"}}, {{48, "0.1"}, {49, "10"}}},
+      {"log axis zero", {{48, "0"}, {49, "0"}}, {{48, "0.1"}, {49, "10"}}},
+      {"log axis negative", {{48, "-1"}, {49, "-5"}}, {{48, "0.1"}, {49, "10"}}},
+      {"log axis no number", {{48, "abc"}, {49, " "}}, {{48, "0.1"}, {49, "10"}}},
+      {"log axis usable", {{48, "0.5"}, {49, "50"}}, {{48, "0.5"}, {49, "50"}}},
   };
-  for (const auto& x : rows) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     TestRecord r;
-    r.setField(48, x.from);
-    r.setField(49, x.to);
+    for (auto [field, text] : c.given) r.setField(field, text);
     r.fillScaleDefaults(headingDefaults());
-    EXPECT_EQ(r.field(48), x.fromAfter) << x.from;
-    EXPECT_EQ(r.field(49), x.toAfter) << x.to;
+    for (auto [field, text] : c.after) EXPECT_EQ(r.field(field), text) << "field " << field;
   }
 }
 
