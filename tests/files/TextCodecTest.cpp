@@ -33,11 +33,7 @@ TEST(TextCodec, ConvertsBothWaysWithoutLoss) {
 }
 
 TEST(TextCodec, RefusesAndNamesCharactersCp932CannotHold) {
-  struct Case {
-    std::string text;
-    std::string offending;
-  };
-  const Case cases[] = {
+  const struct { std::string text; std::string offending; } cases[] = {
       {"k😀k", "😀"},
       {"caf\u00e9", "\u00e9"},
       // iconv drops the tag characters without an error; they must still be refused.
@@ -90,20 +86,13 @@ TEST(TextCodec, ByteCountsMatchTheEncoderForEveryCharacter) {
 }
 
 TEST(TextCodec, PrefixNeverSplitsACharacter) {
-  EXPECT_EQ(cp932Prefix("あいう", 5), "あい");
-  EXPECT_EQ(cp932Prefix("aあ", 2), "a");
-  EXPECT_EQ(cp932Prefix("ｱｲｳ", 2), "ｱｲ");
-  EXPECT_EQ(cp932Prefix("abc", 0), "");
-  EXPECT_EQ(cp932Prefix("abc", 10), "abc");
-
-  EXPECT_FALSE(isCp932LeadByte(0x80));
-  EXPECT_TRUE(isCp932LeadByte(0x81));
-  EXPECT_TRUE(isCp932LeadByte(0x9F));
-  EXPECT_FALSE(isCp932LeadByte(0xA0));
-  EXPECT_FALSE(isCp932LeadByte(0xDF));
-  EXPECT_TRUE(isCp932LeadByte(0xE0));
-  EXPECT_TRUE(isCp932LeadByte(0xFC));
-  EXPECT_FALSE(isCp932LeadByte(0xFD));
+  const struct { const char* text; int bytes; const char* prefix; } prefixes[] = {
+      {"あいう", 5, "あい"}, {"aあ", 2, "a"}, {"ｱｲｳ", 2, "ｱｲ"}, {"abc", 0, ""}, {"abc", 10, "abc"}};
+  for (const auto& p : prefixes) EXPECT_EQ(cp932Prefix(p.text, p.bytes), p.prefix) << p.text << " " << p.bytes;
+  // Lead bytes are 0x81-0x9F and 0xE0-0xFC.
+  for (auto [byte, lead] : {std::pair{0x80, false}, {0x81, true}, {0x9F, true}, {0xA0, false}, {0xDF, false},
+                            {0xE0, true}, {0xFC, true}, {0xFD, false}})
+    EXPECT_EQ(isCp932LeadByte(static_cast<unsigned char>(byte)), lead) << std::hex << byte;
 }
 
 } // namespace

@@ -23,18 +23,8 @@ std::vector<std::string> strayFiles(const std::filesystem::path& folder, std::ve
   return stray;
 }
 
-class WriteFailureHook {
-public:
-  explicit WriteFailureHook(long long bytes) { setWriteFailureAfterBytesForTesting(bytes); }
-  ~WriteFailureHook() { setWriteFailureAfterBytesForTesting(-1); }
-};
-
 TEST(TextFile, ReadsWholeLinesWithEitherLineEnd) {
-  struct Case {
-    std::string bytes;
-    std::vector<std::string> lines;
-  };
-  const Case cases[] = {
+  const struct { std::string bytes; std::vector<std::string> lines; } cases[] = {
       {"", {}},
       {"a\r\nb\r\n", {"a", "b"}},
       {"a\nb", {"a", "b"}},
@@ -70,10 +60,9 @@ TEST(TextFile, FailuresCarryStatusAndReason) {
   EXPECT_EQ(result.status, WriteStatus::CannotCreate);
   EXPECT_FALSE(result.detail.empty());
   EXPECT_EQ(writeFileBytes(dir / "no" / "f.txt", "x").status, WriteStatus::CannotCreate);
-  {
-    WriteFailureHook hook(3);
-    result = writeFileBytes(dir / "f.txt", "abcdef");
-  }
+  setWriteFailureAfterBytesForTesting(3);  // the disk is full after three bytes
+  result = writeFileBytes(dir / "f.txt", "abcdef");
+  setWriteFailureAfterBytesForTesting(-1);
   EXPECT_EQ(result.status, WriteStatus::WriteFailed);
   EXPECT_EQ(result.detail, "No space left on device");
   EXPECT_FALSE(std::filesystem::exists(dir / "f.txt"));
