@@ -62,6 +62,11 @@ protected:
     surface.clear();
   }
   PageInputs in() const { return PageInputs{record, settings, fonts, 280}; }
+  // Forgets what was drawn, then draws one painter afresh.
+  void draw(void (*painter)(Surface&, const PageInputs&, double)) {
+    surface.clear();
+    painter(surface, in(), c());
+  }
   double c() const { return fontPx / pageTransform().scaleY; }
   int width(const std::string& text) const { return RecordingSurface::textWidthFor(text, fontPx); }
 
@@ -96,12 +101,8 @@ TEST_F(GraphPageTest, PlotBoxSuppressionAndMinimumSizes) {
   settings.upperGraphHeight = 0;
   settings.lowerGraphHeight = 0;
   reading(1, "10", "1", "1", "1E-5");
-  drawLogSTPlot(surface, in(), c());
-  drawQTPlot(surface, in(), c());
-  drawHTPlot(surface, in(), c());
-  EXPECT_TRUE(surface.lines().empty());
-  EXPECT_TRUE(surface.circles().empty());
-  EXPECT_TRUE(surface.texts().empty());
+  for (auto painter : {drawLogSTPlot, drawQTPlot, drawHTPlot}) painter(surface, in(), c());
+  EXPECT_TRUE(surface.lines().empty() && surface.circles().empty() && surface.texts().empty());
   EXPECT_EQ(surface.fontSelections(), 0);
 
   // Width 2 is drawn 5 wide, left and top below 1 are drawn at 1; the h - t
@@ -125,15 +126,11 @@ TEST_F(GraphPageTest, PlotBoxSuppressionAndMinimumSizes) {
 }
 
 TEST_F(GraphPageTest, ReadingsStopAtFirstRowWithoutTimeAndGapsBreakThePolyline) {
-  reading(1, "10", "1", "1");
-  reading(2, "20", "", "0");     // s 0: skipped, no h: skipped
-  reading(3, "30", "2", "0.5");
-  reading(4, "40", "3", "0.3");
-  reading(5, "50", "4", "-0.2");  // negative s
-  reading(6, "60", "5", "0.2");
-  reading(7, "70", "6", "0.15");
-  reading(8, "", "7", "0.1");     // ends the readings
-  reading(9, "90", "8", "0.1");
+  // Row 2: s 0 and no h, skipped; row 5: negative s; row 8: no time, ends the readings.
+  const char* rows[][3] = {{"10", "1", "1"},    {"20", "", "0"},    {"30", "2", "0.5"},
+                           {"40", "3", "0.3"},  {"50", "4", "-0.2"}, {"60", "5", "0.2"},
+                           {"70", "6", "0.15"}, {"", "7", "0.1"},   {"90", "8", "0.1"}};
+  for (int row = 1; row <= 9; ++row) reading(row, rows[row - 1][0], rows[row - 1][1], rows[row - 1][2]);
   drawLogSTPlot(surface, in(), c());
   const int radius = static_cast<int>(pageTransform().scaleY * 1.0);
   int big = 0;
@@ -149,20 +146,17 @@ TEST_F(GraphPageTest, ReadingsStopAtFirstRowWithoutTimeAndGapsBreakThePolyline) 
   EXPECT_NEAR(poly[0]->to.x, toDeviceX(65.0), 1);
   expectNear(poly[1]->from, {toDeviceX(85.0), toDeviceY(100.0 - 30.0 * std::log10(0.2))});
 
-  surface.clear();
-  drawHTPlot(surface, in(), c());
+  draw(drawHTPlot);
   EXPECT_EQ(circles(kBlack).size(), 12u);  // rows 1, 3 .. 7
   EXPECT_EQ(surface.linesWithPen(kPolyline, kBlack).size(), 4u);
-
 }
 
 TEST_F(GraphPageTest, EqualTimeLimitsGiveNoInnerGridLines) {
   drawLogSTPlot(surface, in(), c());
   EXPECT_GT(innerVerticalLines(), 0);
   set({{F_graphATimeTo, "0.0005"}, {F_graphBTimeTo, "0"}});
-  for (auto draw : {drawLogSTPlot, drawHTPlot, drawQTPlot}) {
-    surface.clear();
-    draw(surface, in(), c());
+  for (auto painter : {drawLogSTPlot, drawHTPlot, drawQTPlot}) {
+    draw(painter);
     EXPECT_EQ(innerVerticalLines(), 0);
   }
 }
@@ -186,22 +180,19 @@ TEST_F(GraphPageTest, AnalysisPointsAreRedUnclippedAndMarked) {
   EXPECT_EQ(slope[0]->to, red[1]->centre);
 
   // No gradient line unless both points are drawn; no markers when off.
-  surface.clear();
   settings.markGradientPoints = 0;
   record.setField(F_pointS2, "0");
-  drawLogSTPlot(surface, in(), c());
+  draw(drawLogSTPlot);
   EXPECT_EQ(circles(kRed).size(), 1u);
   EXPECT_TRUE(surface.linesWithPen(kSlope, kBlack).empty());
   EXPECT_TRUE(surface.linesWithPen(kRule, kBlack).empty());
-
 }
 
 TEST_F(GraphPageTest, ExtendedGradientLineStartAndEnd) {
   settings.gradientLineMode = 1;
   auto slopeLine = [&](const char* t1, const char* s1, const char* t2, const char* s2) {
     set({{F_pointT1, t1}, {F_pointS1, s1}, {F_pointT2, t2}, {F_pointS2, s2}});
-    surface.clear();
-    drawLogSTPlot(surface, in(), c());
+    draw(drawLogSTPlot);
     const auto lines = surface.linesWithPen(kSlope, kBlack);
     EXPECT_EQ(lines.size(), 1u);
     return lines.empty() ? RecordedLine{} : *lines[0];
@@ -221,11 +212,10 @@ TEST_F(GraphPageTest, ExtendedGradientLineStartAndEnd) {
 
   // Ends when the mid time would fall below the axis: t2 + 100, + 50, + 0.
   record.setField(F_graphATimeTo, "10000");
-  EXPECT_NEAR(slopeLine("10", "5", "20", "4.99").to.x, toDeviceX(25.0 + 5010 / 100.0), 1);
-  EXPECT_NEAR(slopeLine("10", "5", "20", "4").to.x, toDeviceX(25.0 + 120 / 100.0), 1);
-  EXPECT_NEAR(slopeLine("10", "5", "20", "3").to.x, toDeviceX(25.0 + 70 / 100.0), 1);
+  for (auto [s2, end] : {std::pair{"4.99", 5010.0}, {"4", 120.0}, {"3", 70.0}})
+    EXPECT_NEAR(slopeLine("10", "5", "20", s2).to.x, toDeviceX(25.0 + end / 100.0), 1) << "s2 " << s2;
   l = slopeLine("10", "5", "20", "1");
-  expectNear(l.to, {toDeviceX(25.0 + 20 / 100.0), toDeviceY(100.0)});  // s = 1: middle of 0.1 .. 10  // s = 1 is the middle of 0.1 .. 10
+  expectNear(l.to, {toDeviceX(25.0 + 20 / 100.0), toDeviceY(100.0)});  // s = 1 is the middle of 0.1 .. 10
 }
 
 TEST_F(GraphPageTest, AxisNamesRotatedAndStackedWithTheLevelLetter) {
@@ -238,18 +228,12 @@ TEST_F(GraphPageTest, AxisNamesRotatedAndStackedWithTheLevelLetter) {
   EXPECT_EQ(name.at.y, toDeviceY(180.0));
   EXPECT_EQ(surface.textAlign(), TA_LEFT | TA_TOP);
 
-  surface.clear();
-  settings.levelLetter = "Ｈ";
-  drawHTPlot(surface, in(), c());
-  text("孔内水位Ｈ(m)");
-  surface.clear();
-  settings.levelLetter = "ｴ";  // one CP932 byte, three UTF-8 bytes
-  drawHTPlot(surface, in(), c());
-  text("孔内水位 ｴ(m)");
-  surface.clear();
-  settings.levelLetter = "";
-  drawHTPlot(surface, in(), c());
-  text("孔内水位 h(m)");
+  // "ｴ": one CP932 byte, three UTF-8 bytes.
+  for (auto [letter, name] : {std::pair{"Ｈ", "孔内水位Ｈ(m)"}, {"ｴ", "孔内水位 ｴ(m)"}, {"", "孔内水位 h(m)"}}) {
+    settings.levelLetter = letter;
+    draw(drawHTPlot);
+    text(name);
+  }
 
   // Not rotated: three lines, 1.4c apart, in the caller's font.
   selectFont(9.0);
@@ -273,9 +257,8 @@ TEST_F(GraphPageTest, FlowLabelsDecimalOrExponent) {
   EXPECT_EQ(text("0.0001").at.y, toDeviceY(70.0 - c() / 2));
   EXPECT_TRUE(surface.textsContaining("×10").empty());
 
-  surface.clear();
   record.setField(F_graphAValueTo, "1.0E-04");
-  drawQTPlot(surface, in(), c());
+  draw(drawQTPlot);
   EXPECT_GT(text("1.00×10").at.y, text("-4").at.y);  // raised exponent
   EXPECT_GT(text("5.00×10").at.y, text("-5").at.y);
   const RecordedText& zero = text("0.00");
@@ -284,9 +267,8 @@ TEST_F(GraphPageTest, FlowLabelsDecimalOrExponent) {
   EXPECT_TRUE(surface.textsContaining("+0").empty());
   EXPECT_EQ(surface.textAlign(), TA_LEFT | TA_TOP);
 
-  surface.clear();
   settings.graphFlowScaleFormat = 1;
-  drawQTPlot(surface, in(), c());
+  draw(drawQTPlot);
   text("5.00E");
   EXPECT_TRUE(surface.textsContaining("×10").empty());
 }
@@ -340,36 +322,28 @@ TEST_F(GraphPageTest, FormulaBlockUnsteadyKinds) {
   EXPECT_GT(text("(m/s)").at.y, text("-6").at.y);
   EXPECT_EQ(surface.textAlign(), TA_LEFT | TA_TOP);
 
-  // Digits: 2 decimals; above 8 used as 8; negative used as 0.
-  const std::vector<std::pair<int, const char*>> digits{{2, "t1=2.00(s)"}, {12, "t1=2.00000000(s)"},
-                                                        {-3, "t1=   2(s)"}};
-  for (const auto& [n, expected] : digits) {
-    surface.clear();
-    settings.digitsTime = n;
-    drawFormulaBlock(surface, in(), c());
-    text(expected);
-  }
-
-  const std::vector<std::vector<std::string>> kinds{
-      {"2", "log(4L/D)", "         8L"},
-      {"1", "log{L/D+√(1+(L/D)", ")}", "             8L"},
-      {"3", "log{2L/D+√(1+(2L/D)", ")}", "             8L"}};
-  for (const auto& expected : kinds) {
-    surface.clear();
-    record.setField(F_formulaKind, expected[0]);
-    drawFormulaBlock(surface, in(), c());
-    for (std::size_t i = 1; i < expected.size(); ++i) text(expected[i]);
+  // Time digits: 2 decimals; above 8 used as 8; negative used as 0. Then the
+  // other unsteady kinds.
+  const struct { int digits; const char* kind; std::vector<std::string> texts; } rows[] = {
+      {2, "0", {"t1=2.00(s)"}}, {12, "0", {"t1=2.00000000(s)"}}, {-3, "0", {"t1=   2(s)"}},
+      {0, "2", {"log(4L/D)", "         8L"}},
+      {0, "1", {"log{L/D+√(1+(L/D)", ")}", "             8L"}},
+      {0, "3", {"log{2L/D+√(1+(2L/D)", ")}", "             8L"}}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << "kind " << r.kind << " digits " << r.digits);
+    settings.digitsTime = r.digits;
+    record.setField(F_formulaKind, r.kind);
+    draw(drawFormulaBlock);
+    for (const auto& t : r.texts) text(t);
   }
 
   // No k: no result line. Unknown kind: no permeability formula.
-  surface.clear();
   record.setField(F_permeabilityText, "");
-  drawFormulaBlock(surface, in(), c());
+  draw(drawFormulaBlock);
   EXPECT_EQ(surface.findText("  ="), nullptr);
   EXPECT_TRUE(surface.textsContaining("(m/s)").empty());
-  surface.clear();
   record.setField(F_formulaKind, "7");
-  drawFormulaBlock(surface, in(), c());
+  draw(drawFormulaBlock);
   EXPECT_EQ(surface.findText(" k="), nullptr);
   text("t1=   2(s)");
 }

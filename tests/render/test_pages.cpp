@@ -136,17 +136,14 @@ TEST_F(PagesTest, RulingHeadersAndCellFormats) {
   EXPECT_EQ(formatCell(in(), 121, TF_clockTime), "");
   rec.setCell(1, C_flow, "2.5E-5");
   rec.setCell(2, C_flow, "1234.5");
-  ds.digitsFlow = 2;
-  const std::vector<std::pair<int, std::string>> flow = {{0, "2.50×10-5"}, {1, "2.50E-5"}, {2, "   0.00"}};
-  for (const auto& [format, text] : flow) {
-    ds.tableFlowFormat = format;
-    EXPECT_EQ(formatCell(in(), 1, TF_flow), text);
+  const struct { int row, format, digits; const char* text; } flows[] = {
+      {1, 0, 2, "2.50×10-5"}, {1, 1, 2, "2.50E-5"}, {1, 2, 2, "   0.00"},
+      {2, 2, 2, "1234.50"},   {2, 0, 2, "1.23×10+3"}, {2, 1, 2, "1.23E+3"}, {1, 0, 12, "2.50000000×10-5"}};
+  for (const auto& f : flows) {
+    ds.tableFlowFormat = f.format;
+    ds.digitsFlow = f.digits;
+    EXPECT_EQ(formatCell(in(), f.row, TF_flow), f.text) << "row " << f.row << " format " << f.format;
   }
-  EXPECT_EQ(formatCell(in(), 2, TF_flow), "1234.50");
-  ds.tableFlowFormat = 0;
-  EXPECT_EQ(formatCell(in(), 2, TF_flow), "1.23×10+3");
-  ds.digitsFlow = 12;
-  EXPECT_EQ(formatCell(in(), 1, TF_flow), "2.50000000×10-5");
 }
 
 TEST_F(PagesTest, FontsTransformContractorLineAndRestoredFont) {

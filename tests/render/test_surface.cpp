@@ -7,19 +7,11 @@
 namespace tov {
 namespace {
 
-FontSpec fontOf(int height, int escapement = 0, std::string face = "") {
-  FontSpec f;
-  f.height = height;
-  f.escapement = escapement;
-  f.faceName = std::move(face);
-  return f;
-}
-
 TEST(RecordingSurfaceTest, MetricsCountCodePageBytes) {
   RecordingSurface s;
   EXPECT_EQ(s.dpiX(), 96);
   EXPECT_EQ(s.textExtent("ab"), (DeviceSize{16, 16}));  // default font height 16
-  s.selectFont(fontOf(20));
+  s.selectFont(FontSpec{.height = 20, .faceName = ""});
   EXPECT_EQ(s.textExtent("k="), (DeviceSize{20, 20}));
   EXPECT_EQ(s.textExtent("透水"), (DeviceSize{40, 20}));
   EXPECT_EQ(s.textExtent("ｶﾅ"), (DeviceSize{20, 20}));  // half-width katakana: 1 byte each
@@ -27,7 +19,7 @@ TEST(RecordingSurfaceTest, MetricsCountCodePageBytes) {
 
 TEST(RecordingSurfaceTest, UpdateCpAnchorsAtAndAdvancesThePosition) {
   RecordingSurface s;
-  s.selectFont(fontOf(20));
+  s.selectFont(FontSpec{.height = 20, .faceName = ""});
   s.moveTo(100, 200);
   s.setTextAlign(TA_UPDATECP);
   s.textOut(0, 0, "ab");
@@ -42,7 +34,7 @@ TEST(RecordingSurfaceTest, UpdateCpAnchorsAtAndAdvancesThePosition) {
   EXPECT_EQ(s.currentPosition(), (DevicePoint{90, 200}));
 
   // Text running upwards moves the position up.
-  s.selectFont(fontOf(20, 900));
+  s.selectFont(FontSpec{.height = 20, .escapement = 900, .faceName = ""});
   s.setTextAlign(TA_UPDATECP);
   s.textOut(0, 0, "abcd");
   EXPECT_EQ(s.currentPosition(), (DevicePoint{90, 160}));
@@ -82,8 +74,8 @@ TEST(RecordingSurfaceTest, ClipsIntersectAndMarkWhatIsDrawn) {
 TEST(RecordingSurfaceTest, FailingFacesAndClear) {
   RecordingSurface s;
   s.failFontFace("Broken");
-  EXPECT_TRUE(s.selectFont(fontOf(12, 0, "Good")));
-  EXPECT_FALSE(s.selectFont(fontOf(30, 0, "Broken")));
+  EXPECT_TRUE(s.selectFont(FontSpec{.height = 12, .faceName = "Good"}));
+  EXPECT_FALSE(s.selectFont(FontSpec{.height = 30, .faceName = "Broken"}));
   EXPECT_EQ(s.currentFont().faceName, "Good");
   s.moveTo(0, 0);
   s.lineTo(10, 10, Pen{PS_SOLID, 0, kRed});  // width 0: moves only
@@ -93,7 +85,7 @@ TEST(RecordingSurfaceTest, FailingFacesAndClear) {
   s.clear();
   EXPECT_TRUE(s.lines().empty());
   EXPECT_EQ(s.currentFont().faceName, "Good");  // state survives
-  EXPECT_FALSE(s.selectFont(fontOf(30, 0, "Broken")));
+  EXPECT_FALSE(s.selectFont(FontSpec{.height = 30, .faceName = "Broken"}));
 }
 
 } // namespace
