@@ -6,20 +6,12 @@
 
 namespace {
 
-// Turns the full-disk hook of the file writer off again at the end of a test.
-struct WriteFailureGuard {
-  explicit WriteFailureGuard(long long bytes) { setWriteFailureAfterBytesForTesting(bytes); }
-  ~WriteFailureGuard() { setWriteFailureAfterBytesForTesting(-1); }
-};
-
 TEST_F(SettingsTest, SysNdxRoundTripsAndKeepsItsLayout) {
   settings.loadSettings(false);
   DisplaySettings& d = settings.display;
   d.defaultTableTitle = std::string(200, 'x');  // longer than any old line buffer
   d.defaultContractorName = "株式会社　地盤調査";
-  d.upperGraphLeft = -4;
-  d.plotSize = 2.5;
-  d.enterKeyMode = 2;
+  d.upperGraphLeft = -4, d.plotSize = 2.5, d.enterKeyMode = 2;
   d.defaultGraphTitle = "一行目\r\n二行目";  // must not shift the later lines
   ASSERT_TRUE(settings.saveSettings());
 
@@ -28,7 +20,7 @@ TEST_F(SettingsTest, SysNdxRoundTripsAndKeepsItsLayout) {
   EXPECT_EQ(readBytes(folder / "Sys.ndx"), cp932(crlfLines(text->lines)));
   EXPECT_EQ(text->lines[0], "304");
   EXPECT_EQ(text->lines[43], "2.5");
-  for (std::size_t i = 53; i < 61; ++i) EXPECT_EQ(text->lines[i], "");
+  EXPECT_EQ(std::vector<std::string>(text->lines.begin() + 53, text->lines.end()), std::vector<std::string>(8));
   d.defaultGraphTitle = "一行目二行目";
   EXPECT_EQ(reloadedDisplay(), d);
 
@@ -39,17 +31,11 @@ TEST_F(SettingsTest, SysNdxRoundTripsAndKeepsItsLayout) {
 
 TEST_F(SettingsTest, SysNdxReadingRules) {
   std::vector<std::string> lines = settingsFileLines(firstStartDisplaySettings());
-  lines[0] = "300";
-  lines[27] = "0";
-  lines[28] = "-5";
-  lines[52] = "next";
-  lines[6] = "パイプ";
+  for (auto [index, text] : {std::pair{0, "300"}, {27, "0"}, {28, "-5"}, {52, "next"}, {6, "パイプ"}}) lines[index] = text;
   DisplaySettings s;
   applySettingsFileLines(lines, s);
-  EXPECT_EQ(std::vector<int>({s.upperGraphLeft, s.lowerGraphLeft, s.resultLeftUnsteady}),
-            std::vector<int>({25, 25, 50}));
-  EXPECT_EQ(s.enterKeyMode, 1);
-  EXPECT_EQ(s.pipeWord, 0);
+  EXPECT_EQ(std::vector<int>({s.upperGraphLeft, s.lowerGraphLeft, s.resultLeftUnsteady, s.enterKeyMode, s.pipeWord}),
+            std::vector<int>({25, 25, 50, 1, 0}));
   lines[0] = "304";
   lines[52] = " 2";
   applySettingsFileLines(lines, s);
@@ -85,11 +71,10 @@ TEST_F(SettingsTest, FailedWritesLeaveTheOldFilesAndSayNothing) {
   const std::string sys = readBytes(folder / "Sys.ndx"), font = readBytes(fontFile(1));
   settings.display.digitsTime = 4;
   settings.setFont(1, FontSetting{12.0, "IPAゴシック", 0, 0});
-  {
-    WriteFailureGuard fullDisk(20);
-    EXPECT_FALSE(settings.saveSettings());
-    settings.saveFonts();
-  }
+  setWriteFailureAfterBytesForTesting(20);  // the disk is full after 20 bytes
+  EXPECT_FALSE(settings.saveSettings());
+  settings.saveFonts();
+  setWriteFailureAfterBytesForTesting(-1);
   EXPECT_EQ(readBytes(folder / "Sys.ndx"), sys);
   EXPECT_EQ(readBytes(fontFile(1)), font);
 
@@ -120,9 +105,8 @@ TEST(FontFiles, LoadingRules) {
   EXPECT_EQ(fontFromLines(fontFileLines(f), 2), f);
   for (int slot = 1; slot <= kFontSlotCount; ++slot) {
     const double fallback = (slot == 1 || slot == 5) ? 10.0 : 9.0;
-    EXPECT_DOUBLE_EQ(fontFromLines({"250"}, slot).pointSize, fallback);
-    EXPECT_DOUBLE_EQ(fontFromLines({"1"}, slot).pointSize, fallback);
-    EXPECT_DOUBLE_EQ(fontFromLines({"nan"}, slot).pointSize, fallback);
+    for (const char* size : {"250", "1", "nan"})
+      EXPECT_DOUBLE_EQ(fontFromLines({size}, slot).pointSize, fallback) << slot << " " << size;
   }
   EXPECT_DOUBLE_EQ(fontFromLines({"200"}, 2).pointSize, 200.0);
   EXPECT_EQ(fontFromLines({"12.0"}, 3), (FontSetting{12.0, "ＭＳ 明朝", 0, 0}));
@@ -135,15 +119,13 @@ TEST_F(SettingsTest, FontFilesRoundTripAndOnlyTheFirstIsMissedAloud) {
   for (int slot = 1; slot <= kFontSlotCount; ++slot)
     settings.setFont(slot, FontSetting{8.0 + slot, "IPAゴシック", 0x102030L * slot, slot % 2});
   settings.saveFonts();
-  TestRecord r;
-  Settings next(r);
-  next.loadSettings(false);
-  for (int slot = 1; slot <= kFontSlotCount; ++slot) EXPECT_EQ(next.font(slot), settings.font(slot));
+  FreshStart next;
+  for (int slot = 1; slot <= kFontSlotCount; ++slot) EXPECT_EQ(next.settings.font(slot), settings.font(slot));
 
   for (int slot = 1; slot <= kFontSlotCount; ++slot) fs::remove(fontFile(slot));
-  next.loadSettings(true);
+  next.settings.loadSettings(true);
   EXPECT_EQ(sink.reported, std::vector<std::string>{messageText(IDS_FILE_NOT_FOUND, fontFile(1).string())});
-  for (int slot = 1; slot <= kFontSlotCount; ++slot) EXPECT_EQ(next.font(slot), defaultFontSetting(slot));
+  for (int slot = 1; slot <= kFontSlotCount; ++slot) EXPECT_EQ(next.settings.font(slot), defaultFontSetting(slot));
 }
 
 TEST(TesterRegister, NamesRoundTripInCp932) {

@@ -21,16 +21,17 @@ using tov::testing::writeBytes;
 inline std::string cp932(std::string_view utf8) { return utf8ToCp932(utf8).value(); }
 
 // Changes the current directory for the lifetime of the guard.
-class CurrentDirGuard {
-public:
-  explicit CurrentDirGuard(const fs::path& dir) : previous_(fs::current_path()) { fs::current_path(dir); }
-  ~CurrentDirGuard() {
-    std::error_code ec;
-    fs::current_path(previous_, ec);
-  }
+struct CurrentDirGuard {
+  fs::path previous = fs::current_path();
+  explicit CurrentDirGuard(const fs::path& dir) { fs::current_path(dir); }
+  ~CurrentDirGuard() { std::error_code ec; fs::current_path(previous, ec); }
+};
 
-private:
-  fs::path previous_;
+// Settings loaded afresh, as the next start of the program reads them.
+struct FreshStart {
+  TestRecord record;
+  Settings settings{record};
+  FreshStart() { settings.loadSettings(false); }
 };
 
 class SettingsTest : public ::testing::Test {
@@ -53,19 +54,8 @@ protected:
     writeBytes(root / drive / "Rundalk" / "Qeltov5.whr", bytes);
   }
   // The install folder a fresh start of the program finds.
-  std::string locate() const {
-    TestRecord r;
-    Settings s(r);
-    s.loadSettings(false);
-    return s.location.installFolder();
-  }
-  // Settings loaded afresh, as the next start of the program reads them.
-  DisplaySettings reloadedDisplay() const {
-    TestRecord r;
-    Settings s(r);
-    s.loadSettings(false);
-    return s.display;
-  }
+  static std::string locate() { return FreshStart().settings.location.installFolder(); }
+  static DisplaySettings reloadedDisplay() { return FreshStart().settings.display; }
   static void makeFolderWithFonts(const fs::path& dir) {
     fs::create_directories(dir);
     for (int slot = 1; slot <= kFontSlotCount; ++slot)
