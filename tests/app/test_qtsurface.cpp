@@ -24,11 +24,10 @@ QImage blankImage(int w = 400, int h = 400, int dotsPerMeter = kDotsPerMeter96) 
   return img;
 }
 
+// The dark pixels of an image: how many, and the box around them.
 struct Ink {
-  int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
   int count = 0;
-  int width() const { return right - left + 1; }
-  int height() const { return bottom - top + 1; }
+  QRect box;
 };
 
 Ink inkOf(const QImage& img) {
@@ -37,10 +36,7 @@ Ink inkOf(const QImage& img) {
     for (int x = 0; x < img.width(); ++x)
       if (qGray(img.pixel(x, y)) < 160) {
         ++ink.count;
-        ink.left = std::min(ink.left, x);
-        ink.right = std::max(ink.right, x);
-        ink.top = std::min(ink.top, y);
-        ink.bottom = std::max(ink.bottom, y);
+        ink.box |= QRect(x, y, 1, 1);
       }
   return ink;
 }
@@ -71,32 +67,26 @@ TEST(QtSurfaceTest, MissingJapaneseFacesAreSubstituted) {
   QImage img = blankImage();
   QPainter painter(&img);
   QtSurface s(painter);
-  auto family = [&](const std::string& face) { return QFontInfo(s.qtFontFor(fontOf(20, face))).family(); };
-  for (const char* mincho : {"ＭＳ 明朝", "MS Mincho", "", "No Such Face"}) {
-    const QString f = family(mincho);
-    EXPECT_TRUE(f.startsWith("IPA") && (f.contains("Mincho") || f.contains("明朝"))) << mincho << " -> "
-                                                                                      << f.toStdString();
+  struct Row { const char* face; const char* latin; const char* japanese; };
+  for (const Row& r : {Row{"ＭＳ 明朝", "Mincho", "明朝"}, {"MS Mincho", "Mincho", "明朝"}, {"", "Mincho", "明朝"},
+                       {"No Such Face", "Mincho", "明朝"}, {"ＭＳ Ｐ明朝", "PMincho", "P明朝"},
+                       {"ＭＳ ゴシック", "Gothic", "ゴシック"}, {"ＭＳ Ｐゴシック", "Gothic", "ゴシック"},
+                       {"MS Gothic", "Gothic", "ゴシック"}, {"HG丸ゴシックM-PRO", "Gothic", "ゴシック"}}) {
+    const QString f = QFontInfo(s.qtFontFor(fontOf(20, r.face))).family();
+    EXPECT_TRUE(f.startsWith("IPA") && (f.contains(r.latin) || f.contains(r.japanese))) << r.face << " -> "
+                                                                                        << f.toStdString();
   }
-  EXPECT_TRUE(family("ＭＳ Ｐ明朝").contains("PMincho") || family("ＭＳ Ｐ明朝").contains("P明朝"));
-  for (const char* gothic : {"ＭＳ ゴシック", "ＭＳ Ｐゴシック", "MS Gothic", "HG丸ゴシックM-PRO"}) {
-    const QString f = family(gothic);
-    EXPECT_TRUE(f.startsWith("IPA") && (f.contains("Gothic") || f.contains("ゴシック"))) << gothic << " -> "
-                                                                                         << f.toStdString();
-  }
-  EXPECT_EQ(family("DejaVu Sans"), "DejaVu Sans");  // installed faces are used as they are
-
-  // The requested face name is what the surface reports, unchanged.
+  EXPECT_EQ(QFontInfo(s.qtFontFor(fontOf(20, "DejaVu Sans"))).family(), "DejaVu Sans");  // installed faces stay
   s.selectFont(fontOf(20, "ＭＳ 明朝"));
-  EXPECT_EQ(s.currentFont().faceName, "ＭＳ 明朝");
+  EXPECT_EQ(s.currentFont().faceName, "ＭＳ 明朝");  // the surface reports the requested name
 }
 
 TEST(QtSurfaceTest, CellHeightAndResolution) {
-  for (int dpm : {kDotsPerMeter96, 23622}) {
+  for (auto [dpm, dpi] : {std::pair{kDotsPerMeter96, 96}, {23622, 600}}) {
     QImage img = blankImage(50, 50, dpm);
     QPainter painter(&img);
     QtSurface s(painter);
-    EXPECT_EQ(s.dpiX(), dpm == kDotsPerMeter96 ? 96 : 600);
-    EXPECT_EQ(s.dpiY(), s.dpiX());
+    EXPECT_EQ(std::pair(s.dpiX(), s.dpiY()), std::pair(dpi, dpi));
     for (int height : {12, 21, 75}) {
       s.selectFont(fontOf(height));
       const QFontMetrics fm(s.currentQtFont(), &img);
@@ -109,14 +99,11 @@ TEST(QtSurfaceTest, CellHeightAndResolution) {
 }
 
 TEST(QtSurfaceTest, JapaneseTextLeavesDistinctInk) {
-  const QImage a = drawnText("現場透水試験", TA_TOP, 20, 20, fontOf(40));
-  const Ink ink = inkOf(a);
+  const Ink ink = inkOf(drawnText("現場透水試験", TA_TOP, 20, 20, fontOf(40)));
   EXPECT_GT(ink.count, 500);
-  EXPECT_GT(ink.width(), 150);
+  EXPECT_GT(ink.box.width(), 150);
   // Missing glyphs would come out as identical boxes.
-  const QImage b = drawnText("現", TA_TOP, 20, 20, fontOf(40));
-  const QImage c = drawnText("場", TA_TOP, 20, 20, fontOf(40));
-  EXPECT_NE(b, c);
+  EXPECT_NE(drawnText("現", TA_TOP, 20, 20, fontOf(40)), drawnText("場", TA_TOP, 20, 20, fontOf(40)));
   EXPECT_NE(drawnText("透", TA_TOP, 20, 20, fontOf(40, "ＭＳ ゴシック")), drawnText("透", TA_TOP, 20, 20, fontOf(40)));
 }
 
@@ -127,34 +114,29 @@ TEST(QtSurfaceTest, TextIsAnchoredByItsCell) {
   QtSurface probeSurface(probePainter);
   probeSurface.selectFont(fontOf(h));
   const QFontMetrics fm(probeSurface.currentQtFont(), &probe);
-  const int width = fm.horizontalAdvance(QStringLiteral("漢字"));
+  const int width = fm.horizontalAdvance(QStringLiteral("漢字")), cell = fm.ascent() + fm.descent();
   probePainter.end();
 
-  const Ink top = inkOf(drawnText("漢字", TA_TOP | TA_LEFT, 50, 100, fontOf(h)));
-  EXPECT_GE(top.top, 100);
-  EXPECT_LE(top.bottom, 100 + fm.ascent() + fm.descent());
-  EXPECT_LT(top.top, 100 + h / 4);
-  EXPECT_GE(top.left, 50);
-  EXPECT_LE(top.right, 50 + width);
-
-  const Ink bottom = inkOf(drawnText("漢字", TA_BOTTOM | TA_RIGHT, 300, 100, fontOf(h)));
-  EXPECT_LE(bottom.bottom, 100);
-  EXPECT_GE(bottom.top, 100 - fm.ascent() - fm.descent());
-  EXPECT_GT(bottom.bottom, 100 - h / 4);
-  EXPECT_LE(bottom.right, 300);
-  EXPECT_GE(bottom.left, 300 - width);
-
-  const Ink base = inkOf(drawnText("漢字", TA_BASELINE | TA_CENTER, 200, 100, fontOf(h)));
-  EXPECT_GE(base.top, 100 - fm.ascent());
-  EXPECT_LE(base.bottom, 100 + fm.descent());
-  EXPECT_NEAR((base.left + base.right) / 2.0, 200.0, 3.0);
-
-  // With TA_UPDATECP the position is used and advances by the width.
-  DevicePoint after;
-  const Ink cp = inkOf(drawnText("漢字", TA_UPDATECP, 10, 30, fontOf(h), &after));
-  EXPECT_GE(cp.left, 10);
-  EXPECT_GE(cp.top, 30);
-  EXPECT_EQ(after, (DevicePoint{10 + width, 30}));
+  // The ink lies in the cell, fills it from near its top to near its bottom
+  // and is centred in it.
+  struct Row { unsigned align; int x, y, cellLeft, cellTop; };
+  for (const Row& r : {Row{TA_TOP | TA_LEFT, 50, 100, 50, 100}, {TA_BOTTOM | TA_RIGHT, 300, 100, 300 - width, 100 - cell},
+                       {TA_BASELINE | TA_CENTER, 200, 100, 200 - width / 2, 100 - fm.ascent()},
+                       {TA_UPDATECP, 10, 30, 10, 30}}) {  // the position is used and advances by the width
+    SCOPED_TRACE(r.align);
+    DevicePoint after;
+    const Ink ink = inkOf(drawnText("漢字", r.align, r.x, r.y, fontOf(h), &after));
+    EXPECT_GE(ink.box.left(), r.cellLeft);
+    EXPECT_LE(ink.box.right(), r.cellLeft + width);
+    EXPECT_GE(ink.box.top(), r.cellTop);
+    EXPECT_LE(ink.box.bottom(), r.cellTop + cell);
+    EXPECT_LT(ink.box.top(), r.cellTop + h / 4);
+    EXPECT_GT(ink.box.bottom(), r.cellTop + cell - h / 4);
+    EXPECT_NEAR((ink.box.left() + ink.box.right()) / 2.0, r.cellLeft + width / 2.0, 3.0);
+    if (r.align == TA_UPDATECP) {
+      EXPECT_EQ(after, (DevicePoint{10 + width, 30}));
+    }
+  }
 }
 
 TEST(QtSurfaceTest, EscapementRotatesCounterClockwise) {
@@ -163,48 +145,39 @@ TEST(QtSurfaceTest, EscapementRotatesCounterClockwise) {
   // Text running upwards from (100, 300); the top of its cell faces left,
   // so with TA_TOP the glyphs lie to the right of the anchor.
   const Ink up = inkOf(drawnText("漢字漢字", TA_UPDATECP, 100, 300, fontOf(h, "ＭＳ 明朝", 900), &after));
-  EXPECT_GT(up.height(), 2 * up.width());
-  EXPECT_LE(up.bottom, 300);
-  EXPECT_GE(up.left, 100);
-  EXPECT_LE(up.right, 100 + h);
+  EXPECT_GT(up.box.height(), 2 * up.box.width());
+  EXPECT_LE(up.box.bottom(), 300);
+  EXPECT_GE(up.box.left(), 100);
+  EXPECT_LE(up.box.right(), 100 + h);
   EXPECT_EQ(after.x, 100);
   EXPECT_LT(after.y, 300 - 3 * h);
-  EXPECT_NEAR(300 - after.y, 300 - up.top, 4);
+  EXPECT_NEAR(300 - after.y, 300 - up.box.top(), 4);
 }
 
 TEST(QtSurfaceTest, PensClippingAndBoxedText) {
   QImage img = blankImage();
   QPainter painter(&img);
   QtSurface s(painter);
-  s.moveTo(10, 50);
-  s.lineTo(200, 50, Pen{PS_SOLID, 0, kBlack});  // width 0: nothing
-  s.flush();
-  EXPECT_EQ(inkOf(img).count, 0);
+  s.moveTo(10, 30);
+  s.lineTo(200, 30, Pen{PS_SOLID, 0, kBlack});  // width 0: nothing
   s.moveTo(10, 50);
   s.lineTo(200, 50, Pen{PS_SOLID, 3, kRed});
-  s.flush();
-  EXPECT_EQ(QColor(img.pixel(100, 50)), QColor(255, 0, 0));
-  EXPECT_EQ(QColor(img.pixel(5, 50)), QColor(Qt::white));   // flat caps
-  EXPECT_EQ(QColor(img.pixel(205, 50)), QColor(Qt::white));
-
   s.moveTo(0, 100);
   s.lineTo(1, 100, Pen{PS_SOLID, 1, 0x00FF0000});  // 0x00BBGGRR: blue
-  s.flush();
-  EXPECT_EQ(QColor(img.pixel(0, 100)), QColor(0, 0, 255));
-
   s.intersectClipRect({100, 0, 200, 400});
   s.intersectClipRect({0, 150, 150, 400});
   s.moveTo(0, 200);
   s.lineTo(400, 200, Pen{PS_SOLID, 1, kBlack});
-  s.flush();
-  EXPECT_EQ(qGray(img.pixel(50, 200)), 255);
-  EXPECT_EQ(qGray(img.pixel(120, 200)), 0);
-  EXPECT_EQ(qGray(img.pixel(170, 200)), 255);
   s.resetClip();
   s.moveTo(0, 250);
   s.lineTo(400, 250, Pen{PS_SOLID, 1, kBlack});
   s.flush();
-  EXPECT_EQ(qGray(img.pixel(50, 250)), 0);
+  EXPECT_EQ(inkOf(img.copy(0, 20, 400, 20)).count, 0);
+  struct Pixel { int x, y; QColor colour; };
+  for (const Pixel& p : {Pixel{100, 50, QColor(255, 0, 0)}, {5, 50, Qt::white}, {205, 50, Qt::white},  // flat caps
+                         {0, 100, QColor(0, 0, 255)}, {50, 200, Qt::white}, {120, 200, Qt::black},
+                         {170, 200, Qt::white}, {50, 250, Qt::black}})
+    EXPECT_EQ(QColor(img.pixel(p.x, p.y)), p.colour) << p.x << "," << p.y;
   painter.end();
 
   QImage box = blankImage();
@@ -214,8 +187,8 @@ TEST(QtSurfaceTest, PensClippingAndBoxedText) {
   b.drawText({100, 100, 300, 200}, "中央", DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
   boxPainter.end();
   const Ink ink = inkOf(box);
-  EXPECT_NEAR((ink.left + ink.right) / 2.0, 200.0, 3.0);
-  EXPECT_NEAR((ink.top + ink.bottom) / 2.0, 150.0, 4.0);
+  EXPECT_NEAR((ink.box.left() + ink.box.right()) / 2.0, 200.0, 3.0);
+  EXPECT_NEAR((ink.box.top() + ink.box.bottom()) / 2.0, 150.0, 4.0);
 }
 
 // Rows of dashes and circles take fast paths on pixel devices (one patterned

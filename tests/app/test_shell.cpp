@@ -1,9 +1,16 @@
-// The shell's command logic: paging, the page count, enabling and check
-// marks, the editor commands and their follow-ups, the menu wiring.
+// The shell: the document's Open, Save and Save As commands with an injected
+// file chooser, the open path of the command line and dropped files, the
+// recent-file list; paging, the page count, enabling and check marks, the
+// editor commands and their follow-ups, the menu wiring, and printing every
+// page from the view.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QKeyEvent>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QTest>
 
 #include <set>
@@ -12,8 +19,11 @@
 #include "app/CTovDoc.h"
 #include "app/CTovView.h"
 #include "app/FileChooser.h"
+#include "app/RecentFiles.h"
 #include "app/ShellLogic.h"
 #include "files/Settings.h"
+#include "files/TextCodec.h"
+#include "files/TvdFile.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
 #include "record/Permeability.h"
@@ -23,8 +33,12 @@
 namespace tov {
 namespace {
 
+namespace fs = std::filesystem;
+using testing::readBytes;
 using testing::ScopedEnv;
 using testing::TempDir;
+using testing::writeBytes;
+using Said = std::vector<std::string>;
 
 void fillReadings(TestRecord& record, int rows) {
   for (int row = 1; row <= rows; ++row) {
@@ -33,79 +47,203 @@ void fillReadings(TestRecord& record, int rows) {
   }
 }
 
-class NoChooser : public FileChooser {
+// Answers the file dialogs from queues and remembers what they were shown.
+class ScriptedChooser : public FileChooser {
 public:
-  std::optional<std::filesystem::path> chooseOpenFile(QWidget*, const std::filesystem::path&, const QStringList&) override {
-    return std::nullopt;
+  std::optional<fs::path> chooseOpenFile(QWidget*, const fs::path& folder, const QStringList& filters) override {
+    shownFolder = folder;
+    shownFilters = filters;
+    return openAnswer;
   }
-  std::optional<std::filesystem::path> chooseSaveFile(QWidget*, const std::filesystem::path&, const QStringList&) override {
-    return std::nullopt;
+  std::optional<fs::path> chooseSaveFile(QWidget*, const fs::path& file, const QStringList& filters) override {
+    ++saveCalls;
+    shownFile = file;
+    shownFilters = filters;
+    return saveAnswer;
   }
+  std::optional<fs::path> openAnswer, saveAnswer;
+  int saveCalls = 0;
+  fs::path shownFolder, shownFile;
+  QStringList shownFilters;
 };
 
-TEST(ShellPaging, KeysMoveWithinThePagesAndAlwaysRedraw) {
-  TestRecord record;
-  ViewState view;
-  EXPECT_EQ(pageCountResetting(view, record), 2);
-  EXPECT_TRUE(handlePageKey(view, record, PageKey::PageUp));
-  EXPECT_EQ(view.currentPage, 1);  // page 1 stays
-  EXPECT_TRUE(handlePageKey(view, record, PageKey::PageDown));
-  EXPECT_EQ(view.currentPage, 2);
-  EXPECT_TRUE(handlePageKey(view, record, PageKey::PageDown));
-  EXPECT_EQ(view.currentPage, 2);  // the last page stays
-  EXPECT_FALSE(handlePageKey(view, record, PageKey::Other));
-
-  fillReadings(record, 39);
-  EXPECT_EQ(pageCount(record), 2);
-  fillReadings(record, 40);
-  EXPECT_EQ(pageCount(record), 3);
-  fillReadings(record, 85);
-  EXPECT_EQ(pageCountResetting(view, record), 4);
-  for (int i = 0; i < 5; ++i) handlePageKey(view, record, PageKey::PageDown);
-  EXPECT_EQ(view.currentPage, 4);
-  handlePageKey(view, record, PageKey::PageUp);
-  EXPECT_EQ(view.currentPage, 3);
-}
-
-TEST(ShellPaging, PageAboveTheCountFallsBackToTheGraphPage) {
-  TestRecord record;
-  fillReadings(record, 85);
-  ViewState view;
-  view.currentPage = 4;
-  record.setCell(11, C_time, "");  // 10 readings left: 2 pages
-  EXPECT_TRUE(handlePageKey(view, record, PageKey::PageDown));
-  EXPECT_EQ(view.currentPage, 2);  // reset to 1, then one page on
-
-  view.currentPage = 4;
-  EXPECT_FALSE(handlePageKey(view, record, PageKey::Other));
-  EXPECT_EQ(view.currentPage, 1);  // any key resets it
-
-  view.currentPage = 2;
-  view.printingInProgress = true;
-  EXPECT_FALSE(handlePageKey(view, record, PageKey::PageUp));
-  EXPECT_EQ(view.currentPage, 2);
-}
-
-TEST(ShellCommands, ReadingsCommandsFollowTheFormula) {
-  TestRecord record;
-  ViewState view;
-  for (const char* kind : {"", "0", "3"}) {
-    record.set_formulaKind(kind);
-    EXPECT_TRUE(isCommandEnabled(ID_UNSTEADY_READINGS, record)) << kind;
-    EXPECT_FALSE(isCommandEnabled(ID_STEADY_READINGS, record)) << kind;
+// A first start in a private install folder, a saved test in a work folder,
+// and a document in a main window.
+class Shell : public ::testing::Test {
+protected:
+  void SetUp() override {
+    clearEditors();
+    theViewState() = ViewState{};
+    theSettings().loadSettings(true);
+    fs::create_directories(work);
+    TestRecord sample;
+    sample.set_surveyName("調査A");
+    sample.setCell(1, C_time, "30");
+    sample.setCell(1, C_pipeLevel, "1.25");
+    ASSERT_TRUE(saveTestFile(work / "good.tvd", sample));
+    sink.reported.clear();
   }
-  record.set_formulaKind("4");
-  EXPECT_FALSE(isCommandEnabled(ID_UNSTEADY_READINGS, record));
-  EXPECT_TRUE(isCommandEnabled(ID_STEADY_READINGS, record));
-  EXPECT_TRUE(isCommandEnabled(ID_ANALYSIS, record));
+  void TearDown() override { clearEditors(); }
+  fs::path fileV() const { return theSettings().installFolderPath() / "FileV.ndx"; }
 
-  EXPECT_TRUE(applyPageCommand(view, ID_TABLE_PAGE_TOOL));
-  EXPECT_EQ(view.currentPage, 2);
-  EXPECT_FALSE(isCommandChecked(ID_GRAPH_PAGE, view));
-  EXPECT_TRUE(isCommandChecked(ID_TABLE_PAGE, view));
-  EXPECT_TRUE(applyPageCommand(view, ID_GRAPH_PAGE));
-  EXPECT_TRUE(isCommandChecked(ID_GRAPH_PAGE, view));
-  EXPECT_FALSE(applyPageCommand(view, ID_FILE_OPEN));
+  TempDir root;
+  ScopedEnv env{"TOV_ROOT", root.path().string()};
+  fs::path work = root.path() / "work folder";
+  RecordingMessageSink sink;
+  ScopedMessageSink scoped{sink};
+  TestRecord record;
+  ScriptedChooser chooser;
+  CTovDoc doc{record, chooser, nullptr};
+  CMainFrame frame{doc, nullptr};
+};
+using DocCommands = Shell;
+using ShellWindow = Shell;
+
+TEST_F(DocCommands, OpenReadsTheFileAndRemembersItsFolder) {
+  writeBytes(fileV(), "/nowhere\r\nsecond line\r\n");
+  chooser.openAnswer = work / "good.tvd";
+  int updates = 0;
+  QObject::connect(&doc, &CTovDoc::updateAllViews, [&] { ++updates; });
+  doc.onFileOpen();
+  EXPECT_EQ(chooser.shownFolder, fs::path("/nowhere"));
+  ASSERT_EQ(chooser.shownFilters.size(), 2);
+  EXPECT_TRUE(chooser.shownFilters[0].startsWith(QStringLiteral("現場透水試験 Ver.3,4,5(.tvd)")));
+  EXPECT_TRUE(sink.reported.empty());
+  EXPECT_EQ(record.surveyName(), "調査A");
+  EXPECT_EQ(updates, 1);
+  EXPECT_EQ(doc.pathName(), (work / "good.tvd").string());
+  EXPECT_EQ(doc.title(), "good.tvd");
+  EXPECT_FALSE(doc.isModified());
+  const LastFolder last = readLastFolder(theSettings().installFolderPath());
+  EXPECT_EQ(last.folder, work.string());
+  EXPECT_EQ(last.keptLine, "second line");
+}
+
+TEST_F(DocCommands, OpenRefusesMissingAndForeignFiles) {
+  record.set_surveyName("before");
+  writeBytes(work / "other.tvd", "$$_SOMETHINGELSE\r\n$$Z\r\nx\r\n");
+  for (auto answer : {std::optional(work / "missing.tvd"), std::optional(work / "other.tvd"), std::optional<fs::path>()}) {
+    chooser.openAnswer = answer;  // the last one: Cancel, which says nothing
+    doc.onFileOpen();
+  }
+  EXPECT_EQ(sink.reported, (Said{messageText(IDS_FILE_NOT_FOUND, (work / "missing.tvd").string()),
+                                 messageText(IDS_NOT_TOV_DATA)}));
+  EXPECT_EQ(record.surveyName(), "before");
+  EXPECT_EQ(doc.pathName(), "");
+  EXPECT_FALSE(fs::exists(fileV()));
+}
+
+TEST_F(DocCommands, SaveOnAnUntitledDocumentAsksForANameAndAddsTheExtension) {
+  record.set_surveyName("保存");
+  chooser.saveAnswer = work / "test";
+  doc.onFileSave();
+  EXPECT_EQ(chooser.saveCalls, 1);
+  EXPECT_TRUE(sink.reported.empty());
+  EXPECT_EQ(doc.pathName(), (work / "test.tvd").string());
+  EXPECT_EQ(readBytes(work / "test.tvd"), utf8ToCp932(buildTestFileText(record)).value());
+
+  // With a usable name Save writes without asking.
+  record.set_surveyName("二回目");
+  doc.onFileSave();
+  EXPECT_EQ(chooser.saveCalls, 1);
+  TestRecord back;
+  ASSERT_EQ(loadTestFile(work / "test.tvd", back), LoadStatus::Ok);
+  EXPECT_EQ(back.surveyName(), "二回目");
+
+  // A trailing dot is dropped before the extension is added.
+  chooser.saveAnswer = work / "dotted.";
+  doc.onFileSaveAs();
+  EXPECT_TRUE(fs::exists(work / "dotted.tvd"));
+  EXPECT_EQ(chooser.shownFile, fs::path(work / "test.tvd"));
+  chooser.saveAnswer = work / "upper.TVD";
+  doc.onFileSaveAs();
+  EXPECT_TRUE(fs::exists(work / "upper.TVD"));
+}
+
+TEST_F(DocCommands, SaveAsRefusesOtherExtensionsAndFailedSavesKeepThePath) {
+  chooser.saveAnswer = work / "test.txt";
+  doc.onFileSaveAs();
+  EXPECT_FALSE(fs::exists(work / "test.txt"));
+  EXPECT_FALSE(fs::exists(work / "test.txt.tvd"));
+  EXPECT_EQ(doc.pathName(), "");
+
+  doc.setPathName(work / "good.tvd", false);
+  chooser.saveAnswer = root.path() / "no such folder" / "x.tvd";
+  doc.onFileSaveAs();
+  EXPECT_EQ(sink.reported, (Said{messageText(IDS_BAD_EXTENSION), messageText(IDS_SAVE_FAILED)}));
+  EXPECT_EQ(doc.pathName(), (work / "good.tvd").string());
+}
+
+TEST_F(DocCommands, SaveOfAFileNotEndingInTvdGoesToSaveAs) {
+  doc.setPathName(work / "old.dat", false);
+  doc.onFileSave();  // the user cancels
+  EXPECT_EQ(chooser.saveCalls, 1);
+  EXPECT_FALSE(fs::exists(work / "old.dat"));
+  EXPECT_FALSE(saveNeedsSaveAs("/a/b.TvD", "b.TvD"));
+}
+
+TEST_F(DocCommands, FrameworkOpenPathKeepsTheDocumentOnFailure) {
+  TempDir settingsDir;
+  for (auto format : {QSettings::IniFormat, QSettings::NativeFormat})
+    QSettings::setPath(format, QSettings::UserScope, QString::fromStdString(settingsDir.path().string()));
+  RecentFiles recent;
+  CTovDoc withList(record, chooser, &recent);
+  const std::string good = (work / "good.tvd").string();
+  ASSERT_TRUE(withList.openDocumentFile(good));
+  EXPECT_EQ(record.surveyName(), "調査A");
+  EXPECT_EQ(recent.files(), Said{good});
+  EXPECT_FALSE(fs::exists(fileV()));  // only the Open command writes it
+
+  // A foreign file is reported and changes neither the record nor the name,
+  // so a later Save cannot overwrite it; its entry leaves the list.
+  writeBytes(work / "notes.tvd", "shopping list\r\n");
+  recent.add((work / "notes.tvd").string());
+  EXPECT_FALSE(withList.openDocumentFile(work / "notes.tvd"));
+  EXPECT_EQ(sink.reported, Said{messageText(IDS_NOT_TOV_DATA)});
+  EXPECT_EQ(withList.pathName(), good);
+  EXPECT_EQ(record.surveyName(), "調査A");
+  EXPECT_EQ(recent.files(), Said{good});
+
+  // The list survives in the settings, most recent first, at most four.
+  Said newestFirst;
+  for (const char* name : {"a.tvd", "b.tvd", "c.tvd", "d.tvd"}) {
+    recent.add((work / name).string());
+    newestFirst.insert(newestFirst.begin(), (work / name).string());
+  }
+  EXPECT_EQ(recent.files(), newestFirst);
+  EXPECT_EQ(RecentFiles().files(), newestFirst);
+
+  withList.onNewDocument();
+  EXPECT_EQ(record.surveyName(), "");
+  EXPECT_EQ(withList.title(), "無題");
+}
+
+TEST(ShellPaging, KeysMoveWithinThePagesAndAlwaysRedraw) {
+  struct Step { int readings, from; PageKey key; bool printing, handled; int to; };
+  const Step steps[] = {
+      {0, 1, PageKey::PageUp, false, true, 1},  // page 1 stays
+      {0, 1, PageKey::PageDown, false, true, 2},
+      {0, 2, PageKey::PageDown, false, true, 2},  // the last page stays
+      {0, 2, PageKey::Other, false, false, 2},
+      {39, 2, PageKey::PageDown, false, true, 2},
+      {40, 2, PageKey::PageDown, false, true, 3},
+      {85, 3, PageKey::PageDown, false, true, 4},
+      {85, 4, PageKey::PageDown, false, true, 4},
+      {85, 4, PageKey::PageUp, false, true, 3},
+      {10, 3, PageKey::PageDown, false, true, 2},  // above the count: reset to 1, then one page on
+      {10, 3, PageKey::Other, false, false, 1},    // any key resets it
+      {85, 2, PageKey::PageUp, true, false, 2},    // not while printing
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(cformat("%d readings, from page %d, key %d", s.readings, s.from, static_cast<int>(s.key)));
+    TestRecord record;
+    fillReadings(record, s.readings);
+    ViewState view;
+    view.currentPage = s.from;
+    view.printingInProgress = s.printing;
+    EXPECT_EQ(handlePageKey(view, record, s.key), s.handled);
+    EXPECT_EQ(view.currentPage, s.to);
+  }
 }
 
 TEST(ShellCommands, FollowUpsRecomputeTheDerivedValues) {
@@ -134,11 +272,9 @@ TEST(ShellCommands, FollowUpsRecomputeTheDerivedValues) {
   record.set_gradientText("0.001");
   record.set_formulaKind("7");  // taken as 0
   headingsFollowUp(record, 2);
-  ASSERT_EQ(sink.reported.size(), 1u);
-  EXPECT_EQ(sink.reported[0], messageText(IDS_BAD_PIPE_VALUE));
+  ASSERT_EQ(sink.reported, std::vector<std::string>{messageText(IDS_BAD_PIPE_VALUE)});
   EXPECT_EQ(record.pipeTopHeight(), "abc");
-  const double k = computePermeability(0, 1.0 / 0.066, 0.05, 1.0, 0.001, 0, 0);
-  EXPECT_EQ(record.permeabilityText(), formatPermeability(k, 2));
+  EXPECT_EQ(record.permeabilityText(), formatPermeability(computePermeability(0, 1.0 / 0.066, 0.05, 1.0, 0.001, 0, 0), 2));
 
   record.set_permeabilityText("kept");
   record.set_formulaKind("4");
@@ -152,35 +288,12 @@ TEST(ShellCommands, PaperSizeFromThePrinter) {
   ScopedMessageSink scoped(sink);
   ViewState view;
   setPaperFromDevice(view, 4960, 7016, 600, 600);  // A4 at 600 dpi
-  EXPECT_EQ(view.paperWidthMm, 209);
-  EXPECT_EQ(view.paperHeightMm, 297);
+  EXPECT_EQ(std::pair(view.paperWidthMm, view.paperHeightMm), std::pair(209, 297));
   EXPECT_TRUE(sink.reported.empty());
   setPaperFromDevice(view, 4960, 7016, 600, 0);
-  EXPECT_EQ(view.paperWidthMm, 280);
-  EXPECT_EQ(view.paperHeightMm, 280);
-  ASSERT_EQ(sink.reported.size(), 1u);
-  EXPECT_EQ(sink.reported[0], messageText(IDS_DEVICE_ERROR));
+  EXPECT_EQ(std::pair(view.paperWidthMm, view.paperHeightMm), std::pair(280, 280));
+  EXPECT_EQ(sink.reported, std::vector<std::string>{messageText(IDS_DEVICE_ERROR)});
 }
-
-class ShellWindow : public ::testing::Test {
-protected:
-  void SetUp() override {
-    clearEditors();
-    theViewState() = ViewState{};
-    theSettings().loadSettings(true);
-    sink.reported.clear();
-  }
-  void TearDown() override { clearEditors(); }
-
-  TempDir root;
-  ScopedEnv env{"TOV_ROOT", root.path().string()};
-  RecordingMessageSink sink;
-  ScopedMessageSink scoped{sink};
-  TestRecord record;
-  NoChooser chooser;
-  CTovDoc doc{record, chooser, nullptr};
-  CMainFrame frame{doc, nullptr};
-};
 
 TEST_F(ShellWindow, MenuActionsCarryTheirCommandNumbers) {
   std::set<int> ids;
@@ -198,30 +311,27 @@ TEST_F(ShellWindow, MenuActionsCarryTheirCommandNumbers) {
             "罫線、グラフグリッド線の太さ、マージン、会社名など");
 }
 
-TEST_F(ShellWindow, DisabledReadingsCommandDoesNothing) {
-  record.set_formulaKind("4");
-  frame.updateCommandStates();
-  EXPECT_FALSE(frame.commandAction(ID_UNSTEADY_READINGS)->isEnabled());
-  EXPECT_TRUE(frame.commandAction(ID_STEADY_READINGS)->isEnabled());
-  frame.onCommand(ID_UNSTEADY_READINGS);
-  EXPECT_TRUE(sink.reported.empty());
-  frame.onCommand(ID_STEADY_READINGS);
-  ASSERT_EQ(sink.reported.size(), 1u);
-  EXPECT_EQ(sink.reported[0], messageText(IDS_EDITOR_NOT_AVAILABLE));
-
-  record.set_formulaKind("1");
-  frame.updateCommandStates();
-  EXPECT_TRUE(frame.commandAction(ID_UNSTEADY_READINGS)->isEnabled());
-  EXPECT_FALSE(frame.commandAction(ID_STEADY_READINGS)->isEnabled());
-}
-
-TEST_F(ShellWindow, EveryEditorCommandAnswersWithoutAnEditor) {
+TEST_F(ShellWindow, EditorCommandsAnswerWithoutAnEditorUnlessDisabled) {
+  const std::vector<std::string> notAvailable{messageText(IDS_EDITOR_NOT_AVAILABLE)};
   for (int id : {ID_HEADINGS, ID_UNSTEADY_READINGS, ID_ANALYSIS, ID_PAGE_FORMAT, ID_STYLE_DIGITS, ID_LINES_MARGINS,
                  ID_FONTS, ID_ENTER_KEY, ID_TESTER_REGISTER, ID_SETUP, ID_HELP_VIEWER}) {
     sink.reported.clear();
     frame.onCommand(id);
-    ASSERT_EQ(sink.reported.size(), 1u) << id;
-    EXPECT_EQ(sink.reported[0], messageText(IDS_EDITOR_NOT_AVAILABLE));
+    EXPECT_EQ(sink.reported, notAvailable) << id;
+  }
+  // The readings commands follow the formula; the disabled one does nothing.
+  for (auto [kind, steady] : {std::pair{"", false}, {"0", false}, {"3", false}, {"4", true}}) {
+    SCOPED_TRACE(kind);
+    record.set_formulaKind(kind);
+    frame.updateCommandStates();
+    EXPECT_EQ(frame.commandAction(ID_UNSTEADY_READINGS)->isEnabled(), !steady);
+    EXPECT_EQ(frame.commandAction(ID_STEADY_READINGS)->isEnabled(), steady);
+    EXPECT_TRUE(frame.commandAction(ID_ANALYSIS)->isEnabled());
+    sink.reported.clear();
+    frame.onCommand(steady ? ID_UNSTEADY_READINGS : ID_STEADY_READINGS);
+    EXPECT_TRUE(sink.reported.empty());
+    frame.onCommand(steady ? ID_STEADY_READINGS : ID_UNSTEADY_READINGS);
+    EXPECT_EQ(sink.reported, notAvailable);
   }
 }
 
@@ -245,25 +355,56 @@ TEST_F(ShellWindow, RegisteredReadingsEditorGetsTheFollowUpOnCancel) {
 TEST_F(ShellWindow, PagingKeysAndPageCommandsInTheView) {
   CTovView& view = frame.view();
   fillReadings(record, 85);
+  auto expectPage = [&](int page) {
+    EXPECT_EQ(theViewState().currentPage, page);
+    EXPECT_EQ(frame.commandAction(ID_GRAPH_PAGE)->isChecked(), page == 1) << page;
+    EXPECT_EQ(frame.commandAction(ID_TABLE_PAGE)->isChecked(), page > 1) << page;
+  };
   QTest::keyClick(&view, Qt::Key_PageDown);
   QTest::keyClick(&view, Qt::Key_Down);
-  EXPECT_EQ(theViewState().currentPage, 3);
-  frame.updateCommandStates();
-  EXPECT_TRUE(frame.commandAction(ID_TABLE_PAGE)->isChecked());
-  EXPECT_FALSE(frame.commandAction(ID_GRAPH_PAGE)->isChecked());
+  expectPage(3);
   QTest::keyClick(&view, Qt::Key_Up);
-  EXPECT_EQ(theViewState().currentPage, 2);
-
+  expectPage(2);
   theViewState().printingInProgress = true;
   QTest::keyClick(&view, Qt::Key_PageDown);
   EXPECT_EQ(theViewState().currentPage, 2);
   theViewState().printingInProgress = false;
-
-  frame.onCommand(ID_GRAPH_PAGE_TOOL);
-  EXPECT_EQ(theViewState().currentPage, 1);
-  EXPECT_TRUE(frame.commandAction(ID_GRAPH_PAGE)->isChecked());
+  QTest::keyClick(&view, Qt::Key_PageUp);
+  expectPage(1);
+  for (auto [id, page] : {std::pair{ID_TABLE_PAGE_TOOL, 2}, {ID_GRAPH_PAGE, 1}, {ID_TABLE_PAGE, 2}, {ID_GRAPH_PAGE_TOOL, 1}}) {
+    frame.onCommand(id);
+    expectPage(page);
+  }
   frame.commandAction(ID_TABLE_PAGE)->trigger();
-  EXPECT_EQ(theViewState().currentPage, 2);
+  expectPage(2);
+}
+
+int pdfPages(const std::filesystem::path& pdf) {
+  QProcess process;
+  process.start(QStringLiteral("pdfinfo"), {QString::fromStdString(pdf.string())});
+  if (!process.waitForFinished(30000)) return -1;
+  const auto match = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(QString::fromUtf8(process.readAllStandardOutput()));
+  return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+TEST_F(ShellWindow, PrintsEveryPageAndShowsTheGraphPageAfterwards) {
+  record.set_pipeTopHeight("0.5");
+  record.set_equilibriumLevel("-2.5");
+  fillReadings(record, 85);
+  record.deriveAllRows();
+  frame.view().OnInitialUpdate();
+  theViewState().currentPage = 3;
+  for (int pages : {4, 3}) {  // with fewer readings the next print has fewer pages
+    const auto pdf = root.path() / cformat("pages%d.pdf", pages);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf.string()));
+    frame.view().printPages(printer);
+    EXPECT_EQ(pdfPages(pdf), pages);
+    EXPECT_EQ(theViewState().currentPage, 1);
+    EXPECT_FALSE(theViewState().printingInProgress);
+    for (int row = 41; row <= 85; ++row) record.setCell(row, C_time, "");
+  }
 }
 
 } // namespace
