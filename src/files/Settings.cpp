@@ -35,13 +35,6 @@ std::string oneLine(const std::string& text) {
 int numericLine(const std::string& line) { return classifyNumberText(line) > 0 ? toInt(line) : 0; }
 
 // The number of characters of a UTF-8 text.
-std::size_t characterCount(std::string_view text) {
-  std::size_t n = 0;
-  for (unsigned char c : text)
-    if ((c & 0xC0) != 0x80) ++n;
-  return n;
-}
-
 // The folder the marker names: its first line, with the drive letter first
 // and the colon second. Empty when the file cannot be read or the line is too
 // short (or does not begin with a drive letter and a colon) to name a folder.
@@ -54,6 +47,13 @@ std::string readMarker(const std::string& markerPath) {
   if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
   if (letter < 'A' || letter > 'Z' || line[1] != ':') return {};
   return std::string(1, letter) + line.substr(1);
+}
+
+// A file that cannot be written is passed over without a word, but text the
+// file's code page cannot hold is named: the user can change it.
+bool reportUnencodable(const WriteResult& result) {
+  if (result.status == WriteStatus::CannotEncode) reportMessage(IDS_CANNOT_ENCODE, result.detail);
+  return result.ok();
 }
 
 } // namespace
@@ -312,7 +312,7 @@ void Settings::locateInstallFolder() {
       location.installSubfolder = found.substr(2);
     }
   }
-  if (location.installDriveLetter.empty() || characterCount(location.installSubfolder) < 2) {
+  if (location.installDriveLetter.empty() || cp932Length(location.installSubfolder) < 2) {
     location.installDriveLetter = location.windowsDrive.substr(0, 1);
     location.installSubfolder = kDefaultSubfolder;
   }
@@ -392,13 +392,13 @@ void Settings::loadSettings(bool force) {
 
 bool Settings::saveSettings() {
   if (location.installDriveLetter.empty()) return false;  // no folder located yet
-  return writeTextLines(hostPath(location.settingsPath()), settingsFileLines(display)).ok();
+  return reportUnencodable(writeTextLines(hostPath(location.settingsPath()), settingsFileLines(display)));
 }
 
 void Settings::saveFonts() {
   if (location.installDriveLetter.empty()) return;
   for (int slot = 1; slot <= kFontSlotCount; ++slot)
-    writeTextLines(hostPath(location.fontPath(slot)), fontFileLines(font(slot)));
+    reportUnencodable(writeTextLines(hostPath(location.fontPath(slot)), fontFileLines(font(slot))));
 }
 
 bool Settings::writeInstallMarker(const std::string& driveLetter, const std::string& subfolder) {
@@ -406,7 +406,7 @@ bool Settings::writeInstallMarker(const std::string& driveLetter, const std::str
   for (char& c : letter)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   const bool letterOk = letter.size() == 1 && letter[0] >= 'A' && letter[0] <= 'Z';
-  const bool folderOk = characterCount(subfolder) >= 2 && subfolder.find_first_of("\r\n") == std::string::npos;
+  const bool folderOk = cp932Length(subfolder) >= 2 && subfolder.find_first_of("\r\n") == std::string::npos;
   if (!letterOk || !folderOk) {
     reportMessage(IDS_BAD_DRIVE);
     return false;

@@ -124,10 +124,13 @@ public:
   // font files when due (force: read them again), and fills the record's
   // scale defaults (every call).
   void loadSettings(bool force);
-  // Writes Sys.ndx. False (and nothing reported) when it cannot be written.
+  // Writes Sys.ndx. False when it cannot be written; only text that the
+  // file's code page cannot hold is reported.
   bool saveSettings();
   // Setup: checks and stores a new install location, writes the marker and
-  // reloads. False when the drive or folder was refused.
+  // reloads. False when the drive or folder was refused (nothing changes),
+  // and also when the marker could not be written (the new location then
+  // holds for this run and the settings were reloaded from it).
   bool writeInstallMarker(const std::string& driveLetter, const std::string& subfolder);
   void resetToFirstStartDefaults() { display = firstStartDisplaySettings(); }
   // Writes the six font files; a file that cannot be written is skipped.

@@ -1,6 +1,7 @@
 #include "files/TesterRegister.h"
 
 #include "files/TextFile.h"
+#include "record/Messages.h"
 
 namespace tov {
 
@@ -23,7 +24,9 @@ bool writeTesterRegister(const std::filesystem::path& path, const std::vector<st
       if (c != '\r' && c != '\n') line += c;
     if (!line.empty()) lines.push_back(std::move(line));
   }
-  return writeTextLines(path, lines).ok();
+  const WriteResult result = writeTextLines(path, lines);
+  if (result.status == WriteStatus::CannotEncode) reportMessage(IDS_CANNOT_ENCODE, result.detail);
+  return result.ok();
 }
 
 } // namespace tov

@@ -108,8 +108,10 @@ std::optional<TextLines> readTextLines(const std::filesystem::path& path) {
       rest = {};
     } else {
       rest.remove_prefix(lf + 1);
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     }
+    // A CR before the LF, or ending a last line that has no LF, is part of
+    // the line end: no value of the program holds a CR.
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     bool invalid = false;
     result.lines.push_back(cp932ToUtf8(line, &invalid));
     if (invalid) result.hadInvalidBytes = true;

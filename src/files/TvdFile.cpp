@@ -1,5 +1,7 @@
 #include "files/TvdFile.h"
 
+#include <fstream>
+
 #include "files/TextCodec.h"
 #include "files/TextFile.h"
 #include "record/CFormat.h"
@@ -10,6 +12,7 @@ namespace tov {
 namespace {
 
 constexpr int kMaxCsvLine = 2600;  // CP932 bytes of a reading-row line the reader takes
+constexpr int kMaxTagLine = 179;   // bytes of the first line that the tag check reads
 
 bool needsQuotes(std::string_view cell) { return cell.find(',') != std::string_view::npos; }
 
@@ -43,17 +46,33 @@ void scaleField(TestRecord& record, int number, const char* format) {
 // The reading shared by the Open command and the framework's open path: the
 // record is replaced only when the file was read.
 LoadStatus readTestFile(const std::filesystem::path& path, TestRecord& record) {
+  // The tag is checked on the first line alone, so that a large file of
+  // another kind is refused without being read.
+  std::error_code ec;
+  std::ifstream head;
+  if (!std::filesystem::is_directory(path, ec)) head.open(path, std::ios::binary);
+  if (!head.is_open()) {
+    reportMessage(IDS_FILE_NOT_FOUND, path.string());
+    return LoadStatus::NotFound;
+  }
+  char buffer[kMaxTagLine];
+  head.read(buffer, sizeof buffer);
+  std::string_view first(buffer, static_cast<std::size_t>(head.gcount()));
+  head.close();
+  first = first.substr(0, first.find('\n'));
+  if (first.ends_with('\r')) first.remove_suffix(1);
+  if (!isAcceptedVersion(versionOf(cp932ToUtf8(first)))) {
+    reportMessage(IDS_NOT_TOV_DATA);
+    return LoadStatus::NotTovData;
+  }
+
   auto text = readTextLines(path);
   if (!text) {
     reportMessage(IDS_FILE_NOT_FOUND, path.string());
     return LoadStatus::NotFound;
   }
-  if (text->lines.empty()) {
-    reportMessage(IDS_NOT_TOV_DATA);
-    return LoadStatus::NotTovData;
-  }
-  int version = versionOf(text->lines.front());
-  if (!isAcceptedVersion(version)) {
+  const int version = text->lines.empty() ? 0 : versionOf(text->lines.front());
+  if (!isAcceptedVersion(version)) {  // the file changed since its first line was read
     reportMessage(IDS_NOT_TOV_DATA);
     return LoadStatus::NotTovData;
   }
@@ -72,7 +91,8 @@ LoadStatus readTestFile(const std::filesystem::path& path, TestRecord& record) {
 } // namespace
 
 int versionOf(std::string_view firstLine) {
-  if (firstLine.size() < 4 || firstLine.size() > 31) return 0;
+  const int length = cp932Length(firstLine);
+  if (length < 4 || length > 31) return 0;
   // Each later tag is a prefix of an earlier one, so the longest goes first.
   if (firstLine.find("$$_TOVKARBO3045") != std::string_view::npos) return 305;
   if (firstLine.find("$$_TOVKARBO304") != std::string_view::npos) return 304;
@@ -178,10 +198,12 @@ std::string buildTestFileText(const TestRecord& record) {
   return text;
 }
 
-std::string findUnsavableText(const TestRecord& record) {
+std::string findUnsavableText(const TestRecord& record, int* messageId) {
+  if (messageId) *messageId = IDS_UNSAVABLE_TEXT;
   for (int number = 1; number <= kFieldCount; ++number) {
+    // A field is a whole line: only a line break or a section marker breaks it.
     const std::string& field = record.field(number);
-    if (hasLineBreakOrQuote(field) || field.find("$$") != std::string::npos)
+    if (field.find_first_of("\r\n") != std::string::npos || field.find("$$") != std::string::npos)
       return cformat("フィールド %d", number);
   }
   int last = record.lastRowWithText();
@@ -193,7 +215,10 @@ std::string findUnsavableText(const TestRecord& record) {
         return cformat("%d 行目 %d 列", row, column);
     }
     // The reader takes the first 2600 bytes of a row line only.
-    if (cp932Length(rowLine(record, row)) > kMaxCsvLine) return cformat("%d 行目 (%d バイト超)", row, kMaxCsvLine);
+    if (cp932Length(rowLine(record, row)) > kMaxCsvLine) {
+      if (messageId) *messageId = IDS_ROW_TOO_LONG;
+      return cformat("%d 行目", row);
+    }
   }
   return {};
 }
@@ -207,9 +232,10 @@ LoadStatus loadTestFile(const std::filesystem::path& path, TestRecord& record) {
 }
 
 bool saveTestFile(const std::filesystem::path& path, const TestRecord& record) {
-  std::string place = findUnsavableText(record);
+  int messageId = IDS_UNSAVABLE_TEXT;
+  std::string place = findUnsavableText(record, &messageId);
   if (!place.empty()) {
-    reportMessage(IDS_UNSAVABLE_TEXT, place);
+    reportMessage(messageId, place);
     return false;
   }
   std::string offending;

@@ -47,10 +47,12 @@ void convertVersion300(TestRecord& record);
 // behind a row without a time are kept. A cell holding a comma is quoted.
 std::string buildTestFileText(const TestRecord& record);
 
-// Why a record cannot be written as it stands: the first field or cell that
-// holds CR, LF, '"' or "$$" (fields) / CR, LF or '"' (cells), described for
-// the user ("フィールド 12" / "2 行目 3 列"), or "" when all is writable.
-std::string findUnsavableText(const TestRecord& record);
+// Why a record cannot be written as it stands: the first field that holds
+// CR, LF or "$$", the first cell that holds CR, LF, '"' or "$$", or the first
+// row line longer than the reader takes (2600 bytes), described for the user
+// ("フィールド 12" / "2 行目 3 列" / "4 行目"), or "" when all is writable.
+// *messageId receives the message that goes with it.
+std::string findUnsavableText(const TestRecord& record, int* messageId = nullptr);
 
 enum class LoadStatus { Ok, NotFound, NotTovData };
 

@@ -43,11 +43,12 @@ enum MessageId : int {
   IDS_REGISTER_PREFIX = 60007,     // "マスタファイルは\n"
   IDS_SAME_DATA = 60008,           // "同じデータがあります"
   IDS_EDITOR_NOT_AVAILABLE = 60009,
-  // Texts of this implementation (reasons the older program did not give).
+  // Texts for failures that have no numbered message.
   IDS_CANNOT_ENCODE = 61001,       // a character that the file's code page cannot hold
   IDS_BAD_ENCODING = 61002,        // bytes in a file that are not valid in its code page
   IDS_UNSAVABLE_TEXT = 61003,      // CR, LF, '"' or "$$" in a value
   IDS_WRITE_FAILED_DETAIL = 61004,
+  IDS_ROW_TOO_LONG = 61005,        // a reading row longer than a file line may be
 };
 
 // The text of a message, exactly as the program shows it ("" if unknown).

@@ -30,6 +30,7 @@ TEST(TextFile, ReadsWholeLinesWithEitherLineEnd) {
       {"a\nb", {"a", "b"}},
       {"\r\n\r\n", {"", ""}},
       {"a\rb\r\n", {"a\rb"}},                  // a lone CR is text
+      {"a\r\nb\r", {"a", "b"}},                 // but one that ends the file ends its last line
       {"\x8e\x8e\x8c\xb1\r\n", {"試験"}},
       {std::string(5000, 'x') + "\r\ny", {std::string(5000, 'x'), "y"}},
   };

@@ -71,7 +71,8 @@ protected:
 // --- The file layout, byte for byte -------------------------------------
 
 TEST(TvdLayout, WritesGoldenBytesThatReadBackIdentical) {
-  TestRecord quoted, gap, longRow;
+  TestRecord quoted, gap, longRow, quoteInField;
+  quoteInField.setField(1, "\"A\"地区");  // a field is a whole line: quotes are kept as they are
   longRow.setCell(1, 1, std::string(2595, 'x'));  // with five commas: exactly 2600
   setRow(quoted, 1, {"1,5", "2", "", "", "", ""});
   setRow(gap, 1, {"30", "1.25", "", "", "", ""});
@@ -87,6 +88,7 @@ TEST(TvdLayout, WritesGoldenBytesThatReadBackIdentical) {
       {"cell with a comma is quoted", quoted, emptyRecordBytes() + "\"1,5\",2,,,,\r\n"},
       {"rows behind a row without a time are kept", gap,
        emptyRecordBytes() + "30,1.25,,,,\r\nabc,1.0,,,,\r\n,,,,,\r\n90,0.5,10:32,,,\r\n"},
+      {"double quotes in a field", quoteInField, "$$_TOVKARBO3045\r\n$$Z\r\n\"A\"\x92\x6e\x8b\xe6\r\n" + emptyLines(99) + "$$A\r\n"},
       {"a row line of the longest length read back", longRow, emptyRecordBytes() + std::string(2595, 'x') + ",,,,,\r\n"},
   };
   for (const auto& c : cases) {
@@ -106,6 +108,7 @@ TEST(TvdLayout, VersionTags) {
       {"$$_TOVKARBO3", 300},    {"$$_TOVKARBO2", 0},     {"", 0},
       {"$$_TOVKARBO3045                 ", 0},  // longer than 31
       {"  $$_TOVKARBO304", 304},
+      {"$$_TOVKARBO3045 試験データです", 305},  // 30 bytes in the file's code page
   };
   for (const auto& [line, version] : cases) EXPECT_EQ(versionOf(line), version) << line;
 }
@@ -262,11 +265,10 @@ TEST_F(FileTest, RefusesTextTheFileCannotHoldAndKeepsTheOldFile) {
       {"section marker in a field", 12, 0, 0, "a$$Z", messageText(IDS_UNSAVABLE_TEXT, "フィールド 12")},
       {"line feed in a field", 5, 0, 0, "a\nb", messageText(IDS_UNSAVABLE_TEXT, "フィールド 5")},
       {"CR LF at the end of a field", 7, 0, 0, "a\r\n", messageText(IDS_UNSAVABLE_TEXT, "フィールド 7")},
-      {"quote in a field", 9, 0, 0, "2\"", messageText(IDS_UNSAVABLE_TEXT, "フィールド 9")},
       {"quote in a cell", 0, 3, 2, "\"", messageText(IDS_UNSAVABLE_TEXT, "3 行目 2 列")},
       {"CR in a cell", 0, 1, 6, "a\rb", messageText(IDS_UNSAVABLE_TEXT, "1 行目 6 列")},
       {"section marker in a cell", 0, 4, 1, "$$A", messageText(IDS_UNSAVABLE_TEXT, "4 行目 1 列")},
-      {"row line of 2601 bytes", 0, 3, 3, std::string(2596, 'x'), messageText(IDS_UNSAVABLE_TEXT, "3 行目 (2600 バイト超)")},
+      {"row line of 2601 bytes", 0, 3, 3, std::string(2596, 'x'), messageText(IDS_ROW_TOO_LONG, "3 行目")},
   };
   const std::string old = "old file\r\n";
   for (const auto& c : cases) {

@@ -95,6 +95,10 @@ TEST_F(SettingsTest, SetupRefusesBadDrivesAndFoldersAndChangesNothing) {
     EXPECT_EQ(settings.location.installFolder(), "C:\\Rundalk\\Tov5");
     EXPECT_FALSE(fs::exists(root / "C" / "Rundalk" / "Qeltov5.whr"));
   }
+  // The folder's length is counted in the file's code-page bytes: one
+  // full-width character is two.
+  EXPECT_TRUE(settings.writeInstallMarker("D", "あ"));
+  EXPECT_EQ(settings.location.installFolder(), "D:あ");
 }
 
 TEST_F(SettingsTest, UnwritableMarkerIsReportedAndTheNewFolderStillHolds) {

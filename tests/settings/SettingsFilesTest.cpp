@@ -88,6 +88,22 @@ TEST_F(SettingsTest, FailedWritesLeaveTheOldFilesAndSayNothing) {
   EXPECT_TRUE(sink.reported.empty());
 }
 
+TEST_F(SettingsTest, TextTheCodePageCannotHoldIsNamedAndNotSaved) {
+  settings.loadSettings(false);
+  const std::string sys = readBytes(folder / "Sys.ndx"), font = readBytes(fontFile(2));
+  settings.display.defaultContractorName = "株式会社™";
+  settings.setFont(2, FontSetting{9.0, "나눔고딕", 0, 0});
+  EXPECT_FALSE(settings.saveSettings());
+  settings.saveFonts();
+  EXPECT_EQ(sink.reported, (std::vector<std::string>{messageText(IDS_CANNOT_ENCODE, "™"),
+                                                     messageText(IDS_CANNOT_ENCODE, "나")}));
+  EXPECT_EQ(readBytes(folder / "Sys.ndx"), sys);
+  EXPECT_EQ(readBytes(fontFile(2)), font);
+  sink.reported.clear();
+  EXPECT_FALSE(writeTesterRegister(folder / "M.mst", {"山田", "김"}));
+  EXPECT_EQ(sink.reported, std::vector<std::string>{messageText(IDS_CANNOT_ENCODE, "김")});
+}
+
 TEST_F(SettingsTest, NumbersAreWrittenTheSameUnderAGermanLocale) {
   tov::testing::ScopedLocale german("de_DE.UTF-8");
   if (!german.available()) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
