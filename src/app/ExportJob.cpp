@@ -14,6 +14,8 @@
 #include <memory>
 #include <system_error>
 
+#include <sys/stat.h>
+
 #include "app/QtSurface.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
@@ -58,6 +60,13 @@ std::optional<double> parseMillimetres(std::string_view text) {
 
 QString qstr(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 QString qpath(const std::filesystem::path& p) { return qstr(p.string()); }
+
+// 0666 less the process's umask.
+mode_t newFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
 
 void reportWriteFailure(const std::filesystem::path& path) {
   reportMessage(IDS_WRITE_FAILED_DETAIL, path.string());
@@ -272,6 +281,9 @@ bool writePngPages(const std::string& prefix, const TestRecord& record, const Se
       return false;
     }
     temp->close();
+    // A temporary file is private to its owner; the page gets the mode a
+    // newly created file gets, as the PDF does.
+    ::chmod(QFile::encodeName(temp->fileName()).constData(), newFileMode());
     temporaries.push_back(std::move(temp));
   }
   for (std::size_t i = 0; i < paths.size(); ++i) {

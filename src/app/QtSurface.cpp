@@ -83,6 +83,7 @@ QtSurface::QtSurface(QPainter& painter) : painter_(painter) {
     dpiY_ = device->logicalDpiY();
   }
   base_ = painter_.transform();
+  if (painter_.hasClipping()) initialClip_ = painter_.clipRegion();
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
   painter_.setBrush(Qt::NoBrush);
   FontSpec initial;
@@ -265,8 +266,10 @@ void QtSurface::dashes(int x, int y, int dashX, int dashY, int stepX, int stepY,
   current_ = {endX, endY};
 }
 
-void QtSurface::circle(int cx, int cy, int radius, const Pen& pen) {
-  if (pen.width <= 0 || pen.style == PS_NULL) return;
+void QtSurface::circle(int cx, int cy, int radius, const Pen& requested) {
+  if (requested.style == PS_NULL) return;
+  // A pen of width 0 (or less) draws circles one pixel wide.
+  const Pen pen{requested.style, std::max(1, requested.width), requested.colour};
   flush();
   if (radius >= 0 && radius < 200 && pen.width < 50 && pen.style == PS_SOLID && rasterTarget()) {
     const bool antialiased = painter_.testRenderHint(QPainter::Antialiasing);
@@ -393,7 +396,15 @@ void QtSurface::intersectClipRect(const DeviceRect& rect) {
 
 void QtSurface::resetClip() {
   flush();
-  painter_.setClipping(false);
+  // Back to the clip the painter came with (the view clips to the sheet),
+  // not to none at all.
+  if (initialClip_) {
+    painter_.setTransform(base_);
+    painter_.setClipRegion(*initialClip_);
+    painter_.setTransform(QTransform::fromTranslate(-windowOrg_.x, -windowOrg_.y) * base_);
+  } else {
+    painter_.setClipping(false);
+  }
 }
 
 } // namespace tov

@@ -16,10 +16,12 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QLine>
+#include <QRegion>
 #include <QStaticText>
 #include <QString>
 #include <QTransform>
 #include <QVector>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -79,6 +81,7 @@ private:
   QPainter& painter_;
   int dpiX_ = 96, dpiY_ = 96;
   QTransform base_;  // the painter's transform before the window origin
+  std::optional<QRegion> initialClip_;  // the painter's clip before the page, in base_ coordinates
   DevicePoint windowOrg_;
   DevicePoint current_;
   FontSpec spec_;

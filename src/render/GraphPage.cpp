@@ -22,7 +22,7 @@ constexpr unsigned kLeftTop = TA_LEFT | TA_TOP;
 constexpr unsigned kRightTop = TA_RIGHT | TA_TOP;
 constexpr unsigned kCentreTop = TA_CENTER | TA_TOP;
 
-// Readings beyond the first row without a time are never drawn.
+// Values below this count as zero (log axes, plot positions).
 constexpr double kTinyValue = 1e-7;
 
 // The plot rectangle in page millimetres.
@@ -92,8 +92,6 @@ void drawTimeAxis(Surface& s, const PageInputs& in, const PlotBox& b, const Time
   textAtMm(s, (b.left + b.right) / 2.0, b.bottom + 2.0 * c, "時間　t(s)");
 }
 
-// The two marker circles of one reading, and the polyline segment from the
-// previous reading of the same run.
 void clipToPlot(Surface& s, const PlotBox& b) {
   clipToMm(s, b.left - 0.8, b.top - 0.8, b.right + 0.8, b.bottom + 0.8);
 }

@@ -181,7 +181,9 @@ void dashedLineMm(Surface& s, double x1, double y1, double x2, double y2, int so
 }
 
 void circleMm(Surface& s, double x, double y, double radiusMm, int penStyle, int widthPx, Colour colour) {
-  if (widthPx <= 0) return;
+  // Unlike lines, circles have no width check: a pen of width 0 is the
+  // thinnest the device draws, so the plotted points stay visible when the
+  // frame width is set to 0.
   const int radius = truncClamp(pageTransform().scaleY * radiusMm);
   s.circle(toDeviceX(x), toDeviceY(y), radius, Pen{penStyle, widthPx, colour});
 }

@@ -45,7 +45,7 @@ void RecordingSurface::lineTo(int x, int y, const Pen& pen) {
 }
 
 void RecordingSurface::circle(int cx, int cy, int radius, const Pen& pen) {
-  if (pen.width <= 0 || pen.style == PS_NULL) return;
+  if (pen.style == PS_NULL) return;  // width 0 is the thinnest pen, as for any device
   RecordedCircle c;
   static_cast<RecordedState&>(c) = state();
   c.centre = {cx, cy};

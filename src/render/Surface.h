@@ -41,7 +41,8 @@ struct Pen {
   bool operator==(const Pen&) const = default;
 };
 
-// Text alignment flags, with the values of the original platform.
+// Text alignment flags. The values are part of the layout's vocabulary
+// (TA_CENTER includes the TA_RIGHT bit).
 enum TextAlign : unsigned {
   TA_NOUPDATECP = 0, TA_UPDATECP = 1,
   TA_LEFT = 0, TA_RIGHT = 2, TA_CENTER = 6,

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "app/ExportJob.h"
 #include "files/TvdFile.h"
@@ -170,6 +171,10 @@ TEST(ExportFiles, PngPagesHaveThePaperSizeAndResolution) {
     ASSERT_FALSE(image.isNull()) << p;
     EXPECT_EQ(image.size(), expected);
     EXPECT_EQ(qRound(image.dotsPerMeterX() * 0.0254), 40);
+    // Pages are ordinary files, not left private as their temporaries were.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(fs::status(p).permissions(), static_cast<fs::perms>(0666 & ~mask)) << p;
   }
   EXPECT_TRUE(t.messages.reported.empty());
 }

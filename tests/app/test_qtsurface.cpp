@@ -228,5 +228,28 @@ TEST(QtSurfaceTest, FastDashesAndCirclesMatchPlainDrawing) {
   }
 }
 
+// The view clips the painter to the sheet before a page is drawn; removing
+// a plot's clip must give that clip back, not let drawing spill outside it.
+TEST(QtSurfaceTest, RemovingAPlotClipRestoresThePaintersOwnClip) {
+  QImage img = blankImage();
+  QPainter painter(&img);
+  painter.translate(10, 0);  // as a scrolled view would
+  painter.setClipRect(QRect(0, 0, 200, 200));
+  QtSurface s(painter);
+  s.setWindowOrg(0, 0);
+  s.intersectClipRect({50, 50, 100, 100});
+  s.resetClip();
+  s.moveTo(0, 150);
+  s.lineTo(390, 150, Pen{PS_SOLID, 1, kBlack});
+  s.circle(300, 300, 5, Pen{PS_SOLID, 0, kBlack});  // outside the sheet: not drawn
+  s.circle(50, 180, 5, Pen{PS_SOLID, 0, kBlack});   // width 0: one pixel wide
+  s.flush();
+  painter.end();
+  EXPECT_EQ(qGray(img.pixel(100, 150)), 0);
+  EXPECT_EQ(qGray(img.pixel(250, 150)), 255);
+  EXPECT_EQ(inkOf(img.copy(200, 200, 200, 200)).count, 0);
+  EXPECT_GT(inkOf(img.copy(50, 170, 20, 20)).count, 0);
+}
+
 } // namespace
 } // namespace tov

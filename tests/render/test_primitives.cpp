@@ -116,8 +116,9 @@ TEST_F(PrimitivesTest, DashedLines) {
 TEST_F(PrimitivesTest, CirclesAndClipping) {
   useTenPixelsPerMm();
   circleMm(s, 2, 3, 0.75, PS_SOLID, 1, kRed);
-  circleMm(s, 2, 3, 0.75, PS_SOLID, 0, kRed);  // width 0: not drawn
-  ASSERT_EQ(s.circles().size(), 1u);
+  circleMm(s, 2, 3, 0.75, PS_SOLID, 0, kRed);  // width 0: still drawn, with the thinnest pen
+  ASSERT_EQ(s.circles().size(), 2u);
+  EXPECT_EQ(s.circles()[1].pen.width, 0);
   EXPECT_EQ(s.circles()[0].centre, (DevicePoint{20, 30}));
   EXPECT_EQ(s.circles()[0].radius, 7);  // 7.5 px truncated
 
