@@ -5,6 +5,7 @@
 #include "app/ShellLogic.h"
 #include "files/Settings.h"
 #include "files/TvdFile.h"
+#include "record/Messages.h"
 
 namespace tov {
 
@@ -90,6 +91,12 @@ void CTovDoc::onFileSaveAs(QWidget* parent) {
   if (!chosen) return;
   const auto target = saveAsTarget(*chosen);
   if (!target) return;
+  // The file dialog asked about overwriting the name as typed; a name that
+  // gained its extension here may be another, existing test.
+  std::error_code ec;
+  if (*target != *chosen && std::filesystem::exists(*target, ec) &&
+      !messageSink().askYesNo(messageText(IDS_CONFIRM_OVERWRITE, target->string())))
+    return;
   writeTo(*target);
 }
 

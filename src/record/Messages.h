@@ -49,6 +49,7 @@ enum MessageId : int {
   IDS_UNSAVABLE_TEXT = 61003,      // CR, LF, '"' or "$$" in a value
   IDS_WRITE_FAILED_DETAIL = 61004,
   IDS_ROW_TOO_LONG = 61005,        // a reading row longer than a file line may be
+  IDS_CONFIRM_OVERWRITE = 61006,   // Save As onto an existing file the dialog did not ask about
 };
 
 // The text of a message, exactly as the program shows it ("" if unknown).

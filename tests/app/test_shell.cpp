@@ -158,6 +158,20 @@ TEST_F(DocCommands, SaveOnAnUntitledDocumentAsksForANameAndAddsTheExtension) {
   chooser.saveAnswer = work / "upper.TVD";
   doc.onFileSaveAs();
   EXPECT_TRUE(fs::exists(work / "upper.TVD"));
+
+  // "test" now names an existing test.tvd, which the file dialog never saw:
+  // overwriting it is asked first, and No leaves it as it was.
+  const std::string before = readBytes(work / "test.tvd");
+  record.set_surveyName("三回目");
+  chooser.saveAnswer = work / "test";
+  sink.answers = {false};
+  doc.onFileSaveAs();
+  EXPECT_EQ(sink.asked, std::vector<std::string>{messageText(IDS_CONFIRM_OVERWRITE, (work / "test.tvd").string())});
+  EXPECT_EQ(readBytes(work / "test.tvd"), before);
+  sink.answers = {true};
+  doc.onFileSaveAs();
+  ASSERT_EQ(loadTestFile(work / "test.tvd", back), LoadStatus::Ok);
+  EXPECT_EQ(back.surveyName(), "三回目");
 }
 
 TEST_F(DocCommands, SaveAsRefusesOtherExtensionsAndFailedSavesKeepThePath) {
