@@ -36,7 +36,11 @@ void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& t
   if (type == QtCriticalMsg || type == QtFatalMsg) std::fputs(("tov: " + text.toStdString() + "\n").c_str(), stderr);
 }
 
-const char* const kJobOptions[] = {"--export-pdf", "--export-png", "--summary", "--help", "--version"};
+// Any of these makes the run a command-line job; the options that only
+// qualify an export (--paper, --dpi) are here too, so that a missing export
+// option is reported rather than a window opened.
+const char* const kJobOptions[] = {"--export-pdf", "--export-png", "--summary", "--help", "-h",
+                                   "--version",    "--paper",      "--dpi"};
 
 } // namespace
 

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include "app/ExportJob.h"
+#include "app/Exporter.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"
 #include "render/Page.h"
@@ -132,6 +133,18 @@ TEST(ExportCommandLine, RefusesIncompleteOrUnknownArguments) {
     std::string error;
     EXPECT_FALSE(tov::parseCommandLine(args, &error)) << ::testing::PrintToString(args);
     EXPECT_FALSE(error.empty());
+  }
+
+  // Which arguments run without a window: any job or export option (so that
+  // "-h" or a stray "--paper A4 x.tvd" is answered on the terminal), not a
+  // test file to open.
+  const std::pair<std::vector<const char*>, bool> runs[] = {
+      {{"tov", "-h"}, true}, {{"tov", "--paper", "A4", "x.tvd"}, true}, {{"tov", "x.tvd", "--dpi", "9"}, true},
+      {{"tov", "x.tvd"}, false}, {{"tov"}, false}};
+  for (const auto& [args, job] : runs) {
+    std::vector<char*> argv;
+    for (const char* a : args) argv.push_back(const_cast<char*>(a));
+    EXPECT_EQ(tov::isCommandLineJob(static_cast<int>(argv.size()), argv.data()), job) << ::testing::PrintToString(args);
   }
 }
 
