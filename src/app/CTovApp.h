@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include "app/TovApp.h"
+
 class QWidget;
 
 namespace tov {
@@ -23,7 +25,6 @@ class RecentFiles;
 QIcon programIcon();
 // The modal About box "ﾊﾞｰｼﾞｮﾝ情報".
 void showAboutDialog(QWidget* parent);
-inline constexpr const char* kVersionLine = "Tov Version 5  R102";
 
 class CTovApp : public QObject {
   Q_OBJECT

@@ -30,7 +30,6 @@ public:
   std::string title() const;
   bool isModified() const { return modified_; }
   void setModifiedFlag(bool modified) { modified_ = modified; }
-  void setFileChooser(FileChooser& chooser) { chooser_ = &chooser; }
   // Sets the path (and the title) and, when asked, puts it in the recent files.
   void setPathName(const std::filesystem::path& path, bool addToRecentFiles = true);
 

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 
 #include "app/QtSurface.h"
+#include "app/TovApp.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
@@ -191,7 +192,7 @@ const std::string& commandLineHelp() {
 }
 
 const std::string& versionText() {
-  static const std::string text = "Tov Version 5  R102";
+  static const std::string text = kVersionLine;
   return text;
 }
 
@@ -322,18 +323,10 @@ std::string summaryText(const TestRecord& record, const Settings& settings) {
   }
   line("透水係数 k (記録)", valueOrDash(record.permeabilityText()) + " m/s");
 
-  // k again from the stored gradient, flow and geometry, as the headings
-  // command computes it.
-  const double L = record.fieldValue(F_sectionLength);
-  const double D = record.fieldValue(F_boreDiameter);
-  const double So = record.fieldValue(F_steadyHeadDifference);
-  std::string recomputed = "(計算できません)";
-  if (L >= 0.001 && D >= 0.001 && (kind != Steady || So >= 0.001)) {
-    const double k = computePermeability(static_cast<unsigned>(kind), L / D, record.fieldValue(F_equivalentDiameter), L,
-                                         record.fieldValue(F_gradientText), record.fieldValue(F_steadyFlow), So);
-    if (k > kPermeabilityFailureLimit) recomputed = formatPermeability(k, digits) + " m/s";
-  }
-  line("透水係数 k (再計算)", recomputed);
+  // k again from the stored gradient, flow and geometry, as confirming the
+  // headings computes it.
+  const auto k = permeabilityFromHeadings(record);
+  line("透水係数 k (再計算)", k ? formatPermeability(*k, digits) + " m/s" : "(計算できません)");
   line("ページ数", cformat("%d", pageCount(record)));
   return out;
 }

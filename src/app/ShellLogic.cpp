@@ -83,13 +83,6 @@ const std::vector<MenuSpec>& menuLayout() {
   return layout;
 }
 
-const MenuItemSpec* findMenuItem(int id) {
-  for (const MenuSpec& menu : menuLayout())
-    for (const MenuItemSpec& entry : menu.items)
-      if (entry.id == id && id > 0) return &entry;
-  return nullptr;
-}
-
 bool isEditorCommand(int id) {
   switch (id) {
   case ID_HEADINGS: case ID_UNSTEADY_READINGS: case ID_STEADY_READINGS: case ID_ANALYSIS:
@@ -177,16 +170,8 @@ void readingsFollowUp(TestRecord& record, bool steady) {
 void headingsFollowUp(TestRecord& record, int digitsPermeability) {
   if (classifyNumberText(record.pipeTopHeight()) == 0) reportMessage(IDS_BAD_PIPE_VALUE);
   record.deriveAllRows();
-  const double length = record.fieldValue(F_sectionLength);
-  const double bore = record.fieldValue(F_boreDiameter);
-  int kind = record.fieldInt(F_formulaKind);
-  if (length < 0.001 || bore < 0.001) return;
-  if (kind == 4 && record.fieldValue(F_steadyHeadDifference) < 0.001) return;
-  if (kind > 4 || kind < 0) kind = 0;
-  const double k = computePermeability(static_cast<unsigned>(kind), length / bore, record.fieldValue(F_equivalentDiameter),
-                                       length, record.fieldValue(F_gradientText), record.fieldValue(F_steadyFlow),
-                                       record.fieldValue(F_steadyHeadDifference));
-  if (k > kPermeabilityFailureLimit) record.set_permeabilityText(formatPermeability(k, digitsPermeability));
+  if (const auto k = permeabilityFromHeadings(record))
+    record.set_permeabilityText(formatPermeability(*k, digitsPermeability));
 }
 
 bool saveNeedsSaveAs(const std::string& pathName, const std::string& title) {

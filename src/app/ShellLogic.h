@@ -66,8 +66,6 @@ struct MenuSpec {
 
 // The menu bar, menu by menu.
 const std::vector<MenuSpec>& menuLayout();
-// The entry of a command in the menu layout (nullptr when it has none).
-const MenuItemSpec* findMenuItem(int id);
 
 // The commands whose editors a later part of the program provides.
 bool isEditorCommand(int id);

@@ -47,4 +47,19 @@ std::optional<double> computeGradient(double t1, double s1, double t2, double s2
   return a;
 }
 
+std::optional<double> permeabilityFromHeadings(const TestRecord& record) {
+  const double length = record.fieldValue(F_sectionLength);
+  const double bore = record.fieldValue(F_boreDiameter);
+  const double so = record.fieldValue(F_steadyHeadDifference);
+  int kind = record.fieldInt(F_formulaKind);
+  if (!(length >= 0.001) || !(bore >= 0.001)) return std::nullopt;
+  if (kind == Steady && !(so >= 0.001)) return std::nullopt;
+  if (kind > 4 || kind < 0) kind = 0;
+  const double k = computePermeability(static_cast<unsigned>(kind), length / bore,
+                                       record.fieldValue(F_equivalentDiameter), length,
+                                       record.fieldValue(F_gradientText), record.fieldValue(F_steadyFlow), so);
+  if (!(k > kPermeabilityFailureLimit)) return std::nullopt;
+  return k;
+}
+
 } // namespace tov

@@ -3,6 +3,8 @@
 // methods, and the gradient a of the unsteady log s - t line.
 #include <optional>
 
+#include "record/TestRecord.h"
+
 namespace tov {
 
 enum PermeabilityFormula : unsigned {
@@ -21,5 +23,11 @@ double computePermeability(unsigned formula, double ratioLD, double diameter, do
 // a = log10(s1/s2) / (t2 - t1) when s1 > 0.0001, s2 > 0.0001 and
 // t2 - t1 > 0.01; nothing otherwise.
 std::optional<double> computeGradient(double t1, double s1, double t2, double s2);
+
+// k from a record's headings, as confirming the headings recomputes it:
+// formulaKind (above 4 or negative taken as 0), L, D, de, the stored
+// gradient a, Qo and So. Nothing when L or D is below 0.001, when So is for
+// the steady method, or when the formula fails.
+std::optional<double> permeabilityFromHeadings(const TestRecord& record);
 
 } // namespace tov
