@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh build
 mkdir -p out
-# A private settings folder, so the job never depends on the user's own settings.
+# A private settings folder (unless TOV_ROOT names one), so the job does not
+# depend on, or change, the user's own settings.
 export TOV_ROOT="${TOV_ROOT:-$PWD/out/drives}"
 export QT_QPA_PLATFORM=offscreen
 for sample in samples/*.tvd; do
