@@ -353,7 +353,7 @@ TEST_F(ShellWindow, RegisteredReadingsEditorGetsTheFollowUpOnCancel) {
   record.set_pipeTopHeight("0.5");
   record.set_equilibriumLevel("-2.5");
   int calls = 0;
-  registerEditor(ID_UNSTEADY_READINGS, [&](QWidget*) {
+  registerEditor(ID_UNSTEADY_READINGS, [&](QWidget*, TestRecord&) {
     ++calls;
     fillReadings(record, 2);
     record.setCell(3, C_level, "left over");
