@@ -170,6 +170,9 @@ CReadingsDialog::CReadingsDialog(ReadingsModel& model, ReadingTable& target, QWi
 QLineEdit* CReadingsDialog::makeEntry(ReadingColumn kind, const char* name) {
   auto* edit = new QLineEdit(this);
   edit->setObjectName(QString::fromUtf8(name));
+  // As wide as the layout gives: the grid above sets the panel's width.
+  edit->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00000.00")) + 8);
   const int column = model_.columnOf(kind);
   entries_[column - 1] = edit;
   connect(edit, &QLineEdit::textEdited, this, [this, column](const QString& value) { model_.setEntry(column, text(value)); });
@@ -181,6 +184,7 @@ QWidget* CReadingsDialog::buildLeftPanel() {
   leftPanel_ = new QWidget(this);
   leftPanel_->setObjectName(QStringLiteral("leftPanel"));
   leftPanel_->installEventFilter(this);
+  leftPanel_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
 
   adapter_ = new ReadingsGridAdapter(model_, this);
   grid_ = new ReadingsGridView(leftPanel_);
@@ -196,7 +200,7 @@ QWidget* CReadingsDialog::buildLeftPanel() {
   grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
   grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  grid_->horizontalHeader()->setStretchLastSection(true);
+  grid_->horizontalHeader()->setStretchLastSection(false);
   int gridWidth = grid_->verticalHeader()->sizeHint().width() + grid_->verticalScrollBar()->sizeHint().width() + 4;
   for (int c = 1; c <= model_.columnCount(); ++c) {
     // Wide enough for the texts at this screen's font size.
@@ -204,13 +208,15 @@ QWidget* CReadingsDialog::buildLeftPanel() {
     grid_->setColumnWidth(c - 1, width);
     gridWidth += width;
   }
-  grid_->setMinimumWidth(gridWidth);
-  grid_->setMinimumHeight(grid_->verticalHeader()->defaultSectionSize() * 14);
-  connect(grid_, &QTableView::clicked, this, [this](const QModelIndex& index) {
-    model_.selectRow(index.row() + 1);
+  grid_->setFixedWidth(gridWidth);
+  grid_->setMinimumHeight(grid_->verticalHeader()->defaultSectionSize() * 16);
+  auto rowClicked = [this](int row) {
+    model_.selectRow(row + 1);
     shownSelection_ = model_.selectedRow();  // the grid shows it already
     refresh();
-  });
+  };
+  connect(grid_, &QTableView::clicked, this, [rowClicked](const QModelIndex& index) { rowClicked(index.row()); });
+  connect(grid_->verticalHeader(), &QHeaderView::sectionClicked, this, rowClicked);
   connect(grid_, &QTableView::doubleClicked, this,
           [this](const QModelIndex& index) { openCellEditor(index.row() + 1, index.column() + 1); });
   connect(grid_, &ReadingsGridView::editRequested, this,
@@ -323,7 +329,7 @@ QWidget* CReadingsDialog::buildLeftPanel() {
 
   auto* layout = new QVBoxLayout(leftPanel_);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(grid_, 1);
+  layout->addWidget(grid_, 1, Qt::AlignLeft);
   layout->addWidget(entryBox);
   return leftPanel_;
 }
