@@ -204,6 +204,22 @@ TEST_F(ReadingsDialogTest, EnterFollowsTheKeySetting) {
   }
 }
 
+TEST_F(ReadingsDialogTest, CorrectionInAnEntryFieldIsKeptWhenEnterPressesOk) {
+  theSettings().display.enterKeyMode = 0;
+  record.setCell(1, C_time, "10");
+  record.setCell(1, C_pipeLevel, "1");
+  runModal(frame, ID_UNSTEADY_READINGS, [](CReadingsDialog& dialog) {
+    auto* grid = child<QTableView>(&dialog, "grid");
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(0, 1)).center());
+    EXPECT_EQ(child<QLineEdit>(&dialog, "entryPipeLevel")->text(), QStringLiteral("1"));
+    type(&dialog, "entryPipeLevel", QStringLiteral("1.75"));
+    QTest::keyClick(child<QLineEdit>(&dialog, "entryPipeLevel"), Qt::Key_Return);
+    EXPECT_FALSE(dialog.isVisible());
+  });
+  EXPECT_EQ(record.cell(1, C_pipeLevel), "1.75");
+  EXPECT_TRUE(doc.isModified());
+}
+
 TEST_F(ReadingsDialogTest, SteadyFlowIsTypedAsMantissaAndExponent) {
   record.set_formulaKind("4");
   frame.updateCommandStates();

@@ -585,6 +585,12 @@ void CReadingsDialog::showEvent(QShowEvent* event) {
 void CReadingsDialog::accept() {
   // Enter in the cell editor moves between cells; OK waits until it closed.
   if (model_.inPlaceEditing()) return;
+  // OK by the Enter key leaves the focus where it was: an entry field that
+  // corrects the current row hands its text over first.
+  QWidget* focused = focusWidget();
+  if (focused == exponentPicker_) entryLostFocus(ReadingColumn::FlowExponent);
+  for (int c = 1; c <= model_.columnCount(); ++c)
+    if (focused && focused == entries_[c - 1]) entryLostFocus(model_.columnKind(c));
   if (!model_.checkBeforeStore()) return;
   const std::string warning = model_.storeReadings(target_);
   if (!warning.empty()) messageSink().report(warning);
