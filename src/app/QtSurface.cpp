@@ -77,11 +77,12 @@ double escapementRadians(int escapement) { return escapement / 10.0 * std::numbe
 
 } // namespace
 
-QtSurface::QtSurface(QPainter& painter) : painter_(painter) {
-  if (QPaintDevice* device = painter_.device()) {
-    dpiX_ = device->logicalDpiX();
-    dpiY_ = device->logicalDpiY();
-  }
+QtSurface::QtSurface(QPainter& painter)
+    : QtSurface(painter, painter.device() ? painter.device()->logicalDpiX() : 96,
+                painter.device() ? painter.device()->logicalDpiY() : 96) {}
+
+QtSurface::QtSurface(QPainter& painter, int dpiX, int dpiY)
+    : painter_(painter), dpiX_(std::max(1, dpiX)), dpiY_(std::max(1, dpiY)) {
   base_ = painter_.transform();
   if (painter_.hasClipping()) initialClip_ = painter_.clipRegion();
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
@@ -157,6 +158,7 @@ QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& request) {
   font.setStyleHint(isGothicName(family) ? QFont::SansSerif : QFont::Serif,
                     QFont::StyleStrategy(QFont::PreferOutline | QFont::PreferQuality));
   font.setKerning(false);
+  font.setHintingPreference(QFont::PreferNoHinting);
   font.setItalic(request.italic);
   font.setUnderline(request.underline);
   if (request.weight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(request.weight, 100, 900)));

@@ -1,7 +1,7 @@
 #pragma once
 // The drawing surface of the application: the page layout drawn with a
 // QPainter on any paint device (the view widget, a QPrinter, a QPdfWriter,
-// a QImage). Resolution comes from the device's logical dpi.
+// a QImage). Resolution comes from the device's logical dpi unless given.
 //
 // Text follows the layout's anchoring rules: TA_TOP puts the top of the
 // character cell at y, TA_BOTTOM the bottom of the cell, TA_BASELINE the
@@ -11,6 +11,12 @@
 //
 // Japanese faces that are not installed (the page fonts default to
 // "ＭＳ 明朝") are drawn with an installed Mincho or Gothic face.
+//
+// Glyphs are drawn from their outlines without hinting. The desktop's usual
+// slight hinting snaps the thin horizontal strokes of a Mincho face to the
+// pixel grid, which at the 11 to 14 pixel sizes of a page on screen closes
+// the upper bowl of "8" (so "480" reads "430") and squeezes the full stop
+// into a comma.
 #include <QColor>
 #include <QFont>
 #include <QFontMetrics>
@@ -37,6 +43,9 @@ public:
   // Draws with the painter (which must be active); dpi from painter.device().
   // While the surface is in use it alone sets the painter's pen and font.
   explicit QtSurface(QPainter& painter);
+  // Draws at the given resolution instead of the device's (the view draws a
+  // zoomed page at the screen's resolution times the zoom).
+  QtSurface(QPainter& painter, int dpiX, int dpiY);
   ~QtSurface() override;
   QtSurface(const QtSurface&) = delete;
   QtSurface& operator=(const QtSurface&) = delete;
