@@ -79,7 +79,8 @@ void prepareForPages(QPrinter& device) {
 void registerEditor(int commandId, EditorFunction editor) { editors()[commandId] = std::move(editor); }
 void clearEditors() { editors().clear(); }
 
-CTovView::CTovView(CTovDoc& document, QWidget* parent) : QScrollArea(parent), document_(document) {
+CTovView::CTovView(CTovDoc& document, QWidget* parent)
+    : QScrollArea(parent), document_(document), screenCache_(std::make_unique<QtSurfaceCache>()) {
   setObjectName(QStringLiteral("view"));
   setFrameShape(QFrame::NoFrame);
   setFocusPolicy(Qt::StrongFocus);
@@ -242,7 +243,7 @@ void CTovView::OnDraw(QPainter& painter, int dpiX, int dpiY) {
   TestRecord& record = document_.record();
   repairScalesForDrawing(record);
   std::optional<QtSurface> surface;
-  if (dpiX > 0 && dpiY > 0) surface.emplace(painter, dpiX, dpiY);
+  if (dpiX > 0 && dpiY > 0) surface.emplace(painter, dpiX, dpiY, screenCache_.get());
   else surface.emplace(painter);
   surface->setWindowOrg(0, 0);
   surface->setBkModeTransparent();

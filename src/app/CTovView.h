@@ -23,6 +23,7 @@ class QSettings;
 namespace tov {
 
 class CTovDoc;
+class QtSurfaceCache;
 
 // An editor of a later part of the program: runs modally on a copy of what
 // it edits and writes it back on OK; true when closed with OK.
@@ -52,7 +53,8 @@ public:
   // Settings (when due), the printer's paper, redraw.
   void OnUpdate();
   // Draws the current page on the painter's device at its resolution, or
-  // at the one given.
+  // at the one given (the screen's, zoomed: what is laid out is then kept
+  // for the next paint).
   void OnDraw(QPainter& painter, int dpiX = 0, int dpiY = 0);
 
   // Page count; resets the current page to 1 when it is above it.
@@ -112,6 +114,7 @@ private:
   CTovDoc& document_;
   QWidget* page_ = nullptr;
   std::unique_ptr<QPrinter> printer_;
+  std::unique_ptr<QtSurfaceCache> screenCache_;
   int shownPage_ = 1;  // the page the scroll position belongs to
 };
 

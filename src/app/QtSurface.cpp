@@ -81,8 +81,11 @@ QtSurface::QtSurface(QPainter& painter)
     : QtSurface(painter, painter.device() ? painter.device()->logicalDpiX() : 96,
                 painter.device() ? painter.device()->logicalDpiY() : 96) {}
 
-QtSurface::QtSurface(QPainter& painter, int dpiX, int dpiY)
-    : painter_(painter), dpiX_(std::max(1, dpiX)), dpiY_(std::max(1, dpiY)) {
+QtSurface::QtSurface(QPainter& painter, int dpiX, int dpiY, QtSurfaceCache* cache)
+    : painter_(painter), dpiX_(std::max(1, dpiX)), dpiY_(std::max(1, dpiY)), cache_(cache ? *cache : ownCache_) {
+  // A kept cache grows with every zoom drawn at; it starts again when large.
+  if (cache_.fonts.size() > 48) cache_.fonts.clear();
+  if (cache_.circleStamps.size() > 256) cache_.circleStamps.clear();
   base_ = painter_.transform();
   if (painter_.hasClipping()) initialClip_ = painter_.clipRegion();
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
@@ -147,7 +150,7 @@ QColor QtSurface::toQColor(Colour colour) {
 
 QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& request) {
   const std::string key = cacheKey(request);
-  if (auto it = cache_.find(key); it != cache_.end()) return it->second;
+  if (auto it = cache_.fonts.find(key); it != cache_.fonts.end()) return it->second;
 
   const QString family = substituteFamily(request.faceName);
   QFont font(family);
@@ -187,7 +190,7 @@ QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& request) {
 
   const QFontMetrics fm(font, device);
   FontEntry entry{font, fm, fm.ascent(), fm.descent(), {}};
-  return cache_.emplace(key, std::move(entry)).first->second;
+  return cache_.fonts.emplace(key, std::move(entry)).first->second;
 }
 
 QFont QtSurface::qtFontFor(const FontSpec& font) { return entryFor(font).font; }
@@ -279,9 +282,9 @@ void QtSurface::circle(int cx, int cy, int radius, const Pen& requested) {
                                    (static_cast<unsigned long long>(pen.width) << 32) |
                                    (static_cast<unsigned long long>(pen.colour & 0xFFFFFF) << 1) |
                                    (antialiased ? 1u : 0u);
-    auto it = circleStamps_.find(key);
+    auto it = cache_.circleStamps.find(key);
     const int c = radius + pen.width + 2;  // the stamp's centre pixel
-    if (it == circleStamps_.end()) {
+    if (it == cache_.circleStamps.end()) {
       QImage stamp(2 * c + 1, 2 * c + 1, QImage::Format_ARGB32_Premultiplied);
       stamp.fill(Qt::transparent);
       QPainter p(&stamp);
@@ -294,7 +297,7 @@ void QtSurface::circle(int cx, int cy, int radius, const Pen& requested) {
       p.setBrush(Qt::NoBrush);
       p.drawEllipse(QPoint(c, c), radius, radius);
       p.end();
-      it = circleStamps_.emplace(key, std::move(stamp)).first;
+      it = cache_.circleStamps.emplace(key, std::move(stamp)).first;
     }
     painter_.drawImage(QPoint(cx - c, cy - c), it->second);
     return;

@@ -228,6 +228,35 @@ TEST(QtSurfaceTest, FastDashesAndCirclesMatchPlainDrawing) {
   }
 }
 
+// The view keeps what its surfaces lay out from one paint to the next: a
+// kept cache draws exactly what a fresh surface draws, and starts again
+// rather than growing without end as zooms come and go.
+TEST(QtSurfaceTest, AKeptCacheDrawsWhatAFreshSurfaceDraws) {
+  QtSurfaceCache kept;
+  auto draw = [](QtSurfaceCache* cache) {
+    QImage img = blankImage(200, 120);
+    QPainter painter(&img);
+    QtSurface s(painter, 96, 96, cache);
+    s.selectFont(fontOf(14));
+    s.textOut(10, 10, "480 漢字");
+    s.circle(100, 80, 5, Pen{PS_SOLID, 1, kBlack});
+    s.selectFont(fontOf(20, "ＭＳ ゴシック"));
+    s.textOut(10, 50, "1800");
+    return img;
+  };
+  const QImage fresh = draw(nullptr);
+  draw(&kept);
+  EXPECT_FALSE(kept.fonts.empty());
+  EXPECT_EQ(draw(&kept), fresh);
+  for (int height = 10; height < 80; ++height) {
+    QImage img = blankImage(10, 10);
+    QPainter painter(&img);
+    QtSurface s(painter, 96, 96, &kept);
+    s.selectFont(fontOf(height));
+  }
+  EXPECT_LE(kept.fonts.size(), 50u);
+}
+
 // Darkness-weighted likeness of two images of one size (1 for the same
 // ink, less the more it differs).
 double likeness(const QImage& a, const QImage& b) {
