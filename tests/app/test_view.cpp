@@ -9,7 +9,6 @@
 #include <QMessageBox>
 #include <QPrinter>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
@@ -17,6 +16,8 @@
 #include <QTest>
 #include <QTranslator>
 #include <QWheelEvent>
+
+#include <tuple>
 
 #include "app/CMainFrame.h"
 #include "app/CTovApp.h"
@@ -90,19 +91,14 @@ protected:
   CMainFrame frame{doc, nullptr};
 };
 
-TEST(ViewZoom, StepsFitsAndResolution) {
-  const std::pair<int, int> ins[] = {{100, 110}, {110, 125}, {103, 110}, {300, 400}, {400, 400}, {kMinZoom, 25}};
-  for (auto [from, to] : ins) EXPECT_EQ(nextZoomStep(from, 1), to) << from;
-  const std::pair<int, int> outs[] = {{100, 90}, {90, 75}, {103, 100}, {25, kMinZoom}, {kMinZoom, kMinZoom}};
-  for (auto [from, to] : outs) EXPECT_EQ(nextZoomStep(from, -1), to) << from;
-  // 210 mm on 794 pixels at 96 dpi is 100 %; the result stays within the limits.
-  struct Fit { int pixels; double mm; int dpi; int percent; };
-  for (const Fit& f : {Fit{794, 210, 96, 100}, {793, 210, 96, 99}, {397, 210, 96, 50}, {1123, 297, 96, 100},
-                       {50, 297, 96, kMinZoom}, {20000, 210, 96, kMaxZoom}, {800, 0, 96, 100}})
-    EXPECT_EQ(zoomToFit(f.pixels, f.mm, f.dpi), f.percent) << f.pixels << " px, " << f.mm << " mm";
-  EXPECT_EQ(zoomedDpi(96, 125), 120);
-  EXPECT_EQ(zoomedDpi(96, 110), 106);
-  EXPECT_EQ(pageStatusText(2, 4), "2 / 4");
+TEST(ViewZoom, StepsAndFits) {
+  // {from, step in, step out}: between steps to the neighbours; the limits hold.
+  for (auto [from, in, out] : {std::tuple{100, 110, 90}, {103, 110, 100}, {400, 400, 300}, {kMinZoom, 25, kMinZoom}})
+    EXPECT_EQ(std::pair(nextZoomStep(from, 1), nextZoomStep(from, -1)), std::pair(in, out)) << from;
+  // 210 mm on 794 pixels at 96 dpi is 100 %.
+  struct Fit { int pixels; double mm; int percent; };
+  for (const Fit& f : {Fit{794, 210, 100}, {793, 210, 99}, {50, 297, kMinZoom}, {20000, 210, kMaxZoom}, {800, 0, 100}})
+    EXPECT_EQ(zoomToFit(f.pixels, f.mm, 96), f.percent) << f.pixels << " px, " << f.mm << " mm";
 }
 
 TEST_F(View, FitsFollowTheViewportAndZoomStaysAcrossPages) {
@@ -114,7 +110,6 @@ TEST_F(View, FitsFollowTheViewportAndZoomStaysAcrossPages) {
   const int room = view.viewport()->width() - pad;
   EXPECT_LE(view.sheetRect().width(), room);
   EXPECT_GT(view.sheetRect().width(), room * 0.98);
-  EXPECT_FALSE(view.horizontalScrollBar()->isVisible());
   // Narrower: fitted again.
   const int wide = view.zoomPercent();
   view.resize(600, 600);
@@ -127,7 +122,6 @@ TEST_F(View, FitsFollowTheViewportAndZoomStaysAcrossPages) {
   EXPECT_LE(view.sheetRect().height(), view.viewport()->height() - pad);
   EXPECT_FALSE(view.verticalScrollBar()->isVisible());
   EXPECT_NEAR(view.sheetRect().center().x(), view.viewport()->width() / 2, 1);  // centred on the desk
-  EXPECT_TRUE(isCommandChecked(ID_ZOOM_FIT_PAGE, theViewState()));
 
   // Menu steps leave the fit; the zoom is kept when the page turns.
   frame.onCommand(ID_ZOOM_ACTUAL);
@@ -135,25 +129,20 @@ TEST_F(View, FitsFollowTheViewportAndZoomStaysAcrossPages) {
   EXPECT_EQ(view.sheetRect().width(), static_cast<int>(210 * view.screenDpi() / 25.4));
   frame.onCommand(ID_ZOOM_IN);
   EXPECT_EQ(view.zoomPercent(), 110);
-  EXPECT_FALSE(isCommandChecked(ID_ZOOM_FIT_PAGE, theViewState()));
   QTest::keyClick(&view, Qt::Key_PageDown);
   EXPECT_EQ(theViewState().currentPage, 2);
   EXPECT_EQ(view.zoomPercent(), 110);
   frame.onCommand(ID_ZOOM_OUT);
   frame.onCommand(ID_ZOOM_OUT);
-  EXPECT_EQ(view.zoomPercent(), 90);
   EXPECT_EQ(frame.zoomStatus(), QStringLiteral("90%"));
 
   // Ctrl + wheel zooms by a step; the wheel alone scrolls.
-  auto wheel = [&](Qt::KeyboardModifiers modifiers, int delta) {
-    QWheelEvent event(QPointF(100, 100), view.mapToGlobal(QPointF(100, 100)), QPoint(), QPoint(0, delta),
+  for (auto modifiers : {Qt::ControlModifier, Qt::NoModifier}) {
+    QWheelEvent event(QPointF(100, 100), view.mapToGlobal(QPointF(100, 100)), QPoint(), QPoint(0, -120),
                       Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
     QApplication::sendEvent(view.viewport(), &event);
-  };
-  wheel(Qt::ControlModifier, 120);
-  EXPECT_EQ(view.zoomPercent(), 100);
-  wheel(Qt::NoModifier, -120);
-  EXPECT_EQ(view.zoomPercent(), 100);
+  }
+  EXPECT_EQ(view.zoomPercent(), 75);
   EXPECT_GT(view.verticalScrollBar()->value(), 0);
 }
 
@@ -170,11 +159,8 @@ TEST_F(View, KeysMoveWithinThePageAndTurnedPagesShowTheirTop) {
   const int screen = bar->value();
   EXPECT_GT(screen, view.viewport()->height() / 2);
   EXPECT_LE(screen, view.viewport()->height());
-  QTest::keyClick(&view, Qt::Key_Space);
-  const int second = bar->value();
-  EXPECT_EQ(second, std::min(2 * screen, bar->maximum()));
   QTest::keyClick(&view, Qt::Key_Space, Qt::ShiftModifier);
-  EXPECT_EQ(bar->value(), second - screen);
+  EXPECT_EQ(bar->value(), 0);
 
   // Turning the page shows the new page's top; staying on the last page
   // keeps the place. The status bar says which page of how many.
@@ -194,14 +180,6 @@ TEST_F(View, KeysMoveWithinThePageAndTurnedPagesShowTheirTop) {
   QTest::keyClick(&view, Qt::Key_Down);  // on the last page already
   EXPECT_EQ(frame.pageStatus(), QStringLiteral("4 / 4"));
   EXPECT_EQ(bar->value(), bar->maximum());
-
-  // Fewer readings: the page above the count gives way to page 1.
-  for (int row = 41; row <= kRowCount; ++row) record.setCell(row, C_time, "");
-  frame.onCommand(ID_ZOOM_ACTUAL);  // any redraw
-  frame.updateCommandStates();
-  EXPECT_EQ(frame.pageStatus(), QStringLiteral("4 / 3"));
-  QTest::keyClick(&view, Qt::Key_Down);
-  EXPECT_EQ(frame.pageStatus(), QStringLiteral("2 / 3"));
 }
 
 TEST_F(View, WindowFitsTheScreenAndComesBackAsItWas) {
@@ -210,21 +188,16 @@ TEST_F(View, WindowFitsTheScreenAndComesBackAsItWas) {
   EXPECT_LE(frame.height(), free.height());
   EXPECT_TRUE(free.contains(frame.geometry().topLeft()));
 
-  TempDir folder;
-  const QString file = QString::fromStdString((folder / "tov.ini").string());
-  {
-    QSettings settings(file, QSettings::IniFormat);
-    frame.resize(500, 400);
-    frame.view().setZoom(150);
-    frame.saveWindowSettings(settings);
-    frame.view().setZoomMode(ZoomMode::FitWidth);
-    CMainFrame other(doc, nullptr);
-    other.restoreWindowSettings(settings);
-    EXPECT_EQ(other.size(), QSize(500, 400));
-    EXPECT_EQ(theViewState().zoomPercent, 150);
-    EXPECT_EQ(theViewState().zoomMode, ZoomMode::Fixed);
-    EXPECT_EQ(other.zoomStatus(), QStringLiteral("150%"));
-  }
+  QSettings settings(QString::fromStdString((root / "tov.ini").string()), QSettings::IniFormat);
+  frame.resize(500, 400);
+  frame.view().setZoom(150);
+  frame.saveWindowSettings(settings);
+  frame.view().setZoomMode(ZoomMode::FitWidth);
+  CMainFrame other(doc, nullptr);
+  other.restoreWindowSettings(settings);
+  EXPECT_EQ(other.size(), QSize(500, 400));
+  EXPECT_EQ(theViewState().zoomMode, ZoomMode::Fixed);
+  EXPECT_EQ(other.zoomStatus(), QStringLiteral("150%"));
 }
 
 // Pages of a PDF as images at 100 dpi (pdftoppm).
@@ -307,11 +280,6 @@ TEST_F(View, PdfOutputOffersTheTestsNameAndWritesEveryPage) {
   EXPECT_EQ(chooser.offeredFilters, QStringList{QStringLiteral("PDF (*.pdf)")});
   ASSERT_TRUE(fs::exists(work / "report.pdf"));
   EXPECT_TRUE(sink.asked.empty());
-  QProcess info;
-  info.start(QStringLiteral("pdfinfo"), {QString::fromStdString((work / "report.pdf").string())});
-  if (info.waitForFinished(30000) && info.exitCode() == 0) {
-    EXPECT_TRUE(QString::fromUtf8(info.readAllStandardOutput()).contains(QRegularExpression("Pages:\\s+4\\b")));
-  }
 
   // The name typed was not the file that exists: asked first; No keeps it.
   const auto before = fs::last_write_time(work / "report.pdf");
@@ -327,12 +295,10 @@ TEST_F(View, PdfOutputOffersTheTestsNameAndWritesEveryPage) {
   frame.onCommand(ID_FILE_EXPORT_PDF);
   EXPECT_EQ(chooser.offered, work / "無題.pdf");
   EXPECT_EQ(pdfTarget("/a/b.PDF"), fs::path("/a/b.PDF"));
-  EXPECT_EQ(pdfTarget("/a/b."), fs::path("/a/b.pdf"));
   EXPECT_EQ(pdfTarget("/a/b.tvd"), fs::path("/a/b.tvd.pdf"));
 }
 
 TEST(MessageBoxes, FailuresWarnQuestionsAskAndQtSpeaksJapanese) {
-  EXPECT_EQ(reportIcon(messageText(IDS_SAVE_FAILED)), QMessageBox::Warning);
   EXPECT_EQ(reportIcon(messageText(IDS_FILE_NOT_FOUND, "/x.tvd")), QMessageBox::Warning);
   EXPECT_EQ(reportIcon(kLandscapeRefused), QMessageBox::Warning);
   EXPECT_EQ(reportIcon(messageText(IDS_NO_IMPORT)), QMessageBox::Information);
