@@ -1,6 +1,7 @@
 // Rendering speed of the pages (on the recording surface, which costs no
-// rasterisation, and on a screen-resolution image through the QPainter
-// surface) and of a whole four-page PDF export.
+// rasterisation, on a screen-resolution image through the QPainter surface,
+// and as the window paints them, with a new surface each time) and of a
+// whole four-page PDF export.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -94,6 +95,22 @@ void renderScreenImage(benchmark::State& state, int page, bool antialiased) {
   }
 }
 
+// As the window paints: a new painter and surface on each paint of the
+// sheet, with the layout the view keeps between paints.
+void renderWindowPaint(benchmark::State& state, int page) {
+  Loaded& t = test120();
+  const tov::PageInputs inputs = tov::pageInputsFrom(t.record, t.settings, 210);
+  const QSize size = tov::paperPixelSize(tov::a4Paper(), 96);
+  QImage image(size, QImage::Format_RGB32);
+  tov::QtSurfaceCache kept;
+  for (auto _ : state) {
+    QPainter painter(&image);
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    tov::QtSurface surface(painter, 96, 96, &kept);
+    tov::renderPage(surface, inputs, page);
+  }
+}
+
 void BM_GraphPage_Recording(benchmark::State& state) { renderRecording(state, 1); }
 void BM_TablePage_Recording(benchmark::State& state) { renderRecording(state, 2); }
 // The exporter draws antialiased; the desktop view may not.
@@ -101,6 +118,8 @@ void BM_GraphPage_Image96dpi(benchmark::State& state) { renderScreenImage(state,
 void BM_TablePage_Image96dpi(benchmark::State& state) { renderScreenImage(state, 2, true); }
 void BM_GraphPage_Image96dpiAliased(benchmark::State& state) { renderScreenImage(state, 1, false); }
 void BM_TablePage_Image96dpiAliased(benchmark::State& state) { renderScreenImage(state, 2, false); }
+void BM_GraphPage_WindowPaint96dpi(benchmark::State& state) { renderWindowPaint(state, 1); }
+void BM_TablePage_WindowPaint96dpi(benchmark::State& state) { renderWindowPaint(state, 2); }
 
 void BM_PdfExport_FourPages(benchmark::State& state) {
   Loaded& t = test85();
@@ -117,6 +136,8 @@ BENCHMARK(BM_GraphPage_Image96dpi)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TablePage_Image96dpi)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GraphPage_Image96dpiAliased)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TablePage_Image96dpiAliased)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GraphPage_WindowPaint96dpi)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TablePage_WindowPaint96dpi)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PdfExport_FourPages)->Unit(benchmark::kMillisecond);
 
 } // namespace

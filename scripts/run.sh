@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Sets everything up, builds the program and runs its main job: exporting the
-# pages of the bundled sample tests to PDF and PNG under out/.
+# Sets everything up, builds the program (only the program, not the tests
+# and benchmarks) and runs its main job: exporting the pages of the bundled
+# sample tests to PDF and PNG under out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-bash scripts/build.sh build
+TOV_BUILD_TARGET=tov bash scripts/build.sh build
 mkdir -p out
 # A private settings folder (unless TOV_ROOT names one), so the job does not
 # depend on, or change, the user's own settings.

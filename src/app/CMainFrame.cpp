@@ -9,6 +9,8 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -20,6 +22,7 @@
 #include "app/RecentFiles.h"
 #include "app/ShellLogic.h"
 #include "record/TestRecord.h"
+#include "render/Page.h"
 
 namespace tov {
 
@@ -84,9 +87,10 @@ CMainFrame::CMainFrame(CTovDoc& document, RecentFiles* recent, QWidget* parent)
   createToolBar();
   createStatusBar();
   setAcceptDrops(true);
-  resize(960, 1000);
+  fitToScreen();
 
   connect(view_, &CTovView::pageChanged, this, &CMainFrame::updateCommandStates);
+  connect(view_, &CTovView::zoomChanged, this, &CMainFrame::updateCommandStates);
   connect(&document_, &CTovDoc::updateAllViews, this, &CMainFrame::updateCommandStates);
   connect(&document_, &CTovDoc::pathChanged, this, &CMainFrame::updateCaption);
   connect(&document_, &CTovDoc::modifiedChanged, this, &CMainFrame::updateCaption);
@@ -130,6 +134,9 @@ void CMainFrame::createMenus() {
       } else {
         QAction* action = makeAction(entry.id, qs(entry.text));
         if (!entry.shortcut.empty()) action->setShortcut(QKeySequence(qs(entry.shortcut)));
+        // Ctrl+= too, where "+" is a shifted key.
+        if (entry.id == ID_ZOOM_IN)
+          action->setShortcuts({QKeySequence(qs(entry.shortcut)), QKeySequence(QStringLiteral("Ctrl+="))});
         action->setStatusTip(qs(entry.statusTip));
         action->setCheckable(entry.checkable);
         menu->addAction(action);
@@ -190,6 +197,17 @@ void CMainFrame::createStatusBar() {
   idleLabel_ = new QLabel(QString::fromUtf8(kIdleStatusText), bar);
   idleLabel_->setObjectName(QStringLiteral("idleText"));
   bar->addWidget(idleLabel_, 1);
+  // The page shown of the pages there are, and the zoom.
+  pageLabel_ = new QLabel(bar);
+  pageLabel_->setObjectName(QStringLiteral("pageIndicator"));
+  pageLabel_->setAlignment(Qt::AlignCenter);
+  pageLabel_->setMinimumWidth(pageLabel_->fontMetrics().horizontalAdvance(QStringLiteral("00 / 00")) + 12);
+  bar->addPermanentWidget(pageLabel_);
+  zoomLabel_ = new QLabel(bar);
+  zoomLabel_->setObjectName(QStringLiteral("zoomIndicator"));
+  zoomLabel_->setAlignment(Qt::AlignCenter);
+  zoomLabel_->setMinimumWidth(zoomLabel_->fontMetrics().horizontalAdvance(QStringLiteral("400%")) + 12);
+  bar->addPermanentWidget(zoomLabel_);
   // The lock indicators; the platform does not tell the lock states, so they
   // are shown as the inactive indicators of the bar.
   const char* indicators[][2] = {{"ｶﾅ", "indicatorKana"}, {"CAP", "indicatorCaps"},
@@ -229,7 +247,46 @@ void CMainFrame::updateCaption() {
   setWindowModified(document_.isModified());
 }
 
+QString CMainFrame::pageStatus() const { return pageLabel_->text(); }
+QString CMainFrame::zoomStatus() const { return zoomLabel_->text(); }
+
+void CMainFrame::updateStatusLabels() {
+  const int pages = pageCount(document_.record());
+  pageLabel_->setText(qs(pageStatusText(view_->state().currentPage, pages)));
+  zoomLabel_->setText(QStringLiteral("%1%").arg(view_->zoomPercent()));
+}
+
+void CMainFrame::fitToScreen() {
+  const QScreen* shown = screen();
+  if (!shown) {
+    resize(900, 700);
+    return;
+  }
+  // Room for the window frame the window manager adds.
+  const QRect free = shown->availableGeometry().adjusted(0, 0, -16, -40);
+  // Wide enough for an A4 page at 100 % with its desk and a scroll bar.
+  const int pageWidth = static_cast<int>(210 / 25.4 * view_->screenDpi()) + 2 * CTovView::kSheetPadding + 24;
+  const QSize wanted(std::min(free.width(), std::max(pageWidth, minimumSizeHint().width())), free.height());
+  resize(wanted.boundedTo(free.size()));
+  move(free.topLeft() + QPoint((free.width() - width()) / 2, 0));
+}
+
+void CMainFrame::saveWindowSettings(QSettings& settings) const {
+  settings.setValue(QStringLiteral("Window/geometry"), saveGeometry());
+  settings.setValue(QStringLiteral("Window/state"), saveState());
+  view_->saveSettings(settings);
+}
+
+void CMainFrame::restoreWindowSettings(QSettings& settings) {
+  // A geometry from another screen is brought back onto this one.
+  if (!restoreGeometry(settings.value(QStringLiteral("Window/geometry")).toByteArray())) fitToScreen();
+  restoreState(settings.value(QStringLiteral("Window/state")).toByteArray());
+  view_->restoreSettings(settings);
+  updateCommandStates();
+}
+
 void CMainFrame::updateCommandStates() {
+  updateStatusLabels();
   const TestRecord& record = document_.record();
   for (const auto& [id, action] : actions_) {
     action->setEnabled(isCommandEnabled(id, record));

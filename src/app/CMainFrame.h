@@ -9,6 +9,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QSettings;
 class QToolBar;
 
 namespace tov {
@@ -32,8 +33,18 @@ public:
   QToolBar* toolBar() const { return toolBar_; }
   // Runs a command as if chosen from the menu (disabled commands do nothing).
   void onCommand(int id);
-  // Enabled and checked states of every command, as the menus show them.
+  // Enabled and checked states of every command, as the menus show them,
+  // and the page number and zoom in the status bar.
   void updateCommandStates();
+  // The status bar's "n / N" and zoom texts.
+  QString pageStatus() const;
+  QString zoomStatus() const;
+
+  // Size, position, tool bar and zoom between runs. Without saved values
+  // the window fills the height of the screen's free area, at a width that
+  // shows the page at 100 % where the screen allows it.
+  void saveWindowSettings(QSettings& settings) const;
+  void restoreWindowSettings(QSettings& settings);
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -46,6 +57,8 @@ private:
   void createStatusBar();
   void updateRecentFileActions();
   void updateCaption();
+  void updateStatusLabels();
+  void fitToScreen();
   QAction* makeAction(int id, const QString& text);
 
   CTovDoc& document_;
@@ -53,6 +66,8 @@ private:
   CTovView* view_ = nullptr;
   QToolBar* toolBar_ = nullptr;
   QLabel* idleLabel_ = nullptr;
+  QLabel* pageLabel_ = nullptr;
+  QLabel* zoomLabel_ = nullptr;
   std::map<int, QAction*> actions_;
   QAction* recentPlaceholder_ = nullptr;
 };

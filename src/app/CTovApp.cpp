@@ -5,7 +5,17 @@
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QSettings>
+#include <QTranslator>
 #include <QVBoxLayout>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/CMainFrame.h"
 #include "app/CTovDoc.h"
@@ -14,6 +24,7 @@
 #include "app/MessageBoxSink.h"
 #include "app/RecentFiles.h"
 #include "app/TovApp.h"
+#include "app/WindowStart.h"
 #include "dialogs/qt/Dialogs.h"
 #include "record/TestRecord.h"
 
@@ -49,9 +60,24 @@ void showAboutDialog(QWidget* parent) {
   dialog.exec();
 }
 
+QTranslator* installJapaneseTranslations(QCoreApplication& application) {
+  auto* translator = new QTranslator(&application);
+  if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return nullptr;
+  }
+  QCoreApplication::installTranslator(translator);
+  return translator;
+}
+
 CTovApp::CTovApp() = default;
 
 CTovApp::~CTovApp() {
+  if (frame_) {
+    QSettings settings(QString::fromUtf8(kSettingsOrganisation), QString::fromUtf8(kSettingsApplication));
+    frame_->saveWindowSettings(settings);
+  }
   frame_.reset();
   document_.reset();
   if (sinkInstalled_) setMessageSink(previousSink_);
@@ -73,28 +99,65 @@ bool CTovApp::InitInstance(const QStringList& args, bool withMessageBoxes) {
   document_ = std::make_unique<CTovDoc>(theRecord(), *chooser_, recent_.get());
   frame_ = std::make_unique<CMainFrame>(*document_, recent_.get());
 
-  QString file;
-  for (const QString& arg : args) {
-    if (!arg.startsWith(QLatin1Char('-'))) {
-      file = arg;
-      break;
-    }
-  }
+  // The command line has been checked: at most the one test file.
+  const QString file = args.isEmpty() ? QString() : args.constFirst();
   // A file that cannot be read has been reported; the program then starts
   // with a new test rather than not at all.
   if (file.isEmpty() || !document_->openDocumentFile(toPath(file))) document_->onNewDocument();
   frame_->view().OnInitialUpdate();
+  QSettings settings(QString::fromUtf8(kSettingsOrganisation), QString::fromUtf8(kSettingsApplication));
+  frame_->restoreWindowSettings(settings);
 
   frame_->show();
   frame_->view().setFocus();
   return true;
 }
 
+namespace {
+
+QtMessageHandler qtMessagesBefore = nullptr;
+
+// While the application connects to the display: a display that cannot be
+// reached ends the program with one line instead of Qt's abort, and Qt's
+// platform notices leading up to it are not shown.
+void startUpMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtFatalMsg) {
+    std::fputs(kNoDisplayLine, stderr);
+    std::fflush(stderr);
+    std::_Exit(1);
+  }
+  if (context.category && std::strncmp(context.category, "qt.qpa", 6) == 0) return;
+  if (qtMessagesBefore) qtMessagesBefore(type, context, text);
+}
+
+} // namespace
+
 int runDesktopApplication(int argc, char** argv) {
-  QApplication application(argc, argv);
+  // The arguments are checked before anything needs a display.
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+  std::string error;
+  const auto file = parseWindowArguments(args, &error);
+  if (!file) return reportUsageError(error);
+  if (!displayNamed()) {
+    std::fputs(kNoDisplayLine, stderr);
+    return 1;
+  }
+
+  // Qt's dialogs (file, print, page setup) rather than the desktop's, so
+  // that they speak Japanese with the rest of the program.
+  QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+  int qtArgc = 1;  // the arguments are the program's, not Qt's
+  qtMessagesBefore = qInstallMessageHandler(startUpMessages);
+  QApplication application(qtArgc, argv);
+  qInstallMessageHandler(qtMessagesBefore);
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+  installJapaneseTranslations(application);
   QApplication::setWindowIcon(programIcon());
   CTovApp app;
-  if (!app.InitInstance(QApplication::arguments().mid(1))) return 1;
+  QStringList files;
+  if (!file->empty()) files << QString::fromStdString(*file);
+  if (!app.InitInstance(files)) return 1;
   return QApplication::exec();
 }
 

@@ -10,6 +10,8 @@
 
 #include "app/TovApp.h"
 
+class QCoreApplication;
+class QTranslator;
 class QWidget;
 
 namespace tov {
@@ -25,6 +27,11 @@ class RecentFiles;
 QIcon programIcon();
 // The modal About box "ﾊﾞｰｼﾞｮﾝ情報".
 void showAboutDialog(QWidget* parent);
+// Qt's own texts (standard dialogs and buttons) in Japanese, whatever the
+// user's locale: Qt's Japanese translations installed on the application.
+// The translator (owned by the application), or nullptr when they are not
+// installed on this system.
+QTranslator* installJapaneseTranslations(QCoreApplication& application);
 
 class CTovApp : public QObject {
   Q_OBJECT
@@ -32,9 +39,10 @@ public:
   CTovApp();
   ~CTovApp() override;
 
-  // Start-up; args without the program name. A file named there is opened
-  // (a file that cannot be read leaves a new empty test). withMessageBoxes:
-  // install the message-box sink (tests keep their own).
+  // Start-up; args: the test file to open, if any (a file that cannot be
+  // read leaves a new empty test). withMessageBoxes: install the
+  // message-box sink (tests keep their own). The window's size, position
+  // and zoom come from the last run.
   bool InitInstance(const QStringList& args, bool withMessageBoxes = true);
 
   CMainFrame* mainFrame() const { return frame_.get(); }

@@ -26,6 +26,8 @@ public:
   CTovDoc(TestRecord& record, FileChooser& chooser, RecentFiles* recent, QObject* parent = nullptr);
 
   TestRecord& record() { return record_; }
+  // The file dialogs the document asks (the view's PDF output asks them too).
+  FileChooser& fileChooser() { return *chooser_; }
   const std::string& pathName() const { return pathName_; }
   // The file name of the path, or "無題" without one.
   std::string title() const;

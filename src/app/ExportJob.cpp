@@ -3,7 +3,9 @@
 #include "app/ExportJob.h"
 
 #include <QFile>
+#include <QPageLayout>
 #include <QPageSize>
+#include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
@@ -94,6 +96,28 @@ std::string valueOrDash(const std::string& text) { return text.empty() ? std::st
 } // namespace
 
 PaperSize a4Paper() { return {"A4", 210.0, 297.0}; }
+
+PaperSize paperOf(const QPageLayout& layout) {
+  const QSizeF size = layout.pageSize().size(QPageSize::Millimeter);
+  const QString name = layout.pageSize().name();
+  return {name.toStdString(), std::min(size.width(), size.height()), std::max(size.width(), size.height())};
+}
+
+bool paintPageRange(QPagedPaintDevice& device, const PageInputs& inputs, int first, int last,
+                    const std::function<void(int page)>& beforePage) {
+  QPainter painter;
+  if (!painter.begin(&device)) return false;
+  bool ok = true;
+  for (int page = first; page <= last; ++page) {
+    if (page > first && !device.newPage()) {
+      ok = false;
+      break;
+    }
+    if (beforePage) beforePage(page);
+    renderOn(painter, inputs, page);
+  }
+  return painter.end() && ok;
+}
 
 std::optional<PaperSize> paperSizeByName(std::string_view name) {
   const std::string key = lowerAscii(name);
@@ -234,18 +258,8 @@ bool writePdf(const std::filesystem::path& output, const TestRecord& record, con
                                  QPageSize::ExactMatch));
     writer.setPageOrientation(QPageLayout::Portrait);
     writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-    QPainter painter;
-    if (!painter.begin(&writer)) {
-      ok = false;
-    } else {
-      const PageInputs inputs = pageInputsFrom(record, settings, paper.wholeWidthMm());
-      const int pages = pageCount(record);
-      for (int page = 1; page <= pages && ok; ++page) {
-        if (page > 1 && !writer.newPage()) ok = false;
-        else renderOn(painter, inputs, page);
-      }
-      if (!painter.end()) ok = false;
-    }
+    const PageInputs inputs = pageInputsFrom(record, settings, paper.wholeWidthMm());
+    ok = paintPageRange(writer, inputs, 1, pageCount(record));
   }
   if (ok && file.error() != QFileDevice::NoError) ok = false;
   if (!ok) {

@@ -6,6 +6,7 @@
 #include <QImage>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,8 +14,16 @@
 
 #include "files/Settings.h"
 #include "record/TestRecord.h"
+#include "render/Page.h"
+
+class QPageLayout;
+class QPagedPaintDevice;
 
 namespace tov {
+
+// The resolution pages are printed and written to PDF at, whichever way
+// they go: the print dialog, print preview, "PDF出力..." or --export-pdf.
+inline constexpr int kPrintDpi = 600;
 
 // A sheet of paper, portrait, in millimetres.
 struct PaperSize {
@@ -27,6 +36,9 @@ struct PaperSize {
 };
 
 PaperSize a4Paper();
+// The paper of a page layout (a printer's, a PDF writer's), portrait, named
+// by its page size.
+PaperSize paperOf(const QPageLayout& layout);
 // "A4", "A3", "B4", "B5" (JIS B series, as used for Japanese reports),
 // "Letter" (case-insensitive), or "WxH" in millimetres (each 10 to 2000).
 std::optional<PaperSize> paperSizeByName(std::string_view name);
@@ -52,6 +64,13 @@ const std::string& versionText();
 // The size of the paper in pixels at the resolution.
 QSize paperPixelSize(const PaperSize& paper, int dpi);
 
+// The one page loop of printing and PDF output: pages first..last on the
+// device, one per sheet, from the paper's top left corner (the layout
+// carries its own margins). beforePage runs before each page is drawn.
+// False when the device could not be painted on.
+bool paintPageRange(QPagedPaintDevice& device, const PageInputs& inputs, int first, int last,
+                    const std::function<void(int page)>& beforePage = {});
+
 // One page on white paper at the resolution (logical dpi set to it).
 QImage renderPageImage(const TestRecord& record, const Settings& settings, int page,
                        const PaperSize& paper, int dpi);
@@ -60,7 +79,7 @@ QImage renderPageImage(const TestRecord& record, const Settings& settings, int p
 // under a temporary name in its folder first); failures are reported
 // through the message sink and give false.
 bool writePdf(const std::filesystem::path& output, const TestRecord& record, const Settings& settings,
-              const PaperSize& paper, int dpi = 600);
+              const PaperSize& paper, int dpi = kPrintDpi);
 
 // The file names PREFIX-1.png ... PREFIX-n.png, one per page.
 std::vector<std::filesystem::path> pngPagePaths(const std::string& prefix, int pages);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/ExportJob.h"
+#include "app/WindowStart.h"
 #include "record/Messages.h"
 
 namespace tov {
@@ -56,10 +57,7 @@ int runCommandLineJob(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
   std::string error;
   const auto job = parseCommandLine(args, &error);
-  if (!job) {
-    std::fputs(("tov: " + error + "\n\n" + commandLineHelp()).c_str(), stderr);
-    return 2;
-  }
+  if (!job) return reportUsageError(error);
   if (job->kind == JobKind::Help || job->kind == JobKind::Version) return runJob(*job);
 
   // Fonts and painting need a GUI application, but never a display.

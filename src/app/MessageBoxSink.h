@@ -1,9 +1,15 @@
 #pragma once
-// The desktop's message sink: information boxes and Yes/No questions over
+// The desktop's message sink: message boxes and Yes/No questions over
 // the active window. The texts are UTF-8.
+#include <QMessageBox>
+
 #include "record/Messages.h"
 
 namespace tov {
+
+// The icon of a reported text: a warning, except for the few texts that
+// only inform.
+QMessageBox::Icon reportIcon(const std::string& text);
 
 class MessageBoxSink : public MessageSink {
 public:

@@ -77,11 +77,15 @@ double escapementRadians(int escapement) { return escapement / 10.0 * std::numbe
 
 } // namespace
 
-QtSurface::QtSurface(QPainter& painter) : painter_(painter) {
-  if (QPaintDevice* device = painter_.device()) {
-    dpiX_ = device->logicalDpiX();
-    dpiY_ = device->logicalDpiY();
-  }
+QtSurface::QtSurface(QPainter& painter)
+    : QtSurface(painter, painter.device() ? painter.device()->logicalDpiX() : 96,
+                painter.device() ? painter.device()->logicalDpiY() : 96) {}
+
+QtSurface::QtSurface(QPainter& painter, int dpiX, int dpiY, QtSurfaceCache* cache)
+    : painter_(painter), dpiX_(std::max(1, dpiX)), dpiY_(std::max(1, dpiY)), cache_(cache ? *cache : ownCache_) {
+  // A kept cache grows with every zoom drawn at; it starts again when large.
+  if (cache_.fonts.size() > 48) cache_.fonts.clear();
+  if (cache_.circleStamps.size() > 256) cache_.circleStamps.clear();
   base_ = painter_.transform();
   if (painter_.hasClipping()) initialClip_ = painter_.clipRegion();
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
@@ -146,7 +150,7 @@ QColor QtSurface::toQColor(Colour colour) {
 
 QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& request) {
   const std::string key = cacheKey(request);
-  if (auto it = cache_.find(key); it != cache_.end()) return it->second;
+  if (auto it = cache_.fonts.find(key); it != cache_.fonts.end()) return it->second;
 
   const QString family = substituteFamily(request.faceName);
   QFont font(family);
@@ -157,6 +161,7 @@ QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& request) {
   font.setStyleHint(isGothicName(family) ? QFont::SansSerif : QFont::Serif,
                     QFont::StyleStrategy(QFont::PreferOutline | QFont::PreferQuality));
   font.setKerning(false);
+  font.setHintingPreference(QFont::PreferNoHinting);
   font.setItalic(request.italic);
   font.setUnderline(request.underline);
   if (request.weight > 0) font.setWeight(static_cast<QFont::Weight>(std::clamp(request.weight, 100, 900)));
@@ -185,7 +190,7 @@ QtSurface::FontEntry& QtSurface::entryFor(const FontSpec& request) {
 
   const QFontMetrics fm(font, device);
   FontEntry entry{font, fm, fm.ascent(), fm.descent(), {}};
-  return cache_.emplace(key, std::move(entry)).first->second;
+  return cache_.fonts.emplace(key, std::move(entry)).first->second;
 }
 
 QFont QtSurface::qtFontFor(const FontSpec& font) { return entryFor(font).font; }
@@ -277,9 +282,9 @@ void QtSurface::circle(int cx, int cy, int radius, const Pen& requested) {
                                    (static_cast<unsigned long long>(pen.width) << 32) |
                                    (static_cast<unsigned long long>(pen.colour & 0xFFFFFF) << 1) |
                                    (antialiased ? 1u : 0u);
-    auto it = circleStamps_.find(key);
+    auto it = cache_.circleStamps.find(key);
     const int c = radius + pen.width + 2;  // the stamp's centre pixel
-    if (it == circleStamps_.end()) {
+    if (it == cache_.circleStamps.end()) {
       QImage stamp(2 * c + 1, 2 * c + 1, QImage::Format_ARGB32_Premultiplied);
       stamp.fill(Qt::transparent);
       QPainter p(&stamp);
@@ -292,7 +297,7 @@ void QtSurface::circle(int cx, int cy, int radius, const Pen& requested) {
       p.setBrush(Qt::NoBrush);
       p.drawEllipse(QPoint(c, c), radius, radius);
       p.end();
-      it = circleStamps_.emplace(key, std::move(stamp)).first;
+      it = cache_.circleStamps.emplace(key, std::move(stamp)).first;
     }
     painter_.drawImage(QPoint(cx - c, cy - c), it->second);
     return;

@@ -1,7 +1,7 @@
 #pragma once
 // The drawing surface of the application: the page layout drawn with a
 // QPainter on any paint device (the view widget, a QPrinter, a QPdfWriter,
-// a QImage). Resolution comes from the device's logical dpi.
+// a QImage). Resolution comes from the device's logical dpi unless given.
 //
 // Text follows the layout's anchoring rules: TA_TOP puts the top of the
 // character cell at y, TA_BOTTOM the bottom of the cell, TA_BASELINE the
@@ -11,6 +11,12 @@
 //
 // Japanese faces that are not installed (the page fonts default to
 // "ＭＳ 明朝") are drawn with an installed Mincho or Gothic face.
+//
+// Glyphs are drawn from their outlines without hinting. The desktop's usual
+// slight hinting snaps the thin horizontal strokes of a Mincho face to the
+// pixel grid, which at the 11 to 14 pixel sizes of a page on screen closes
+// the upper bowl of "8" (so "480" reads "430") and squeezes the full stop
+// into a comma.
 #include <QColor>
 #include <QFont>
 #include <QFontMetrics>
@@ -32,11 +38,37 @@ class QPainter;
 
 namespace tov {
 
+// What a surface keeps of the fonts, texts and circles it has drawn: the
+// fonts with the layout of their texts, and circle images. A caller that
+// draws the same pages again and again (the view, on every paint) keeps
+// one for the surfaces it makes, so that a paint does not start cold.
+class QtSurfaceCache {
+public:
+  // A laid-out text of one font: drawn again without a new layout.
+  struct TextEntry {
+    QStaticText text;
+    int width = 0;
+  };
+  struct FontEntry {
+    QFont font;
+    QFontMetrics metrics;
+    int ascent = 0;
+    int descent = 0;
+    std::unordered_map<std::string, TextEntry> texts;
+  };
+  std::unordered_map<std::string, FontEntry> fonts;
+  std::unordered_map<unsigned long long, QImage> circleStamps;
+};
+
 class QtSurface : public Surface {
 public:
   // Draws with the painter (which must be active); dpi from painter.device().
   // While the surface is in use it alone sets the painter's pen and font.
   explicit QtSurface(QPainter& painter);
+  // Draws at the given resolution instead of the device's (the view draws a
+  // zoomed page at the screen's resolution times the zoom), keeping what it
+  // lays out in `cache` when one is given (it must outlive the surface).
+  QtSurface(QPainter& painter, int dpiX, int dpiY, QtSurfaceCache* cache = nullptr);
   ~QtSurface() override;
   QtSurface(const QtSurface&) = delete;
   QtSurface& operator=(const QtSurface&) = delete;
@@ -88,19 +120,10 @@ private:
   QFont qfont_;
   Colour textColour_ = kBlack;
   unsigned align_ = 0;
-  // A laid-out text of one font: drawn again without a new layout.
-  struct TextEntry {
-    QStaticText text;
-    int width = 0;
-  };
-  struct FontEntry {
-    QFont font;
-    QFontMetrics metrics;
-    int ascent = 0;
-    int descent = 0;
-    std::unordered_map<std::string, TextEntry> texts;
-  };
-  std::unordered_map<std::string, FontEntry> cache_;
+  using TextEntry = QtSurfaceCache::TextEntry;
+  using FontEntry = QtSurfaceCache::FontEntry;
+  QtSurfaceCache ownCache_;
+  QtSurfaceCache& cache_;
   FontEntry* entry_ = nullptr;  // the selected font's entry
   // What the painter was last given, so that unchanged state is not set
   // again for every dash and label.
@@ -111,7 +134,6 @@ private:
   // Circles on a pixel surface are stamped from images drawn once per
   // radius and pen (the plots have hundreds of equal circles).
   bool rasterTarget() const;
-  std::unordered_map<unsigned long long, QImage> circleStamps_;
   QVector<QLine> pendingLines_;
   Pen pendingPen_;
   FontEntry& entryFor(const FontSpec& font);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <iterator>
 
 #include "record/CFormat.h"
 #include "record/Messages.h"
@@ -29,6 +31,7 @@ std::vector<MenuSpec> buildMenuLayout() {
            item(ID_FILE_PRINT, "印刷(&P)...", "グラフとデータ表を印刷します", "Ctrl+P"),
            item(ID_FILE_PRINT_PREVIEW, "印刷ﾌﾟﾚﾋﾞｭｰ(&V)", "印刷するページを画面で確かめます"),
            item(ID_FILE_PRINT_SETUP, "ﾌﾟﾘﾝﾀの設定(&R)...", "用紙やプリンタを選びます"),
+           item(ID_FILE_EXPORT_PDF, "PDF出力...", "全ページを PDF ファイルに書き出します"),
            separator(),
            MenuItemSpec{kRecentFilesSlot, {}, {}, {}, false},
            separator(),
@@ -49,6 +52,12 @@ std::vector<MenuSpec> buildMenuLayout() {
            separator(),
            item(ID_GRAPH_PAGE, "グラフ(&1)", "グラフのページを表示します", {}, true),
            item(ID_TABLE_PAGE, "データ表(&2)", "データ表のページを表示します", {}, true),
+           separator(),
+           item(ID_ZOOM_IN, "拡大(&I)", "ページを大きく表示します", "Ctrl++"),
+           item(ID_ZOOM_OUT, "縮小(&O)", "ページを小さく表示します", "Ctrl+-"),
+           item(ID_ZOOM_ACTUAL, "100%表示(&Z)", "ページを 100% で表示します", "Ctrl+0"),
+           item(ID_ZOOM_FIT_WIDTH, "幅に合わせる(&W)", "ページの幅を画面に合わせます", {}, true),
+           item(ID_ZOOM_FIT_PAGE, "ページ全体(&E)", "ページ全体を画面に収めます", {}, true),
        }},
       {"設定(&S)",
        {
@@ -109,8 +118,34 @@ bool isCommandEnabled(int id, const TestRecord& record) {
 bool isCommandChecked(int id, const ViewState& view) {
   if (id == ID_GRAPH_PAGE) return view.currentPage == 1;
   if (id == ID_TABLE_PAGE) return view.currentPage > 1;
+  if (id == ID_ZOOM_FIT_WIDTH) return view.zoomMode == ZoomMode::FitWidth;
+  if (id == ID_ZOOM_FIT_PAGE) return view.zoomMode == ZoomMode::FitPage;
   return false;
 }
+
+int nextZoomStep(int percent, int direction) {
+  static constexpr int kSteps[] = {kMinZoom, 25, 33, 50, 67, 75, 90, 100, 110, 125, 150, 175, 200, 250, 300, kMaxZoom};
+  if (direction > 0) {
+    for (int step : kSteps)
+      if (step > percent) return step;
+    return kMaxZoom;
+  }
+  for (auto it = std::rbegin(kSteps); it != std::rend(kSteps); ++it)
+    if (*it < percent) return *it;
+  return kMinZoom;
+}
+
+int zoomToFit(int pixels, double paperMm, int screenDpi) {
+  if (paperMm <= 0.0 || screenDpi <= 0) return 100;
+  const double percent = std::floor(pixels * 25.4 * 100.0 / (paperMm * screenDpi));
+  return static_cast<int>(std::clamp(percent, static_cast<double>(kMinZoom), static_cast<double>(kMaxZoom)));
+}
+
+int zoomedDpi(int screenDpi, int percent) {
+  return std::max(1, static_cast<int>(std::lround(screenDpi * percent / 100.0)));
+}
+
+std::string pageStatusText(int page, int pages) { return cformat("%d / %d", page, pages); }
 
 int pageCountResetting(ViewState& view, const TestRecord& record) {
   const int count = pageCount(record);
@@ -146,15 +181,18 @@ bool applyPageCommand(ViewState& view, int id) {
   return false;
 }
 
-void setPaperFromDevice(ViewState& view, int widthPx, int heightPx, int dpiX, int dpiY) {
-  if (dpiX < 1 || dpiY < 1) {
+void setPaperFromPrinter(ViewState& view, double widthMm, double heightMm, int resolution) {
+  if (resolution < 1) {
     reportMessage(IDS_DEVICE_ERROR);
     view.paperWidthMm = 280;
     view.paperHeightMm = 280;
     return;
   }
-  view.paperWidthMm = static_cast<int>(widthPx * 25.4 / dpiX);
-  view.paperHeightMm = static_cast<int>(heightPx * 25.4 / dpiY);
+  // Page sizes in millimetres carry conversion noise (209.9999 for A4).
+  const int width = static_cast<int>(widthMm + 1e-3);
+  const int height = static_cast<int>(heightMm + 1e-3);
+  view.paperWidthMm = std::min(width, height);
+  view.paperHeightMm = std::max(width, height);
 }
 
 void readingsFollowUp(TestRecord& record, bool steady) {
@@ -192,6 +230,21 @@ std::optional<std::filesystem::path> saveAsTarget(const std::filesystem::path& c
     return std::nullopt;
   }
   return target;
+}
+
+std::filesystem::path suggestedPdfPath(const std::string& testPath, const std::filesystem::path& fallbackFolder) {
+  if (testPath.empty()) return fallbackFolder / "無題.pdf";
+  const std::filesystem::path test(testPath);
+  return test.parent_path() / (test.stem().string() + ".pdf");
+}
+
+std::filesystem::path pdfTarget(const std::filesystem::path& chosen) {
+  std::string text = chosen.string();
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  std::string extension = std::filesystem::path(text).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension != ".pdf") text += ".pdf";
+  return text;
 }
 
 std::string folderOfChosenFile(const std::filesystem::path& chosen) {

@@ -31,6 +31,12 @@ enum CommandId : int {
   ID_TABLE_PAGE = 32785,
   ID_STEADY_READINGS = 32786,
   ID_PAGE_FORMAT = 32787,
+  ID_ZOOM_IN = 32800,
+  ID_ZOOM_OUT = 32801,
+  ID_ZOOM_ACTUAL = 32802,
+  ID_ZOOM_FIT_WIDTH = 32803,
+  ID_ZOOM_FIT_PAGE = 32804,
+  ID_FILE_EXPORT_PDF = 32805,
   ID_FILE_NEW = 57600,
   ID_FILE_OPEN = 57601,
   ID_FILE_SAVE = 57603,
@@ -70,14 +76,34 @@ const std::vector<MenuSpec>& menuLayout();
 // The commands whose editors a later part of the program provides.
 bool isEditorCommand(int id);
 
+// How the page is sized on screen: a zoom of its own, or fitted to the
+// width of the view or whole into it (refitted when the view changes size).
+enum class ZoomMode { Fixed, FitWidth, FitPage };
+inline constexpr int kMinZoom = 20;   // percent
+inline constexpr int kMaxZoom = 400;
+
 // What the view shows, process-wide.
 struct ViewState {
   int currentPage = 1;
   bool printingInProgress = false;
   int paperWidthMm = 280;
   int paperHeightMm = 280;
+  int zoomPercent = 100;  // screen only; printing and export never zoom
+  ZoomMode zoomMode = ZoomMode::Fixed;
 };
 ViewState& theViewState();
+
+// The next zoom step above (direction > 0) or below the zoom, from a fixed
+// ladder (20, 25, 33, 50, 67, 75, 90, 100, 110, 125 ... 400 percent); a zoom
+// between steps goes to the neighbouring step.
+int nextZoomStep(int percent, int direction);
+// The zoom, within kMinZoom..kMaxZoom, at which a length of paper fills
+// `pixels` at the screen's resolution.
+int zoomToFit(int pixels, double paperMm, int screenDpi);
+// The resolution the page is drawn at on screen.
+int zoomedDpi(int screenDpi, int percent);
+// "n / N" for the status bar.
+std::string pageStatusText(int page, int pages);
 
 // Whether a menu command can be chosen now / shows a check mark.
 bool isCommandEnabled(int id, const TestRecord& record);
@@ -97,10 +123,10 @@ bool handlePageKey(ViewState& view, const TestRecord& record, PageKey key);
 // command was one of them.
 bool applyPageCommand(ViewState& view, int id);
 
-// The paper size from a printer's page in pixels and its resolution.
-// Without a resolution (either below 1) reports "ハードウェア、デバイスエラー"
-// and sets 280 × 280 mm.
-void setPaperFromDevice(ViewState& view, int widthPx, int heightPx, int dpiX, int dpiY);
+// The paper size from a printer's page size in millimetres (whole
+// millimetres, portrait) and its resolution. Without a resolution (below 1)
+// reports "ハードウェア、デバイスエラー" and sets 280 × 280 mm.
+void setPaperFromPrinter(ViewState& view, double widthMm, double heightMm, int resolution);
 
 // After a readings editor (OK or Cancel): h and s of rows 1..n again, and
 // the derived cells behind the last row emptied (columns 4, 5, and for the
@@ -121,6 +147,13 @@ bool saveNeedsSaveAs(const std::string& pathName, const std::string& title);
 // added to a name without extension; nothing (after reporting "拡張子を
 // tvd(TVD)にして下さい") for any other extension.
 std::optional<std::filesystem::path> saveAsTarget(const std::filesystem::path& chosen);
+
+// The file "PDF出力..." suggests: the test's name with ".pdf" in the test's
+// folder, or "無題.pdf" in the fallback folder for a test without a file.
+std::filesystem::path suggestedPdfPath(const std::string& testPath, const std::filesystem::path& fallbackFolder);
+// The file a chosen PDF name writes: ".pdf" added unless it ends so (any
+// case); a trailing "." is dropped first.
+std::filesystem::path pdfTarget(const std::filesystem::path& chosen);
 
 // The folder part of a chosen file (what FileV.ndx remembers).
 std::string folderOfChosenFile(const std::filesystem::path& chosen);

@@ -13,6 +13,7 @@
 
 #include "app/ExportJob.h"
 #include "app/Exporter.h"
+#include "app/WindowStart.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"
 #include "render/Page.h"
@@ -73,12 +74,15 @@ struct RunResult {
   std::string out, err;
 };
 
-RunResult runTov(const QStringList& args, const fs::path& root) {
+// Runs the program without a display (unless `display` names one).
+RunResult runTov(const QStringList& args, const fs::path& root, const QString& display = {}) {
   QProcess p;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("TOV_ROOT"), QString::fromStdString(root.string()));
   env.remove(QStringLiteral("DISPLAY"));
+  env.remove(QStringLiteral("WAYLAND_DISPLAY"));
   env.remove(QStringLiteral("QT_QPA_PLATFORM"));  // the program must manage without a display on its own
+  if (!display.isEmpty()) env.insert(QStringLiteral("DISPLAY"), display);
   p.setProcessEnvironment(env);
   p.start(QString::fromStdString(tovProgram().string()), args);
   RunResult r;
@@ -145,6 +149,20 @@ TEST(ExportCommandLine, RefusesIncompleteOrUnknownArguments) {
     std::vector<char*> argv;
     for (const char* a : args) argv.push_back(const_cast<char*>(a));
     EXPECT_EQ(tov::isCommandLineJob(static_cast<int>(argv.size()), argv.data()), job) << ::testing::PrintToString(args);
+  }
+}
+
+TEST(ExportCommandLine, WindowStartTakesOneTestFile) {
+  struct Row { std::vector<std::string> args; std::optional<std::string> file; };
+  const Row rows[] = {
+      {{}, ""}, {{"a.tvd"}, "a.tvd"}, {{"--", "-odd.tvd"}, "-odd.tvd"},
+      {{"--bogus"}, std::nullopt}, {{"a.tvd", "-x"}, std::nullopt}, {{"a.tvd", "b.tvd"}, std::nullopt},
+      {{"-platform", "xcb"}, std::nullopt},  // Qt's own options are not the program's
+  };
+  for (const Row& r : rows) {
+    std::string error;
+    EXPECT_EQ(tov::parseWindowArguments(r.args, &error), r.file) << ::testing::PrintToString(r.args);
+    EXPECT_EQ(error.empty(), r.file.has_value());
   }
 }
 
@@ -237,6 +255,28 @@ TEST(ExportProcess, WritesPdfAndPngWithoutADisplay) {
   r = run({"--help"});
   for (const char* option : {"--export-pdf", "--export-png", "--summary", "--paper", "--dpi", "--version"})
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
+}
+
+// Without a display: a bad command line is answered with the usage and
+// status 2 before any window is tried; a good one says in one line that the
+// window needs a display.
+TEST(ExportProcess, CommandLineIsCheckedBeforeTheDisplay) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root;
+  for (const QStringList& args : {QStringList{"--bogus"}, QStringList{"a.tvd", "b.tvd"}, QStringList{"a.tvd", "-v"}}) {
+    const RunResult r = runTov(args, root.path());
+    EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString() << ": " << r.err;
+    EXPECT_NE(r.err.find("使い方: tov"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.rfind("tov: ", 0), 0u) << r.err;
+    EXPECT_TRUE(r.out.empty());
+  }
+  EXPECT_NE(runTov({"--bogus"}, root.path()).err.find("--bogus"), std::string::npos);
+  // No display named, and one that is not there.
+  for (const QString& display : {QString(), QStringLiteral(":4711")}) {
+    const RunResult r = runTov({q(sample("unsteady.tvd"))}, root.path(), display);
+    EXPECT_EQ(r.exitCode, 1) << display.toStdString();
+    EXPECT_EQ(r.err, tov::kNoDisplayLine) << display.toStdString();
+  }
 }
 
 TEST(ExportProcess, BadInputFailsWithTheMessageAndNoOutput) {

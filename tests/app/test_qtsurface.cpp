@@ -1,6 +1,6 @@
 // The QPainter surface: Japanese face substitution, cell heights, text
-// anchoring and rotation, pens and clipping, checked on the pixels of a
-// QImage.
+// anchoring and rotation, digits that read right at screen sizes, pens and
+// clipping, checked on the pixels of a QImage.
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
@@ -225,6 +225,90 @@ TEST(QtSurfaceTest, FastDashesAndCirclesMatchPlainDrawing) {
       for (int x = 0; x < fast.width(); ++x)
         if (std::abs(qGray(fast.pixel(x, y)) - qGray(plain.pixel(x, y))) > 2) ++differing;
     EXPECT_EQ(differing, 0) << (antialiased ? "antialiased" : "aliased");
+  }
+}
+
+// The view keeps what its surfaces lay out from one paint to the next: a
+// kept cache draws exactly what a fresh surface draws, and starts again
+// rather than growing without end as zooms come and go.
+TEST(QtSurfaceTest, AKeptCacheDrawsWhatAFreshSurfaceDraws) {
+  QtSurfaceCache kept;
+  auto draw = [](QtSurfaceCache* cache, int height) {
+    QImage img = blankImage(200, 120);
+    QPainter painter(&img);
+    QtSurface s(painter, 96, 96, cache);
+    s.selectFont(fontOf(height));
+    s.textOut(10, 10, "480 漢字");
+    s.circle(100, 80, 5, Pen{PS_SOLID, 1, kBlack});
+    return img;
+  };
+  const QImage fresh = draw(nullptr, 14);
+  draw(&kept, 14);
+  EXPECT_EQ(draw(&kept, 14), fresh);
+  for (int height = 10; height < 80; ++height) draw(&kept, height);
+  EXPECT_LE(kept.fonts.size(), 50u);
+}
+
+// Darkness-weighted likeness of two images of one size (1 for the same
+// ink, less the more it differs).
+double likeness(const QImage& a, const QImage& b) {
+  double ab = 0, aa = 0, bb = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const double va = 255 - qGray(a.pixel(x, y)), vb = 255 - qGray(b.pixel(x, y));
+      ab += va * vb;
+      aa += va * va;
+      bb += vb * vb;
+    }
+  return aa * bb > 0 ? ab / std::sqrt(aa * bb) : (aa + bb == 0 ? 1.0 : 0.0);
+}
+
+// The page's numbers at the font sizes of a page on screen (8 to 12 pt at
+// 96 dpi, and 9 pt at the 100 dpi of PNG pages) keep the shapes of their glyphs:
+// each character of "480", "1800" and "0.05", drawn by the surface, is
+// compared with the same glyph drawn eight times as large and scaled down.
+// (Characters one by one, because within a string they sit at fractional
+// pixel positions.) Grid-fitting the thin strokes of the Mincho face turns
+// "8" into "3" and "." into ",", far below the likeness of a faithful glyph.
+TEST(QtSurfaceTest, DigitsOnScreenKeepTheirShapes) {
+  constexpr int kLarge = 8;
+  struct Size { int dotsPerMeter, dpi; double points; };
+  for (const Size& size : {Size{kDotsPerMeter96, 96, 8}, {kDotsPerMeter96, 96, 9}, {kDotsPerMeter96, 96, 10},
+                           {kDotsPerMeter96, 96, 12}, {3937, 100, 9}}) {
+    const int cell = static_cast<int>(size.dpi * size.points / 72.0);
+    for (char glyph : std::string("4801.5")) {
+      SCOPED_TRACE(testing::Message() << size.dpi << " dpi, " << size.points << " pt, '" << glyph << "'");
+      const QString text(QChar::fromLatin1(glyph));
+      QImage small = blankImage(cell + 6, cell + 6, size.dotsPerMeter);
+      QFont font;
+      int ascent = 0;
+      {
+        QPainter painter(&small);
+        QtSurface s(painter);
+        s.selectFont(fontOf(cell));
+        font = s.currentQtFont();
+        ascent = QFontMetrics(font, &small).ascent();
+        s.textOut(3, 3, std::string(1, glyph));
+      }
+      // The same face without grid-fitting at eight times the size, tried
+      // at offsets of an eighth of a pixel for the rounding of the baseline.
+      font.setPixelSize(font.pixelSize() * kLarge);
+      font.setHintingPreference(QFont::PreferNoHinting);
+      double best = 0;
+      for (int dx = -4; dx <= 4; ++dx)
+        for (int dy = -4; dy <= 4; ++dy) {
+          QImage large = blankImage(small.width() * kLarge, small.height() * kLarge);
+          QPainter painter(&large);
+          painter.setRenderHint(QPainter::TextAntialiasing);
+          painter.setFont(font);
+          painter.setPen(Qt::black);
+          painter.drawText(QPointF(3 * kLarge + dx, (3 + ascent) * kLarge + dy), text);
+          painter.end();
+          best = std::max(best, likeness(small, large.scaled(small.size(), Qt::IgnoreAspectRatio,
+                                                               Qt::SmoothTransformation)));
+        }
+      EXPECT_GT(best, 0.98);
+    }
   }
 }
 

@@ -352,10 +352,13 @@ TEST(ShellCommands, PaperSizeFromThePrinter) {
   RecordingMessageSink sink;
   ScopedMessageSink scoped(sink);
   ViewState view;
-  setPaperFromDevice(view, 4960, 7016, 600, 600);  // A4 at 600 dpi
-  EXPECT_EQ(std::pair(view.paperWidthMm, view.paperHeightMm), std::pair(209, 297));
+  // A4 in millimetres as page sizes give it, whole millimetres, portrait.
+  for (auto [w, h] : {std::pair{209.9999, 297.0}, {297.0, 210.0}}) {
+    setPaperFromPrinter(view, w, h, 600);
+    EXPECT_EQ(std::pair(view.paperWidthMm, view.paperHeightMm), std::pair(210, 297));
+  }
   EXPECT_TRUE(sink.reported.empty());
-  setPaperFromDevice(view, 4960, 7016, 600, 0);
+  setPaperFromPrinter(view, 210, 297, 0);
   EXPECT_EQ(std::pair(view.paperWidthMm, view.paperHeightMm), std::pair(280, 280));
   EXPECT_EQ(sink.reported, std::vector<std::string>{messageText(IDS_DEVICE_ERROR)});
 }
