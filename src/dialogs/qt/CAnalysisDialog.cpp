@@ -28,6 +28,8 @@ namespace {
 
 // The record field an edit shows, as a property of the edit.
 constexpr const char* kFieldProperty = "tovField";
+// How much the edits of the points and of the scales show.
+constexpr const char* kPointWidth = "-0.000000000";
 
 QString qs(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
 
@@ -46,6 +48,7 @@ QLabel* caption(const char* text, QWidget* parent, Qt::Alignment align = Qt::Ali
 void scaleHeaders(QGridLayout* grid, QWidget* parent) {
   const char* headers[] = {"から", "まで", "きざみ", "ｸﾞﾘｯﾄﾞ1", "ｸﾞﾘｯﾄﾞ2"};
   for (int i = 0; i < 5; ++i) grid->addWidget(caption(headers[i], parent, Qt::AlignCenter), 0, i + 1);
+  grid->setColumnStretch(6, 1);
 }
 
 } // namespace
@@ -98,8 +101,7 @@ QLineEdit* CAnalysisDialog::fieldEdit(int field, const char* name, QWidget* pare
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(QString::fromUtf8(name));
   edit->setProperty(kFieldProperty, field);
-  edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QString::fromUtf8(widthText)) + 14);
-  edit->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QString::fromUtf8(widthText)) + 14);
   connect(edit, &QLineEdit::textEdited, this, [this, field](const QString& value) {
     apply([&] { model_.setText(field, value.toStdString()); });
   });
@@ -245,13 +247,15 @@ QWidget* CUnsteadyAnalysisDialog::pointBox() {
     const int row = point - 1;
     grid->addWidget(radio, row, 0);
     grid->addWidget(caption("t", box, Qt::AlignRight | Qt::AlignVCenter), row, 1);
-    grid->addWidget(fieldEdit(point == 1 ? F_pointT1 : F_pointT2, point == 1 ? "pointT1" : "pointT2", box), row, 2);
+    grid->addWidget(fieldEdit(point == 1 ? F_pointT1 : F_pointT2, point == 1 ? "pointT1" : "pointT2", box, kPointWidth),
+                    row, 2);
     grid->addWidget(caption("s", box, Qt::AlignRight | Qt::AlignVCenter), row, 3);
-    grid->addWidget(fieldEdit(point == 1 ? F_pointS1 : F_pointS2, point == 1 ? "pointS1" : "pointS2", box), row, 4);
+    grid->addWidget(fieldEdit(point == 1 ? F_pointS1 : F_pointS2, point == 1 ? "pointS1" : "pointS2", box, kPointWidth),
+                    row, 4);
   }
   connect(group, &QButtonGroup::idClicked, this, [this](int point) { apply([&] { unsteady_.selectPoint(point); }); });
   grid->addWidget(caption("a", box, Qt::AlignRight | Qt::AlignVCenter), 0, 6);
-  grid->addWidget(fieldEdit(F_gradientText, "gradientText", box, "-0.000000000"), 0, 7);
+  grid->addWidget(fieldEdit(F_gradientText, "gradientText", box, kPointWidth), 0, 7);
   grid->addWidget(caption("ｋ", box, Qt::AlignRight | Qt::AlignVCenter), 1, 6);
   grid->addWidget(fieldEdit(F_permeabilityText, "permeabilityText", box, "-0.00000000E-000"), 1, 7);
   auto* recompute = new QPushButton(QStringLiteral("計算更新"), box);
@@ -368,13 +372,13 @@ QWidget* CSteadyAnalysisDialog::pointBox() {
   auto* values = new QHBoxLayout;
   for (const PointEdit& p : points) {
     values->addWidget(caption(p.caption, box, Qt::AlignRight | Qt::AlignVCenter));
-    values->addWidget(fieldEdit(p.field, p.name, box));
+    values->addWidget(fieldEdit(p.field, p.name, box, kPointWidth));
     values->addSpacing(10);
   }
   values->addStretch(1);
   auto* results = new QHBoxLayout;
   results->addWidget(caption("log(2L/D)", box, Qt::AlignRight | Qt::AlignVCenter));
-  results->addWidget(fieldEdit(F_gradientText, "gradientText", box));
+  results->addWidget(fieldEdit(F_gradientText, "gradientText", box, kPointWidth));
   results->addSpacing(10);
   results->addWidget(caption("ｋ", box, Qt::AlignRight | Qt::AlignVCenter));
   results->addWidget(fieldEdit(F_permeabilityText, "permeabilityText", box, "-0.00000000E-000"));
@@ -426,11 +430,16 @@ QWidget* CSteadyAnalysisDialog::graphBox(bool first) {
   scales->addWidget(caption("ｔ", box), 1, 0);
   if (first) {
     const char* names[5] = {"graphATimeFrom", "graphATimeTo", "graphATimeStep", "graphATimeGrid1", "graphATimeGrid2"};
-    for (int i = 0; i < 5; ++i) scales->addWidget(fieldEdit(F_graphATimeFrom + i, names[i], box), 1, i + 1);
-    scales->addWidget(caption("Q", box), 2, 0);
     const char* flowNames[5] = {"graphAValueFrom", "graphAValueTo", "graphAValueStep", "graphAValueGrid1",
                                 "graphAValueGrid2"};
-    for (int i = 0; i < 5; ++i) scales->addWidget(flowCell(F_graphAValueFrom + i, flowNames[i], box), 2, i + 1);
+    scales->addWidget(caption("Q", box), 2, 0);
+    for (int i = 0; i < 5; ++i) {
+      QWidget* flow = flowCell(F_graphAValueFrom + i, flowNames[i], box);
+      QLineEdit* time = fieldEdit(F_graphATimeFrom + i, names[i], box);
+      time->setFixedWidth(flow->sizeHint().width());  // a column as wide as the Q cell under it
+      scales->addWidget(time, 1, i + 1);
+      scales->addWidget(flow, 2, i + 1);
+    }
   } else {
     // The time axis is the Q - t graph's: its ends and step are shown here.
     const char* names[5] = {"graphBTimeFrom", "graphBTimeTo", "graphBTimeStep", "graphBTimeGrid1", "graphBTimeGrid2"};

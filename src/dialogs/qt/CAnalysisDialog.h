@@ -50,7 +50,7 @@ protected:
   CAnalysisDialog(AnalysisModel& model, QWidget* parent);
 
   // An edit showing a record field; `name` is its object name.
-  QLineEdit* fieldEdit(int field, const char* name, QWidget* parent, const char* widthText = "-000.000");
+  QLineEdit* fieldEdit(int field, const char* name, QWidget* parent, const char* widthText = "-00000.000");
   // A preview with its axis end values around it.
   QWidget* previewPane(PreviewGraph graph, const QString& valueName, QWidget* parent);
   // "←", "→", "グラフ描画" and "計算更新".
