@@ -31,6 +31,7 @@ enum MessageId : int {
   IDS_NO_DATA = 4007,
   IDS_BAD_SCALE = 4008,
   IDS_BAD_GEOMETRY = 4011,
+  IDS_MISSING_INPUT = 4013,        // "未入力データがあります\n( %1 )"
   IDS_CANNOT_RUN = 4032,
   IDS_DEVICE_ERROR = 4090,         // "ハードウェア、デバイスエラー"
   IDS_FILE_NOT_FOUND = 32790,      // "ファイルが見つかりません\n( %1 )"

@@ -1,0 +1,192 @@
+// The unsteady analysis: two points of the log s - t line give the
+// gradient a and k; the scales of the log s - t and h - t graphs.
+#include <cmath>
+
+#include "dialogs/AnalysisModel.h"
+#include "record/CFormat.h"
+#include "record/Messages.h"
+#include "record/Permeability.h"
+
+namespace tov {
+
+namespace {
+
+constexpr Colour kGrey = 0x808080;
+constexpr Colour kGreen = 0x00FF00;
+constexpr Colour kBlue = 0xFF0000;  // 0x00BBGGRR
+// The smallest s the log s - t preview can place.
+constexpr double kLeastS = 0.0000001;
+
+bool finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
+
+} // namespace
+
+int UnsteadyAnalysisModel::choice(int field) const {
+  switch (field) {
+  case F_graphAValueStep: return labelSet_;
+  case F_graphAValueGrid2: return grid2Set_;
+  case F_grid2WhenGrid1Small: return grid2WhenSmall_;
+  default: return 0;
+  }
+}
+
+void UnsteadyAnalysisModel::setChoice(int field, int value) {
+  switch (field) {
+  case F_graphAValueStep: labelSet_ = value >= 0 && value <= 2 ? value : 0; break;
+  case F_graphAValueGrid2: grid2Set_ = value >= 0 && value <= 4 ? value : 0; break;
+  case F_grid2WhenGrid1Small: grid2WhenSmall_ = value != 0 ? 1 : 0; break;
+  default: break;
+  }
+}
+
+bool UnsteadyAnalysisModel::rowComplete(int row) const {
+  return isNumberText(working_.cell(row, C_time)) && isNumberText(working_.cell(row, C_pipeLevel));
+}
+
+void UnsteadyAnalysisModel::openFields() {
+  // A code that is none of a group's shows its first choice.
+  setChoice(F_graphAValueStep, working_.fieldInt(F_graphAValueStep));
+  setChoice(F_graphAValueGrid2, working_.fieldInt(F_graphAValueGrid2));
+  setChoice(F_grid2WhenGrid1Small, working_.fieldInt(F_grid2WhenGrid1Small));
+
+  const int n = completeRows_;
+  int row1 = working_.fieldInt(F_point1Row);
+  if (row1 >= n) row1 = n;
+  if (row1 <= 0) row1 = 1;
+  int row2 = working_.fieldInt(F_point2Row);
+  if (row2 >= n) row2 = n;
+  if (row2 <= 0) row2 = n / 2 >= 2 ? n / 2 : 2;
+  chosen_ = {row1, row2};
+  highlighted_ = chosen_;
+  fillPointEdits(1, row1);
+  fillPointEdits(2, row2);
+  active_ = 1;
+  cursor_ = row1;
+}
+
+void UnsteadyAnalysisModel::fillPointEdits(int point, int row) {
+  working_.setField(point == 1 ? F_pointT1 : F_pointT2, working_.cell(row, C_time));
+  working_.setField(point == 1 ? F_pointS1 : F_pointS2, working_.cell(row, C_headDifference));
+}
+
+void UnsteadyAnalysisModel::selectPoint(int point) {
+  active_ = point == 2 ? 2 : 1;
+  cursor_ = chosen_[index(active_)];
+  const std::size_t other = index(active_ == 1 ? 2 : 1);
+  highlighted_[other] = chosen_[other];
+  redrawPreviews();
+}
+
+bool UnsteadyAnalysisModel::isScaleRangeField(int field) const {
+  switch (field) {
+  case F_graphATimeFrom: case F_graphATimeTo: case F_graphAValueFrom: case F_graphAValueTo:
+  case F_graphBTimeFrom: case F_graphBTimeTo: case F_graphBLevelFrom: case F_graphBLevelTo: return true;
+  default: return false;
+  }
+}
+
+bool UnsteadyAnalysisModel::validateScales(bool showMessage) {
+  auto value = [this](int field) { return working_.fieldValue(field); };
+  bool reset = false;
+  double from = value(F_graphATimeFrom), to = value(F_graphATimeTo);
+  reset = checkPair(F_graphATimeFrom, F_graphATimeTo, !finite(from, to) || !(to - from >= 0.1), "0", "1000") || reset;
+  from = value(F_graphAValueFrom), to = value(F_graphAValueTo);
+  reset = checkPair(F_graphAValueFrom, F_graphAValueTo,
+                    !finite(from, to) || !(to - from >= 0.001) || !(from >= 0.00001), "0.01", "10") ||
+          reset;
+  from = value(F_graphBTimeFrom), to = value(F_graphBTimeTo);
+  reset = checkPair(F_graphBTimeFrom, F_graphBTimeTo, !finite(from, to) || !(to - from >= 0.1), "0", "10000") || reset;
+  // The level axis may run downwards.
+  from = value(F_graphBLevelFrom), to = value(F_graphBLevelTo);
+  reset = checkPair(F_graphBLevelFrom, F_graphBLevelTo, !finite(from, to) || !(std::fabs(to - from) >= 0.001), "-10",
+                    "2") ||
+          reset;
+
+  ranges_[0] = AxisRange{value(F_graphATimeFrom), value(F_graphATimeTo), value(F_graphAValueFrom),
+                         value(F_graphAValueTo)};
+  ranges_[1] = AxisRange{value(F_graphBTimeFrom), value(F_graphBTimeTo), value(F_graphBLevelFrom),
+                         value(F_graphBLevelTo)};
+  labels_[0] = PreviewLabels{timeLabel(text(F_graphATimeFrom)), text(F_graphATimeTo), text(F_graphAValueFrom),
+                             text(F_graphAValueTo)};
+  labels_[1] = PreviewLabels{timeLabel(text(F_graphBTimeFrom)), text(F_graphBTimeTo), text(F_graphBLevelFrom),
+                             text(F_graphBLevelTo)};
+  if (reset && showMessage) reportMessage(IDS_BAD_SCALE);
+  return !reset;
+}
+
+void UnsteadyAnalysisModel::recomputePermeability() {
+  if (completeRows_ == 0) return;
+  working_.setField(F_gradientText, "");
+  const double length = working_.fieldValue(F_sectionLength);
+  const double bore = working_.fieldValue(F_boreDiameter);
+  if (!(length >= 0.001) || !(bore >= 0.001) || !(length / bore >= 0.0001)) {
+    reportMessage(IDS_BAD_GEOMETRY);
+    return;
+  }
+  highlighted_ = chosen_;
+  const int row1 = chosen_[0], row2 = chosen_[1];
+  auto inRange = [this](int row) { return row >= 1 && row <= completeRows_; };
+  std::optional<double> a;
+  if (inRange(row1) && inRange(row2)) {
+    auto t = [this](int row) { return toDouble(working_.cell(row, C_time)); };
+    auto s = [this](int row) { return toDouble(working_.cell(row, C_headDifference)); };
+    a = computeGradient(t(row1), s(row1), t(row2), s(row2));
+  }
+  if (!a) {
+    working_.setField(F_permeabilityText, "");
+    return;
+  }
+  working_.setField(F_gradientText, cformat("%g", *a));
+  const double k = computePermeability(static_cast<unsigned>(working_.fieldInt(F_formulaKind)), length / bore,
+                                       working_.fieldValue(F_equivalentDiameter), length, *a,
+                                       working_.fieldValue(F_steadyFlow), working_.fieldValue(F_steadyHeadDifference));
+  working_.setField(F_permeabilityText, k > kPermeabilityFailureLimit ? formatPermeability(k, digits_) : "");
+}
+
+void UnsteadyAnalysisModel::storeAnalysis(TestRecord& record) const {
+  for (int field = F_pointT1; field <= F_pointS2; ++field) record.setField(field, text(field));
+  for (int field = F_permeabilityText; field <= F_graphAValueTo; ++field) record.setField(field, text(field));
+  for (int field = F_graphBTimeFrom; field <= F_gradientText; ++field) record.setField(field, text(field));
+  record.setField(F_point1Row, cformat("%d", chosen_[0]));
+  record.setField(F_point2Row, cformat("%d", chosen_[1]));
+  record.setField(F_graphAValueStep, cformat("%d", labelSet_));
+  record.setField(F_graphAValueGrid2, cformat("%d", grid2Set_));
+  record.setField(F_grid2WhenGrid1Small, cformat("%d", grid2WhenSmall_));
+}
+
+void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, const Shown& shown, int width,
+                                       int height) const {
+  const Pen grey{PS_SOLID, kPointPen, kGrey}, green{PS_SOLID, kPointPen, kGreen}, blue{PS_SOLID, kPointPen, kBlue},
+      red{PS_SOLID, kPointPen, kRed};
+  auto penFor = [&](int row) {
+    if (row == shown.highlighted[0]) return green;
+    if (row == shown.highlighted[1]) return blue;
+    return grey;
+  };
+  auto t = [this](int row) { return toDouble(working_.cell(row, C_time)); };
+  auto circle = [&](DevicePoint at, const Pen& pen) { surface.circle(at.x, at.y, kPointRadius, pen); };
+
+  if (graph == PreviewGraph::First) {
+    // log s against t.
+    const AxisRange& r = shown.ranges[0];
+    const AxisRange logRange{r.timeFrom, r.timeTo, std::log10(r.valueFrom), std::log10(r.valueTo)};
+    auto s = [this](int row) { return toDouble(working_.cell(row, C_headDifference)); };
+    auto at = [&](int row) { return mapToArea(logRange, t(row), std::log10(s(row)), width, height); };
+    for (int row = 1; row <= kRows; ++row) {
+      if (!isNumberText(working_.cell(row, C_pipeLevel)) || !isNumberText(working_.cell(row, C_headDifference)) ||
+          !(s(row) >= kLeastS))
+        continue;
+      circle(at(row), penFor(row));
+    }
+    if (shown.cursor >= 1 && s(shown.cursor) >= kLeastS) circle(at(shown.cursor), red);
+  } else {
+    // h against t.
+    auto h = [this](int row) { return toDouble(working_.cell(row, C_level)); };
+    auto at = [&](int row) { return mapToArea(shown.ranges[1], t(row), h(row), width, height); };
+    for (int row = 1; row <= completeRows_; ++row)
+      if (isNumberText(working_.cell(row, C_level))) circle(at(row), penFor(row));
+    if (shown.cursor >= 1 && isNumberText(working_.cell(shown.cursor, C_level))) circle(at(shown.cursor), red);
+  }
+}
+
+} // namespace tov

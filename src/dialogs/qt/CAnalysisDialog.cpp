@@ -1,0 +1,507 @@
+#include "dialogs/qt/CAnalysisDialog.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <memory>
+
+#include "app/QtSurface.h"
+#include "dialogs/qt/EnterKeyFilter.h"
+#include "files/Settings.h"
+
+namespace tov {
+
+namespace {
+
+// The record field an edit shows, as a property of the edit.
+constexpr const char* kFieldProperty = "tovField";
+// How much the edits of the points and of the scales show.
+constexpr const char* kPointWidth = "-0.000000000";
+
+QString qs(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+
+void setTextIfChanged(QLineEdit* edit, const std::string& value) {
+  const QString wanted = qs(value);
+  if (edit->text() != wanted) edit->setText(wanted);
+}
+
+QLabel* caption(const char* text, QWidget* parent, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
+  auto* label = new QLabel(QString::fromUtf8(text), parent);
+  label->setAlignment(align);
+  return label;
+}
+
+// The captions over the columns of a scale table.
+void scaleHeaders(QGridLayout* grid, QWidget* parent) {
+  const char* headers[] = {"から", "まで", "きざみ", "ｸﾞﾘｯﾄﾞ1", "ｸﾞﾘｯﾄﾞ2"};
+  for (int i = 0; i < 5; ++i) grid->addWidget(caption(headers[i], parent, Qt::AlignCenter), 0, i + 1);
+  grid->setColumnStretch(6, 1);
+}
+
+} // namespace
+
+// ----------------------------------------------------------------- preview
+
+AnalysisPreview::AnalysisPreview(const AnalysisModel& model, PreviewGraph graph, QWidget* parent)
+    : QWidget(parent), model_(model), graph_(graph) {
+  setObjectName(graph == PreviewGraph::First ? QStringLiteral("firstPreview") : QStringLiteral("secondPreview"));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMinimumSize(200, 120);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void AnalysisPreview::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), Qt::white);
+  {
+    QtSurface surface(painter);
+    model_.drawPreview(surface, graph_, width(), height());
+    surface.flush();
+  }
+  painter.setClipping(false);
+  painter.setPen(QColor(0xa0, 0xa0, 0xa0));
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+// ------------------------------------------------------------------ common
+
+CAnalysisDialog::CAnalysisDialog(AnalysisModel& model, QWidget* parent) : QDialog(parent), model_(model) {
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  setModal(true);
+  okButton_ = new QPushButton(QStringLiteral("OK"), this);
+  okButton_->setObjectName(QStringLiteral("okButton"));
+  okButton_->setDefault(true);
+  cancelButton_ = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+  cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+  connect(okButton_, &QPushButton::clicked, this, &CAnalysisDialog::accept);
+  connect(cancelButton_, &QPushButton::clicked, this, &CAnalysisDialog::reject);
+
+  // Left and Right step the cursor like the arrow buttons wherever the
+  // focus is not in an edit (an edit keeps them for its text cursor).
+  auto* left = new QShortcut(QKeySequence(Qt::Key_Left), this);
+  auto* right = new QShortcut(QKeySequence(Qt::Key_Right), this);
+  connect(left, &QShortcut::activated, this, [this] { apply([this] { model_.moveCursor(-1); }); });
+  connect(right, &QShortcut::activated, this, [this] { apply([this] { model_.moveCursor(+1); }); });
+}
+
+QLineEdit* CAnalysisDialog::fieldEdit(int field, const char* name, QWidget* parent, const char* widthText) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(QString::fromUtf8(name));
+  edit->setProperty(kFieldProperty, field);
+  edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QString::fromUtf8(widthText)) + 14);
+  connect(edit, &QLineEdit::textEdited, this, [this, field](const QString& value) {
+    apply([&] { model_.setText(field, value.toStdString()); });
+  });
+  edit->installEventFilter(this);
+  edits_[field] = edit;
+  return edit;
+}
+
+QWidget* CAnalysisDialog::previewPane(PreviewGraph graph, const QString& valueName, QWidget* parent) {
+  const int g = graph == PreviewGraph::First ? 0 : 1;
+  const QString prefix = g == 0 ? QStringLiteral("first") : QStringLiteral("second");
+  auto* pane = new QWidget(parent);
+  auto* grid = new QGridLayout(pane);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(1);
+  previews_[g] = new AnalysisPreview(model_, graph, pane);
+
+  const char* names[4] = {"TimeFrom", "TimeTo", "ValueFrom", "ValueTo"};
+  for (int i = 0; i < 4; ++i) {
+    auto* label = new QLabel(pane);
+    label->setObjectName(prefix + QString::fromUtf8(names[i]));
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    labels_[g][i] = label;
+  }
+  grid->addWidget(labels_[g][3], 0, 0, Qt::AlignRight | Qt::AlignTop);
+  grid->addWidget(new QLabel(valueName, pane), 1, 0, Qt::AlignRight | Qt::AlignVCenter);
+  grid->addWidget(labels_[g][2], 2, 0, Qt::AlignRight | Qt::AlignBottom);
+  grid->addWidget(previews_[g], 0, 1, 3, 3);
+  grid->addWidget(labels_[g][0], 3, 1, Qt::AlignLeft | Qt::AlignTop);
+  grid->addWidget(new QLabel(QStringLiteral("t"), pane), 3, 2, Qt::AlignHCenter | Qt::AlignTop);
+  grid->addWidget(labels_[g][1], 3, 3, Qt::AlignRight | Qt::AlignTop);
+  grid->setRowStretch(1, 1);
+  grid->setColumnStretch(2, 1);
+  // Both panes alike, whatever their labels hold.
+  grid->setColumnMinimumWidth(0, pane->fontMetrics().horizontalAdvance(QStringLiteral("-0.00E-00")));
+  pane->setFixedWidth(pane->fontMetrics().horizontalAdvance(QStringLiteral("-0.00E-00")) + 4 + 300);
+  return pane;
+}
+
+QLayout* CAnalysisDialog::buttonRow(QWidget* parent) {
+  auto* leftButton = new QPushButton(QStringLiteral("←"), parent);
+  leftButton->setObjectName(QStringLiteral("leftButton"));
+  auto* rightButton = new QPushButton(QStringLiteral("→"), parent);
+  rightButton->setObjectName(QStringLiteral("rightButton"));
+  auto* drawButton = new QPushButton(QStringLiteral("グラフ描画"), parent);
+  drawButton->setObjectName(QStringLiteral("drawButton"));
+  for (QPushButton* arrow : {leftButton, rightButton}) {
+    arrow->setAutoRepeat(true);
+    arrow->setMaximumWidth(arrow->fontMetrics().horizontalAdvance(QStringLiteral("←")) * 3 + 16);
+  }
+  connect(leftButton, &QPushButton::clicked, this, [this] { apply([this] { model_.moveCursor(-1); }); });
+  connect(rightButton, &QPushButton::clicked, this, [this] { apply([this] { model_.moveCursor(+1); }); });
+  connect(drawButton, &QPushButton::clicked, this, [this] { apply([this] { model_.drawGraph(); }); });
+  auto* row = new QHBoxLayout;
+  row->addWidget(leftButton);
+  row->addWidget(rightButton);
+  row->addSpacing(8);
+  row->addWidget(drawButton);
+  row->addStretch(1);
+  return row;
+}
+
+void CAnalysisDialog::finish(QLayout* body) {
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(okButton_);
+  buttons->addWidget(cancelButton_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(body, 1);
+  layout->addLayout(buttons);
+  installEnterKeyFilter(*this);
+  refresh();
+}
+
+void CAnalysisDialog::refresh() {
+  for (const auto& [field, edit] : edits_) setTextIfChanged(edit, model_.text(field));
+  for (int g = 0; g < 2; ++g) {
+    const PreviewLabels& texts = model_.previewLabels(g == 0 ? PreviewGraph::First : PreviewGraph::Second);
+    const std::string* values[4] = {&texts.timeFrom, &texts.timeTo, &texts.valueFrom, &texts.valueTo};
+    for (int i = 0; i < 4; ++i)
+      if (labels_[g][i]) labels_[g][i]->setText(qs(*values[i]));
+    if (previews_[g]) previews_[g]->update();
+  }
+}
+
+void CAnalysisDialog::fieldLeft(int field) {
+  model_.fieldLeft(field);
+  QTimer::singleShot(0, this, [this] { apply([this] { model_.runPendingChecks(); }); });
+}
+
+bool CAnalysisDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+    bool isField = false;
+    const int field = watched->property(kFieldProperty).toInt(&isField);
+    if (isField) fieldLeft(field);
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void CAnalysisDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!firstShow_) return;
+  firstShow_ = false;
+  // The previews are drawn once the dialog is on the screen.
+  QTimer::singleShot(0, this, [this] { apply([this] { model_.runPendingChecks(); }); });
+}
+
+void CAnalysisDialog::accept() {
+  // OK ends the edit that has the focus as leaving it would.
+  if (QWidget* focus = focusWidget()) {
+    bool isField = false;
+    const int field = focus->property(kFieldProperty).toInt(&isField);
+    if (isField) model_.fieldLeft(field);
+  }
+  const bool kept = model_.runPendingChecks();
+  refresh();
+  if (kept) QDialog::accept();
+}
+
+// ---------------------------------------------------------------- unsteady
+
+CUnsteadyAnalysisDialog::CUnsteadyAnalysisDialog(UnsteadyAnalysisModel& model, QWidget* parent)
+    : CAnalysisDialog(model, parent), unsteady_(model) {
+  setObjectName(QStringLiteral("unsteadyAnalysisDialog"));
+  setWindowTitle(QStringLiteral("解析/目盛り  〔非定常法〕 "));
+  auto* body = new QVBoxLayout;
+  body->addWidget(pointBox());
+  body->addWidget(graphBox(true), 1);
+  body->addWidget(graphBox(false), 1);
+  finish(body);
+}
+
+QWidget* CUnsteadyAnalysisDialog::pointBox() {
+  auto* box = new QGroupBox(QStringLiteral("解析点"), this);
+  auto* grid = new QGridLayout(box);
+  auto* group = new QButtonGroup(box);
+  for (int point = 1; point <= 2; ++point) {
+    auto* radio = new QRadioButton(QString::number(point), box);
+    radio->setObjectName(point == 1 ? QStringLiteral("point1Radio") : QStringLiteral("point2Radio"));
+    group->addButton(radio, point);
+    pointRadios_[point - 1] = radio;
+    const int row = point - 1;
+    grid->addWidget(radio, row, 0);
+    grid->addWidget(caption("t", box, Qt::AlignRight | Qt::AlignVCenter), row, 1);
+    grid->addWidget(fieldEdit(point == 1 ? F_pointT1 : F_pointT2, point == 1 ? "pointT1" : "pointT2", box, kPointWidth),
+                    row, 2);
+    grid->addWidget(caption("s", box, Qt::AlignRight | Qt::AlignVCenter), row, 3);
+    grid->addWidget(fieldEdit(point == 1 ? F_pointS1 : F_pointS2, point == 1 ? "pointS1" : "pointS2", box, kPointWidth),
+                    row, 4);
+  }
+  connect(group, &QButtonGroup::idClicked, this, [this](int point) { apply([&] { unsteady_.selectPoint(point); }); });
+  grid->addWidget(caption("a", box, Qt::AlignRight | Qt::AlignVCenter), 0, 6);
+  grid->addWidget(fieldEdit(F_gradientText, "gradientText", box, kPointWidth), 0, 7);
+  grid->addWidget(caption("ｋ", box, Qt::AlignRight | Qt::AlignVCenter), 1, 6);
+  grid->addWidget(fieldEdit(F_permeabilityText, "permeabilityText", box, "-0.00000000E-000"), 1, 7);
+  auto* recompute = new QPushButton(QStringLiteral("計算更新"), box);
+  recompute->setObjectName(QStringLiteral("recomputeButton"));
+  connect(recompute, &QPushButton::clicked, this, [this] { apply([this] { model_.recomputePermeability(); }); });
+  grid->addWidget(recompute, 1, 8);
+  grid->addLayout(buttonRow(box), 2, 0, 1, 5);
+  grid->setColumnMinimumWidth(5, 16);
+  grid->setColumnStretch(9, 1);
+  return box;
+}
+
+QButtonGroup* CUnsteadyAnalysisDialog::choiceGroup(int field, const std::vector<const char*>& captions, QWidget* parent,
+                                                   const char* name) {
+  auto* group = new QButtonGroup(parent);
+  for (int i = 0; i < static_cast<int>(captions.size()); ++i) {
+    auto* radio = new QRadioButton(QString::fromUtf8(captions[static_cast<std::size_t>(i)]), parent);
+    radio->setObjectName(QString::fromUtf8(name) + QString::number(i));
+    group->addButton(radio, i);
+  }
+  connect(group, &QButtonGroup::idClicked, this,
+          [this, field](int value) { apply([&] { unsteady_.setChoice(field, value); }); });
+  choices_[field] = group;
+  return group;
+}
+
+QWidget* CUnsteadyAnalysisDialog::graphBox(bool first) {
+  auto* box = new QGroupBox(first ? QStringLiteral("log s-t グラフ") : QStringLiteral("h-t グラフ"), this);
+  box->setObjectName(first ? QStringLiteral("firstGraphBox") : QStringLiteral("secondGraphBox"));
+  auto* scales = new QGridLayout;
+  scales->setVerticalSpacing(4);
+  scaleHeaders(scales, box);
+  scales->addWidget(caption("ｔ", box), 1, 0);
+  const char* timeNames[2][5] = {
+      {"graphATimeFrom", "graphATimeTo", "graphATimeStep", "graphATimeGrid1", "graphATimeGrid2"},
+      {"graphBTimeFrom", "graphBTimeTo", "graphBTimeStep", "graphBTimeGrid1", "graphBTimeGrid2"}};
+  const int timeField = first ? F_graphATimeFrom : F_graphBTimeFrom;
+  for (int i = 0; i < 5; ++i) scales->addWidget(fieldEdit(timeField + i, timeNames[first ? 0 : 1][i], box), 1, i + 1);
+
+  if (first) {
+    scales->addWidget(caption("ｓ", box), 2, 0);
+    scales->addWidget(fieldEdit(F_graphAValueFrom, "graphAValueFrom", box), 2, 1);
+    scales->addWidget(fieldEdit(F_graphAValueTo, "graphAValueTo", box), 2, 2);
+    grid2Check_ = new QCheckBox(
+        QStringLiteral("グリッド2のきざ\nみ線をグリッド1\nの値1～5 の時\nのみ描画"), box);
+    grid2Check_->setObjectName(QStringLiteral("grid2WhenGrid1Small"));
+    connect(grid2Check_, &QCheckBox::clicked, this,
+            [this](bool on) { apply([&] { unsteady_.setChoice(F_grid2WhenGrid1Small, on ? 1 : 0); }); });
+    scales->addWidget(grid2Check_, 3, 1, 1, 2, Qt::AlignLeft | Qt::AlignTop);
+
+    auto column = [&](QButtonGroup* group) {
+      auto* layout = new QVBoxLayout;
+      layout->setSpacing(2);
+      for (QAbstractButton* button : group->buttons()) layout->addWidget(button);
+      layout->addStretch(1);
+      return layout;
+    };
+    scales->addLayout(column(choiceGroup(F_graphAValueStep, {"1", "1,2,5", "1-9"}, box, "graphAValueStep")), 2, 3, 2, 1);
+    scales->addWidget(caption("1-9", box, Qt::AlignHCenter | Qt::AlignVCenter), 2, 4);
+    scales->addLayout(
+        column(choiceGroup(F_graphAValueGrid2, {"1", "1,2", "1-5", "1-8", "無し"}, box, "graphAValueGrid2")), 2, 5, 2,
+        1);
+    scales->setRowStretch(4, 1);
+  } else {
+    scales->addWidget(caption("ｈ", box), 2, 0);
+    const char* names[5] = {"graphBLevelFrom", "graphBLevelTo", "graphBLevelStep", "graphBLevelGrid1",
+                            "graphBLevelGrid2"};
+    for (int i = 0; i < 5; ++i) scales->addWidget(fieldEdit(F_graphBLevelFrom + i, names[i], box), 2, i + 1);
+    scales->setRowStretch(3, 1);
+  }
+
+  auto* layout = new QHBoxLayout(box);
+  layout->addWidget(previewPane(first ? PreviewGraph::First : PreviewGraph::Second,
+                                first ? QStringLiteral("s") : QStringLiteral("h"), box),
+                    1);
+  layout->addSpacing(8);
+  layout->addLayout(scales, 1);
+  return box;
+}
+
+void CUnsteadyAnalysisDialog::refresh() {
+  CAnalysisDialog::refresh();
+  if (pointRadios_[0]) pointRadios_[unsteady_.activePoint() == 2 ? 1 : 0]->setChecked(true);
+  for (const auto& [field, group] : choices_)
+    if (QAbstractButton* button = group->button(unsteady_.choice(field))) button->setChecked(true);
+  if (grid2Check_) grid2Check_->setChecked(unsteady_.choice(F_grid2WhenGrid1Small) != 0);
+}
+
+// ------------------------------------------------------------------ steady
+
+CSteadyAnalysisDialog::CSteadyAnalysisDialog(SteadyAnalysisModel& model, QWidget* parent)
+    : CAnalysisDialog(model, parent), steady_(model) {
+  setObjectName(QStringLiteral("steadyAnalysisDialog"));
+  setWindowTitle(QStringLiteral("解析/目盛り  〔定常法〕"));
+  auto* body = new QVBoxLayout;
+  body->addWidget(pointBox());
+  body->addWidget(graphBox(true), 1);
+  body->addWidget(graphBox(false), 1);
+  finish(body);
+}
+
+QWidget* CSteadyAnalysisDialog::pointBox() {
+  auto* box = new QGroupBox(QStringLiteral("解析点"), this);
+  auto* layout = new QVBoxLayout(box);
+  struct PointEdit {
+    const char* caption;
+    int field;
+    const char* name;
+  };
+  const PointEdit points[] = {{"t", F_pointT1, "pointT1"},
+                              {"h", F_pointT2, "pointT2"},
+                              {"Q", F_pointS1, "pointS1"},
+                              {"s", F_pointS2, "pointS2"}};
+  auto* values = new QHBoxLayout;
+  for (const PointEdit& p : points) {
+    values->addWidget(caption(p.caption, box, Qt::AlignRight | Qt::AlignVCenter));
+    values->addWidget(fieldEdit(p.field, p.name, box, kPointWidth));
+    values->addSpacing(10);
+  }
+  values->addStretch(1);
+  auto* results = new QHBoxLayout;
+  results->addWidget(caption("log(2L/D)", box, Qt::AlignRight | Qt::AlignVCenter));
+  results->addWidget(fieldEdit(F_gradientText, "gradientText", box, kPointWidth));
+  results->addSpacing(10);
+  results->addWidget(caption("ｋ", box, Qt::AlignRight | Qt::AlignVCenter));
+  results->addWidget(fieldEdit(F_permeabilityText, "permeabilityText", box, "-0.00000000E-000"));
+  auto* recompute = new QPushButton(QStringLiteral("計算更新"), box);
+  recompute->setObjectName(QStringLiteral("recomputeButton"));
+  connect(recompute, &QPushButton::clicked, this, [this] { apply([this] { model_.recomputePermeability(); }); });
+  results->addWidget(recompute);
+  results->addStretch(1);
+  layout->addLayout(values);
+  layout->addLayout(results);
+  layout->addLayout(buttonRow(box));
+  return box;
+}
+
+QWidget* CSteadyAnalysisDialog::flowCell(int field, const char* name, QWidget* parent) {
+  auto* cell = new QWidget(parent);
+  auto* row = new QHBoxLayout(cell);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(2);
+  row->addWidget(fieldEdit(field, name, cell, "-00.00"), 1);
+  if (field == F_graphAValueGrid1 || field == F_graphAValueGrid2) {
+    // The grids count in the step's exponent.
+    auto* shown = new QLabel(cell);
+    shown->setObjectName(QString::fromUtf8(name) + QStringLiteral("Exponent"));
+    shown->setMinimumWidth(shown->fontMetrics().horizontalAdvance(QStringLiteral("E-8")) + 4);
+    gridExponents_[field == F_graphAValueGrid1 ? 0 : 1] = shown;
+    row->addWidget(shown);
+    return cell;
+  }
+  auto* picker = new QComboBox(cell);
+  picker->setObjectName(QString::fromUtf8(name) + QStringLiteral("Exponent"));
+  picker->setToolTip(QStringLiteral("倍率"));
+  for (const char* choice : SteadyAnalysisModel::exponentChoices()) picker->addItem(QString::fromUtf8(choice));
+  connect(picker, &QComboBox::activated, this, [this, field, picker] {
+    apply([&] { steady_.setExponent(field, picker->currentText().toStdString()); });
+    fieldLeft(field);
+  });
+  pickers_[field] = picker;
+  row->addWidget(picker);
+  return cell;
+}
+
+QWidget* CSteadyAnalysisDialog::graphBox(bool first) {
+  auto* box = new QGroupBox(first ? QStringLiteral("Q-t グラフ") : QStringLiteral("h-t グラフ"), this);
+  box->setObjectName(first ? QStringLiteral("firstGraphBox") : QStringLiteral("secondGraphBox"));
+  auto* scales = new QGridLayout;
+  scales->setVerticalSpacing(4);
+  scaleHeaders(scales, box);
+  scales->addWidget(caption("ｔ", box), 1, 0);
+  if (first) {
+    const char* names[5] = {"graphATimeFrom", "graphATimeTo", "graphATimeStep", "graphATimeGrid1", "graphATimeGrid2"};
+    const char* flowNames[5] = {"graphAValueFrom", "graphAValueTo", "graphAValueStep", "graphAValueGrid1",
+                                "graphAValueGrid2"};
+    scales->addWidget(caption("Q", box), 2, 0);
+    for (int i = 0; i < 5; ++i) {
+      QWidget* flow = flowCell(F_graphAValueFrom + i, flowNames[i], box);
+      QLineEdit* time = fieldEdit(F_graphATimeFrom + i, names[i], box);
+      time->setFixedWidth(flow->sizeHint().width());  // a column as wide as the Q cell under it
+      scales->addWidget(time, 1, i + 1);
+      scales->addWidget(flow, 2, i + 1);
+    }
+  } else {
+    // The time axis is the Q - t graph's: its ends and step are shown here.
+    const char* names[5] = {"graphBTimeFrom", "graphBTimeTo", "graphBTimeStep", "graphBTimeGrid1", "graphBTimeGrid2"};
+    for (int i = 0; i < 5; ++i) {
+      QLineEdit* edit = fieldEdit(F_graphBTimeFrom + i, names[i], box);
+      if (i < 3) {
+        edit->setReadOnly(true);
+        edit->setFocusPolicy(Qt::NoFocus);
+      }
+      scales->addWidget(edit, 1, i + 1);
+    }
+    scales->addWidget(caption("ｈ", box), 2, 0);
+    const char* levelNames[5] = {"graphBLevelFrom", "graphBLevelTo", "graphBLevelStep", "graphBLevelGrid1",
+                                 "graphBLevelGrid2"};
+    for (int i = 0; i < 5; ++i) scales->addWidget(fieldEdit(F_graphBLevelFrom + i, levelNames[i], box), 2, i + 1);
+  }
+  scales->setRowStretch(4, 1);
+
+  auto* layout = new QHBoxLayout(box);
+  layout->addWidget(previewPane(first ? PreviewGraph::First : PreviewGraph::Second,
+                                first ? QStringLiteral("Q") : QStringLiteral("h"), box),
+                    1);
+  layout->addSpacing(8);
+  layout->addLayout(scales, 1);
+  return box;
+}
+
+void CSteadyAnalysisDialog::refresh() {
+  CAnalysisDialog::refresh();
+  for (const auto& [field, picker] : pickers_) {
+    const QString wanted = qs(steady_.exponent(field));
+    int index = picker->findText(wanted);
+    if (index < 0) {
+      picker->addItem(wanted);
+      index = picker->count() - 1;
+    }
+    picker->setCurrentIndex(index);
+  }
+  for (QLabel* shown : gridExponents_)
+    if (shown) shown->setText(qs(steady_.exponent(F_graphAValueStep)));
+}
+
+// ----------------------------------------------------------------- command
+
+bool runAnalysisEditor(QWidget* parent, TestRecord& record) {
+  const int digits = theSettings().display.digitsPermeability;
+  std::unique_ptr<AnalysisModel> model;
+  std::unique_ptr<CAnalysisDialog> dialog;
+  if (record.fieldInt(F_formulaKind) == 4) {
+    auto steady = std::make_unique<SteadyAnalysisModel>();
+    steady->openAnalysis(record, digits);
+    dialog = std::make_unique<CSteadyAnalysisDialog>(*steady, parent);
+    model = std::move(steady);
+  } else {
+    auto unsteady = std::make_unique<UnsteadyAnalysisModel>();
+    unsteady->openAnalysis(record, digits);
+    dialog = std::make_unique<CUnsteadyAnalysisDialog>(*unsteady, parent);
+    model = std::move(unsteady);
+  }
+  if (dialog->exec() != QDialog::Accepted) return false;
+  model->storeAnalysis(record);
+  return true;
+}
+
+} // namespace tov

@@ -1,0 +1,234 @@
+// The analysis dialogs driven through their widgets: the command on the
+// sample tests (points moved, k recomputed, OK), what reaches the graph
+// page, the arrow keys, and the checks of a scale edit that is left.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+#include "app/CMainFrame.h"
+#include "app/CTovDoc.h"
+#include "app/CTovView.h"
+#include "app/FileChooser.h"
+#include "dialogs/qt/CAnalysisDialog.h"
+#include "dialogs/qt/Dialogs.h"
+#include "files/Settings.h"
+#include "files/TvdFile.h"
+#include "record/Messages.h"
+#include "render/Page.h"
+#include "render/RecordingSurface.h"
+#include "support/TestSupport.h"
+
+namespace tov {
+namespace {
+
+namespace fs = std::filesystem;
+
+class NoFiles : public FileChooser {
+public:
+  std::optional<fs::path> chooseOpenFile(QWidget*, const fs::path&, const QStringList&) override { return {}; }
+  std::optional<fs::path> chooseSaveFile(QWidget*, const fs::path&, const QStringList&) override { return {}; }
+};
+
+template <class T> T* child(QWidget* dialog, const char* name) {
+  T* widget = dialog->findChild<T*>(QString::fromUtf8(name));
+  EXPECT_NE(widget, nullptr) << name;
+  return widget;
+}
+void click(QWidget* dialog, const char* name) { QTest::mouseClick(child<QAbstractButton>(dialog, name), Qt::LeftButton); }
+
+// The texts of the graph page of a record.
+std::vector<std::string> graphPageTexts(const TestRecord& record) {
+  RecordingSurface surface;
+  renderPage(surface, pageInputsFrom(record, theSettings(), 280), 1);
+  std::vector<std::string> texts;
+  for (const RecordedText& t : surface.texts()) texts.push_back(t.text);
+  return texts;
+}
+bool contains(const std::vector<std::string>& texts, const std::string& text) {
+  return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+class AnalysisDialog : public ::testing::Test {
+protected:
+  void SetUp() override {
+    clearEditors();
+    theSettings().loadSettings(true);
+    theSettings().display.digitsPermeability = 4;
+  }
+  void TearDown() override { clearEditors(); }
+  void load(const char* name) {
+    ASSERT_EQ(loadTestFile(fs::path(TOV_SOURCE_DIR) / "samples" / name, record), LoadStatus::Ok);
+  }
+  // Runs the analysis command of the window; `drive` works the dialog once
+  // it is open.
+  void runCommand(std::function<void(CAnalysisDialog*)> drive) {
+    bool driven = false;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<CAnalysisDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      QTest::qWait(20);  // the first showing draws the previews
+      drive(dialog);
+      driven = true;
+      if (dialog->isVisible()) dialog->reject();
+    });
+    frame.onCommand(ID_ANALYSIS);
+    EXPECT_TRUE(driven);
+  }
+
+  testing::TempDir root;
+  testing::ScopedEnv env{"TOV_ROOT", root.path().string()};
+  RecordingMessageSink sink;
+  ScopedMessageSink scoped{sink};
+  TestRecord record;
+  NoFiles files;
+  CTovDoc doc{record, files, nullptr};
+  CMainFrame frame{doc, nullptr};
+};
+
+TEST_F(AnalysisDialog, UnsteadyPointMovedAndRecomputedReachesTheRecordAndTheGraphPage) {
+  load("unsteady.tvd");
+  registerDialogs();
+  const TestRecord before = record;
+  runCommand([](CAnalysisDialog* dialog) {
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("解析/目盛り  〔非定常法〕 "));
+    click(dialog, "point2Radio");
+    click(dialog, "rightButton");
+    EXPECT_EQ(child<QLineEdit>(dialog, "pointT2")->text(), QStringLiteral("1350"));
+    click(dialog, "recomputeButton");
+    EXPECT_EQ(child<QLineEdit>(dialog, "gradientText")->text(), QStringLiteral("0.000822095"));
+    click(dialog, "okButton");
+  });
+  EXPECT_TRUE(sink.reported.empty());
+  EXPECT_EQ(record.point1Row(), "12");
+  EXPECT_EQ(record.point2Row(), "27");
+  EXPECT_EQ(record.pointT2(), "1350");
+  EXPECT_EQ(record.pointS2(), "0.234");
+  EXPECT_EQ(record.gradientText(), "0.000822095");
+  EXPECT_EQ(record.permeabilityText(), "2.0134E-006");
+  EXPECT_TRUE(doc.isModified());
+  EXPECT_TRUE(record.readings == before.readings);
+
+  const auto texts = graphPageTexts(record);
+  EXPECT_TRUE(contains(texts, "   2.0134×10")) << "k on the page";
+  EXPECT_TRUE(contains(texts, "-6"));
+  EXPECT_TRUE(contains(texts, "t2=1350(s)"));
+}
+
+TEST_F(AnalysisDialog, SteadyPointMovedAndRecomputedKeepsTheQScales) {
+  load("steady.tvd");
+  registerDialogs();
+  const TestRecord before = record;
+  runCommand([](CAnalysisDialog* dialog) {
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("解析/目盛り  〔定常法〕"));
+    EXPECT_EQ(child<QComboBox>(dialog, "graphAValueToExponent")->currentText(), QStringLiteral("E-5"));
+    for (const char* button : {"leftButton", "leftButton", "leftButton", "rightButton"}) click(dialog, button);
+    EXPECT_EQ(child<QLineEdit>(dialog, "pointT1")->text(), QStringLiteral("1440"));
+    click(dialog, "recomputeButton");
+    click(dialog, "okButton");
+  });
+  EXPECT_TRUE(sink.reported.empty());
+  EXPECT_EQ(record.point1Row(), "14");
+  EXPECT_EQ(record.point2Row(), before.point2Row());
+  EXPECT_EQ(record.pointS1(), "1.51E-5");
+  EXPECT_EQ(record.gradientText(), "1.48149");
+  EXPECT_EQ(record.permeabilityText(), "5.4629E-006");
+  // The Q scales as they were written, values and spelling.
+  for (int field = F_graphAValueFrom; field <= F_graphAValueGrid2; ++field)
+    EXPECT_EQ(record.field(field), before.field(field)) << field;
+
+  const auto texts = graphPageTexts(record);
+  EXPECT_TRUE(contains(texts, "   5.4629×10"));
+}
+
+TEST_F(AnalysisDialog, CancelKeepsTheRecord) {
+  load("unsteady.tvd");
+  registerDialogs();
+  const TestRecord before = record;
+  runCommand([](CAnalysisDialog* dialog) {
+    click(dialog, "rightButton");
+    click(dialog, "recomputeButton");
+    click(dialog, "cancelButton");
+  });
+  EXPECT_TRUE(record == before);
+  EXPECT_FALSE(doc.isModified());
+}
+
+class ShownDialog : public AnalysisDialog {
+protected:
+  void open() {
+    load("unsteady.tvd");
+    model.openAnalysis(record, 2);
+    dialog = std::make_unique<CUnsteadyAnalysisDialog>(model);
+    dialog->show();
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    QTest::qWait(10);
+  }
+  UnsteadyAnalysisModel model;
+  std::unique_ptr<CUnsteadyAnalysisDialog> dialog;
+};
+
+TEST_F(ShownDialog, ArrowKeysStepTheCursorUnlessAnEditHasTheFocus) {
+  open();
+  const int start = model.cursorRow();
+  QPushButton* ok = child<QPushButton>(dialog.get(), "okButton");
+  ok->setFocus();
+  QTest::keyClick(ok, Qt::Key_Right);
+  QTest::keyClick(ok, Qt::Key_Right);
+  EXPECT_EQ(model.cursorRow(), start + 2);
+  QRadioButton* radio = child<QRadioButton>(dialog.get(), "point1Radio");
+  radio->setFocus();
+  QTest::keyClick(radio, Qt::Key_Left);
+  EXPECT_EQ(model.cursorRow(), start + 1);
+  EXPECT_EQ(model.chosenRow(1), start + 1);
+  EXPECT_TRUE(radio->isChecked());
+
+  QLineEdit* edit = child<QLineEdit>(dialog.get(), "pointT1");
+  edit->setFocus();
+  edit->setCursorPosition(0);
+  QTest::keyClick(edit, Qt::Key_Right);
+  EXPECT_EQ(edit->cursorPosition(), 1);
+  EXPECT_EQ(model.cursorRow(), start + 1);
+}
+
+TEST_F(ShownDialog, ScaleEditsAreCheckedWhenLeftAndBeforeOk) {
+  open();
+  QLineEdit* from = child<QLineEdit>(dialog.get(), "graphAValueFrom");
+  from->setFocus();
+  from->selectAll();
+  QTest::keyClicks(from, "0.000005");
+  child<QLineEdit>(dialog.get(), "graphATimeStep")->setFocus();
+  QTest::qWait(10);
+  EXPECT_EQ(sink.reported, (std::vector<std::string>{"目盛りが異常です"}));
+  EXPECT_EQ(from->text(), QStringLiteral("0.01"));
+  EXPECT_EQ(child<QLabel>(dialog.get(), "firstValueFrom")->text(), QStringLiteral("0.01"));
+
+  // An unusable range still in its edit when Enter presses OK: reset and
+  // reported, and the dialog stays open.
+  theSettings().display.enterKeyMode = 0;
+  sink.reported.clear();
+  QLineEdit* to = child<QLineEdit>(dialog.get(), "graphBTimeTo");
+  to->setFocus();
+  to->selectAll();
+  QTest::keyClicks(to, "-5");
+  QTest::keyClick(to, Qt::Key_Return);
+  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_EQ(to->text(), QStringLiteral("10000"));
+  EXPECT_EQ(sink.reported.size(), 1u);
+  QTest::keyClick(to, Qt::Key_Return);
+  EXPECT_FALSE(dialog->isVisible());
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+}
+
+} // namespace
+} // namespace tov
