@@ -3,6 +3,8 @@
 #include "app/CTovView.h"
 #include "app/ShellLogic.h"
 #include "dialogs/qt/CReadingsDialog.h"
+#include "dialogs/qt/CStyleDigitsDialog.h"
+#include "files/Settings.h"
 
 namespace tov {
 
@@ -13,6 +15,7 @@ void registerDialogs() {
   registerEditor(ID_STEADY_READINGS, [](QWidget* parent, TestRecord& record) {
     return runReadingsEditor(parent, record, ReadingsMethod::Steady);
   });
+  registerEditor(ID_STYLE_DIGITS, [](QWidget* parent, TestRecord&) { return runStyleDigitsEditor(parent, theSettings()); });
 }
 
 } // namespace tov
