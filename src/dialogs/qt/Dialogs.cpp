@@ -2,6 +2,7 @@
 
 #include "app/CTovView.h"
 #include "app/ShellLogic.h"
+#include "dialogs/qt/CLinesMarginsDialog.h"
 #include "dialogs/qt/CReadingsDialog.h"
 #include "dialogs/qt/CStyleDigitsDialog.h"
 #include "files/Settings.h"
@@ -16,6 +17,7 @@ void registerDialogs() {
     return runReadingsEditor(parent, record, ReadingsMethod::Steady);
   });
   registerEditor(ID_STYLE_DIGITS, [](QWidget* parent, TestRecord&) { return runStyleDigitsEditor(parent, theSettings()); });
+  registerEditor(ID_LINES_MARGINS, [](QWidget* parent, TestRecord&) { return runLinesMarginsEditor(parent, theSettings()); });
 }
 
 } // namespace tov
