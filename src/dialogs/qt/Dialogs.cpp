@@ -3,6 +3,7 @@
 #include "app/CTovView.h"
 #include "app/ShellLogic.h"
 #include "dialogs/qt/CLinesMarginsDialog.h"
+#include "dialogs/qt/CPageFormatDialog.h"
 #include "dialogs/qt/CReadingsDialog.h"
 #include "dialogs/qt/CStyleDigitsDialog.h"
 #include "files/Settings.h"
@@ -18,6 +19,9 @@ void registerDialogs() {
   });
   registerEditor(ID_STYLE_DIGITS, [](QWidget* parent, TestRecord&) { return runStyleDigitsEditor(parent, theSettings()); });
   registerEditor(ID_LINES_MARGINS, [](QWidget* parent, TestRecord&) { return runLinesMarginsEditor(parent, theSettings()); });
+  registerEditor(ID_PAGE_FORMAT, [](QWidget* parent, TestRecord& record) {
+    return runPageFormatEditor(parent, record, theViewState().paperHeightMm, theSettings().font(FontPage).pointSize);
+  });
 }
 
 } // namespace tov
