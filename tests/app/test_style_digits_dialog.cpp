@@ -69,5 +69,20 @@ TEST_F(StyleDigitsDialog, StandardThenCancelLeavesSettingsAndFileAsTheyWere) {
   EXPECT_EQ(testing::readBytes(settingsFile()), fileBefore);
 }
 
+TEST_F(StyleDigitsDialog, EachSettingsCommandOpensItsOwnDialog) {
+  const std::pair<int, const char*> commands[] = {
+      {ID_STYLE_DIGITS, "様式/桁数"}, {ID_LINES_MARGINS, "線種/マージン/社名"}, {ID_PAGE_FORMAT, "ページ書式"}, {ID_FONTS, "フォント"},
+  };
+  for (auto [id, title] : commands) {
+    runCommand(id, [title](QDialog& dialog) {
+      EXPECT_EQ(dialog.windowTitle().toStdString(), title);
+      click(dialog, "cancelButton");
+      EXPECT_FALSE(dialog.isVisible());
+    });
+  }
+  EXPECT_TRUE(sink.reported.empty());
+  EXPECT_FALSE(doc.isModified());
+}
+
 } // namespace
 } // namespace tov

@@ -2,6 +2,7 @@
 
 #include "app/CTovView.h"
 #include "app/ShellLogic.h"
+#include "dialogs/qt/CFontsDialog.h"
 #include "dialogs/qt/CLinesMarginsDialog.h"
 #include "dialogs/qt/CPageFormatDialog.h"
 #include "dialogs/qt/CReadingsDialog.h"
@@ -22,6 +23,7 @@ void registerDialogs() {
   registerEditor(ID_PAGE_FORMAT, [](QWidget* parent, TestRecord& record) {
     return runPageFormatEditor(parent, record, theViewState().paperHeightMm, theSettings().font(FontPage).pointSize);
   });
+  registerEditor(ID_FONTS, [](QWidget* parent, TestRecord&) { return runFontsEditor(parent, theSettings()); });
 }
 
 } // namespace tov
