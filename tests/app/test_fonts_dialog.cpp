@@ -1,6 +1,5 @@
-// "フォント" through its menu command: the font and colour choosers on a
-// row, OK writing the font file with the page following, and the Cancel
-// question after a change.
+// "フォント" through its menu command: the real font and colour choosers on
+// a row, and OK writing the font file with the page following.
 #include <QColorDialog>
 #include <QFontDialog>
 
@@ -57,32 +56,6 @@ TEST_F(FontsDialog, TakingBackWhatTheChooserShowedKeepsAFaceThatIsNotInstalled) 
     click(dialog, "okButton");
   });
   EXPECT_EQ(theSettings().font(FontTable), (FontSetting{10.5, "ＭＳ 明朝", 0, 0}));
-}
-
-TEST_F(FontsDialog, CancelAsksOnlyAfterAChangeAndKeepsTheFonts) {
-  const FontSetting before = theSettings().font(FontPage);
-  const std::string fileBefore = testing::readBytes(fontFile(FontPage));
-  runCommand(ID_FONTS, [](QDialog& dialog) {
-    click(dialog, "cancelButton");
-    EXPECT_FALSE(dialog.isVisible());
-  });
-  EXPECT_TRUE(sink.asked.empty());
-
-  sink.answers = {false, true};
-  runCommand(ID_FONTS, [](QDialog& dialog) {
-    answerChooser<QColorDialog>([](QColorDialog& chooser) {
-      chooser.setCurrentColor(QColor(0, 0, 255));
-      chooser.accept();
-    });
-    click(dialog, "colour6");
-    click(dialog, "cancelButton");
-    EXPECT_TRUE(dialog.isVisible());  // answered No
-    click(dialog, "cancelButton");
-    EXPECT_FALSE(dialog.isVisible());
-  });
-  EXPECT_EQ(sink.asked.size(), 2u);
-  EXPECT_EQ(theSettings().font(FontPage), before);
-  EXPECT_EQ(testing::readBytes(fontFile(FontPage)), fileBefore);
 }
 
 } // namespace

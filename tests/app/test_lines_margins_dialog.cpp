@@ -1,7 +1,6 @@
-// "線種/マージン/社名" through its menu command: the colour mode's fields, the
-// colour chooser, and OK writing Sys.ndx with the page following.
+// "線種/マージン/社名" through its menu command: the colour chooser, and OK
+// writing Sys.ndx with the page following.
 #include <QColorDialog>
-#include <QRadioButton>
 
 #include "SettingsDialogFixture.h"
 
@@ -48,36 +47,6 @@ TEST_F(LinesMarginsDialog, TopMarginAndGridColourAreStoredWrittenAndDrawn) {
   EXPECT_EQ(linesInColour(page, 0x808080u), 0u);
   EXPECT_GT(linesInColour(page, kRed), 0u);
   EXPECT_EQ(headingTop(pageAfterRestart()), headingTop(page));
-}
-
-TEST_F(LinesMarginsDialog, ColourModeDisablesTheSecondGridsDashesAndTypedColoursShowInTheirColour) {
-  runCommand(ID_LINES_MARGINS, [](QDialog& dialog) {
-    auto* blank = child<QLineEdit>(dialog, "grid2Blank");
-    auto* solid = child<QLineEdit>(dialog, "grid2Solid");
-    auto* colour = child<QLineEdit>(dialog, "gridColour");
-    EXPECT_EQ(blank->text(), QStringLiteral("0"));
-    EXPECT_FALSE(blank->isEnabled());
-    EXPECT_FALSE(solid->isEnabled());
-    QTest::mouseClick(child<QRadioButton>(dialog, "blackAndWhiteMode"), Qt::LeftButton);
-    EXPECT_TRUE(blank->isEnabled());
-    EXPECT_TRUE(solid->isEnabled());
-    EXPECT_FALSE(colour->isEnabled());
-    retype(blank, QStringLiteral("3"));
-    QTest::mouseClick(child<QRadioButton>(dialog, "colourMode"), Qt::LeftButton);
-    EXPECT_EQ(blank->text(), QStringLiteral("0"));
-    EXPECT_FALSE(blank->isEnabled());
-    retype(colour, QStringLiteral("0xff"));
-    child<QLineEdit>(dialog, "topMargin")->setFocus(Qt::TabFocusReason);
-    colour->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(colour->palette().color(QPalette::Text), QColor(255, 0, 0));
-    // A frame width that is no integer keeps the dialog open on it.
-    retype(child<QLineEdit>(dialog, "frameLineWidth"), QStringLiteral("1.5"));
-    click(dialog, "okButton");
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(QApplication::focusWidget(), dialog.findChild<QLineEdit*>(QStringLiteral("frameLineWidth")));
-  });
-  EXPECT_EQ(sink.reported, std::vector<std::string>{"整数を入力してください。"});
-  EXPECT_EQ(theSettings().display.gridColour, "0x808080");
 }
 
 } // namespace

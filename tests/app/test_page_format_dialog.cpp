@@ -36,24 +36,19 @@ TEST_F(PageFormatDialog, ANumberedFooterIsStoredMarkedAndDrawn) {
   EXPECT_NEAR(footer->at.y, 282 * 96 / 25.4, 1.0);
 }
 
-TEST_F(PageFormatDialog, NoPrefixEntryWarningOffThePaperAndCancel) {
+TEST_F(PageFormatDialog, CancelKeepsTheTestAndAFooterOffThePaperIsWarnedAbout) {
   record.set_footerTop("250");
   record.set_footerLeft("20");
-  record.set_footerCentred("0");
   runCommand(ID_PAGE_FORMAT, [](QDialog& dialog) {
-    auto* prefix = child<QComboBox>(dialog, "graphPrefix");
-    prefix->setFocus(Qt::TabFocusReason);
-    prefix->setCurrentIndex(0);  // "   <無し>"
-    child<QLineEdit>(dialog, "graphNumber")->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(prefix->currentText(), QString());
+    EXPECT_TRUE(child<QLineEdit>(dialog, "footerLeft")->isEnabled());
+    retype(child<QLineEdit>(dialog, "graphNumber"), QStringLiteral("7"));
     click(dialog, "cancelButton");
   });
   EXPECT_FALSE(doc.isModified());
-  EXPECT_EQ(record.footerTop(), "250");
+  EXPECT_EQ(record.graphPageNumber(), "");
 
   theViewState().paperHeightMm = 280;
   runCommand(ID_PAGE_FORMAT, [](QDialog& dialog) {
-    EXPECT_TRUE(child<QLineEdit>(dialog, "footerLeft")->isEnabled());
     retype(child<QLineEdit>(dialog, "footerTop"), QStringLiteral("300"));
     click(dialog, "okButton");
   });

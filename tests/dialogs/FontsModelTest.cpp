@@ -1,4 +1,4 @@
-// The fonts dialog: the rows, the size text, what the choosers give back,
+// The fonts dialog: the size text, what the choosers give back,
 // the Cancel question and the six files OK writes.
 #include <gtest/gtest.h>
 
@@ -10,9 +10,7 @@
 namespace tov {
 namespace {
 
-using testing::crlfLines;
 using testing::readBytes;
-using testing::writeBytes;
 
 class Fonts : public ::testing::Test {
 protected:
@@ -33,10 +31,7 @@ protected:
   FontsModel model;
 };
 
-TEST_F(Fonts, RowsInTheirOrderWithTheSizeRoundedAndExact) {
-  std::vector<std::string> names;
-  for (int slot : FontsModel::rowSlots()) names.push_back(FontsModel::slotName(slot));
-  EXPECT_EQ(names, (std::vector<std::string>{"タイトル", "見出し", "データ表", "グラフ", "計算結果", "ページ"}));
+TEST_F(Fonts, TheSizeShowsRoundedAndExact) {
   const std::pair<double, const char*> sizes[] = {
       {10.5, " 11     (10.5)"}, {9.0, "  9     (9.0)"}, {10.4, " 10     (10.4)"}, {100.0, " 100     (100.0)"},
   };
@@ -99,15 +94,6 @@ TEST_F(Fonts, OkWritesTheSixFilesThatTheNextStartReadsBack) {
   Settings next(other);
   next.loadSettings(false);
   for (int slot = 1; slot <= kFontSlotCount; ++slot) EXPECT_EQ(next.font(slot), settings.font(slot)) << slot;
-
-  // A size out of range in a file opens as the slot's default size.
-  writeBytes(fontFile(FontGraph), crlfLines({"250", "IPAゴシック", "0", "0"}));
-  writeBytes(fontFile(FontTitle), crlfLines({"250"}));
-  next.loadSettings(true);
-  FontsModel reopened;
-  reopened.openFonts(next);
-  EXPECT_EQ(FontsModel::sizeText(reopened.font(FontGraph).pointSize), "  9     (9.0)");
-  EXPECT_EQ(FontsModel::sizeText(reopened.font(FontTitle).pointSize), " 10     (10.0)");
 }
 
 TEST_F(Fonts, SettingsFilesThatCannotBeWrittenAreNamed) {

@@ -105,10 +105,6 @@ TEST_F(LinesMargins, OkChecksIntegersAndThePlotSizeButNoRanges) {
       EXPECT_EQ(stored, settings);
     }
   }
-  model.openSettings(settings);
-  model.setText(F::PlotSize, "1.5");
-  ASSERT_TRUE(model.storeSettings(settings));
-  EXPECT_DOUBLE_EQ(settings.plotSize, 1.5);
 }
 
 } // namespace

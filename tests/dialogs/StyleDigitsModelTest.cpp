@@ -1,5 +1,5 @@
-// The style and digits settings: 標準の設定, the width mirror, OK's checks
-// and what OK stores.
+// The style and digits settings: 標準の設定, OK's checks and what OK stores
+// (the width mirror is driven through the widgets).
 #include <gtest/gtest.h>
 
 #include "dialogs/StyleDigitsModel.h"
@@ -50,14 +50,6 @@ TEST_F(StyleDigits, StandardFillsItsColumnAndKeepsTheUnchangedFields) {
   ASSERT_TRUE(model.storeSettings(settings));
   EXPECT_EQ(settings.digitsPermeability, 4);
   EXPECT_EQ(settings.digitsGradient, 6);
-}
-
-TEST_F(StyleDigits, TheLowerGraphWidthFollowsWhenTheWidthFieldIsLeft) {
-  EXPECT_EQ(model.widthMirror(), "100");
-  model.setText(F::GraphWidth, "90");
-  EXPECT_EQ(model.widthMirror(), "100");
-  model.graphWidthLostFocus();
-  EXPECT_EQ(model.widthMirror(), "90");
 }
 
 TEST_F(StyleDigits, OkRefusesAFieldWithTheStandardMessageAndNamesItForTheFocus) {

@@ -48,13 +48,6 @@ std::optional<Colour> chooseColourWithDialog(QWidget* parent, Colour initial) {
 CLinesMarginsDialog::CLinesMarginsDialog(LinesMarginsModel& model, DisplaySettings& target, QWidget* parent,
                                          ColourChooser chooser)
     : QDialog(parent), model_(model), target_(target), chooser_(std::move(chooser)) {
-  auto* standard = new QPushButton(QStringLiteral("標準の設定"), this);
-  standard->setObjectName(QStringLiteral("standardButton"));
-  connect(standard, &QPushButton::clicked, this, [this] {
-    model_.restoreStandard();
-    refresh();
-  });
-
   auto* left = new QVBoxLayout;
   left->addWidget(widthsGroup());
   left->addWidget(gridGroup(1));
@@ -68,6 +61,14 @@ CLinesMarginsDialog::CLinesMarginsDialog(LinesMarginsModel& model, DisplaySettin
   auto* columns = new QHBoxLayout;
   columns->addLayout(left);
   columns->addLayout(right);
+  // Created after the fields, so that the focus starts in the first field
+  // and Tab reaches the button after the last one.
+  auto* standard = new QPushButton(QStringLiteral("標準の設定"), this);
+  standard->setObjectName(QStringLiteral("standardButton"));
+  connect(standard, &QPushButton::clicked, this, [this] {
+    model_.restoreStandard();
+    refresh();
+  });
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(columns);

@@ -100,13 +100,6 @@ QLabel* label(QWidget* parent, const char* text) { return new QLabel(QString::fr
 
 CStyleDigitsDialog::CStyleDigitsDialog(StyleDigitsModel& model, DisplaySettings& target, QWidget* parent)
     : QDialog(parent), model_(model), target_(target) {
-  auto* standard = new QPushButton(QStringLiteral("標準の設定"), this);
-  standard->setObjectName(QStringLiteral("standardButton"));
-  connect(standard, &QPushButton::clicked, this, [this] {
-    model_.restoreStandard();
-    refresh();
-  });
-
   auto* top = new QHBoxLayout;
   top->addWidget(headingsGroup(), 1);
   top->addWidget(digitsGroup());
@@ -114,6 +107,14 @@ CStyleDigitsDialog::CStyleDigitsDialog(StyleDigitsModel& model, DisplaySettings&
   middle->addWidget(graphGroup());
   middle->addWidget(sizesGroup());
   middle->addWidget(tableGroup());
+  // Created after the fields, so that the focus starts in the first field
+  // and Tab reaches the button after the last one.
+  auto* standard = new QPushButton(QStringLiteral("標準の設定"), this);
+  standard->setObjectName(QStringLiteral("standardButton"));
+  connect(standard, &QPushButton::clicked, this, [this] {
+    model_.restoreStandard();
+    refresh();
+  });
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
