@@ -30,7 +30,8 @@ TEST_F(PageFormatDialog, ANumberedFooterIsStoredMarkedAndDrawn) {
   EXPECT_EQ(record.footerTop(), "282");
   EXPECT_EQ(record.footerCentred(), "1");
   EXPECT_TRUE(doc.isModified());
-  const RecordedText* footer = drawnPage().findText("(3)");
+  const RecordingSurface page = drawnPage();
+  const RecordedText* footer = page.findText("(3)");
   ASSERT_NE(footer, nullptr);
   EXPECT_NEAR(footer->at.x, 105 * 96 / 25.4, 1.0);
   EXPECT_NEAR(footer->at.y, 282 * 96 / 25.4, 1.0);
