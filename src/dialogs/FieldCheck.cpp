@@ -117,4 +117,13 @@ bool FieldCheck::maxChars(int field, std::string_view text, int maxChars) {
   return false;
 }
 
+bool FieldCheck::encodable(int field, std::string_view text) {
+  if (failedField_) return false;
+  std::string offending;
+  if (utf8ToCp932(text, &offending)) return true;
+  reportMessage(IDS_CANNOT_ENCODE, offending);
+  failedField_ = field;
+  return false;
+}
+
 } // namespace tov

@@ -30,6 +30,9 @@ public:
   // (CP932 bytes: a full-width character counts 2):
   // "%1 文字以内で入力してください。"
   bool maxChars(int field, std::string_view text, int maxChars);
+  // A text the files' code page (CP932) cannot hold, naming the first
+  // character it cannot: "ファイルの文字コード(シフトJIS)で表せない文字があります"
+  bool encodable(int field, std::string_view text);
   // Fails the field with a message of the caller's own (already reported).
   void fail(int field);
 

@@ -395,10 +395,12 @@ bool Settings::saveSettings() {
   return reportUnencodable(writeTextLines(hostPath(location.settingsPath()), settingsFileLines(display)));
 }
 
-void Settings::saveFonts() {
-  if (location.installDriveLetter.empty()) return;
+bool Settings::saveFonts() {
+  if (location.installDriveLetter.empty()) return false;
+  bool all = true;
   for (int slot = 1; slot <= kFontSlotCount; ++slot)
-    reportUnencodable(writeTextLines(hostPath(location.fontPath(slot)), fontFileLines(font(slot))));
+    all = reportUnencodable(writeTextLines(hostPath(location.fontPath(slot)), fontFileLines(font(slot)))) && all;
+  return all;
 }
 
 bool Settings::writeInstallMarker(const std::string& driveLetter, const std::string& subfolder) {

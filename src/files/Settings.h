@@ -134,7 +134,8 @@ public:
   bool writeInstallMarker(const std::string& driveLetter, const std::string& subfolder);
   void resetToFirstStartDefaults() { display = firstStartDisplaySettings(); }
   // Writes the six font files; a file that cannot be written is skipped.
-  void saveFonts();
+  // False when one was skipped.
+  bool saveFonts();
 
   const FontSetting& font(int slot) const { return fonts_.at(static_cast<std::size_t>(slot - 1)); }
   void setFont(int slot, const FontSetting& f) { fonts_.at(static_cast<std::size_t>(slot - 1)) = f; }

@@ -1,0 +1,88 @@
+#include "dialogs/qt/SettingsWidgets.h"
+
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+#include "dialogs/qt/EnterKeyFilter.h"
+
+namespace tov {
+
+QLineEdit* numberEdit(QWidget* parent, const char* objectName, int digits) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(QString::fromUtf8(objectName));
+  const int width = edit->fontMetrics().horizontalAdvance(QString(digits, QLatin1Char('0'))) + 16;
+  edit->setFixedWidth(width);
+  return edit;
+}
+
+static QComboBox* combo(QWidget* parent, const char* objectName, const std::vector<std::string>& entries,
+                        bool editable) {
+  auto* box = new QComboBox(parent);
+  box->setObjectName(QString::fromUtf8(objectName));
+  box->setEditable(editable);
+  if (editable) box->setInsertPolicy(QComboBox::NoInsert);
+  for (const std::string& entry : entries) box->addItem(qtext(entry));
+  box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  return box;
+}
+
+QComboBox* editableCombo(QWidget* parent, const char* objectName, const std::vector<std::string>& entries) {
+  return combo(parent, objectName, entries, true);
+}
+
+QComboBox* listCombo(QWidget* parent, const char* objectName, const std::vector<std::string>& entries) {
+  return combo(parent, objectName, entries, false);
+}
+
+QLabel* noteLabel(QWidget* parent, const QString& text) {
+  auto* label = new QLabel(text, parent);
+  // Between the text and the background: quieter than a label, still easy
+  // to read.
+  QPalette palette = label->palette();
+  const QColor ink = palette.color(QPalette::WindowText);
+  const QColor paper = palette.color(QPalette::Window);
+  palette.setColor(QPalette::WindowText, QColor((ink.red() * 2 + paper.red()) / 3, (ink.green() * 2 + paper.green()) / 3,
+                                                (ink.blue() * 2 + paper.blue()) / 3));
+  label->setPalette(palette);
+  return label;
+}
+
+void setTextIfChanged(QLineEdit* edit, const std::string& value) {
+  const QString wanted = qtext(value);
+  if (edit->text() != wanted) edit->setText(wanted);
+}
+
+void setTextIfChanged(QComboBox* combo, const std::string& value) {
+  const QString wanted = qtext(value);
+  if (combo->currentText() != wanted) combo->setEditText(wanted);
+}
+
+void setListIndex(QComboBox* combo, int index) { combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1); }
+
+QHBoxLayout* dialogButtons(QDialog& dialog, QPushButton* standardButton) {
+  auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
+  ok->setObjectName(QStringLiteral("okButton"));
+  ok->setDefault(true);
+  auto* cancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), &dialog);
+  cancel->setObjectName(QStringLiteral("cancelButton"));
+  QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+  QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+  auto* row = new QHBoxLayout;
+  if (standardButton) row->addWidget(standardButton);
+  row->addStretch(1);
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  return row;
+}
+
+void setUpSettingsDialog(QDialog& dialog, const char* objectName, const char* title) {
+  dialog.setObjectName(QString::fromUtf8(objectName));
+  dialog.setWindowTitle(QString::fromUtf8(title));
+  dialog.setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  dialog.setModal(true);
+  installEnterKeyFilter(dialog);
+}
+
+} // namespace tov

@@ -1,0 +1,47 @@
+#pragma once
+// Small pieces shared by the settings dialogs: text conversion, the fields
+// they are built from, and showing a model's text without disturbing what
+// the user is typing.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QString>
+
+#include <string>
+#include <vector>
+
+class QDialog;
+class QGroupBox;
+class QHBoxLayout;
+class QLabel;
+class QPushButton;
+class QWidget;
+
+namespace tov {
+
+inline QString qtext(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+inline std::string utf8(const QString& text) { return text.toStdString(); }
+
+// A line edit for a number of about `digits` characters.
+QLineEdit* numberEdit(QWidget* parent, const char* objectName, int digits = 5);
+// An editable drop-down with these entries; typed text is not added to the
+// list.
+QComboBox* editableCombo(QWidget* parent, const char* objectName, const std::vector<std::string>& entries);
+// A drop-down list with these entries.
+QComboBox* listCombo(QWidget* parent, const char* objectName, const std::vector<std::string>& entries);
+// A label for a note (smaller, greyed).
+QLabel* noteLabel(QWidget* parent, const QString& text);
+
+void setTextIfChanged(QLineEdit* edit, const std::string& value);
+void setTextIfChanged(QComboBox* combo, const std::string& value);
+// The entry of a drop-down list (none when the value has no entry).
+void setListIndex(QComboBox* combo, int index);
+
+// The buttons row: 標準の設定 at the left (when standardButton is given),
+// OK (the default button) and ｷｬﾝｾﾙ at the right, wired to accept and reject.
+QHBoxLayout* dialogButtons(QDialog& dialog, QPushButton* standardButton);
+
+// The frame every settings dialog shares: title, no help button, modal,
+// the Enter-key rule.
+void setUpSettingsDialog(QDialog& dialog, const char* objectName, const char* title);
+
+} // namespace tov
