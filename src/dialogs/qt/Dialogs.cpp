@@ -2,6 +2,7 @@
 
 #include "app/CTovView.h"
 #include "app/ShellLogic.h"
+#include "dialogs/qt/CHeadingsDialog.h"
 #include "dialogs/qt/CReadingsDialog.h"
 
 namespace tov {
@@ -13,6 +14,7 @@ void registerDialogs() {
   registerEditor(ID_STEADY_READINGS, [](QWidget* parent, TestRecord& record) {
     return runReadingsEditor(parent, record, ReadingsMethod::Steady);
   });
+  registerEditor(ID_HEADINGS, runHeadingsEditor);
 }
 
 } // namespace tov
