@@ -1,6 +1,6 @@
 // The headings editor driven through its widgets: the Enter key under the
-// three settings, and a whole entry through the menu command that ends with
-// the new k on the graph page.
+// three settings, a whole entry through the menu command that ends with the
+// new k on the graph page, and the follow-up's pipe message and k rules.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -140,6 +140,41 @@ TEST_F(HeadingsDialogTest, CancelWritesNothingBack) {
   frame.onCommand(ID_HEADINGS);
   EXPECT_EQ(record.surveyName(), "A");
   EXPECT_FALSE(doc.isModified());
+}
+
+TEST(HeadingsFollowUp, PipeMessageAndKOnlyFromUsableGeometry) {
+  RecordingMessageSink sink;
+  ScopedMessageSink scoped(sink);
+  const Said pipe{messageText(IDS_BAD_PIPE_VALUE)};
+  const struct { const char* pipeTop; const char* kind; const char* L; const char* D; const char* So; bool message; bool newK; } rows[] = {
+      {"0.5", "0", "1", "0.066", "", false, true},
+      {"", "0", "1", "0.066", "", false, true},
+      {"  ", "0", "1", "0.066", "", true, true},   // blanks are no height
+      {"GL+0.5", "0", "1", "0.066", "", true, true},
+      {"0.5", "0", "0.0009", "0.066", "", false, false},
+      {"0.5", "1", "1", "0", "", false, false},
+      {"0.5", "4", "1", "0.066", "0.0009", false, false},
+      {"0.5", "4", "1", "0.066", "0.5", false, true},
+      {"0.5", "9", "1", "0.066", "", false, true},  // taken as 0
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(::testing::Message() << "'" << r.pipeTop << "' kind " << r.kind << " L " << r.L);
+    sink.reported.clear();
+    TestRecord record;
+    record.set_pipeTopHeight(r.pipeTop);
+    record.set_formulaKind(r.kind);
+    record.set_sectionLength(r.L);
+    record.set_boreDiameter(r.D);
+    record.set_equivalentDiameter("0.05");
+    record.set_gradientText("0.001");
+    record.set_steadyFlow("1E-5");
+    record.set_steadyHeadDifference(r.So);
+    record.set_permeabilityText("kept");
+    headingsFollowUp(record, 2);
+    EXPECT_EQ(sink.reported, r.message ? pipe : Said{});
+    EXPECT_EQ(record.pipeTopHeight(), r.pipeTop);
+    EXPECT_EQ(record.permeabilityText() != "kept", r.newK);
+  }
 }
 
 } // namespace
