@@ -4,6 +4,7 @@
 #include "app/ShellLogic.h"
 #include "dialogs/qt/CHeadingsDialog.h"
 #include "dialogs/qt/CReadingsDialog.h"
+#include "dialogs/qt/CTesterRegisterDialog.h"
 
 namespace tov {
 
@@ -15,6 +16,7 @@ void registerDialogs() {
     return runReadingsEditor(parent, record, ReadingsMethod::Steady);
   });
   registerEditor(ID_HEADINGS, runHeadingsEditor);
+  registerEditor(ID_TESTER_REGISTER, [](QWidget* parent, TestRecord&) { return runTesterRegisterEditor(parent); });
 }
 
 } // namespace tov
