@@ -42,6 +42,13 @@ constexpr int kNumberChars = 9;
 
 QLabel* caption(const char* text, QWidget* parent) { return new QLabel(u8(text), parent); }
 
+// The dialog holds some thirty fields; rows close together keep it within
+// a 768-pixel-high screen at the usual font sizes.
+void compact(QGridLayout* grid) {
+  grid->setContentsMargins(8, 6, 8, 6);
+  grid->setVerticalSpacing(2);
+}
+
 // A unit after a field, a little quieter than the captions.
 QLabel* unit(const char* text, QWidget* parent) {
   auto* label = new QLabel(u8(text), parent);
@@ -67,6 +74,7 @@ CHeadingsDialog::CHeadingsDialog(HeadingsModel& model, QWidget* parent) : QDialo
   setModal(true);
 
   auto* left = new QVBoxLayout;
+  left->setSpacing(6);
   left->addWidget(buildIdentification());
   left->addWidget(buildGeometry());
   left->addWidget(buildTitles());
@@ -127,7 +135,7 @@ QWidget* CHeadingsDialog::buildIdentification() {
   auto* box = new QGroupBox(this);
   box->setObjectName(QStringLiteral("identificationBox"));
   auto* grid = new QGridLayout(box);
-  grid->setVerticalSpacing(4);
+  compact(grid);
 
   // 調査名, 調査場所, Ｎｏ．: the item name printed on the pages, and the value.
   struct Row { const char* caption; HeadingItem label, value; };
@@ -216,7 +224,7 @@ QWidget* CHeadingsDialog::buildGeometry() {
   auto* box = new QGroupBox(this);
   box->setObjectName(QStringLiteral("geometryBox"));
   auto* grid = new QGridLayout(box);
-  grid->setVerticalSpacing(4);
+  compact(grid);
 
   // Left: caption, field, unit in columns 0..2; right: the same in 4..6.
   auto put = [&](int row, int column, const char* text, QWidget* widget, const char* unitText) {
@@ -291,7 +299,7 @@ QWidget* CHeadingsDialog::buildTitles() {
   auto* box = new QGroupBox(this);
   box->setObjectName(QStringLiteral("titlesBox"));
   auto* grid = new QGridLayout(box);
-  grid->setVerticalSpacing(4);
+  compact(grid);
   grid->addWidget(caption("グラフタイトル", box), 0, 0);
   grid->addWidget(makeEdit(HeadingItem::GraphTitle), 0, 1);
   grid->addWidget(caption("デ-タ表タイトル", box), 1, 0);

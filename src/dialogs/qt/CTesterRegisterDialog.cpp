@@ -69,6 +69,7 @@ CTesterRegisterDialog::CTesterRegisterDialog(TesterRegisterModel& model, QWidget
   path->setReadOnly(true);
   path->setFocusPolicy(Qt::NoFocus);
   path->setCursorPosition(0);
+  path->setMinimumWidth(std::min(path->fontMetrics().horizontalAdvance(path->text()) + 16, 520));
   auto* pathRow = new QHBoxLayout;
   pathRow->addWidget(pathLabel);
   pathRow->addWidget(path, 1);
@@ -101,7 +102,7 @@ CTesterRegisterDialog::CTesterRegisterDialog(TesterRegisterModel& model, QWidget
   // Scrolling while a name is typed ends the editing (the editor would no
   // longer stand over its cell).
   connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
-    if (model_.inPlaceEditing()) commitCellEditor();
+    if (model_.inPlaceEditing() && !openingEditor_) commitCellEditor();
   });
 
   cellEditor_ = new QLineEdit(grid_->viewport());
@@ -176,17 +177,23 @@ void CTesterRegisterDialog::refresh() {
     const QSignalBlocker block(grid_->selectionModel());
     grid_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   }
-  if (const int row = model_.takeRowToShow()) grid_->scrollTo(adapter_->index(row - 1, 0));
+  // The grid scrolls once it has its size on the screen.
+  if (grid_->isVisible())
+    if (const int row = model_.takeRowToShow()) grid_->scrollTo(adapter_->index(row - 1, 0));
+}
+
+void CTesterRegisterDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  refresh();
 }
 
 bool CTesterRegisterDialog::openCellEditor(int row) {
   commitCellEditor();
   if (!model_.openCellEditor(row)) return false;
   const QModelIndex index = adapter_->index(row - 1, 0);
-  {
-    const QSignalBlocker block(grid_->verticalScrollBar());
-    grid_->scrollTo(index);
-  }
+  openingEditor_ = true;
+  grid_->scrollTo(index);
+  openingEditor_ = false;
   {
     const QSignalBlocker block(grid_->selectionModel());
     grid_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);

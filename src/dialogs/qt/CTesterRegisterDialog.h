@@ -44,6 +44,7 @@ public:
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
 private:
   void commitCellEditor();
@@ -56,6 +57,7 @@ private:
   QTableView* grid_ = nullptr;
   QLineEdit* cellEditor_ = nullptr;
   QPushButton* importButton_ = nullptr;
+  bool openingEditor_ = false;
 };
 
 // The register command: the editor on the install folder's M.mst, which it
