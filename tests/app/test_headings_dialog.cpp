@@ -127,21 +127,6 @@ TEST_F(HeadingsDialogTest, AWholeEntryEndsWithTheNewKOnTheGraphPage) {
   EXPECT_NE(surface.allText().find(kText.substr(0, kText.find('E')) + "×10"), std::string::npos) << kText;
 }
 
-TEST_F(HeadingsDialogTest, CancelWritesNothingBack) {
-  record.set_surveyName("A");
-  NoFiles chooser;
-  CTovDoc doc(record, chooser, nullptr);
-  CMainFrame frame(doc, nullptr);
-  registerEditor(ID_HEADINGS, runHeadingsEditor);
-  whenOpen<CHeadingsDialog>([](CHeadingsDialog& dialog) {
-    child<QLineEdit>(dialog, "surveyName")->setText(QStringLiteral("B"));
-    dialog.reject();
-  });
-  frame.onCommand(ID_HEADINGS);
-  EXPECT_EQ(record.surveyName(), "A");
-  EXPECT_FALSE(doc.isModified());
-}
-
 TEST(HeadingsFollowUp, PipeMessageAndKOnlyFromUsableGeometry) {
   RecordingMessageSink sink;
   ScopedMessageSink scoped(sink);

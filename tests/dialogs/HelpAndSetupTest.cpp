@@ -1,11 +1,9 @@
 // The help viewer (Help.txt line by line, the UTF-8 copy for the desktop's
-// text program) and the setup dialog's checks of drive and folder, with the
-// marker it writes.
+// text program) and the setup dialog's checks of drive and folder.
 #include <gtest/gtest.h>
 
 #include "dialogs/HelpViewer.h"
 #include "dialogs/SetupModel.h"
-#include "files/Settings.h"
 #include "files/TextCodec.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
@@ -124,32 +122,6 @@ TEST(SetupModel, OkChecksLengthsThenTheDrive) {
     EXPECT_EQ(sink.reported, r.said.empty() ? Said{} : Said{r.said});
     EXPECT_EQ(model.drive(), r.driveAfter);
   }
-}
-
-TEST(SetupModel, StoreWritesTheMarkerAndReadsTheNewFolder) {
-  testing::TempDir root;
-  testing::ScopedEnv env("TOV_ROOT", root.path().string());
-  RecordingMessageSink sink;
-  ScopedMessageSink scoped(sink);
-  TestRecord record;
-  Settings settings(record);
-  settings.loadSettings(false);
-  settings.display.enterKeyMode = 2;
-  SetupModel model;
-  model.openSetup(settings.location);
-  EXPECT_EQ(model.drive(), "C");
-  EXPECT_EQ(model.folder(), "\\Rundalk\\Tov5");
-
-  model.setDrive("d");
-  model.setFolder("\\Data\\Tov5");
-  ASSERT_FALSE(model.checkSetup());
-  ASSERT_TRUE(model.storeSetup(settings));
-  EXPECT_EQ(readBytes(root / "C" / "Rundalk" / "Qeltov5.whr"), "D:\\Data\\Tov5\r\n");
-  EXPECT_EQ(settings.location.installFolder(), "D:\\Data\\Tov5");
-  // The new folder is set up and its settings read (first-start values).
-  EXPECT_TRUE(fs::exists(root / "D" / "Data" / "Tov5" / "Sys.ndx"));
-  EXPECT_EQ(settings.display.enterKeyMode, 1);
-  EXPECT_EQ(settings.display.testerRegisterPath, "D:\\Data\\Tov5\\M.mst");
 }
 
 } // namespace
