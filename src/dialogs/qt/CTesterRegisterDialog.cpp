@@ -129,21 +129,10 @@ CTesterRegisterDialog::CTesterRegisterDialog(TesterRegisterModel& model, QWidget
   importButton_->setObjectName(QStringLiteral("importButton"));
   connect(ok, &QPushButton::clicked, this, &CTesterRegisterDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &CTesterRegisterDialog::reject);
-  auto act = [this](bool (TesterRegisterModel::*operation)()) {
-    return [this, operation] {
-      commitCellEditor();
-      (model_.*operation)();
-      refresh();
-    };
-  };
-  connect(up, &QPushButton::clicked, this, act(&TesterRegisterModel::moveUp));
-  connect(down, &QPushButton::clicked, this, act(&TesterRegisterModel::moveDown));
-  connect(remove, &QPushButton::clicked, this, act(&TesterRegisterModel::deleteSelectedRow));
-  connect(importButton_, &QPushButton::clicked, this, [this] {
-    commitCellEditor();
-    model_.importPrevious();
-    refresh();
-  });
+  connect(up, &QPushButton::clicked, this, [this] { onButton(&TesterRegisterModel::moveUp); });
+  connect(down, &QPushButton::clicked, this, [this] { onButton(&TesterRegisterModel::moveDown); });
+  connect(remove, &QPushButton::clicked, this, [this] { onButton(&TesterRegisterModel::deleteSelectedRow); });
+  connect(importButton_, &QPushButton::clicked, this, [this] { onButton(&TesterRegisterModel::importPrevious); });
 
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(ok);
@@ -166,6 +155,13 @@ CTesterRegisterDialog::CTesterRegisterDialog(TesterRegisterModel& model, QWidget
   installEnterKeyFilter(*this);
   refresh();
   grid_->setFocus();
+}
+
+template <class Result>
+void CTesterRegisterDialog::onButton(Result (TesterRegisterModel::*operation)()) {
+  commitCellEditor();
+  (model_.*operation)();
+  refresh();
 }
 
 void CTesterRegisterDialog::refresh() {

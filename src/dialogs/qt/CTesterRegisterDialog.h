@@ -49,6 +49,9 @@ protected:
 private:
   void commitCellEditor();
   void moveCellEditor(RegisterKey key);
+  // A button's operation on the register, after the editor has committed.
+  template <class Result>
+  void onButton(Result (TesterRegisterModel::*operation)());
   // Shows the model's state.
   void refresh();
 
