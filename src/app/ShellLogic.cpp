@@ -206,7 +206,10 @@ void readingsFollowUp(TestRecord& record, bool steady) {
 }
 
 void headingsFollowUp(TestRecord& record, int digitsPermeability) {
-  if (classifyNumberText(record.pipeTopHeight()) == 0) reportMessage(IDS_BAD_PIPE_VALUE);
+  // Any text but a number is reported, a text of blanks too; only an empty
+  // height is left unsaid.
+  const std::string& pipeTop = record.pipeTopHeight();
+  if (!pipeTop.empty() && !isNumberText(pipeTop)) reportMessage(IDS_BAD_PIPE_VALUE);
   record.deriveAllRows();
   if (const auto k = permeabilityFromHeadings(record))
     record.set_permeabilityText(formatPermeability(*k, digitsPermeability));

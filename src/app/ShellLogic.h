@@ -133,8 +133,9 @@ void setPaperFromPrinter(ViewState& view, double widthMm, double heightMm, int r
 // steady method also 6).
 void readingsFollowUp(TestRecord& record, bool steady);
 
-// After OK in the Headings editor: a pipe-top height that is not a number is
-// reported ("パイプ(管)の値が異常です", values kept); h and s again; k again
+// After OK in the Headings editor: a pipe-top height that is neither empty
+// nor a number (blanks only count as no number) is reported ("パイプ(管)の
+// 値が異常です", values kept); h and s again; k again
 // from the stored gradient and steady values when the geometry is usable
 // (stored only when the result is not the failure value).
 void headingsFollowUp(TestRecord& record, int digitsPermeability);

@@ -67,6 +67,8 @@ enum MessageId : int {
   IDS_TIME_NOT_A_NUMBER = 61023,   // a stored row whose t is not a number
   IDS_PASTE_PAST_LAST_ROW = 61024,
   IDS_PASTE_PAST_LAST_COLUMN = 61025,
+  // The headings editor, the tester register, help and setup.
+  IDS_BAD_LEVEL = 61200,           // "水位データが異常です"
 };
 
 // Whether the user wants to save, not to save, or to go back.

@@ -1,0 +1,89 @@
+#include "dialogs/qt/CHelpDialog.h"
+
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <utility>
+
+#include "dialogs/qt/EnterKeyFilter.h"
+#include "files/Platform.h"
+#include "files/Settings.h"
+
+namespace tov {
+
+namespace {
+
+DocumentLauncher*& injectedLauncher() {
+  static DocumentLauncher* launcher = nullptr;
+  return launcher;
+}
+
+} // namespace
+
+bool DesktopLauncher::openDocument(const std::filesystem::path& file) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+}
+
+CHelpDialog::CHelpDialog(HelpModel& model, DocumentLauncher& launcher, std::filesystem::path copyFolder,
+                         QWidget* parent)
+    : QDialog(parent), model_(model), launcher_(launcher), copyFolder_(std::move(copyFolder)) {
+  setObjectName(QStringLiteral("helpDialog"));
+  setWindowTitle(QStringLiteral("操作＆ヘルプ"));
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  setModal(true);
+
+  auto* text = new QListWidget(this);
+  text->setObjectName(QStringLiteral("helpText"));
+  text->setUniformItemSizes(true);
+  text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  text->setSelectionMode(QAbstractItemView::SingleSelection);
+  for (const std::string& line : model_.lines()) text->addItem(QString::fromStdString(line));
+  // Lines are shown whole; a long one scrolls sideways.
+  text->setTextElideMode(Qt::ElideNone);
+  text->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  const QFontMetrics metrics = text->fontMetrics();
+  text->setMinimumSize(metrics.horizontalAdvance(QString(46, QChar(0x3042))) + 32, metrics.height() * 26);
+
+  auto* print = new QPushButton(QStringLiteral("開いて印刷"), this);
+  print->setObjectName(QStringLiteral("openToPrintButton"));
+  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  ok->setObjectName(QStringLiteral("okButton"));
+  ok->setDefault(true);
+  connect(print, &QPushButton::clicked, this, [this] { model_.openForPrinting(launcher_, copyFolder_); });
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(print);
+  buttons->addStretch(1);
+  buttons->addWidget(ok);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(text, 1);
+  layout->addLayout(buttons);
+  installEnterKeyFilter(*this);
+}
+
+DocumentLauncher* setHelpLauncher(DocumentLauncher* launcher) {
+  return std::exchange(injectedLauncher(), launcher);
+}
+
+std::filesystem::path helpCopyFolder() {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+  if (folder.isEmpty()) folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+  return std::filesystem::path(folder.toStdString()) / "tov";
+}
+
+bool runHelpViewer(QWidget* parent) {
+  HelpModel model;
+  model.openHelp(hostPath(theSettings().location.helpPath()));
+  DesktopLauncher desktop;
+  DocumentLauncher* launcher = injectedLauncher() ? injectedLauncher() : &desktop;
+  CHelpDialog dialog(model, *launcher, helpCopyFolder(), parent);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+} // namespace tov
