@@ -25,7 +25,6 @@
 #include "app/RecentFiles.h"
 #include "app/TovApp.h"
 #include "app/WindowStart.h"
-#include "dialogs/qt/Dialogs.h"
 #include "record/TestRecord.h"
 
 static void initTovResources() { Q_INIT_RESOURCE(tov); }
@@ -94,7 +93,6 @@ bool CTovApp::InitInstance(const QStringList& args, bool withMessageBoxes) {
   QCoreApplication::setApplicationName(QString::fromUtf8(kSettingsApplication));
   recent_ = std::make_unique<RecentFiles>();
 
-  registerDialogs();
   chooser_ = std::make_unique<DialogFileChooser>();
   document_ = std::make_unique<CTovDoc>(theRecord(), *chooser_, recent_.get());
   frame_ = std::make_unique<CMainFrame>(*document_, recent_.get());

@@ -11,11 +11,11 @@
 #include <QSettings>
 #include <QWheelEvent>
 
-#include <map>
 
 #include "app/CTovDoc.h"
 #include "app/FileChooser.h"
 #include "app/QtSurface.h"
+#include "dialogs/qt/Dialogs.h"
 #include "files/Settings.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"
@@ -24,11 +24,6 @@
 namespace tov {
 
 namespace {
-
-std::map<int, EditorFunction>& editors() {
-  static std::map<int, EditorFunction> table;
-  return table;
-}
 
 // Scroll steps of the scroll bars in device units: a page and a line.
 constexpr QSize kPageStep(103, 155);
@@ -76,8 +71,6 @@ void prepareForPages(QPrinter& device) {
 
 } // namespace
 
-void registerEditor(int commandId, EditorFunction editor) { editors()[commandId] = std::move(editor); }
-void clearEditors() { editors().clear(); }
 
 CTovView::CTovView(CTovDoc& document, QWidget* parent)
     : QScrollArea(parent), document_(document), screenCache_(std::make_unique<QtSurfaceCache>()) {
@@ -330,19 +323,14 @@ bool CTovView::onCommand(int id) {
 void CTovView::runEditorCommand(int id) {
   TestRecord& record = document_.record();
   if (!isCommandEnabled(id, record)) return;
-  const auto found = editors().find(id);
-  if (found == editors().end() || !found->second) {
-    reportMessage(IDS_EDITOR_NOT_AVAILABLE);
-  } else {
-    const TestRecord before = record;
-    const bool ok = found->second(this, record);
-    // OK that changed the test leaves it to be saved.
-    if (ok && record != before) document_.setModifiedFlag(true);
-    if (id == ID_UNSTEADY_READINGS || id == ID_STEADY_READINGS)
-      readingsFollowUp(record, id == ID_STEADY_READINGS);
-    else if (id == ID_HEADINGS && ok)
-      headingsFollowUp(record, theSettings().display.digitsPermeability);
-  }
+  const TestRecord before = record;
+  const bool ok = runEditor(id, this, record);
+  if (id == ID_UNSTEADY_READINGS || id == ID_STEADY_READINGS)
+    readingsFollowUp(record, id == ID_STEADY_READINGS);
+  else if (id == ID_HEADINGS && ok)
+    headingsFollowUp(record, theSettings().display.digitsPermeability);
+  // OK that changed the test leaves it to be saved.
+  if (ok && record != before) document_.setModifiedFlag(true);
   redraw();
 }
 

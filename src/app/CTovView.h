@@ -9,7 +9,6 @@
 // own resolution and never zoom.
 #include <QScrollArea>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -24,15 +23,6 @@ namespace tov {
 
 class CTovDoc;
 class QtSurfaceCache;
-
-// The editor of a command: runs modally on a copy of what it edits and
-// writes it back into the record (or the settings) on OK; true when closed
-// with OK.
-using EditorFunction = std::function<bool(QWidget* parent, TestRecord& record)>;
-// Makes a command open its editor (replacing the "not available" message).
-void registerEditor(int commandId, EditorFunction editor);
-// Forgets the editors (tests).
-void clearEditors();
 
 class CTovView : public QScrollArea {
   Q_OBJECT

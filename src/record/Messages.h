@@ -46,7 +46,6 @@ enum MessageId : int {
   IDS_BAD_PIPE_VALUE = 60006,      // "パイプ(管)の値が異常です"
   IDS_REGISTER_PREFIX = 60007,     // "マスタファイルは\n"
   IDS_SAME_DATA = 60008,           // "同じデータがあります"
-  IDS_EDITOR_NOT_AVAILABLE = 60009,
   // Texts for failures that have no numbered message.
   IDS_CANNOT_ENCODE = 61001,       // a character that the file's code page cannot hold
   IDS_BAD_ENCODING = 61002,        // bytes in a file that are not valid in its code page

@@ -19,7 +19,6 @@
 #include "app/CTovView.h"
 #include "app/FileChooser.h"
 #include "app/ShellLogic.h"
-#include "dialogs/qt/Dialogs.h"
 #include "files/Platform.h"
 #include "files/Settings.h"
 #include "files/TextFile.h"
@@ -33,15 +32,12 @@ namespace tov {
 class SettingsDialogTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    clearEditors();
-    registerDialogs();
     theViewState() = ViewState{};
     theSettings().loadSettings(true);
     record.set_surveyName("調査A");
     record.fillScaleDefaults(theSettings().display.headingDefaults());
     sink.reported.clear();
   }
-  void TearDown() override { clearEditors(); }
 
   // Runs a menu command; `drive` acts on the dialog it opens. A dialog that
   // is still open afterwards is closed without its own Cancel.

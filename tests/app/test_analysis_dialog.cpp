@@ -20,7 +20,6 @@
 #include "app/CTovView.h"
 #include "app/FileChooser.h"
 #include "dialogs/qt/CAnalysisDialog.h"
-#include "dialogs/qt/Dialogs.h"
 #include "files/Settings.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"
@@ -61,11 +60,9 @@ bool contains(const std::vector<std::string>& texts, const std::string& text) {
 class AnalysisDialog : public ::testing::Test {
 protected:
   void SetUp() override {
-    clearEditors();
     theSettings().loadSettings(true);
     theSettings().display.digitsPermeability = 4;
   }
-  void TearDown() override { clearEditors(); }
   void load(const char* name) {
     ASSERT_EQ(loadTestFile(fs::path(TOV_SOURCE_DIR) / "samples" / name, record), LoadStatus::Ok);
   }
@@ -97,7 +94,6 @@ protected:
 
 TEST_F(AnalysisDialog, UnsteadyPointMovedAndRecomputedReachesTheRecordAndTheGraphPage) {
   load("unsteady.tvd");
-  registerDialogs();
   const TestRecord before = record;
   runCommand([](CAnalysisDialog* dialog) {
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("解析/目盛り  〔非定常法〕 "));
@@ -126,7 +122,6 @@ TEST_F(AnalysisDialog, UnsteadyPointMovedAndRecomputedReachesTheRecordAndTheGrap
 
 TEST_F(AnalysisDialog, SteadyPointMovedAndRecomputedKeepsTheQScales) {
   load("steady.tvd");
-  registerDialogs();
   const TestRecord before = record;
   runCommand([](CAnalysisDialog* dialog) {
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("解析/目盛り  〔定常法〕"));
@@ -152,7 +147,6 @@ TEST_F(AnalysisDialog, SteadyPointMovedAndRecomputedKeepsTheQScales) {
 
 TEST_F(AnalysisDialog, CancelKeepsTheRecord) {
   load("unsteady.tvd");
-  registerDialogs();
   const TestRecord before = record;
   runCommand([](CAnalysisDialog* dialog) {
     click(dialog, "rightButton");

@@ -38,13 +38,11 @@ using namespace dialogtest;
 class HeadingsDialogTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    clearEditors();
     theSettings().loadSettings(true);
     sink.reported.clear();
   }
   void TearDown() override {
     theSettings().display.enterKeyMode = 1;
-    clearEditors();
   }
   testing::TempDir root;
   testing::ScopedEnv env{"TOV_ROOT", root.path().string()};
@@ -86,7 +84,6 @@ TEST_F(HeadingsDialogTest, AWholeEntryEndsWithTheNewKOnTheGraphPage) {
   NoFiles chooser;
   CTovDoc doc(record, chooser, nullptr);
   CMainFrame frame(doc, nullptr);
-  registerEditor(ID_HEADINGS, runHeadingsEditor);
   theSettings().display.enterKeyMode = 1;
 
   whenOpen<CHeadingsDialog>([](CHeadingsDialog& dialog) {

@@ -35,7 +35,6 @@ public:
 };
 
 TEST(HelpDialog, ShowsTheLinesAndOpensAUtf8CopyToPrint) {
-  clearEditors();
   testing::TempDir root;
   testing::ScopedEnv env{"TOV_ROOT", root.path().string()};
   std::filesystem::create_directory(root / "run");
@@ -51,7 +50,6 @@ TEST(HelpDialog, ShowsTheLinesAndOpensAUtf8CopyToPrint) {
   NoFiles chooser;
   CTovDoc doc{record, chooser, nullptr};
   CMainFrame frame{doc, nullptr};
-  registerEditor(ID_HELP_VIEWER, [](QWidget* parent, TestRecord&) { return runHelpViewer(parent); });
 
   whenOpen<CHelpDialog>([&](CHelpDialog& dialog) {
     auto* text = child<QListWidget>(dialog, "helpText");
@@ -68,7 +66,6 @@ TEST(HelpDialog, ShowsTheLinesAndOpensAUtf8CopyToPrint) {
   EXPECT_EQ(sink.reported, Said{messageText(IDS_CANNOT_RUN)});
   EXPECT_TRUE(std::filesystem::exists(root / "run" / "tov" / "Help.txt"));
   setHelpLauncher(previous);
-  clearEditors();
 }
 
 } // namespace

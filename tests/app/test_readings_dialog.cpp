@@ -22,7 +22,6 @@
 #include "app/FileChooser.h"
 #include "app/ShellLogic.h"
 #include "dialogs/qt/CReadingsDialog.h"
-#include "dialogs/qt/Dialogs.h"
 #include "files/Settings.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
@@ -81,7 +80,6 @@ protected:
   void SetUp() override {
     theSettings().loadSettings(true);
     theSettings().display.enterKeyMode = 1;
-    registerDialogs();
     record.set_pipeTopHeight("0.5");
     record.set_equilibriumLevel("-2.5");
     record.set_previewTimeFrom("0");
@@ -89,7 +87,6 @@ protected:
     record.set_previewLevelBottom("0");
     record.set_previewLevelTop("3");
   }
-  void TearDown() override { clearEditors(); }
 
   testing::TempDir root;
   testing::ScopedEnv env{"TOV_ROOT", root.path().string()};

@@ -24,16 +24,14 @@ using namespace dialogtest;
 using testing::readBytes;
 using Said = std::vector<std::string>;
 
-class SettingsDialogTest : public ::testing::Test {
+class SetupDialogTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    clearEditors();
     located = theSettings().location;
     theSettings().loadSettings(true);
     sink.reported.clear();
   }
   void TearDown() override {
-    clearEditors();
     // The next tests find the install folder where it was.
     theSettings().location = located;
     theSettings().loadSettings(true);
@@ -50,8 +48,7 @@ protected:
   CMainFrame frame{doc, nullptr};
 };
 
-TEST_F(SettingsDialogTest, SetupRefusesDriveOneAndStoresDriveDAsD) {
-  registerEditor(ID_SETUP, [](QWidget* parent, TestRecord&) { return runSetupEditor(parent); });
+TEST_F(SetupDialogTest, SetupRefusesDriveOneAndStoresDriveDAsD) {
   whenOpen<CSetupDialog>([this](CSetupDialog& dialog) {
     showActive(dialog);
     EXPECT_EQ(child<QLineEdit>(dialog, "drive")->text(), QStringLiteral("C"));
@@ -75,8 +72,7 @@ TEST_F(SettingsDialogTest, SetupRefusesDriveOneAndStoresDriveDAsD) {
   EXPECT_TRUE(std::filesystem::exists(root / "D" / "Data" / "Sys.ndx"));
 }
 
-TEST_F(SettingsDialogTest, EnterKeyChoiceIsSaved) {
-  registerEditor(ID_ENTER_KEY, [](QWidget* parent, TestRecord&) { return runKeyBehaviourEditor(parent); });
+TEST_F(SetupDialogTest, EnterKeyChoiceIsSaved) {
   for (int mode : {2, 0}) {
     whenOpen<CKeyBehaviourDialog>([mode](CKeyBehaviourDialog& dialog) {
       EXPECT_TRUE(child<QRadioButton>(dialog, "enterKeyMode1")->isChecked() || mode == 0);

@@ -37,12 +37,10 @@ std::string cp932(const std::vector<std::string>& lines) { return utf8ToCp932(cr
 class RegisterDialogTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    clearEditors();
     theSettings().loadSettings(true);
     writeBytes(registerFile(), cp932({"山田"}));
     sink.reported.clear();
   }
-  void TearDown() override { clearEditors(); }
   std::filesystem::path registerFile() const { return theSettings().installFolderPath() / "M.mst"; }
 
   testing::TempDir root;
@@ -56,7 +54,6 @@ TEST_F(RegisterDialogTest, NamesTypedInPlaceMovedAndSaved) {
   NoFiles chooser;
   CTovDoc doc(record, chooser, nullptr);
   CMainFrame frame(doc, nullptr);
-  registerEditor(ID_TESTER_REGISTER, [](QWidget* parent, TestRecord&) { return runTesterRegisterEditor(parent); });
 
   whenOpen<CTesterRegisterDialog>([](CTesterRegisterDialog& dialog) {
     showActive(dialog);

@@ -1,6 +1,5 @@
 #include "dialogs/qt/Dialogs.h"
 
-#include "app/CTovView.h"
 #include "app/ShellLogic.h"
 #include "dialogs/qt/CAnalysisDialog.h"
 #include "dialogs/qt/CFontsDialog.h"
@@ -17,27 +16,25 @@
 
 namespace tov {
 
-void registerDialogs() {
+bool runEditor(int commandId, QWidget* parent, TestRecord& record) {
+  switch (commandId) {
   // The test's own data.
-  registerEditor(ID_HEADINGS, runHeadingsEditor);
-  registerEditor(ID_UNSTEADY_READINGS, [](QWidget* parent, TestRecord& record) {
-    return runReadingsEditor(parent, record, ReadingsMethod::Unsteady);
-  });
-  registerEditor(ID_STEADY_READINGS, [](QWidget* parent, TestRecord& record) {
-    return runReadingsEditor(parent, record, ReadingsMethod::Steady);
-  });
-  registerEditor(ID_ANALYSIS, [](QWidget* parent, TestRecord& record) { return runAnalysisEditor(parent, record); });
-  registerEditor(ID_PAGE_FORMAT, [](QWidget* parent, TestRecord& record) {
+  case ID_HEADINGS: return runHeadingsEditor(parent, record);
+  case ID_UNSTEADY_READINGS: return runReadingsEditor(parent, record, ReadingsMethod::Unsteady);
+  case ID_STEADY_READINGS: return runReadingsEditor(parent, record, ReadingsMethod::Steady);
+  case ID_ANALYSIS: return runAnalysisEditor(parent, record);
+  case ID_PAGE_FORMAT:
     return runPageFormatEditor(parent, record, theViewState().paperHeightMm, theSettings().font(FontPage).pointSize);
-  });
   // The program's settings.
-  registerEditor(ID_STYLE_DIGITS, [](QWidget* parent, TestRecord&) { return runStyleDigitsEditor(parent, theSettings()); });
-  registerEditor(ID_LINES_MARGINS, [](QWidget* parent, TestRecord&) { return runLinesMarginsEditor(parent, theSettings()); });
-  registerEditor(ID_FONTS, [](QWidget* parent, TestRecord&) { return runFontsEditor(parent, theSettings()); });
-  registerEditor(ID_ENTER_KEY, [](QWidget* parent, TestRecord&) { return runKeyBehaviourEditor(parent); });
-  registerEditor(ID_TESTER_REGISTER, [](QWidget* parent, TestRecord&) { return runTesterRegisterEditor(parent); });
-  registerEditor(ID_SETUP, [](QWidget* parent, TestRecord&) { return runSetupEditor(parent); });
-  registerEditor(ID_HELP_VIEWER, [](QWidget* parent, TestRecord&) { return runHelpViewer(parent); });
+  case ID_STYLE_DIGITS: return runStyleDigitsEditor(parent, theSettings());
+  case ID_LINES_MARGINS: return runLinesMarginsEditor(parent, theSettings());
+  case ID_FONTS: return runFontsEditor(parent, theSettings());
+  case ID_ENTER_KEY: return runKeyBehaviourEditor(parent);
+  case ID_TESTER_REGISTER: return runTesterRegisterEditor(parent);
+  case ID_SETUP: return runSetupEditor(parent);
+  case ID_HELP_VIEWER: return runHelpViewer(parent);
+  default: return false;
+  }
 }
 
 } // namespace tov
