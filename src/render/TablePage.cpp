@@ -154,9 +154,11 @@ std::string formatCell(const PageInputs& in, int row, int field) {
   if (column == 0) return {};
   const std::string& stored = in.record.cell(row, column);
   if (field == TF_clockTime) return stored;
-  if (!isNumberText(stored)) return {};
+  // A cell without a number, or with one no page can show, stays empty.
+  const auto drawn = drawnValue(stored);
+  if (!isNumberText(stored) || !drawn) return {};
 
-  const double value = toDouble(stored);
+  const double value = *drawn;
   const DisplaySettings& ds = in.settings;
   switch (field) {
     case TF_time: return cformat(tableCellFormat(ds.digitsTime), value);
