@@ -1,6 +1,7 @@
 #include "app/CMainFrame.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -88,6 +89,7 @@ CMainFrame::CMainFrame(CTovDoc& document, RecentFiles* recent, QWidget* parent)
   connect(view_, &CTovView::pageChanged, this, &CMainFrame::updateCommandStates);
   connect(&document_, &CTovDoc::updateAllViews, this, &CMainFrame::updateCommandStates);
   connect(&document_, &CTovDoc::pathChanged, this, &CMainFrame::updateCaption);
+  connect(&document_, &CTovDoc::modifiedChanged, this, &CMainFrame::updateCaption);
   if (recent_) connect(recent_, &RecentFiles::changed, this, &CMainFrame::updateRecentFileActions);
   updateRecentFileActions();
   updateCaption();
@@ -220,9 +222,11 @@ void CMainFrame::updateRecentFileActions() {
 }
 
 void CMainFrame::updateCaption() {
+  // "[*]" is where the window shows that the test has unsaved changes.
   QString caption = QString::fromUtf8(kMainCaption);
   if (!document_.pathName().empty()) caption += QStringLiteral(" - ") + QString::fromStdString(document_.title());
-  setWindowTitle(caption);
+  setWindowTitle(caption + QStringLiteral("[*]"));
+  setWindowModified(document_.isModified());
 }
 
 void CMainFrame::updateCommandStates() {
@@ -243,7 +247,7 @@ void CMainFrame::onCommand(int id) {
   if (!isCommandEnabled(id, document_.record())) return;
   if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + kRecentFileCount) {
     const std::size_t index = static_cast<std::size_t>(id - ID_FILE_MRU_FILE1);
-    if (recent_ && index < recent_->files().size()) {
+    if (recent_ && index < recent_->files().size() && document_.saveModified(this)) {
       const std::string path = recent_->files()[index];
       document_.openDocumentFile(path);
     }
@@ -251,8 +255,12 @@ void CMainFrame::onCommand(int id) {
     return;
   }
   switch (id) {
-  case ID_FILE_NEW: document_.onNewDocument(); break;
-  case ID_FILE_OPEN: document_.onFileOpen(this); break;
+  case ID_FILE_NEW:
+    if (document_.saveModified(this)) document_.onNewDocument();
+    break;
+  case ID_FILE_OPEN:
+    if (document_.saveModified(this)) document_.onFileOpen(this);
+    break;
   case ID_FILE_SAVE: document_.onFileSave(this); break;
   case ID_FILE_SAVE_AS: document_.onFileSaveAs(this); break;
   case ID_APP_ABOUT: showAboutDialog(this); break;
@@ -262,6 +270,13 @@ void CMainFrame::onCommand(int id) {
   default: view_->onCommand(id); break;
   }
   updateCommandStates();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (document_.saveModified(this))
+    event->accept();
+  else
+    event->ignore();
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
@@ -280,7 +295,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     if (!url.isLocalFile()) continue;
     event->acceptProposedAction();
     activateWindow();
-    document_.openDocumentFile(toPath(url.toLocalFile()));
+    if (document_.saveModified(this)) document_.openDocumentFile(toPath(url.toLocalFile()));
     updateCommandStates();
     return;
   }

@@ -36,6 +36,7 @@ public:
   void updateCommandStates();
 
 protected:
+  void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 

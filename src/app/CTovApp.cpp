@@ -14,6 +14,7 @@
 #include "app/MessageBoxSink.h"
 #include "app/RecentFiles.h"
 #include "app/TovApp.h"
+#include "dialogs/qt/Dialogs.h"
 #include "record/TestRecord.h"
 
 static void initTovResources() { Q_INIT_RESOURCE(tov); }
@@ -67,6 +68,7 @@ bool CTovApp::InitInstance(const QStringList& args, bool withMessageBoxes) {
   QCoreApplication::setApplicationName(QString::fromUtf8(kSettingsApplication));
   recent_ = std::make_unique<RecentFiles>();
 
+  registerDialogs();
   chooser_ = std::make_unique<DialogFileChooser>();
   document_ = std::make_unique<CTovDoc>(theRecord(), *chooser_, recent_.get());
   frame_ = std::make_unique<CMainFrame>(*document_, recent_.get());

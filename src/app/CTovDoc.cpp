@@ -33,10 +33,30 @@ void CTovDoc::setPathName(const std::filesystem::path& path, bool addToRecentFil
   emit pathChanged();
 }
 
+void CTovDoc::setModifiedFlag(bool modified) {
+  if (modified_ == modified) return;
+  modified_ = modified;
+  emit modifiedChanged(modified_);
+}
+
+bool CTovDoc::saveModified(QWidget* parent) {
+  if (!modified_) return true;
+  switch (messageSink().askYesNoCancel(messageText(IDS_SAVE_CHANGES, title()))) {
+  case Answer::Yes:
+    onFileSave(parent);
+    return !modified_;
+  case Answer::No:
+    return true;
+  case Answer::Cancel:
+    break;
+  }
+  return false;
+}
+
 bool CTovDoc::onNewDocument() {
   record_.clearRecord();
   pathName_.clear();
-  modified_ = false;
+  setModifiedFlag(false);
   emit pathChanged();
   emit updateAllViews();
   return true;
@@ -50,7 +70,7 @@ void CTovDoc::onFileOpen(QWidget* parent) {
   if (openTestFile(*chosen, record_) != LoadStatus::Ok) return;
   emit updateAllViews();
   setPathName(*chosen);
-  modified_ = false;
+  setModifiedFlag(false);
   writeLastFolder(installFolder, LastFolder{folderOfChosenFile(*chosen), last.keptLine});
 }
 
@@ -66,7 +86,7 @@ bool CTovDoc::openDocumentFile(const std::filesystem::path& path) {
     return false;
   }
   setPathName(path);
-  modified_ = false;
+  setModifiedFlag(false);
   emit updateAllViews();
   return true;
 }
@@ -74,7 +94,7 @@ bool CTovDoc::openDocumentFile(const std::filesystem::path& path) {
 bool CTovDoc::writeTo(const std::filesystem::path& path) {
   if (!saveTestFile(path, record_)) return false;
   setPathName(path);
-  modified_ = false;
+  setModifiedFlag(false);
   return true;
 }
 

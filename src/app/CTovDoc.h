@@ -1,8 +1,9 @@
 #pragma once
 // The document: the one test record with its file name. It opens and saves
 // tests (its own Open, Save and Save As commands, and the open path used for
-// the command line, the recent files and dropped files). Editing never marks
-// it modified, so nothing asks to save on exit.
+// the command line, the recent files and dropped files). An editor closed
+// with OK that changed the test marks it modified; New, Open, a recent or
+// dropped file and closing the window then ask whether to save first.
 #include <QObject>
 #include <QStringList>
 
@@ -29,7 +30,11 @@ public:
   // The file name of the path, or "無題" without one.
   std::string title() const;
   bool isModified() const { return modified_; }
-  void setModifiedFlag(bool modified) { modified_ = modified; }
+  void setModifiedFlag(bool modified);
+  // Before the test is replaced or the window closes: true when it may go
+  // (nothing to save, saved, or not to be saved); false to keep everything
+  // as it is (the question cancelled, or the save did not happen).
+  bool saveModified(QWidget* parent = nullptr);
   // Sets the path (and the title) and, when asked, puts it in the recent files.
   void setPathName(const std::filesystem::path& path, bool addToRecentFiles = true);
 
@@ -53,6 +58,7 @@ signals:
   // The record was replaced (New, Open): every view updates.
   void updateAllViews();
   void pathChanged();
+  void modifiedChanged(bool modified);
 
 private:
   bool writeTo(const std::filesystem::path& path);

@@ -194,7 +194,10 @@ void CTovView::runEditorCommand(int id) {
   if (found == editors().end() || !found->second) {
     reportMessage(IDS_EDITOR_NOT_AVAILABLE);
   } else {
-    const bool ok = found->second(this);
+    const TestRecord before = record;
+    const bool ok = found->second(this, record);
+    // OK that changed the test leaves it to be saved.
+    if (ok && record != before) document_.setModifiedFlag(true);
     if (id == ID_UNSTEADY_READINGS || id == ID_STEADY_READINGS)
       readingsFollowUp(record, id == ID_STEADY_READINGS);
     else if (id == ID_HEADINGS && ok)

@@ -16,9 +16,10 @@ namespace tov {
 
 class CTovDoc;
 
-// An editor of a later part of the program: runs modally on a copy of what
-// it edits and writes it back on OK; true when closed with OK.
-using EditorFunction = std::function<bool(QWidget* parent)>;
+// The editor of a command: runs modally on a copy of what it edits and
+// writes it back into the record (or the settings) on OK; true when closed
+// with OK.
+using EditorFunction = std::function<bool(QWidget* parent, TestRecord& record)>;
 // Makes a command open its editor (replacing the "not available" message).
 void registerEditor(int commandId, EditorFunction editor);
 // Forgets the editors (tests).

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
 
 namespace tov {
@@ -17,6 +18,21 @@ void MessageBoxSink::report(const std::string& text) {
 bool MessageBoxSink::askYesNo(const std::string& text) {
   return QMessageBox::question(QApplication::activeWindow(), kBoxTitle, QString::fromUtf8(text),
                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+Answer MessageBoxSink::askYesNoCancel(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, kBoxTitle, QString::fromUtf8(text), QMessageBox::NoButton,
+                  QApplication::activeWindow());
+  box.setObjectName(QStringLiteral("saveChangesBox"));
+  QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+  QPushButton* cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+  box.setDefaultButton(yes);
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == yes) return Answer::Yes;
+  if (box.clickedButton() == no) return Answer::No;
+  return Answer::Cancel;
 }
 
 } // namespace tov

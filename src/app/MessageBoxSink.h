@@ -9,6 +9,8 @@ class MessageBoxSink : public MessageSink {
 public:
   void report(const std::string& text) override;
   bool askYesNo(const std::string& text) override;
+  // はい / いいえ / キャンセル; closing the box is Cancel.
+  Answer askYesNoCancel(const std::string& text) override;
 };
 
 } // namespace tov

@@ -59,13 +59,17 @@ const std::string& messageText(int id) {
   return it == table.end() ? unknown : it->second;
 }
 
-std::string messageText(int id, std::string_view arg) {
+std::string messageText(int id, std::string_view arg) { return messageText(id, {arg}); }
+
+std::string messageText(int id, std::initializer_list<std::string_view> args) {
   const std::string& text = messageText(id);
   std::string out;
-  out.reserve(text.size() + arg.size());
+  out.reserve(text.size() + 16);
   for (std::size_t i = 0; i < text.size();) {
-    if (text.compare(i, 2, "%1") == 0) {
-      out.append(arg);
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    const std::size_t index = static_cast<std::size_t>(next - '1');
+    if (text[i] == '%' && next >= '1' && next <= '9' && index < args.size()) {
+      out.append(args.begin()[index]);
       i += 2;
     } else {
       out += text[i++];

@@ -4,6 +4,7 @@
 // Logic never shows a box itself: the application installs a sink that
 // shows message boxes, tests install a recording sink.
 #include <deque>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,8 @@ enum MessageId : int {
   IDS_NO_DATA_OR_BAD = 903,
   IDS_CANNOT_OVERWRITE = 904,
   IDS_OVERWRITE_OUT_OF_RANGE = 905,
+  IDS_NO_SAME_VALUE = 907,         // "上書きできません、同じ %1 がありません."
+  IDS_SAME_VALUE_EXISTS = 908,     // "同じ %1データがあります.\n修正なら上書きしてください."
   IDS_TOO_MUCH_DATA = 4001,
   IDS_SAVE_FAILED = 4005,          // "保存できませんでした"
   IDS_BAD_NUMBER = 4006,
@@ -50,12 +53,30 @@ enum MessageId : int {
   IDS_WRITE_FAILED_DETAIL = 61004,
   IDS_ROW_TOO_LONG = 61005,        // a reading row longer than a file line may be
   IDS_CONFIRM_OVERWRITE = 61006,   // Save As onto an existing file the dialog did not ask about
+  IDS_SAVE_CHANGES = 61007,        // the test has changes that were not saved
+  // The standard checks of the dialogs' fields.
+  IDS_ENTER_INTEGER = 61010,       // "整数を入力してください。"
+  IDS_ENTER_NUMBER = 61011,        // "数字を入力してください。"
+  IDS_ENTER_INTEGER_RANGE = 61012, // "%1 から %2 までの整数を入力してください。"
+  IDS_ENTER_AT_MOST_CHARS = 61013, // "%1 文字以内で入力してください。"
+  // The readings editors.
+  IDS_MISSING_LEVEL = 61020,       // "h'が未記入の行があります."
+  IDS_MISSING_LEVEL_OR_FLOW = 61021, // "h'、Q が未記入の行があります."
+  IDS_SAME_ELAPSED_TIME = 61022,   // "同じ経過時間tがあります.."
+  IDS_TIME_NOT_A_NUMBER = 61023,   // a stored row whose t is not a number
+  IDS_PASTE_PAST_LAST_ROW = 61024,
+  IDS_PASTE_PAST_LAST_COLUMN = 61025,
 };
+
+// Whether the user wants to save, not to save, or to go back.
+enum class Answer { Yes, No, Cancel };
 
 // The text of a message, exactly as the program shows it ("" if unknown).
 const std::string& messageText(int id);
 // The text with "%1" replaced by arg.
 std::string messageText(int id, std::string_view arg);
+// The text with "%1", "%2" ... replaced by the arguments in order.
+std::string messageText(int id, std::initializer_list<std::string_view> args);
 
 class MessageSink {
 public:
@@ -64,6 +85,12 @@ public:
   virtual void report(const std::string& text) = 0;
   // Asks a Yes/No question; true for Yes.
   virtual bool askYesNo(const std::string& text) = 0;
+  // Asks Yes / No / Cancel. Where nobody can answer, the question is told
+  // and the answer is Cancel, which leaves everything as it is.
+  virtual Answer askYesNoCancel(const std::string& text) {
+    report(text);
+    return Answer::Cancel;
+  }
 };
 
 // The sink the program's logic reports through. Before any sink is
@@ -87,9 +114,17 @@ public:
     answers.pop_front();
     return a;
   }
+  Answer askYesNoCancel(const std::string& text) override {
+    asked.push_back(text);
+    if (choices.empty()) return Answer::Cancel;
+    Answer a = choices.front();
+    choices.pop_front();
+    return a;
+  }
   std::vector<std::string> reported;
   std::vector<std::string> asked;
-  std::deque<bool> answers;
+  std::deque<bool> answers;     // for askYesNo (No when empty)
+  std::deque<Answer> choices;   // for askYesNoCancel (Cancel when empty)
 };
 
 // Installs a sink for the lifetime of the guard.

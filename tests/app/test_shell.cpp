@@ -196,6 +196,57 @@ TEST_F(DocCommands, SaveOfAFileNotEndingInTvdGoesToSaveAs) {
   EXPECT_FALSE(saveNeedsSaveAs("/a/b.TvD", "b.TvD"));
 }
 
+TEST_F(DocCommands, UnsavedChangesAreAskedAboutBeforeTheTestIsReplaced) {
+  const std::string question = messageText(IDS_SAVE_CHANGES, "無題");
+  auto change = [&](const char* name) {
+    record.set_surveyName(name);
+    doc.setModifiedFlag(true);
+    sink.asked.clear();
+  };
+  // キャンセル keeps everything; the window stays open.
+  change("一");
+  sink.choices = {Answer::Cancel, Answer::Cancel, Answer::Cancel};
+  frame.onCommand(ID_FILE_NEW);
+  chooser.openAnswer = work / "good.tvd";
+  frame.onCommand(ID_FILE_OPEN);
+  EXPECT_FALSE(frame.close());
+  EXPECT_EQ(sink.asked, (Said{question, question, question}));
+  EXPECT_EQ(record.surveyName(), "一");
+  EXPECT_TRUE(doc.isModified());
+  EXPECT_TRUE(frame.isWindowModified());
+
+  // いいえ drops the changes.
+  sink.choices = {Answer::No};
+  frame.onCommand(ID_FILE_OPEN);
+  EXPECT_EQ(record.surveyName(), "調査A");
+  EXPECT_FALSE(doc.isModified());
+  EXPECT_FALSE(frame.isWindowModified());
+
+  // はい saves first (Save As for this file's name is not asked again).
+  change("二");
+  sink.choices = {Answer::Yes};
+  frame.onCommand(ID_FILE_NEW);
+  EXPECT_EQ(sink.asked, Said{messageText(IDS_SAVE_CHANGES, "good.tvd")});
+  EXPECT_EQ(record.surveyName(), "");
+  TestRecord saved;
+  ASSERT_EQ(loadTestFile(work / "good.tvd", saved), LoadStatus::Ok);
+  EXPECT_EQ(saved.surveyName(), "二");
+
+  // An untitled test goes to Save As; cancelling that keeps the test.
+  change("三");
+  sink.choices = {Answer::Yes};
+  chooser.saveAnswer.reset();
+  frame.onCommand(ID_FILE_NEW);
+  EXPECT_EQ(record.surveyName(), "三");
+  EXPECT_TRUE(doc.isModified());
+  sink.choices = {Answer::Yes};
+  chooser.saveAnswer = work / "third";
+  EXPECT_TRUE(frame.close());
+  EXPECT_FALSE(doc.isModified());
+  ASSERT_EQ(loadTestFile(work / "third.tvd", saved), LoadStatus::Ok);
+  EXPECT_EQ(saved.surveyName(), "三");
+}
+
 TEST_F(DocCommands, FrameworkOpenPathKeepsTheDocumentOnFailure) {
   TempDir settingsDir;
   for (auto format : {QSettings::IniFormat, QSettings::NativeFormat})
@@ -353,7 +404,7 @@ TEST_F(ShellWindow, RegisteredReadingsEditorGetsTheFollowUpOnCancel) {
   record.set_pipeTopHeight("0.5");
   record.set_equilibriumLevel("-2.5");
   int calls = 0;
-  registerEditor(ID_UNSTEADY_READINGS, [&](QWidget*) {
+  registerEditor(ID_UNSTEADY_READINGS, [&](QWidget*, TestRecord&) {
     ++calls;
     fillReadings(record, 2);
     record.setCell(3, C_level, "left over");

@@ -1,0 +1,591 @@
+#include "dialogs/ReadingsModel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+#include "record/CFormat.h"
+#include "record/Messages.h"
+
+namespace tov {
+
+namespace {
+
+bool isBlankText(std::string_view text) { return classifyNumberText(text) < 0; }
+
+// The reading-table column a grid column is stored in (the two parts of Q
+// are stored together).
+int tableColumnOf(ReadingColumn kind) {
+  switch (kind) {
+  case ReadingColumn::Time: return C_time;
+  case ReadingColumn::PipeLevel: return C_pipeLevel;
+  case ReadingColumn::ClockTime: return C_clockTime;
+  case ReadingColumn::FlowMantissa:
+  case ReadingColumn::FlowExponent: return C_flow;
+  }
+  return 0;
+}
+
+// One pasted line as cells: tab-separated when it holds a tab, else
+// comma-separated; a cell in double quotes may hold the separator ("" is a
+// quote); blanks around a cell are dropped. At most maxCells + 1 cells are
+// split off (enough to tell that a line has too many).
+std::vector<std::string> splitPastedLine(std::string_view line, std::size_t maxCells) {
+  const char separator = line.find('\t') != std::string_view::npos ? '\t' : ',';
+  std::vector<std::string> cells;
+  std::size_t i = 0;
+  while (cells.size() <= maxCells) {
+    while (i < line.size() && line[i] == ' ') ++i;
+    std::string cell;
+    if (i < line.size() && line[i] == '"') {
+      ++i;
+      while (i < line.size()) {
+        if (line[i] == '"') {
+          if (i + 1 < line.size() && line[i + 1] == '"') {
+            cell += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        cell += line[i++];
+      }
+      while (i < line.size() && line[i] != separator) ++i;
+    } else {
+      const std::size_t end = std::min(line.find(separator, i), line.size());
+      cell.assign(line.substr(i, end - i));
+      while (!cell.empty() && cell.back() == ' ') cell.pop_back();
+      i = end;
+    }
+    cells.push_back(std::move(cell));
+    if (i >= line.size()) break;
+    ++i;  // the separator
+  }
+  return cells;
+}
+
+} // namespace
+
+ReadingsModel::ReadingsModel(ReadingsMethod method) : method_(method) {
+  if (method == ReadingsMethod::Steady)
+    columns_ = {ReadingColumn::Time, ReadingColumn::PipeLevel, ReadingColumn::FlowMantissa,
+                ReadingColumn::FlowExponent, ReadingColumn::ClockTime};
+  else
+    columns_ = {ReadingColumn::Time, ReadingColumn::PipeLevel, ReadingColumn::ClockTime};
+  const int exponent = columnOf(ReadingColumn::FlowExponent);
+  if (exponent) entries_[static_cast<std::size_t>(exponent - 1)] = exponentChoices()[0];
+}
+
+ReadingColumn ReadingsModel::columnKind(int column) const {
+  if (column < 1 || column > columnCount()) return ReadingColumn::Time;
+  return columns_[static_cast<std::size_t>(column - 1)];
+}
+
+int ReadingsModel::columnOf(ReadingColumn kind) const {
+  for (int c = 1; c <= columnCount(); ++c)
+    if (columnKind(c) == kind) return c;
+  return 0;
+}
+
+const char* ReadingsModel::columnTitle(int column) const {
+  switch (columnKind(column)) {
+  case ReadingColumn::Time: return "t";
+  case ReadingColumn::PipeLevel: return "h'";
+  case ReadingColumn::FlowMantissa: return "Q";
+  case ReadingColumn::FlowExponent: return "指数";
+  case ReadingColumn::ClockTime: return "時刻";
+  }
+  return "";
+}
+
+int ReadingsModel::columnWidth(int column) const {
+  if (method_ == ReadingsMethod::Unsteady) return 80;
+  switch (columnKind(column)) {
+  case ReadingColumn::Time:
+  case ReadingColumn::PipeLevel: return 62;
+  case ReadingColumn::FlowMantissa:
+  case ReadingColumn::FlowExponent: return 54;
+  case ReadingColumn::ClockTime: return 70;
+  }
+  return 62;
+}
+
+const std::vector<std::string>& ReadingsModel::exponentChoices() {
+  static const std::vector<std::string> choices{"x1",  "E-1", "E-2", "E-3", "E-4",
+                                                "E-5", "E-6", "E-7", "E-8", ""};
+  return choices;
+}
+
+// ------------------------------------------------------------------ state
+
+const std::string& ReadingsModel::cell(int row, int column) const {
+  static const std::string empty;
+  if (row < 1 || row > kRows || column < 1 || column > columnCount()) return empty;
+  return grid_[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)];
+}
+
+const std::string& ReadingsModel::entry(int column) const {
+  static const std::string empty;
+  if (column < 1 || column > columnCount()) return empty;
+  return entries_[static_cast<std::size_t>(column - 1)];
+}
+
+void ReadingsModel::setEntry(int column, std::string text) {
+  if (column < 1 || column > columnCount()) return;
+  entries_[static_cast<std::size_t>(column - 1)] = std::move(text);
+}
+
+void ReadingsModel::clearEntries() {
+  // The exponent picker keeps its choice: it is a list, not a text field.
+  for (int c = 1; c <= columnCount(); ++c)
+    if (columnKind(c) != ReadingColumn::FlowExponent) setEntry(c, std::string());
+}
+
+int ReadingsModel::lastFilledRow() const {
+  for (int row = kRows; row >= 1; --row)
+    for (const std::string& text : grid_[static_cast<std::size_t>(row - 1)])
+      if (!text.empty()) return row;
+  return 0;
+}
+
+FocusRequest ReadingsModel::takeFocusRequest() { return std::exchange(focus_, FocusRequest::Unchanged); }
+
+int ReadingsModel::takeRowToShow() { return std::exchange(rowToShow_, 0); }
+
+std::string ReadingsModel::joinedFlow(int row) const {
+  const int mantissa = columnOf(ReadingColumn::FlowMantissa);
+  const int exponent = columnOf(ReadingColumn::FlowExponent);
+  if (!mantissa || !exponent) return std::string();
+  const std::string& e = cell(row, exponent);
+  return cell(row, mantissa) + (e.find('E') != std::string::npos ? e : std::string());
+}
+
+void ReadingsModel::setGridCell(int row, int column, std::string text) {
+  if (row < 1 || row > kRows || column < 1 || column > columnCount()) return;
+  const ReadingColumn kind = columnKind(column);
+  grid_[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)] = std::move(text);
+  if (kind == ReadingColumn::FlowMantissa || kind == ReadingColumn::FlowExponent)
+    working_.setCell(row, C_flow, joinedFlow(row));
+  else
+    working_.setCell(row, tableColumnOf(kind), cell(row, column));
+}
+
+void ReadingsModel::writeEntriesInto(int row) {
+  for (int c = 1; c <= columnCount(); ++c) setGridCell(row, c, entry(c));
+}
+
+void ReadingsModel::loadEntriesFrom(int row) {
+  for (int c = 1; c <= columnCount(); ++c) setEntry(c, cell(row, c));
+}
+
+bool ReadingsModel::rowIsEmpty(int row) const {
+  for (int c = 1; c <= columnCount(); ++c)
+    if (!cell(row, c).empty()) return false;
+  return true;
+}
+
+double ReadingsModel::timeOf(int row) const { return toDouble(cell(row, 1)); }
+
+int ReadingsModel::rowWithEntryTime(int n) const {
+  const double t = toDouble(entry(1));
+  for (int row = 1; row <= n; ++row) {
+    if (!isNumberText(cell(row, 1))) break;
+    if (std::fabs(timeOf(row) - t) < kSameTime) return row;
+  }
+  return 0;
+}
+
+void ReadingsModel::setPickerFromRow(int row) {
+  const int exponent = columnOf(ReadingColumn::FlowExponent);
+  if (!exponent) return;
+  const auto& choices = exponentChoices();
+  setEntry(exponent, choices[0]);
+  const std::string& text = cell(row, exponent);
+  if (!text.empty() && std::find(choices.begin() + 1, choices.end(), text) != choices.end()) setEntry(exponent, text);
+}
+
+// --------------------------------------------------------------- operations
+
+void ReadingsModel::openReadings(const ReadingTable& table, std::string pipeTopHeight, std::string equilibriumLevel,
+                                 PreviewAxes axes) {
+  grid_ = {};
+  working_ = TestRecord{};
+  working_.set_pipeTopHeight(std::move(pipeTopHeight));
+  working_.set_equilibriumLevel(std::move(equilibriumLevel));
+  axes_ = std::move(axes);
+  // The preview can be drawn at once; the checks with their message come
+  // when it is first shown.
+  applyPreviewAxes(false);
+  int loaded = 0;
+  for (int row = 1; row <= kRows; ++row) {
+    // A row is shown when its t holds text. A t that is not a number is
+    // shown too, so that it can be corrected rather than dropped.
+    if (isBlankText(table.cell(row, C_time))) continue;
+    for (int c = 1; c <= columnCount(); ++c) {
+      const ReadingColumn kind = columnKind(c);
+      const std::string& flow = table.cell(row, C_flow);
+      std::string text;
+      if (kind == ReadingColumn::FlowMantissa)
+        text = isNumberText(flow) ? splitFlowText(flow, 0) : flow;  // a Q that is no number stays whole
+      else if (kind == ReadingColumn::FlowExponent)
+        text = isNumberText(flow) ? splitFlowText(flow, 1) : std::string();
+      else
+        text = table.cell(row, tableColumnOf(kind));
+      setGridCell(row, c, std::move(text));
+    }
+    // Q is no column of the unsteady grid; it stays with its row.
+    if (method_ == ReadingsMethod::Unsteady) working_.setCell(row, C_flow, table.cell(row, C_flow));
+    deriveRow(row);
+    loaded = row;
+  }
+  entries_ = {};
+  setPickerFromRow(loaded);
+  autoIncrement_ = true;
+  modified_ = false;
+  inPlace_ = false;
+  currentColumn_ = 1;
+  pipeTopKnown_ = isNumberText(working_.pipeTopHeight());
+  // The row after the data is shown selected, where the next reading goes;
+  // no row is current, so the entries go in with 追加.
+  currentRow_ = 0;
+  selectedRow_ = loaded < kRows ? loaded + 1 : 0;
+  focus_ = FocusRequest::EntryTime;
+  rowToShow_ = 0;
+}
+
+bool ReadingsModel::validateEntry(bool showMessages) const {
+  bool allEmpty = true;
+  for (int c = 1; c <= columnCount(); ++c) allEmpty = allEmpty && entry(c).empty();
+  if (allEmpty || !isNumberText(entry(1))) {
+    if (showMessages) reportMessage(IDS_NO_DATA_OR_BAD);
+    return false;
+  }
+  const double t = toDouble(entry(1));
+  if (!(t >= kMinTime && t <= kMaxTime)) {
+    if (showMessages) reportMessage(IDS_BAD_NUMBER);
+    return false;
+  }
+  return true;
+}
+
+bool ReadingsModel::addReading(bool showMessages) {
+  modified_ = true;
+  if (!validateEntry(showMessages)) return false;
+  const int n = lastFilledRow();
+  bool added = false;
+  if (n >= kRows) {
+    if (showMessages) reportMessage(IDS_MAX_ROWS);
+  } else if (rowWithEntryTime(n)) {
+    if (showMessages) reportMessage(IDS_SAME_VALUE_EXISTS, "t ");
+  } else {
+    writeEntriesInto(n + 1);
+    rowToShow_ = n + 1;
+    currentRow_ = n + 1;
+    added = true;
+  }
+  if (added) {
+    clearEntries();
+    setEntry(1, nextElapsedTime(currentRow_ + 1));
+    setPickerFromRow(n + 1);
+    deriveRow(n + 1);
+    redrawPreview();
+  }
+  selectedRow_ = 0;
+  const bool toLevel = autoIncrement_ && (method_ == ReadingsMethod::Unsteady || n + 1 > 1);
+  focus_ = toLevel ? FocusRequest::EntryPipeLevel : FocusRequest::EntryTime;
+  currentRow_ = 0;
+  return added;
+}
+
+std::string ReadingsModel::nextElapsedTime(int row) const {
+  if (!autoIncrement_ || row < 3 || row > kRows + 1) return std::string();
+  const double next = 2.0 * timeOf(row - 1) - timeOf(row - 2);
+  if (!(next > 0.01) || !std::isfinite(next)) return std::string();
+  return cformat("%.1f", next);
+}
+
+bool ReadingsModel::overwriteReading(bool showMessages) {
+  inPlace_ = false;
+  if (!validateEntry(showMessages)) return false;
+  const int current = currentRow_;
+  int target = 0;
+  if (current != 0 && (current < 1 || current > kRows)) {
+    if (showMessages) reportMessage(IDS_OVERWRITE_OUT_OF_RANGE);
+  } else if (lastFilledRow() == 0) {
+    if (showMessages) reportMessage(IDS_CANNOT_OVERWRITE);
+  } else if (!(target = rowWithEntryTime(lastFilledRow()))) {
+    if (showMessages) reportMessage(IDS_NO_SAME_VALUE, "t ");
+  } else {
+    // The row with the same t is overwritten, whichever row is selected.
+    writeEntriesInto(target);
+    rowToShow_ = target;
+    modified_ = true;
+    clearEntries();
+    deriveRow(target);
+  }
+  focus_ = FocusRequest::Grid;
+  redrawPreview();
+  selectedRow_ = 0;
+  currentRow_ = 0;
+  return target != 0;
+}
+
+bool ReadingsModel::deleteSelectedRow() {
+  bool deleted = false;
+  if (selectedRow_ >= 1 && selectedRow_ <= kRows) {
+    const int row = selectedRow_;
+    std::rotate(grid_.begin() + (row - 1), grid_.begin() + row, grid_.end());
+    grid_.back() = {};
+    for (int r = row; r < kRows; ++r)
+      for (int c = 1; c <= kColumnCount; ++c) working_.setCell(r, c, working_.cell(r + 1, c));
+    for (int c = 1; c <= kColumnCount; ++c) working_.setCell(kRows, c, std::string());
+    clearEntries();
+    redrawPreview();
+    modified_ = true;
+    deleted = true;
+  }
+  currentRow_ = 0;
+  selectedRow_ = 0;
+  focus_ = FocusRequest::EntryTime;
+  return deleted;
+}
+
+void ReadingsModel::selectRow(int row) {
+  if (row < 1 || row > kRows) return;
+  selectedRow_ = row;
+  if (rowIsEmpty(row)) {
+    // An empty row is where a new reading goes: nothing to correct there,
+    // and 追加 stays available.
+    currentRow_ = 0;
+    clearEntries();
+  } else {
+    currentRow_ = row;
+    loadEntriesFrom(row);
+  }
+  redrawPreview();
+}
+
+void ReadingsModel::updateSelectedRowFromEntry(ReadingColumn left) {
+  if (currentRow_ < 1 || currentRow_ > kRows || currentColumn_ < 1 || currentColumn_ > columnCount()) return;
+  if (validateEntry(false)) {
+    const bool sameTime = std::fabs(timeOf(currentRow_) - toDouble(entry(1))) < kSameTime;
+    if (!isNumberText(cell(currentRow_, 1)) || sameTime) {
+      // A correction typed into the entry fields counts as a change, so
+      // that Cancel does not drop it without a question.
+      for (int c = 1; c <= columnCount(); ++c)
+        if (cell(currentRow_, c) != entry(c)) modified_ = true;
+      writeEntriesInto(currentRow_);
+    }
+  }
+  if (left == ReadingColumn::PipeLevel) {
+    deriveRow(currentRow_);
+    redrawPreview();
+  }
+}
+
+void ReadingsModel::keyDownInGrid(int selectedRow) {
+  clearEntries();
+  currentRow_ = 0;
+  selectedRow_ = (selectedRow >= 1 && selectedRow <= kRows) ? selectedRow : 0;
+}
+
+bool ReadingsModel::openCellEditor(int row, int column) {
+  if (row < 1 || row > kRows || column < 1 || column > columnCount()) return false;
+  currentRow_ = row;
+  currentColumn_ = column;
+  selectedRow_ = 0;
+  inPlace_ = true;
+  modified_ = true;
+  editorText_ = cell(row, column);
+  if (editorText_.empty()) {
+    const ReadingColumn kind = columnKind(column);
+    if (kind == ReadingColumn::Time)
+      editorText_ = nextElapsedTime(row);
+    else if (kind == ReadingColumn::FlowExponent && row > 1)
+      editorText_ = cell(row - 1, column);
+  }
+  return true;
+}
+
+void ReadingsModel::commitCell(int row, int column, std::string text) {
+  inPlace_ = false;
+  editorText_.clear();
+  if (row < 1 || row > kRows || column < 1 || column > columnCount()) return;
+  setGridCell(row, column, std::move(text));
+  loadEntriesFrom(row);
+  currentRow_ = row;
+  selectedRow_ = row;
+  focus_ = FocusRequest::Grid;
+}
+
+std::optional<GridCell> ReadingsModel::cellAfter(CellKey key) {
+  const int row = currentRow_;
+  const int column = currentColumn_;
+  if (row < 1 || row > kRows) return std::nullopt;
+  // h and s follow the row that was left; the preview follows the move.
+  deriveRow(row);
+  redrawPreview();
+  switch (key) {
+  case CellKey::Enter:
+    if (column < columnCount()) return GridCell{row, column + 1};
+    clearEntries();
+    if (row >= kRows) return std::nullopt;
+    return GridCell{row + 1, 1};
+  case CellKey::Up:
+    if (row <= 1) return std::nullopt;
+    return GridCell{row - 1, column};
+  case CellKey::Down:
+    if (row >= kRows) return std::nullopt;
+    return GridCell{row + 1, column};
+  }
+  return std::nullopt;
+}
+
+bool ReadingsModel::pasteBlock(int row, int column, std::string_view text) {
+  // Lines, without the line end of the last one.
+  std::vector<std::string_view> lines;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    start = end + 1;
+    if (lines.size() > static_cast<std::size_t>(kRows)) break;  // too many already
+  }
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  if (lines.empty()) return false;
+
+  std::vector<std::vector<std::string>> cells;
+  std::size_t width = 0;
+  const auto columnLimit = static_cast<std::size_t>(columnCount());
+  for (std::string_view line : lines) {
+    cells.push_back(splitPastedLine(line, columnLimit));
+    width = std::max(width, cells.back().size());
+  }
+  const int height = static_cast<int>(cells.size());
+  if (row < 1 || row > kRows || row + height - 1 > kRows) {
+    messageSink().report(messageText(IDS_PASTE_PAST_LAST_ROW, {cformat("%d", row), cformat("%d", height)}));
+    return false;
+  }
+  if (column < 1 || column > columnCount() || column + static_cast<int>(width) - 1 > columnCount()) {
+    messageSink().report(
+        messageText(IDS_PASTE_PAST_LAST_COLUMN, {cformat("%d", column), cformat("%d", static_cast<int>(width))}));
+    return false;
+  }
+  for (int r = 0; r < height; ++r) {
+    const auto& line = cells[static_cast<std::size_t>(r)];
+    for (std::size_t c = 0; c < line.size(); ++c) setGridCell(row + r, column + static_cast<int>(c), line[c]);
+    deriveRow(row + r);
+  }
+  modified_ = true;
+  inPlace_ = false;
+  currentRow_ = 0;
+  selectedRow_ = 0;
+  rowToShow_ = row;
+  redrawPreview();
+  return true;
+}
+
+std::string ReadingsModel::copyRows(std::vector<int> rows) const {
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  std::string text;
+  for (int row : rows) {
+    if (row < 1 || row > kRows) continue;
+    for (int c = 1; c <= columnCount(); ++c) {
+      if (c > 1) text += '\t';
+      text += cell(row, c);
+    }
+    text += '\n';
+  }
+  return text;
+}
+
+bool ReadingsModel::checkBeforeStore() const {
+  const int n = lastFilledRow();
+  for (int row = 1; row <= n; ++row) {
+    if (classifyNumberText(cell(row, 1)) == 0) {
+      reportMessage(IDS_TIME_NOT_A_NUMBER, cformat("%d", row));
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string ReadingsModel::storeReadings(ReadingTable& table) const {
+  std::vector<int> rows;
+  const int n = lastFilledRow();
+  for (int row = 1; row <= n; ++row)
+    if (!isBlankText(cell(row, 1))) rows.push_back(row);
+  std::stable_sort(rows.begin(), rows.end(), [this](int a, int b) { return timeOf(a) < timeOf(b); });
+
+  const int level = columnOf(ReadingColumn::PipeLevel);
+  const int clock = columnOf(ReadingColumn::ClockTime);
+  const bool steady = method_ == ReadingsMethod::Steady;
+  bool missing = false;
+  int duplicates = 0;
+  std::string duplicateLines;
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const int from = rows[k];
+    const int to = static_cast<int>(k) + 1;
+    table.setCell(to, C_time, cell(from, 1));
+    table.setCell(to, C_pipeLevel, cell(from, level));
+    table.setCell(to, C_clockTime, cell(from, clock));
+    table.setCell(to, C_level, working_.cell(from, C_level));
+    table.setCell(to, C_headDifference, working_.cell(from, C_headDifference));
+    table.setCell(to, C_flow, steady ? joinedFlow(from) : working_.cell(from, C_flow));
+    if (steady ? isBlankText(cell(from, level)) && isBlankText(joinedFlow(from)) : isBlankText(cell(from, level)))
+      missing = true;
+
+    if (duplicates < 7 && timeOf(from) > 0) {
+      for (std::size_t later = k + 1; later < rows.size(); ++later) {
+        if (!(std::fabs(timeOf(rows[later]) - timeOf(from)) < 0.000001)) continue;
+        ++duplicates;
+        if (duplicates <= 6 && duplicateLines.size() < 300)
+          duplicateLines += cformat(" %s s ", cell(rows[later], 1).c_str()) + "\n";
+      }
+    }
+  }
+  for (int row = static_cast<int>(rows.size()) + 1; row <= kRows; ++row)
+    for (int c = 1; c <= kColumnCount; ++c) table.setCell(row, c, std::string());
+
+  std::string warning;
+  if (missing) warning += messageText(steady ? IDS_MISSING_LEVEL_OR_FLOW : IDS_MISSING_LEVEL) + "\n";
+  if (duplicates > 0) warning += messageText(IDS_SAME_ELAPSED_TIME) + "\n" + duplicateLines;
+  return warning;
+}
+
+bool ReadingsModel::confirmCancel() const {
+  if (modified_ && lastFilledRow() > 0) return messageSink().askYesNo(messageText(IDS_DISCARD_CHANGES));
+  return true;
+}
+
+void ReadingsModel::checkPreviewAxes() { applyPreviewAxes(true); }
+
+void ReadingsModel::applyPreviewAxes(bool check) {
+  double from = toDouble(axes_.timeFrom), to = toDouble(axes_.timeTo);
+  if (!std::isfinite(from) || !std::isfinite(to) || from < kMinTime || to - from < 0.1) {
+    from = 0;
+    to = 10000;
+    if (check) {
+      axes_.timeFrom = "0";
+      axes_.timeTo = "10000";
+    }
+  }
+  double bottom = toDouble(axes_.levelBottom), top = toDouble(axes_.levelTop);
+  if (!std::isfinite(bottom) || !std::isfinite(top) || top - bottom < 0.1) {
+    bottom = -20;
+    top = 20;
+    if (check) {
+      axes_.levelBottom = "-20";
+      axes_.levelTop = "20";
+      reportMessage(IDS_BAD_SCALE);
+    }
+  }
+  range_ = PreviewRange{from, to, bottom, top};
+}
+
+} // namespace tov

@@ -1,0 +1,198 @@
+#pragma once
+// The readings editors without their widgets: a grid of 120 rows in which
+// the engineer adds, overwrites, deletes and corrects readings, the entry
+// fields below it, the in-place cell editor, paste and copy, the preview
+// of h' (and h) against t, and the store into the reading table on OK.
+//
+// The unsteady editor has three columns (t, h', 時刻); the steady editor is
+// the same model with five (t, h', the mantissa of Q, its exponent "指数",
+// 時刻). Rows and columns are numbered from 1. The widget half forwards
+// every event to an operation below and then shows the state it reads back.
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "record/TestRecord.h"
+
+namespace tov {
+
+class Surface;
+
+enum class ReadingsMethod { Unsteady, Steady };
+
+// What a grid column holds.
+enum class ReadingColumn { Time, PipeLevel, FlowMantissa, FlowExponent, ClockTime };
+
+// Where the dialog puts the focus after an operation.
+enum class FocusRequest { Unchanged, EntryTime, EntryPipeLevel, Grid };
+
+// The keys that move the in-place editor on after it has committed.
+enum class CellKey { Enter, Up, Down };
+
+struct GridCell {
+  int row = 0;
+  int column = 0;
+  bool operator==(const GridCell&) const = default;
+};
+
+// The preview's axis texts: t at the left and right edges, h' at the bottom
+// and top edges.
+struct PreviewAxes {
+  std::string timeFrom, timeTo, levelBottom, levelTop;
+  bool operator==(const PreviewAxes&) const = default;
+};
+
+// The preview's axes as numbers, after the checks.
+struct PreviewRange {
+  double timeFrom = 0, timeTo = 10000, levelBottom = -20, levelTop = 20;
+};
+
+class ReadingsModel {
+public:
+  static constexpr int kRows = kRowCount;
+  static constexpr int kMaxColumns = 5;
+  // Two elapsed times are the same reading when they differ by less.
+  static constexpr double kSameTime = 0.0001;
+  static constexpr double kMinTime = -1000.0;
+  static constexpr double kMaxTime = 1000000.0;
+
+  explicit ReadingsModel(ReadingsMethod method);
+
+  ReadingsMethod method() const { return method_; }
+  int columnCount() const { return static_cast<int>(columns_.size()); }
+  ReadingColumn columnKind(int column) const;
+  // The column of a kind (0 when the grid has none).
+  int columnOf(ReadingColumn kind) const;
+  // Title and width in pixels of a grid column.
+  const char* columnTitle(int column) const;
+  int columnWidth(int column) const;
+  // The exponent picker's entries: "x1" (no exponent), "E-1" .. "E-8", "".
+  static const std::vector<std::string>& exponentChoices();
+
+  // Fills the grid from the reading table (rows whose t holds text; a row
+  // with a blank t opens empty) and resets the dialog's state.
+  void openReadings(const ReadingTable& table, std::string pipeTopHeight, std::string equilibriumLevel,
+                    PreviewAxes axes);
+
+  // The entry fields' t: all entries empty or t not a number (903), t out
+  // of -1000 .. 1000000 (4006). Messages only when asked for.
+  bool validateEntry(bool showMessages) const;
+  // 追加: the entries become the row after the last filled row.
+  bool addReading(bool showMessages);
+  // The automatic time increment for the row about to be filled: the last
+  // interval repeated ("%.1f"), only from row 3 on, only when the check box
+  // is on and the result is above 0.01; otherwise "".
+  std::string nextElapsedTime(int row) const;
+  // 上書き: the entries replace the row whose t equals the entry t.
+  bool overwriteReading(bool showMessages);
+  // 行削除: removes the selected row; the rows below move up.
+  bool deleteSelectedRow();
+  // A click on a row (0: on no row): it is selected; a row with readings
+  // also becomes current and its texts go into the entry fields (追加 is
+  // then unavailable); an empty row clears the entries for a new reading.
+  void selectRow(int row);
+  // An entry field lost the focus: the entries are written into the
+  // current row when they are valid and keep its t.
+  void updateSelectedRowFromEntry(ReadingColumn left);
+  // The Down key in the grid (the grid's own selection moved to
+  // selectedRow): the entries and the current row are cleared.
+  void keyDownInGrid(int selectedRow);
+
+  // Opens the in-place editor on a cell; false when it cannot open there.
+  // editorText() is then what the editor starts with.
+  bool openCellEditor(int row, int column);
+  const std::string& editorText() const { return editorText_; }
+  // The in-place editor's text goes into the cell, unchecked.
+  void commitCell(int row, int column, std::string text);
+  // Where the in-place editor opens next after a commit by the key; nothing
+  // when editing stops there.
+  std::optional<GridCell> cellAfter(CellKey key);
+
+  // Pastes a block of tab- or comma-separated rows with its first cell at
+  // (row, column). A block that would run past row 120 or past the last
+  // column is refused with a message and changes nothing.
+  bool pasteBlock(int row, int column, std::string_view text);
+  // The rows (in grid order) as tab-separated lines.
+  std::string copyRows(std::vector<int> rows) const;
+
+  // Before the store on OK: false (with a message naming the row) when a
+  // row's t is neither blank nor a number.
+  bool checkBeforeStore() const;
+  // The store on OK: the rows with a t, in ascending order of t (equal t in
+  // grid order), into rows 1, 2, ... of the table; the rows after them
+  // emptied. Returns the warning text ("" without warnings).
+  std::string storeReadings(ReadingTable& table) const;
+  // Cancel: asks when the grid was changed and holds readings.
+  bool confirmCancel() const;
+
+  // The preview's axis checks (an unusable t range becomes 0 .. 10000
+  // silently, an unusable h' range -20 .. 20 with message 4008), done
+  // whenever the preview is redrawn.
+  void checkPreviewAxes();
+  // Draws the preview into an area of width x height pixels.
+  void drawPreview(Surface& surface, int width, int height) const;
+  const PreviewAxes& previewAxes() const { return axes_; }
+  void setPreviewAxes(PreviewAxes axes) { axes_ = std::move(axes); }
+  const PreviewRange& previewRange() const { return range_; }
+
+  // The state the dialog shows.
+  const std::string& cell(int row, int column) const;
+  const std::string& entry(int column) const;
+  void setEntry(int column, std::string text);
+  void clearEntries();
+  int lastFilledRow() const;
+  int currentRow() const { return currentRow_; }
+  int currentColumn() const { return currentColumn_; }
+  int selectedRow() const { return selectedRow_; }
+  bool inPlaceEditing() const { return inPlace_; }
+  bool isModified() const { return modified_; }
+  bool addEnabled() const { return currentRow_ == 0; }
+  bool pipeTopKnown() const { return pipeTopKnown_; }
+  bool autoIncrement() const { return autoIncrement_; }
+  void setAutoIncrement(bool on) { autoIncrement_ = on; }
+  const std::string& pipeTopHeight() const { return working_.pipeTopHeight(); }
+  // The working copy of the readings (h and s derived as the grid changes).
+  const TestRecord& workingCopy() const { return working_; }
+  // What the dialog is to do next; reading it clears it.
+  FocusRequest takeFocusRequest();
+  int takeRowToShow();
+
+private:
+  void setGridCell(int row, int column, std::string text);
+  void writeEntriesInto(int row);
+  void loadEntriesFrom(int row);
+  void deriveRow(int row) { working_.deriveReadingRow(row); }
+  void redrawPreview() { checkPreviewAxes(); }
+  // The range from the axis texts; with check, unusable texts are reset
+  // (and a reset h' range reported).
+  void applyPreviewAxes(bool check);
+  std::string joinedFlow(int row) const;
+  double timeOf(int row) const;
+  bool rowIsEmpty(int row) const;
+  // First row 1..n (stopping at a t that is not a number) whose t is the
+  // entry t; 0 when none.
+  int rowWithEntryTime(int n) const;
+  void setPickerFromRow(int row);
+
+  ReadingsMethod method_;
+  std::vector<ReadingColumn> columns_;
+  std::array<std::array<std::string, kMaxColumns>, kRows> grid_{};
+  std::array<std::string, kMaxColumns> entries_{};
+  TestRecord working_;
+  PreviewAxes axes_;
+  PreviewRange range_;
+  std::string editorText_;
+  int currentRow_ = 0;
+  int currentColumn_ = 1;
+  int selectedRow_ = 0;
+  bool inPlace_ = false;
+  bool modified_ = false;
+  bool pipeTopKnown_ = false;
+  bool autoIncrement_ = true;
+  FocusRequest focus_ = FocusRequest::Unchanged;
+  int rowToShow_ = 0;
+};
+
+} // namespace tov
