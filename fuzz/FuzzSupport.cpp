@@ -7,10 +7,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "files/TextCodec.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"
 #include "render/Page.h"
-#include "render/RecordingSurface.h"
+#include "render/Primitives.h"
 
 namespace tov::fuzz {
 
@@ -27,8 +28,8 @@ public:
   bool askYesNo(const std::string&) override { return false; }
 };
 
-[[noreturn]] void finding(const char* what, std::size_t amount, int page) {
-  std::fprintf(stderr, "page %d: %zu %s, more than a page may hold\n", page, amount, what);
+[[noreturn]] void finding(const char* what, std::size_t amount, const char* where) {
+  std::fprintf(stderr, "%s: %zu %s, more than may be drawn\n", where, amount, what);
   std::abort();
 }
 
@@ -81,6 +82,20 @@ Fonts defaultFonts() {
   return fonts;
 }
 
+void checkDrawnWork(const RecordingSurface& surface, const char* what) {
+  const std::size_t primitives = surface.lines().size() + surface.circles().size();
+  if (primitives > kMaxPrimitivesPerPage) finding("lines and circles", primitives, what);
+  std::size_t text = 0;
+  auto count = [&](const std::string& t) {
+    text += t.size();
+    const int bytes = cp932Length(t);
+    if (bytes > kMaxDrawnTextBytes) finding("CP932 bytes in one text", static_cast<std::size_t>(bytes), what);
+  };
+  for (const auto& t : surface.texts()) count(t.text);
+  for (const auto& t : surface.drawTexts()) count(t.text);
+  if (text > kMaxTextBytesPerPage) finding("bytes of text", text, what);
+}
+
 void drawEveryPage(const TestRecord& record, const DisplaySettings& settings, const Fonts& fonts) {
   const PageInputs inputs{record, settings, fonts, 210};
   RecordingSurface surface(kFuzzDpi, kFuzzDpi);
@@ -88,12 +103,8 @@ void drawEveryPage(const TestRecord& record, const DisplaySettings& settings, co
   for (int page = 1; page <= pages; ++page) {
     surface.clear();
     renderPage(surface, inputs, page);
-    const std::size_t primitives = surface.lines().size() + surface.circles().size();
-    if (primitives > kMaxPrimitivesPerPage) finding("lines and circles", primitives, page);
-    std::size_t text = 0;
-    for (const auto& t : surface.texts()) text += t.text.size();
-    for (const auto& t : surface.drawTexts()) text += t.text.size();
-    if (text > kMaxTextBytesPerPage) finding("bytes of text", text, page);
+    const std::string where = "page " + std::to_string(page);
+    checkDrawnWork(surface, where.c_str());
   }
 }
 

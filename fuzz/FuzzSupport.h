@@ -10,6 +10,7 @@
 
 #include "files/Settings.h"
 #include "record/TestRecord.h"
+#include "render/RecordingSurface.h"
 
 namespace tov::fuzz {
 
@@ -43,8 +44,11 @@ Fonts defaultFonts();
 // of inputs a second.
 inline constexpr int kFuzzDpi = 40;
 
-// Draws every page of the test on a recording surface and aborts (a finding)
-// when a page records more primitives or text than any page may hold.
+// Aborts (a finding) when what was drawn holds more primitives or text than
+// any page may, or a text longer than any text is drawn.
+void checkDrawnWork(const RecordingSurface& surface, const char* what);
+
+// Draws every page of the test on a recording surface, checking each.
 void drawEveryPage(const TestRecord& record, const DisplaySettings& settings, const Fonts& fonts);
 
 } // namespace tov::fuzz
