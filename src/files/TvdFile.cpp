@@ -158,8 +158,9 @@ void convertVersion300(TestRecord& record) {
                      F_graphBLevelTo, F_graphBLevelStep, F_graphBLevelGrid1, F_graphBLevelGrid2})
     scaleField(record, number, "%g");
   scaleField(record, F_permeabilityText, "%E");  // cm/s to m/s
-  // Old formula numbers 0 and 1 are the current 0 and 2.
-  record.setField(F_formulaKind, cformat("%d", 2 * record.fieldInt(F_formulaKind)));
+  // Old formula numbers 0 and 1 are the current 0 and 2 (doubled in a wider
+  // type: a number near the integer limit is no formula either way).
+  record.setField(F_formulaKind, cformat("%lld", 2LL * record.fieldInt(F_formulaKind)));
   record.setField(F_equivalentDiameter, record.field(F_pipeInnerDiameter));
   record.setField(F_startHeadDifference, "");
   int rows = record.countRows(C_time);

@@ -174,6 +174,10 @@ TEST_F(FileTest, ConvertsVersion300Files) {
   const std::tuple<int, int, const char*> cells[] = {
       {1, 2, "1.2"}, {1, 3, "10.30"}, {1, 4, "-0.7"}, {1, 5, "2.3"}, {2, 2, ""}, {2, 4, ""}, {3, 2, "100"}};
   for (auto [row, column, text] : cells) EXPECT_EQ(record.cell(row, column), text) << row << "," << column;
+  // A formula number whose double overflows an int is doubled all the same.
+  writeBytes(dir / "t.tvd", tvdBytes("$$_TOVKARBO3", {{33, "1555265526"}}, {}));
+  ASSERT_EQ(loadTestFile(dir / "t.tvd", record), LoadStatus::Ok);
+  EXPECT_EQ(record.formulaKind(), "3110531052");
 }
 
 // What the Open command reads from files with long, surplus or invalid lines.
