@@ -1,7 +1,8 @@
 // Rendering speed of the pages (on the recording surface, which costs no
 // rasterisation, on a screen-resolution image through the QPainter surface,
-// and as the window paints them, with a new surface each time) and of a
-// whole four-page PDF export.
+// and as the window paints them, with a new surface each time), of a whole
+// four-page PDF export, and of the worst pages a test file can ask for at
+// 600 dpi.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -121,6 +122,57 @@ void BM_TablePage_Image96dpiAliased(benchmark::State& state) { renderScreenImage
 void BM_GraphPage_WindowPaint96dpi(benchmark::State& state) { renderWindowPaint(state, 1); }
 void BM_TablePage_WindowPaint96dpi(benchmark::State& state) { renderWindowPaint(state, 2); }
 
+// The most a test file can ask of a page: the log s axis over every decade a
+// page draws (1e-7 to 1e15) with every sub line, the finest grids on the
+// other axes, readings of the largest values drawn, and clock times as long
+// as a row line holds (cut when drawn).
+Loaded& worstTest() {
+  static Loaded t("long.tvd", 120);
+  static const bool made = [] {
+    const std::pair<int, const char*> fields[] = {
+        {tov::F_graphAValueFrom, "1e-7"}, {tov::F_graphAValueTo, "1e15"}, {tov::F_graphAValueStep, "2"},
+        {tov::F_graphAValueGrid2, "3"}, {tov::F_grid2WhenGrid1Small, "0"}, {tov::F_graphATimeGrid1, "2"},
+        {tov::F_graphATimeGrid2, "1.9"}, {tov::F_graphBTimeGrid1, "2"}, {tov::F_graphBTimeGrid2, "1.9"},
+        {tov::F_graphBLevelGrid1, "0.0001"}, {tov::F_graphBLevelGrid2, "0.0002"}};
+    for (const auto& [number, text] : fields) t.record.setField(number, text);
+    for (int row = 1; row <= tov::kRowCount; ++row) {
+      t.record.setCell(row, tov::C_clockTime, std::string(2590, '8'));
+      for (int column : {tov::C_pipeLevel, tov::C_level, tov::C_headDifference})
+        t.record.setCell(row, column, "999999999999999");  // the largest values drawn
+    }
+    return true;
+  }();
+  (void)made;
+  return t;
+}
+
+void renderWorst600dpi(benchmark::State& state, int page, int gridWidth) {
+  Loaded& t = worstTest();
+  tov::DisplaySettings settings = t.settings.display;
+  settings.grid1Width = settings.grid2Width = gridWidth;
+  const tov::PageInputs inputs = tov::pageInputsFrom(t.record, t.settings, 210);
+  const tov::PageInputs withWidth{inputs.record, settings, inputs.fonts, inputs.paperWidthMm};
+  const QSize size = tov::paperPixelSize(tov::a4Paper(), 600);
+  QImage image(size, QImage::Format_RGB32);
+  image.setDotsPerMeterX(23622);  // 600 dpi
+  image.setDotsPerMeterY(23622);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  tov::QtSurface surface(painter);
+  for (auto _ : state) {
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    tov::renderPage(surface, withWidth, page);
+  }
+  tov::RecordingSurface recording(600, 600);
+  tov::renderPage(recording, withWidth, page);
+  state.counters["primitives"] = static_cast<double>(recording.lines().size() + recording.circles().size());
+}
+
+void BM_WorstGraphPage_Image600dpi(benchmark::State& state) { renderWorst600dpi(state, 1, 1); }
+// Grid lines two pixels wide cannot be drawn as one patterned line each.
+void BM_WorstGraphPage_Image600dpiGridWidth2(benchmark::State& state) { renderWorst600dpi(state, 1, 2); }
+void BM_WorstTablePage_Image600dpi(benchmark::State& state) { renderWorst600dpi(state, 2, 1); }
+
 void BM_PdfExport_FourPages(benchmark::State& state) {
   Loaded& t = test85();
   const fs::path out = scratch / "bench.pdf";
@@ -139,6 +191,9 @@ BENCHMARK(BM_TablePage_Image96dpiAliased)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GraphPage_WindowPaint96dpi)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TablePage_WindowPaint96dpi)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PdfExport_FourPages)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WorstGraphPage_Image600dpi)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WorstGraphPage_Image600dpiGridWidth2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WorstTablePage_Image600dpi)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the program need.
+# Installs the Debian packages the build, the tests, the fuzz targets
+# (clang with libFuzzer, llvm-symbolizer) and the program need.
 # Safe to run again: packages already present are not touched.
 set -euo pipefail
 
@@ -10,6 +11,7 @@ packages=(
   fonts-ipafont-mincho fonts-ipafont-gothic fontconfig
   xvfb xauth x11-apps imagemagick poppler-utils
   shared-mime-info desktop-file-utils locales
+  clang libclang-rt-dev llvm
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up, builds the normal, the Qt-free core and the sanitizer trees and runs every test.
+# Sets everything up, builds the normal, the Qt-free core and the sanitizer trees and runs every test,
+# then runs each fuzz target for 30 s.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -14,3 +15,5 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir build-asan --output-on-failure -j2
+# A short run of every fuzz target (scripts/fuzz.sh SECONDS runs them longer).
+bash scripts/fuzz.sh 30

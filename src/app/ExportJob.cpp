@@ -18,6 +18,7 @@
 
 #include <sys/stat.h>
 
+#include "app/InterruptCleanup.h"
 #include "app/QtSurface.h"
 #include "app/TovApp.h"
 #include "files/TvdFile.h"
@@ -248,6 +249,10 @@ bool writePdf(const std::filesystem::path& output, const TestRecord& record, con
     reportWriteFailure(output);
     return false;
   }
+  // The save file names its temporary itself: an interrupt removes the file
+  // open on its descriptor.
+  InterruptCleanup cleanup;
+  cleanup.addOpenFile(file.handle());
   bool ok = true;
   {
     QPdfWriter writer(&file);
@@ -283,6 +288,7 @@ std::vector<std::filesystem::path> pngPagePaths(const std::string& prefix, int p
 bool writePngPages(const std::string& prefix, const TestRecord& record, const Settings& settings,
                    const PaperSize& paper, int dpi) {
   const auto paths = pngPagePaths(prefix, pageCount(record));
+  InterruptCleanup cleanup;  // an interrupt removes the temporaries as well
   std::vector<std::unique_ptr<QTemporaryFile>> temporaries;
   for (std::size_t i = 0; i < paths.size(); ++i) {
     auto temp = std::make_unique<QTemporaryFile>(qpath(paths[i]) + QStringLiteral(".XXXXXX"));
@@ -290,6 +296,7 @@ bool writePngPages(const std::string& prefix, const TestRecord& record, const Se
       reportWriteFailure(paths[i]);
       return false;  // the temporaries written so far go with their objects
     }
+    cleanup.add(QFile::encodeName(temp->fileName()).toStdString());
     const QImage image = renderPageImage(record, settings, static_cast<int>(i) + 1, paper, dpi);
     if (!image.save(temp.get(), "PNG") || !temp->flush()) {
       reportWriteFailure(paths[i]);
@@ -311,6 +318,7 @@ bool writePngPages(const std::string& prefix, const TestRecord& record, const Se
       return false;
     }
     temporaries[i]->setAutoRemove(false);
+    cleanup.forget(from.string());
   }
   return true;
 }

@@ -68,13 +68,16 @@ void ReadingsModel::drawPreview(Surface& surface, int width, int height) const {
       const int l = static_cast<int>(left), top = deviceY(up);
       return DeviceRect{l + 1, top + 1, static_cast<int>(labelX + 160) - 1, top + 40 - 1};
     };
+    // The texts as typed or pasted, cut to what a page would draw of them.
     surface.setTextColor(kBlue);
-    surface.drawText(box(labelX + 2, labelY), cformat("(%s, %s)", t.c_str(), level.c_str()), DT_LEFT);
+    surface.drawText(box(labelX + 2, labelY), drawnText(cformat("(%s, %s)", std::string(drawnText(t)).c_str(),
+                                                                std::string(drawnText(level)).c_str())),
+                     DT_LEFT);
     if (withH) {
       double labelY2 = px < 50 ? qy - 60 : qy - 12;
       labelY2 = std::min(ye, std::max(ys + 0.1 * (ye - ys), labelY2));
       surface.setTextColor(kGreen);
-      surface.drawText(box(labelX + 8, labelY2), h, DT_LEFT);
+      surface.drawText(box(labelX + 8, labelY2), drawnText(h), DT_LEFT);
     }
   }
   surface.resetClip();

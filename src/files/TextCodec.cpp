@@ -182,7 +182,7 @@ int cp932Length(std::string_view utf8) {
   return total;
 }
 
-std::string cp932Prefix(std::string_view utf8, int maxBytes) {
+std::size_t cp932PrefixLength(std::string_view utf8, int maxBytes) {
   int total = 0;
   size_t pos = 0;
   while (pos < utf8.size()) {
@@ -193,7 +193,7 @@ std::string cp932Prefix(std::string_view utf8, int maxBytes) {
     total += bytes;
     pos += length;
   }
-  return std::string(utf8.substr(0, pos));
+  return pos;
 }
 
 } // namespace tov

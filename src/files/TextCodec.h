@@ -1,6 +1,7 @@
 #pragma once
 // Conversion between the program's UTF-8 text and the CP932 bytes of every
 // file on disk.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,7 +25,11 @@ bool isCp932LeadByte(unsigned char byte);
 int cp932Length(std::string_view utf8);
 
 // The longest prefix of the text that takes at most maxBytes CP932 bytes,
-// never splitting a character.
-std::string cp932Prefix(std::string_view utf8, int maxBytes);
+// never splitting a character; its length in UTF-8 bytes. Only the prefix
+// is looked at, so a long text costs no more than a short one.
+std::size_t cp932PrefixLength(std::string_view utf8, int maxBytes);
+inline std::string cp932Prefix(std::string_view utf8, int maxBytes) {
+  return std::string(utf8.substr(0, cp932PrefixLength(utf8, maxBytes)));
+}
 
 } // namespace tov

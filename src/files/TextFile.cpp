@@ -1,7 +1,9 @@
 #include "files/TextFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -61,28 +63,34 @@ std::filesystem::path replacedFile(const std::filesystem::path& path) {
   return path;
 }
 
-void syncFolder(const std::filesystem::path& folder) {
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);  // best effort: the rename is done either way
-  ::close(fd);
+// A descriptor open for reading, or -1. Only a regular file (a symbolic link
+// is followed) is opened: a FIFO would block the open until a writer came,
+// and a FIFO or a device may never end. The kind is checked before opening,
+// and again on what was opened, which never waits.
+int openRegularFile(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
 }
 
-} // namespace
-
-std::optional<std::string> readFileBytes(const std::filesystem::path& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return std::nullopt;
-  }
+// Up to maxBytes from the descriptor; nothing on a read error. Closes the
+// descriptor.
+std::optional<std::string> readFromDescriptor(int fd, std::size_t maxBytes) {
   std::string bytes;
-  if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && st.st_size > 0)
+    bytes.reserve(std::min(static_cast<std::size_t>(st.st_size), maxBytes));
   char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
+  while (bytes.size() < maxBytes) {
+    const std::size_t want = std::min(sizeof buffer, maxBytes - bytes.size());
+    ssize_t n = ::read(fd, buffer, want);
     if (n < 0) {
       if (errno == EINTR) continue;
       ::close(fd);
@@ -93,6 +101,27 @@ std::optional<std::string> readFileBytes(const std::filesystem::path& path) {
   }
   ::close(fd);
   return bytes;
+}
+
+void syncFolder(const std::filesystem::path& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);  // best effort: the rename is done either way
+  ::close(fd);
+}
+
+} // namespace
+
+std::optional<std::string> readFileBytes(const std::filesystem::path& path) {
+  const int fd = openRegularFile(path);
+  if (fd < 0) return std::nullopt;
+  return readFromDescriptor(fd, SIZE_MAX);
+}
+
+std::optional<std::string> readFileHead(const std::filesystem::path& path, std::size_t maxBytes) {
+  const int fd = openRegularFile(path);
+  if (fd < 0) return std::nullopt;
+  return readFromDescriptor(fd, maxBytes);
 }
 
 std::optional<TextLines> readTextLines(const std::filesystem::path& path) {

@@ -16,11 +16,15 @@ struct TextLines {
   bool hadInvalidBytes = false;    // some bytes were not CP932 (shown as 〓)
 };
 
-// Whole lines, never truncated. Nothing when the file cannot be opened (or
-// is a directory).
+// Whole lines, never truncated. Nothing when the file cannot be opened or
+// is not a regular file (a directory, a FIFO, a device): such a file is
+// refused before it is opened, so reading never waits for a writer.
 std::optional<TextLines> readTextLines(const std::filesystem::path& path);
-// The raw bytes of a file, or nothing.
+// The raw bytes of a regular file, or nothing.
 std::optional<std::string> readFileBytes(const std::filesystem::path& path);
+// The first maxBytes bytes of a regular file (fewer when it is shorter), or
+// nothing.
+std::optional<std::string> readFileHead(const std::filesystem::path& path, std::size_t maxBytes);
 
 enum class WriteStatus { Ok, CannotEncode, CannotCreate, WriteFailed };
 struct WriteResult {

@@ -1,7 +1,5 @@
 #include "files/TvdFile.h"
 
-#include <fstream>
-
 #include "files/TextCodec.h"
 #include "files/TextFile.h"
 #include "record/CFormat.h"
@@ -47,18 +45,14 @@ void scaleField(TestRecord& record, int number, const char* format) {
 // record is replaced only when the file was read.
 LoadStatus readTestFile(const std::filesystem::path& path, TestRecord& record) {
   // The tag is checked on the first line alone, so that a large file of
-  // another kind is refused without being read.
-  std::error_code ec;
-  std::ifstream head;
-  if (!std::filesystem::is_directory(path, ec)) head.open(path, std::ios::binary);
-  if (!head.is_open()) {
+  // another kind is refused without being read. What is not a regular file
+  // (a folder, a FIFO, a device) is not found.
+  const auto head = readFileHead(path, kMaxTagLine);
+  if (!head) {
     reportMessage(IDS_FILE_NOT_FOUND, path.string());
     return LoadStatus::NotFound;
   }
-  char buffer[kMaxTagLine];
-  head.read(buffer, sizeof buffer);
-  std::string_view first(buffer, static_cast<std::size_t>(head.gcount()));
-  head.close();
+  std::string_view first(*head);
   first = first.substr(0, first.find('\n'));
   if (first.ends_with('\r')) first.remove_suffix(1);
   if (!isAcceptedVersion(versionOf(cp932ToUtf8(first)))) {
@@ -164,8 +158,9 @@ void convertVersion300(TestRecord& record) {
                      F_graphBLevelTo, F_graphBLevelStep, F_graphBLevelGrid1, F_graphBLevelGrid2})
     scaleField(record, number, "%g");
   scaleField(record, F_permeabilityText, "%E");  // cm/s to m/s
-  // Old formula numbers 0 and 1 are the current 0 and 2.
-  record.setField(F_formulaKind, cformat("%d", 2 * record.fieldInt(F_formulaKind)));
+  // Old formula numbers 0 and 1 are the current 0 and 2 (doubled in a wider
+  // type: a number near the integer limit is no formula either way).
+  record.setField(F_formulaKind, cformat("%lld", 2LL * record.fieldInt(F_formulaKind)));
   record.setField(F_equivalentDiameter, record.field(F_pipeInnerDiameter));
   record.setField(F_startHeadDifference, "");
   int rows = record.countRows(C_time);

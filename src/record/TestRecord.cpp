@@ -71,6 +71,8 @@ void ReadingTable::clear() {
 
 // ------------------------------------------------------------------ TestRecord
 
+TestRecord::TestRecord() = default;
+
 const std::string& TestRecord::field(int number) const {
   if (number < 1 || number > kFieldCount) return emptyText();
   return fields_[static_cast<std::size_t>(number - 1)];

@@ -60,6 +60,24 @@ void drawFrame(Surface& s, const DisplaySettings& ds, const PlotBox& b) {
   lineMm(s, b.right, b.top, b.right, b.bottom, PS_SOLID, w, kBlack);
 }
 
+// The ends of a linear axis as drawn. An axis with an end that is no
+// drawable value (drawnValue) cannot place anything: it gets no labels, no
+// inner grid lines and no points.
+struct LinearAxis {
+  double from = 0.0, to = 0.0;
+  bool usable = false;
+};
+
+LinearAxis linearAxis(const TestRecord& r, int fromField, int toField) {
+  const auto from = drawnValue(r.field(fromField));
+  const auto to = drawnValue(r.field(toField));
+  if (!from || !to) return {};
+  return {*from, *to, true};
+}
+
+// A step or grid interval as drawn: a value out of range is no step at all.
+double drawnStep(const TestRecord& r, int field) { return drawnValue(r.field(field)).value_or(0.0); }
+
 struct TimeAxisFields {
   int from, to, step, grid1, grid2;
 };
@@ -68,28 +86,27 @@ constexpr TimeAxisFields kUpperTimeAxis{F_graphATimeFrom, F_graphATimeTo, F_grap
 constexpr TimeAxisFields kLowerTimeAxis{F_graphBTimeFrom, F_graphBTimeTo, F_graphBTimeStep, F_graphBTimeGrid1,
                                         F_graphBTimeGrid2};
 
-// Labels, vertical grid and name of a time axis. `fallbackStepMm` is the
-// grid step used when the limits are too close to space lines (it puts
-// every line outside the frame).
-void drawTimeAxis(Surface& s, const PageInputs& in, const PlotBox& b, const TimeAxisFields& f,
-                  double fallbackStepMm, double c) {
+// Labels, vertical grid and name of a time axis; returns the axis.
+// `fallbackStepMm` is the grid step used when the limits are too close to
+// space lines (it puts every line outside the frame).
+LinearAxis drawTimeAxis(Surface& s, const PageInputs& in, const PlotBox& b, const TimeAxisFields& f,
+                        double fallbackStepMm, double c) {
   const TestRecord& r = in.record;
-  const double tFrom = r.fieldValue(f.from);
-  const double tTo = r.fieldValue(f.to);
-  const double tStep = std::fabs(r.fieldValue(f.step));
+  const LinearAxis t = linearAxis(r, f.from, f.to);
   const double width = b.right - b.left;
   double grid1Mm = fallbackStepMm;
   double grid2Mm = fallbackStepMm;
-  if (std::fabs(tTo - tFrom) >= 0.001) {
-    grid1Mm = r.fieldValue(f.grid1) * width / (tTo - tFrom);
-    grid2Mm = r.fieldValue(f.grid2) * width / (tTo - tFrom);
+  if (t.usable && std::fabs(t.to - t.from) >= 0.001) {
+    grid1Mm = drawnStep(r, f.grid1) * width / (t.to - t.from);
+    grid2Mm = drawnStep(r, f.grid2) * width / (t.to - t.from);
   }
   s.setTextAlign(kCentreTop);
-  labelsLinearX(s, b.left, b.right, b.bottom + 1.0, tFrom, tTo, tStep);
+  if (t.usable) labelsLinearX(s, b.left, b.right, b.bottom + 1.0, t.from, t.to, std::fabs(drawnStep(r, f.step)));
   verticalGridLinear(s, b.left, b.right, b.top, b.bottom, 0.0, grid1Mm, grid2Mm, grid1Pen(in.settings),
                      grid2Pen(in.settings));
   s.setTextAlign(kCentreTop);
   textAtMm(s, (b.left + b.right) / 2.0, b.bottom + 2.0 * c, "時間　t(s)");
+  return t;
 }
 
 void clipToPlot(Surface& s, const PlotBox& b) {
@@ -99,23 +116,25 @@ void clipToPlot(Surface& s, const PlotBox& b) {
 // The readings of one plot, clipped to its frame: from row 1 up to the first
 // row without a time, each drawn as a point circle and a small centre circle,
 // joined by the polyline when that is on. valueY gives the y of a row's value
-// cell, or nothing when the row has no drawable value; such a row breaks the
-// polyline.
+// cell, or nothing when the row has no drawable value; such a row, and one
+// whose time is no drawable value, breaks the polyline.
 template <class ValueY>
 void drawReadings(Surface& s, const DisplaySettings& ds, const TestRecord& r, const PlotBox& b, int column,
-                  double tFrom, double tTo, ValueY valueY) {
+                  const LinearAxis& time, ValueY valueY) {
+  if (!time.usable) return;
   clipToPlot(s, b);
   bool havePrevious = false;
   double px = 0.0, py = 0.0;
   for (int row = 1; row <= kRowCount; ++row) {
     const std::string& t = r.cell(row, C_time);
     if (!isNumberText(t)) break;
-    const std::optional<double> y = valueY(r.cell(row, column));
+    const std::optional<double> tValue = drawnValue(t);
+    const std::optional<double> y = tValue ? valueY(r.cell(row, column)) : std::nullopt;
     if (!y) {
       havePrevious = false;
       continue;
     }
-    const double x = interpolate(toDouble(t), tFrom, tTo, b.left, b.right);
+    const double x = interpolate(*tValue, time.from, time.to, b.left, b.right);
     circleMm(s, x, *y, b.pointRadius, PS_SOLID, ds.frameLineWidth, kBlack);
     circleMm(s, x, *y, 0.2, PS_SOLID, ds.frameLineWidth, kBlack);
     if (ds.joinReadings != 0 && havePrevious) lineMm(s, px, py, x, *y, PS_SOLID, ds.polylineWidth, kBlack);
@@ -169,9 +188,6 @@ void ruleFromCurrent(Surface& s, int endX, int half, int widthPx) {
   s.lineTo(endX, cp.y + half, Pen{PS_SOLID, widthPx, kBlack});
   s.moveTo(cp.x, cp.y);
 }
-
-// Text at the current position (TA_UPDATECP must be set).
-void textAtCurrent(Surface& s, std::string_view text) { s.textOut(0, 0, text); }
 
 // Moves the current position by (dx, dy) pixels.
 void shiftCurrent(Surface& s, int dx, int dy) {
@@ -248,11 +264,12 @@ void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight) {
   if (!plotBox(ds, ds.upperGraphLeft, ds.upperGraphTop, ds.upperGraphHeight, b)) return;
 
   drawFrame(s, ds, b);
-  drawTimeAxis(s, in, b, kUpperTimeAxis, 1000.0, c);
+  const LinearAxis time = drawTimeAxis(s, in, b, kUpperTimeAxis, 1000.0, c);
 
-  // Head-difference axis.
-  const double sFrom = r.fieldValue(F_graphAValueFrom);
-  const double sTo = r.fieldValue(F_graphAValueTo);
+  // Head-difference axis. An end that is no drawable value is drawn as the
+  // view's repair of an unusable end makes it: 0.1 at the start, 10 at the end.
+  const double sFrom = drawnValue(r.field(F_graphAValueFrom)).value_or(0.1);
+  const double sTo = drawnValue(r.field(F_graphAValueTo)).value_or(10.0);
   s.setTextAlign(kRightTop);
   const int n = labelsLogY(s, b.left - 0.5, b.bottom - c / 2.0, b.top - c / 2.0, sFrom, sTo,
                            r.fieldInt(F_graphAValueStep));
@@ -260,8 +277,6 @@ void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight) {
                     grid2Pen(ds), r.fieldInt(F_grid2WhenGrid1Small));
   s.setTextAlign(kLeftTop);
 
-  const double tFrom = r.fieldValue(F_graphATimeFrom);
-  const double tTo = r.fieldValue(F_graphATimeTo);
   // A log axis needs positive limits; without them nothing can be placed on
   // it (log10 of 0 would put points at undefined positions).
   const bool axisUsable = sFrom > kTinyValue && sTo > kTinyValue;
@@ -270,21 +285,25 @@ void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight) {
 
   // Readings.
   if (b.top > kTinyValue && b.bottom > kTinyValue && axisUsable) {
-    drawReadings(s, ds, r, b, C_headDifference, tFrom, tTo, [&](const std::string& sText) -> std::optional<double> {
-      const double sv = toDouble(sText);
-      if (!isNumberText(sText) || sv < kTinyValue) return std::nullopt;
-      return interpolate(std::log10(sv), lFrom, lTo, b.bottom, b.top);
+    drawReadings(s, ds, r, b, C_headDifference, time, [&](const std::string& sText) -> std::optional<double> {
+      const auto sv = drawnValue(sText);
+      if (!isNumberText(sText) || !sv || *sv < kTinyValue) return std::nullopt;
+      return interpolate(std::log10(*sv), lFrom, lTo, b.bottom, b.top);
     });
   }
 
-  // Analysis points, markers and the gradient line (not clipped).
-  if (axisUsable) {
+  // Analysis points, markers and the gradient line (not clipped). A point
+  // with a value that cannot be drawn is left out.
+  if (axisUsable && time.usable) {
+    const double tFrom = time.from, tTo = time.to;
     bool point1 = false, point2 = false;
     double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
-    const double t1 = r.fieldValue(F_pointT1), t2 = r.fieldValue(F_pointT2);
-    const double s1 = r.fieldValue(F_pointS1), s2 = r.fieldValue(F_pointS2);
+    const auto t1Value = drawnValue(r.field(F_pointT1)), t2Value = drawnValue(r.field(F_pointT2));
+    const double t1 = t1Value.value_or(0.0), t2 = t2Value.value_or(0.0);
+    const double s1 = drawnValue(r.field(F_pointS1)).value_or(0.0);
+    const double s2 = drawnValue(r.field(F_pointS2)).value_or(0.0);
     const double redRadius = 1.1 * b.pointRadius;
-    if (r.fieldIsNumber(F_pointT1)) {
+    if (r.fieldIsNumber(F_pointT1) && t1Value) {
       x1 = interpolate(t1, tFrom, tTo, b.left, b.right);
       if (s1 >= kTinyValue) {
         y1 = interpolate(std::log10(s1), lFrom, lTo, b.bottom, b.top);
@@ -293,7 +312,7 @@ void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight) {
         point1 = true;
       }
     }
-    if (r.fieldIsNumber(F_pointT2) && s2 >= kTinyValue) {
+    if (r.fieldIsNumber(F_pointT2) && t2Value && s2 >= kTinyValue) {
       x2 = interpolate(t2, tFrom, tTo, b.left, b.right);
       y2 = interpolate(std::log10(s2), lFrom, lTo, b.bottom, b.top);
       circleMm(s, x2, y2, redRadius, PS_SOLID, ds.frameLineWidth, kRed);
@@ -335,32 +354,32 @@ void drawHTPlot(Surface& s, const PageInputs& in, double charHeight) {
   if (!plotBox(ds, ds.lowerGraphLeft, ds.lowerGraphTop, ds.lowerGraphHeight, b)) return;
 
   drawFrame(s, ds, b);
-  drawTimeAxis(s, in, b, kLowerTimeAxis, 100000.0, c);
+  const LinearAxis time = drawTimeAxis(s, in, b, kLowerTimeAxis, 100000.0, c);
 
   // Level axis, the larger value at the top edge.
-  const double levelFrom = r.fieldValue(F_graphBLevelFrom);
-  const double levelTo = r.fieldValue(F_graphBLevelTo);
-  const double hTop = std::max(levelFrom, levelTo);
-  const double hBottom = std::min(levelFrom, levelTo);
+  const LinearAxis level = linearAxis(r, F_graphBLevelFrom, F_graphBLevelTo);
+  const double hTop = std::max(level.from, level.to);
+  const double hBottom = std::min(level.from, level.to);
   const double height = b.bottom - b.top;
   double grid1Mm = 100000.0, grid2Mm = 100000.0;
-  if (hTop - hBottom >= 0.001) {
-    grid1Mm = std::fabs(r.fieldValue(F_graphBLevelGrid1)) * height / (hTop - hBottom);
-    grid2Mm = std::fabs(r.fieldValue(F_graphBLevelGrid2)) * height / (hTop - hBottom);
+  if (level.usable && hTop - hBottom >= 0.001) {
+    grid1Mm = std::fabs(drawnStep(r, F_graphBLevelGrid1)) * height / (hTop - hBottom);
+    grid2Mm = std::fabs(drawnStep(r, F_graphBLevelGrid2)) * height / (hTop - hBottom);
   }
   s.setTextAlign(kRightTop);
-  const int n = labelsLinearY(s, b.left - 0.5, b.top - c / 2.0, b.bottom - c / 2.0, hTop, hBottom,
-                              std::fabs(r.fieldValue(F_graphBLevelStep)));
+  int n = 0;
+  if (level.usable)
+    n = labelsLinearY(s, b.left - 0.5, b.top - c / 2.0, b.bottom - c / 2.0, hTop, hBottom,
+                      std::fabs(drawnStep(r, F_graphBLevelStep)));
   horizontalGridLinear(s, b.left, b.right, b.top, b.bottom, grid1Mm, grid2Mm, grid1Pen(ds), grid2Pen(ds), 0);
   s.setTextAlign(kLeftTop);
 
   // Readings.
-  const double tFrom = r.fieldValue(F_graphBTimeFrom);
-  const double tTo = r.fieldValue(F_graphBTimeTo);
-  if (b.top > kTinyValue && b.bottom > kTinyValue) {
-    drawReadings(s, ds, r, b, C_level, tFrom, tTo, [&](const std::string& h) -> std::optional<double> {
-      if (!isNumberText(h)) return std::nullopt;
-      return interpolate(toDouble(h), hTop, hBottom, b.top, b.bottom);
+  if (b.top > kTinyValue && b.bottom > kTinyValue && level.usable) {
+    drawReadings(s, ds, r, b, C_level, time, [&](const std::string& h) -> std::optional<double> {
+      const auto hv = drawnValue(h);
+      if (!isNumberText(h) || !hv) return std::nullopt;
+      return interpolate(*hv, hTop, hBottom, b.top, b.bottom);
     });
   }
 
@@ -375,24 +394,25 @@ void drawQTPlot(Surface& s, const PageInputs& in, double charHeight) {
   if (!plotBox(ds, ds.upperGraphLeft, ds.upperGraphTop, ds.upperGraphHeight, b)) return;
 
   drawFrame(s, ds, b);
-  drawTimeAxis(s, in, b, kUpperTimeAxis, 100000.0, c);
+  const LinearAxis time = drawTimeAxis(s, in, b, kUpperTimeAxis, 100000.0, c);
 
   // Flow axis, the larger value at the top edge.
-  const double qFrom = r.fieldValue(F_graphAValueFrom);
-  const double qTo = r.fieldValue(F_graphAValueTo);
-  const double qTop = std::max(qFrom, qTo);
-  const double qBottom = std::min(qFrom, qTo);
+  const LinearAxis flow = linearAxis(r, F_graphAValueFrom, F_graphAValueTo);
+  const double qTop = std::max(flow.from, flow.to);
+  const double qBottom = std::min(flow.from, flow.to);
   const double height = b.bottom - b.top;
   double grid1Mm = 100.0, grid2Mm = 100.0;
-  if (std::fabs(qTop - qBottom) >= 1e-10) {
-    grid1Mm = r.fieldValue(F_graphAValueGrid1) * height / (qBottom - qTop);
-    grid2Mm = r.fieldValue(F_graphAValueGrid2) * height / (qBottom - qTop);
+  if (flow.usable && std::fabs(qTop - qBottom) >= 1e-10) {
+    grid1Mm = drawnStep(r, F_graphAValueGrid1) * height / (qBottom - qTop);
+    grid2Mm = drawnStep(r, F_graphAValueGrid2) * height / (qBottom - qTop);
   }
-  const double labelStep = std::fabs(r.fieldValue(F_graphAValueStep));
+  const double labelStep = std::fabs(drawnStep(r, F_graphAValueStep));
   const double labelX = b.left - 0.6;
   int n = 0;
   s.setTextAlign(kRightTop);
-  if (r.field(F_graphAValueTo).find('E') == std::string::npos) {
+  if (!flow.usable) {
+    // No labels on an axis that cannot be drawn.
+  } else if (r.field(F_graphAValueTo).find('E') == std::string::npos) {
     n = labelsLinearY(s, labelX, b.top - c / 2.0, b.bottom - c / 2.0, qTop, qBottom, labelStep) + 1;
   } else {
     n = exponentLabelsY(s, labelX, b.top - c / 2.0, b.bottom - c / 2.0, qTop, qBottom, labelStep,
@@ -402,12 +422,11 @@ void drawQTPlot(Surface& s, const PageInputs& in, double charHeight) {
   s.setTextAlign(kLeftTop);
 
   // Readings.
-  const double tFrom = r.fieldValue(F_graphATimeFrom);
-  const double tTo = r.fieldValue(F_graphATimeTo);
-  if (b.top > 1e-10 && b.bottom > 1e-10) {
-    drawReadings(s, ds, r, b, C_flow, tFrom, tTo, [&](const std::string& q) -> std::optional<double> {
-      if (!isNumberText(q)) return std::nullopt;
-      return interpolate(toDouble(q), qTop, qBottom, b.top, b.bottom);
+  if (b.top > 1e-10 && b.bottom > 1e-10 && flow.usable) {
+    drawReadings(s, ds, r, b, C_flow, time, [&](const std::string& q) -> std::optional<double> {
+      const auto qv = drawnValue(q);
+      if (!isNumberText(q) || !qv) return std::nullopt;
+      return interpolate(*qv, qTop, qBottom, b.top, b.bottom);
     });
   }
 
@@ -454,10 +473,15 @@ void drawFormulaBlock(Surface& s, const PageInputs& in, double charHeight) {
   if (kind != 4) {
     const char* tFormat = resultNumberFormat(ds.digitsTime);
     const char* sFormat = resultNumberFormat(ds.digitsHeadDifference);
-    textAtMm(s, x0, y0, "t1=" + cformat(tFormat, r.fieldValue(F_pointT1)) + "(s)");
-    textAtMm(s, x0, y0 + pitch, "t2=" + cformat(tFormat, r.fieldValue(F_pointT2)) + "(s)");
-    textAtMm(s, x1, y0, "s1=" + cformat(sFormat, r.fieldValue(F_pointS1)) + "(m)");
-    textAtMm(s, x1, y0 + pitch, "s2=" + cformat(sFormat, r.fieldValue(F_pointS2)) + "(m)");
+    // A value that cannot be drawn leaves its place empty.
+    auto number = [&](const char* format, int field) {
+      const auto v = drawnValue(r.field(field));
+      return v ? cformat(format, *v) : std::string();
+    };
+    textAtMm(s, x0, y0, "t1=" + number(tFormat, F_pointT1) + "(s)");
+    textAtMm(s, x0, y0 + pitch, "t2=" + number(tFormat, F_pointT2) + "(s)");
+    textAtMm(s, x1, y0, "s1=" + number(sFormat, F_pointS1) + "(m)");
+    textAtMm(s, x1, y0 + pitch, "s2=" + number(sFormat, F_pointS2) + "(m)");
 
     // a = log(s1/s2) / (t2 - t1)
     s.setTextAlign(TA_UPDATECP);
@@ -467,10 +491,8 @@ void drawFormulaBlock(Surface& s, const PageInputs& in, double charHeight) {
     fractionLine(s, x0, y0 + 2.0 * pitch + pitch / 2.0, " a=", end, half, rule);
     s.setTextAlign(kLeftTop);
     textAtMm(s, x0, y0 + 3.0 * pitch, "     t2-t1");
-    if (r.fieldIsNumber(F_gradientText)) {
-      textAtMm(s, x0, y0 + 4.0 * pitch,
-               "  =" + cformat(resultNumberFormat(ds.digitsGradient), r.fieldValue(F_gradientText)));
-    }
+    if (r.fieldIsNumber(F_gradientText) && drawnValue(r.gradientText()))
+      textAtMm(s, x0, y0 + 4.0 * pitch, "  =" + number(resultNumberFormat(ds.digitsGradient), F_gradientText));
   }
 
   if (kind >= 0 && kind <= 3) {

@@ -26,8 +26,19 @@ PageInputs pageInputsFrom(const TestRecord& record, const Settings& settings, in
 // Readings / 40 + 2.
 int pageCount(const TestRecord& record);
 
-// Draws one page (1 graph, 2.. tables; any other number draws nothing).
+// Draws one page (1 graph, 2.. tables; any other number draws nothing),
+// with the settings as drawnSettings makes them.
 void renderPage(Surface& s, const PageInputs& in, int currentPage);
+
+// The settings file holds any integer. A page draws a plot no larger than
+// the largest paper (A3, 420 mm a side), lines no wider than 100 pixels and
+// plotted points no larger than 10 mm; larger settings are drawn at these
+// sizes (the settings themselves are not changed), so that no setting can
+// make a page take unbounded work.
+inline constexpr int kMaxDrawnPlotMm = 420;
+inline constexpr int kMaxDrawnPenWidth = 100;
+inline constexpr double kMaxDrawnPointMm = 10.0;
+DisplaySettings drawnSettings(const DisplaySettings& settings);
 
 // Before drawing: makes the scales of the first graph drawable (0.1 / 10 /
 // "4" for the unsteady log axis; the unsteady left-overs cleared for a

@@ -3,6 +3,7 @@
 // painters (page 1) or the table painters (pages 2 and up).
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "files/TextCodec.h"
@@ -59,15 +60,18 @@ void repairScalesForDrawing(TestRecord& record) {
 
 void drawFooter(Surface& s, const PageInputs& in, int currentPage) {
   const TestRecord& r = in.record;
+  // A position that cannot be drawn leaves the footer out.
+  const auto x = r.fieldInt(F_footerCentred) != 0 ? std::optional<double>(in.paperWidthMm * 0.5)
+                                                   : drawnValue(r.footerLeft());
+  const auto y = drawnValue(r.footerTop());
+  if (!x || !y) return;
+
   PageTransform& pt = pageTransform();
   s.setTextAlign(TA_CENTER | TA_TOP);
   const double savedX = pt.originX;
   const double savedY = pt.originY;
   pt.originX = 0.0;
   pt.originY = 0.0;
-
-  const double x = r.fieldInt(F_footerCentred) != 0 ? in.paperWidthMm * 0.5 : r.fieldValue(F_footerLeft);
-  const double y = r.fieldValue(F_footerTop);
 
   const bool graphPage = currentPage == 1;
   const std::string& prefix = graphPage ? r.graphPagePrefix() : r.tablePagePrefix();
@@ -80,14 +84,26 @@ void drawFooter(Surface& s, const PageInputs& in, int currentPage) {
   } else {
     text = cformat("%s%s%s", prefix.c_str(), start.c_str(), suffix.c_str());
   }
-  textAtMm(s, x, y, text);
+  textAtMm(s, *x, *y, text);
 
   s.setTextAlign(TA_LEFT | TA_TOP);
   pt.originX = savedX;
   pt.originY = savedY;
 }
 
-void renderPage(Surface& s, const PageInputs& in, int currentPage) {
+DisplaySettings drawnSettings(const DisplaySettings& settings) {
+  DisplaySettings d = settings;
+  for (int* size : {&d.upperGraphHeight, &d.lowerGraphHeight, &d.graphWidth}) *size = std::min(*size, kMaxDrawnPlotMm);
+  for (int* width : {&d.frameLineWidth, &d.ruleLineWidth, &d.grid1Width, &d.grid2Width, &d.polylineWidth,
+                     &d.slopeLineWidth})
+    *width = std::min(*width, kMaxDrawnPenWidth);
+  d.plotSize = std::min(d.plotSize, kMaxDrawnPointMm);
+  return d;
+}
+
+void renderPage(Surface& s, const PageInputs& given, int currentPage) {
+  const DisplaySettings drawn = drawnSettings(given.settings);
+  const PageInputs in{given.record, drawn, given.fonts, given.paperWidthMm};
   const TestRecord& r = in.record;
   const DisplaySettings& ds = in.settings;
   PageTransform& pt = pageTransform();
@@ -233,8 +249,11 @@ private:
                              padTo2(r_.testDateDay()) + "日";
     shortItem(right_, 3, "試験年月日", date);
 
-    const std::string elevation = r_.fieldIsNumber(F_collarElevation)
-                                      ? cformat("%3.2fｍ", r_.fieldValue(F_collarElevation))
+    // A number is printed with its unit; anything else, a number that cannot
+    // be drawn included, as typed.
+    const auto elevationValue = drawnValue(r_.collarElevation());
+    const std::string elevation = r_.fieldIsNumber(F_collarElevation) && elevationValue
+                                      ? cformat("%3.2fｍ", *elevationValue)
                                       : r_.collarElevation();
     shortItem(left_, 4, "地盤高", r_.datumKind() + " " + elevation);
     shortItem(right_, 4, "試験者", r_.testerName());
@@ -253,8 +272,9 @@ private:
   }
 
   std::string depthText() const {
-    if (r_.fieldIsNumber(F_depthFrom) && r_.fieldIsNumber(F_depthTo))
-      return cformat("%3.2f～%3.2fm", r_.fieldValue(F_depthFrom), r_.fieldValue(F_depthTo));
+    const auto from = drawnValue(r_.depthFrom()), to = drawnValue(r_.depthTo());
+    if (r_.fieldIsNumber(F_depthFrom) && r_.fieldIsNumber(F_depthTo) && from && to)
+      return cformat("%3.2f～%3.2fm", *from, *to);
     return "　　～";
   }
   std::string equilibriumText() const {
@@ -320,7 +340,7 @@ private:
     s_.setTextAlign(TA_UPDATECP);
     s_.moveTo(toDeviceX(x), toDeviceY(y));
     auto draw = [&](std::string_view t) {
-      if (!t.empty()) s_.textOut(0, 0, t);
+      if (!t.empty()) textAtCurrent(s_, t);
     };
     auto shift = [&](int dx, int dy) {
       const DevicePoint p = s_.currentPosition();

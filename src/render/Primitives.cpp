@@ -75,6 +75,17 @@ void gridLine(Surface& s, double x1, double y1, double x2, double y2, const Grid
 
 } // namespace
 
+std::optional<double> drawnValue(std::string_view text) {
+  const double v = toDouble(text);
+  if (!(std::fabs(v) <= kMaxDrawnValue)) return std::nullopt;
+  return v;
+}
+
+std::string_view drawnText(std::string_view text) {
+  if (text.size() <= static_cast<std::size_t>(kMaxDrawnTextBytes) / 2) return text;  // fits whatever it holds
+  return text.substr(0, cp932PrefixLength(text, kMaxDrawnTextBytes));
+}
+
 void PageTransform::build(int dpiXValue, int dpiYValue, double leftMarginMm, double topMarginMm) {
   dpiX = dpiXValue;
   dpiY = dpiYValue;
@@ -195,7 +206,7 @@ void clipToMm(Surface& s, double x1, double y1, double x2, double y2) {
 void unclip(Surface& s) { s.resetClip(); }
 
 void textAtMm(Surface& s, double x, double y, std::string_view text) {
-  s.textOut(toDeviceX(x), toDeviceY(y), text);
+  s.textOut(toDeviceX(x), toDeviceY(y), drawnText(text));
 }
 
 namespace {
@@ -208,11 +219,12 @@ DeviceRect normalisedShrunk(int left, int top, int right, int bottom) {
 
 void textInBoxMm(Surface& s, double x1, double y1, double x2, double y2, std::string_view text) {
   const DeviceRect rect = normalisedShrunk(toDeviceX(x1), toDeviceY(y1), toDeviceX(x2), toDeviceY(y2));
-  s.drawText(rect, text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
+  s.drawText(rect, drawnText(text), DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
 }
 
 void spreadTextMm(Surface& s, double x1, double x2, double y1, double y2, double minimumSpanMm,
                   double charHeightMm, std::string_view text) {
+  text = drawnText(text);
   s.setTextAlign(TA_LEFT | TA_TOP);
   const double top = (y1 + y2 - charHeightMm) * 0.5;
   double span = x2 - x1;
@@ -260,18 +272,17 @@ void textInPixelRect(Surface& s, int left, int top, int right, int bottom, std::
   if (!s.selectFont(font)) return;
   s.setBkModeTransparent();
   s.setTextColor(colour);
-  s.drawText(rect, text, DT_WORDBREAK | DT_NOCLIP);
+  s.drawText(rect, drawnText(text), DT_WORDBREAK | DT_NOCLIP);
   s.selectFont(previous);
+}
+
+void textAtCurrent(Surface& s, std::string_view text) {
+  const DevicePoint p = s.currentPosition();
+  s.textOut(p.x, p.y, drawnText(text));
 }
 
 namespace {
 int superscriptRaise() { return toDeviceY(0.8) - toDeviceY(0.0); }
-
-// Draws text at the current position, which then advances past it.
-void textAtCurrent(Surface& s, std::string_view text) {
-  const DevicePoint p = s.currentPosition();
-  s.textOut(p.x, p.y, text);
-}
 
 void drawRaised(Surface& s, std::string_view text, int raise) {
   DevicePoint p = s.currentPosition();
@@ -284,6 +295,9 @@ void drawRaised(Surface& s, std::string_view text, int raise) {
 
 void superscriptText(Surface& s, double x, double y, std::string_view base, std::string_view exponent,
                      std::string_view tail, int rightAlign) {
+  base = drawnText(base);
+  exponent = drawnText(exponent);
+  tail = drawnText(tail);
   s.setTextAlign(TA_UPDATECP);
   const int raise = superscriptRaise();
   if (x >= -9999 || y >= -9999) moveToMm(s, x, y);
@@ -302,6 +316,7 @@ void superscriptText(Surface& s, double x, double y, std::string_view base, std:
 }
 
 void scientificText(Surface& s, double x, double y, std::string_view valueText, std::string_view tail) {
+  valueText = drawnText(valueText);
   s.setTextAlign(TA_UPDATECP);
   const auto e = valueText.find('E');
   if (classifyNumberText(valueText) > 0 && e != std::string_view::npos) {

@@ -3,6 +3,7 @@
 // routines the page painters are built from. All coordinates are page
 // millimetres (x to the right, y downwards, (0, 0) at the top and left
 // margins); line widths and dash lengths are device pixels.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,28 @@
 namespace tov {
 
 inline constexpr double kMmPerInchInverse = 0.03937007874015748;
+
+// What a page can show. Values, texts and settings beyond these are kept as
+// they are, but drawn as stated here, so that no file or setting can make
+// drawing a page take more than a bounded amount of work.
+//
+// A value of a test larger in magnitude than kMaxDrawnValue (or one that
+// overflows as it is read, such as 1e309) has no place on any axis, in any
+// table cell or formula: it is drawn as no value at all. Within the range
+// every axis spans at most 22 decades from the smallest value drawn on a
+// log axis (1e-7), and a number prints in a few dozen characters.
+inline constexpr double kMaxDrawnValue = 1e15;
+// A text is drawn cut to this many CP932 bytes: more than a line across an
+// A3 page holds at the smallest size of the page fonts anyone prints with.
+inline constexpr int kMaxDrawnTextBytes = 256;
+
+// The value of a text as it is drawn: the text read as a number (0 when it
+// holds none, as toDouble), or nothing when that number is not finite or
+// its magnitude exceeds kMaxDrawnValue.
+std::optional<double> drawnValue(std::string_view text);
+// The leading part of a text that is drawn: at most kMaxDrawnTextBytes CP932
+// bytes, never splitting a character.
+std::string_view drawnText(std::string_view text);
 
 // The page transform, rebuilt at the start of every page rendering.
 struct PageTransform {
@@ -64,6 +87,9 @@ void textInPixelRect(Surface& s, int left, int top, int right, int bottom, std::
 void superscriptText(Surface& s, double x, double y, std::string_view base, std::string_view exponent,
                      std::string_view tail, int rightAlign);
 void scientificText(Surface& s, double x, double y, std::string_view valueText, std::string_view tail);
+// Text at the current position, which advances past it (TA_UPDATECP must
+// be set).
+void textAtCurrent(Surface& s, std::string_view text);
 
 // Linear map of v from [va, vb] to [ma, mb]; 0 for an empty range or a
 // result outside +-999999.9.

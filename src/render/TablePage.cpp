@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "files/TextCodec.h"
 #include "record/CFormat.h"
 #include "render/Page.h"
 #include "render/Primitives.h"
@@ -85,7 +86,7 @@ void drawHeaders(Surface& s, const DisplaySettings& ds, const std::vector<double
 
 // The rows of one table page, with the bottom y of each row's texts.
 void drawRows(Surface& s, const PageInputs& in, const std::vector<double>& bounds,
-              const std::vector<TableColumn>& columns, int tablePage) {
+              const std::vector<TableColumn>& columns, int tablePage, double charHeight) {
   const double pitch = (kTableBottom - kHeaderBottom) / 44.5;
   s.setTextAlign(TA_CENTER | TA_BOTTOM);
 
@@ -102,14 +103,19 @@ void drawRows(Surface& s, const PageInputs& in, const std::vector<double>& bound
     bottoms.push_back(y - 0.5);
   }
 
-  auto drawCell = [&](double x, double yBottom, int row, int field) {
+  auto drawCell = [&](double x, double yBottom, int row, int field, int maxBytes = kMaxDrawnTextBytes) {
     const std::string text = formatCell(in, row, field);
-    if (!text.empty()) textAtMm(s, x, yBottom, text);
+    if (!text.empty()) textAtMm(s, x, yBottom, std::string_view(text).substr(0, cp932PrefixLength(text, maxBytes)));
   };
 
-  // Clock times first, a millimetre left of the first column's centre.
+  // Clock times first, a millimetre left of the first column's centre. A
+  // clock time is text as typed: it is drawn cut to what its column holds
+  // (a half-width character is half as wide as the font is high).
   const double clockX = (bounds[0] + bounds[1]) * 0.5 - 1.0;
-  for (int r = first; r <= last; ++r) drawCell(clockX, bottoms[static_cast<std::size_t>(r - first)], r, TF_clockTime);
+  const double clockBytes = charHeight > 0.0 ? 2.0 * (bounds[1] - bounds[0]) / charHeight : kMaxDrawnTextBytes;
+  const int clockMaxBytes = static_cast<int>(std::min<double>(clockBytes, kMaxDrawnTextBytes));
+  for (int r = first; r <= last; ++r)
+    drawCell(clockX, bottoms[static_cast<std::size_t>(r - first)], r, TF_clockTime, clockMaxBytes);
 
   for (int r = first; r <= last; ++r) {
     const double yBottom = bottoms[static_cast<std::size_t>(r - first)];
@@ -119,10 +125,10 @@ void drawRows(Surface& s, const PageInputs& in, const std::vector<double>& bound
 }
 
 void drawTable(Surface& s, const PageInputs& in, const std::vector<double>& bounds,
-               const std::vector<TableColumn>& columns, int tablePage) {
+               const std::vector<TableColumn>& columns, int tablePage, double charHeight) {
   drawRuling(s, in.settings, bounds);
   drawHeaders(s, in.settings, bounds, columns);
-  drawRows(s, in, bounds, columns, tablePage);
+  drawRows(s, in, bounds, columns, tablePage, charHeight);
 }
 
 // The flow in the table's chosen notation.
@@ -154,9 +160,11 @@ std::string formatCell(const PageInputs& in, int row, int field) {
   if (column == 0) return {};
   const std::string& stored = in.record.cell(row, column);
   if (field == TF_clockTime) return stored;
-  if (!isNumberText(stored)) return {};
+  // A cell without a number, or with one no page can show, stays empty.
+  const auto drawn = drawnValue(stored);
+  if (!isNumberText(stored) || !drawn) return {};
 
-  const double value = toDouble(stored);
+  const double value = *drawn;
   const DisplaySettings& ds = in.settings;
   switch (field) {
     case TF_time: return cformat(tableCellFormat(ds.digitsTime), value);
@@ -168,22 +176,22 @@ std::string formatCell(const PageInputs& in, int row, int field) {
   }
 }
 
-void drawUnsteadyTable(Surface& s, const PageInputs& in, double /*charHeight*/, int tablePage) {
+void drawUnsteadyTable(Surface& s, const PageInputs& in, double charHeight, int tablePage) {
   const std::vector<double> bounds = {10, 40, 70, 100, 130, 160};
   const DisplaySettings& ds = in.settings;
   const std::vector<TableColumn> columns = {
       clockColumn(), timeColumn(), pipeLevelColumn(ds), levelColumn(ds), headDifferenceColumn(),
   };
-  drawTable(s, in, bounds, columns, tablePage);
+  drawTable(s, in, bounds, columns, tablePage, charHeight);
 }
 
-void drawSteadyTable(Surface& s, const PageInputs& in, double /*charHeight*/, int tablePage) {
+void drawSteadyTable(Surface& s, const PageInputs& in, double charHeight, int tablePage) {
   const std::vector<double> bounds = {10, 31, 52, 82, 110, 137, 160};
   const DisplaySettings& ds = in.settings;
   const std::vector<TableColumn> columns = {
       clockColumn(), timeColumn(), flowColumn(), pipeLevelColumn(ds), levelColumn(ds), headDifferenceColumn(),
   };
-  drawTable(s, in, bounds, columns, tablePage);
+  drawTable(s, in, bounds, columns, tablePage, charHeight);
 }
 
 } // namespace tov

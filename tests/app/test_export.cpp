@@ -7,9 +7,12 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 
 #include "app/ExportJob.h"
 #include "app/Exporter.h"
@@ -302,5 +305,70 @@ TEST(ExportProcess, BadInputFailsWithTheMessageAndNoOutput) {
     EXPECT_GT(r.exitCode, 0) << c.args.join(' ').toStdString();
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_EQ(filesIn(out.path()), (std::vector<std::string>{"plain", "wrong.tvd"})) << c.args.join(' ').toStdString();
+  }
+}
+
+// An export ended by SIGINT or SIGTERM leaves neither a temporary nor a file
+// under its final name. The test asks for the finest grids a file can hold,
+// drawn two pixels wide, so that an export runs long enough to be caught.
+TEST(ExportProcess, InterruptedExportsLeaveNoTemporary) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, in;
+  // A first run makes the install folder; then the grid lines get wider.
+  ASSERT_EQ(runTov({"--summary", q(sample("long.tvd"))}, root.path()).exitCode, 0);
+  auto linesOf = [](const fs::path& file) {
+    const std::string text = tov::testing::readBytes(file);
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; at < text.size(); at = end + 2)
+      lines.push_back(text.substr(at, (end = text.find("\r\n", at)) - at));
+    return lines;
+  };
+  const fs::path sys = root / "C" / "Rundalk" / "Tov5" / "Sys.ndx";
+  std::vector<std::string> lines = linesOf(sys);
+  lines.at(37) = lines.at(40) = "2";  // grid 1 and grid 2 widths
+  tov::testing::writeBytes(sys, tov::testing::crlfLines(lines));
+  lines = linesOf(sample("long.tvd"));
+  const std::pair<int, const char*> fields[] = {{48, "1e-7"}, {49, "1e15"}, {52, "3"}, {65, "0"}, {46, "2"},
+                                                {47, "1.9"}, {56, "2"}, {57, "1.9"}, {61, "0.0001"}, {62, "0.0002"}};
+  for (const auto& [number, text] : fields) lines.at(static_cast<std::size_t>(number + 1)) = text;
+  tov::testing::writeBytes(in / "fine.tvd", tov::testing::crlfLines(lines));
+
+  // The PDF is interrupted while its file is open in the output folder (it
+  // may have no name yet), the pages once a page's temporary is there.
+  struct Case {
+    const char* option;
+    int signal;
+    bool waitForName;
+  };
+  for (const Case& c : {Case{"--export-pdf", SIGINT, false}, Case{"--export-png", SIGTERM, true}}) {
+    SCOPED_TRACE(c.option);
+    TempDir out;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TOV_ROOT"), q(root.path()));
+    p.setProcessEnvironment(env);
+    const bool png = std::string(c.option) == "--export-png";
+    p.start(QString::fromStdString(tovProgram().string()),
+            {c.option, q(out / "x"), q(in / "fine.tvd"), png ? "--dpi" : "--paper", png ? "600" : "A4"});
+    ASSERT_TRUE(p.waitForStarted());
+    const pid_t pid = static_cast<pid_t>(p.processId());
+    const std::string folder = out.path().string() + "/";
+    auto writing = [&] {
+      if (c.waitForName) return !filesIn(out.path()).empty();
+      std::error_code ec;
+      for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
+        if (fs::read_symlink(fd.path(), ec).string().starts_with(folder)) return true;
+      return false;
+    };
+    bool seen = false;
+    for (int wait = 0; wait < 12000 && !seen && ::kill(pid, 0) == 0; ++wait) {
+      seen = writing();
+      if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(seen) << "the export ended before it could be interrupted";
+    ::kill(pid, c.signal);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(filesIn(out.path()), std::vector<std::string>{});
   }
 }

@@ -1,8 +1,14 @@
 #include "files/TvdFile.h"
 
+#include <chrono>
+#include <future>
 #include <map>
 #include <random>
 #include <tuple>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -168,6 +174,10 @@ TEST_F(FileTest, ConvertsVersion300Files) {
   const std::tuple<int, int, const char*> cells[] = {
       {1, 2, "1.2"}, {1, 3, "10.30"}, {1, 4, "-0.7"}, {1, 5, "2.3"}, {2, 2, ""}, {2, 4, ""}, {3, 2, "100"}};
   for (auto [row, column, text] : cells) EXPECT_EQ(record.cell(row, column), text) << row << "," << column;
+  // A formula number whose double overflows an int is doubled all the same.
+  writeBytes(dir / "t.tvd", tvdBytes("$$_TOVKARBO3", {{33, "1555265526"}}, {}));
+  ASSERT_EQ(loadTestFile(dir / "t.tvd", record), LoadStatus::Ok);
+  EXPECT_EQ(record.formulaKind(), "3110531052");
 }
 
 // What the Open command reads from files with long, surplus or invalid lines.
@@ -224,6 +234,34 @@ TEST_F(FileTest, UnreadableOrForeignFilesLeaveTheRecordUnchanged) {
       EXPECT_EQ(record, before);
       EXPECT_EQ(sink.reported, std::vector<std::string>{message});
     }
+  }
+}
+
+// A FIFO would block the open until a writer came, and a FIFO or a device
+// may never end: every reader refuses them as not found, at once.
+TEST_F(FileTest, FifosAndDevicesAreNotFoundAndNeverWaitedFor) {
+  const std::filesystem::path fifo = dir / "pipe.tvd";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_symlink(fifo, dir / "link.tvd");
+  for (const std::filesystem::path& path : {fifo, dir / "link.tvd", std::filesystem::path("/dev/zero")}) {
+    SCOPED_TRACE(path);
+    sink.reported.clear();
+    TestRecord record = sampleRecord();
+    auto reading = std::async(std::launch::async, [&] {
+      return std::tuple(loadTestFile(path, record), readTextLines(path).has_value());
+    });
+    if (reading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+      // Let a reader blocked on the FIFO go, as often as it opens it, so
+      // that the test can end.
+      while (reading.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) ::close(writer);
+      }
+      FAIL() << "reading waited";
+    }
+    EXPECT_EQ(reading.get(), std::tuple(LoadStatus::NotFound, false));
+    EXPECT_EQ(record, sampleRecord());
+    EXPECT_EQ(sink.reported, std::vector<std::string>{messageText(IDS_FILE_NOT_FOUND, path.string())});
   }
 }
 

@@ -90,6 +90,7 @@ TEST_F(PagesTest, RowsGroupedInFivesWithTheClockTimesFirst) {
   rec.setCell(2, C_clockTime, "十時五分");
   rec.setCell(3, C_clockTime, "10:03");
   rec.setCell(4, C_pipeLevel, "abc");
+  rec.setCell(5, C_clockTime, std::string(40, '9'));  // 18 fit in the 30 mm column at 9 points
   const auto s = render(2);
   const auto cells = withFace(s, "F2");
   std::vector<const RecordedText*> times;
@@ -103,6 +104,7 @@ TEST_F(PagesTest, RowsGroupedInFivesWithTheClockTimesFirst) {
   EXPECT_EQ(cells[0]->text, "十時五分");  // as typed, drawn before every other cell
   EXPECT_EQ(cells[0]->at.x, d.x(24.0));
   EXPECT_EQ(cells[1]->text, "10:03");
+  EXPECT_EQ(cells[2]->text, std::string(18, '9'));
   EXPECT_TRUE(s.textsContaining("abc").empty());
   EXPECT_EQ(formatCell(in(), 4, TF_pipeLevel), "");
 }

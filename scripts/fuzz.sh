@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (fuzz/, clang with libFuzzer, AddressSanitizer and
+# UBSan) and runs each for SECONDS (default 600), one after another on one
+# core: scripts/fuzz.sh [SECONDS] [TARGET...]
+#
+# Each input may take 5 s and 2 GB at most. New inputs that reach new code
+# are kept in build-fuzz/corpus/TARGET (the seeds in fuzz/corpus/TARGET are
+# only read). Findings (crashes, hangs, runaway memory) are written to
+# out/fuzz-findings/TARGET/ and listed at the end; the script then fails.
+# Reproduce one with: build-fuzz/fuzz/TARGET FILE
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-600}"
+shift || true
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  targets=(fuzz_tvd fuzz_settings fuzz_font fuzz_register fuzz_cp932 fuzz_readings_paste)
+fi
+
+bash scripts/setup.sh
+CC=clang CXX=clang++ bash scripts/build.sh build-fuzz \
+  -DTOV_FUZZ=ON -DTOV_WITH_QT=OFF -DTOV_BUILD_TESTS=OFF -DTOV_BUILD_BENCH=OFF
+
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+failed=()
+for target in "${targets[@]}"; do
+  corpus="build-fuzz/corpus/$target"
+  findings="out/fuzz-findings/$target"
+  mkdir -p "$corpus" "$findings"
+  echo "== $target: ${seconds} s"
+  set +e
+  "build-fuzz/fuzz/$target" "$corpus" "fuzz/corpus/$target" \
+    -dict=fuzz/tov.dict -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 -malloc_limit_mb=2048 \
+    -max_len=16384 -artifact_prefix="$findings/" -print_final_stats=1 \
+    > "$findings/log.txt" 2>&1
+  status=$?
+  set -e
+  grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|Done [0-9]+ runs)' "$findings/log.txt" || true
+  if [ $status -ne 0 ]; then
+    echo "$target: FINDING (see $findings/log.txt)"
+    ls -1 "$findings" | grep -v '^log.txt$' | sed "s|^|  $findings/|" || true
+    failed+=("$target")
+  fi
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "Findings in: ${failed[*]}"
+  exit 1
+fi
+echo "No findings."

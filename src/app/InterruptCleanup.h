@@ -1,0 +1,27 @@
+#pragma once
+// The temporary files of an export are removed when the program is
+// interrupted (SIGINT, SIGTERM) while they exist: the signal's handler
+// unlinks them and then lets the signal end the process as it would have.
+// A signal that was ignored when the guard was made stays ignored.
+#include <string>
+
+namespace tov {
+
+class InterruptCleanup {
+public:
+  InterruptCleanup();
+  // Forgets this guard's files and puts the previous handlers back.
+  ~InterruptCleanup();
+  InterruptCleanup(const InterruptCleanup&) = delete;
+  InterruptCleanup& operator=(const InterruptCleanup&) = delete;
+
+  // A file to remove if the program is interrupted.
+  void add(const std::string& path);
+  // The file open on the descriptor (for a temporary that a library named
+  // itself); nothing happens when the name cannot be found.
+  void addOpenFile(int fd);
+  // The file was renamed into place or removed: it is no longer removed.
+  void forget(const std::string& path);
+};
+
+} // namespace tov

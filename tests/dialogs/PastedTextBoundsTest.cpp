@@ -1,0 +1,67 @@
+// Text pasted into the readings editors is kept as it is, but drawn cut:
+// the preview's labels of the current row and, once stored, the pages.
+// Each row is named for the input that drew a longer text than a page may.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "dialogs/ReadingsModel.h"
+#include "files/TextCodec.h"
+#include "record/Messages.h"
+#include "render/Page.h"
+#include "render/Primitives.h"
+#include "render/RecordingSurface.h"
+
+namespace tov {
+namespace {
+
+int longestText(const RecordingSurface& s) {
+  int longest = 0;
+  for (const auto& t : s.texts()) longest = std::max(longest, cp932Length(t.text));
+  for (const auto& t : s.drawTexts()) longest = std::max(longest, cp932Length(t.text));
+  return longest;
+}
+
+TEST(PastedTextBounds, LongPastedCellsAreKeptButDrawnCut) {
+  RecordingMessageSink sink;
+  ScopedMessageSink scoped(sink);
+  const std::string longCell = "1" + std::string(300, 'A');  // the paste target's finding, minimised
+  const std::string tenMegabytes(10 << 20, '9');
+  const struct {
+    const char* name;
+    ReadingsMethod method;
+    std::string block;
+    int column;  // where the long text goes, kept whole
+    const std::string& kept;
+  } rows[] = {
+      {"LongLevel", ReadingsMethod::Unsteady, "30\t" + longCell + "\t10:30\n", 2, longCell},
+      {"LongTime", ReadingsMethod::Unsteady, longCell + "\t1.0\n", 1, longCell},
+      {"TenMegabyteClockTime", ReadingsMethod::Steady, "30,1.0,2.5,E-5," + tenMegabytes + "\n", 5, tenMegabytes},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    ReadingsModel model(r.method);
+    model.openReadings(ReadingTable{}, "0.5", "-2.5", PreviewAxes{"0", "100", "-5", "5"});
+    ASSERT_TRUE(model.pasteBlock(1, 1, r.block));
+    EXPECT_EQ(model.cell(1, r.column), r.kept);
+    model.selectRow(1);
+    RecordingSurface preview;
+    model.drawPreview(preview, 400, 300);
+    EXPECT_LE(longestText(preview), kMaxDrawnTextBytes);
+
+    TestRecord record;
+    model.storeReadings(record.readings);
+    const DisplaySettings settings = firstStartDisplaySettings();
+    record.fillScaleDefaults(settings.headingDefaults());
+    std::array<FontSetting, kFontSlotCount> fonts{};
+    for (int slot = 1; slot <= kFontSlotCount; ++slot) fonts[static_cast<std::size_t>(slot - 1)] = defaultFontSetting(slot);
+    for (int page = 1; page <= pageCount(record); ++page) {
+      RecordingSurface s;
+      renderPage(s, PageInputs{record, settings, fonts, 210}, page);
+      EXPECT_LE(longestText(s), kMaxDrawnTextBytes) << "page " << page;
+    }
+  }
+}
+
+} // namespace
+} // namespace tov
