@@ -26,6 +26,7 @@
 #include "record/Messages.h"
 #include "record/Permeability.h"
 #include "render/Page.h"
+#include "render/Primitives.h"
 
 namespace tov {
 
@@ -258,7 +259,8 @@ bool writePdf(const std::filesystem::path& output, const TestRecord& record, con
     QPdfWriter writer(&file);
     writer.setResolution(dpi);
     writer.setCreator(qstr(versionText()));
-    writer.setTitle(qstr(record.graphTitle()));
+    // The title as the page draws it: a field of any length gives a short one.
+    writer.setTitle(qstr(std::string(drawnText(record.graphTitle()))));
     writer.setPageSize(QPageSize(QSizeF(paper.widthMm, paper.heightMm), QPageSize::Millimeter, qstr(paper.name),
                                  QPageSize::ExactMatch));
     writer.setPageOrientation(QPageLayout::Portrait);

@@ -223,6 +223,12 @@ TEST(ExportFiles, PdfHoldsEveryPage) {
   }
   // Nothing but the finished files is left in the folder.
   EXPECT_EQ(filesIn(out.path()), (std::vector<std::string>{"long.tvd.pdf", "steady.tvd.pdf"}));
+
+  // A graph title of 4 MB is drawn cut, and the PDF's title with it.
+  LoadedTest huge("steady.tvd");
+  huge.record.set_graphTitle(std::string(4 << 20, 'x'));
+  ASSERT_TRUE(tov::writePdf(out / "huge.pdf", huge.record, huge.settings, tov::a4Paper(), 72));
+  EXPECT_LT(fs::file_size(out / "huge.pdf"), 200000u);
 }
 
 TEST(ExportFiles, UnwritableOutputIsReportedAndLeavesNothing) {
