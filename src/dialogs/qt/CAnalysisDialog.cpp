@@ -17,8 +17,10 @@
 #include <QVBoxLayout>
 
 #include <memory>
+#include <tuple>
 
 #include "app/QtSurface.h"
+#include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "files/Settings.h"
 
@@ -31,12 +33,7 @@ constexpr const char* kFieldProperty = "tovField";
 // How much the edits of the points and of the scales show.
 constexpr const char* kPointWidth = "-0.000000000";
 
-QString qs(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
-
-void setTextIfChanged(QLineEdit* edit, const std::string& value) {
-  const QString wanted = qs(value);
-  if (edit->text() != wanted) edit->setText(wanted);
-}
+QString qs(const std::string& text) { return qtext(text); }
 
 QLabel* caption(const char* text, QWidget* parent, Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
   auto* label = new QLabel(QString::fromUtf8(text), parent);
@@ -81,13 +78,7 @@ void AnalysisPreview::paintEvent(QPaintEvent*) {
 CAnalysisDialog::CAnalysisDialog(AnalysisModel& model, QWidget* parent) : QDialog(parent), model_(model) {
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   setModal(true);
-  okButton_ = new QPushButton(QStringLiteral("OK"), this);
-  okButton_->setObjectName(QStringLiteral("okButton"));
-  okButton_->setDefault(true);
-  cancelButton_ = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
-  cancelButton_->setObjectName(QStringLiteral("cancelButton"));
-  connect(okButton_, &QPushButton::clicked, this, &CAnalysisDialog::accept);
-  connect(cancelButton_, &QPushButton::clicked, this, &CAnalysisDialog::reject);
+  std::tie(okButton_, cancelButton_) = okCancelButtons(*this);
 
   // Left and Right step the cursor like the arrow buttons wherever the
   // focus is not in an edit (an edit keeps them for its text cursor).

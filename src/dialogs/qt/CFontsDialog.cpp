@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "dialogs/qt/SettingsWidgets.h"
+#include "dialogs/qt/DialogWidgets.h"
 
 namespace tov {
 

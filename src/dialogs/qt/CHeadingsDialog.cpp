@@ -13,7 +13,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <tuple>
+
 #include "dialogs/qt/CFormulaPicture.h"
+#include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "files/Platform.h"
 #include "files/Settings.h"
@@ -80,13 +83,7 @@ CHeadingsDialog::CHeadingsDialog(HeadingsModel& model, QWidget* parent) : QDialo
   left->addWidget(buildTitles());
   left->addStretch(1);
 
-  okButton_ = new QPushButton(QStringLiteral("OK"), this);
-  okButton_->setObjectName(QStringLiteral("okButton"));
-  okButton_->setDefault(true);
-  cancelButton_ = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
-  cancelButton_->setObjectName(QStringLiteral("cancelButton"));
-  connect(okButton_, &QPushButton::clicked, this, &CHeadingsDialog::accept);
-  connect(cancelButton_, &QPushButton::clicked, this, &CHeadingsDialog::reject);
+  std::tie(okButton_, cancelButton_) = okCancelButtons(*this);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(okButton_);

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/SetupModel.h"
+#include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "files/Settings.h"
 
@@ -39,13 +40,7 @@ CKeyBehaviourDialog::CKeyBehaviourDialog(int enterKeyMode, QWidget* parent) : QD
   grid->setRowMinimumHeight(4, note->sizeHint().height() + 8);
   modes_->button(keyBehaviourButton(enterKeyMode))->setChecked(true);
 
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setObjectName(QStringLiteral("okButton"));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  const auto [ok, cancel] = okCancelButtons(*this);
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(ok);
   buttons->addWidget(cancel);

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/SettingsSave.h"
-#include "dialogs/qt/SettingsWidgets.h"
+#include "dialogs/qt/DialogWidgets.h"
 
 namespace tov {
 

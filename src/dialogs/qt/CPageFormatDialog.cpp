@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "dialogs/qt/SettingsWidgets.h"
+#include "dialogs/qt/DialogWidgets.h"
 #include "files/Settings.h"
 
 namespace tov {

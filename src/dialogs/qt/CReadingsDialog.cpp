@@ -19,8 +19,10 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <tuple>
 
 #include "app/QtSurface.h"
+#include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "record/Messages.h"
 
@@ -28,8 +30,8 @@ namespace tov {
 
 namespace {
 
-QString qs(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
-std::string text(const QString& s) { return s.toStdString(); }
+QString qs(const std::string& text) { return qtext(text); }
+std::string text(const QString& s) { return utf8(s); }
 
 struct EntryCaption {
   ReadingColumn kind;
@@ -51,11 +53,6 @@ std::string& axisText(PreviewAxes& axes, int i) {
   case 2: return axes.levelBottom;
   default: return axes.levelTop;
   }
-}
-
-void setTextIfChanged(QLineEdit* edit, const std::string& value) {
-  const QString wanted = qs(value);
-  if (edit->text() != wanted) edit->setText(wanted);
 }
 
 } // namespace
@@ -146,13 +143,7 @@ CReadingsDialog::CReadingsDialog(ReadingsModel& model, ReadingTable& target, QWi
   panels->addWidget(buildLeftPanel(), 0);
   panels->addWidget(buildRightPanel(), 1);
 
-  okButton_ = new QPushButton(QStringLiteral("OK"), this);
-  okButton_->setObjectName(QStringLiteral("okButton"));
-  okButton_->setDefault(true);
-  cancelButton_ = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
-  cancelButton_->setObjectName(QStringLiteral("cancelButton"));
-  connect(okButton_, &QPushButton::clicked, this, &CReadingsDialog::accept);
-  connect(cancelButton_, &QPushButton::clicked, this, &CReadingsDialog::reject);
+  std::tie(okButton_, cancelButton_) = okCancelButtons(*this);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(okButton_);
@@ -190,16 +181,9 @@ QWidget* CReadingsDialog::buildLeftPanel() {
   grid_ = new ReadingsGridView(leftPanel_);
   grid_->setObjectName(QStringLiteral("grid"));
   grid_->setModel(adapter_);
-  grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  setUpGrid(*grid_);
+  // Several rows can be selected to be copied.
   grid_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  grid_->setShowGrid(true);
-  grid_->setWordWrap(false);
-  grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  grid_->verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
-  grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   grid_->horizontalHeader()->setStretchLastSection(false);
   int gridWidth = grid_->verticalHeader()->sizeHint().width() + grid_->verticalScrollBar()->sizeHint().width() + 4;
   for (int c = 1; c <= model_.columnCount(); ++c) {

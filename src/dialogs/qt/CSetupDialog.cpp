@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "files/Settings.h"
 
@@ -59,13 +60,7 @@ CSetupDialog::CSetupDialog(SetupModel& model, std::string windowsDrive, QWidget*
   grid->addLayout(standardRow, 2, 0, 1, 2);
   grid->setColumnStretch(1, 1);
 
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setObjectName(QStringLiteral("okButton"));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  connect(ok, &QPushButton::clicked, this, &CSetupDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  const auto [ok, cancel] = okCancelButtons(*this);
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(ok);
   buttons->addWidget(cancel);

@@ -16,7 +16,7 @@
 #include <cmath>
 
 #include "dialogs/SettingsSave.h"
-#include "dialogs/qt/SettingsWidgets.h"
+#include "dialogs/qt/DialogWidgets.h"
 
 namespace tov {
 

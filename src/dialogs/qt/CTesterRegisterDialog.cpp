@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "files/Platform.h"
 #include "files/Settings.h"
@@ -78,16 +79,8 @@ CTesterRegisterDialog::CTesterRegisterDialog(TesterRegisterModel& model, QWidget
   grid_ = new QTableView(this);
   grid_->setObjectName(QStringLiteral("grid"));
   grid_->setModel(adapter_);
-  grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  setUpGrid(*grid_);
   grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-  grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  grid_->setShowGrid(true);
-  grid_->setWordWrap(false);
-  grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  grid_->verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
-  grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   grid_->horizontalHeader()->setStretchLastSection(true);
   const int columnWidth = std::max(kColumnWidth, grid_->fontMetrics().horizontalAdvance(QString(14, QChar(0x6F22))));
   grid_->setColumnWidth(0, columnWidth);
@@ -114,11 +107,7 @@ CTesterRegisterDialog::CTesterRegisterDialog(TesterRegisterModel& model, QWidget
   cellEditor_->hide();
   cellEditor_->installEventFilter(this);
 
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setObjectName(QStringLiteral("okButton"));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
+  const auto [ok, cancel] = okCancelButtons(*this);
   auto* up = new QPushButton(QStringLiteral("↑"), this);
   up->setObjectName(QStringLiteral("upButton"));
   auto* down = new QPushButton(QStringLiteral("↓"), this);
@@ -127,8 +116,6 @@ CTesterRegisterDialog::CTesterRegisterDialog(TesterRegisterModel& model, QWidget
   remove->setObjectName(QStringLiteral("deleteButton"));
   importButton_ = new QPushButton(QStringLiteral("Ver.4 追加"), this);
   importButton_->setObjectName(QStringLiteral("importButton"));
-  connect(ok, &QPushButton::clicked, this, &CTesterRegisterDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &CTesterRegisterDialog::reject);
   connect(up, &QPushButton::clicked, this, [this] { onButton(&TesterRegisterModel::moveUp); });
   connect(down, &QPushButton::clicked, this, [this] { onButton(&TesterRegisterModel::moveDown); });
   connect(remove, &QPushButton::clicked, this, [this] { onButton(&TesterRegisterModel::deleteSelectedRow); });

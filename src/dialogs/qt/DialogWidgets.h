@@ -1,12 +1,13 @@
 #pragma once
-// Small pieces shared by the settings dialogs: text conversion, the fields
-// they are built from, and showing a model's text without disturbing what
-// the user is typing.
+// Small pieces shared by the dialogs: text conversion, the fields they are
+// built from, showing a model's text without disturbing what the user is
+// typing, OK and ｷｬﾝｾﾙ, and the grids of the readings and the register.
 #include <QComboBox>
 #include <QLineEdit>
 #include <QString>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class QDialog;
@@ -14,6 +15,7 @@ class QGroupBox;
 class QHBoxLayout;
 class QLabel;
 class QPushButton;
+class QTableView;
 class QWidget;
 
 namespace tov {
@@ -35,6 +37,14 @@ void setTextIfChanged(QLineEdit* edit, const std::string& value);
 void setTextIfChanged(QComboBox* combo, const std::string& value);
 // The entry of a drop-down list (none when the value has no entry).
 void setListIndex(QComboBox* combo, int index);
+
+// OK (the default button) and ｷｬﾝｾﾙ, wired to the dialog's accept and
+// reject; the caller places them.
+std::pair<QPushButton*, QPushButton*> okCancelButtons(QDialog& dialog);
+
+// A grid of rows: whole rows selected, cells edited only by the dialog's
+// own editor, grid lines, numbered rows of one text line.
+void setUpGrid(QTableView& grid);
 
 // The buttons row: 標準の設定 at the left (when standardButton is given),
 // OK (the default button) and ｷｬﾝｾﾙ at the right, wired to accept and reject.

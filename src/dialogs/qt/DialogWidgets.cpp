@@ -1,9 +1,11 @@
-#include "dialogs/qt/SettingsWidgets.h"
+#include "dialogs/qt/DialogWidgets.h"
 
 #include <QDialog>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTableView>
 
 #include "dialogs/qt/EnterKeyFilter.h"
 
@@ -61,14 +63,32 @@ void setTextIfChanged(QComboBox* combo, const std::string& value) {
 
 void setListIndex(QComboBox* combo, int index) { combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1); }
 
-QHBoxLayout* dialogButtons(QDialog& dialog, QPushButton* standardButton) {
+std::pair<QPushButton*, QPushButton*> okCancelButtons(QDialog& dialog) {
   auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
   ok->setObjectName(QStringLiteral("okButton"));
   ok->setDefault(true);
   auto* cancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), &dialog);
   cancel->setObjectName(QStringLiteral("cancelButton"));
+  // accept and reject are virtual: a dialog's own checks run.
   QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
   QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+  return {ok, cancel};
+}
+
+void setUpGrid(QTableView& grid) {
+  grid.setSelectionBehavior(QAbstractItemView::SelectRows);
+  grid.setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid.setShowGrid(true);
+  grid.setWordWrap(false);
+  grid.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  grid.verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  grid.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  grid.verticalHeader()->setDefaultSectionSize(grid.fontMetrics().height() + 6);
+  grid.horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+QHBoxLayout* dialogButtons(QDialog& dialog, QPushButton* standardButton) {
+  const auto [ok, cancel] = okCancelButtons(dialog);
   auto* row = new QHBoxLayout;
   if (standardButton) row->addWidget(standardButton);
   row->addStretch(1);
