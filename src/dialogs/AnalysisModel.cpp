@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "record/CFormat.h"
 #include "record/Messages.h"
 #include "render/Primitives.h"
 
@@ -21,8 +22,25 @@ void AnalysisModel::openAnalysis(const TestRecord& record, int digitsPermeabilit
   shown_ = Shown{};
   openFields();
   validateScales(false);
+  opened_ = working_;
+  openedChosen_ = chosen_;
   // The previews are drawn once the dialog is on the screen.
   redrawPending_ = true;
+}
+
+void AnalysisModel::storeIfChanged(TestRecord& record, int field) const {
+  if (text(field) != opened_.field(field)) record.setField(field, text(field));
+}
+
+bool AnalysisModel::pointsChanged() const {
+  return chosen_ != openedChosen_ || text(F_permeabilityText) != opened_.field(F_permeabilityText) ||
+         text(F_gradientText) != opened_.field(F_gradientText);
+}
+
+void AnalysisModel::storeCode(TestRecord& record, int field, int value, int opened) {
+  const std::string code = cformat("%d", value);
+  const std::string& stored = record.field(field);
+  if (value != opened || (!stored.empty() && stored != code)) record.setField(field, code);
 }
 
 void AnalysisModel::setText(int field, std::string text) { working_.setField(field, std::move(text)); }

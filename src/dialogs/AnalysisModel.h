@@ -90,6 +90,10 @@ public:
   // "計算更新".
   virtual void recomputePermeability() = 0;
   // OK: the chosen rows and every field of the dialog into the record.
+  // What is still as the dialog opened it is left as the record holds it
+  // (point texts refilled from the readings, scales reset for the previews,
+  // a radio code "" shown as 0), so OK without a change changes nothing;
+  // the points are written together when a row, a or k changed.
   virtual void storeAnalysis(TestRecord& record) const = 0;
 
   // The focus left a field's edit. A scale range edit makes a redraw due;
@@ -144,6 +148,13 @@ protected:
   static std::string timeLabel(const std::string& from);
   // Resets a pair when it fails; true when it was reset.
   bool checkPair(int fromField, int toField, bool fails, const char* fromReset, const char* toReset);
+  // Writes a field whose text changed since opening.
+  void storeIfChanged(TestRecord& record, int field) const;
+  // A chosen row, a or k differs from opening.
+  bool pointsChanged() const;
+  // Writes a radio code when it changed, or when the record holds a code
+  // the dialog had to read as another ("7" shown as 0).
+  static void storeCode(TestRecord& record, int field, int value, int opened);
 
   AnalysisMethod method_;
   TestRecord working_;
@@ -159,6 +170,9 @@ protected:
   std::array<AxisRange, 2> ranges_{};
   std::array<PreviewLabels, 2> labels_{};
   Shown shown_;
+  // The dialog's fields and rows as opened.
+  TestRecord opened_;
+  std::array<int, 2> openedChosen_{};
 };
 
 // The unsteady dialog "解析/目盛り  〔非定常法〕 ".
@@ -193,6 +207,7 @@ private:
   int labelSet_ = 0;
   int grid2Set_ = 0;
   int grid2WhenSmall_ = 0;
+  std::array<int, 3> openedChoices_{};
 };
 
 // The steady dialog "解析/目盛り  〔定常法〕".
@@ -248,6 +263,10 @@ private:
   // The value of a Q field in units of the step's exponent.
   double inStepUnits(int field) const;
   std::array<std::string, 3> exponents_{"x1", "x1", "x1"};
+  // The row the k in the dialog was computed from (0: k not computed
+  // here). OK then writes its Q, h and s as Qo, hs and So, so that the page
+  // prints the Qo and So its k comes from.
+  int permeabilityRow_ = 0;
   // The Q texts as opened: a value the dialog leaves unchanged is stored in
   // its own spelling.
   std::array<std::string, 5> openedFlowTexts_{};

@@ -56,8 +56,12 @@ void UnsteadyAnalysisModel::openFields() {
   int row2 = working_.fieldInt(F_point2Row);
   if (row2 >= n) row2 = n;
   if (row2 <= 0) row2 = n / 2 >= 2 ? n / 2 : 2;
+  // The default row 2 must be a complete row too (one complete row: both
+  // points on it).
+  if (n >= 1 && row2 > n) row2 = n;
   chosen_ = {row1, row2};
   highlighted_ = chosen_;
+  openedChoices_ = {labelSet_, grid2Set_, grid2WhenSmall_};
   fillPointEdits(1, row1);
   fillPointEdits(2, row2);
   active_ = 1;
@@ -144,14 +148,16 @@ void UnsteadyAnalysisModel::recomputePermeability() {
 }
 
 void UnsteadyAnalysisModel::storeAnalysis(TestRecord& record) const {
-  for (int field = F_pointT1; field <= F_pointS2; ++field) record.setField(field, text(field));
-  for (int field = F_permeabilityText; field <= F_graphAValueTo; ++field) record.setField(field, text(field));
-  for (int field = F_graphBTimeFrom; field <= F_gradientText; ++field) record.setField(field, text(field));
-  record.setField(F_point1Row, cformat("%d", chosen_[0]));
-  record.setField(F_point2Row, cformat("%d", chosen_[1]));
-  record.setField(F_graphAValueStep, cformat("%d", labelSet_));
-  record.setField(F_graphAValueGrid2, cformat("%d", grid2Set_));
-  record.setField(F_grid2WhenGrid1Small, cformat("%d", grid2WhenSmall_));
+  if (pointsChanged()) {
+    for (int field = F_pointT1; field <= F_pointS2; ++field) record.setField(field, text(field));
+    record.setField(F_point1Row, cformat("%d", chosen_[0]));
+    record.setField(F_point2Row, cformat("%d", chosen_[1]));
+  }
+  for (int field = F_permeabilityText; field <= F_graphAValueTo; ++field) storeIfChanged(record, field);
+  for (int field = F_graphBTimeFrom; field <= F_gradientText; ++field) storeIfChanged(record, field);
+  storeCode(record, F_graphAValueStep, labelSet_, openedChoices_[0]);
+  storeCode(record, F_graphAValueGrid2, grid2Set_, openedChoices_[1]);
+  storeCode(record, F_grid2WhenGrid1Small, grid2WhenSmall_, openedChoices_[2]);
 }
 
 void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, const Shown& shown, int width,
