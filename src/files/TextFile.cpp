@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -237,6 +239,24 @@ bool writeInPlace(const std::filesystem::path& target, std::string_view bytes, i
   return ok;
 }
 
+// Holds back every signal for its lifetime: a temporary is registered for
+// removal before an interrupt can see it, and a batch's renames happen all
+// together before an interrupt ends the program.
+class SignalsHeld {
+public:
+  SignalsHeld() {
+    sigset_t all;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &previous_);
+  }
+  ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+  sigset_t previous_;
+};
+
 const char* kindName(mode_t mode) {
   if (S_ISDIR(mode)) return "フォルダです";
   if (S_ISFIFO(mode)) return "名前付きパイプ(FIFO)です";
@@ -337,10 +357,16 @@ bool OutputBatch::add(const std::filesystem::path& path, std::string_view bytes)
   if (existed && ::access(target.c_str(), W_OK) != 0) return fail(path, failureReason(errno));
   Staged staged{target, {}};
   int error = 0;
-  const int fd = createTemporary(target, &staged.temporary, &error);
+  int fd = -1;
+  {
+    SignalsHeld held;
+    fd = createTemporary(target, &staged.temporary, &error);
+    if (fd >= 0) {
+      if (made_) made_(staged.temporary.string());
+      staged_.push_back(staged);
+    }
+  }
   if (fd < 0) return fail(path, failureReason(error));
-  if (made_) made_(staged.temporary.string());
-  staged_.push_back(staged);
   if (existed) keepOwnerAndMode(fd, old);
   if (!writeCheckedAndClose(fd, bytes, &error)) return fail(path, failureReason(error));
   return true;
@@ -351,6 +377,7 @@ bool OutputBatch::commit() {
   // Checked again: a target may have become a FIFO or a device meanwhile.
   for (const Staged& s : staged_)
     if (std::string refused = refusedTargetReason(s.target); !refused.empty()) return fail(s.target, refused);
+  SignalsHeld held;
   while (!staged_.empty()) {
     const Staged s = staged_.front();
     if (::rename(s.temporary.c_str(), s.target.c_str()) != 0) return fail(s.target, failureReason(errno));
