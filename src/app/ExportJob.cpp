@@ -2,14 +2,13 @@
 // test, and the command line that asks for them.
 #include "app/ExportJob.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
-#include <QTemporaryFile>
 
 #include <cmath>
 #include <cstdio>
@@ -21,6 +20,7 @@
 #include "app/InterruptCleanup.h"
 #include "app/QtSurface.h"
 #include "app/TovApp.h"
+#include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
@@ -64,18 +64,6 @@ std::optional<double> parseMillimetres(std::string_view text) {
 }
 
 QString qstr(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
-QString qpath(const std::filesystem::path& p) { return qstr(p.string()); }
-
-// 0666 less the process's umask.
-mode_t newFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
-void reportWriteFailure(const std::filesystem::path& path) {
-  reportMessage(IDS_WRITE_FAILED_DETAIL, path.string());
-}
 
 void renderOn(QPainter& painter, const PageInputs& inputs, int page) {
   QtSurface surface(painter);
@@ -230,6 +218,7 @@ QSize paperPixelSize(const PaperSize& paper, int dpi) {
 QImage renderPageImage(const TestRecord& record, const Settings& settings, int page, const PaperSize& paper,
                        int dpi) {
   QImage image(paperPixelSize(paper, dpi), QImage::Format_RGB32);
+  if (image.isNull()) return image;  // no memory for it: the caller reports
   const int dotsPerMetre = static_cast<int>(std::lround(dpi / 0.0254));
   image.setDotsPerMeterX(dotsPerMetre);
   image.setDotsPerMeterY(dotsPerMetre);
@@ -242,21 +231,48 @@ QImage renderPageImage(const TestRecord& record, const Settings& settings, int p
   return image;
 }
 
+namespace {
+
+// The temporaries of a batch are removed by an interrupt as well.
+void guardTemporaries(OutputBatch& batch, InterruptCleanup& cleanup) {
+  batch.setTemporaryHooks([&cleanup](const std::string& path) { cleanup.add(path); },
+                          [&cleanup](const std::string& path) { cleanup.forget(path); });
+}
+
+bool reportBatchFailure(const OutputBatch& batch) {
+  reportMessage(IDS_WRITE_FAILED_DETAIL, batch.failedFile().string() + ": " + batch.reason());
+  return false;
+}
+
+} // namespace
+
+std::optional<std::string> imageTooLargeText(const PaperSize& paper, int dpi) {
+  const QSize size = paperPixelSize(paper, dpi);
+  const double bytes = 4.0 * size.width() * size.height();
+  if (bytes <= static_cast<double>(kMaxImageBytes)) return std::nullopt;
+  int fits = static_cast<int>(std::sqrt(kMaxImageBytes / 4.0 / (paper.widthMm / 25.4) / (paper.heightMm / 25.4)));
+  while (fits > 1 && 4.0 * paperPixelSize(paper, fits).width() * paperPixelSize(paper, fits).height() >
+                         static_cast<double>(kMaxImageBytes))
+    --fits;
+  return messageText(IDS_IMAGE_TOO_LARGE, {cformat("%d", dpi), paper.name, cformat("%.0f", bytes / (1 << 20)),
+                                           cformat("%d", static_cast<int>(kMaxImageBytes >> 20)), cformat("%d", fits)});
+}
+
 bool writePdf(const std::filesystem::path& output, const TestRecord& record, const Settings& settings,
               const PaperSize& paper, int dpi) {
-  QSaveFile file(qpath(output));
-  file.setDirectWriteFallback(false);
-  if (!file.open(QIODevice::WriteOnly)) {
-    reportWriteFailure(output);
+  if (const std::string refused = refusedTargetReason(output); !refused.empty()) {
+    reportMessage(IDS_WRITE_FAILED_DETAIL, output.string() + ": " + refused);
     return false;
   }
-  // The save file names its temporary itself: an interrupt removes the file
-  // open on its descriptor.
-  InterruptCleanup cleanup;
-  cleanup.addOpenFile(file.handle());
+  // The PDF is made in memory and written through the checked writer: a
+  // library writing straight to a full disk may report a short file as
+  // written.
+  QByteArray bytes;
   bool ok = true;
   {
-    QPdfWriter writer(&file);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
     writer.setResolution(dpi);
     writer.setCreator(qstr(versionText()));
     // The title as the page draws it: a field of any length gives a short one.
@@ -268,17 +284,27 @@ bool writePdf(const std::filesystem::path& output, const TestRecord& record, con
     const PageInputs inputs = pageInputsFrom(record, settings, paper.wholeWidthMm());
     ok = paintPageRange(writer, inputs, 1, pageCount(record));
   }
-  if (ok && file.error() != QFileDevice::NoError) ok = false;
-  if (!ok) {
-    file.cancelWriting();
-    reportWriteFailure(output);
+  if (!ok || bytes.isEmpty()) {
+    reportMessage(IDS_WRITE_FAILED_DETAIL, output.string() + ": PDF を作れませんでした");
     return false;
   }
-  if (!file.commit()) {
-    reportWriteFailure(output);
-    return false;
-  }
+  InterruptCleanup cleanup;
+  OutputBatch batch;
+  guardTemporaries(batch, cleanup);
+  if (!batch.add(output, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) ||
+      !batch.commit())
+    return reportBatchFailure(batch);
   return true;
+}
+
+std::string pngPrefixFor(const std::string& prefix, const std::string& input) {
+  std::error_code ec;
+  const std::string stem = std::filesystem::path(input).stem().string();
+  // A folder (named with or without its "/") gets the pages named after the
+  // test, not "-1.png".
+  if (!prefix.empty() && (prefix.back() == '/' || std::filesystem::is_directory(prefix, ec)))
+    return (std::filesystem::path(prefix) / (stem.empty() ? std::string("page") : stem)).string();
+  return prefix;
 }
 
 std::vector<std::filesystem::path> pngPagePaths(const std::string& prefix, int pages) {
@@ -289,40 +315,34 @@ std::vector<std::filesystem::path> pngPagePaths(const std::string& prefix, int p
 
 bool writePngPages(const std::string& prefix, const TestRecord& record, const Settings& settings,
                    const PaperSize& paper, int dpi) {
+  // Refused before any drawing: a page that would not fit the memory budget.
+  if (const auto tooLarge = imageTooLargeText(paper, dpi)) {
+    messageSink().report(*tooLarge);
+    return false;
+  }
   const auto paths = pngPagePaths(prefix, pageCount(record));
+  for (const auto& path : paths) {
+    if (const std::string refused = refusedTargetReason(path); !refused.empty()) {
+      reportMessage(IDS_WRITE_FAILED_DETAIL, path.string() + ": " + refused);
+      return false;
+    }
+  }
   InterruptCleanup cleanup;  // an interrupt removes the temporaries as well
-  std::vector<std::unique_ptr<QTemporaryFile>> temporaries;
+  OutputBatch batch;
+  guardTemporaries(batch, cleanup);
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    auto temp = std::make_unique<QTemporaryFile>(qpath(paths[i]) + QStringLiteral(".XXXXXX"));
-    if (!temp->open()) {
-      reportWriteFailure(paths[i]);
-      return false;  // the temporaries written so far go with their objects
-    }
-    cleanup.add(QFile::encodeName(temp->fileName()).toStdString());
     const QImage image = renderPageImage(record, settings, static_cast<int>(i) + 1, paper, dpi);
-    if (!image.save(temp.get(), "PNG") || !temp->flush()) {
-      reportWriteFailure(paths[i]);
-      return false;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (image.isNull() || !image.save(&buffer, "PNG")) {
+      reportMessage(IDS_WRITE_FAILED_DETAIL, paths[i].string() + ": 画像を作れませんでした");
+      return false;  // the temporaries written so far go with the batch
     }
-    temp->close();
-    // A temporary file is private to its owner; the page gets the mode a
-    // newly created file gets, as the PDF does.
-    ::chmod(QFile::encodeName(temp->fileName()).constData(), newFileMode());
-    temporaries.push_back(std::move(temp));
+    if (!batch.add(paths[i], std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
+      return reportBatchFailure(batch);
   }
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    std::error_code ec;
-    const std::filesystem::path from = temporaries[i]->fileName().toStdString();
-    std::filesystem::rename(from, paths[i], ec);
-    if (ec) {
-      // Pages renamed already stay complete; the rest are removed.
-      reportWriteFailure(paths[i]);
-      return false;
-    }
-    temporaries[i]->setAutoRemove(false);
-    cleanup.forget(from.string());
-  }
-  return true;
+  return batch.commit() || reportBatchFailure(batch);
 }
 
 std::string summaryText(const TestRecord& record, const Settings& settings) {
@@ -380,7 +400,7 @@ int runJob(const CommandLineJob& job) {
     case JobKind::ExportPdf:
       return writePdf(job.output, record, settings, job.paper) ? 0 : 1;
     case JobKind::ExportPng:
-      return writePngPages(job.output, record, settings, job.paper, job.dpi) ? 0 : 1;
+      return writePngPages(pngPrefixFor(job.output, job.input), record, settings, job.paper, job.dpi) ? 0 : 1;
     default:
       return 2;
   }

@@ -75,15 +75,28 @@ bool paintPageRange(QPagedPaintDevice& device, const PageInputs& inputs, int fir
 QImage renderPageImage(const TestRecord& record, const Settings& settings, int page,
                        const PaperSize& paper, int dpi);
 
-// Every page into one PDF. The file appears only when complete (written
-// under a temporary name in its folder first); failures are reported
-// through the message sink and give false.
+// Every page into one PDF. The file appears only when complete (made in
+// memory, written and checked under a temporary name in its folder, then
+// renamed); a target that is not a regular file is refused; failures are
+// reported through the message sink, naming the file and the reason, and
+// give false.
 bool writePdf(const std::filesystem::path& output, const TestRecord& record, const Settings& settings,
               const PaperSize& paper, int dpi = kPrintDpi);
 
+// The most memory one page image may take: a larger image is refused
+// before anything is drawn.
+inline constexpr long long kMaxImageBytes = 1LL << 30;
+// Why a page at the resolution is too large, with the resolution that fits
+// the paper ("2400 dpi の A3 は大きすぎます…"); nothing when it fits.
+std::optional<std::string> imageTooLargeText(const PaperSize& paper, int dpi);
+
+// The prefix the PNG pages of the test get: a prefix naming a folder
+// ("out/" or an existing folder) gets the test's name in that folder.
+std::string pngPrefixFor(const std::string& prefix, const std::string& input);
 // The file names PREFIX-1.png ... PREFIX-n.png, one per page.
 std::vector<std::filesystem::path> pngPagePaths(const std::string& prefix, int pages);
-// Every page as PNG at the resolution. All pages are written under
+// Every page as PNG at the resolution. A page image larger than
+// kMaxImageBytes is refused before drawing. All pages are written under
 // temporary names first and renamed only when all succeeded; failures are
 // reported through the message sink and give false.
 bool writePngPages(const std::string& prefix, const TestRecord& record, const Settings& settings,

@@ -22,9 +22,10 @@ struct Slot {
 static_assert(std::atomic<bool>::is_always_lock_free);
 std::array<Slot, 16> gSlots;
 
-constexpr int kSignals[] = {SIGINT, SIGTERM};
-struct sigaction gPrevious[2];
-bool gInstalled[2] = {false, false};
+constexpr int kSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+constexpr int kSignalCount = 4;
+struct sigaction gPrevious[kSignalCount];
+bool gInstalled[kSignalCount] = {};
 int gGuards = 0;
 
 extern "C" void removeTemporariesAndEnd(int signal) {
@@ -36,7 +37,7 @@ extern "C" void removeTemporariesAndEnd(int signal) {
 }
 
 void install() {
-  for (int i = 0; i < 2; ++i) {
+  for (int i = 0; i < kSignalCount; ++i) {
     struct sigaction previous {};
     if (::sigaction(kSignals[i], nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) continue;
     struct sigaction action {};
@@ -48,7 +49,7 @@ void install() {
 }
 
 void restore() {
-  for (int i = 0; i < 2; ++i) {
+  for (int i = 0; i < kSignalCount; ++i) {
     if (gInstalled[i]) ::sigaction(kSignals[i], &gPrevious[i], nullptr);
     gInstalled[i] = false;
   }

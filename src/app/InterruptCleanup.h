@@ -1,6 +1,6 @@
 #pragma once
 // The temporary files of an export are removed when the program is
-// interrupted (SIGINT, SIGTERM) while they exist: the signal's handler
+// interrupted or hung up (SIGHUP, SIGINT, SIGQUIT, SIGTERM) while they exist: the signal's handler
 // unlinks them and then lets the signal end the process as it would have.
 // A signal that was ignored when the guard was made stays ignored.
 #include <string>

@@ -237,13 +237,19 @@ void setPaperFromPrinter(ViewState& view, double widthMm, double heightMm, int r
   view.paperHeightMm = std::max(width, height);
 }
 
-void readingsFollowUp(TestRecord& record, bool steady) {
+void readingsFollowUp(TestRecord& record, bool /*steady*/) {
   const int n = record.countRows(C_time);
   for (int row = 1; row <= n; ++row) record.deriveReadingRow(row);
+  // Behind the readings only h and s of rows that hold no reading are
+  // emptied: a row behind a t that is not a number, or with a blank t, keeps
+  // every cell (its Q too).
   for (int row = n + 1; row <= kRowCount; ++row) {
+    bool reading = false;
+    for (int column : {C_time, C_pipeLevel, C_clockTime, C_flow})
+      reading = reading || !record.cell(row, column).empty();
+    if (reading) continue;
     record.setCell(row, C_level, "");
     record.setCell(row, C_headDifference, "");
-    if (steady) record.setCell(row, C_flow, "");
   }
 }
 

@@ -137,8 +137,8 @@ bool applyPageCommand(ViewState& view, int id);
 void setPaperFromPrinter(ViewState& view, double widthMm, double heightMm, int resolution);
 
 // After a readings editor (OK or Cancel): h and s of rows 1..n again, and
-// the derived cells behind the last row emptied (columns 4, 5, and for the
-// steady method also 6).
+// h and s (columns 4, 5) emptied in the rows behind that hold no reading.
+// A row holding a t, h', clock time or Q is never emptied.
 void readingsFollowUp(TestRecord& record, bool steady);
 
 // After OK in the Headings editor: a pipe-top height that is neither empty

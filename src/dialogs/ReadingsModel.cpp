@@ -220,9 +220,15 @@ void ReadingsModel::openReadings(const ReadingTable& table, std::string pipeTopH
   applyPreviewAxes(false);
   int loaded = 0;
   for (int row = 1; row <= kRows; ++row) {
-    // A row is shown when its t holds text. A t that is not a number is
-    // shown too, so that it can be corrected rather than dropped.
-    if (isBlankText(table.cell(row, C_time))) continue;
+    // A row is shown when it holds anything: a t that is not a number, or
+    // a blank t beside other readings, is shown too, so that it can be
+    // corrected rather than dropped.
+    bool holdsText = false;
+    for (int c = 1; c <= kColumnCount; ++c) holdsText = holdsText || !table.cell(row, c).empty();
+    if (!holdsText) continue;
+    // The row's cells as they are (h and s too, derived again below only
+    // where t and h' are numbers; Q stays with its row in the unsteady grid).
+    for (int c = 1; c <= kColumnCount; ++c) working_.setCell(row, c, table.cell(row, c));
     for (int c = 1; c <= columnCount(); ++c) {
       const ReadingColumn kind = columnKind(c);
       const std::string& flow = table.cell(row, C_flow);
@@ -235,9 +241,13 @@ void ReadingsModel::openReadings(const ReadingTable& table, std::string pipeTopH
         text = table.cell(row, tableColumnOf(kind));
       setGridCell(row, c, std::move(text));
     }
-    // Q is no column of the unsteady grid; it stays with its row.
-    if (method_ == ReadingsMethod::Unsteady) working_.setCell(row, C_flow, table.cell(row, C_flow));
-    deriveRow(row);
+    // Q split into the grid's two columns and joined again may be spelt
+    // differently ("1.5E-005"); the same number keeps the stored text.
+    const std::string& stored = table.cell(row, C_flow);
+    if (method_ == ReadingsMethod::Steady && working_.cell(row, C_flow) != stored && isNumberText(stored) &&
+        toDouble(working_.cell(row, C_flow)) == toDouble(stored))
+      working_.setCell(row, C_flow, stored);
+    if (isNumberText(table.cell(row, C_time))) deriveRow(row);
     loaded = row;
   }
   entries_ = {};
@@ -515,12 +525,26 @@ bool ReadingsModel::checkBeforeStore() const {
   return true;
 }
 
+bool ReadingsModel::rowHoldsText(int row) const {
+  if (!rowIsEmpty(row)) return true;
+  for (int c = 1; c <= kColumnCount; ++c)
+    if (!working_.cell(row, c).empty()) return true;
+  return false;
+}
+
 std::string ReadingsModel::storeReadings(ReadingTable& table) const {
+  // Rows with a blank t but other readings stay where they are, as they
+  // are; the rows with a t fill the other rows in ascending order of t.
   std::vector<int> rows;
-  const int n = lastFilledRow();
-  for (int row = 1; row <= n; ++row)
+  std::array<bool, kRows + 1> kept{};
+  for (int row = 1; row <= kRows; ++row) {
     if (!isBlankText(cell(row, 1))) rows.push_back(row);
+    else if (rowHoldsText(row)) kept[static_cast<std::size_t>(row)] = true;
+  }
   std::stable_sort(rows.begin(), rows.end(), [this](int a, int b) { return timeOf(a) < timeOf(b); });
+  std::vector<int> places;
+  for (int row = 1; row <= kRows; ++row)
+    if (!kept[static_cast<std::size_t>(row)]) places.push_back(row);
 
   const int level = columnOf(ReadingColumn::PipeLevel);
   const int clock = columnOf(ReadingColumn::ClockTime);
@@ -530,13 +554,13 @@ std::string ReadingsModel::storeReadings(ReadingTable& table) const {
   std::string duplicateLines;
   for (std::size_t k = 0; k < rows.size(); ++k) {
     const int from = rows[k];
-    const int to = static_cast<int>(k) + 1;
+    const int to = places[k];
     table.setCell(to, C_time, cell(from, 1));
     table.setCell(to, C_pipeLevel, cell(from, level));
     table.setCell(to, C_clockTime, cell(from, clock));
     table.setCell(to, C_level, working_.cell(from, C_level));
     table.setCell(to, C_headDifference, working_.cell(from, C_headDifference));
-    table.setCell(to, C_flow, steady ? joinedFlow(from) : working_.cell(from, C_flow));
+    table.setCell(to, C_flow, working_.cell(from, C_flow));
     if (steady ? isBlankText(cell(from, level)) && isBlankText(joinedFlow(from)) : isBlankText(cell(from, level)))
       missing = true;
 
@@ -549,8 +573,12 @@ std::string ReadingsModel::storeReadings(ReadingTable& table) const {
       }
     }
   }
-  for (int row = static_cast<int>(rows.size()) + 1; row <= kRows; ++row)
-    for (int c = 1; c <= kColumnCount; ++c) table.setCell(row, c, std::string());
+  for (std::size_t k = rows.size(); k < places.size(); ++k)
+    for (int c = 1; c <= kColumnCount; ++c) table.setCell(places[k], c, std::string());
+  for (int row = 1; row <= kRows; ++row) {
+    if (!kept[static_cast<std::size_t>(row)]) continue;
+    for (int c = 1; c <= kColumnCount; ++c) table.setCell(row, c, working_.cell(row, c));
+  }
 
   std::string warning;
   if (missing) warning += messageText(steady ? IDS_MISSING_LEVEL_OR_FLOW : IDS_MISSING_LEVEL) + "\n";

@@ -71,8 +71,8 @@ public:
   // The exponent picker's entries: "x1" (no exponent), "E-1" .. "E-8", "".
   static const std::vector<std::string>& exponentChoices();
 
-  // Fills the grid from the reading table (rows whose t holds text; a row
-  // with a blank t opens empty) and resets the dialog's state.
+  // Fills the grid from the reading table (every row that holds text, each
+  // in its own row) and resets the dialog's state.
   void openReadings(const ReadingTable& table, std::string pipeTopHeight, std::string equilibriumLevel,
                     PreviewAxes axes);
 
@@ -120,9 +120,9 @@ public:
   // Before the store on OK: false (with a message naming the row) when a
   // row's t is neither blank nor a number.
   bool checkBeforeStore() const;
-  // The store on OK: the rows with a t, in ascending order of t (equal t in
-  // grid order), into rows 1, 2, ... of the table; the rows after them
-  // emptied. Returns the warning text ("" without warnings).
+  // The store on OK: a row with a blank t but other text stays in its row as
+  // it is; the rows with a t, in ascending order of t (equal t in grid
+  // order), fill the other rows from row 1; the rows after them emptied. Returns the warning text ("" without warnings).
   std::string storeReadings(ReadingTable& table) const;
   // Cancel: asks when the grid was changed and holds readings.
   bool confirmCancel() const;
@@ -171,6 +171,8 @@ private:
   std::string joinedFlow(int row) const;
   double timeOf(int row) const;
   bool rowIsEmpty(int row) const;
+  // The row holds text in the grid or in the cells the grid does not show.
+  bool rowHoldsText(int row) const;
   // First row 1..n (stopping at a t that is not a number) whose t is the
   // entry t; 0 when none.
   int rowWithEntryTime(int n) const;

@@ -1,8 +1,10 @@
 #include "files/TextCodec.h"
 
-#include <cerrno>
+#include <array>
+#include <cstdint>
 #include <iconv.h>
 #include <stdexcept>
+#include <vector>
 
 namespace tov {
 
@@ -11,52 +13,93 @@ namespace {
 constexpr char32_t kInvalid = 0xFFFFFFFF;
 constexpr const char* kGetaMark = "\xE3\x80\x93";  // U+3013 〓
 
-// One open iconv descriptor, reset before each use. The program is
-// single-threaded, but a thread_local instance keeps the converters safe if a
-// test or a helper ever runs one on another thread.
-class Iconv {
-public:
-  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1))
-      throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
-  }
-  ~Iconv() { iconv_close(cd_); }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-
-  // Converts all of in; appends to out. Returns false on EILSEQ/EINVAL with
-  // *consumed set to the bytes converted before the failure.
-  bool convert(std::string_view in, std::string& out, size_t* consumed) {
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    char* inPtr = const_cast<char*>(in.data());
-    size_t inLeft = in.size();
-    char buffer[256];
-    while (inLeft > 0) {
-      char* outPtr = buffer;
-      size_t outLeft = sizeof buffer;
-      size_t r = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
-      out.append(buffer, static_cast<size_t>(outPtr - buffer));
-      if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-        if (consumed) *consumed = in.size() - inLeft;
-        return false;
-      }
-    }
-    if (consumed) *consumed = in.size();
-    return true;
-  }
-
-private:
-  iconv_t cd_;
+// The conversion tables, built once from the system's converter (iconv) by
+// converting every code on its own: the decoder looks a character up by its
+// bytes, the encoder by its code point. A table look-up per character runs
+// at hundreds of MB/s, where a converter call per character does not.
+struct Cp932Tables {
+  // UTF-8 of each single byte (empty: not a character) and of each lead and
+  // trail byte pair (index lead << 8 | trail).
+  std::array<std::string, 256> single;
+  std::vector<std::string> pair = std::vector<std::string>(65536);
+  // CP932 of each code point of the Basic Multilingual Plane: 0 when CP932
+  // cannot hold it, else the byte (below 0x100) or lead << 8 | trail.
+  std::vector<std::uint16_t> encode = std::vector<std::uint16_t>(65536, 0);
+  bool encodesNul = true;
 };
 
-Iconv& toCp932() {
-  thread_local Iconv converter("CP932", "UTF-8");
-  return converter;
+// One converter call on a whole input; false when it fails or converts only
+// part of it.
+bool convertWhole(iconv_t cd, std::string_view in, std::string& out) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* inPtr = const_cast<char*>(in.data());
+  size_t inLeft = in.size();
+  char buffer[16];
+  char* outPtr = buffer;
+  size_t outLeft = sizeof buffer;
+  if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) || inLeft != 0) return false;
+  out.assign(buffer, static_cast<size_t>(outPtr - buffer));
+  return true;
 }
 
-Iconv& fromCp932() {
-  thread_local Iconv converter("UTF-8", "CP932");
-  return converter;
+std::string utf8Of(char32_t cp) {
+  std::string out;
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return out;
+}
+
+Cp932Tables buildTables() {
+  Cp932Tables t;
+  iconv_t from = iconv_open("UTF-8", "CP932");
+  iconv_t to = iconv_open("CP932", "UTF-8");
+  if (from == reinterpret_cast<iconv_t>(-1) || to == reinterpret_cast<iconv_t>(-1))
+    throw std::runtime_error("iconv cannot convert between CP932 and UTF-8");
+  std::string out;
+  for (int b = 0; b < 256; ++b) {
+    const char byte = static_cast<char>(b);
+    if (b < 0x80) t.single[static_cast<size_t>(b)] = std::string(1, byte);
+    else if (!isCp932LeadByte(static_cast<unsigned char>(b)) && convertWhole(from, std::string_view(&byte, 1), out))
+      t.single[static_cast<size_t>(b)] = out;
+  }
+  for (int lead = 0x81; lead <= 0xFC; ++lead) {
+    if (!isCp932LeadByte(static_cast<unsigned char>(lead))) continue;
+    for (int trail = 0x40; trail <= 0xFC; ++trail) {
+      const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      if (convertWhole(from, std::string_view(bytes, 2), out) && !out.empty())
+        t.pair[static_cast<size_t>(lead << 8 | trail)] = out;
+    }
+  }
+  for (char32_t cp = 0x80; cp < 0x10000; ++cp) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    const std::string ch = utf8Of(cp);
+    // A character the converter drops (converts to nothing) is one CP932
+    // cannot hold.
+    if (!convertWhole(to, ch, out) || out.empty() || out.size() > 2) continue;
+    const auto b0 = static_cast<unsigned char>(out[0]);
+    t.encode[cp] = out.size() == 1 ? b0 : static_cast<std::uint16_t>(b0 << 8 | static_cast<unsigned char>(out[1]));
+  }
+  iconv_close(from);
+  iconv_close(to);
+  return t;
+}
+
+const Cp932Tables& tables() {
+  static const Cp932Tables t = buildTables();
+  return t;
 }
 
 // Decodes one UTF-8 character at text[pos]; *length receives its byte count
@@ -110,28 +153,29 @@ bool allAscii(std::string_view text) {
 
 std::optional<std::string> utf8ToCp932(std::string_view utf8, std::string* offending) {
   if (allAscii(utf8)) return std::string(utf8);
+  const Cp932Tables& t = tables();
   std::string out;
   out.reserve(utf8.size());
-  Iconv& converter = toCp932();
   for (size_t pos = 0; pos < utf8.size();) {
+    const auto b0 = static_cast<unsigned char>(utf8[pos]);
+    if (b0 < 0x80) {
+      out.push_back(static_cast<char>(b0));
+      ++pos;
+      continue;
+    }
     size_t length;
     char32_t cp = decodeUtf8(utf8, pos, &length);
     if (cp == kInvalid) {
       if (offending) *offending = "\xEF\xBF\xBD";  // U+FFFD: the input was not UTF-8
       return std::nullopt;
     }
-    std::string_view ch = utf8.substr(pos, length);
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else {
-      // Character by character, because the converter silently drops some
-      // characters (the tag characters U+E0000..U+E007F) instead of failing.
-      size_t before = out.size();
-      if (!converter.convert(ch, out, nullptr) || out.size() == before) {
-        if (offending) *offending = std::string(ch);
-        return std::nullopt;
-      }
+    const std::uint16_t code = cp < 0x10000 ? t.encode[cp] : 0;
+    if (code == 0) {
+      if (offending) *offending = std::string(utf8.substr(pos, length));
+      return std::nullopt;
     }
+    if (code >= 0x100) out.push_back(static_cast<char>(code >> 8));
+    out.push_back(static_cast<char>(code & 0xFF));
     pos += length;
   }
   return out;
@@ -139,24 +183,44 @@ std::optional<std::string> utf8ToCp932(std::string_view utf8, std::string* offen
 
 std::string cp932ToUtf8(std::string_view bytes, bool* hadInvalid) {
   if (allAscii(bytes)) return std::string(bytes);
+  const Cp932Tables& t = tables();
   std::string out;
   out.reserve(bytes.size() * 3 / 2);
-  Iconv& converter = fromCp932();
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    size_t consumed = 0;
-    if (converter.convert(bytes.substr(pos), out, &consumed)) break;
-    pos += consumed;
-    // One 〓 per undecodable character: a lead byte takes its trail byte
-    // with it (an unassigned double-byte code), anything else is one byte,
-    // so the ASCII that follows a stray byte (a comma, a digit) survives.
+  for (size_t pos = 0; pos < bytes.size();) {
+    const auto b = static_cast<unsigned char>(bytes[pos]);
+    if (b < 0x80) {
+      // A run of ASCII at once.
+      size_t end = pos + 1;
+      while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80) ++end;
+      out.append(bytes.substr(pos, end - pos));
+      pos = end;
+      continue;
+    }
+    if (isCp932LeadByte(b)) {
+      if (pos + 1 < bytes.size()) {
+        const auto trail = static_cast<unsigned char>(bytes[pos + 1]);
+        const std::string& ch = t.pair[static_cast<size_t>(b << 8 | trail)];
+        if (!ch.empty()) {
+          out += ch;
+          pos += 2;
+          continue;
+        }
+        // One 〓 per undecodable character: a lead byte takes its trail
+        // byte with it (an unassigned double-byte code), anything else is
+        // one byte, so the ASCII that follows a stray byte survives.
+        out += kGetaMark;
+        if (hadInvalid) *hadInvalid = true;
+        pos += isTrailByte(trail) ? 2 : 1;
+        continue;
+      }
+    } else if (const std::string& ch = t.single[b]; !ch.empty()) {
+      out += ch;
+      ++pos;
+      continue;
+    }
     out += kGetaMark;
     if (hadInvalid) *hadInvalid = true;
-    auto b = static_cast<unsigned char>(bytes[pos]);
-    if (isCp932LeadByte(b) && pos + 1 < bytes.size() && isTrailByte(static_cast<unsigned char>(bytes[pos + 1])))
-      pos += 2;
-    else
-      pos += 1;
+    ++pos;
   }
   return out;
 }

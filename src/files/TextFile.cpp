@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +20,7 @@ namespace {
 long long gFailAfterBytes = -1;
 std::atomic<unsigned> gTempCounter{0};
 
-std::string systemReason(int error) { return std::strerror(error); }
+std::string systemReason(int error) { return failureReason(error); }
 
 WriteResult failure(WriteStatus status, std::string detail) {
   WriteResult result;
@@ -160,46 +162,161 @@ WriteResult writeTextLines(const std::filesystem::path& path, const std::vector<
   return writeFileBytes(path, *bytes);
 }
 
+namespace {
+
+// A new temporary file beside the target, open for writing (the process's
+// umask applies to its mode); -1 with *error set when none can be made.
+int createTemporary(const std::filesystem::path& target, std::filesystem::path* temp, int* error) {
+  std::filesystem::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  // The temporary file lies in the target's folder so that the rename
+  // cannot cross file systems.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *temp = folder / (target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+                      std::to_string(gTempCounter.fetch_add(1)));
+    const int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) {
+      *error = errno;
+      return -1;
+    }
+  }
+  *error = EEXIST;
+  return -1;
+}
+
+// Writes, syncs and closes: false with *error set on any failure, also when
+// the file on disk is not as long as what was written (a file system that
+// reports a short write as success).
+bool writeCheckedAndClose(int fd, std::string_view bytes, int* error) {
+  bool ok = writeAll(fd, bytes, error);
+  struct stat st {};
+  if (ok && ::fsync(fd) != 0) {
+    *error = errno;
+    ok = false;
+  }
+  if (ok && (::fstat(fd, &st) != 0 || st.st_size != static_cast<off_t>(bytes.size()))) {
+    *error = ENOSPC;
+    ok = false;
+  }
+  if (::close(fd) != 0 && ok) {
+    *error = errno;
+    ok = false;
+  }
+  return ok;
+}
+
+// The owner, group and mode of the file being replaced go to its
+// replacement, as far as the user may set them: root keeps another user's
+// file theirs; anybody keeps a group they belong to.
+void keepOwnerAndMode(int fd, const struct stat& old) {
+  if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+  }
+  (void)::fchmod(fd, old.st_mode & 07777);
+}
+
+// Writes the bytes into the file itself (for a file with several names).
+bool writeInPlace(const std::filesystem::path& target, std::string_view bytes, int* error) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = errno;
+    return false;
+  }
+  bool ok = writeAll(fd, bytes, error);
+  if (ok && ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) {
+    *error = errno;
+    ok = false;
+  }
+  if (ok && ::fsync(fd) != 0) {
+    *error = errno;
+    ok = false;
+  }
+  if (::close(fd) != 0 && ok) {
+    *error = errno;
+    ok = false;
+  }
+  return ok;
+}
+
+// Holds back every signal for its lifetime: a temporary is registered for
+// removal before an interrupt can see it, and a batch's renames happen all
+// together before an interrupt ends the program.
+class SignalsHeld {
+public:
+  SignalsHeld() {
+    sigset_t all;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &previous_);
+  }
+  ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+  sigset_t previous_;
+};
+
+const char* kindName(mode_t mode) {
+  if (S_ISDIR(mode)) return "フォルダです";
+  if (S_ISFIFO(mode)) return "名前付きパイプ(FIFO)です";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "デバイスです";
+  if (S_ISSOCK(mode)) return "ソケットです";
+  return "通常のファイルではありません";
+}
+
+} // namespace
+
+std::string failureReason(int error) {
+  switch (error) {
+  case ENOSPC: return "ディスクの空きが足りません";
+  case EDQUOT: return "ディスクの使用量の上限を超えます";
+  case EACCES:
+  case EPERM: return "書き込みの権限がありません";
+  case EROFS: return "読み取り専用のファイルシステムです";
+  case ENOENT: return "フォルダがありません";
+  case ENOTDIR: return "フォルダ名が異常です";
+  case EISDIR: return "フォルダです";
+  case EFBIG: return "ファイルが大きすぎます";
+  case ENAMETOOLONG: return "ファイル名が長すぎます";
+  case EIO: return "入出力エラーです";
+  default: return std::strerror(error);
+  }
+}
+
+std::string refusedTargetReason(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+  return kindName(st.st_mode);
+}
+
 WriteResult writeFileBytes(const std::filesystem::path& path, std::string_view bytes) {
   const std::filesystem::path target = replacedFile(path);
   if (target.filename().empty()) return failure(WriteStatus::CannotCreate, systemReason(EISDIR));
 
   struct stat old {};
   bool existed = ::stat(target.c_str(), &old) == 0;
-  if (existed && S_ISDIR(old.st_mode)) return failure(WriteStatus::CannotCreate, systemReason(EISDIR));
+  // A FIFO, a device or a folder is never replaced by a file.
+  if (existed && !S_ISREG(old.st_mode)) return failure(WriteStatus::CannotCreate, kindName(old.st_mode));
   // Replacing by rename would get past a read-only file; refuse as an
   // in-place write would.
   if (existed && ::access(target.c_str(), W_OK) != 0) return failure(WriteStatus::CannotCreate, systemReason(errno));
 
-  std::filesystem::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-
-  // The temporary file lies in the target's folder so that the rename
-  // cannot cross file systems.
   std::filesystem::path temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = folder / (target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                     std::to_string(gTempCounter.fetch_add(1)));
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return failure(WriteStatus::CannotCreate, systemReason(errno));
-  }
-  if (fd < 0) return failure(WriteStatus::CannotCreate, systemReason(EEXIST));
-
   int error = 0;
-  bool ok = true;
-  if (existed && S_ISREG(old.st_mode) && ::fchmod(fd, old.st_mode & 07777) != 0) {
-    error = errno;
-    ok = false;
-  }
-  if (ok) ok = writeAll(fd, bytes, &error);
-  if (ok && ::fsync(fd) != 0) {
-    error = errno;
-    ok = false;
-  }
-  if (::close(fd) != 0 && ok) {
-    error = errno;
-    ok = false;
+  const int fd = createTemporary(target, &temp, &error);
+  if (fd < 0) return failure(WriteStatus::CannotCreate, systemReason(error));
+  if (existed) keepOwnerAndMode(fd, old);
+  bool ok = writeCheckedAndClose(fd, bytes, &error);
+  if (ok && existed && old.st_nlink > 1) {
+    // Renaming would split the names: the other names would keep the old
+    // content. The complete copy written first shows there is room; the
+    // file itself is then rewritten, and the copy kept if that fails.
+    if (!writeInPlace(target, bytes, &error))
+      return failure(WriteStatus::WriteFailed,
+                     systemReason(error) + " (保存する内容は " + temp.string() + " にあります)");
+    ::unlink(temp.c_str());
+    return {};
   }
   if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
     error = errno;
@@ -209,8 +326,74 @@ WriteResult writeFileBytes(const std::filesystem::path& path, std::string_view b
     ::unlink(temp.c_str());
     return failure(WriteStatus::WriteFailed, systemReason(error));
   }
-  syncFolder(folder);
+  syncFolder(target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path());
   return {};
+}
+
+OutputBatch::~OutputBatch() { discard(); }
+
+void OutputBatch::setTemporaryHooks(std::function<void(const std::string&)> made,
+                                    std::function<void(const std::string&)> gone) {
+  made_ = std::move(made);
+  gone_ = std::move(gone);
+}
+
+bool OutputBatch::fail(const std::filesystem::path& file, std::string reason) {
+  if (failedFile_.empty()) {
+    failedFile_ = file;
+    reason_ = std::move(reason);
+  }
+  discard();
+  return false;
+}
+
+bool OutputBatch::add(const std::filesystem::path& path, std::string_view bytes) {
+  if (!failedFile_.empty()) return false;
+  const std::filesystem::path target = replacedFile(path);
+  if (target.filename().empty()) return fail(path, failureReason(EISDIR));
+  if (std::string refused = refusedTargetReason(target); !refused.empty()) return fail(path, refused);
+  struct stat old {};
+  const bool existed = ::stat(target.c_str(), &old) == 0;
+  if (existed && ::access(target.c_str(), W_OK) != 0) return fail(path, failureReason(errno));
+  Staged staged{target, {}};
+  int error = 0;
+  int fd = -1;
+  {
+    SignalsHeld held;
+    fd = createTemporary(target, &staged.temporary, &error);
+    if (fd >= 0) {
+      if (made_) made_(staged.temporary.string());
+      staged_.push_back(staged);
+    }
+  }
+  if (fd < 0) return fail(path, failureReason(error));
+  if (existed) keepOwnerAndMode(fd, old);
+  if (!writeCheckedAndClose(fd, bytes, &error)) return fail(path, failureReason(error));
+  return true;
+}
+
+bool OutputBatch::commit() {
+  if (!failedFile_.empty()) return false;
+  // Checked again: a target may have become a FIFO or a device meanwhile.
+  for (const Staged& s : staged_)
+    if (std::string refused = refusedTargetReason(s.target); !refused.empty()) return fail(s.target, refused);
+  SignalsHeld held;
+  while (!staged_.empty()) {
+    const Staged s = staged_.front();
+    if (::rename(s.temporary.c_str(), s.target.c_str()) != 0) return fail(s.target, failureReason(errno));
+    staged_.erase(staged_.begin());
+    if (gone_) gone_(s.temporary.string());
+    syncFolder(s.target.parent_path().empty() ? std::filesystem::path(".") : s.target.parent_path());
+  }
+  return true;
+}
+
+void OutputBatch::discard() {
+  for (const Staged& s : staged_) {
+    ::unlink(s.temporary.c_str());
+    if (gone_) gone_(s.temporary.string());
+  }
+  staged_.clear();
 }
 
 void setWriteFailureAfterBytesForTesting(long long bytes) { gFailAfterBytes = bytes; }

@@ -239,8 +239,8 @@ bool saveTestFile(const std::filesystem::path& path, const TestRecord& record) {
     reportMessage(IDS_CANNOT_ENCODE, offending);
     return false;
   }
-  if (!writeFileBytes(path, *bytes).ok()) {
-    reportMessage(IDS_SAVE_FAILED);
+  if (const WriteResult written = writeFileBytes(path, *bytes); !written.ok()) {
+    reportMessage(IDS_WRITE_FAILED_DETAIL, path.string() + ": " + written.detail);
     return false;
   }
   return true;

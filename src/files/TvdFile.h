@@ -68,7 +68,7 @@ LoadStatus loadTestFile(const std::filesystem::path& path, TestRecord& record);
 
 // Writes the record (temporary file + rename). Refuses, with a message and
 // without touching the old file, text that the layout or CP932 cannot hold;
-// reports "保存できませんでした" when the file cannot be written.
+// reports "保存できませんでした" with the file and the reason when it cannot be written.
 bool saveTestFile(const std::filesystem::path& path, const TestRecord& record);
 
 // FileV.ndx in the install folder: line 1 the last folder (host path), line

@@ -11,7 +11,10 @@
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 
 #include "app/ExportJob.h"
@@ -239,7 +242,7 @@ TEST(ExportFiles, UnwritableOutputIsReportedAndLeavesNothing) {
   EXPECT_FALSE(tov::writePdf(blocked, t.record, t.settings, tov::a4Paper(), 72));
   EXPECT_FALSE(tov::writePngPages((out / "plain" / "x").string(), t.record, t.settings, tov::a4Paper(), 30));
   ASSERT_EQ(t.messages.reported.size(), 2u);
-  EXPECT_EQ(t.messages.reported[0], tov::messageText(tov::IDS_WRITE_FAILED_DETAIL, blocked.string()));
+  EXPECT_EQ(t.messages.reported[0], tov::messageText(tov::IDS_WRITE_FAILED_DETAIL, blocked.string() + ": フォルダ名が異常です"));
   EXPECT_EQ(filesIn(out.path()), std::vector<std::string>{"plain"});
 }
 
@@ -301,9 +304,9 @@ TEST(ExportProcess, BadInputFailsWithTheMessageAndNoOutput) {
       {{"--export-png", q(out / "a"), q(out / "wrong.tvd")}, tov::messageText(tov::IDS_NOT_TOV_DATA)},
       {{"--summary", q(out / "wrong.tvd")}, tov::messageText(tov::IDS_NOT_TOV_DATA)},
       {{"--export-pdf", q(out / "plain" / "a.pdf"), q(sample("unsteady.tvd"))},
-       tov::messageText(tov::IDS_WRITE_FAILED_DETAIL, (out / "plain" / "a.pdf").string())},
+       tov::messageText(tov::IDS_WRITE_FAILED_DETAIL, (out / "plain" / "a.pdf").string() + ": フォルダ名が異常です")},
       {{"--export-png", q(out / "plain" / "a"), q(sample("unsteady.tvd"))},
-       tov::messageText(tov::IDS_WRITE_FAILED_DETAIL, (out / "plain" / "a-1.png").string())},
+       tov::messageText(tov::IDS_WRITE_FAILED_DETAIL, (out / "plain" / "a-1.png").string() + ": フォルダ名が異常です")},
       {{"--export-pdf", q(out / "a.pdf"), q(sample("unsteady.tvd")), "--colour"}, "--colour"},
   };
   for (const Case& c : cases) {
@@ -314,7 +317,62 @@ TEST(ExportProcess, BadInputFailsWithTheMessageAndNoOutput) {
   }
 }
 
-// An export ended by SIGINT or SIGTERM leaves neither a temporary nor a file
+// Exports aimed at what is no regular file, into a full file system or
+// beyond the memory budget: a non-zero exit, the message naming the file
+// and the reason, no file left, a node left as it was.
+TEST(ExportProcess, FailedTargetsLeaveNothingAndSaySo) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, out, full;
+  ASSERT_EQ(::mkfifo((out / "fifo.pdf").c_str(), 0600), 0);
+  const bool root_ = ::geteuid() == 0;
+  const bool device = root_ && ::mknod((out / "dev.pdf").c_str(), S_IFCHR | 0600, makedev(1, 7)) == 0;
+  // A file system with room for a few pages of nothing.
+  const bool mounted = root_ && ::mount("tovtest", full.path().c_str(), "tmpfs", 0, "size=16k") == 0;
+  if (mounted) tov::testing::writeBytes(full / "filler", std::string(8192, 'x'));
+  struct Case { QStringList args; std::string message; bool when; };
+  const std::vector<Case> cases = {
+      {{"--export-pdf", q(out / "fifo.pdf"), q(sample("unsteady.tvd"))}, "fifo.pdf: 名前付きパイプ(FIFO)です", true},
+      {{"--export-pdf", q(out / "dev.pdf"), q(sample("unsteady.tvd"))}, "dev.pdf: デバイスです", device},
+      {{"--export-pdf", q(full / "a.pdf"), q(sample("unsteady.tvd"))}, "a.pdf: ディスクの空きが足りません", mounted},
+      {{"--export-png", q(full / "a"), q(sample("unsteady.tvd")), "--dpi", "300"}, ": ディスクの空きが足りません", mounted},
+      {{"--export-png", q(out / "big"), q(sample("unsteady.tvd")), "--dpi", "2400", "--paper", "A3"},
+       "2400 dpi の A3 は大きすぎます", true},
+      {{"--export-png", q(out / "big"), q(sample("unsteady.tvd")), "--dpi", "2400", "--paper", "1000x1000"},
+       "1000x1000 は大きすぎます", true},
+  };
+  struct stat before {};
+  ::stat((out / "fifo.pdf").c_str(), &before);
+  for (const Case& c : cases) {
+    if (!c.when) continue;
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const RunResult r = runTov(c.args, root.path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(filesIn(out.path()).size(), device ? 2u : 1u);
+    if (mounted) {
+      EXPECT_EQ(filesIn(full.path()), std::vector<std::string>{"filler"});
+    }
+  }
+  struct stat after {};
+  ::stat((out / "fifo.pdf").c_str(), &after);
+  EXPECT_TRUE(S_ISFIFO(after.st_mode) && after.st_ino == before.st_ino);
+  if (mounted) ::umount(full.path().c_str());
+  if (!device || !mounted) GTEST_SKIP() << "device and full file system cases need root";
+}
+
+// A prefix naming a folder gets the pages named after the test.
+TEST(ExportFiles, PngPrefixOfAFolderTakesTheTestsName) {
+  TempDir out;
+  const struct { std::string prefix, input, expected; } cases[] = {
+      {(out / "").string(), "/a/unsteady.tvd", (out / "unsteady").string()},
+      {out.path().string(), "b.tvd", (out / "b").string()},
+      {(out / "x").string(), "b.tvd", (out / "x").string()},
+      {(out / "new" / "").string(), "b.tvd", (out / "new" / "b").string()},
+  };
+  for (const auto& c : cases) EXPECT_EQ(tov::pngPrefixFor(c.prefix, c.input), c.expected) << c.prefix;
+}
+
+// An export ended by SIGHUP, SIGINT, SIGQUIT or SIGTERM leaves neither a temporary nor a file
 // under its final name. The test asks for the finest grids a file can hold,
 // drawn two pixels wide, so that an export runs long enough to be caught.
 TEST(ExportProcess, InterruptedExportsLeaveNoTemporary) {
@@ -339,32 +397,34 @@ TEST(ExportProcess, InterruptedExportsLeaveNoTemporary) {
   for (const auto& [number, text] : fields) lines.at(static_cast<std::size_t>(number + 1)) = text;
   tov::testing::writeBytes(in / "fine.tvd", tov::testing::crlfLines(lines));
 
-  // The PDF is interrupted while its file is open in the output folder (it
-  // may have no name yet), the pages once a page's temporary is there.
+  // The pages are interrupted once a page's temporary is there (the batch
+  // keeps them until the last page is drawn); the PDF, made in memory, while
+  // it is being drawn.
   struct Case {
     const char* option;
     int signal;
-    bool waitForName;
   };
-  for (const Case& c : {Case{"--export-pdf", SIGINT, false}, Case{"--export-png", SIGTERM, true}}) {
-    SCOPED_TRACE(c.option);
+  for (const Case& c : {Case{"--export-png", SIGHUP}, Case{"--export-pdf", SIGINT}, Case{"--export-png", SIGQUIT},
+                        Case{"--export-png", SIGTERM}}) {
+    SCOPED_TRACE(std::string(c.option) + " " + ::strsignal(c.signal));
     TempDir out;
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TOV_ROOT"), q(root.path()));
     p.setProcessEnvironment(env);
+    p.setChildProcessModifier([] {
+      const rlimit none{0, 0};
+      ::setrlimit(RLIMIT_CORE, &none);  // SIGQUIT would leave a core file
+    });
     const bool png = std::string(c.option) == "--export-png";
     p.start(QString::fromStdString(tovProgram().string()),
             {c.option, q(out / "x"), q(in / "fine.tvd"), png ? "--dpi" : "--paper", png ? "600" : "A4"});
     ASSERT_TRUE(p.waitForStarted());
     const pid_t pid = static_cast<pid_t>(p.processId());
-    const std::string folder = out.path().string() + "/";
+    const auto started = std::chrono::steady_clock::now();
     auto writing = [&] {
-      if (c.waitForName) return !filesIn(out.path()).empty();
-      std::error_code ec;
-      for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec))
-        if (fs::read_symlink(fd.path(), ec).string().starts_with(folder)) return true;
-      return false;
+      if (png) return !filesIn(out.path()).empty();
+      return std::chrono::steady_clock::now() - started > std::chrono::milliseconds(400);
     };
     bool seen = false;
     for (int wait = 0; wait < 12000 && !seen && ::kill(pid, 0) == 0; ++wait) {

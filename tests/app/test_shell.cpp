@@ -185,7 +185,10 @@ TEST_F(DocCommands, SaveAsRefusesOtherExtensionsAndFailedSavesKeepThePath) {
   doc.setPathName(work / "good.tvd", false);
   chooser.saveAnswer = root.path() / "no such folder" / "x.tvd";
   doc.onFileSaveAs();
-  EXPECT_EQ(sink.reported, (Said{messageText(IDS_BAD_EXTENSION), messageText(IDS_SAVE_FAILED)}));
+  EXPECT_EQ(sink.reported,
+            (Said{messageText(IDS_BAD_EXTENSION),
+                  messageText(IDS_WRITE_FAILED_DETAIL, (root.path() / "no such folder" / "x.tvd").string() +
+                                                           ": フォルダがありません")}));
   EXPECT_EQ(doc.pathName(), (work / "good.tvd").string());
 }
 

@@ -206,7 +206,7 @@ TEST_F(ReadingsModelTest, StoreOrdersByTimeAndWarnsOnce) {
   EXPECT_EQ(table.cell(1, C_time), "30");
   EXPECT_EQ(table.cell(2, C_pipeLevel), "2.1");
   EXPECT_EQ(table.cell(3, C_pipeLevel), "2.0");
-  EXPECT_EQ(table.cell(4, C_pipeLevel), "");  // a row without t is not stored
+  EXPECT_EQ(table.cell(4, C_pipeLevel), "9.9");  // a row without t but with h' stays where it was
   EXPECT_EQ(table.cell(10, C_time), "");
 
   // Seven equal times: six duplicate lines.

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
@@ -65,7 +69,7 @@ TEST(TextFile, FailuresCarryStatusAndReason) {
   result = writeFileBytes(dir / "f.txt", "abcdef");
   setWriteFailureAfterBytesForTesting(-1);
   EXPECT_EQ(result.status, WriteStatus::WriteFailed);
-  EXPECT_EQ(result.detail, "No space left on device");
+  EXPECT_EQ(result.detail, "ディスクの空きが足りません");
   EXPECT_FALSE(std::filesystem::exists(dir / "f.txt"));
   EXPECT_TRUE(strayFiles(dir.path(), {"folder"}).empty());
   EXPECT_EQ(writeTextLines(dir / "f.txt", {"caf\u00e9"}).status, WriteStatus::CannotEncode);
@@ -83,6 +87,81 @@ TEST(TextFile, ReplacingKeepsPermissionBitsAndFollowsLinks) {
   ASSERT_TRUE(writeFileBytes(dir / "link.txt", "via link").ok());
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.txt"));
   EXPECT_EQ(readBytes(dir / "f.txt"), "via link");
+}
+
+// Saves and exports alike refuse a target that is no regular file and leave
+// it as it was: a FIFO, a device node (root only), a folder.
+TEST(TextFile, TargetsThatAreNotRegularFilesAreRefusedUntouched) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir / "folder");
+  std::vector<std::string> names = {"fifo", "folder"};
+  if (::geteuid() == 0 && ::mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) names.push_back("null");
+  for (const auto& name : names) {
+    SCOPED_TRACE(name);
+    struct stat before {};
+    ::stat((dir / name).c_str(), &before);
+    EXPECT_FALSE(writeFileBytes(dir / name, "x").ok());
+    OutputBatch batch;
+    EXPECT_FALSE(batch.add(dir / "ok.png", "fine") && batch.add(dir / name, "x"));
+    EXPECT_EQ(batch.failedFile(), dir / name);
+    EXPECT_FALSE(batch.reason().empty());
+    struct stat after {};
+    ::stat((dir / name).c_str(), &after);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(before.st_mode, after.st_mode);
+  }
+  EXPECT_TRUE(strayFiles(dir.path(), {"fifo", "folder", "null"}).empty());
+}
+
+// A batch renames nothing until every file was written; a full disk
+// anywhere (the injection point of the writer) leaves no file at all and
+// names the file with the reason.
+TEST(TextFile, OutputBatchIsAllOrNothing) {
+  const struct { long long failAfter; bool ok; } cases[] = {{-1, true}, {0, false}, {4, false}, {9, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failAfter);
+    TempDir dir;
+    writeBytes(dir / "p-2.png", "old");
+    std::vector<std::string> made;
+    {
+      OutputBatch batch;
+      batch.setTemporaryHooks([&](const std::string& t) { made.push_back(t); }, {});
+      setWriteFailureAfterBytesForTesting(c.failAfter);
+      bool ok = batch.add(dir / "p-1.png", "page one") && batch.add(dir / "p-2.png", "page two!!");
+      setWriteFailureAfterBytesForTesting(-1);
+      ok = ok && batch.commit();
+      EXPECT_EQ(ok, c.ok);
+      EXPECT_EQ(batch.reason(), ok ? "" : "ディスクの空きが足りません");
+    }
+    EXPECT_FALSE(made.empty());
+    EXPECT_EQ(readBytes(dir / "p-2.png"), c.ok ? "page two!!" : "old");
+    EXPECT_EQ(std::filesystem::exists(dir / "p-1.png"), c.ok);
+    EXPECT_TRUE(strayFiles(dir.path(), {"p-1.png", "p-2.png"}).empty());
+  }
+}
+
+// A hard-linked file is written through (both names see the new bytes);
+// root saving another user's file keeps that user as its owner.
+TEST(TextFile, SavingKeepsLinksOwnerAndMode) {
+  TempDir dir;
+  writeBytes(dir / "a.tvd", "old");
+  std::filesystem::create_hard_link(dir / "a.tvd", dir / "b.tvd");
+  ASSERT_TRUE(writeFileBytes(dir / "a.tvd", "new content").ok());
+  EXPECT_EQ(readBytes(dir / "b.tvd"), "new content");
+  EXPECT_EQ(std::filesystem::hard_link_count(dir / "a.tvd"), 2u);
+  EXPECT_TRUE(strayFiles(dir.path(), {"a.tvd", "b.tvd"}).empty());
+
+  if (::geteuid() != 0) GTEST_SKIP() << "owner change needs root";
+  writeBytes(dir / "c.tvd", "old");
+  ASSERT_EQ(::chown((dir / "c.tvd").c_str(), 65534, 65534), 0);
+  ::chmod((dir / "c.tvd").c_str(), 0604);
+  ASSERT_TRUE(writeFileBytes(dir / "c.tvd", "new").ok());
+  struct stat st {};
+  ::stat((dir / "c.tvd").c_str(), &st);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_EQ(st.st_mode & 07777, 0604u);
 }
 
 } // namespace

@@ -330,11 +330,11 @@ TEST_F(FileTest, FailedSavesReportAndKeepThePreviousFile) {
   ASSERT_TRUE(saveTestFile(dir / "t.tvd", TestRecord{}));
   const std::string previous = readBytes(dir / "t.tvd");
 
-  const struct { const char* what; std::filesystem::path target; long long failAfter; } cases[] = {
-      {"missing folder", dir / "nowhere" / "t.tvd", -1},
-      {"folder is a file", dir / "plain" / "t.tvd", -1},
-      {"folder in place of the file", dir / "folder.tvd", -1},
-      {"disk full", dir / "t.tvd", 40},
+  const struct { const char* what; std::filesystem::path target; long long failAfter; const char* reason; } cases[] = {
+      {"missing folder", dir / "nowhere" / "t.tvd", -1, "フォルダがありません"},
+      {"folder is a file", dir / "plain" / "t.tvd", -1, "フォルダ名が異常です"},
+      {"folder in place of the file", dir / "folder.tvd", -1, "フォルダです"},
+      {"disk full", dir / "t.tvd", 40, "ディスクの空きが足りません"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -342,7 +342,7 @@ TEST_F(FileTest, FailedSavesReportAndKeepThePreviousFile) {
     setWriteFailureAfterBytesForTesting(c.failAfter);
     EXPECT_FALSE(saveTestFile(c.target, record));
     setWriteFailureAfterBytesForTesting(-1);
-    EXPECT_EQ(sink.reported, std::vector<std::string>{"保存できませんでした"});
+    EXPECT_EQ(sink.reported, std::vector<std::string>{"保存できませんでした\n( " + c.target.string() + ": " + c.reason + " )"});
     EXPECT_EQ(readBytes(dir / "t.tvd"), previous);
     EXPECT_EQ(onlyFile(dir.path()).size(), std::string("t.tvd plain folder.tvd ").size());
     EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.tvd"));

@@ -1,0 +1,30 @@
+#pragma once
+// What a document remembers of its file when it opens or saves it, so that
+// a change made by someone else is noticed before it is overwritten.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+namespace tov {
+
+struct FileIdentity {
+  std::uint64_t size = 0;
+  std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
+  std::uint64_t hash = 0;       // of the bytes
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The hash the identity keeps (64-bit FNV-1a).
+std::uint64_t contentHash(std::string_view bytes);
+
+// The identity of a regular file, or nothing when it cannot be read.
+std::optional<FileIdentity> identityOf(const std::filesystem::path& path);
+
+// True when the file is no longer what was remembered: changed, replaced or
+// removed. A different size is a change at once; otherwise the bytes are
+// hashed, so a same-size rewrite within one clock tick is caught and a file
+// merely touched (a new time, the same bytes) is no change.
+bool changedOnDisk(const std::filesystem::path& path, const FileIdentity& remembered);
+
+} // namespace tov

@@ -1,0 +1,119 @@
+#include "files/LockFile.h"
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include "files/TextFile.h"
+#include "record/CFormat.h"
+
+namespace tov {
+
+namespace {
+
+std::string hostName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return "localhost";
+  return name;
+}
+
+std::string userName() {
+  if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name) return pw->pw_name;
+  if (const char* user = std::getenv("USER")) return user;
+  return cformat("%u", static_cast<unsigned>(::geteuid()));
+}
+
+// A field of the lock line cannot hold the separators.
+std::string cleaned(std::string text) {
+  for (char& c : text)
+    if (c == ',' || c == ';' || c == '\n' || c == '\r') c = '_';
+  return text;
+}
+
+} // namespace
+
+std::filesystem::path lockPathFor(const std::filesystem::path& test) {
+  return test.parent_path() / (".~lock." + test.filename().string() + "#");
+}
+
+LockOwner currentLockOwner() {
+  LockOwner owner{userName(), hostName(), static_cast<long>(::getpid()), {}};
+  const std::time_t now = std::time(nullptr);
+  std::tm local {};
+  ::localtime_r(&now, &local);
+  char buffer[32];
+  std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+  owner.time = buffer;
+  return owner;
+}
+
+std::string lockText(const LockOwner& owner) {
+  return cleaned(owner.user) + "," + cleaned(owner.host) + "," + cformat("%ld", owner.pid) + "," +
+         cleaned(owner.time) + ";\n";
+}
+
+std::optional<LockOwner> parseLockText(std::string_view text) {
+  if (text.size() > 4096) return std::nullopt;
+  const auto end = text.find(';');
+  if (end == std::string_view::npos) return std::nullopt;
+  text = text.substr(0, end);
+  std::string fields[4];
+  int count = 0;
+  for (char c : text) {
+    if (c == ',') {
+      if (++count > 3) return std::nullopt;
+    } else if (c == '\n' || c == '\r') {
+      return std::nullopt;
+    } else {
+      fields[count] += c;
+    }
+  }
+  if (count != 3 || fields[2].empty() || fields[2].size() > 9) return std::nullopt;
+  long pid = 0;
+  for (char c : fields[2]) {
+    if (c < '0' || c > '9') return std::nullopt;
+    pid = pid * 10 + (c - '0');
+  }
+  if (pid <= 0) return std::nullopt;
+  return LockOwner{fields[0], fields[1], pid, fields[3]};
+}
+
+bool isLiveLock(const LockOwner& owner) {
+  if (owner.host != hostName()) return true;  // cannot tell: assume it is
+  return ::kill(static_cast<pid_t>(owner.pid), 0) == 0 || errno == EPERM;
+}
+
+LockResult acquireLock(const std::filesystem::path& test) {
+  const std::filesystem::path path = lockPathFor(test);
+  const LockOwner me = currentLockOwner();
+  const std::string text = lockText(me);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd >= 0) {
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ::close(fd);
+    if (written) return {LockState::Acquired, {}};
+    ::unlink(path.c_str());
+    return {LockState::NotWritable, {}};
+  }
+  if (errno != EEXIST) return {LockState::NotWritable, {}};
+  const auto held = readFileHead(path, 4096);
+  const auto other = held ? parseLockText(*held) : std::nullopt;
+  // A lock that cannot be read is someone's all the same.
+  if (!other) return {LockState::HeldByOther, LockOwner{"?", "?", 0, {}}};
+  if (isLiveLock(*other)) return {LockState::HeldByOther, *other};
+  if (!writeFileBytes(path, text).ok()) return {LockState::NotWritable, {}};
+  return {LockState::TakenOver, {}};
+}
+
+void releaseLock(const std::filesystem::path& test) {
+  const std::filesystem::path path = lockPathFor(test);
+  const auto held = readFileHead(path, 4096);
+  const auto owner = held ? parseLockText(*held) : std::nullopt;
+  const LockOwner me = currentLockOwner();
+  if (owner && owner->pid == me.pid && owner->host == me.host && owner->user == me.user) ::unlink(path.c_str());
+}
+
+} // namespace tov

@@ -1,0 +1,158 @@
+#include "files/Recovery.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "files/TextFile.h"
+#include "files/TvdFile.h"
+#include "record/CFormat.h"
+
+namespace tov {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kMagic = "TovRecovery 1\n";
+constexpr const char* kExtension = ".tovrec";
+constexpr std::size_t kMaxRecoveryBytes = 64u << 20;
+std::atomic<unsigned> gCounter{0};
+
+std::string hostName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return "localhost";
+  return name;
+}
+
+std::optional<long long> wholeNumber(std::string_view text) {
+  if (text.empty() || text.size() > 18) return std::nullopt;
+  long long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+} // namespace
+
+fs::path recoveryFolder() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data && *data == '/') return fs::path(data) / "Tov" / "recovery";
+  const char* home = std::getenv("HOME");
+  fs::path base = home && *home ? fs::path(home) : fs::temp_directory_path();
+  return base / ".local" / "share" / "Tov" / "recovery";
+}
+
+std::string recoveryText(const TestRecord& record, const std::string& testPath, std::int64_t savedAt, long pid,
+                         const std::string& host) {
+  std::string text(kMagic);
+  text += "path=" + testPath + "\n";
+  text += cformat("time=%lld\n", static_cast<long long>(savedAt));
+  text += cformat("pid=%ld\n", pid);
+  text += "host=" + host + "\n\n";
+  text += buildTestFileText(record);
+  return text;
+}
+
+std::optional<RecoveryFile> parseRecoveryText(std::string_view text) {
+  if (!text.starts_with(kMagic)) return std::nullopt;
+  text.remove_prefix(kMagic.size());
+  RecoveryFile result;
+  bool havePath = false, haveTime = false;
+  for (;;) {
+    const auto end = text.find('\n');
+    if (end == std::string_view::npos) return std::nullopt;
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(end + 1);
+    if (line.empty()) break;
+    const auto eq = line.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    const std::string_view key = line.substr(0, eq), value = line.substr(eq + 1);
+    if (key == "path") {
+      result.testPath = std::string(value);
+      havePath = true;
+    } else if (key == "time") {
+      const auto t = wholeNumber(value);
+      if (!t) return std::nullopt;
+      result.savedAt = *t;
+      haveTime = true;
+    } else if (key == "pid") {
+      const auto p = wholeNumber(value);
+      if (!p || *p > 0x7fffffff) return std::nullopt;
+      result.pid = static_cast<long>(*p);
+    } else if (key == "host") {
+      result.host = std::string(value);
+    }
+  }
+  if (!havePath || !haveTime) return std::nullopt;
+  // The test as its file holds it: the tag line, then the sections.
+  const auto firstEnd = text.find('\n');
+  if (firstEnd == std::string_view::npos || !isAcceptedVersion(versionOf(text.substr(0, firstEnd)))) return std::nullopt;
+  TvdLineReader reader(result.record);
+  while (!text.empty()) {
+    const auto end = text.find('\n');
+    const std::string_view line = text.substr(0, end == std::string_view::npos ? text.size() : end + 1);
+    reader.readLine(line);
+    text.remove_prefix(line.size());
+  }
+  return result;
+}
+
+fs::path newRecoveryFile() {
+  return recoveryFolder() /
+         (cformat("%ld-%ld-%u", static_cast<long>(::getpid()), static_cast<long>(std::time(nullptr)),
+                  gCounter.fetch_add(1)) +
+          kExtension);
+}
+
+bool writeRecovery(const fs::path& file, const TestRecord& record, const std::string& testPath) {
+  std::error_code ec;
+  fs::create_directories(file.parent_path(), ec);
+  ::chmod(file.parent_path().c_str(), 0700);
+  const std::string text =
+      recoveryText(record, testPath, static_cast<std::int64_t>(std::time(nullptr)), static_cast<long>(::getpid()), hostName());
+  return writeFileBytes(file, text).ok();
+}
+
+void removeRecovery(const fs::path& file) {
+  if (!file.empty()) ::unlink(file.c_str());
+}
+
+std::vector<RecoveryFile> leftRecoveries() {
+  std::vector<RecoveryFile> found;
+  std::error_code ec;
+  const std::string host = hostName();
+  for (const auto& entry : fs::directory_iterator(recoveryFolder(), ec)) {
+    if (entry.path().extension() != kExtension) continue;
+    const auto bytes = readFileHead(entry.path(), kMaxRecoveryBytes);
+    if (!bytes) continue;
+    auto parsed = parseRecoveryText(*bytes);
+    if (!parsed) continue;
+    // Another program of this host that still runs keeps its own.
+    if (parsed->host == host && parsed->pid > 0 && parsed->pid != static_cast<long>(::getpid()) &&
+        (::kill(static_cast<pid_t>(parsed->pid), 0) == 0 || errno == EPERM))
+      continue;
+    parsed->file = entry.path();
+    found.push_back(std::move(*parsed));
+  }
+  std::sort(found.begin(), found.end(), [](const RecoveryFile& a, const RecoveryFile& b) { return a.savedAt < b.savedAt; });
+  return found;
+}
+
+std::string recoveryTimeText(std::int64_t savedAt) {
+  const auto t = static_cast<std::time_t>(savedAt);
+  std::tm local {};
+  ::localtime_r(&t, &local);
+  char buffer[32];
+  std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M", &local);
+  return buffer;
+}
+
+} // namespace tov

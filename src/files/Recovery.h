@@ -1,0 +1,49 @@
+#pragma once
+// Crash recovery: after every change the record is written to a recovery
+// file of the user's data folder ($XDG_DATA_HOME/Tov/recovery, else
+// ~/.local/share/Tov/recovery), never beside the test. Saving, discarding
+// and a clean exit remove it; a file that is still there at the next start
+// is a test that was not saved before the program ended.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "record/TestRecord.h"
+
+namespace tov {
+
+std::filesystem::path recoveryFolder();
+
+struct RecoveryFile {
+  std::filesystem::path file;  // the recovery file itself
+  std::string testPath;        // the test's own file ("" for an untitled test)
+  std::int64_t savedAt = 0;    // seconds since the epoch
+  long pid = 0;                // the program that wrote it
+  std::string host;
+  TestRecord record;
+};
+
+// The recovery file's text: a header (path, time, process, host) and the
+// test as its file holds it (UTF-8).
+std::string recoveryText(const TestRecord& record, const std::string& testPath, std::int64_t savedAt, long pid,
+                         const std::string& host);
+// Nothing for text that is not a recovery file.
+std::optional<RecoveryFile> parseRecoveryText(std::string_view text);
+
+// A new, unused recovery file name for a document of this process.
+std::filesystem::path newRecoveryFile();
+// Writes the record to the recovery file atomically (temporary + rename);
+// false when it could not (the folder is made, private to the user).
+bool writeRecovery(const std::filesystem::path& file, const TestRecord& record, const std::string& testPath);
+void removeRecovery(const std::filesystem::path& file);
+// The recovery files left by programs that are no longer running, oldest
+// first (those of a live program of this host are that program's).
+std::vector<RecoveryFile> leftRecoveries();
+
+// "2026-12-08 12:34" of a recovery time, local time.
+std::string recoveryTimeText(std::int64_t savedAt);
+
+} // namespace tov
