@@ -21,7 +21,7 @@
 #include "app/CTovDoc.h"
 #include "app/CTovView.h"
 #include "app/FileChooser.h"
-#include "app/MessageBoxSink.h"
+#include "qt/MessageBoxSink.h"
 #include "app/RecentFiles.h"
 #include "app/SettingsLocation.h"
 #include "app/TovApp.h"
