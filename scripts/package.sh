@@ -6,6 +6,7 @@
 # needs at run time. Prints the package's path last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/setup.sh
 build=build-package
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOV_BUILD_TESTS=OFF -DTOV_BUILD_BENCH=OFF \
   > "$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
