@@ -17,7 +17,7 @@
 #include <string>
 
 #include "app/ExportJob.h"
-#include "app/QtSurface.h"
+#include "qt/QtSurface.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"

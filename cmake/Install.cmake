@@ -19,3 +19,17 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/tov.png
 install(FILES ${PROJECT_SOURCE_DIR}/resources/tov-mime.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
         RENAME x-tov-test.xml)
+
+# The icon in the hicolor sizes the desktops ask for.
+foreach(size 16 24 32 48 64 128)
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/tov-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME tov.png)
+endforeach()
+# The software centres' entry, the manual page tov(1) and the operating
+# instructions, with the version filled in.
+configure_file(${PROJECT_SOURCE_DIR}/resources/tov.metainfo.xml.in
+               ${PROJECT_BINARY_DIR}/invalid.tov.Tov.metainfo.xml @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/invalid.tov.Tov.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+configure_file(${PROJECT_SOURCE_DIR}/resources/tov.1.in ${PROJECT_BINARY_DIR}/tov.1 @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/tov.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/Help.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tov)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests, the fuzz targets
-# (clang with libFuzzer, llvm-symbolizer) and the program need.
+# (clang with libFuzzer, llvm-symbolizer), the Debian package and its checks
+# (dpkg-shlibdeps, lintian, appstreamcli) and the program need.
 # Safe to run again: packages already present are not touched.
 set -euo pipefail
 
@@ -12,6 +13,7 @@ packages=(
   xvfb xauth x11-apps imagemagick poppler-utils
   shared-mime-info desktop-file-utils locales
   clang libclang-rt-dev llvm
+  dpkg-dev lintian appstream
 )
 
 missing=()

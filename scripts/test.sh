@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets everything up, builds the normal, the Qt-free core and the sanitizer trees and runs every test,
-# then runs each fuzz target for 30 s.
+# then runs each fuzz target for 30 s and builds and checks the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -17,3 +17,5 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir build-asan --output-on-failure -j2
 # A short run of every fuzz target (scripts/fuzz.sh SECONDS runs them longer).
 bash scripts/fuzz.sh 30
+# The Debian package, unpacked and run as shipped (a Release build of the program alone).
+bash scripts/package_check.sh

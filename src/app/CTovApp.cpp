@@ -21,8 +21,9 @@
 #include "app/CTovDoc.h"
 #include "app/CTovView.h"
 #include "app/FileChooser.h"
-#include "app/MessageBoxSink.h"
+#include "qt/MessageBoxSink.h"
 #include "app/RecentFiles.h"
+#include "app/SettingsLocation.h"
 #include "app/TovApp.h"
 #include "app/WindowStart.h"
 #include "record/TestRecord.h"
@@ -89,6 +90,7 @@ bool CTovApp::InitInstance(const QStringList& args, bool withMessageBoxes) {
     sinkInstalled_ = true;
   }
   // The recent-file list lives with the application's settings.
+  takeOverOldSettings();
   QCoreApplication::setOrganizationName(QString::fromUtf8(kSettingsOrganisation));
   QCoreApplication::setApplicationName(QString::fromUtf8(kSettingsApplication));
   recent_ = std::make_unique<RecentFiles>();

@@ -15,8 +15,8 @@
 
 #include "app/CTovDoc.h"
 #include "app/FileChooser.h"
-#include "app/QtSurface.h"
-#include "dialogs/qt/Dialogs.h"
+#include "qt/QtSurface.h"
+#include "app/Dialogs.h"
 #include "files/Settings.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"

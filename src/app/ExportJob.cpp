@@ -18,7 +18,7 @@
 #include <sys/stat.h>
 
 #include "app/InterruptCleanup.h"
-#include "app/QtSurface.h"
+#include "qt/QtSurface.h"
 #include "app/TovApp.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"

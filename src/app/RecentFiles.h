@@ -1,7 +1,7 @@
 #pragma once
 // The recent-file list of the File menu: 4 entries, most recent first, kept
-// with the application's settings under "Local AppWizard-Generated
-// Applications" / "Tov", group "Recent File List", keys File1 .. File4.
+// with the application's settings under "Tov" / "Tov" (~/.config/Tov/
+// Tov.conf), group "Recent File List", keys File1 .. File4.
 #include <QObject>
 
 #include <string>
@@ -9,7 +9,7 @@
 
 namespace tov {
 
-inline constexpr const char* kSettingsOrganisation = "Local AppWizard-Generated Applications";
+inline constexpr const char* kSettingsOrganisation = "Tov";
 inline constexpr const char* kSettingsApplication = "Tov";
 
 class RecentFiles : public QObject {

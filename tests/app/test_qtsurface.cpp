@@ -9,7 +9,7 @@
 #include <QPainter>
 #include <cmath>
 
-#include "app/QtSurface.h"
+#include "qt/QtSurface.h"
 
 namespace tov {
 namespace {

@@ -25,7 +25,7 @@
 #include "app/CTovView.h"
 #include "app/ExportJob.h"
 #include "app/FileChooser.h"
-#include "app/MessageBoxSink.h"
+#include "qt/MessageBoxSink.h"
 #include "app/ShellLogic.h"
 #include "files/Settings.h"
 #include "files/TvdFile.h"

@@ -19,7 +19,7 @@
 #include <memory>
 #include <tuple>
 
-#include "app/QtSurface.h"
+#include "qt/QtSurface.h"
 #include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "files/Settings.h"

@@ -21,7 +21,7 @@
 #include <algorithm>
 #include <tuple>
 
-#include "app/QtSurface.h"
+#include "qt/QtSurface.h"
 #include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "record/Messages.h"

@@ -1,4 +1,4 @@
-#include "app/MessageBoxSink.h"
+#include "qt/MessageBoxSink.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "dialogs/qt/Dialogs.h"
+#include "app/Dialogs.h"
 
 #include "app/ShellLogic.h"
 #include "dialogs/qt/CAnalysisDialog.h"
