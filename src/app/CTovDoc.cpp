@@ -1,6 +1,6 @@
 #include "app/CTovDoc.h"
 
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 #include "app/RecentFiles.h"
 #include "app/ShellLogic.h"
 #include "files/Settings.h"
