@@ -18,7 +18,7 @@
 #include "app/CTovApp.h"
 #include "app/CTovDoc.h"
 #include "app/CTovView.h"
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 #include "app/RecentFiles.h"
 #include "app/ShellLogic.h"
 #include "record/TestRecord.h"

@@ -20,7 +20,7 @@
 #include "app/CMainFrame.h"
 #include "app/CTovDoc.h"
 #include "app/CTovView.h"
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 #include "qt/MessageBoxSink.h"
 #include "app/RecentFiles.h"
 #include "app/SettingsLocation.h"

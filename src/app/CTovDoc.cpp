@@ -2,7 +2,7 @@
 
 #include <QDir>
 
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 #include "app/RecentFiles.h"
 #include "app/ShellLogic.h"
 #include "files/Settings.h"

@@ -14,7 +14,7 @@
 
 
 #include "app/CTovDoc.h"
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 #include "qt/QtSurface.h"
 #include "app/Dialogs.h"
 #include "files/Settings.h"

@@ -15,7 +15,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 
 namespace tov::dialogtest {
 

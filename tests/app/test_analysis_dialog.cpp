@@ -18,7 +18,7 @@
 #include "app/CMainFrame.h"
 #include "app/CTovDoc.h"
 #include "app/CTovView.h"
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 #include "dialogs/qt/CAnalysisDialog.h"
 #include "files/Settings.h"
 #include "files/TvdFile.h"

@@ -17,7 +17,7 @@
 #include "app/CMainFrame.h"
 #include "app/CTovDoc.h"
 #include "app/CTovView.h"
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 #include "app/ShellLogic.h"
 #include "dialogs/qt/CHeadingsDialog.h"
 #include "files/Settings.h"

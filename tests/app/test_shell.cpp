@@ -21,7 +21,7 @@
 #include "app/CMainFrame.h"
 #include "app/CTovDoc.h"
 #include "app/CTovView.h"
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 #include "app/RecentFiles.h"
 #include "app/ShellLogic.h"
 #include "files/Settings.h"

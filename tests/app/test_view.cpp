@@ -24,7 +24,7 @@
 #include "app/CTovDoc.h"
 #include "app/CTovView.h"
 #include "app/ExportJob.h"
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 #include "qt/MessageBoxSink.h"
 #include "app/ShellLogic.h"
 #include "files/Settings.h"

@@ -1,4 +1,4 @@
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 
 #include <QDir>
 #include <QFileDialog>
