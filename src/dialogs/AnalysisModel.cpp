@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "analysis/AutoScales.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
 #include "render/Primitives.h"
@@ -26,6 +27,21 @@ void AnalysisModel::openAnalysis(const TestRecord& record, int digitsPermeabilit
   openedChosen_ = chosen_;
   // The previews are drawn once the dialog is on the screen.
   redrawPending_ = true;
+}
+
+void AnalysisModel::applyAutoScales() {
+  const ScaleTexts texts = autoScales(working_);
+  if (texts.empty()) return;
+  takeScales(texts);
+  redrawPreviews();
+}
+
+void AnalysisModel::takeScales(const std::map<int, std::string>& texts) {
+  for (const auto& [field, value] : texts) setText(field, value);
+}
+
+void AnalysisModel::autoScalesAtFirstAnalysis() {
+  if (scalesAreDefault(working_)) applyAutoScales();
 }
 
 void AnalysisModel::storeIfChanged(TestRecord& record, int field) const {

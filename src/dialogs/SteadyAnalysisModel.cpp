@@ -197,6 +197,7 @@ bool SteadyAnalysisModel::checkGridSpacing(int field) {
 
 void SteadyAnalysisModel::recomputePermeability() {
   if (completeRows_ == 0) return;
+  autoScalesAtFirstAnalysis();
   working_.setField(F_gradientText, "");
   const double length = working_.fieldValue(F_sectionLength);
   const double bore = working_.fieldValue(F_boreDiameter);
@@ -219,6 +220,28 @@ void SteadyAnalysisModel::recomputePermeability() {
     working_.setField(F_permeabilityText, formatPermeability(k, digits_));
     permeabilityRow_ = row;
   }
+}
+
+std::vector<std::string> SteadyAnalysisModel::checkTexts() const {
+  std::vector<std::string> texts;
+  for (const Check& check : steadyChecks(working_)) texts.push_back(check.text);
+  return texts;
+}
+
+void SteadyAnalysisModel::takeScales(const std::map<int, std::string>& texts) {
+  for (const auto& [field, value] : texts) {
+    if (field >= F_graphAValueFrom && field <= F_graphAValueStep) {
+      SplitFlow split = splitAxisFlow(value);
+      working_.setField(field, std::move(split.mantissa));
+      exponents_[flowIndex(field)] = std::move(split.exponent);
+    } else if (field == F_graphAValueGrid1 || field == F_graphAValueGrid2) {
+      working_.setField(field, value);
+    } else {
+      setText(field, value);
+    }
+  }
+  for (int field : {F_graphAValueGrid1, F_graphAValueGrid2})
+    working_.setField(field, gridMantissa(text(field), exponent(F_graphAValueStep)));
 }
 
 void SteadyAnalysisModel::storeAnalysis(TestRecord& record) const {
