@@ -394,10 +394,13 @@ void ReadingsModel::updateSelectedRowFromEntry(ReadingColumn left) {
     const bool sameTime = std::fabs(timeOf(currentRow_) - toDouble(entry(1))) < kSameTime;
     if (!isNumberText(cell(currentRow_, 1)) || sameTime) {
       // A correction typed into the entry fields counts as a change, so
-      // that Cancel does not drop it without a question.
-      for (int c = 1; c <= columnCount(); ++c)
-        if (cell(currentRow_, c) != entry(c)) modified_ = true;
-      writeEntriesInto(currentRow_);
+      // that Cancel does not drop it without a question. Only the cells it
+      // changes are written (a marked cell stays marked).
+      for (int c = 1; c <= columnCount(); ++c) {
+        if (cell(currentRow_, c) == entry(c)) continue;
+        modified_ = true;
+        setGridCell(currentRow_, c, entry(c));
+      }
     }
   }
   if (left == ReadingColumn::PipeLevel) {

@@ -137,6 +137,18 @@ TEST_F(SheetGrid, PasteIsCheckedAndAFailingPasteChangesNothing) {
       EXPECT_NE(sink.reported[0].find(r.line), std::string::npos) << sink.reported[0];
       EXPECT_EQ(model.lastFilledRow(), 3);
     }
+    // A failing in-place edit is kept, marked, and named on OK.
+    sink.reported.clear();
+    goTo(d, 0, 1);
+    QTest::keyClicks(grid(d), QStringLiteral("x"));
+    key(cellEditor(d), Qt::Key_Return);  // on to the clock time
+    key(cellEditor(d), Qt::Key_Escape);
+    EXPECT_TRUE(model.cellMarked(1, 2));
+    EXPECT_TRUE(grid(d)->model()->index(0, 1).data(Qt::BackgroundRole).isValid());
+    click(d, "okButton");
+    EXPECT_TRUE(d.isVisible());
+    ASSERT_EQ(sink.reported.size(), 1u);
+    EXPECT_NE(sink.reported[0].find("1 行目 h': " + nan), std::string::npos);
     d.done(QDialog::Rejected);
   });
   // A whole 120 × 5 block of the steady grid goes in at once.
