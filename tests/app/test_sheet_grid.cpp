@@ -4,6 +4,7 @@
 // the question before Cancel in every editor that had none.
 #include <QAbstractButton>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QRadioButton>
 #include <QTableView>
@@ -177,6 +178,13 @@ TEST_F(SheetGrid, RightClickMenuOffersTheSheetCommands) {
       for (QAction* action : grid(d)->contextMenu()->actions())
         if (!action->isSeparator()) texts << action->text();
       EXPECT_EQ(texts, wanted);
+      // A right click on a cell makes it current before the menu opens.
+      SheetGridView* g = grid(d);
+      const QPoint at = g->visualRect(g->model()->index(2, 0)).center();
+      QContextMenuEvent click(QContextMenuEvent::Mouse, at, g->viewport()->mapToGlobal(at));
+      QApplication::sendEvent(g->viewport(), &click);
+      EXPECT_EQ(g->currentIndex().row(), 2);
+      g->contextMenu()->hide();
       d.done(QDialog::Rejected);
     });
   }

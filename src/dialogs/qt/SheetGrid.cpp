@@ -97,7 +97,8 @@ void SheetGridView::inputMethodEvent(QInputMethodEvent* event) {
 }
 
 void SheetGridView::contextMenuEvent(QContextMenuEvent* event) {
-  const QModelIndex at = indexAt(viewport()->mapFrom(this, event->pos()));
+  // The event comes through the viewport, in its coordinates.
+  const QModelIndex at = indexAt(event->pos());
   // A click outside the selection moves the current cell there first.
   if (at.isValid() && !selectionModel()->isSelected(at))
     selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect);
