@@ -21,6 +21,7 @@
 #include <tuple>
 
 #include "qt/QtSurface.h"
+#include "dialogs/qt/CancelQuestion.h"
 #include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "analysis/Analysis.h"
@@ -184,6 +185,7 @@ void CAnalysisDialog::finish(QLayout* body) {
   layout->addLayout(body, 1);
   layout->addLayout(buttons);
   installEnterKeyFilter(*this);
+  installCancelQuestion(*this);
   refresh();
 }
 
