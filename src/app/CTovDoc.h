@@ -8,7 +8,10 @@
 #include <QStringList>
 
 #include <filesystem>
+#include <optional>
 #include <string>
+
+#include "files/FileIdentity.h"
 
 #include "record/TestRecord.h"
 
@@ -24,6 +27,8 @@ class CTovDoc : public QObject {
 public:
   // recent may be null (no recent-file list).
   CTovDoc(TestRecord& record, FileChooser& chooser, RecentFiles* recent, QObject* parent = nullptr);
+  // Gives up the test's lock and the recovery file (a clean exit).
+  ~CTovDoc() override;
 
   TestRecord& record() { return record_; }
   // The file dialogs the document asks (the view's PDF output asks them too).
@@ -53,6 +58,22 @@ public:
   // document is then left as it was.
   bool openDocumentFile(const std::filesystem::path& path);
 
+  // Nothing lost: the one call after any change applied to the record (an
+  // editor's OK, an undoable step) marks it modified and writes the
+  // recovery file.
+  void recordEdited() { setModifiedFlag(true); }
+  // The test was opened read-only (another program has it open): Save goes
+  // to Save As.
+  bool isReadOnly() const { return readOnly_; }
+  // When the window is active again: an unmodified test whose file changed
+  // on disk is offered to be read again.
+  void checkChangedOnDisk();
+  // At start: the recovery files left by a program that ended without
+  // saving are offered one by one; the first accepted is restored (modified,
+  // under its own path), a declined one is removed.
+  void offerRecovery();
+  const std::filesystem::path& recoveryFile() const { return recoveryFile_; }
+
   static QStringList openFilters();
   static QStringList saveFilters();
 
@@ -64,12 +85,24 @@ signals:
 
 private:
   bool writeTo(const std::filesystem::path& path);
+  // Before a test is read: false when the user cancels because another
+  // program has it open; *readOnly set when it is to open read-only.
+  bool askAboutLock(const std::filesystem::path& path, bool* readOnly);
+  // After a test was read or written at the path: its identity and its lock.
+  void adoptFile(const std::filesystem::path& path, bool readOnly);
+  void releaseOwnLock();
 
   TestRecord& record_;
   FileChooser* chooser_;
   RecentFiles* recent_;
   std::string pathName_;
   bool modified_ = false;
+  std::optional<FileIdentity> identity_;   // of the file as last read or written
+  std::optional<FileIdentity> dismissed_;  // a change on disk the user chose not to read
+  std::filesystem::path lockedPath_;       // the test whose lock is ours
+  bool readOnly_ = false;
+  bool asking_ = false;
+  std::filesystem::path recoveryFile_;
 };
 
 } // namespace tov
