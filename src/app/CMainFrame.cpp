@@ -13,6 +13,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/CTovApp.h"
@@ -344,6 +345,16 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->accept();
   else
     event->ignore();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  // Asked once the activation is over, not from inside it.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    QTimer::singleShot(0, &document_, [this] {
+      document_.checkChangedOnDisk();
+      updateCommandStates();
+    });
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {

@@ -48,6 +48,8 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* event) override;
+  // Back in the window: the test's file may have changed on disk.
+  void changeEvent(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 

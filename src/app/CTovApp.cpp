@@ -110,6 +110,8 @@ bool CTovApp::InitInstance(const QStringList& args, bool withMessageBoxes) {
 
   frame_->show();
   frame_->view().setFocus();
+  // A test that was not saved before the program ended is offered back.
+  if (withMessageBoxes) document_->offerRecovery();
   return true;
 }
 

@@ -5,7 +5,10 @@
 #include "qt/FileChooser.h"
 #include "app/RecentFiles.h"
 #include "app/ShellLogic.h"
+#include "files/LockFile.h"
+#include "files/Recovery.h"
 #include "files/Settings.h"
+#include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"
 
@@ -37,6 +40,7 @@ CTovDoc::CTovDoc(TestRecord& record, FileChooser& chooser, RecentFiles* recent, 
 bool CTovDoc::applyEdit(const QString& name, const TestRecord& after) {
   if (after == record_) return false;
   undoStack_.push(new EditStep(*this, name, record_, after));
+  syncRecovery();
   emit editApplied();
   emit historyChanged();
   return true;
@@ -45,6 +49,7 @@ bool CTovDoc::applyEdit(const QString& name, const TestRecord& after) {
 void CTovDoc::undo() {
   if (!undoStack_.canUndo()) return;
   undoStack_.undo();
+  syncRecovery();
   emit editApplied();
   emit historyChanged();
 }
@@ -52,6 +57,7 @@ void CTovDoc::undo() {
 void CTovDoc::redo() {
   if (!undoStack_.canRedo()) return;
   undoStack_.redo();
+  syncRecovery();
   emit editApplied();
   emit historyChanged();
 }
@@ -60,7 +66,17 @@ void CTovDoc::clearHistory() {
   undoStack_.clear();
   undoStack_.setClean();  // clear() leaves an empty stack as it was
   cleanChanged();
+  syncRecovery();
   emit historyChanged();
+}
+
+void CTovDoc::syncRecovery() {
+  if (modified_) {
+    if (recoveryFile_.empty()) recoveryFile_ = newRecoveryFile();
+    writeRecovery(recoveryFile_, record_, pathName_);
+  } else {
+    removeRecovery(recoveryFile_);
+  }
 }
 
 void CTovDoc::cleanChanged() {
@@ -68,6 +84,101 @@ void CTovDoc::cleanChanged() {
   if (modified_ == modified) return;
   modified_ = modified;
   emit modifiedChanged(modified_);
+}
+
+CTovDoc::~CTovDoc() {
+  releaseOwnLock();
+  removeRecovery(recoveryFile_);
+}
+
+void CTovDoc::releaseOwnLock() {
+  if (!lockedPath_.empty()) releaseLock(lockedPath_);
+  lockedPath_.clear();
+}
+
+bool CTovDoc::askAboutLock(const std::filesystem::path& path, bool* readOnly) {
+  *readOnly = false;
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec).lexically_normal();
+  if (full == lockedPath_) return true;  // this document's own test again
+  const auto held = readFileHead(lockPathFor(full), 4096);
+  const auto owner = held ? parseLockText(*held) : std::nullopt;
+  if (!held || (owner && !isLiveLock(*owner))) return true;  // none, or a stale one taken over on opening
+  const std::string who = owner ? owner->user + "@" + owner->host + " " + owner->time : std::string("?");
+  switch (messageSink().askThreeWay(messageText(IDS_LOCKED_BY_OTHER, {who, full.string()}), "読み取り専用で開く",
+                                    "そのまま開く", "キャンセル")) {
+  case Answer::Yes: *readOnly = true; return true;
+  case Answer::No: return true;
+  case Answer::Cancel: break;
+  }
+  return false;
+}
+
+void CTovDoc::adoptFile(const std::filesystem::path& path, bool readOnly) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec).lexically_normal();
+  identity_ = identityOf(full);
+  dismissed_.reset();
+  readOnly_ = readOnly;
+  if (full == lockedPath_) return;
+  releaseOwnLock();
+  // A live lock of another program stays theirs; a folder that takes no
+  // lock file does not stop the work.
+  if (!readOnly) {
+    const LockResult lock = acquireLock(full);
+    if (lock.state == LockState::Acquired || lock.state == LockState::TakenOver) lockedPath_ = full;
+  }
+}
+
+void CTovDoc::checkChangedOnDisk() {
+  if (asking_ || modified_ || pathName_.empty() || !identity_) return;
+  if (!changedOnDisk(pathName_, *identity_)) return;
+  const auto now = identityOf(pathName_);
+  if (!now || (dismissed_ && *now == *dismissed_)) return;
+  asking_ = true;
+  const bool reload = messageSink().askYesNo(messageText(IDS_RELOAD_CHANGED, pathName_));
+  asking_ = false;
+  if (!reload) {
+    dismissed_ = now;
+    return;
+  }
+  if (loadTestFile(pathName_, record_) != LoadStatus::Ok) return;
+  identity_ = identityOf(pathName_);
+  dismissed_.reset();
+  setModifiedFlag(false);
+  emit updateAllViews();
+}
+
+void CTovDoc::offerRecovery() {
+  for (RecoveryFile& left : leftRecoveries()) {
+    const std::string name = left.testPath.empty() ? std::string("無題") : left.testPath;
+    if (!messageSink().askYesNo(
+            messageText(IDS_RECOVERY_FOUND, {name, recoveryTimeText(left.savedAt)}))) {
+      removeRecovery(left.file);
+      continue;
+    }
+    record_ = std::move(left.record);
+    if (left.testPath.empty()) {
+      pathName_.clear();
+      releaseOwnLock();
+      identity_.reset();
+      readOnly_ = false;
+      emit pathChanged();
+    } else {
+      setPathName(left.testPath, false);
+      bool readOnly = false;
+      if (!askAboutLock(left.testPath, &readOnly)) readOnly = true;
+      adoptFile(left.testPath, readOnly);
+    }
+    // The restored test keeps its recovery file until it is saved or dropped.
+    clearHistory();
+    removeRecovery(recoveryFile_);
+    recoveryFile_ = left.file;
+    modified_ = false;
+    setModifiedFlag(true);
+    emit updateAllViews();
+    return;  // one window, one test: the others wait for the next start
+  }
 }
 
 std::string CTovDoc::title() const {
@@ -97,6 +208,7 @@ void CTovDoc::setModifiedFlag(bool modified) {
   if (modified) undoStack_.resetClean();
   else undoStack_.setClean();
   cleanChanged();
+  syncRecovery();
 }
 
 bool CTovDoc::saveModified(QWidget* parent) {
@@ -106,6 +218,7 @@ bool CTovDoc::saveModified(QWidget* parent) {
     onFileSave(parent);
     return !modified_;
   case Answer::No:
+    removeRecovery(recoveryFile_);  // dropped on purpose
     return true;
   case Answer::Cancel:
     break;
@@ -117,6 +230,9 @@ bool CTovDoc::onNewDocument() {
   record_.clearRecord();
   pathName_.clear();
   clearHistory();
+  releaseOwnLock();
+  identity_.reset();
+  readOnly_ = false;
   emit pathChanged();
   emit updateAllViews();
   return true;
@@ -127,14 +243,20 @@ void CTovDoc::onFileOpen(QWidget* parent) {
   const LastFolder last = readLastFolder(installFolder);
   const auto chosen = chooser_->chooseOpenFile(parent, last.folder, openFilters());
   if (!chosen) return;
+  bool readOnly = false;
+  if (!askAboutLock(*chosen, &readOnly)) return;
   if (openTestFile(*chosen, record_) != LoadStatus::Ok) return;
   clearHistory();
   emit updateAllViews();
   setPathName(*chosen);
+  adoptFile(*chosen, readOnly);
+  setModifiedFlag(false);
   writeLastFolder(installFolder, LastFolder{folderOfChosenFile(*chosen), last.keptLine});
 }
 
 bool CTovDoc::openDocumentFile(const std::filesystem::path& path) {
+  bool readOnly = false;
+  if (!askAboutLock(path, &readOnly)) return false;
   if (loadTestFile(path, record_) != LoadStatus::Ok) {
     // A file that cannot be read leaves the document, and its name, as it
     // was; a recent entry that no longer opens leaves the list.
@@ -146,7 +268,8 @@ bool CTovDoc::openDocumentFile(const std::filesystem::path& path) {
     return false;
   }
   setPathName(path);
-  clearHistory();
+  adoptFile(path, readOnly);
+  setModifiedFlag(false);
   emit updateAllViews();
   return true;
 }
@@ -154,6 +277,7 @@ bool CTovDoc::openDocumentFile(const std::filesystem::path& path) {
 bool CTovDoc::writeTo(const std::filesystem::path& path) {
   if (!saveTestFile(path, record_)) return false;
   setPathName(path);
+  adoptFile(path, false);
   setModifiedFlag(false);
   return true;
 }
@@ -162,6 +286,19 @@ void CTovDoc::onFileSave(QWidget* parent) {
   if (saveNeedsSaveAs(pathName_, title())) {
     onFileSaveAs(parent);
     return;
+  }
+  if (readOnly_) {
+    reportMessage(IDS_READ_ONLY_SAVE);
+    onFileSaveAs(parent);
+    return;
+  }
+  // Someone else changed the file since it was read or written here.
+  if (identity_ && changedOnDisk(pathName_, *identity_)) {
+    switch (messageSink().askThreeWay(messageText(IDS_CHANGED_ON_DISK), "上書き", "名前を付けて保存", "キャンセル")) {
+    case Answer::Yes: break;
+    case Answer::No: onFileSaveAs(parent); return;
+    case Answer::Cancel: return;
+    }
   }
   writeTo(pathName_);
 }

@@ -16,7 +16,10 @@
 #include <QUndoStack>
 
 #include <filesystem>
+#include <optional>
 #include <string>
+
+#include "files/FileIdentity.h"
 
 #include "record/TestRecord.h"
 
@@ -32,6 +35,8 @@ class CTovDoc : public QObject {
 public:
   // recent may be null (no recent-file list).
   CTovDoc(TestRecord& record, FileChooser& chooser, RecentFiles* recent, QObject* parent = nullptr);
+  // Gives up the test's lock and the recovery file (a clean exit).
+  ~CTovDoc() override;
 
   TestRecord& record() { return record_; }
   // The file dialogs the document asks (the view's PDF output asks them too).
@@ -73,6 +78,20 @@ public:
   void redo();
   // Forgets the history (New, Open); the test stays as it is.
   void clearHistory();
+  // Nothing lost: the test is written to the recovery file after every
+  // change (an applied, undone or redone step, a change marked modified),
+  // and the file is removed once the test is saved or dropped.
+  // The test was opened read-only (another program has it open): Save goes
+  // to Save As.
+  bool isReadOnly() const { return readOnly_; }
+  // When the window is active again: an unmodified test whose file changed
+  // on disk is offered to be read again.
+  void checkChangedOnDisk();
+  // At start: the recovery files left by a program that ended without
+  // saving are offered one by one; the first accepted is restored (modified,
+  // under its own path), a declined one is removed.
+  void offerRecovery();
+  const std::filesystem::path& recoveryFile() const { return recoveryFile_; }
 
   static QStringList openFilters();
   static QStringList saveFilters();
@@ -92,6 +111,15 @@ signals:
 private:
   bool writeTo(const std::filesystem::path& path);
   void cleanChanged();
+  // Writes the test to the recovery file while it is modified, removes the
+  // file when it is not.
+  void syncRecovery();
+  // Before a test is read: false when the user cancels because another
+  // program has it open; *readOnly set when it is to open read-only.
+  bool askAboutLock(const std::filesystem::path& path, bool* readOnly);
+  // After a test was read or written at the path: its identity and its lock.
+  void adoptFile(const std::filesystem::path& path, bool readOnly);
+  void releaseOwnLock();
 
   friend class EditStep;
 
@@ -101,6 +129,12 @@ private:
   std::string pathName_;
   bool modified_ = false;
   QUndoStack undoStack_;
+  std::optional<FileIdentity> identity_;   // of the file as last read or written
+  std::optional<FileIdentity> dismissed_;  // a change on disk the user chose not to read
+  std::filesystem::path lockedPath_;       // the test whose lock is ours
+  bool readOnly_ = false;
+  bool asking_ = false;
+  std::filesystem::path recoveryFile_;
 };
 
 } // namespace tov

@@ -47,4 +47,22 @@ Answer MessageBoxSink::askYesNoCancel(const std::string& text) {
   return Answer::Cancel;
 }
 
+Answer MessageBoxSink::askThreeWay(const std::string& text, const std::string& yesText, const std::string& noText,
+                                   const std::string& cancelText) {
+  QMessageBox box(QMessageBox::Question, kBoxTitle, QString::fromUtf8(text), QMessageBox::NoButton,
+                  QApplication::activeWindow());
+  box.setObjectName(QStringLiteral("threeWayBox"));
+  QPushButton* yes = box.addButton(QString::fromUtf8(yesText), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(QString::fromUtf8(noText), QMessageBox::NoRole);
+  QPushButton* cancel = box.addButton(QString::fromUtf8(cancelText), QMessageBox::RejectRole);
+  yes->setObjectName(QStringLiteral("answerYes"));
+  no->setObjectName(QStringLiteral("answerNo"));
+  box.setDefaultButton(cancel);  // nothing is overwritten by a stray Enter
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == yes) return Answer::Yes;
+  if (box.clickedButton() == no) return Answer::No;
+  return Answer::Cancel;
+}
+
 } // namespace tov

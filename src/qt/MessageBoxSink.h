@@ -17,6 +17,8 @@ public:
   bool askYesNo(const std::string& text) override;
   // はい / いいえ / キャンセル; closing the box is Cancel.
   Answer askYesNoCancel(const std::string& text) override;
+  Answer askThreeWay(const std::string& text, const std::string& yes, const std::string& no,
+                     const std::string& cancel) override;
 };
 
 } // namespace tov

@@ -109,6 +109,13 @@ public:
     report(text);
     return Answer::Cancel;
   }
+  // The same question with buttons of its own ("上書き", "名前を付けて保存",
+  // "キャンセル"): the first button answers Yes, the second No, the third
+  // (and closing the box) Cancel.
+  virtual Answer askThreeWay(const std::string& text, const std::string& /*yes*/, const std::string& /*no*/,
+                             const std::string& /*cancel*/) {
+    return askYesNoCancel(text);
+  }
 };
 
 // The sink the program's logic reports through. Before any sink is

@@ -1,0 +1,211 @@
+// Nothing lost: rows the readings editors must keep, a file changed by
+// another document, the lock beside an open test, and crash recovery.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/CTovDoc.h"
+#include "app/FileChooser.h"
+#include "app/ShellLogic.h"
+#include "dialogs/ReadingsModel.h"
+#include "files/LockFile.h"
+#include "files/Recovery.h"
+#include "files/TextCodec.h"
+#include "files/TvdFile.h"
+#include "record/Messages.h"
+#include "support/TestSupport.h"
+
+namespace tov {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readBytes;
+using testing::ScopedEnv;
+using testing::TempDir;
+
+fs::path sample(const char* name) { return fs::path(TOV_SOURCE_DIR) / "samples" / name; }
+
+class SaveAsChooser : public FileChooser {
+public:
+  std::optional<fs::path> chooseOpenFile(QWidget*, const fs::path&, const QStringList&) override { return openAnswer; }
+  std::optional<fs::path> chooseSaveFile(QWidget*, const fs::path&, const QStringList&) override {
+    ++saveCalls;
+    return saveAnswer;
+  }
+  std::optional<fs::path> openAnswer, saveAnswer;
+  int saveCalls = 0;
+};
+
+class NothingLost : public ::testing::Test {
+protected:
+  TempDir dir;
+  ScopedEnv data{"XDG_DATA_HOME", (dir / "data").string()};
+  RecordingMessageSink sink;
+  ScopedMessageSink scoped{sink};
+  SaveAsChooser chooser;
+};
+
+// The readings editors' OK without a change and their Cancel leave every
+// cell of a test as it was, saved and read again byte for byte: a row with
+// a blank t beside h', Q and a clock time, and the rows behind a t that is
+// not a number.
+TEST_F(NothingLost, ReadingsEditorsKeepEveryRow) {
+  const struct { const char* sample; int row; const char* time; bool steady; bool ok; } cases[] = {
+      {"steady.tvd", 3, "", true, true},      {"steady.tvd", 3, "", true, false},
+      {"steady.tvd", 3, "", false, true},     {"steady.tvd", 3, "abc", true, false},
+      {"steady.tvd", 3, "abc", false, false}, {"unsteady.tvd", 5, "", false, true},
+      {"unsteady.tvd", 5, "x", false, false}, {"long.tvd", 1, "", false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.sample) + " t='" + c.time + "' " + (c.steady ? "steady " : "unsteady ") +
+                 (c.ok ? "OK" : "Cancel"));
+    TestRecord record;
+    ASSERT_EQ(loadTestFile(sample(c.sample), record), LoadStatus::Ok);
+    record.setCell(c.row, C_time, c.time);
+    ASSERT_TRUE(saveTestFile(dir / "before.tvd", record));
+    const int rowsWithText = record.lastRowWithText();
+    if (c.ok) {
+      ReadingsModel model(c.steady ? ReadingsMethod::Steady : ReadingsMethod::Unsteady);
+      model.openReadings(record.readings, record.pipeTopHeight(), record.equilibriumLevel(), {"0", "100", "-5", "5"});
+      ASSERT_TRUE(model.checkBeforeStore());
+      ReadingTable stored = record.readings;
+      model.storeReadings(stored);
+      record.readings = stored;
+    }
+    readingsFollowUp(record, c.steady);
+    ASSERT_TRUE(saveTestFile(dir / "after.tvd", record));
+    EXPECT_EQ(record.lastRowWithText(), rowsWithText);
+    EXPECT_EQ(readBytes(dir / "after.tvd"), readBytes(dir / "before.tvd"));
+  }
+}
+
+// Two documents on one test: the second is told of the first's lock; after
+// B saved, A's save asks before overwriting, and an unmodified A reads the
+// file again when the window is active again.
+TEST_F(NothingLost, TwoDocumentsOnOneFile) {
+  fs::copy_file(sample("steady.tvd"), dir / "t.tvd");
+  TestRecord recordA, recordB;
+  CTovDoc a(recordA, chooser, nullptr), b(recordB, chooser, nullptr);
+  ASSERT_TRUE(a.openDocumentFile(dir / "t.tvd"));
+  EXPECT_TRUE(sink.asked.empty());
+  EXPECT_TRUE(fs::exists(dir / ".~lock.t.tvd#"));
+
+  sink.choices = {Answer::No};  // そのまま開く
+  ASSERT_TRUE(b.openDocumentFile(dir / "t.tvd"));
+  ASSERT_EQ(sink.asked.size(), 1u);
+  EXPECT_NE(sink.asked[0].find("この試験は他で開かれています"), std::string::npos);
+  EXPECT_FALSE(b.isReadOnly());
+  recordB.set_surveyName("B の変更");
+  b.recordEdited();
+  b.onFileSave();
+  EXPECT_FALSE(b.isModified());
+
+  // A unmodified: offered to read again.
+  sink.asked.clear();
+  sink.answers = {true};
+  a.checkChangedOnDisk();
+  EXPECT_EQ(sink.asked, std::vector<std::string>{messageText(IDS_RELOAD_CHANGED, a.pathName())});
+  EXPECT_EQ(recordA.surveyName(), "B の変更");
+  a.checkChangedOnDisk();  // nothing changed since: no question
+  EXPECT_EQ(sink.asked.size(), 1u);
+
+  // B saves again; A, modified, asks before saving over it.
+  recordB.set_surveyName("B の二回目");
+  b.recordEdited();
+  b.onFileSave();
+  const std::string bSaved = readBytes(dir / "t.tvd");
+  recordA.set_surveyName("A の変更");
+  a.recordEdited();
+  sink.asked.clear();
+  const struct { Answer answer; int saveAsCalls; bool overwritten; } answers[] = {
+      {Answer::Cancel, 0, false}, {Answer::No, 1, false}, {Answer::Yes, 1, true}};
+  for (const auto& r : answers) {
+    sink.choices = {r.answer};
+    a.onFileSave();
+    EXPECT_EQ(sink.asked.back(), messageText(IDS_CHANGED_ON_DISK));
+    EXPECT_EQ(chooser.saveCalls, r.saveAsCalls);
+    EXPECT_EQ(readBytes(dir / "t.tvd") != bSaved, r.overwritten);
+  }
+}
+
+// A lock of a live program offers read-only (Save then goes to Save As); a
+// lock of a process of this host that is gone is taken over silently; a
+// lock of another host counts as live. Closing removes only our own lock.
+TEST_F(NothingLost, LocksLiveAndStale) {
+  fs::copy_file(sample("unsteady.tvd"), dir / "t.tvd");
+  const LockOwner me = currentLockOwner();
+  pid_t dead = ::fork();
+  if (dead == 0) ::_exit(0);
+  ::waitpid(dead, nullptr, 0);
+  const struct { LockOwner owner; bool asked; } cases[] = {
+      {{me.user, me.host, static_cast<long>(dead), "x"}, false},
+      {{"other", me.host, static_cast<long>(::getppid()), "x"}, true},
+      {{"other", "another-host", 1, "x"}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.owner.host + " " + std::to_string(c.owner.pid));
+    testing::writeBytes(lockPathFor(dir / "t.tvd"), lockText(c.owner));
+    sink.asked.clear();
+    sink.choices = {Answer::Yes};  // 読み取り専用で開く
+    chooser.saveCalls = 0;
+    {
+      TestRecord record;
+      CTovDoc doc(record, chooser, nullptr);
+      ASSERT_TRUE(doc.openDocumentFile(dir / "t.tvd"));
+      EXPECT_EQ(sink.asked.size(), c.asked ? 1u : 0u);
+      EXPECT_EQ(doc.isReadOnly(), c.asked);
+      EXPECT_EQ(parseLockText(readBytes(lockPathFor(dir / "t.tvd"))) == std::optional<LockOwner>(c.owner), c.asked);
+      doc.onFileSave();  // read-only: Save As (cancelled here)
+      EXPECT_EQ(chooser.saveCalls, c.asked ? 1 : 0);
+    }
+    EXPECT_EQ(fs::exists(lockPathFor(dir / "t.tvd")), c.asked);  // ours went with the document
+  }
+  // Lock texts that are not locks.
+  for (const char* text : {"", "a,b,c", "a,b,0,t;", "a,b,12x,t;", "a,b,1,t,e;", "a\n,b,1,t;"})
+    EXPECT_FALSE(parseLockText(text).has_value()) << text;
+}
+
+// An editor's OK writes the recovery file; the process then killed, the
+// next start offers the test, which opens modified under its own path and
+// saves byte-identical to what the editor produced. Saving removes it.
+TEST_F(NothingLost, RecoveryAfterAKill) {
+  fs::copy_file(sample("steady.tvd"), dir / "t.tvd");
+  TestRecord edited;
+  ASSERT_EQ(loadTestFile(dir / "t.tvd", edited), LoadStatus::Ok);
+  edited.setCell(2, C_pipeLevel, "1.234");
+  edited.set_surveyName("復元の確認");
+  const std::string expected = *utf8ToCp932(buildTestFileText(edited));
+
+  const pid_t child = ::fork();
+  if (child == 0) {
+    TestRecord record;
+    CTovDoc doc(record, chooser, nullptr);
+    if (!doc.openDocumentFile(dir / "t.tvd")) ::_exit(2);
+    record = edited;
+    doc.recordEdited();  // what the view does after an editor's OK
+    ::kill(::getpid(), SIGKILL);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  ASSERT_EQ(leftRecoveries().size(), 1u);
+  fs::remove(lockPathFor(dir / "t.tvd"));  // the killed program's (stale) lock would be taken over anyway
+
+  TestRecord record;
+  CTovDoc doc(record, chooser, nullptr);
+  sink.answers = {true};
+  doc.offerRecovery();
+  ASSERT_EQ(sink.asked.size(), 1u);
+  EXPECT_NE(sink.asked[0].find((dir / "t.tvd").string()), std::string::npos);
+  EXPECT_TRUE(doc.isModified());
+  EXPECT_EQ(doc.pathName(), (dir / "t.tvd").string());
+  doc.onFileSave();
+  EXPECT_EQ(readBytes(dir / "t.tvd"), expected);
+  EXPECT_TRUE(leftRecoveries().empty());
+}
+
+} // namespace
+} // namespace tov
