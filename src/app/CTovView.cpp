@@ -325,6 +325,14 @@ bool CTovView::onCommand(int id) {
 void CTovView::runEditorCommand(int id) {
   TestRecord& record = document_.record();
   if (!isCommandEnabled(id, record)) return;
+  if (!isTestEditorCommand(id)) {
+    // The program's settings are no part of the undo history; reading them
+    // again may fill the test's empty labels, which leaves it to be saved.
+    const TestRecord before = record;
+    if (runEditor(id, this, record) && record != before) document_.setModifiedFlag(true);
+    redraw();
+    return;
+  }
   // The editor works on a copy; its OK puts the copy in as one undoable
   // step (which marks the test modified when it changed anything).
   const TestRecord before = record;

@@ -127,6 +127,15 @@ std::filesystem::path suggestedSavePath(const std::string& testPath, const TestR
   return (usable ? lastFolder : fallbackFolder) / (name + ".tvd");
 }
 
+bool isTestEditorCommand(int id) {
+  switch (id) {
+  case ID_HEADINGS: case ID_UNSTEADY_READINGS: case ID_STEADY_READINGS: case ID_ANALYSIS: case ID_PAGE_FORMAT:
+    return true;
+  default:
+    return false;
+  }
+}
+
 std::string editStepName(int id) {
   switch (id) {
   case ID_HEADINGS: return "見出し";

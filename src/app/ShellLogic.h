@@ -77,6 +77,9 @@ const std::vector<MenuSpec>& menuLayout();
 
 // The commands whose editors a later part of the program provides.
 bool isEditorCommand(int id);
+// The editors of the test itself (not of the program's settings): their OK
+// is an undoable step.
+bool isTestEditorCommand(int id);
 // The name of the undo step an editor's OK on the test makes ("測定データ").
 std::string editStepName(int id);
 // The Edit menu's texts: "元に戻す: 測定データ(&U)", or "元に戻す(&U)" without
