@@ -1,3 +1,4 @@
+#include "dialogs/qt/CImportDialog.h"
 #include "app/CTovView.h"
 
 #include <QDir>
@@ -323,6 +324,10 @@ bool CTovView::onCommand(int id) {
 void CTovView::runEditorCommand(int id) {
   TestRecord& record = document_.record();
   if (!isCommandEnabled(id, record)) return;
+  if (id == ID_IMPORT_READINGS) {
+    importReadingsFrom({});
+    return;
+  }
   const TestRecord before = record;
   const bool ok = runEditor(id, this, record);
   if (id == ID_UNSTEADY_READINGS || id == ID_STEADY_READINGS)
@@ -330,6 +335,17 @@ void CTovView::runEditorCommand(int id) {
   else if (id == ID_HEADINGS && ok)
     headingsFollowUp(record, theSettings().display.digitsPermeability);
   // OK that changed the test leaves it to be saved.
+  if (ok && record != before) document_.setModifiedFlag(true);
+  redraw();
+}
+
+// The one place a logger file's readings enter the test (the menu command
+// and a file dropped on the window).
+void CTovView::importReadingsFrom(const std::filesystem::path& file) {
+  TestRecord& record = document_.record();
+  const TestRecord before = record;
+  const bool ok = runImportEditor(this, record, file);
+  readingsFollowUp(record, record.fieldInt(F_formulaKind) == 4);
   if (ok && record != before) document_.setModifiedFlag(true);
   redraw();
 }

@@ -42,6 +42,7 @@ std::vector<MenuSpec> buildMenuLayout() {
            item(ID_HEADINGS, "見出し(&M)", "調査名、水位、試験方法など"),
            item(ID_UNSTEADY_READINGS, "測定データ 非定常法(&A)", "非定常法の測定データの入力・修正"),
            item(ID_STEADY_READINGS, "測定データ 定常法(&B)", "定常法の測定データの入力・修正"),
+           item(ID_IMPORT_READINGS, "測定データの取り込み(&I)...", "ロガーのファイルから測定データを取り込みます"),
            item(ID_ANALYSIS, "解析/目盛り(&N)", "解析点の選択と透水係数の計算、グラフの目盛り"),
            item(ID_PAGE_FORMAT, "ページ設定(&P)", "ページの書式や数値"),
        }},
@@ -96,7 +97,7 @@ bool isEditorCommand(int id) {
   switch (id) {
   case ID_HEADINGS: case ID_UNSTEADY_READINGS: case ID_STEADY_READINGS: case ID_ANALYSIS:
   case ID_PAGE_FORMAT: case ID_STYLE_DIGITS: case ID_LINES_MARGINS: case ID_FONTS:
-  case ID_ENTER_KEY: case ID_TESTER_REGISTER: case ID_SETUP: case ID_HELP_VIEWER:
+  case ID_ENTER_KEY: case ID_TESTER_REGISTER: case ID_SETUP: case ID_HELP_VIEWER: case ID_IMPORT_READINGS:
     return true;
   default:
     return false;

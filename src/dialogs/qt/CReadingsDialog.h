@@ -74,6 +74,8 @@ public:
   // double click does; false when it cannot open there.
   bool openCellEditor(int row, int column);
   bool cellEditorOpen() const { return editing_; }
+  // The grid filled anew from a reading table (a logger file's import).
+  void replaceReadings(const ReadingTable& table);
 
   void accept() override;
   void reject() override;
