@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "analysis/Analysis.h"
 #include "record/Permeability.h"
 #include "record/TestRecord.h"
 
@@ -33,33 +34,20 @@ inline void sampleHeadings(TestRecord& record, bool steady) {
   record.set_formulaKind(steady ? "4" : "1");
 }
 
-inline int rowNearest(const TestRecord& record, double t) {
-  int best = 1;
-  for (int row = 1; row <= record.countRows(C_time); ++row)
-    if (std::abs(std::atof(record.cell(row, C_time).c_str()) - t) <
-        std::abs(std::atof(record.cell(best, C_time).c_str()) - t))
-      best = row;
-  return best;
-}
-
-// k as the analysis of the method gives it: unsteady from the points nearest
-// 60 s and 600 s of the log s - t line, steady from the last reading.
+// k as the program's analysis gives it: unsteady from the line fitted to
+// log s over every imported reading, steady from the last reading.
 inline std::optional<double> sampleK(const TestRecord& record) {
-  const double length = record.fieldValue(F_sectionLength), bore = record.fieldValue(F_boreDiameter);
-  const double de = record.fieldValue(F_equivalentDiameter);
   const int n = record.countRows(C_time);
   if (n < 2) return std::nullopt;
-  auto value = [&](int row, int column) { return std::atof(record.cell(row, column).c_str()); };
-  double k;
-  if (record.fieldInt(F_formulaKind) == 4) {
-    k = computePermeability(Steady, length / bore, de, length, 0, value(n, C_flow), value(n, C_headDifference));
-  } else {
-    const int r1 = rowNearest(record, 60), r2 = rowNearest(record, 600);
-    const auto a = computeGradient(value(r1, C_time), value(r1, C_headDifference), value(r2, C_time),
-                                   value(r2, C_headDifference));
-    if (!a) return std::nullopt;
-    k = computePermeability(BasicNoLayer, length / bore, de, length, *a, 0, 0);
+  const Geometry geometry = geometryOf(record);
+  if (record.fieldInt(F_formulaKind) != 4) {
+    const LineFit fit = fitLine(unsteadySamples(record), 1, n);
+    if (!fit.usable) return std::nullopt;
+    return permeabilityFromGradient(geometry, fit.a);
   }
+  auto value = [&](int column) { return std::atof(record.cell(n, column).c_str()); };
+  const double k = computePermeability(Steady, geometry.ratio(), geometry.equivalentDiameter, geometry.length, 0,
+                                       value(C_flow), value(C_headDifference));
   if (!(k > kPermeabilityFailureLimit)) return std::nullopt;
   return k;
 }
