@@ -193,6 +193,7 @@ void CImportDialog::buildLayout() {
   table_->setObjectName(QStringLiteral("importTable"));
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
+  table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   raw_ = new QPlainTextEdit(this);
   raw_->setObjectName(QStringLiteral("importRawLines"));
   raw_->setReadOnly(true);
@@ -200,7 +201,8 @@ void CImportDialog::buildLayout() {
   raw_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   tabs->addTab(table_, QStringLiteral("表"));
   tabs->addTab(raw_, QStringLiteral("元の行"));
-  tabs->setMaximumHeight(170);
+  tabs->setMinimumHeight(150);
+  tabs->setMaximumHeight(190);
   top->addWidget(tabs);
 
   // The columns.
@@ -357,6 +359,8 @@ void CImportDialog::loadFromSession() {
     entries << QStringLiteral("%1: ").arg(c + 1) + qtext(names[c]).left(40);
   }
   table_->setHorizontalHeaderLabels(headers);
+  for (int c = 0; c < table_->columnCount(); ++c)
+    if (QTableWidgetItem* header = table_->horizontalHeaderItem(c)) header->setToolTip(header->text());
   for (std::size_t r = 0; r < rows.size(); ++r)
     for (std::size_t c = 0; c < rows[r].size() && c < names.size(); ++c)
       table_->setItem(int(r), int(c), new QTableWidgetItem(qtext(rows[r][c])));
