@@ -1,5 +1,7 @@
 #include "app/CTovDoc.h"
 
+#include <QDir>
+
 #include "app/FileChooser.h"
 #include "app/RecentFiles.h"
 #include "app/ShellLogic.h"
@@ -9,8 +11,64 @@
 
 namespace tov {
 
+// One whole edit of the test: the test before and after it.
+class EditStep : public QUndoCommand {
+public:
+  EditStep(CTovDoc& doc, const QString& name, TestRecord before, TestRecord after)
+      : QUndoCommand(name), doc_(doc), before_(std::move(before)), after_(std::move(after)) {}
+  void undo() override { put(before_); }
+  void redo() override { put(after_); }
+
+private:
+  // The signals follow in CTovDoc once the stack has moved, so that their
+  // handlers see the history as it now stands.
+  void put(const TestRecord& state) { doc_.record_ = state; }
+  CTovDoc& doc_;
+  TestRecord before_;
+  TestRecord after_;
+};
+
 CTovDoc::CTovDoc(TestRecord& record, FileChooser& chooser, RecentFiles* recent, QObject* parent)
-    : QObject(parent), record_(record), chooser_(&chooser), recent_(recent) {}
+    : QObject(parent), record_(record), chooser_(&chooser), recent_(recent) {
+  undoStack_.setObjectName(QStringLiteral("undoStack"));
+  connect(&undoStack_, &QUndoStack::cleanChanged, this, [this] { cleanChanged(); });
+}
+
+bool CTovDoc::applyEdit(const QString& name, const TestRecord& after) {
+  if (after == record_) return false;
+  undoStack_.push(new EditStep(*this, name, record_, after));
+  emit editApplied();
+  emit historyChanged();
+  return true;
+}
+
+void CTovDoc::undo() {
+  if (!undoStack_.canUndo()) return;
+  undoStack_.undo();
+  emit editApplied();
+  emit historyChanged();
+}
+
+void CTovDoc::redo() {
+  if (!undoStack_.canRedo()) return;
+  undoStack_.redo();
+  emit editApplied();
+  emit historyChanged();
+}
+
+void CTovDoc::clearHistory() {
+  undoStack_.clear();
+  undoStack_.setClean();  // clear() leaves an empty stack as it was
+  cleanChanged();
+  emit historyChanged();
+}
+
+void CTovDoc::cleanChanged() {
+  const bool modified = !undoStack_.isClean();
+  if (modified_ == modified) return;
+  modified_ = modified;
+  emit modifiedChanged(modified_);
+}
 
 std::string CTovDoc::title() const {
   if (pathName_.empty()) return "無題";
@@ -34,9 +92,11 @@ void CTovDoc::setPathName(const std::filesystem::path& path, bool addToRecentFil
 }
 
 void CTovDoc::setModifiedFlag(bool modified) {
-  if (modified_ == modified) return;
-  modified_ = modified;
-  emit modifiedChanged(modified_);
+  // The saved state is where the history now stands; a change made outside
+  // the history leaves no state of it that equals the file.
+  if (modified) undoStack_.resetClean();
+  else undoStack_.setClean();
+  cleanChanged();
 }
 
 bool CTovDoc::saveModified(QWidget* parent) {
@@ -56,7 +116,7 @@ bool CTovDoc::saveModified(QWidget* parent) {
 bool CTovDoc::onNewDocument() {
   record_.clearRecord();
   pathName_.clear();
-  setModifiedFlag(false);
+  clearHistory();
   emit pathChanged();
   emit updateAllViews();
   return true;
@@ -68,9 +128,9 @@ void CTovDoc::onFileOpen(QWidget* parent) {
   const auto chosen = chooser_->chooseOpenFile(parent, last.folder, openFilters());
   if (!chosen) return;
   if (openTestFile(*chosen, record_) != LoadStatus::Ok) return;
+  clearHistory();
   emit updateAllViews();
   setPathName(*chosen);
-  setModifiedFlag(false);
   writeLastFolder(installFolder, LastFolder{folderOfChosenFile(*chosen), last.keptLine});
 }
 
@@ -86,7 +146,7 @@ bool CTovDoc::openDocumentFile(const std::filesystem::path& path) {
     return false;
   }
   setPathName(path);
-  setModifiedFlag(false);
+  clearHistory();
   emit updateAllViews();
   return true;
 }
@@ -107,7 +167,9 @@ void CTovDoc::onFileSave(QWidget* parent) {
 }
 
 void CTovDoc::onFileSaveAs(QWidget* parent) {
-  const auto chosen = chooser_->chooseSaveFile(parent, pathName_, saveFilters());
+  const std::filesystem::path lastFolder = readLastFolder(theSettings().installFolderPath()).folder;
+  const auto chosen = chooser_->chooseSaveFile(
+      parent, suggestedSavePath(pathName_, record_, lastFolder, toPath(QDir::homePath())), saveFilters());
   if (!chosen) return;
   const auto target = saveAsTarget(*chosen);
   if (!target) return;

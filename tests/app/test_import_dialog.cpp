@@ -105,6 +105,8 @@ TEST_F(ImportWindow, SampleDroppedOnTheWindowFillsTheReadingsEditor) {
   const auto k = testing::sampleK(record);
   ASSERT_TRUE(k);
   EXPECT_NEAR(*k / 2.0e-6, 1.0, 0.03);
+  // One undoable step.
+  EXPECT_EQ(doc.undoText(), QStringLiteral("測定データの取り込み"));
 
   whenOpen<CReadingsDialog>([](CReadingsDialog& dialog) {
     EXPECT_EQ(dialog.model().cell(1, 1), "0");
@@ -115,6 +117,8 @@ TEST_F(ImportWindow, SampleDroppedOnTheWindowFillsTheReadingsEditor) {
   }, &shown);
   frame.onCommand(ID_UNSTEADY_READINGS);
   EXPECT_TRUE(shown);
+  doc.undo();
+  EXPECT_EQ(record.countRows(C_time), 0);
 }
 
 TEST_F(ImportWindow, DroppedOnAReadingsEditorAfterTheQuestion) {
