@@ -92,7 +92,11 @@ void ImportSession::setHeaderRow(int row) {
 
 void ImportSession::applyProfile(const ImportSettings& profile) {
   const Layout guessed = settings_.layout;
+  const Columns guessedColumns = settings_.columns;
   settings_ = profile;
+  // A profile made for the other method: the flow column stays as guessed.
+  if (!steady_) settings_.columns.flow = -1;
+  else if (settings_.columns.flow < 0) settings_.columns.flow = guessedColumns.flow, settings_.columns.flowUnit = guessedColumns.flowUnit;
   // The number of metadata lines changes from file to file: keep the rows
   // found in this file unless the profile's header row holds the same names.
   if (profile.layout.headerRow != guessed.headerRow) {

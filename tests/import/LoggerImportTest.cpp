@@ -134,6 +134,14 @@ TEST(LoggerSeries, HostileFiles) {
     EXPECT_FALSE(opened) << row.what;
     EXPECT_NE(error.find(row.message), std::string::npos) << row.what << ": " << error;
   }
+  // Mixed encodings are read as CP932 and said.
+  tov::testing::writeBytes(dir / "mixed.csv", "メモ\n\x8E\x9E\x8D\x8F,level\n10:00:00,1.5\n10:00:01,1.6\n10:00:02,1.7\n");
+  ImportSession mixed(false);
+  std::string mixedError;
+  ASSERT_TRUE(mixed.open(dir / "mixed.csv", &mixedError) && mixed.readAll(&mixedError)) << mixedError;
+  EXPECT_EQ(mixed.settings().layout.encoding, Encoding::Cp932);
+  EXPECT_EQ(mixed.columnNames()[0], "時刻");
+  EXPECT_NE(mixed.report().find("文字コードが混在しています"), std::string::npos);
   // A long line past the sampled head is still refused, and reading can be cancelled.
   std::string text = "t,h\n";
   for (int i = 0; i < 40000; ++i) text += std::to_string(i) + ",1.5\n";
