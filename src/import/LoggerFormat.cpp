@@ -427,7 +427,8 @@ bool isDataRow(const RowShape& shape) { return shape.values >= 2 && shape.values
 
 } // namespace
 
-std::optional<Layout> guessLayout(const std::vector<std::string>& lines, Encoding encoding) {
+std::optional<Layout> guessLayout(const std::vector<std::string>& lines, Encoding encoding,
+                                  std::optional<Separator> separator) {
   Layout layout;
   layout.encoding = encoding;
   // The separator: the mark that every one of the last lines holds equally often.
@@ -449,6 +450,7 @@ std::optional<Layout> guessLayout(const std::vector<std::string>& lines, Encodin
                      : steady(';') ? Separator::Semicolon
                      : steady(',') ? Separator::Comma
                                    : Separator::Spaces;
+  if (separator) layout.separator = *separator;
   layout.decimal = DecimalMark::Point;
   if (layout.separator != Separator::Comma) {
     for (const std::string_view line : tail)

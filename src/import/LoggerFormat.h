@@ -94,7 +94,9 @@ const char* flowUnitName(FlowUnit unit);
 // The separator, decimal mark and header row of the sample lines (raw bytes,
 // line ends removed, in the encoding given). Nothing when no block of rows
 // with a number or a clock time in them is found.
-std::optional<Layout> guessLayout(const std::vector<std::string>& lines, Encoding encoding);
+// A separator given is used instead of guessing one.
+std::optional<Layout> guessLayout(const std::vector<std::string>& lines, Encoding encoding,
+                                  std::optional<Separator> separator = std::nullopt);
 // The columns, from the header's names (UTF-8; empty when there is no
 // header) and some data rows. `steady` also looks for a flow column.
 Columns guessColumns(const std::vector<std::string>& names,

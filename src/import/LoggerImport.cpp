@@ -67,6 +67,8 @@ void ImportSession::setEncoding(Encoding encoding) {
 
 void ImportSession::setSeparator(Separator separator) {
   settings_.layout.separator = separator;
+  // The rows of data and the header as that separator splits them.
+  if (const auto layout = guessLayout(head_.lines, settings_.layout.encoding, separator)) settings_.layout = *layout;
   guessColumns();
 }
 

@@ -122,6 +122,10 @@ TEST(LoggerFormat, FieldsAndLayouts) {
     EXPECT_EQ(layout->firstDataRow, row.first) << row.lines.front();
   }
   EXPECT_FALSE(guessLayout({"name,place", "a,b", "c,d"}, Encoding::Utf8));  // no numeric column
+  // A separator chosen by hand finds the rows again.
+  const auto forced = guessLayout({"t h", "0 1,5", "5 1,4", "10 1,3"}, Encoding::Utf8, Separator::Spaces);
+  ASSERT_TRUE(forced);
+  EXPECT_EQ(std::pair(forced->headerRow, forced->decimal), std::pair(0, DecimalMark::Comma));
 }
 
 TEST(LoggerFormat, ColumnsFromNames) {
