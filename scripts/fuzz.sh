@@ -14,7 +14,7 @@ seconds="${1:-600}"
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(fuzz_tvd fuzz_settings fuzz_font fuzz_register fuzz_cp932 fuzz_readings_paste)
+  targets=(fuzz_tvd fuzz_settings fuzz_font fuzz_register fuzz_cp932 fuzz_readings_paste fuzz_logger_import)
 fi
 
 bash scripts/setup.sh

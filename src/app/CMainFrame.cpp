@@ -1,3 +1,4 @@
+#include "dialogs/qt/CImportDialog.h"
 #include "app/CMainFrame.h"
 
 #include <QAction>
@@ -373,7 +374,12 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     if (!url.isLocalFile()) continue;
     event->acceptProposedAction();
     activateWindow();
-    if (document_.saveModified(this)) document_.openDocumentFile(toPath(url.toLocalFile()));
+    // A logger's export goes into the readings of the open test.
+    if (isLoggerFile(toPath(url.toLocalFile()))) {
+      view_->importReadingsFrom(toPath(url.toLocalFile()));
+    } else if (document_.saveModified(this)) {
+      document_.openDocumentFile(toPath(url.toLocalFile()));
+    }
     updateCommandStates();
     return;
   }

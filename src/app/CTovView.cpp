@@ -1,3 +1,4 @@
+#include "dialogs/qt/CImportDialog.h"
 #include "app/CTovView.h"
 
 #include <QDir>
@@ -325,6 +326,10 @@ bool CTovView::onCommand(int id) {
 void CTovView::runEditorCommand(int id) {
   TestRecord& record = document_.record();
   if (!isCommandEnabled(id, record)) return;
+  if (id == ID_IMPORT_READINGS) {
+    importReadingsFrom({});
+    return;
+  }
   if (!isTestEditorCommand(id)) {
     // The program's settings are no part of the undo history; reading them
     // again may fill the test's empty labels, which leaves it to be saved.
@@ -349,6 +354,18 @@ void CTovView::runEditorCommand(int id) {
     document_.applyEdit(QString::fromStdString(editStepName(id)), edited);
   else
     record = edited;
+  redraw();
+}
+
+// The one place a logger file's readings enter the test (the menu command
+// and a file dropped on the window).
+// The import is one undoable step.
+void CTovView::importReadingsFrom(const std::filesystem::path& file) {
+  TestRecord edited = document_.record();
+  if (runImportEditor(this, edited, file)) {
+    readingsFollowUp(edited, edited.fieldInt(F_formulaKind) == 4);
+    document_.applyEdit(QString::fromStdString(editStepName(ID_IMPORT_READINGS)), edited);
+  }
   redraw();
 }
 

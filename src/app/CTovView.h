@@ -9,6 +9,7 @@
 // own resolution and never zoom.
 #include <QScrollArea>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -27,6 +28,8 @@ class QtSurfaceCache;
 class CTovView : public QScrollArea {
   Q_OBJECT
 public:
+  // Runs the import of a logger file (chosen in a file dialog when none is given).
+  void importReadingsFrom(const std::filesystem::path& file);
   explicit CTovView(CTovDoc& document, QWidget* parent = nullptr);
   ~CTovView() override;
 

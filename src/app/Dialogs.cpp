@@ -5,6 +5,7 @@
 #include "dialogs/qt/CFontsDialog.h"
 #include "dialogs/qt/CHeadingsDialog.h"
 #include "dialogs/qt/CHelpDialog.h"
+#include "dialogs/qt/CImportDialog.h"
 #include "dialogs/qt/CKeyBehaviourDialog.h"
 #include "dialogs/qt/CLinesMarginsDialog.h"
 #include "dialogs/qt/CPageFormatDialog.h"
@@ -22,6 +23,7 @@ bool runEditor(int commandId, QWidget* parent, TestRecord& record) {
   case ID_HEADINGS: return runHeadingsEditor(parent, record);
   case ID_UNSTEADY_READINGS: return runReadingsEditor(parent, record, ReadingsMethod::Unsteady);
   case ID_STEADY_READINGS: return runReadingsEditor(parent, record, ReadingsMethod::Steady);
+  case ID_IMPORT_READINGS: return runImportEditor(parent, record);
   case ID_ANALYSIS: return runAnalysisEditor(parent, record);
   case ID_PAGE_FORMAT:
     return runPageFormatEditor(parent, record, theViewState().paperHeightMm, theSettings().font(FontPage).pointSize);

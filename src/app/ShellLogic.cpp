@@ -47,6 +47,7 @@ std::vector<MenuSpec> buildMenuLayout() {
            item(ID_HEADINGS, "見出し(&M)", "調査名、水位、試験方法など"),
            item(ID_UNSTEADY_READINGS, "測定データ 非定常法(&A)", "非定常法の測定データの入力・修正"),
            item(ID_STEADY_READINGS, "測定データ 定常法(&B)", "定常法の測定データの入力・修正"),
+           item(ID_IMPORT_READINGS, "測定データの取り込み(&I)...", "ロガーのファイルから測定データを取り込みます"),
            item(ID_ANALYSIS, "解析/目盛り(&N)", "解析点の選択と透水係数の計算、グラフの目盛り"),
            item(ID_PAGE_FORMAT, "ページ設定(&P)", "ページの書式や数値"),
        }},
@@ -101,7 +102,7 @@ bool isEditorCommand(int id) {
   switch (id) {
   case ID_HEADINGS: case ID_UNSTEADY_READINGS: case ID_STEADY_READINGS: case ID_ANALYSIS:
   case ID_PAGE_FORMAT: case ID_STYLE_DIGITS: case ID_LINES_MARGINS: case ID_FONTS:
-  case ID_ENTER_KEY: case ID_TESTER_REGISTER: case ID_SETUP: case ID_HELP_VIEWER:
+  case ID_ENTER_KEY: case ID_TESTER_REGISTER: case ID_SETUP: case ID_HELP_VIEWER: case ID_IMPORT_READINGS:
     return true;
   default:
     return false;
@@ -140,6 +141,7 @@ std::string editStepName(int id) {
   switch (id) {
   case ID_HEADINGS: return "見出し";
   case ID_UNSTEADY_READINGS: case ID_STEADY_READINGS: return "測定データ";
+  case ID_IMPORT_READINGS: return "測定データの取り込み";
   case ID_ANALYSIS: return "解析/目盛り";
   case ID_PAGE_FORMAT: return "ページ設定";
   default: return "編集";

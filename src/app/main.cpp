@@ -2,8 +2,11 @@
 // given, otherwise the desktop application.
 #include "app/Exporter.h"
 #include "app/TovApp.h"
+#include "import/LoggerImport.h"
+#include "app/ImportCommandLine.h"
 
 int main(int argc, char** argv) {
+  if (tov::logger::isImportCommand(argc, argv)) return tov::runImportCommandLine(argc, argv);
   if (tov::isCommandLineJob(argc, argv)) return tov::runCommandLineJob(argc, argv);
   return tov::runDesktopApplication(argc, argv);
 }

@@ -176,6 +176,8 @@ public:
   int selectedRow() const { return selectedRow_; }
   bool inPlaceEditing() const { return inPlace_; }
   bool isModified() const { return modified_; }
+  // Readings replaced from outside (a logger file dropped on the editor).
+  void markModified() { modified_ = true; }
   bool addEnabled() const { return currentRow_ == 0; }
   bool pipeTopKnown() const { return pipeTopKnown_; }
   bool autoIncrement() const { return autoIncrement_; }

@@ -1,3 +1,4 @@
+#include "dialogs/qt/CImportDialog.h"
 #include "dialogs/qt/CReadingsDialog.h"
 
 #include <QAbstractItemView>
@@ -531,6 +532,14 @@ void CReadingsDialog::onClear() {
   refresh();
 }
 
+void CReadingsDialog::replaceReadings(const ReadingTable& table) {
+  const TestRecord& working = model_.workingCopy();
+  model_.openReadings(table, working.pipeTopHeight(), working.equilibriumLevel(), model_.previewAxes());
+  model_.markModified();
+  shownSelection_ = -1;
+  refresh();
+}
+
 void CReadingsDialog::onPaste() {
   commitCellEditor();
   const QModelIndex current = grid_->currentIndex();
@@ -680,6 +689,12 @@ bool runReadingsEditor(QWidget* parent, TestRecord& record, ReadingsMethod metho
                                  record.previewLevelTop()});
   ReadingTable stored = record.readings;
   CReadingsDialog dialog(model, stored, parent);
+  // A logger file dropped on the editor is imported into its grid.
+  acceptLoggerDrops(dialog, [&](const std::filesystem::path& file) {
+    TestRecord imported = record;
+    imported.readings = model.workingCopy().readings;
+    if (runImportEditor(&dialog, imported, file)) dialog.replaceReadings(imported.readings);
+  });
   if (dialog.exec() != QDialog::Accepted) return false;
   record.readings = stored;
   const PreviewAxes& axes = model.previewAxes();

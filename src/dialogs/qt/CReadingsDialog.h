@@ -60,6 +60,8 @@ public:
   // when it cannot open there.
   bool openCellEditor(int row, int column, const QString& typed = QString());
   bool cellEditorOpen() const { return editing_; }
+  // The grid filled anew from a reading table (a logger file's import).
+  void replaceReadings(const ReadingTable& table);
 
   void accept() override;
   void reject() override;

@@ -1,0 +1,643 @@
+#include "dialogs/qt/CImportDialog.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QDropEvent>
+#include <QUrl>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/FileChooser.h"
+#include "dialogs/qt/DialogWidgets.h"
+#include "dialogs/qt/EnterKeyFilter.h"
+#include "files/Settings.h"
+#include "record/CFormat.h"
+#include "record/Messages.h"
+#include "record/TestRecord.h"
+
+namespace tov {
+
+using namespace logger;
+
+namespace {
+
+FileChooser* gChooser = nullptr;
+
+const char* const kReplaceQuestion = "この試験には測定データがあります。取り込んだデータで置き換えますか？";
+
+QString clockOrSeconds(const Series& series, double t) {
+  return series.hasClock ? qtext(clockText(t, true)) : qtext(cformat("%g s", t));
+}
+
+} // namespace
+
+// --- the plot -------------------------------------------------------------------
+
+ImportPlot::ImportPlot(ImportSession& session, QWidget* parent) : QWidget(parent), session_(session) {
+  setObjectName(QStringLiteral("importPlot"));
+  setMinimumHeight(130);
+  setCursor(Qt::CrossCursor);
+  setToolTip(QStringLiteral("クリックした所を試験の開始（t = 0）にします"));
+}
+
+QRect ImportPlot::plotArea() const { return rect().adjusted(8, 6, -8, -20); }
+
+std::size_t ImportPlot::sampleAt(int x) const {
+  const Series* series = session_.series();
+  if (!series || series->time.empty()) return 0;
+  const QRect area = plotArea();
+  const double t0 = series->time.front(), span = series->time.back() - t0;
+  const double fraction = std::clamp((x - area.left()) / std::max(1.0, double(area.width())), 0.0, 1.0);
+  return nearestSample(series->time, t0 + fraction * span);
+}
+
+void ImportPlot::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && session_.series())
+    emit startClicked(sampleAt(static_cast<int>(event->position().x())));
+}
+
+void ImportPlot::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), Qt::white);
+  const QRect area = plotArea();
+  painter.setPen(QColor(160, 160, 160));
+  painter.drawRect(area);
+  const Series* series = session_.series();
+  if (!series || series->time.size() < 2) return;
+  // Water up is up: a depth below the pipe top is drawn downwards.
+  const bool depth = session_.settings().columns.levelKind == LevelKind::DepthBelowTop;
+  const std::vector<double>& level = series->level;
+  auto value = [&](std::size_t i) { return depth ? -level[i] : level[i]; };
+  double low = value(0), high = value(0);
+  for (std::size_t i = 1; i < level.size(); ++i) low = std::min(low, value(i)), high = std::max(high, value(i));
+  if (high - low < 1e-6) low -= 0.5, high += 0.5;
+  const double t0 = series->time.front(), span = std::max(1e-9, series->time.back() - t0);
+  auto xOf = [&](double t) { return area.left() + (t - t0) / span * area.width(); };
+  auto yOf = [&](double v) { return area.bottom() - (v - low) / (high - low) * (area.height() - 4) - 2; };
+  // One vertical stroke per pixel column: the record may have millions of samples.
+  const int columns = std::max(1, area.width());
+  std::vector<double> mins(static_cast<std::size_t>(columns) + 1, 1e300), maxs(mins.size(), -1e300);
+  for (std::size_t i = 0; i < level.size(); ++i) {
+    const auto c = static_cast<std::size_t>(std::clamp((series->time[i] - t0) / span * columns, 0.0, double(columns)));
+    mins[c] = std::min(mins[c], value(i));
+    maxs[c] = std::max(maxs[c], value(i));
+  }
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setPen(QColor(0, 0, 200));
+  QPointF previous(-1, -1);
+  for (std::size_t c = 0; c < mins.size(); ++c) {
+    if (mins[c] > maxs[c]) continue;
+    const double x = area.left() + double(c);
+    const QPointF top(x, yOf(maxs[c])), bottom(x, yOf(mins[c]));
+    if (previous.x() >= 0) painter.drawLine(previous, top);
+    painter.drawLine(top, bottom);
+    previous = bottom;
+  }
+  // The chosen readings and the start.
+  painter.setPen(QColor(0, 150, 0));
+  for (const std::size_t i : session_.scheduled())
+    painter.drawLine(QPointF(xOf(series->time[i]), area.bottom() - 5), QPointF(xOf(series->time[i]), area.bottom()));
+  const double startX = xOf(series->time[session_.start()]);
+  painter.setPen(QPen(QColor(220, 0, 0), 2));
+  painter.drawLine(QPointF(startX, area.top()), QPointF(startX, area.bottom()));
+  painter.setPen(Qt::black);
+  const QFontMetrics metrics(font());
+  const int baseline = area.bottom() + metrics.ascent() + 3;
+  painter.drawText(area.left(), baseline, clockOrSeconds(*series, series->time.front()));
+  const QString end = clockOrSeconds(*series, series->time.back());
+  painter.drawText(area.right() - metrics.horizontalAdvance(end), baseline, end);
+  const QString start = QStringLiteral("開始 ") + clockOrSeconds(*series, series->time[session_.start()]);
+  const int startLeft = std::clamp(int(startX) - metrics.horizontalAdvance(start) / 2, area.left() + 70,
+                                   area.right() - 70 - metrics.horizontalAdvance(start));
+  painter.setPen(QColor(220, 0, 0));
+  painter.drawText(startLeft, baseline, start);
+}
+
+// --- the dialog -----------------------------------------------------------------
+
+CImportDialog::CImportDialog(ImportSession& session, const std::filesystem::path& installFolder, QWidget* parent)
+    : QDialog(parent), session_(session), installFolder_(installFolder) {
+  setObjectName(QStringLiteral("importDialog"));
+  setWindowTitle(QStringLiteral("測定データの取り込み"));
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  setModal(true);
+  buildLayout();
+  installEnterKeyFilter(*this);
+  loadFromSession();
+}
+
+QComboBox* CImportDialog::columnCombo(const char* name) {
+  auto* combo = new QComboBox(this);
+  combo->setObjectName(QString::fromUtf8(name));
+  combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  combo->setMinimumContentsLength(12);
+  connect(combo, &QComboBox::currentIndexChanged, this, [this] { columnsChanged(); });
+  return combo;
+}
+
+void CImportDialog::buildLayout() {
+  auto* top = new QVBoxLayout(this);
+  auto* file = new QLabel(QStringLiteral("ファイル: ") + toQString(session_.path()), this);
+  file->setObjectName(QStringLiteral("importFile"));
+  file->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  top->addWidget(file);
+
+  // How the text is read.
+  auto* reading = new QHBoxLayout;
+  encoding_ = listCombo(this, "importEncoding", {"UTF-8", "UTF-8 (BOM付き)", "シフトJIS (CP932)"});
+  separator_ = listCombo(this, "importSeparator", {"カンマ", "セミコロン", "タブ", "空白"});
+  decimal_ = listCombo(this, "importDecimal", {"ピリオド (.)", "カンマ (,)"});
+  headerRow_ = new QSpinBox(this);
+  headerRow_->setObjectName(QStringLiteral("importHeaderRow"));
+  headerRow_->setRange(0, std::max(1, session_.sampleLineCount()));
+  headerRow_->setSpecialValueText(QStringLiteral("なし"));
+  for (auto [label, widget] : {std::pair<const char*, QWidget*>{"文字コード", encoding_}, {"区切り", separator_},
+                               {"小数点", decimal_}, {"見出しの行", headerRow_}}) {
+    reading->addWidget(new QLabel(QString::fromUtf8(label), this));
+    reading->addWidget(widget);
+    reading->addSpacing(8);
+  }
+  reading->addStretch();
+  top->addLayout(reading);
+  connect(encoding_, &QComboBox::currentIndexChanged, this, [this] { layoutChanged(); });
+  connect(separator_, &QComboBox::currentIndexChanged, this, [this] { layoutChanged(); });
+  connect(decimal_, &QComboBox::currentIndexChanged, this, [this] { layoutChanged(); });
+  connect(headerRow_, &QSpinBox::valueChanged, this, [this] { layoutChanged(); });
+
+  // The first lines, raw and as a table.
+  auto* tabs = new QTabWidget(this);
+  tabs->setObjectName(QStringLiteral("importTabs"));
+  table_ = new QTableWidget(this);
+  table_->setObjectName(QStringLiteral("importTable"));
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
+  table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  raw_ = new QPlainTextEdit(this);
+  raw_->setObjectName(QStringLiteral("importRawLines"));
+  raw_->setReadOnly(true);
+  raw_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  raw_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  tabs->addTab(table_, QStringLiteral("表"));
+  tabs->addTab(raw_, QStringLiteral("元の行"));
+  tabs->setMinimumHeight(150);
+  tabs->setMaximumHeight(190);
+  top->addWidget(tabs);
+
+  // The columns.
+  auto* columnsBox = new QGroupBox(QStringLiteral("列"), this);
+  auto* grid = new QGridLayout(columnsBox);
+  dateTimeColumn_ = columnCombo("importDateTimeColumn");
+  dateColumn_ = columnCombo("importDateColumn");
+  timeColumn_ = columnCombo("importTimeColumn");
+  millisColumn_ = columnCombo("importMillisColumn");
+  elapsedColumn_ = columnCombo("importElapsedColumn");
+  levelColumn_ = columnCombo("importLevelColumn");
+  flowColumn_ = columnCombo("importFlowColumn");
+  elapsedUnit_ = listCombo(this, "importElapsedUnit", {"秒", "分"});
+  dateOrder_ = listCombo(this, "importDateOrder", {"年/月/日", "月/日/年", "日.月.年"});
+  levelKind_ = listCombo(this, "importLevelKind", {"管頭からの水位 h'", "センサー上の水位・圧力"});
+  std::vector<std::string> levelUnits, flowUnits;
+  for (int u = 0; u <= int(LevelUnit::CmH2O); ++u) levelUnits.push_back(levelUnitName(LevelUnit(u)));
+  for (int u = 0; u <= int(FlowUnit::MlPerMin); ++u) flowUnits.push_back(flowUnitName(FlowUnit(u)));
+  levelUnit_ = listCombo(this, "importLevelUnit", levelUnits);
+  flowUnit_ = listCombo(this, "importFlowUnit", flowUnits);
+  for (QComboBox* combo : {elapsedUnit_, dateOrder_, levelKind_, levelUnit_, flowUnit_})
+    connect(combo, &QComboBox::currentIndexChanged, this, [this] { columnsChanged(); });
+  auto label = [this](const char* text) { return new QLabel(QString::fromUtf8(text), this); };
+  grid->addWidget(label("日時"), 0, 0);
+  grid->addWidget(dateTimeColumn_, 0, 1);
+  grid->addWidget(label("日付"), 0, 2);
+  grid->addWidget(dateColumn_, 0, 3);
+  grid->addWidget(label("時刻"), 0, 4);
+  grid->addWidget(timeColumn_, 0, 5);
+  grid->addWidget(label("ミリ秒"), 0, 6);
+  grid->addWidget(millisColumn_, 0, 7);
+  grid->addWidget(label("経過時間"), 1, 0);
+  grid->addWidget(elapsedColumn_, 1, 1);
+  grid->addWidget(elapsedUnit_, 1, 2);
+  grid->addWidget(label("日付の順"), 1, 4);
+  grid->addWidget(dateOrder_, 1, 5);
+  grid->addWidget(label("水位"), 2, 0);
+  grid->addWidget(levelColumn_, 2, 1);
+  grid->addWidget(levelKind_, 2, 2, 1, 2);
+  grid->addWidget(levelUnit_, 2, 4);
+  grid->addWidget(label("流量"), 2, 5);
+  grid->addWidget(flowColumn_, 2, 6);
+  grid->addWidget(flowUnit_, 2, 7);
+  flowColumn_->setEnabled(session_.steady());
+  flowUnit_->setEnabled(session_.steady());
+  top->addWidget(columnsBox);
+
+  // The reference that turns a level over the sensor into h'.
+  auto* referenceBox = new QGroupBox(QStringLiteral("h' への換算（センサー上の水位・圧力のとき）"), this);
+  referenceBox->setObjectName(QStringLiteral("importReference"));
+  auto* reference = new QHBoxLayout(referenceBox);
+  bySensor_ = new QRadioButton(QStringLiteral("センサーの深さ（管頭から）"), this);
+  bySensor_->setObjectName(QStringLiteral("importBySensorDepth"));
+  byDepthAt_ = new QRadioButton(QStringLiteral("ある時刻の水位（管頭から）: 時刻"), this);
+  byDepthAt_->setObjectName(QStringLiteral("importByDepthAt"));
+  sensorDepth_ = numberEdit(this, "importSensorDepth", 6);
+  referenceAt_ = numberEdit(this, "importReferenceAt", 8);
+  referenceDepth_ = numberEdit(this, "importReferenceDepth", 6);
+  reference->addWidget(bySensor_);
+  reference->addWidget(sensorDepth_);
+  reference->addWidget(label("m"));
+  reference->addSpacing(16);
+  reference->addWidget(byDepthAt_);
+  reference->addWidget(referenceAt_);
+  reference->addWidget(label("の水位"));
+  reference->addWidget(referenceDepth_);
+  reference->addWidget(label("m"));
+  reference->addStretch();
+  for (QRadioButton* radio : {bySensor_, byDepthAt_})
+    connect(radio, &QRadioButton::toggled, this, [this] { referenceChanged(); });
+  for (QLineEdit* edit : {sensorDepth_, referenceAt_, referenceDepth_})
+    connect(edit, &QLineEdit::editingFinished, this, [this] { referenceChanged(); });
+  top->addWidget(referenceBox);
+
+  // The start and the readings.
+  auto* startBox = new QGroupBox(QStringLiteral("試験の開始と取り込む読み"), this);
+  auto* startLayout = new QVBoxLayout(startBox);
+  plot_ = new ImportPlot(session_, this);
+  connect(plot_, &ImportPlot::startClicked, this, [this](std::size_t sample) { setStart(sample); });
+  startLayout->addWidget(plot_, 1);
+  auto* startRow = new QHBoxLayout;
+  startTime_ = numberEdit(this, "importStartTime", 8);
+  startTime_->setToolTip(QStringLiteral("hh:mm:ss（時刻のない記録では経過秒）"));
+  connect(startTime_, &QLineEdit::editingFinished, this, [this] { startTyped(); });
+  schedule_ = listCombo(this, "importSchedule", {"自動（120 以下なら全部、多ければ対数間隔）", "対数間隔", "一定間隔", "全部（120 まで）"});
+  interval_ = new QDoubleSpinBox(this);
+  interval_->setObjectName(QStringLiteral("importInterval"));
+  interval_->setRange(0.1, 86400);
+  interval_->setDecimals(1);
+  interval_->setSuffix(QStringLiteral(" s"));
+  connect(schedule_, &QComboBox::currentIndexChanged, this, [this] { scheduleChanged(); });
+  connect(interval_, &QDoubleSpinBox::valueChanged, this, [this] { scheduleChanged(); });
+  startRow->addWidget(label("開始時刻"));
+  startRow->addWidget(startTime_);
+  startRow->addSpacing(16);
+  startRow->addWidget(label("読み"));
+  startRow->addWidget(schedule_);
+  startRow->addWidget(label("間隔"));
+  startRow->addWidget(interval_);
+  startRow->addStretch();
+  startLayout->addLayout(startRow);
+  summary_ = new QLabel(this);
+  summary_->setObjectName(QStringLiteral("importSummary"));
+  summary_->setWordWrap(true);
+  startLayout->addWidget(summary_);
+  top->addWidget(startBox, 1);
+
+  // Profiles, OK and ｷｬﾝｾﾙ.
+  auto* bottom = new QHBoxLayout;
+  profile_ = new QComboBox(this);
+  profile_->setObjectName(QStringLiteral("importProfile"));
+  profile_->setMinimumContentsLength(12);
+  for (const std::string& name : profileNames(installFolder_)) profile_->addItem(qtext(name));
+  auto* load = new QPushButton(QStringLiteral("読込"), this);
+  load->setObjectName(QStringLiteral("importLoadProfile"));
+  load->setAutoDefault(false);
+  auto* save = new QPushButton(QStringLiteral("保存..."), this);
+  save->setObjectName(QStringLiteral("importSaveProfile"));
+  save->setAutoDefault(false);
+  connect(load, &QPushButton::clicked, this, [this] { loadProfile(); });
+  connect(save, &QPushButton::clicked, this, [this] { saveProfile(); });
+  bottom->addWidget(label("プロファイル"));
+  bottom->addWidget(profile_);
+  bottom->addWidget(load);
+  bottom->addWidget(save);
+  bottom->addStretch();
+  auto [ok, cancel] = okCancelButtons(*this);
+  bottom->addWidget(ok);
+  bottom->addWidget(cancel);
+  top->addLayout(bottom);
+}
+
+void CImportDialog::loadFromSession() {
+  loading_ = true;
+  const ImportSettings& s = session_.settings();
+  setListIndex(encoding_, int(s.layout.encoding));
+  setListIndex(separator_, int(s.layout.separator));
+  setListIndex(decimal_, int(s.layout.decimal));
+  headerRow_->setValue(s.layout.headerRow + 1);
+
+  QString raw;
+  const auto lines = session_.rawLines(200);
+  for (std::size_t i = 0; i < lines.size(); ++i) raw += QStringLiteral("%1: ").arg(i + 1, 3) + qtext(lines[i]) + '\n';
+  raw_->setPlainText(raw);
+
+  const auto names = session_.columnNames();
+  const auto rows = session_.previewRows(100);
+  table_->clear();
+  table_->setColumnCount(static_cast<int>(names.size()));
+  table_->setRowCount(static_cast<int>(rows.size()));
+  QStringList headers, entries{QStringLiteral("（なし）")};
+  for (std::size_t c = 0; c < names.size(); ++c) {
+    headers << qtext(names[c]);
+    entries << QStringLiteral("%1: ").arg(c + 1) + qtext(names[c]).left(40);
+  }
+  table_->setHorizontalHeaderLabels(headers);
+  for (int c = 0; c < table_->columnCount(); ++c)
+    if (QTableWidgetItem* header = table_->horizontalHeaderItem(c)) header->setToolTip(header->text());
+  for (std::size_t r = 0; r < rows.size(); ++r)
+    for (std::size_t c = 0; c < rows[r].size() && c < names.size(); ++c)
+      table_->setItem(int(r), int(c), new QTableWidgetItem(qtext(rows[r][c])));
+  table_->resizeColumnsToContents();
+  for (int c = 0; c < table_->columnCount(); ++c) table_->setColumnWidth(c, std::min(table_->columnWidth(c), 220));
+
+  const Columns& col = s.columns;
+  for (auto [combo, index] : {std::pair{dateTimeColumn_, col.dateTime}, {dateColumn_, col.date}, {timeColumn_, col.time},
+                              {millisColumn_, col.millis}, {elapsedColumn_, col.elapsed}, {levelColumn_, col.level},
+                              {flowColumn_, col.flow}}) {
+    combo->clear();
+    combo->addItems(entries);
+    combo->setCurrentIndex(std::clamp(index + 1, 0, combo->count() - 1));
+  }
+  setListIndex(elapsedUnit_, int(col.elapsedUnit));
+  setListIndex(dateOrder_, int(col.dateOrder));
+  setListIndex(levelKind_, int(col.levelKind));
+  setListIndex(levelUnit_, int(col.levelUnit));
+  setListIndex(flowUnit_, int(col.flowUnit));
+
+  const Reference& r = s.reference;
+  bySensor_->setChecked(r.kind == ReferenceKind::SensorDepth);
+  byDepthAt_->setChecked(r.kind != ReferenceKind::SensorDepth);
+  sensorDepth_->setText(r.kind == ReferenceKind::SensorDepth ? qtext(cformat("%g", r.depth)) : QString());
+  referenceDepth_->setText(r.kind == ReferenceKind::DepthAtTime ? qtext(cformat("%g", r.depth)) : QString());
+  referenceAt_->setText(r.kind == ReferenceKind::DepthAtTime && r.at >= 0 ? qtext(clockText(r.at, true)) : QString());
+  setListIndex(schedule_, int(s.schedule.kind));
+  interval_->setValue(s.schedule.interval);
+  loading_ = false;
+}
+
+void CImportDialog::layoutChanged() {
+  if (loading_) return;
+  const Layout& l = session_.settings().layout;
+  if (encoding_->currentIndex() != int(l.encoding)) session_.setEncoding(Encoding(encoding_->currentIndex()));
+  if (separator_->currentIndex() != int(l.separator)) session_.setSeparator(Separator(separator_->currentIndex()));
+  if (decimal_->currentIndex() != int(l.decimal)) session_.setDecimal(DecimalMark(decimal_->currentIndex()));
+  if (headerRow_->value() - 1 != l.headerRow) session_.setHeaderRow(headerRow_->value() - 1);
+  loadFromSession();
+  readRecord();
+}
+
+void CImportDialog::columnsChanged() {
+  if (loading_) return;
+  Columns& c = session_.settings().columns;
+  c.dateTime = dateTimeColumn_->currentIndex() - 1;
+  c.date = dateColumn_->currentIndex() - 1;
+  c.time = timeColumn_->currentIndex() - 1;
+  c.millis = millisColumn_->currentIndex() - 1;
+  c.elapsed = elapsedColumn_->currentIndex() - 1;
+  c.level = levelColumn_->currentIndex() - 1;
+  c.flow = session_.steady() ? flowColumn_->currentIndex() - 1 : -1;
+  c.elapsedUnit = TimeUnit(std::max(0, elapsedUnit_->currentIndex()));
+  c.dateOrder = DateOrder(std::max(0, dateOrder_->currentIndex()));
+  c.levelKind = LevelKind(std::max(0, levelKind_->currentIndex()));
+  c.levelUnit = LevelUnit(std::max(0, levelUnit_->currentIndex()));
+  c.flowUnit = FlowUnit(std::max(0, flowUnit_->currentIndex()));
+  readRecord();
+}
+
+void CImportDialog::referenceChanged() {
+  if (loading_) return;
+  Reference& r = session_.settings().reference;
+  r = Reference{};
+  if (bySensor_->isChecked()) {
+    if (const auto depth = parseNumber(utf8(sensorDepth_->text()), DecimalMark::Point))
+      r = Reference{ReferenceKind::SensorDepth, *depth, -1};
+  } else {
+    const auto depth = parseNumber(utf8(referenceDepth_->text()), DecimalMark::Point);
+    const auto at = parseTimeArgument(utf8(referenceAt_->text()));
+    if (depth && at) r = Reference{ReferenceKind::DepthAtTime, *depth, *at};
+  }
+  refreshSummary();
+}
+
+void CImportDialog::scheduleChanged() {
+  if (loading_) return;
+  session_.settings().schedule = Schedule{ScheduleKind(std::max(0, schedule_->currentIndex())), interval_->value()};
+  interval_->setEnabled(session_.settings().schedule.kind == ScheduleKind::Interval);
+  refreshSummary();
+}
+
+void CImportDialog::startTyped() {
+  if (loading_ || !session_.series()) return;
+  const auto at = parseTimeArgument(utf8(startTime_->text()));
+  std::string error;
+  if (!at || !session_.setStartAt(*at, &error))
+    messageSink().report(at ? error : "開始時刻は hh:mm:ss で入力してください");
+  refreshSummary();
+}
+
+void CImportDialog::setStart(std::size_t sample) {
+  session_.setStart(sample);
+  refreshSummary();
+}
+
+bool CImportDialog::readRecord() {
+  std::string error;
+  QProgressDialog progress(QStringLiteral("測定データを読んでいます..."), QStringLiteral("ｷｬﾝｾﾙ"), 0, 1000, this);
+  progress.setObjectName(QStringLiteral("importProgress"));
+  progress.setWindowTitle(QStringLiteral("測定データの取り込み"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(1000);
+  progress.setAutoReset(false);
+  readOk_ = session_.readAll(&error, [&](std::uintmax_t done, std::uintmax_t total) {
+    progress.setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
+    QCoreApplication::processEvents();
+    return !progress.wasCanceled();
+  });
+  if (!readOk_) summary_->setText(qtext(error));
+  refreshSummary();
+  return readOk_;
+}
+
+void CImportDialog::refreshSummary() {
+  interval_->setEnabled(session_.settings().schedule.kind == ScheduleKind::Interval);
+  const bool overSensor = session_.settings().columns.levelKind == LevelKind::OverSensor;
+  for (QWidget* w : {static_cast<QWidget*>(bySensor_), static_cast<QWidget*>(byDepthAt_),
+                     static_cast<QWidget*>(sensorDepth_), static_cast<QWidget*>(referenceAt_),
+                     static_cast<QWidget*>(referenceDepth_)})
+    w->setEnabled(overSensor);
+  plot_->update();
+  const Series* series = session_.series();
+  if (!series) {
+    summary_->setStyleSheet(QStringLiteral("color: #c00000"));
+    return;
+  }
+  loading_ = true;
+  startTime_->setText(series->hasClock ? qtext(clockText(series->time[session_.start()], true))
+                                       : qtext(cformat("%g", series->time[session_.start()])));
+  loading_ = false;
+  const auto rows = session_.scheduled();
+  static const char* const kScheduleNames[] = {"", "対数間隔", "一定間隔", "全部"};
+  QString text = QStringLiteral("%1 行のデータ（%2 〜 %3）。開始 %4 から %5 行を取り込みます（%6）。")
+                     .arg(series->time.size())
+                     .arg(clockOrSeconds(*series, series->time.front()), clockOrSeconds(*series, series->time.back()),
+                          clockOrSeconds(*series, series->time[session_.start()]))
+                     .arg(rows.size())
+                     .arg(QString::fromUtf8(
+                         kScheduleNames[int(effectiveSchedule(*series, session_.start(), session_.settings().schedule))]));
+  std::string error;
+  const bool depthOk = session_.depths(&error).has_value();
+  if (!depthOk) text += '\n' + qtext(error);
+  const std::string report = session_.report();
+  if (!report.empty()) text += '\n' + qtext(report).trimmed();
+  summary_->setStyleSheet(depthOk ? QString() : QStringLiteral("color: #c00000"));
+  summary_->setText(text);
+}
+
+void CImportDialog::saveProfile() {
+  bool ok = false;
+  const QString name = QInputDialog::getText(this, QStringLiteral("プロファイルの保存"), QStringLiteral("プロファイル名:"),
+                                             QLineEdit::Normal, profile_->currentText(), &ok);
+  if (!ok || name.trimmed().isEmpty()) return;
+  std::string error;
+  if (!logger::saveProfile(installFolder_, utf8(name.trimmed()), session_.settings(), &error)) {
+    messageSink().report(error);
+    return;
+  }
+  if (profile_->findText(name.trimmed()) < 0) profile_->addItem(name.trimmed());
+  profile_->setCurrentText(name.trimmed());
+}
+
+void CImportDialog::loadProfile() {
+  if (profile_->currentText().isEmpty()) return;
+  std::string error;
+  const auto profile = logger::loadProfile(installFolder_, utf8(profile_->currentText()), &error);
+  if (!profile) {
+    messageSink().report(error);
+    return;
+  }
+  session_.applyProfile(*profile);
+  loadFromSession();
+  readRecord();
+}
+
+void CImportDialog::accept() {
+  if (!session_.series()) {
+    messageSink().report(utf8(summary_->text()));
+    return;
+  }
+  std::string error;
+  if (!session_.depths(&error)) {
+    messageSink().report(error);
+    return;
+  }
+  if (property("tovAskBeforeReplace").toBool() && !messageSink().askYesNo(kReplaceQuestion)) return;
+  QDialog::accept();
+}
+
+bool CImportDialog::writeInto(TestRecord& record) {
+  std::string error;
+  if (session_.apply(record, &error)) return true;
+  messageSink().report(error);
+  return false;
+}
+
+// --- running it -------------------------------------------------------------------
+
+void setImportFileChooser(FileChooser* chooser) { gChooser = chooser; }
+
+namespace {
+
+class LoggerDropFilter : public QObject {
+public:
+  LoggerDropFilter(QWidget& widget, std::function<void(const std::filesystem::path&)> act)
+      : QObject(&widget), act_(std::move(act)) {}
+
+protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::DragEnter) {
+      auto* drag = static_cast<QDragEnterEvent*>(event);
+      if (localFile(drag->mimeData())) drag->acceptProposedAction();
+      return true;
+    }
+    if (event->type() == QEvent::Drop) {
+      auto* drop = static_cast<QDropEvent*>(event);
+      if (const auto file = localFile(drop->mimeData())) {
+        drop->acceptProposedAction();
+        act_(*file);
+      }
+      return true;
+    }
+    return false;
+  }
+
+private:
+  static std::optional<std::filesystem::path> localFile(const QMimeData* data) {
+    if (!data) return std::nullopt;
+    for (const QUrl& url : data->urls())
+      if (url.isLocalFile()) return std::filesystem::path(url.toLocalFile().toStdString());
+    return std::nullopt;
+  }
+  std::function<void(const std::filesystem::path&)> act_;
+};
+
+} // namespace
+
+void acceptLoggerDrops(QWidget& widget, std::function<void(const std::filesystem::path&)> act) {
+  widget.setAcceptDrops(true);
+  widget.installEventFilter(new LoggerDropFilter(widget, std::move(act)));
+}
+
+bool isLoggerFile(const std::filesystem::path& file) {
+  std::string extension = file.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension != ".tvd";
+}
+
+bool runImportEditor(QWidget* parent, TestRecord& record, const std::filesystem::path& file) {
+  std::filesystem::path chosen = file;
+  if (chosen.empty()) {
+    DialogFileChooser platform;
+    FileChooser& chooser = gChooser ? *gChooser : platform;
+    const auto picked = chooser.chooseOpenFile(
+        parent, {}, {QStringLiteral("測定データ (*.csv *.txt *.dat *.tsv *.CSV *.TXT)"), QStringLiteral("すべてのファイル (*)")});
+    if (!picked) return false;
+    chosen = *picked;
+  }
+  ImportSession session(record.fieldInt(F_formulaKind) == 4);
+  std::string error;
+  if (!session.open(chosen, &error)) {
+    messageSink().report(error);
+    return false;
+  }
+  const std::filesystem::path folder = theSettings().installFolderPath();
+  if (const auto remembered = recallLayout(folder, session.layoutKey())) session.applyProfile(*remembered);
+  CImportDialog dialog(session, folder, parent);
+  dialog.setProperty("tovAskBeforeReplace", record.countRows(C_time) > 0);
+  dialog.readRecord();
+  if (dialog.exec() != QDialog::Accepted) return false;
+  TestRecord imported = record;
+  if (!dialog.writeInto(imported)) return false;
+  record.readings = imported.readings;
+  rememberLayout(folder, session.layoutKey(), session.settings());
+  return true;
+}
+
+} // namespace tov

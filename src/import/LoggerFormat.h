@@ -1,0 +1,108 @@
+#pragma once
+// Reading a logger's text export: the encoding, the separator and decimal
+// mark, the header row past the metadata lines, the meaning and unit of each
+// column, and the dates and clock times of the rows. Everything here guesses
+// from a sample of the file's first lines; the engineer can change each
+// guess, and the whole file is read with the settings that result
+// (LoggerSeries.h).
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tov::logger {
+
+enum class Encoding { Utf8, Utf8Bom, Cp932 };
+enum class Separator { Comma, Semicolon, Tab, Spaces };
+enum class DecimalMark { Point, Comma };
+enum class DateOrder { YMD, MDY, DMY };
+enum class TimeUnit { Seconds, Minutes };
+// The level column: depth to water below the pipe top (already h'), or a
+// height of water over the sensor (a level or a pressure), which needs a
+// reference to become h'.
+enum class LevelKind { DepthBelowTop, OverSensor };
+enum class LevelUnit { M, Cm, Mm, KPa, Pa, HPa, Psi, MH2O, CmH2O };
+enum class FlowUnit { M3PerS, LPerS, LPerMin, Cm3PerS, MlPerMin };
+
+// What is read where. Column indexes count from 0; -1 is "none".
+struct Columns {
+  int date = -1, time = -1, dateTime = -1, millis = -1, elapsed = -1, level = -1, flow = -1;
+  DateOrder dateOrder = DateOrder::YMD;
+  TimeUnit elapsedUnit = TimeUnit::Seconds;
+  LevelKind levelKind = LevelKind::DepthBelowTop;
+  LevelUnit levelUnit = LevelUnit::M;
+  FlowUnit flowUnit = FlowUnit::LPerMin;
+  bool operator==(const Columns&) const = default;
+};
+
+struct Layout {
+  Encoding encoding = Encoding::Utf8;
+  Separator separator = Separator::Comma;
+  DecimalMark decimal = DecimalMark::Point;
+  int headerRow = -1;    // line index (from 0) of the column names; -1 none
+  int firstDataRow = 0;  // line index of the first data row
+  bool operator==(const Layout&) const = default;
+};
+
+// --- encoding -------------------------------------------------------------
+// A byte-order mark gives UTF-8 with it; otherwise valid UTF-8 is UTF-8 and
+// anything else CP932. *mixed is set when the sample holds both valid UTF-8
+// sequences and bytes that are not UTF-8.
+Encoding detectEncoding(std::string_view head, bool* mixed = nullptr);
+// NUL bytes or many control characters: not a text export.
+bool looksBinary(std::string_view head);
+// One line as UTF-8 (the byte-order mark removed).
+std::string toUtf8(std::string_view line, Encoding encoding);
+
+// --- fields ---------------------------------------------------------------
+// Splits a line at the separator; double quotes group a field and are
+// removed; blanks around a field are dropped. Spaces: any run of blanks.
+std::vector<std::string> splitFields(std::string_view line, Separator separator);
+// A plain decimal number in the mark given (a comma mark also takes points
+// when it is the only mark), with an optional sign and exponent.
+std::optional<double> parseNumber(std::string_view text, DecimalMark mark);
+
+// --- dates and clock times ------------------------------------------------
+struct Stamp {
+  std::optional<long> day;  // days since 1970-01-01 when a date is given
+  double seconds = 0;       // of the day (a clock time), or 0 for a date only
+  bool hasClock = false;
+};
+// "hh:mm", "hh:mm:ss", "hh:mm:ss.fff", with "AM"/"PM" (also "午前"/"午後").
+std::optional<double> parseClock(std::string_view text);
+// "2026/11/03", "2026-11-03", "11/03/26" (MDY), "03.11.2026" (DMY) ...; a
+// two-digit year is 20yy.
+std::optional<long> parseDate(std::string_view text, DateOrder order);
+// A date, a clock time, or both ("2026-11-03T10:00:00", "11/03/26 10:00:00 AM").
+std::optional<Stamp> parseStamp(std::string_view text, DateOrder order);
+// The order that reads every sample date (a part above 12 decides); YMD
+// when the year comes first, MDY for slashes, DMY for dots.
+DateOrder guessDateOrder(const std::vector<std::string>& dates);
+// hh:mm:ss of seconds of the day (wrapped into one day).
+std::string clockText(double secondsOfDay, bool withSeconds);
+
+// --- units ----------------------------------------------------------------
+// Metres of water per unit.
+double levelUnitToMetres(LevelUnit unit);
+// Cubic metres a second per unit; seconds per unit.
+double flowUnitToM3PerS(FlowUnit unit);
+bool isPressureUnit(LevelUnit unit);
+const char* levelUnitName(LevelUnit unit);
+const char* flowUnitName(FlowUnit unit);
+
+// --- guessing ---------------------------------------------------------------
+// The separator, decimal mark and header row of the sample lines (raw bytes,
+// line ends removed, in the encoding given). Nothing when no block of rows
+// with a number or a clock time in them is found.
+// A separator given is used instead of guessing one.
+std::optional<Layout> guessLayout(const std::vector<std::string>& lines, Encoding encoding,
+                                  std::optional<Separator> separator = std::nullopt);
+// The columns, from the header's names (UTF-8; empty when there is no
+// header) and some data rows. `steady` also looks for a flow column.
+Columns guessColumns(const std::vector<std::string>& names,
+                     const std::vector<std::vector<std::string>>& rows, bool steady);
+// The unit a column's name gives, when it names one.
+std::optional<LevelUnit> levelUnitFromName(std::string_view utf8Name);
+std::optional<FlowUnit> flowUnitFromName(std::string_view utf8Name);
+
+} // namespace tov::logger

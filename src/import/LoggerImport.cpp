@@ -1,0 +1,461 @@
+#include "import/LoggerImport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+#include "files/TextFile.h"
+#include "files/TvdFile.h"
+#include "record/CFormat.h"
+
+namespace tov::logger {
+
+namespace fs = std::filesystem;
+
+// --- the session --------------------------------------------------------------
+
+bool ImportSession::open(const fs::path& path, std::string* error) {
+  auto head = readHead(path, error);
+  if (!head) return false;
+  path_ = path;
+  head_ = std::move(*head);
+  series_.reset();
+  const Encoding encoding = detectEncoding(head_.bytes, &mixed_);
+  settings_ = ImportSettings{};
+  settings_.layout.encoding = encoding;
+  const auto layout = guessLayout(head_.lines, encoding);
+  if (!layout) {
+    bool anyText = false;
+    for (const std::string& line : head_.lines) anyText = anyText || line.find_first_not_of(" \t,;\"") != std::string::npos;
+    *error = anyText ? "数値の列がありません（時刻と水位の並ぶ行が見つかりません）" : "データの行がありません";
+    return false;
+  }
+  settings_.layout = *layout;
+  guessColumns();
+  return true;
+}
+
+void ImportSession::guessColumns() {
+  std::vector<std::string> names;
+  if (settings_.layout.headerRow >= 0 && settings_.layout.headerRow < sampleLineCount())
+    names = splitFields(toUtf8(head_.lines[static_cast<std::size_t>(settings_.layout.headerRow)], settings_.layout.encoding),
+                        settings_.layout.separator);
+  std::vector<std::vector<std::string>> rows;
+  for (int i = settings_.layout.firstDataRow; i < sampleLineCount() && rows.size() < 50; ++i) {
+    const std::string& line = head_.lines[static_cast<std::size_t>(i)];
+    if (line.find_first_not_of(" \t,;") == std::string::npos) continue;
+    auto fields = splitFields(line, settings_.layout.separator);
+    if (settings_.layout.decimal == DecimalMark::Point)
+      for (std::string& field : fields)
+        if (field.find(',') != std::string::npos) field = "?";
+    rows.push_back(std::move(fields));
+  }
+  const Reference reference = settings_.reference;
+  const Schedule schedule = settings_.schedule;
+  settings_.columns = logger::guessColumns(names, rows, steady_);
+  settings_.reference = reference;
+  settings_.schedule = schedule;
+  series_.reset();
+}
+
+void ImportSession::setEncoding(Encoding encoding) {
+  settings_.layout.encoding = encoding;
+  guessColumns();
+}
+
+void ImportSession::setSeparator(Separator separator) {
+  settings_.layout.separator = separator;
+  // The rows of data and the header as that separator splits them.
+  if (const auto layout = guessLayout(head_.lines, settings_.layout.encoding, separator)) settings_.layout = *layout;
+  guessColumns();
+}
+
+void ImportSession::setDecimal(DecimalMark mark) {
+  settings_.layout.decimal = mark;
+  guessColumns();
+}
+
+void ImportSession::setHeaderRow(int row) {
+  row = std::clamp(row, -1, sampleLineCount() - 1);
+  settings_.layout.headerRow = row;
+  if (settings_.layout.firstDataRow <= row) settings_.layout.firstDataRow = row + 1;
+  if (row >= 0 && settings_.layout.firstDataRow > row + 1) {
+    // The data begin at the first line after the header that holds values.
+    for (int i = row + 1; i < sampleLineCount(); ++i)
+      if (head_.lines[static_cast<std::size_t>(i)].find_first_not_of(" \t,;") != std::string::npos) {
+        settings_.layout.firstDataRow = i;
+        break;
+      }
+  }
+  guessColumns();
+}
+
+void ImportSession::applyProfile(const ImportSettings& profile) {
+  const Layout guessed = settings_.layout;
+  const Columns guessedColumns = settings_.columns;
+  settings_ = profile;
+  // A profile made for the other method: the flow column stays as guessed.
+  if (!steady_) settings_.columns.flow = -1;
+  else if (settings_.columns.flow < 0) settings_.columns.flow = guessedColumns.flow, settings_.columns.flowUnit = guessedColumns.flowUnit;
+  // The number of metadata lines changes from file to file: keep the rows
+  // found in this file unless the profile's header row holds the same names.
+  if (profile.layout.headerRow != guessed.headerRow) {
+    settings_.layout.headerRow = guessed.headerRow;
+    settings_.layout.firstDataRow = guessed.firstDataRow;
+  }
+  series_.reset();
+}
+
+std::vector<std::string> ImportSession::rawLines(int max) const {
+  std::vector<std::string> lines;
+  for (int i = 0; i < sampleLineCount() && i < max; ++i)
+    lines.push_back(toUtf8(head_.lines[static_cast<std::size_t>(i)], settings_.layout.encoding));
+  return lines;
+}
+
+std::vector<std::string> ImportSession::columnNames() const {
+  std::vector<std::string> names;
+  if (settings_.layout.headerRow >= 0 && settings_.layout.headerRow < sampleLineCount())
+    names = splitFields(toUtf8(head_.lines[static_cast<std::size_t>(settings_.layout.headerRow)], settings_.layout.encoding),
+                        settings_.layout.separator);
+  std::size_t width = names.size();
+  for (const auto& row : previewRows(20)) width = std::max(width, row.size());
+  names.resize(std::min<std::size_t>(width, 200));
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (names[i].empty()) names[i] = "列 " + std::to_string(i + 1);
+  return names;
+}
+
+std::vector<std::vector<std::string>> ImportSession::previewRows(int max) const {
+  std::vector<std::vector<std::string>> rows;
+  for (int i = settings_.layout.firstDataRow; i < sampleLineCount() && static_cast<int>(rows.size()) < max; ++i) {
+    auto fields = splitFields(toUtf8(head_.lines[static_cast<std::size_t>(i)], settings_.layout.encoding),
+                              settings_.layout.separator);
+    if (fields.size() > 200) fields.resize(200);
+    rows.push_back(std::move(fields));
+  }
+  return rows;
+}
+
+std::string ImportSession::layoutKey() const {
+  if (settings_.layout.headerRow >= 0 && settings_.layout.headerRow < sampleLineCount()) {
+    std::string key = toUtf8(head_.lines[static_cast<std::size_t>(settings_.layout.headerRow)], settings_.layout.encoding);
+    std::replace(key.begin(), key.end(), '\t', ' ');
+    return key.substr(0, 500);
+  }
+  const auto rows = previewRows(1);
+  return "#" + std::to_string(rows.empty() ? 0 : rows.front().size());
+}
+
+std::string ImportSession::columnsProblem() const {
+  const Columns& c = settings_.columns;
+  if (c.dateTime < 0 && c.time < 0 && c.elapsed < 0) return "時刻（または経過時間）の列を決められません。列を指定してください";
+  if (c.level < 0) return "水位の列を決められません。列を指定してください";
+  if (steady_ && c.flow < 0) return "流量の列を決められません。列を指定してください";
+  return {};
+}
+
+bool ImportSession::readAll(std::string* error, const Progress& progress) {
+  series_.reset();
+  if (const std::string problem = columnsProblem(); !problem.empty()) {
+    *error = problem;
+    return false;
+  }
+  auto series = readSeries(path_, settings_, error, progress);
+  if (!series) return false;
+  series_ = std::move(*series);
+  proposedStart_ = start_ = detectStart(series_->level);
+  return true;
+}
+
+void ImportSession::setStart(std::size_t index) {
+  if (series_ && index < series_->time.size()) start_ = index;
+}
+
+double ImportSession::timeOfDay(std::size_t index) const {
+  return series_ && index < series_->time.size() ? series_->time[index] : 0.0;
+}
+
+bool ImportSession::setStartAt(double at, std::string* error) {
+  if (!series_ || series_->time.empty()) return false;
+  if (series_->hasClock && at < series_->time.front() - 1) at += 86400.0;
+  const std::size_t i = nearestSample(series_->time, at);
+  if (at < series_->time.front() - 60 || at > series_->time.back() + 60) {
+    *error = "開始時刻 " + (series_->hasClock ? clockText(at, true) : cformat("%g s", at)) + " のデータがありません";
+    return false;
+  }
+  start_ = i;
+  return true;
+}
+
+std::vector<std::size_t> ImportSession::scheduled() const {
+  return series_ ? scheduleSamples(*series_, start_, settings_.schedule) : std::vector<std::size_t>{};
+}
+
+std::optional<std::vector<double>> ImportSession::depths(std::string* error) const {
+  if (!series_) {
+    *error = "データを読んでいません";
+    return std::nullopt;
+  }
+  return depthBelowTop(*series_, settings_.columns, settings_.reference, error);
+}
+
+bool ImportSession::apply(TestRecord& record, std::string* error) const {
+  const auto depth = depths(error);
+  if (!depth) return false;
+  const auto rows = scheduled();
+  if (rows.empty()) {
+    *error = "開始の後にデータがありません";
+    return false;
+  }
+  writeReadings(record, *series_, *depth, start_, rows, steady_);
+  return true;
+}
+
+std::string ImportSession::report() const {
+  std::string text = series_ ? seriesReport(*series_) : std::string();
+  if (mixed_) text = "文字コードが混在しています（CP932 として読みます）\n" + text;
+  return text;
+}
+
+// --- profiles -------------------------------------------------------------------
+
+namespace {
+
+const char* const kProfileKeys[] = {"encoding", "separator", "decimal", "header", "first", "date", "time",
+                                    "datetime", "ms", "elapsed", "level", "flow", "dateorder", "elapsedunit",
+                                    "levelkind", "levelunit", "flowunit", "reference", "referencedepth",
+                                    "referenceat", "schedule", "interval"};
+
+std::vector<double> profileValues(const ImportSettings& s) {
+  const Layout& l = s.layout;
+  const Columns& c = s.columns;
+  return {double(int(l.encoding)), double(int(l.separator)), double(int(l.decimal)), double(l.headerRow),
+          double(l.firstDataRow), double(c.date), double(c.time), double(c.dateTime), double(c.millis),
+          double(c.elapsed), double(c.level), double(c.flow), double(int(c.dateOrder)), double(int(c.elapsedUnit)),
+          double(int(c.levelKind)), double(int(c.levelUnit)), double(int(c.flowUnit)),
+          double(int(s.reference.kind)), s.reference.depth, s.reference.at, double(int(s.schedule.kind)),
+          s.schedule.interval};
+}
+
+const fs::path kLayoutsFile = "ImportLayouts.txt";
+
+} // namespace
+
+std::vector<std::string> profileLines(const ImportSettings& settings) {
+  const auto values = profileValues(settings);
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < values.size(); ++i) lines.push_back(std::string(kProfileKeys[i]) + "=" + cformat("%.10g", values[i]));
+  return lines;
+}
+
+std::optional<ImportSettings> profileFromLines(const std::vector<std::string>& lines) {
+  std::map<std::string, double> values;
+  for (const std::string& line : lines) {
+    const std::size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const auto v = parseNumber(line.substr(eq + 1), DecimalMark::Point);
+    if (v && std::abs(*v) < 1e9) values[line.substr(0, eq)] = *v;
+  }
+  if (values.empty()) return std::nullopt;
+  ImportSettings s;
+  auto get = [&](const char* key, double fallback) {
+    const auto it = values.find(key);
+    return it == values.end() ? fallback : it->second;
+  };
+  auto pick = [&](const char* key, int fallback, int highest) {
+    const int v = static_cast<int>(get(key, fallback));
+    return v < 0 || v > highest ? fallback : v;
+  };
+  auto column = [&](const char* key) { return std::clamp(static_cast<int>(get(key, -1)), -1, 199); };
+  s.layout.encoding = Encoding(pick("encoding", 0, 2));
+  s.layout.separator = Separator(pick("separator", 0, 3));
+  s.layout.decimal = DecimalMark(pick("decimal", 0, 1));
+  s.layout.headerRow = std::clamp(static_cast<int>(get("header", -1)), -1, kHeadLines);
+  s.layout.firstDataRow = std::clamp(static_cast<int>(get("first", 0)), 0, kHeadLines);
+  s.columns.date = column("date");
+  s.columns.time = column("time");
+  s.columns.dateTime = column("datetime");
+  s.columns.millis = column("ms");
+  s.columns.elapsed = column("elapsed");
+  s.columns.level = column("level");
+  s.columns.flow = column("flow");
+  s.columns.dateOrder = DateOrder(pick("dateorder", 0, 2));
+  s.columns.elapsedUnit = TimeUnit(pick("elapsedunit", 0, 1));
+  s.columns.levelKind = LevelKind(pick("levelkind", 0, 1));
+  s.columns.levelUnit = LevelUnit(pick("levelunit", 0, 8));
+  s.columns.flowUnit = FlowUnit(pick("flowunit", 2, 4));
+  s.reference.kind = ReferenceKind(pick("reference", 0, 2));
+  s.reference.depth = get("referencedepth", 0);
+  s.reference.at = get("referenceat", -1);
+  s.schedule.kind = ScheduleKind(pick("schedule", 0, 3));
+  s.schedule.interval = std::max(0.001, get("interval", 60));
+  return s;
+}
+
+fs::path profileFolder(const fs::path& installFolder) { return installFolder / "ImportProfiles"; }
+
+bool isProfileName(const std::string& name) {
+  if (name.empty() || name.size() > 120 || name == "." || name == "..") return false;
+  for (const char c : name)
+    if (std::strchr("/\\:*?\"<>|", c) || static_cast<unsigned char>(c) < 0x20) return false;
+  return true;
+}
+
+bool saveProfile(const fs::path& installFolder, const std::string& name, const ImportSettings& settings,
+                 std::string* error) {
+  if (!isProfileName(name)) {
+    *error = "プロファイル名に使えない文字があります";
+    return false;
+  }
+  std::error_code ec;
+  fs::create_directories(profileFolder(installFolder), ec);
+  const WriteResult result = writeTextLines(profileFolder(installFolder) / (name + ".txt"), profileLines(settings));
+  if (!result.ok()) {
+    *error = "プロファイルを保存できませんでした";
+    if (!result.detail.empty()) *error += "\n" + result.detail;
+    return false;
+  }
+  return true;
+}
+
+std::optional<ImportSettings> loadProfile(const fs::path& installFolder, const std::string& nameOrFile,
+                                          std::string* error) {
+  std::error_code ec;
+  fs::path path = nameOrFile;
+  if (!fs::is_regular_file(path, ec)) path = profileFolder(installFolder) / (nameOrFile + ".txt");
+  if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) > 64 * 1024) {
+    *error = "プロファイルが見つかりません\n( " + nameOrFile + " )";
+    return std::nullopt;
+  }
+  const auto lines = readTextLines(path);
+  auto settings = lines ? profileFromLines(lines->lines) : std::nullopt;
+  if (!settings) *error = "プロファイルを読めません\n( " + path.string() + " )";
+  return settings;
+}
+
+std::vector<std::string> profileNames(const fs::path& installFolder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(profileFolder(installFolder), ec), end; !ec && it != end; it.increment(ec))
+    if (it->path().extension() == ".txt" && names.size() < 500) names.push_back(it->path().stem().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void rememberLayout(const fs::path& installFolder, const std::string& key, const ImportSettings& settings) {
+  std::vector<std::string> lines;
+  std::string entry = key + "\t";
+  for (const std::string& line : profileLines(settings)) entry += line + "|";
+  lines.push_back(entry);
+  if (const auto old = readTextLines(installFolder / kLayoutsFile))
+    for (const std::string& line : old->lines)
+      if (line.substr(0, line.find('\t')) != key && lines.size() < 30) lines.push_back(line);
+  // A key the file's code page cannot hold is not remembered.
+  if (!writeTextLines(installFolder / kLayoutsFile, lines).ok()) lines.clear();
+}
+
+std::optional<ImportSettings> recallLayout(const fs::path& installFolder, const std::string& key) {
+  const auto lines = readTextLines(installFolder / kLayoutsFile);
+  if (!lines) return std::nullopt;
+  for (const std::string& line : lines->lines) {
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string::npos || line.substr(0, tab) != key) continue;
+    std::vector<std::string> values;
+    std::size_t begin = tab + 1;
+    for (std::size_t bar = line.find('|', begin); bar != std::string::npos; bar = line.find('|', begin)) {
+      values.push_back(line.substr(begin, bar - begin));
+      begin = bar + 1;
+    }
+    return profileFromLines(values);
+  }
+  return std::nullopt;
+}
+
+// --- the command line -------------------------------------------------------------
+
+bool isImportCommand(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (argv[i] && std::strcmp(argv[i], "--import-readings") == 0) return true;
+  return false;
+}
+
+namespace {
+
+int fail(const std::string& text) {
+  std::fprintf(stderr, "tov: %s\n", text.c_str());
+  return 1;
+}
+
+} // namespace
+
+int runImportCommand(const std::vector<std::string>& args, const fs::path& installFolder) {
+  std::map<std::string, std::string> options;
+  bool steadyWanted = false;
+  static const char* const kValued[] = {"--import-readings", "--output", "--profile", "--sensor-depth",
+                                        "--reference-depth", "--at", "--start", "--into"};
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--steady") { steadyWanted = true; continue; }
+    bool known = false;
+    for (const char* option : kValued)
+      if (args[i] == option) {
+        if (i + 1 >= args.size()) return fail(args[i] + " の後に値がありません");
+        options[args[i]] = args[i + 1];
+        ++i;
+        known = true;
+      }
+    if (!known) return fail("使えないオプションです: " + args[i]);
+  }
+  const auto has = [&](const char* o) { return options.count(o) > 0; };
+  if (!has("--output")) return fail("--output NEW.tvd を指定してください");
+  if (has("--sensor-depth") && (has("--reference-depth") || has("--at")))
+    return fail("--sensor-depth と --reference-depth は一緒に使えません");
+  if (has("--reference-depth") != has("--at")) return fail("--reference-depth と --at は一緒に指定してください");
+
+  TestRecord record;
+  if (has("--into") && loadTestFile(options["--into"], record) != LoadStatus::Ok)
+    return fail("試験のファイルを読めません: " + options["--into"]);
+  if (steadyWanted) record.set_formulaKind("4");
+  const bool steady = record.fieldInt(F_formulaKind) == 4;
+
+  ImportSession session(steady);
+  std::string error;
+  const std::string& input = options["--import-readings"];
+  if (!session.open(input, &error)) return fail(input + ": " + error);
+  if (has("--profile")) {
+    const auto profile = loadProfile(installFolder, options["--profile"], &error);
+    if (!profile) return fail(error);
+    session.applyProfile(*profile);
+  }
+  Reference& reference = session.settings().reference;
+  if (has("--sensor-depth")) {
+    const auto depth = parseNumber(options["--sensor-depth"], DecimalMark::Point);
+    if (!depth) return fail("--sensor-depth は数値で指定してください");
+    reference = Reference{ReferenceKind::SensorDepth, *depth, -1};
+  }
+  if (has("--reference-depth")) {
+    const auto depth = parseNumber(options["--reference-depth"], DecimalMark::Point);
+    const auto at = parseTimeArgument(options["--at"]);
+    if (!depth || !at) return fail("--reference-depth は数値、--at は HH:MM:SS で指定してください");
+    reference = Reference{ReferenceKind::DepthAtTime, *depth, *at};
+  }
+  if (!session.readAll(&error)) return fail(input + ": " + error);
+  if (has("--start")) {
+    const auto at = parseTimeArgument(options["--start"]);
+    if (!at) return fail("--start は HH:MM:SS で指定してください");
+    if (!session.setStartAt(*at, &error)) return fail(error);
+  }
+  if (!session.apply(record, &error)) return fail(input + ": " + error);
+  if (!saveTestFile(options["--output"], record)) return fail("保存できませんでした: " + options["--output"]);
+  const std::string report = session.report();
+  if (!report.empty()) std::fprintf(stderr, "%s", report.c_str());
+  const Series& series = *session.series();
+  std::printf("%d 行を %s に書きました（開始 %s）\n", record.countRows(C_time), options["--output"].c_str(),
+              series.hasClock ? clockText(series.time[session.start()], true).c_str()
+                              : cformat("%g s", series.time[session.start()]).c_str());
+  return 0;
+}
+
+} // namespace tov::logger

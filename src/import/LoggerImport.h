@@ -1,0 +1,103 @@
+#pragma once
+// One import of a logger file into a test: the guesses made on opening, the
+// settings the engineer changes, the whole record read, the proposed start
+// and the schedule, and the readings written into the test. The dialog and
+// the command line both work through it. Profiles keep settings under a
+// name in the install folder; the settings of the last file of a layout
+// are remembered there too.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "import/LoggerSeries.h"
+
+namespace tov::logger {
+
+class ImportSession {
+public:
+  explicit ImportSession(bool steady) : steady_(steady) {}
+
+  // Reads the file's first lines and guesses everything. False, with
+  // *error set, for a file that cannot be imported.
+  bool open(const std::filesystem::path& path, std::string* error);
+  const std::filesystem::path& path() const { return path_; }
+  bool steady() const { return steady_; }
+  bool encodingMixed() const { return mixed_; }
+
+  // Changing how the text is read guesses the columns again.
+  void setEncoding(Encoding encoding);
+  void setSeparator(Separator separator);
+  void setDecimal(DecimalMark mark);
+  void setHeaderRow(int row);
+  // The rest can be set directly (columns, units, reference, schedule);
+  // setting a whole profile keeps the layout's guessed header row when the
+  // profile's header row does not hold names in this file.
+  ImportSettings& settings() { return settings_; }
+  const ImportSettings& settings() const { return settings_; }
+  void applyProfile(const ImportSettings& profile);
+
+  // The sample as UTF-8 lines, the column names and the rows of a preview.
+  std::vector<std::string> rawLines(int max) const;
+  std::vector<std::string> columnNames() const;
+  std::vector<std::vector<std::string>> previewRows(int max) const;
+  int sampleLineCount() const { return static_cast<int>(head_.lines.size()); }
+  // A key for the layout: the header's names, or the number of columns.
+  std::string layoutKey() const;
+  // What is missing before the whole file can be read ("" when nothing).
+  std::string columnsProblem() const;
+
+  // Reads the whole file and proposes the start.
+  bool readAll(std::string* error, const Progress& progress = {});
+  const Series* series() const { return series_ ? &*series_ : nullptr; }
+  std::size_t start() const { return start_; }
+  std::size_t proposedStart() const { return proposedStart_; }
+  void setStart(std::size_t index);
+  // The start at a clock time (or elapsed seconds without clock times).
+  bool setStartAt(double at, std::string* error);
+  double timeOfDay(std::size_t index) const;
+
+  std::vector<std::size_t> scheduled() const;
+  // h' of every sample, or nothing with *error set.
+  std::optional<std::vector<double>> depths(std::string* error) const;
+  // Writes the readings into the record (the other fields stay).
+  bool apply(TestRecord& record, std::string* error) const;
+  // Duplicates, gaps, rows out of order and skipped rows ("" when none).
+  std::string report() const;
+
+private:
+  void guessColumns();
+
+  bool steady_;
+  std::filesystem::path path_;
+  FileHead head_;
+  bool mixed_ = false;
+  ImportSettings settings_;
+  std::optional<Series> series_;
+  std::size_t start_ = 0, proposedStart_ = 0;
+};
+
+// --- profiles ---------------------------------------------------------------
+std::vector<std::string> profileLines(const ImportSettings& settings);
+std::optional<ImportSettings> profileFromLines(const std::vector<std::string>& lines);
+// The folder of the named profiles in the install folder.
+std::filesystem::path profileFolder(const std::filesystem::path& installFolder);
+// A name the profile file can carry (no path characters, not empty, 1..40 characters).
+bool isProfileName(const std::string& name);
+bool saveProfile(const std::filesystem::path& installFolder, const std::string& name,
+                 const ImportSettings& settings, std::string* error);
+// A profile by name (in the install folder) or by file path.
+std::optional<ImportSettings> loadProfile(const std::filesystem::path& installFolder, const std::string& nameOrFile,
+                                          std::string* error);
+std::vector<std::string> profileNames(const std::filesystem::path& installFolder);
+// The settings last used for a layout, kept in the install folder.
+void rememberLayout(const std::filesystem::path& installFolder, const std::string& key, const ImportSettings& settings);
+std::optional<ImportSettings> recallLayout(const std::filesystem::path& installFolder, const std::string& key);
+
+// --- the command line ---------------------------------------------------------
+// True when the arguments ask for --import-readings.
+bool isImportCommand(int argc, char** argv);
+// Runs it; the exit code. installFolder finds named profiles (may be empty).
+int runImportCommand(const std::vector<std::string>& args, const std::filesystem::path& installFolder);
+
+} // namespace tov::logger

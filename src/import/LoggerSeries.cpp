@@ -1,0 +1,503 @@
+#include "import/LoggerSeries.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+
+#include "record/CFormat.h"
+
+namespace tov::logger {
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File openRegular(const std::filesystem::path& path, std::uintmax_t* size, std::string* error) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    *error = "ファイルが見つかりません\n( " + path.string() + " )";
+    return nullptr;
+  }
+  *size = std::filesystem::file_size(path, ec);
+  File file(std::fopen(path.c_str(), "rb"));
+  if (!file) *error = "ファイルを読めません\n( " + path.string() + " )";
+  return file;
+}
+
+std::string longLineMessage(std::size_t line) {
+  return std::to_string(line) + " 行目が長すぎます（" + std::to_string(kMaxLineBytes) +
+         " 文字まで）。測定データのファイルではないようです";
+}
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+  std::nth_element(values.begin(), middle, values.end());
+  return *middle;
+}
+
+// Splits without allocating when the line has no quotes.
+void fastSplit(std::string_view line, Separator separator, std::vector<std::string>& scratch,
+               std::vector<std::string_view>& fields) {
+  fields.clear();
+  if (line.find('"') != std::string_view::npos || separator == Separator::Spaces) {
+    scratch = splitFields(line, separator);
+    for (const std::string& field : scratch) fields.emplace_back(field);
+    return;
+  }
+  const char mark = separator == Separator::Comma ? ',' : separator == Separator::Semicolon ? ';' : '\t';
+  std::size_t begin = 0;
+  while (true) {
+    const std::size_t end = line.find(mark, begin);
+    std::string_view field = line.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
+    while (!field.empty() && (field.front() == ' ' || field.front() == '\t')) field.remove_prefix(1);
+    while (!field.empty() && (field.back() == ' ' || field.back() == '\r' || field.back() == '\t'))
+      field.remove_suffix(1);
+    fields.push_back(field);
+    if (end == std::string_view::npos) break;
+    begin = end + 1;
+  }
+}
+
+std::string_view fieldAt(const std::vector<std::string_view>& fields, int index) {
+  return index >= 0 && static_cast<std::size_t>(index) < fields.size() ? fields[static_cast<std::size_t>(index)]
+                                                                        : std::string_view();
+}
+
+// Builds the series row by row.
+class SeriesBuilder {
+public:
+  SeriesBuilder(const ImportSettings& settings) : settings_(settings) {
+    const Columns& c = settings.columns;
+    levelScale_ = levelUnitToMetres(c.levelUnit);
+    flowScale_ = flowUnitToM3PerS(c.flowUnit);
+    series_.hasClock = c.dateTime >= 0 || c.time >= 0;
+  }
+
+  // False with *error set when the file must be refused.
+  bool line(std::string_view text, std::string* error) {
+    ++series_.lines;
+    if (text.size() > kMaxLineBytes) {
+      *error = longLineMessage(series_.lines);
+      return false;
+    }
+    if (series_.lines <= static_cast<std::size_t>(settings_.layout.firstDataRow)) return true;
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    if (text.find_first_not_of(" \t,;") == std::string_view::npos) return true;
+    fastSplit(text, settings_.layout.separator, scratch_, fields_);
+    const auto time = timeOf();
+    const auto level = parseNumber(fieldAt(fields_, settings_.columns.level), settings_.layout.decimal);
+    std::optional<double> flow;
+    if (settings_.columns.flow >= 0) flow = parseNumber(fieldAt(fields_, settings_.columns.flow), settings_.layout.decimal);
+    if (!time || !level || (settings_.columns.flow >= 0 && !flow)) {
+      if (series_.skippedRows++ == 0) series_.firstSkippedLine = series_.lines;
+      return true;
+    }
+    if (!series_.time.empty()) {
+      const double previous = series_.time.back();
+      if (std::abs(*time - previous) < 1e-9) {
+        ++series_.duplicates;
+        return true;
+      }
+      if (*time < previous && series_.outOfOrder++ == 0) series_.firstOutOfOrderLine = series_.lines;
+    }
+    if (series_.time.size() >= kMaxSamples) {
+      *error = "データの行が多すぎます（" + std::to_string(kMaxSamples / 10000) +
+               " 万行まで）。記録を短く切って取り込んでください";
+      return false;
+    }
+    series_.time.push_back(*time);
+    series_.level.push_back(*level * levelScale_);
+    if (flow) series_.flow.push_back(*flow * flowScale_);
+    return true;
+  }
+
+  std::size_t linesRead() const { return series_.lines; }
+
+  std::optional<Series> finish(std::string* error) {
+    if (series_.time.empty()) {
+      *error = series_.lines <= static_cast<std::size_t>(settings_.layout.firstDataRow) + 1 && series_.skippedRows == 0
+                   ? "データの行がありません"
+                   : "時間と水位の読めるデータの行がありません（列と単位の指定を確かめてください）";
+      return std::nullopt;
+    }
+    if (series_.outOfOrder > 0) {
+      std::vector<std::size_t> order(series_.time.size());
+      std::iota(order.begin(), order.end(), 0);
+      std::stable_sort(order.begin(), order.end(),
+                       [&](std::size_t a, std::size_t b) { return series_.time[a] < series_.time[b]; });
+      auto permute = [&](std::vector<double>& values) {
+        if (values.empty()) return;
+        std::vector<double> sorted(values.size());
+        for (std::size_t i = 0; i < order.size(); ++i) sorted[i] = values[order[i]];
+        values.swap(sorted);
+      };
+      permute(series_.time);
+      permute(series_.level);
+      permute(series_.flow);
+    }
+    // A gap: a step over five times the largest of the three before it.
+    const std::vector<double>& t = series_.time;
+    for (std::size_t i = 2; i < t.size(); ++i) {
+      double usual = t[i - 1] - t[i - 2];
+      if (i >= 3) usual = std::max(usual, t[i - 2] - t[i - 3]);
+      if (i >= 4) usual = std::max(usual, t[i - 3] - t[i - 4]);
+      const double step = t[i] - t[i - 1];
+      if (usual > 0 && step > 5 * usual && step > usual + 1) {
+        ++series_.gaps;
+        if (step > series_.largestGap) series_.largestGap = step, series_.largestGapAt = t[i - 1];
+      }
+    }
+    return std::move(series_);
+  }
+
+private:
+  std::optional<double> timeOf() {
+    const Columns& c = settings_.columns;
+    std::optional<double> seconds;
+    std::optional<long> day;
+    if (c.dateTime >= 0) {
+      const auto stamp = parseStamp(fieldAt(fields_, c.dateTime), c.dateOrder);
+      if (!stamp || !stamp->hasClock) return std::nullopt;
+      day = stamp->day;
+      seconds = stamp->seconds;
+    } else if (c.time >= 0) {
+      seconds = parseClock(fieldAt(fields_, c.time));
+      if (c.date >= 0) {
+        day = parseDate(fieldAt(fields_, c.date), c.dateOrder);
+        if (!day) return std::nullopt;
+      }
+    } else if (c.elapsed >= 0) {
+      seconds = parseNumber(fieldAt(fields_, c.elapsed), settings_.layout.decimal);
+      if (seconds && c.elapsedUnit == TimeUnit::Minutes) *seconds *= 60.0;
+    }
+    if (!seconds) return std::nullopt;
+    if (c.millis >= 0) {
+      const auto ms = parseNumber(fieldAt(fields_, c.millis), settings_.layout.decimal);
+      if (!ms) return std::nullopt;
+      *seconds += *ms / 1000.0;
+    }
+    if (!series_.hasClock) return seconds;
+    if (day) {
+      if (!firstDay_) firstDay_ = *day;
+      return *seconds + static_cast<double>(*day - *firstDay_) * 86400.0;
+    }
+    // Clock times without a date: past midnight the day goes on.
+    if (lastClock_ && *seconds + 43200.0 < *lastClock_) dayOffset_ += 86400.0;
+    lastClock_ = *seconds;
+    return *seconds + dayOffset_;
+  }
+
+  const ImportSettings& settings_;
+  Series series_;
+  double levelScale_ = 1, flowScale_ = 1;
+  std::vector<std::string> scratch_;
+  std::vector<std::string_view> fields_;
+  std::optional<long> firstDay_;
+  std::optional<double> lastClock_;
+  double dayOffset_ = 0;
+};
+
+std::string trimmedFixed(double value, int decimals) {
+  std::string text = cformat("%.*f", decimals, value);
+  if (text.find('.') != std::string::npos) {
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+  }
+  if (text == "-0") text = "0";
+  return text;
+}
+
+std::string flowText(double q) {
+  if (!(q > 0)) return "0";
+  const int exponent = static_cast<int>(std::floor(std::log10(q)));
+  const double mantissa = q / std::pow(10.0, exponent);
+  std::string text = trimmedFixed(mantissa, 4);
+  if (exponent != 0) text += "E" + std::to_string(exponent);
+  return text;
+}
+
+} // namespace
+
+std::optional<FileHead> readHead(const std::filesystem::path& path, std::string* error) {
+  std::uintmax_t size = 0;
+  const File file = openRegular(path, &size, error);
+  if (!file) return std::nullopt;
+  FileHead head;
+  head.bytes.resize(kHeadBytes);
+  const std::size_t got = std::fread(head.bytes.data(), 1, kHeadBytes, file.get());
+  head.bytes.resize(got);
+  head.wholeFile = got < kHeadBytes;
+  if (got == 0) {
+    *error = "ファイルが空です";
+    return std::nullopt;
+  }
+  if (looksBinary(head.bytes)) {
+    *error = "テキストのファイルではありません（バイナリ）。ロガーのソフトで CSV かテキストに書き出してください";
+    return std::nullopt;
+  }
+  std::size_t begin = 0;
+  while (begin < head.bytes.size() && static_cast<int>(head.lines.size()) < kHeadLines) {
+    std::size_t end = head.bytes.find('\n', begin);
+    if (end == std::string::npos) {
+      if (!head.wholeFile) {
+        if (head.bytes.size() - begin > kMaxLineBytes) {
+          *error = longLineMessage(head.lines.size() + 1);
+          return std::nullopt;
+        }
+        break;  // cut by the end of the sample
+      }
+      end = head.bytes.size();
+    }
+    std::string_view line(head.bytes.data() + begin, end - begin);
+    if (line.size() > kMaxLineBytes) {
+      *error = longLineMessage(head.lines.size() + 1);
+      return std::nullopt;
+    }
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    head.lines.emplace_back(line);
+    begin = end + 1;
+  }
+  return head;
+}
+
+std::optional<Series> readSeries(const std::filesystem::path& path, const ImportSettings& settings,
+                                 std::string* error, const Progress& progress) {
+  std::uintmax_t size = 0;
+  const File file = openRegular(path, &size, error);
+  if (!file) return std::nullopt;
+  SeriesBuilder builder(settings);
+  std::vector<char> buffer(1 << 20);
+  std::string carry;
+  std::uintmax_t done = 0;
+  while (true) {
+    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
+    if (got == 0) break;
+    done += got;
+    std::string_view chunk(buffer.data(), got);
+    std::size_t begin = 0;
+    while (begin < chunk.size()) {
+      const std::size_t end = chunk.find('\n', begin);
+      if (end == std::string_view::npos) {
+        if (carry.size() + (chunk.size() - begin) > kMaxLineBytes + 1) {
+          *error = longLineMessage(builder.linesRead() + 1);
+          return std::nullopt;
+        }
+        carry.append(chunk.substr(begin));
+        break;
+      }
+      bool ok;
+      if (!carry.empty()) {
+        carry.append(chunk.substr(begin, end - begin));
+        ok = builder.line(carry, error);
+        carry.clear();
+      } else {
+        ok = builder.line(chunk.substr(begin, end - begin), error);
+      }
+      if (!ok) return std::nullopt;
+      begin = end + 1;
+    }
+    if (progress && !progress(done, size)) {
+      *error = "取り込みを中止しました";
+      return std::nullopt;
+    }
+  }
+  if (std::ferror(file.get())) {
+    *error = "ファイルを読めません\n( " + path.string() + " )";
+    return std::nullopt;
+  }
+  if (!carry.empty() && !builder.line(carry, error)) return std::nullopt;
+  return builder.finish(error);
+}
+
+std::optional<Series> readSeriesText(std::string_view text, const ImportSettings& settings, std::string* error) {
+  SeriesBuilder builder(settings);
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    std::size_t end = text.find('\n', begin);
+    if (end == std::string_view::npos) end = text.size();
+    if (!builder.line(text.substr(begin, end - begin), error)) return std::nullopt;
+    begin = end + 1;
+  }
+  return builder.finish(error);
+}
+
+std::size_t detectStart(const std::vector<double>& level) {
+  const std::size_t n = level.size();
+  if (n < 5) return 0;
+  std::vector<double> steps(n);
+  steps[0] = 0;
+  std::size_t jump = 1;
+  for (std::size_t i = 1; i < n; ++i) {
+    steps[i] = level[i] - level[i - 1];
+    if (std::abs(steps[i]) > std::abs(steps[jump])) jump = i;
+  }
+  std::vector<double> sizes(n - 1);
+  for (std::size_t i = 1; i < n; ++i) sizes[i - 1] = std::abs(steps[i]);
+  const double noise = median(sizes);
+  const double big = std::abs(steps[jump]);
+  // A change: ten times the usual step, and at least 5 mm.
+  if (big < 10 * noise || big < 0.005) return 0;
+  const double part = std::max(0.2 * big, 10 * noise);
+  // A bail or an injection that takes a few samples: back to its first step.
+  std::size_t begin = jump;
+  while (begin > 1 && steps[begin - 1] * steps[jump] > 0 && std::abs(steps[begin - 1]) > part) --begin;
+  if (begin < 3) return 0;
+  // The stretch before it must be quiet: no more spread than a fifth of the change.
+  const std::size_t from = begin > 30 ? begin - 30 : 0;
+  const auto [low, high] = std::minmax_element(level.begin() + static_cast<std::ptrdiff_t>(from),
+                                               level.begin() + static_cast<std::ptrdiff_t>(begin));
+  if (*high - *low > 0.2 * big) return 0;
+  // ... and on to its last step.
+  std::size_t start = jump;
+  while (start + 1 < n && steps[start + 1] * steps[jump] > 0 && std::abs(steps[start + 1]) > part) ++start;
+  return start;
+}
+
+std::size_t nearestSample(const std::vector<double>& time, double at) {
+  if (time.empty()) return 0;
+  const auto it = std::lower_bound(time.begin(), time.end(), at);
+  if (it == time.begin()) return 0;
+  if (it == time.end()) return time.size() - 1;
+  const std::size_t i = static_cast<std::size_t>(it - time.begin());
+  return at - time[i - 1] <= time[i] - at ? i - 1 : i;
+}
+
+ScheduleKind effectiveSchedule(const Series& series, std::size_t start, const Schedule& schedule) {
+  if (schedule.kind != ScheduleKind::Automatic) return schedule.kind;
+  const std::size_t count = start < series.time.size() ? series.time.size() - start : 0;
+  return count <= static_cast<std::size_t>(kRowCount) ? ScheduleKind::Every : ScheduleKind::Logarithmic;
+}
+
+std::vector<std::size_t> scheduleSamples(const Series& series, std::size_t start, const Schedule& schedule) {
+  std::vector<std::size_t> rows;
+  const std::size_t n = series.time.size();
+  if (start >= n) return rows;
+  const ScheduleKind kind = effectiveSchedule(series, start, schedule);
+  if (kind == ScheduleKind::Every) {
+    for (std::size_t i = start; i < n && rows.size() < static_cast<std::size_t>(kRowCount); ++i) rows.push_back(i);
+    return rows;
+  }
+  const double t0 = series.time[start];
+  const double span = series.time[n - 1] - t0;
+  const auto first = series.time.begin() + static_cast<std::ptrdiff_t>(start);
+  auto nearestAfterStart = [&](double at) {
+    const auto it = std::lower_bound(first, series.time.end(), at);
+    if (it == first) return start;
+    if (it == series.time.end()) return n - 1;
+    const std::size_t i = static_cast<std::size_t>(it - series.time.begin());
+    return at - series.time[i - 1] <= series.time[i] - at ? i - 1 : i;
+  };
+  auto pick = [&](const std::vector<double>& targets) {
+    std::vector<std::size_t> picked;
+    for (const double target : targets) {
+      const std::size_t i = nearestAfterStart(t0 + target);
+      if (picked.empty() || picked.back() < i) picked.push_back(i);
+    }
+    return picked;
+  };
+  if (kind == ScheduleKind::Interval) {
+    const double step = schedule.interval > 0 ? schedule.interval : 60;
+    std::vector<double> targets;
+    for (int k = 0; k < kRowCount && k * step <= span + 1e-9; ++k) targets.push_back(k * step);
+    return pick(targets);
+  }
+  // Log-spaced: from the first step after the start to the end of the record.
+  if (start + 1 >= n || !(span > 0)) return {start};
+  const double firstStep = std::max(series.time[start + 1] - t0, span * 1e-6);
+  auto logTargets = [&](int count) {
+    std::vector<double> targets{0.0};
+    for (int k = 0; k < count - 1; ++k)
+      targets.push_back(firstStep * std::pow(span / firstStep, count > 2 ? static_cast<double>(k) / (count - 2) : 1.0));
+    return targets;
+  };
+  // Where samples are sparse at first, several targets share one sample:
+  // more targets until the 120 rows are used.
+  constexpr std::size_t kRows = kRowCount;
+  rows = pick(logTargets(kRowCount));
+  int low = kRowCount, high = 20000;
+  if (rows.size() < kRows) {
+    if (auto most = pick(logTargets(high)); most.size() <= kRows) return most;
+    while (high - low > 1) {
+      const int middle = (low + high) / 2;
+      auto picked = pick(logTargets(middle));
+      if (picked.size() <= kRows) low = middle, rows.swap(picked);
+      else high = middle;
+    }
+  }
+  return rows;
+}
+
+std::optional<std::vector<double>> depthBelowTop(const Series& series, const Columns& columns,
+                                                 const Reference& reference, std::string* error) {
+  std::vector<double> depth(series.level.size());
+  if (columns.levelKind == LevelKind::DepthBelowTop) {
+    depth = series.level;
+    return depth;
+  }
+  if (reference.kind == ReferenceKind::SensorDepth) {
+    for (std::size_t i = 0; i < depth.size(); ++i) depth[i] = reference.depth - series.level[i];
+    return depth;
+  }
+  if (reference.kind == ReferenceKind::DepthAtTime && !series.time.empty()) {
+    double at = reference.at;
+    if (series.hasClock && at < series.time.front() - 1) at += 86400.0;
+    const std::size_t i = nearestSample(series.time, at);
+    std::vector<double> steps;
+    for (std::size_t k = 1; k < series.time.size() && k < 1000; ++k) steps.push_back(series.time[k] - series.time[k - 1]);
+    const double tolerance = std::max(60.0, 2 * median(steps));
+    if (std::abs(series.time[i] - at) > tolerance) {
+      *error = "基準の時刻 " + (series.hasClock ? clockText(reference.at, true) : trimmedFixed(reference.at, 3) + " s") +
+               " のデータがありません";
+      return std::nullopt;
+    }
+    for (std::size_t k = 0; k < depth.size(); ++k) depth[k] = reference.depth + (series.level[i] - series.level[k]);
+    return depth;
+  }
+  *error = "水位計の値を管頭からの水位 h' にするには、センサーの深さ、またはある時刻の水位（管頭から）が必要です";
+  return std::nullopt;
+}
+
+void writeReadings(TestRecord& record, const Series& series, const std::vector<double>& depth, std::size_t start,
+                   const std::vector<std::size_t>& rows, bool steady) {
+  record.readings.clear();
+  int row = 0;
+  for (const std::size_t i : rows) {
+    if (i >= series.time.size() || row >= kRowCount) break;
+    ++row;
+    record.setCell(row, C_time, trimmedFixed(series.time[i] - series.time[start], 3));
+    record.setCell(row, C_pipeLevel, trimmedFixed(depth[i], 4));
+    if (series.hasClock) record.setCell(row, C_clockTime, clockText(series.time[i], false));
+    if (steady && i < series.flow.size()) record.setCell(row, C_flow, flowText(series.flow[i]));
+  }
+  record.deriveAllRows();
+}
+
+std::string seriesReport(const Series& series) {
+  std::string text;
+  if (series.duplicates > 0)
+    text += "同じ時刻の行が " + std::to_string(series.duplicates) + " 行あります（最初の行を使います）\n";
+  if (series.outOfOrder > 0)
+    text += "時刻の順でない行が " + std::to_string(series.outOfOrder) + " 行あります（" +
+            std::to_string(series.firstOutOfOrderLine) + " 行目から。時刻の順に並べました）\n";
+  if (series.gaps > 0)
+    text += "記録の途切れが " + std::to_string(series.gaps) + " か所あります（最大 " +
+            trimmedFixed(series.largestGap, 1) + " 秒、" +
+            (series.hasClock ? clockText(series.largestGapAt, true) : trimmedFixed(series.largestGapAt, 1) + " s") +
+            " の後）\n";
+  if (series.skippedRows > 0)
+    text += "読めない行が " + std::to_string(series.skippedRows) + " 行あります（" +
+            std::to_string(series.firstSkippedLine) + " 行目から。取り込みません）\n";
+  return text;
+}
+
+std::optional<double> parseTimeArgument(std::string_view text) {
+  if (const auto clock = parseClock(text)) return clock;
+  return parseNumber(text, DecimalMark::Point);
+}
+
+} // namespace tov::logger

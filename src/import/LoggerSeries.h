@@ -1,0 +1,118 @@
+#pragma once
+// A logger's record read whole: one time and one level (and flow) per data
+// row, read as a stream in bounded memory; the start of the test at the
+// sudden change; the schedule that picks at most 120 real samples; the
+// conversion of the level to h' and the readings written into a test.
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "import/LoggerFormat.h"
+#include "record/TestRecord.h"
+
+namespace tov::logger {
+
+// Limits that keep a hostile file from taking the machine.
+inline constexpr std::size_t kMaxLineBytes = 8192;
+inline constexpr std::size_t kMaxSamples = 2'000'000;
+inline constexpr std::size_t kHeadBytes = 256 * 1024;
+inline constexpr int kHeadLines = 400;
+
+// The first lines of a file (raw bytes, line ends removed).
+struct FileHead {
+  std::vector<std::string> lines;
+  bool wholeFile = false;  // the sample holds the whole file
+  std::string bytes;       // the sampled bytes
+};
+// Nothing, with *error set, when the file cannot be read, is binary or has
+// a line longer than kMaxLineBytes within the sample.
+std::optional<FileHead> readHead(const std::filesystem::path& path, std::string* error);
+
+enum class ReferenceKind { None, SensorDepth, DepthAtTime };
+struct Reference {
+  ReferenceKind kind = ReferenceKind::None;
+  double depth = 0;     // m below the pipe top (the sensor's, or the water's at `at`)
+  double at = -1;       // seconds of the day (clock) or elapsed seconds, for DepthAtTime
+  bool operator==(const Reference&) const = default;
+};
+
+enum class ScheduleKind { Automatic, Logarithmic, Interval, Every };
+struct Schedule {
+  ScheduleKind kind = ScheduleKind::Automatic;
+  double interval = 60;  // s, for Interval
+  bool operator==(const Schedule&) const = default;
+};
+
+// Everything the engineer can set; what a profile saves.
+struct ImportSettings {
+  Layout layout;
+  Columns columns;
+  Reference reference;
+  Schedule schedule;
+  bool operator==(const ImportSettings&) const = default;
+};
+
+// The whole record. Times are seconds: from the first date's midnight when
+// the rows carry clock times, else the elapsed seconds as written.
+struct Series {
+  std::vector<double> time;
+  std::vector<double> level;  // metres (of the level column's unit), as read
+  std::vector<double> flow;   // m3/s, empty without a flow column
+  bool hasClock = false;
+  std::size_t lines = 0;          // lines read in all
+  std::size_t skippedRows = 0;    // data rows without a time or a level
+  std::size_t firstSkippedLine = 0;
+  std::size_t duplicates = 0;     // rows with the time of the row before
+  std::size_t outOfOrder = 0;     // rows earlier than the row before
+  std::size_t firstOutOfOrderLine = 0;
+  std::size_t gaps = 0;           // steps over five times the usual step
+  double largestGap = 0;
+  double largestGapAt = 0;
+};
+
+// Return false to cancel; called with the bytes read so far and the total.
+using Progress = std::function<bool(std::uintmax_t done, std::uintmax_t total)>;
+
+// Reads the whole file with the settings. Nothing, with *error set, when
+// it cannot be read, is cancelled, has a line over kMaxLineBytes, more
+// than kMaxSamples rows, or no row with a time and a level.
+std::optional<Series> readSeries(const std::filesystem::path& path, const ImportSettings& settings,
+                                 std::string* error, const Progress& progress = {});
+// The same for text already in memory (tests, the fuzz target).
+std::optional<Series> readSeriesText(std::string_view text, const ImportSettings& settings, std::string* error);
+
+// The index of the sample where the test starts: just after the sudden
+// change of the level that comes out of a quiet stretch; 0 when the record
+// begins with the test already running.
+std::size_t detectStart(const std::vector<double>& level);
+// The sample nearest a time (seconds of the series' scale).
+std::size_t nearestSample(const std::vector<double>& time, double at);
+
+// The samples that become the readings: from `start`, at most 120, each a
+// real sample; log-spaced times by default, every sample when there are no
+// more than 120.
+std::vector<std::size_t> scheduleSamples(const Series& series, std::size_t start, const Schedule& schedule);
+ScheduleKind effectiveSchedule(const Series& series, std::size_t start, const Schedule& schedule);
+
+// h' of every sample (m below the pipe top). Nothing, with *error set, when
+// a level over the sensor has no reference or the reference time is not in
+// the record.
+std::optional<std::vector<double>> depthBelowTop(const Series& series, const Columns& columns,
+                                                 const Reference& reference, std::string* error);
+
+// Writes the scheduled samples into the reading table (t from the start,
+// h', 時刻 "hh:mm" when the record has clock times, Q for the steady
+// method) and derives h and s; every other row is emptied.
+void writeReadings(TestRecord& record, const Series& series, const std::vector<double>& depth,
+                   std::size_t start, const std::vector<std::size_t>& rows, bool steady);
+
+// The findings worth telling: duplicates, rows out of order, gaps, skipped rows.
+std::string seriesReport(const Series& series);
+
+// A clock text "hh:mm[:ss]" or a plain number of seconds as seconds.
+std::optional<double> parseTimeArgument(std::string_view text);
+
+} // namespace tov::logger

@@ -1,0 +1,151 @@
+// The parsers of a logger's export: dates and times of each form, numbers
+// with either decimal mark, units from column names, encodings, layouts.
+#include <gtest/gtest.h>
+
+#include "import/LoggerFormat.h"
+
+using namespace tov::logger;
+
+namespace {
+
+constexpr long kNov3 = 20760;  // 2026-11-03, days since 1970-01-01
+
+struct StampRow {
+  const char* text;
+  DateOrder order;
+  long day;  // -1: no date
+  double seconds;
+};
+
+TEST(LoggerFormat, StampsOfEveryForm) {
+  const StampRow rows[] = {
+      {"2026/11/03 10:02:00", DateOrder::YMD, kNov3, 36120},
+      {"2026-11-03T10:02:00.5", DateOrder::MDY, kNov3, 36120.5},   // ISO wins over the order
+      {"11/03/26 10:02:00 AM", DateOrder::MDY, kNov3, 36120},
+      {"11/03/2026 12:00:01 AM", DateOrder::MDY, kNov3, 1},        // 12 AM is midnight
+      {"11/03/2026 12:30:00 PM", DateOrder::MDY, kNov3, 45000},    // 12 PM is noon
+      {"11/03/2026 01:00:00 PM", DateOrder::MDY, kNov3, 46800},
+      {"03.11.2026 10:02", DateOrder::DMY, kNov3, 36120},
+      {"2026/11/03", DateOrder::YMD, kNov3, 0},
+      {"10:02:03", DateOrder::YMD, -1, 36123},
+      {"午後 1:00:00", DateOrder::YMD, -1, 46800},
+      {"10:02:03,25", DateOrder::DMY, -1, 36123.25},                 // decimal-comma seconds
+  };
+  for (const StampRow& row : rows) {
+    const auto stamp = parseStamp(row.text, row.order);
+    ASSERT_TRUE(stamp) << row.text;
+    EXPECT_EQ(stamp->day.value_or(-1), row.day) << row.text;
+    EXPECT_DOUBLE_EQ(stamp->seconds, row.seconds) << row.text;
+  }
+  for (const char* bad : {"", "13/45/2026 10:00", "10:61", "25:00", "13:00 PM", "2026/11", "abc", "1.5"})
+    EXPECT_FALSE(parseStamp(bad, DateOrder::MDY)) << bad;
+}
+
+TEST(LoggerFormat, DateOrderFromTheSamples) {
+  EXPECT_EQ(guessDateOrder({"2026/11/03"}), DateOrder::YMD);
+  EXPECT_EQ(guessDateOrder({"11/03/26 10:00:00 AM", "11/04/26"}), DateOrder::MDY);
+  EXPECT_EQ(guessDateOrder({"03/11/2026", "13/11/2026"}), DateOrder::DMY);  // a day above 12 decides
+  EXPECT_EQ(guessDateOrder({"11/13/2026"}), DateOrder::MDY);
+  EXPECT_EQ(guessDateOrder({"03.11.2026"}), DateOrder::DMY);
+}
+
+TEST(LoggerFormat, NumbersWithEitherMark) {
+  struct Row { const char* text; DecimalMark mark; double value; bool ok; };
+  const Row rows[] = {
+      {"18.3286", DecimalMark::Point, 18.3286, true}, {" -0.5 ", DecimalMark::Point, -0.5, true},
+      {"+2", DecimalMark::Point, 2, true},            {"1,25", DecimalMark::Comma, 1.25, true},
+      {"1.25", DecimalMark::Comma, 1.25, true},       {"1,25", DecimalMark::Point, 0, false},
+      {"1,2,5", DecimalMark::Comma, 0, false},        {"1.5E-3", DecimalMark::Point, 0.0015, true},
+      {"", DecimalMark::Point, 0, false},             {"12abc", DecimalMark::Point, 0, false},
+      {"nan", DecimalMark::Point, 0, false},          {"1e999", DecimalMark::Point, 0, false},
+  };
+  for (const Row& row : rows) {
+    const auto v = parseNumber(row.text, row.mark);
+    EXPECT_EQ(v.has_value(), row.ok) << row.text;
+    if (v && row.ok) {
+      EXPECT_DOUBLE_EQ(*v, row.value) << row.text;
+    }
+  }
+}
+
+TEST(LoggerFormat, UnitsFromColumnNames) {
+  struct Row { const char* name; std::optional<LevelUnit> unit; };
+  const Row rows[] = {
+      {"Abs Pres, kPa (LGR S/N: 20001234)", LevelUnit::KPa}, {"Level [cmH2O]", LevelUnit::CmH2O},
+      {"水位(cm)", LevelUnit::Cm},  {"管頭からの水位(m)", LevelUnit::M}, {"Depth (mm)", LevelUnit::Mm},
+      {"Pressure, mbar", LevelUnit::HPa}, {"P [Pa]", LevelUnit::Pa}, {"Pressure (psi)", LevelUnit::Psi},
+      {"Head mH2O", LevelUnit::MH2O}, {"水位（cm）", LevelUnit::Cm}, {"LEVEL", std::nullopt},
+      {"Temp, °C", std::nullopt},
+  };
+  for (const Row& row : rows) EXPECT_EQ(levelUnitFromName(row.name), row.unit) << row.name;
+  EXPECT_EQ(flowUnitFromName("流量(L/min)"), FlowUnit::LPerMin);
+  EXPECT_EQ(flowUnitFromName("Q (mL/min)"), FlowUnit::MlPerMin);
+  EXPECT_EQ(flowUnitFromName("Flow L/s"), FlowUnit::LPerS);
+  EXPECT_EQ(flowUnitFromName("Q(cm³/s)"), FlowUnit::Cm3PerS);
+  EXPECT_EQ(flowUnitFromName("Q m3/s"), FlowUnit::M3PerS);
+  EXPECT_DOUBLE_EQ(levelUnitToMetres(LevelUnit::KPa), 0.101972);
+  EXPECT_DOUBLE_EQ(levelUnitToMetres(LevelUnit::HPa), 0.0101972);
+}
+
+TEST(LoggerFormat, EncodingsAndBinary) {
+  bool mixed = true;
+  EXPECT_EQ(detectEncoding("\xEF\xBB\xBFtime,level"), Encoding::Utf8Bom);
+  EXPECT_EQ(detectEncoding("時刻,水位", &mixed), Encoding::Utf8);
+  EXPECT_FALSE(mixed);
+  EXPECT_EQ(detectEncoding("\x8E\x9E\x8D\x8F,\x90\x85\x88\xCA", &mixed), Encoding::Cp932);  // 時刻,水位
+  EXPECT_FALSE(mixed);
+  EXPECT_EQ(detectEncoding("\x8E\x9E\x8D\x8F,時刻", &mixed), Encoding::Cp932);
+  EXPECT_TRUE(mixed);
+  EXPECT_EQ(toUtf8("\x8E\x9E\x8D\x8F", Encoding::Cp932), "時刻");
+  EXPECT_TRUE(looksBinary(std::string("PK\x03\x04\0\0", 6)));
+  EXPECT_FALSE(looksBinary("a,b\r\n1,2\r\n"));
+}
+
+TEST(LoggerFormat, FieldsAndLayouts) {
+  EXPECT_EQ(splitFields(R"("Date Time, GMT+09:00", 12 ,"a""b",)", Separator::Comma),
+            (std::vector<std::string>{"Date Time, GMT+09:00", "12", "a\"b", ""}));
+  EXPECT_EQ(splitFields("  10:00:00   1,5\t2 ", Separator::Spaces), (std::vector<std::string>{"10:00:00", "1,5", "2"}));
+  struct Row { std::vector<std::string> lines; Separator separator; DecimalMark mark; int header; int first; };
+  const Row rows[] = {
+      {{"Serial:", "123", "", "Date,Time,LEVEL", "2026/11/03,10:00:00,1.5", "2026/11/03,10:00:01,1.6",
+        "2026/11/03,10:00:02,1.7"}, Separator::Comma, DecimalMark::Point, 3, 4},
+      {{"t;h", "0;1,5", "5;1,4", "10;1,3"}, Separator::Semicolon, DecimalMark::Comma, 0, 1},
+      {{"t\th", "0\t1.5", "5\t1.4"}, Separator::Tab, DecimalMark::Point, 0, 1},
+      {{"note:", "0 1.5", "5 1.4", "10 1.3"}, Separator::Spaces, DecimalMark::Point, -1, 1},
+  };
+  for (const Row& row : rows) {
+    const auto layout = guessLayout(row.lines, Encoding::Utf8);
+    ASSERT_TRUE(layout) << row.lines.front();
+    EXPECT_EQ(layout->separator, row.separator) << row.lines.front();
+    EXPECT_EQ(layout->decimal, row.mark) << row.lines.front();
+    EXPECT_EQ(layout->headerRow, row.header) << row.lines.front();
+    EXPECT_EQ(layout->firstDataRow, row.first) << row.lines.front();
+  }
+  EXPECT_FALSE(guessLayout({"name,place", "a,b", "c,d"}, Encoding::Utf8));  // no numeric column
+  // A separator chosen by hand finds the rows again.
+  const auto forced = guessLayout({"t h", "0 1,5", "5 1,4", "10 1,3"}, Encoding::Utf8, Separator::Spaces);
+  ASSERT_TRUE(forced);
+  EXPECT_EQ(std::pair(forced->headerRow, forced->decimal), std::pair(0, DecimalMark::Comma));
+}
+
+TEST(LoggerFormat, ColumnsFromNames) {
+  const auto c = guessColumns({"#", "Date Time", "Abs Pres, kPa", "Temp, °C", "Flow (L/min)"},
+                              {{"1", "11/03/26 10:00:00 AM", "179.7", "14.2", "1.0"},
+                               {"2", "11/03/26 10:00:02 AM", "179.8", "14.2", "1.0"}},
+                              true);
+  EXPECT_EQ(c.dateTime, 1);
+  EXPECT_EQ(c.level, 2);
+  EXPECT_EQ(c.levelKind, LevelKind::OverSensor);
+  EXPECT_EQ(c.levelUnit, LevelUnit::KPa);
+  EXPECT_EQ(c.flow, 4);
+  EXPECT_EQ(c.dateOrder, DateOrder::MDY);
+  // Elapsed minutes; without names the running number is not the level.
+  const auto minutes = guessColumns({"経過時間(min)", "水位(m)"}, {{"0", "1.5"}, {"1", "1.4"}}, false);
+  EXPECT_EQ(minutes.elapsed, 0);
+  EXPECT_EQ(minutes.elapsedUnit, TimeUnit::Minutes);
+  EXPECT_EQ(minutes.levelKind, LevelKind::DepthBelowTop);
+  const auto bare = guessColumns({}, {{"1", "0", "2.51"}, {"2", "5", "2.40"}}, false);
+  EXPECT_EQ(bare.level, 2);
+}
+
+} // namespace

@@ -1,0 +1,313 @@
+// Reading a logger's whole record: the start of the test, the schedule of
+// the readings, hostile files, profiles, and the shared samples through the
+// session and through the command line (k within 3 % of the true value).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+#include "LoggerSamples.h"
+#include "files/TvdFile.h"
+#include "import/LoggerImport.h"
+#include "support/TestSupport.h"
+
+using namespace tov;
+using namespace tov::logger;
+using tov::testing::TempDir;
+
+namespace {
+
+// A recovery record: `before` quiet samples at 2.000 m, then a drop of 1.5 m
+// recovering with T = 500 s; 1 s samples; noise of the amplitude given.
+std::vector<double> recovery(int before, int after, double noise, unsigned seed = 7) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<double> jitter(-noise, noise);
+  std::vector<double> level;
+  for (int i = 0; i < before; ++i) level.push_back(2.0 + jitter(random));
+  for (int i = 0; i < after; ++i) level.push_back(2.0 + 1.5 * std::exp(-i / 500.0) + jitter(random));
+  return level;
+}
+
+TEST(LoggerStart, AtTheSuddenChange) {
+  struct Row { const char* what; std::vector<double> level; std::size_t start; };
+  std::vector<double> slowBail = recovery(60, 600, 0.0005);
+  slowBail[60] = 2.5, slowBail[61] = 3.0;  // the bail takes three samples
+  const Row rows[] = {
+      {"clean step", recovery(120, 900, 0), 120},
+      {"noisy step", recovery(120, 900, 0.005), 120},
+      {"already running", recovery(0, 900, 0.0005), 0},
+      {"step in the first samples", recovery(2, 900, 0.0005), 0},
+      {"no change at all", std::vector<double>(500, 2.0), 0},
+      {"bail over three samples", slowBail, 62},
+      {"too short", {2.0, 3.5}, 0},
+  };
+  for (const Row& row : rows) EXPECT_EQ(detectStart(row.level), row.start) << row.what;
+}
+
+Series seriesOf(int samples, double step) {
+  Series series;
+  for (int i = 0; i < samples; ++i) series.time.push_back(36000 + i * step), series.level.push_back(2.0);
+  series.hasClock = true;
+  return series;
+}
+
+TEST(LoggerSchedule, RealSamplesAtMost120) {
+  const Series dense = seriesOf(7200, 0.5);
+  struct Row { const char* what; Schedule schedule; std::size_t count; double lastT; };
+  const Row rows[] = {
+      {"log spaced uses all 120 rows", {ScheduleKind::Automatic, 60}, 120, 3589.5},
+      {"fixed 60 s interval", {ScheduleKind::Interval, 60}, 60, 3540},
+      {"every sample stops at 120", {ScheduleKind::Every, 60}, 120, 59.5},
+  };
+  for (const Row& row : rows) {
+    const auto picked = scheduleSamples(dense, 20, row.schedule);
+    EXPECT_EQ(picked.size(), row.count) << row.what;
+    EXPECT_EQ(picked.front(), 20u) << row.what;
+    EXPECT_TRUE(std::is_sorted(picked.begin(), picked.end()) &&
+                std::adjacent_find(picked.begin(), picked.end()) == picked.end()) << row.what;
+    EXPECT_DOUBLE_EQ(dense.time[picked.back()] - dense.time[20], row.lastT) << row.what;
+  }
+  // Log spacing is dense at first: the second reading is the next sample.
+  EXPECT_EQ(scheduleSamples(dense, 0, {})[1], 1u);
+  EXPECT_EQ(effectiveSchedule(seriesOf(121, 1), 1, {}), ScheduleKind::Every);
+}
+
+std::optional<Series> readText(const std::string& text, ImportSettings settings, std::string* error) {
+  return readSeriesText(text, settings, error);
+}
+
+TEST(LoggerSeries, TimesAndReports) {
+  ImportSettings s;
+  s.layout.firstDataRow = 1;
+  s.columns.time = 0;
+  s.columns.level = 1;
+  std::string error;
+  // Past midnight, a duplicate, a row out of order, a gap and a text row.
+  const auto series = readText("t,h\n23:59:58,1\n23:59:59,2\n23:59:59,9\n00:00:01,3\n00:00:00,4\n00:10:00,5\nEnd,\n",
+                               s, &error);
+  ASSERT_TRUE(series) << error;
+  EXPECT_EQ(series->time, (std::vector<double>{86398, 86399, 86400, 86401, 87000}));
+  EXPECT_EQ(series->level, (std::vector<double>{1, 2, 4, 3, 5}));
+  EXPECT_EQ(series->duplicates, 1u);
+  EXPECT_EQ(series->outOfOrder, 1u);
+  EXPECT_EQ(series->gaps, 1u);
+  EXPECT_EQ(series->skippedRows, 1u);
+  const std::string report = seriesReport(*series);
+  for (const char* part : {"同じ時刻の行が 1 行", "時刻の順でない行が 1 行", "記録の途切れが 1 か所", "読めない行が 1 行"})
+    EXPECT_NE(report.find(part), std::string::npos) << part;
+}
+
+TEST(LoggerSeries, ReferenceGivesDepthBelowTop) {
+  Series series = seriesOf(3, 60);
+  series.level = {8.0, 6.5, 7.0};  // water over the sensor, m
+  Columns columns;
+  columns.levelKind = LevelKind::OverSensor;
+  std::string error;
+  EXPECT_EQ(*depthBelowTop(series, columns, {ReferenceKind::SensorDepth, 10.0, -1}, &error),
+            (std::vector<double>{2.0, 3.5, 3.0}));
+  EXPECT_EQ(*depthBelowTop(series, columns, {ReferenceKind::DepthAtTime, 2.5, 36000}, &error),
+            (std::vector<double>{2.5, 4.0, 3.5}));
+  EXPECT_FALSE(depthBelowTop(series, columns, {ReferenceKind::DepthAtTime, 2.5, 50000}, &error));
+  EXPECT_NE(error.find("基準の時刻 13:53:20"), std::string::npos);
+  EXPECT_FALSE(depthBelowTop(series, columns, {}, &error));
+}
+
+// Hostile files: a clear message and no series.
+TEST(LoggerSeries, HostileFiles) {
+  TempDir dir;
+  struct Row { const char* what; std::string bytes; const char* message; };
+  const Row rows[] = {
+      {"binary", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "バイナリ"},
+      {"no numeric column", "name,place\nabc,def\nghi,jkl\n", "数値の列がありません"},
+      {"header only", "Date,Time,Level\n", "数値の列がありません"},
+      {"empty", "", "ファイルが空です"},
+      {"blank lines", "\n\n , \n", "データの行がありません"},
+      {"a line of 100 000 characters", "t,h\n0,1\n1,2\n" + std::string(100000, '7') + "\n", "行目が長すぎます"},
+      {"one line of 300 kB", std::string(300000, 'x'), "1 行目が長すぎます"},
+  };
+  for (const Row& row : rows) {
+    tov::testing::writeBytes(dir / "in.csv", row.bytes);
+    ImportSession session(false);
+    std::string error;
+    const bool opened = session.open(dir / "in.csv", &error) && session.readAll(&error);
+    EXPECT_FALSE(opened) << row.what;
+    EXPECT_NE(error.find(row.message), std::string::npos) << row.what << ": " << error;
+  }
+  // Mixed encodings are read as CP932 and said.
+  tov::testing::writeBytes(dir / "mixed.csv", "メモ\n\x8E\x9E\x8D\x8F,level\n10:00:00,1.5\n10:00:01,1.6\n10:00:02,1.7\n");
+  ImportSession mixed(false);
+  std::string mixedError;
+  ASSERT_TRUE(mixed.open(dir / "mixed.csv", &mixedError) && mixed.readAll(&mixedError)) << mixedError;
+  EXPECT_EQ(mixed.settings().layout.encoding, Encoding::Cp932);
+  EXPECT_EQ(mixed.columnNames()[0], "時刻");
+  EXPECT_NE(mixed.report().find("文字コードが混在しています"), std::string::npos);
+  // A long line past the sampled head is still refused, and reading can be cancelled.
+  std::string text = "t,h\n";
+  for (int i = 0; i < 40000; ++i) text += std::to_string(i) + ",1.5\n";
+  tov::testing::writeBytes(dir / "late.csv", text + std::string(9000, '1') + "\n");
+  ImportSession late(false);
+  std::string error;
+  ASSERT_TRUE(late.open(dir / "late.csv", &error)) << error;
+  EXPECT_FALSE(late.readAll(&error));
+  EXPECT_NE(error.find("40002 行目が長すぎます"), std::string::npos) << error;
+  tov::testing::writeBytes(dir / "late.csv", text);
+  EXPECT_FALSE(late.readAll(&error, [](std::uintmax_t, std::uintmax_t) { return false; }));
+  EXPECT_EQ(error, "取り込みを中止しました");
+  EXPECT_EQ(late.series(), nullptr);
+}
+
+TEST(LoggerSeries, TooManyRowsStopEarly) {
+  ImportSettings s;
+  s.columns.elapsed = 0;
+  s.columns.level = 1;
+  std::string text;
+  text.reserve((kMaxSamples + 1) * 8);
+  for (std::size_t i = 0; i <= kMaxSamples; ++i) text += std::to_string(i) + ",1\n";
+  std::string error;
+  EXPECT_FALSE(readText(text, s, &error));
+  EXPECT_NE(error.find("データの行が多すぎます"), std::string::npos);
+}
+
+TEST(LoggerProfiles, SavedByNameAndByLayout) {
+  TempDir dir;
+  ImportSettings s;
+  s.layout = {Encoding::Cp932, Separator::Semicolon, DecimalMark::Comma, 3, 4};
+  s.columns.dateTime = 1, s.columns.level = 2, s.columns.levelUnit = LevelUnit::HPa;
+  s.reference = {ReferenceKind::DepthAtTime, 2.25, 36000.5};
+  s.schedule = {ScheduleKind::Interval, 30};
+  std::string error;
+  ASSERT_TRUE(saveProfile(dir.path(), "現場A", s, &error)) << error;
+  EXPECT_EQ(profileNames(dir.path()), std::vector<std::string>{"現場A"});
+  EXPECT_EQ(loadProfile(dir.path(), "現場A", &error), s);
+  EXPECT_EQ(loadProfile(dir.path(), (profileFolder(dir.path()) / "現場A.txt").string(), &error), s);
+  EXPECT_FALSE(loadProfile(dir.path(), "none", &error));
+  EXPECT_FALSE(saveProfile(dir.path(), "../x", s, &error));
+  rememberLayout(dir.path(), "Date,Time,LEVEL", s);
+  rememberLayout(dir.path(), "t,h", ImportSettings{});
+  EXPECT_EQ(recallLayout(dir.path(), "Date,Time,LEVEL"), s);
+  EXPECT_FALSE(recallLayout(dir.path(), "other"));
+}
+
+// --- the shared samples -------------------------------------------------------
+
+struct SampleRow {
+  const char* file;
+  bool steady;
+  Encoding encoding;
+  int header;
+  Columns columns;
+  Reference reference;  // what the engineer types in
+  const char* start;    // the clock time of t = 0 ("" without clock times)
+  double k;
+};
+
+Columns cols(int date, int time, int dateTime, int ms, int elapsed, int level, int flow, LevelKind kind,
+             LevelUnit unit, DateOrder order = DateOrder::YMD) {
+  Columns c;
+  c.date = date, c.time = time, c.dateTime = dateTime, c.millis = ms, c.elapsed = elapsed, c.level = level;
+  c.flow = flow, c.levelKind = kind, c.levelUnit = unit, c.dateOrder = order;
+  return c;
+}
+
+const std::vector<SampleRow>& sampleRows() {
+  const Reference at10 = {ReferenceKind::DepthAtTime, 2.0, 36000};
+  static const std::vector<SampleRow> rows = {
+      {"level-header-block.csv", false, Encoding::Utf8, 14,
+       cols(0, 1, -1, 2, -1, 3, -1, LevelKind::OverSensor, LevelUnit::M), at10, "10:02", 2.0e-6},
+      {"kpa-quoted-ampm.csv", false, Encoding::Utf8Bom, 1,
+       cols(-1, -1, 1, -1, -1, 2, -1, LevelKind::OverSensor, LevelUnit::KPa, DateOrder::MDY), at10, "10:02", 2.0e-6},
+      {"depth-japanese-cp932.csv", false, Encoding::Cp932, 3,
+       cols(-1, -1, 0, -1, -1, 1, -1, LevelKind::DepthBelowTop, LevelUnit::M), {}, "10:02", 2.0e-6},
+      {"elapsed-seconds-cm.csv", false, Encoding::Cp932, 0,
+       cols(-1, -1, -1, -1, 0, 1, -1, LevelKind::DepthBelowTop, LevelUnit::Cm), {}, "", 2.0e-6},
+      {"steady-flow-lpm.csv", true, Encoding::Cp932, 0,
+       cols(-1, 0, -1, -1, -1, 1, 2, LevelKind::DepthBelowTop, LevelUnit::M), {}, "10:00", 3.0e-6},
+  };
+  return rows;
+}
+
+TEST(LoggerSamples, GuessedAndImportedThroughTheSession) {
+  TOV_NEED_LOGGER_SAMPLES();
+  for (const SampleRow& row : sampleRows()) {
+    ImportSession session(row.steady);
+    std::string error;
+    ASSERT_TRUE(session.open(tov::testing::loggerSamplesFolder() / row.file, &error)) << row.file << error;
+    const ImportSettings& s = session.settings();
+    EXPECT_EQ(s.layout.encoding, row.encoding) << row.file;
+    EXPECT_EQ(s.layout.separator, Separator::Comma) << row.file;
+    EXPECT_EQ(s.layout.decimal, DecimalMark::Point) << row.file;
+    EXPECT_EQ(s.layout.headerRow, row.header) << row.file;
+    Columns expected = row.columns;
+    if (row.columns.flow >= 0) expected.flowUnit = FlowUnit::LPerMin;
+    EXPECT_EQ(s.columns, expected) << row.file;
+    session.settings().reference = row.reference;
+    ASSERT_TRUE(session.readAll(&error)) << row.file << error;
+    EXPECT_EQ(session.report(), "") << row.file;
+    TestRecord record;
+    tov::testing::sampleHeadings(record, row.steady);
+    ASSERT_TRUE(session.apply(record, &error)) << row.file << error;
+    EXPECT_EQ(record.cell(1, C_time), "0") << row.file;
+    EXPECT_EQ(record.cell(1, C_clockTime), row.start) << row.file;
+    EXPECT_LE(record.countRows(C_time), 120);
+    const auto k = tov::testing::sampleK(record);
+    ASSERT_TRUE(k) << row.file;
+    EXPECT_NEAR(*k / row.k, 1.0, 0.03) << row.file << " k " << *k;
+  }
+}
+
+TEST(LoggerSamples, ConvertedByTheCommandLine) {
+  TOV_NEED_LOGGER_SAMPLES();
+  TempDir dir;
+  for (const bool steady : {false, true}) {
+    TestRecord headings;
+    tov::testing::sampleHeadings(headings, steady);
+    ASSERT_TRUE(saveTestFile(dir / (steady ? "steady.tvd" : "bh1.tvd"), headings));
+  }
+  for (const SampleRow& row : sampleRows()) {
+    std::vector<std::string> args = {"--import-readings", (tov::testing::loggerSamplesFolder() / row.file).string(),
+                                     "--output", (dir / "out.tvd").string(), "--into",
+                                     (dir / (row.steady ? "steady.tvd" : "bh1.tvd")).string()};
+    if (row.reference.kind == ReferenceKind::DepthAtTime)
+      args.insert(args.end(), {"--reference-depth", "2.0", "--at", "10:00:00"});
+    std::filesystem::remove(dir / "out.tvd");
+    ASSERT_EQ(runImportCommand(args, dir.path()), 0) << row.file;
+    TestRecord record;
+    ASSERT_EQ(loadTestFile(dir / "out.tvd", record), LoadStatus::Ok) << row.file;
+    const auto k = tov::testing::sampleK(record);
+    ASSERT_TRUE(k) << row.file;
+    EXPECT_NEAR(*k / row.k, 1.0, 0.03) << row.file << " k " << *k;
+  }
+  // Failures exit non-zero and write nothing.
+  const std::string level = (tov::testing::loggerSamplesFolder() / "level-header-block.csv").string();
+  const std::string out = (dir / "failed.tvd").string();
+  const std::vector<std::vector<std::string>> failing = {
+      {"--import-readings", level, "--output", out},                                   // no reference
+      {"--import-readings", level, "--output", out, "--sensor-depth", "x"},
+      {"--import-readings", level, "--output", out, "--reference-depth", "2"},        // without --at
+      {"--import-readings", level, "--output", out, "--sensor-depth", "10", "--start", "23:00:00"},
+      {"--import-readings", (dir / "missing.csv").string(), "--output", out},
+      {"--import-readings", level, "--output", out, "--profile", "none", "--sensor-depth", "10"},
+      {"--import-readings", level},
+  };
+  for (const auto& args : failing) {
+    EXPECT_NE(runImportCommand(args, dir.path()), 0) << args.back();
+    EXPECT_FALSE(std::filesystem::exists(out)) << args.back();
+  }
+}
+
+TEST(LoggerSamples, StartTypedAsAClockTime) {
+  TOV_NEED_LOGGER_SAMPLES();
+  ImportSession session(false);
+  std::string error;
+  ASSERT_TRUE(session.open(tov::testing::loggerSamplesFolder() / "depth-japanese-cp932.csv", &error));
+  ASSERT_TRUE(session.readAll(&error));
+  EXPECT_EQ(clockText(session.timeOfDay(session.proposedStart()), true), "10:02:00");
+  ASSERT_TRUE(session.setStartAt(*parseClock("10:05:00"), &error));
+  TestRecord record;
+  ASSERT_TRUE(session.apply(record, &error));
+  EXPECT_EQ(record.cell(1, C_clockTime), "10:05");
+  EXPECT_FALSE(session.setStartAt(*parseClock("12:00:00"), &error));
+}
+
+} // namespace
