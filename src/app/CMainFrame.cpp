@@ -15,12 +15,14 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include "app/CBatchDialog.h"
 #include "app/CTovApp.h"
 #include "app/CTovDoc.h"
 #include "app/CTovView.h"
 #include "app/FileChooser.h"
 #include "app/RecentFiles.h"
 #include "app/ShellLogic.h"
+#include "files/Settings.h"
 #include "record/TestRecord.h"
 #include "render/Page.h"
 
@@ -320,6 +322,13 @@ void CMainFrame::onCommand(int id) {
     break;
   case ID_FILE_SAVE: document_.onFileSave(this); break;
   case ID_FILE_SAVE_AS: document_.onFileSaveAs(this); break;
+  case ID_FILE_BATCH: {
+    CBatchDialog dialog(this, theSettings(), [this](const std::filesystem::path& test) {
+      return document_.saveModified(this) && document_.openDocumentFile(test);
+    });
+    dialog.exec();
+    break;
+  }
   case ID_APP_ABOUT: showAboutDialog(this); break;
   case ID_APP_EXIT: close(); break;
   case ID_VIEW_TOOLBAR: toolBar_->setVisible(toolBar_->isHidden()); break;
