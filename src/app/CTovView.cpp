@@ -328,9 +328,10 @@ void CTovView::runEditorCommand(int id) {
   if (id == ID_UNSTEADY_READINGS || id == ID_STEADY_READINGS)
     readingsFollowUp(record, id == ID_STEADY_READINGS);
   else if (id == ID_HEADINGS && ok)
-    headingsFollowUp(record, theSettings().display.digitsPermeability);
-  // OK that changed the test leaves it to be saved.
-  if (ok && record != before) document_.setModifiedFlag(true);
+    headingsFollowUp(record, before, theSettings().display.digitsPermeability);
+  // OK that changed the test leaves it to be saved; h and s derived again
+  // by the follow-up alone are no change.
+  if (ok && record != afterFollowUpAlone(before, id)) document_.setModifiedFlag(true);
   redraw();
 }
 

@@ -206,14 +206,40 @@ void readingsFollowUp(TestRecord& record, bool steady) {
   }
 }
 
-void headingsFollowUp(TestRecord& record, int digitsPermeability) {
+namespace {
+
+void checkPipeTopAndDerive(TestRecord& record) {
   // Any text but a number is reported, a text of blanks too; only an empty
   // height is left unsaid.
   const std::string& pipeTop = record.pipeTopHeight();
   if (!pipeTop.empty() && !isNumberText(pipeTop)) reportMessage(IDS_BAD_PIPE_VALUE);
   record.deriveAllRows();
+}
+
+} // namespace
+
+void headingsFollowUp(TestRecord& record, int digitsPermeability) {
+  checkPipeTopAndDerive(record);
   if (const auto k = permeabilityFromHeadings(record))
     record.set_permeabilityText(formatPermeability(*k, digitsPermeability));
+}
+
+void headingsFollowUp(TestRecord& record, const TestRecord& before, int digitsPermeability) {
+  static constexpr int kInputs[] = {F_formulaKind,  F_sectionLength, F_boreDiameter, F_equivalentDiameter,
+                                    F_steadyFlow,   F_steadyHeadDifference};
+  bool changed = false;
+  for (int field : kInputs) changed = changed || record.field(field) != before.field(field);
+  if (changed) headingsFollowUp(record, digitsPermeability);
+  else checkPipeTopAndDerive(record);
+}
+
+TestRecord afterFollowUpAlone(const TestRecord& before, int commandId) {
+  TestRecord alone = before;
+  if (commandId == ID_UNSTEADY_READINGS || commandId == ID_STEADY_READINGS)
+    readingsFollowUp(alone, commandId == ID_STEADY_READINGS);
+  else if (commandId == ID_HEADINGS)
+    alone.deriveAllRows();
+  return alone;
 }
 
 bool saveNeedsSaveAs(const std::string& pathName, const std::string& title) {

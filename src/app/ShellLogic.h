@@ -140,6 +140,13 @@ void readingsFollowUp(TestRecord& record, bool steady);
 // from the stored gradient and steady values when the geometry is usable
 // (stored only when the result is not the failure value).
 void headingsFollowUp(TestRecord& record, int digitsPermeability);
+// The same after the editor changed `before` into `record`: k is
+// recomputed only when one of its inputs (formula, L, D, de, Qo, So) was
+// changed, so that confirming the headings never moves k by itself.
+void headingsFollowUp(TestRecord& record, const TestRecord& before, int digitsPermeability);
+// What the follow-up of an editor command makes of the test by itself
+// (derived h and s): a result equal to this is no change of the test.
+TestRecord afterFollowUpAlone(const TestRecord& before, int commandId);
 
 // Save goes to Save As when the document has no path or its title does not
 // end in "tvd" (any case).

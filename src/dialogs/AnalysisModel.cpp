@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "analysis/AutoScales.h"
+#include "record/CFormat.h"
 #include "record/Messages.h"
 #include "render/Primitives.h"
 
@@ -21,8 +23,40 @@ void AnalysisModel::openAnalysis(const TestRecord& record, int digitsPermeabilit
   shown_ = Shown{};
   openFields();
   validateScales(false);
+  opened_ = working_;
+  openedChosen_ = chosen_;
   // The previews are drawn once the dialog is on the screen.
   redrawPending_ = true;
+}
+
+void AnalysisModel::applyAutoScales() {
+  const ScaleTexts texts = autoScales(working_);
+  if (texts.empty()) return;
+  takeScales(texts);
+  redrawPreviews();
+}
+
+void AnalysisModel::takeScales(const std::map<int, std::string>& texts) {
+  for (const auto& [field, value] : texts) setText(field, value);
+}
+
+void AnalysisModel::autoScalesAtFirstAnalysis() {
+  if (scalesAreDefault(working_)) applyAutoScales();
+}
+
+void AnalysisModel::storeIfChanged(TestRecord& record, int field) const {
+  if (text(field) != opened_.field(field)) record.setField(field, text(field));
+}
+
+bool AnalysisModel::pointsChanged() const {
+  return chosen_ != openedChosen_ || text(F_permeabilityText) != opened_.field(F_permeabilityText) ||
+         text(F_gradientText) != opened_.field(F_gradientText);
+}
+
+void AnalysisModel::storeCode(TestRecord& record, int field, int value, int opened) {
+  const std::string code = cformat("%d", value);
+  const std::string& stored = record.field(field);
+  if (value != opened || (!stored.empty() && stored != code)) record.setField(field, code);
 }
 
 void AnalysisModel::setText(int field, std::string text) { working_.setField(field, std::move(text)); }

@@ -14,9 +14,12 @@
 // Rows are numbered from 1. The widget half forwards every event to an
 // operation below and then shows the state it reads back.
 #include <array>
+#include <map>
 #include <set>
+#include <vector>
 #include <string>
 
+#include "analysis/Analysis.h"
 #include "record/TestRecord.h"
 #include "render/Surface.h"
 
@@ -87,9 +90,22 @@ public:
   // Checks the scales (with the message) and takes what the previews show:
   // the readings with the highlighted rows and the cursor.
   bool redrawPreviews() { return redrawPreviews(cursor_); }
-  // "計算更新".
+  // "計算更新". At the first analysis of a test whose scales are still
+  // empty or the defaults, the scales are taken from the data as well.
   virtual void recomputePermeability() = 0;
+  // "自動目盛り": the scales of both graphs from the readings; the previews
+  // are redrawn.
+  void applyAutoScales();
+  // The straightness threshold and band of our settings file.
+  void setAnalysisSettings(const AnalysisSettings& settings) { settings_ = settings; }
+  const AnalysisSettings& analysisSettings() const { return settings_; }
+  // "検討事項": the checks of the test with the chosen rows, one text each.
+  virtual std::vector<std::string> checkTexts() const = 0;
   // OK: the chosen rows and every field of the dialog into the record.
+  // What is still as the dialog opened it is left as the record holds it
+  // (point texts refilled from the readings, scales reset for the previews,
+  // a radio code "" shown as 0), so OK without a change changes nothing;
+  // the points are written together when a row, a or k changed.
   virtual void storeAnalysis(TestRecord& record) const = 0;
 
   // The focus left a field's edit. A scale range edit makes a redraw due;
@@ -144,6 +160,17 @@ protected:
   static std::string timeLabel(const std::string& from);
   // Resets a pair when it fails; true when it was reset.
   bool checkPair(int fromField, int toField, bool fails, const char* fromReset, const char* toReset);
+  // The scale texts from the data into the edits.
+  virtual void takeScales(const std::map<int, std::string>& texts);
+  // Auto scales when the scales are still the defaults.
+  void autoScalesAtFirstAnalysis();
+  // Writes a field whose text changed since opening.
+  void storeIfChanged(TestRecord& record, int field) const;
+  // A chosen row, a or k differs from opening.
+  bool pointsChanged() const;
+  // Writes a radio code when it changed, or when the record holds a code
+  // the dialog had to read as another ("7" shown as 0).
+  static void storeCode(TestRecord& record, int field, int value, int opened);
 
   AnalysisMethod method_;
   TestRecord working_;
@@ -159,6 +186,10 @@ protected:
   std::array<AxisRange, 2> ranges_{};
   std::array<PreviewLabels, 2> labels_{};
   Shown shown_;
+  AnalysisSettings settings_;
+  // The dialog's fields and rows as opened.
+  TestRecord opened_;
+  std::array<int, 2> openedChosen_{};
 };
 
 // The unsteady dialog "解析/目盛り  〔非定常法〕 ".
@@ -180,6 +211,20 @@ public:
   bool validateScales(bool showMessage) override;
   void recomputePermeability() override;
   void storeAnalysis(TestRecord& record) const override;
+  std::vector<std::string> checkTexts() const override;
+
+  // The line fit over the chosen rows, the band, the suggestion, the
+  // spread of k and the checks, as the analysis module gives them for the
+  // dialog's state (the chosen rows as points 1 and 2).
+  AnalysisReport analysis() const;
+  // "近似直線 a .. k .. R² .. (n ..) 2点との差 .. %".
+  std::string fitText() const;
+  // The band and whether the chosen segment lies in it.
+  std::string bandText() const;
+  // "推奨区間": points 1 and 2 become the suggested segment's first and
+  // last rows, a and k are recomputed; the reason is kept for the dialog.
+  void applySuggestion();
+  const std::string& suggestionText() const { return suggestionText_; }
 
 protected:
   bool rowComplete(int row) const override;
@@ -193,6 +238,8 @@ private:
   int labelSet_ = 0;
   int grid2Set_ = 0;
   int grid2WhenSmall_ = 0;
+  std::array<int, 3> openedChoices_{};
+  std::string suggestionText_;
 };
 
 // The steady dialog "解析/目盛り  〔定常法〕".
@@ -217,6 +264,7 @@ public:
   bool validateScales(bool showMessage) override;
   void recomputePermeability() override;
   void storeAnalysis(TestRecord& record) const override;
+  std::vector<std::string> checkTexts() const override;
   // A time grid (46, 47) or Q grid (51, 52) giving more than 200 intervals
   // over its axis is replaced by the axis end value (message 32791).
   bool checkGridSpacing(int field) override;
@@ -234,6 +282,7 @@ public:
 protected:
   bool rowComplete(int row) const override;
   const char* missingValueName() const override { return "h'またはQ"; }
+  void takeScales(const std::map<int, std::string>& texts) override;
   void openFields() override;
   void fillPointEdits(int point, int row) override;
   bool isScaleRangeField(int field) const override;
@@ -248,6 +297,10 @@ private:
   // The value of a Q field in units of the step's exponent.
   double inStepUnits(int field) const;
   std::array<std::string, 3> exponents_{"x1", "x1", "x1"};
+  // The row the k in the dialog was computed from (0: k not computed
+  // here). OK then writes its Q, h and s as Qo, hs and So, so that the page
+  // prints the Qo and So its k comes from.
+  int permeabilityRow_ = 0;
   // The Q texts as opened: a value the dialog leaves unchanged is stored in
   // its own spelling.
   std::array<std::string, 5> openedFlowTexts_{};

@@ -103,6 +103,13 @@ void HeadingsModel::openHeadings(const TestRecord& record, const HeadingDefaults
   testerNames_ = std::move(testerNames);
   formula_ = (kind >= 0 && kind <= 4) ? kind : 0;
   relevantOnly_ = false;
+  openedTexts_ = texts_;
+  openedTexts_[index(HeadingItem::SteadyFlow)] = record.steadyFlow();
+  openedCodes_ = codes();
+}
+
+std::array<int, 4> HeadingsModel::codes() const {
+  return {formula_, equilibriumMeasured_, showGeology_ ? 1 : 0, showNValue_ ? 1 : 0};
 }
 
 void HeadingsModel::setFormula(int kind) { formula_ = (kind >= 0 && kind <= 4) ? kind : 0; }
@@ -177,6 +184,9 @@ void HeadingsModel::acceptHeadings() {
 }
 
 void HeadingsModel::storeHeadings(TestRecord& record) const {
+  // OK without a change leaves the test as it was (labels shown with their
+  // defaults stay empty, an empty code is not written as "0").
+  if (texts_ == openedTexts_ && codes() == openedCodes_) return;
   for (int i = 0; i < kHeadingItemCount; ++i)
     if (kFieldOf[i]) record.setField(kFieldOf[i], texts_[static_cast<std::size_t>(i)]);
   record.set_formulaKind(cformat("%d", formula_));

@@ -98,7 +98,8 @@ public:
   // OK: the Qo text and the exponent joined, the sign rule on the levels.
   void acceptHeadings();
   // The write-back after OK: every heading into the record (not the
-  // results), the codes as "%d".
+  // results), the codes as "%d". When nothing differs from opening the
+  // record is left as it was, so OK without a change changes nothing.
   void storeHeadings(TestRecord& record) const;
 
   // The flow text as the Qo edit and picker will show it.
@@ -114,6 +115,10 @@ private:
   void showFlow(std::string_view flow);
 
   std::array<std::string, kHeadingItemCount> texts_{};
+  // As opened: texts (Qo joined with its exponent) and the codes.
+  std::array<std::string, kHeadingItemCount> openedTexts_{};
+  std::array<int, 4> openedCodes_{};
+  std::array<int, 4> codes() const;
   std::vector<std::string> testerNames_;
   std::string exponent_ = "x1";
   bool showGeology_ = false;

@@ -46,6 +46,8 @@ void PageFormatModel::openPageFormat(const TestRecord& record, int paperHeightMm
   if (text(F::FooterTop).empty() && text(F::FooterLeft).empty()) restoreStandard();
   refreshSample(PageRow::Graph);
   refreshSample(PageRow::Table);
+  openedTexts_ = texts_;
+  openedCentred_ = centred_;
 }
 
 void PageFormatModel::restoreStandard() {
@@ -82,10 +84,13 @@ bool PageFormatModel::footerMayBeOffPaper(double footerFontPoints) const {
 }
 
 void PageFormatModel::storePageFormat(TestRecord& record, double footerFontPoints) {
-  fieldLostFocus(F::GraphPrefix);
-  fieldLostFocus(F::TablePrefix);
-  for (const RecordField& f : kFields) record.setField(f.number, text(f.field));
-  record.setField(F_footerCentred, cformat("%d", centred_ ? 1 : 0));
+  const bool unchanged = texts_ == openedTexts_ && centred_ == openedCentred_;
+  if (!unchanged) {
+    fieldLostFocus(F::GraphPrefix);
+    fieldLostFocus(F::TablePrefix);
+    for (const RecordField& f : kFields) record.setField(f.number, text(f.field));
+    record.setField(F_footerCentred, cformat("%d", centred_ ? 1 : 0));
+  }
   if (footerMayBeOffPaper(footerFontPoints)) reportMessage(IDS_FOOTER_OFF_PAPER, text(F::FooterTop));
 }
 

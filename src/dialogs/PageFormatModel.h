@@ -53,7 +53,9 @@ public:
   // OK: the prefixes' rules as when they are left (OK may come by the Enter
   // key from inside one), the fields back into the test (左右中央 as "0" /
   // "1"), then the warning when the footer, in a font of this size
-  // (points), may reach below the paper's bottom edge.
+  // (points), may reach below the paper's bottom edge. When nothing was
+  // changed since opening, the test is left as it was (an empty footer
+  // position shown with its default stays empty).
   void storePageFormat(TestRecord& record, double footerFontPoints);
   bool footerMayBeOffPaper(double footerFontPoints) const;
 
@@ -70,6 +72,8 @@ private:
   std::array<std::string, 2> samples_{};
   bool centred_ = false;
   int paperHeightMm_ = 280;
+  std::array<std::string, kPageFieldCount> openedTexts_{};
+  bool openedCentred_ = false;
 };
 
 } // namespace tov

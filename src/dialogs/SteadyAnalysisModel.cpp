@@ -99,6 +99,7 @@ bool SteadyAnalysisModel::rowComplete(int row) const {
 }
 
 void SteadyAnalysisModel::openFields() {
+  permeabilityRow_ = 0;
   int row = working_.fieldInt(F_point1Row);
   if (row >= completeRows_) row = completeRows_;
   if (row < 1) row = 1;
@@ -196,6 +197,7 @@ bool SteadyAnalysisModel::checkGridSpacing(int field) {
 
 void SteadyAnalysisModel::recomputePermeability() {
   if (completeRows_ == 0) return;
+  autoScalesAtFirstAnalysis();
   working_.setField(F_gradientText, "");
   const double length = working_.fieldValue(F_sectionLength);
   const double bore = working_.fieldValue(F_boreDiameter);
@@ -204,6 +206,7 @@ void SteadyAnalysisModel::recomputePermeability() {
     return;
   }
   working_.setField(F_permeabilityText, "");
+  permeabilityRow_ = 0;
   highlighted_[0] = chosen_[0];
   const double ratio = length / bore;
   const double shape = std::log10(2 * ratio);
@@ -213,13 +216,48 @@ void SteadyAnalysisModel::recomputePermeability() {
   const double k = computePermeability(Steady, ratio, working_.fieldValue(F_equivalentDiameter), length, shape,
                                        toDouble(working_.cell(row, C_flow)),
                                        toDouble(working_.cell(row, C_headDifference)));
-  if (k > kPermeabilityFailureLimit) working_.setField(F_permeabilityText, formatPermeability(k, digits_));
+  if (k > kPermeabilityFailureLimit) {
+    working_.setField(F_permeabilityText, formatPermeability(k, digits_));
+    permeabilityRow_ = row;
+  }
+}
+
+std::vector<std::string> SteadyAnalysisModel::checkTexts() const {
+  std::vector<std::string> texts;
+  for (const Check& check : steadyChecks(working_)) texts.push_back(check.text);
+  return texts;
+}
+
+void SteadyAnalysisModel::takeScales(const std::map<int, std::string>& texts) {
+  for (const auto& [field, value] : texts) {
+    if (field >= F_graphAValueFrom && field <= F_graphAValueStep) {
+      SplitFlow split = splitAxisFlow(value);
+      working_.setField(field, std::move(split.mantissa));
+      exponents_[flowIndex(field)] = std::move(split.exponent);
+    } else if (field == F_graphAValueGrid1 || field == F_graphAValueGrid2) {
+      working_.setField(field, value);
+    } else {
+      setText(field, value);
+    }
+  }
+  for (int field : {F_graphAValueGrid1, F_graphAValueGrid2})
+    working_.setField(field, gridMantissa(text(field), exponent(F_graphAValueStep)));
 }
 
 void SteadyAnalysisModel::storeAnalysis(TestRecord& record) const {
-  for (int field = F_pointT1; field <= F_pointS2; ++field) record.setField(field, text(field));
-  for (int field = F_permeabilityText; field <= F_gradientText; ++field) record.setField(field, text(field));
-  record.setField(F_point1Row, cformat("%d", chosen_[0]));
+  if (pointsChanged()) {
+    for (int field = F_pointT1; field <= F_pointS2; ++field) record.setField(field, text(field));
+    record.setField(F_point1Row, cformat("%d", chosen_[0]));
+  }
+  for (int field = F_permeabilityText; field <= F_gradientText; ++field) storeIfChanged(record, field);
+  // The page prints k with the Qo and So it was computed from: the steady
+  // values become those of the row k came from, as the headings' "↑"
+  // buttons would take them.
+  if (permeabilityRow_ >= 1 && isNumberText(text(F_permeabilityText))) {
+    record.setField(F_steadyFlow, working_.cell(permeabilityRow_, C_flow));
+    record.setField(F_steadyLevel, working_.cell(permeabilityRow_, C_level));
+    record.setField(F_steadyHeadDifference, working_.cell(permeabilityRow_, C_headDifference));
+  }
   for (int field = F_graphAValueFrom; field <= F_graphAValueGrid2; ++field) {
     const std::string value = joined(text(field), exponent(field));
     // A value left as it was keeps the spelling it was opened with.

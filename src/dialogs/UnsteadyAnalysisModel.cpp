@@ -1,5 +1,6 @@
 // The unsteady analysis: two points of the log s - t line give the
 // gradient a and k; the scales of the log s - t and h - t graphs.
+#include <algorithm>
 #include <cmath>
 
 #include "dialogs/AnalysisModel.h"
@@ -14,6 +15,9 @@ namespace {
 constexpr Colour kGrey = 0x808080;
 constexpr Colour kGreen = 0x00FF00;
 constexpr Colour kBlue = 0xFF0000;  // 0x00BBGGRR
+// The recommended band (light yellow) and the fitted line (orange).
+constexpr Colour kBandShade = 0xB4F0FF;
+constexpr Colour kFitLine = 0x0080FF;
 // The smallest s the log s - t preview can place.
 constexpr double kLeastS = 0.0000001;
 
@@ -56,8 +60,12 @@ void UnsteadyAnalysisModel::openFields() {
   int row2 = working_.fieldInt(F_point2Row);
   if (row2 >= n) row2 = n;
   if (row2 <= 0) row2 = n / 2 >= 2 ? n / 2 : 2;
+  // The default row 2 must be a complete row too (one complete row: both
+  // points on it).
+  if (n >= 1 && row2 > n) row2 = n;
   chosen_ = {row1, row2};
   highlighted_ = chosen_;
+  openedChoices_ = {labelSet_, grid2Set_, grid2WhenSmall_};
   fillPointEdits(1, row1);
   fillPointEdits(2, row2);
   active_ = 1;
@@ -116,6 +124,7 @@ bool UnsteadyAnalysisModel::validateScales(bool showMessage) {
 
 void UnsteadyAnalysisModel::recomputePermeability() {
   if (completeRows_ == 0) return;
+  autoScalesAtFirstAnalysis();
   working_.setField(F_gradientText, "");
   const double length = working_.fieldValue(F_sectionLength);
   const double bore = working_.fieldValue(F_boreDiameter);
@@ -144,14 +153,65 @@ void UnsteadyAnalysisModel::recomputePermeability() {
 }
 
 void UnsteadyAnalysisModel::storeAnalysis(TestRecord& record) const {
-  for (int field = F_pointT1; field <= F_pointS2; ++field) record.setField(field, text(field));
-  for (int field = F_permeabilityText; field <= F_graphAValueTo; ++field) record.setField(field, text(field));
-  for (int field = F_graphBTimeFrom; field <= F_gradientText; ++field) record.setField(field, text(field));
-  record.setField(F_point1Row, cformat("%d", chosen_[0]));
-  record.setField(F_point2Row, cformat("%d", chosen_[1]));
-  record.setField(F_graphAValueStep, cformat("%d", labelSet_));
-  record.setField(F_graphAValueGrid2, cformat("%d", grid2Set_));
-  record.setField(F_grid2WhenGrid1Small, cformat("%d", grid2WhenSmall_));
+  if (pointsChanged()) {
+    for (int field = F_pointT1; field <= F_pointS2; ++field) record.setField(field, text(field));
+    record.setField(F_point1Row, cformat("%d", chosen_[0]));
+    record.setField(F_point2Row, cformat("%d", chosen_[1]));
+  }
+  for (int field = F_permeabilityText; field <= F_graphAValueTo; ++field) storeIfChanged(record, field);
+  for (int field = F_graphBTimeFrom; field <= F_gradientText; ++field) storeIfChanged(record, field);
+  storeCode(record, F_graphAValueStep, labelSet_, openedChoices_[0]);
+  storeCode(record, F_graphAValueGrid2, grid2Set_, openedChoices_[1]);
+  storeCode(record, F_grid2WhenGrid1Small, grid2WhenSmall_, openedChoices_[2]);
+}
+
+AnalysisReport UnsteadyAnalysisModel::analysis() const {
+  TestRecord probe = working_;
+  probe.setField(F_point1Row, cformat("%d", chosen_[0]));
+  probe.setField(F_point2Row, cformat("%d", chosen_[1]));
+  return analyseRecord(probe, settings_);
+}
+
+std::string UnsteadyAnalysisModel::fitText() const {
+  const AnalysisReport report = analysis();
+  if (!report.segment || !report.segment->usable) return "近似直線: 区間に s の使える行が 3 行以上ありません";
+  const LineFit& fit = *report.segment;
+  std::string text = "近似直線 a " + cformat("%g", fit.a) + "  k " +
+                     (report.fittedK ? formatPermeability(*report.fittedK, digits_) : std::string("-")) + "\n" +
+                     cformat("R² %.4f (n %d)", fit.r2, fit.n);
+  if (report.pointsK && report.fittedK)
+    if (const auto diff = percentDifference(*report.pointsK, *report.fittedK))
+      text += cformat("  2点の k との差 %+.1f %%", *diff);
+  return text;
+}
+
+std::string UnsteadyAnalysisModel::bandText() const {
+  const AnalysisReport report = analysis();
+  const Band& band = report.band;
+  if (!band.known()) return "推奨範囲: H0 (Sp または最初の s) がありません";
+  std::string text = cformat("推奨範囲 s/H0 %g〜%g (s %s〜%s m)", settings_.bandLow, settings_.bandHigh,
+                             cformat("%.3g", band.low).c_str(), cformat("%.3g", band.high).c_str());
+  if (report.segmentPlace != BandPlace::Unknown) text += std::string(": 区間は") + bandPlaceText(report.segmentPlace);
+  return text;
+}
+
+void UnsteadyAnalysisModel::applySuggestion() {
+  const AnalysisReport report = analysis();
+  suggestionText_ = report.suggestion.reason;
+  if (!report.suggestion.found) return;
+  chosen_ = {report.suggestion.fit.first, report.suggestion.fit.last};
+  fillPointEdits(1, chosen_[0]);
+  fillPointEdits(2, chosen_[1]);
+  highlighted_ = chosen_;
+  cursor_ = chosen_[index(active_)];
+  recomputePermeability();
+  redrawPreviews();
+}
+
+std::vector<std::string> UnsteadyAnalysisModel::checkTexts() const {
+  std::vector<std::string> texts;
+  for (const Check& check : analysis().checks) texts.push_back(check.text);
+  return texts;
 }
 
 void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, const Shown& shown, int width,
@@ -172,6 +232,26 @@ void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, con
     const AxisRange logRange{r.timeFrom, r.timeTo, std::log10(r.valueFrom), std::log10(r.valueTo)};
     auto s = [this](int row) { return toDouble(working_.cell(row, C_headDifference)); };
     auto at = [&](int row) { return mapToArea(logRange, t(row), std::log10(s(row)), width, height); };
+    const AnalysisReport report = analysis();
+    if (report.band.known() && report.band.low > 0) {
+      // The recommended band, shaded under the readings.
+      const int top = mapToArea(logRange, 0, std::log10(report.band.high), width, height).y;
+      const int bottom = mapToArea(logRange, 0, std::log10(report.band.low), width, height).y;
+      const Pen shade{PS_SOLID, 1, kBandShade};
+      for (int y = std::max(std::min(top, bottom), 0); y <= std::min(std::max(top, bottom), height); ++y) {
+        surface.moveTo(0, y);
+        surface.lineTo(width, y, shade);
+      }
+    }
+    if (report.segment && report.segment->usable) {
+      // The fitted line across the segment.
+      const LineFit& fit = *report.segment;
+      const double t1 = t(fit.first), t2 = t(fit.last);
+      const DevicePoint from = mapToArea(logRange, t1, std::log10(fit.sAt(t1)), width, height);
+      const DevicePoint to = mapToArea(logRange, t2, std::log10(fit.sAt(t2)), width, height);
+      surface.moveTo(from.x, from.y);
+      surface.lineTo(to.x, to.y, Pen{PS_SOLID, 2, kFitLine});
+    }
     for (int row = 1; row <= kRows; ++row) {
       if (!isNumberText(working_.cell(row, C_pipeLevel)) || !isNumberText(working_.cell(row, C_headDifference)) ||
           !(s(row) >= kLeastS))

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "record/CFormat.h"
+
 namespace tov {
 
 double computePermeability(unsigned formula, double ratioLD, double diameter, double length,
@@ -55,6 +57,10 @@ std::optional<double> permeabilityFromHeadings(const TestRecord& record) {
   if (!(length >= 0.001) || !(bore >= 0.001)) return std::nullopt;
   if (kind == Steady && !(so >= 0.001)) return std::nullopt;
   if (kind > 4 || kind < 0) kind = 0;
+  // No k from an empty or zero gradient, or from no flow: that would put a
+  // k of 0 in place of one the analysis gave.
+  const std::string& driver = record.field(kind == Steady ? F_steadyFlow : F_gradientText);
+  if (!isNumberText(driver) || toDouble(driver) == 0) return std::nullopt;
   const double k = computePermeability(static_cast<unsigned>(kind), length / bore,
                                        record.fieldValue(F_equivalentDiameter), length,
                                        record.fieldValue(F_gradientText), record.fieldValue(F_steadyFlow), so);

@@ -27,7 +27,8 @@ std::optional<double> computeGradient(double t1, double s1, double t2, double s2
 // k from a record's headings, as confirming the headings recomputes it:
 // formulaKind (above 4 or negative taken as 0), L, D, de, the stored
 // gradient a, Qo and So. Nothing when L or D is below 0.001, when So is for
-// the steady method, or when the formula fails.
+// the steady method below 0.001, when a (steady: Qo) is empty, not a number
+// or 0, or when the formula fails.
 std::optional<double> permeabilityFromHeadings(const TestRecord& record);
 
 } // namespace tov

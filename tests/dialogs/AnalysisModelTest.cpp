@@ -8,6 +8,7 @@
 #include "dialogs/AnalysisModel.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
+#include "record/Permeability.h"
 #include "render/RecordingSurface.h"
 
 namespace tov {
@@ -65,6 +66,7 @@ TEST_F(Analysis, PointRowsAtOpeningAreClampedToTheCompleteRows) {
       {12, "3", "15", 3, 12}, // a stored row past the readings
       {0, "", "", 1, 2},
       {5, "-4", "0", 1, 2},
+      {1, "", "", 1, 1},      // one reading: the default row 2 is no reading
   };
   for (const PointDefaults& c : cases) {
     TestRecord r = unsteadyRecord(c.rows);
@@ -367,6 +369,27 @@ TEST_F(Analysis, OkStoresRowsChoicesAndEveryEditOfTheDialog) {
   EXPECT_TRUE(stored.readings == r.readings);
 }
 
+TEST_F(Analysis, OkWithoutAChangeLeavesTheRecordAsItWas) {
+  // Point texts refilled from the readings, empty rows given defaults,
+  // unusable scales reset for the previews, empty codes shown as 0: none
+  // of it is written unless something was changed.
+  const struct { const char* name; int rows; const char* scaleFrom; } cases[] = {
+      {"one reading, no points", 1, ""}, {"ten readings, s axis from 0", 10, "0"},
+  };
+  for (const auto& c : cases) {
+    TestRecord r = unsteadyRecord(c.rows);
+    r.set_graphAValueFrom(c.scaleFrom);
+    open(r);
+    TestRecord stored = r;
+    model.storeAnalysis(stored);
+    EXPECT_EQ(stored, r) << c.name;
+    // Once k is recomputed, the points it came from are written with it.
+    model.recomputePermeability();
+    model.storeAnalysis(stored);
+    EXPECT_EQ(stored.point2Row(), c.rows == 1 ? "" : "5") << c.name;  // one reading gives no k
+  }
+}
+
 // ------------------------------------------------------------------ steady
 
 // Readings with Q; geometry as above; the Q axis 0 .. 3E-5 by 1E-5.
@@ -534,6 +557,26 @@ TEST_F(SteadyAnalysis, TheChosenReadingGivesKByTheSteadyFormula) {
   EXPECT_EQ(steady.text(F_gradientText), "1.30103");
   EXPECT_EQ(steady.text(F_permeabilityText), "");
   EXPECT_EQ(store().point1Row(), "4");
+}
+
+TEST_F(SteadyAnalysis, KComputedHereTakesItsQAndSAsQoAndSo) {
+  TestRecord r = steadyRecord(6);
+  r.setCell(5, C_flow, "2.5E-5");
+  r.setCell(5, C_headDifference, "1.994");
+  r.set_steadyFlow("2.5E-5");
+  r.set_steadyHeadDifference("2.0");
+  r.set_point1Row("5");
+  openSteady(r);
+  TestRecord stored = r;
+  steady.storeAnalysis(stored);
+  EXPECT_EQ(stored, r);  // no recompute: the steady values stay
+  steady.recomputePermeability();
+  steady.moveCursor(-1);  // a point moved after k does not carry k's values
+  steady.storeAnalysis(stored);
+  EXPECT_EQ(stored.steadyFlow(), "2.5E-5");
+  EXPECT_EQ(stored.steadyLevel(), r.cell(5, C_level));
+  EXPECT_EQ(stored.steadyHeadDifference(), "1.994");
+  EXPECT_EQ(formatPermeability(*permeabilityFromHeadings(stored), 2), stored.permeabilityText());
 }
 
 TEST_F(SteadyAnalysis, TheTimeAxisServesBothGraphsAndThePreviewsShowTheChosenRow) {

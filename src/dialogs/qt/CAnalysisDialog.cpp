@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,7 +23,9 @@
 #include "app/QtSurface.h"
 #include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
+#include "analysis/Analysis.h"
 #include "files/Settings.h"
+#include "record/Messages.h"
 
 namespace tov {
 
@@ -147,13 +150,29 @@ QLayout* CAnalysisDialog::buttonRow(QWidget* parent) {
   connect(leftButton, &QPushButton::clicked, this, [this] { apply([this] { model_.moveCursor(-1); }); });
   connect(rightButton, &QPushButton::clicked, this, [this] { apply([this] { model_.moveCursor(+1); }); });
   connect(drawButton, &QPushButton::clicked, this, [this] { apply([this] { model_.drawGraph(); }); });
+  auto* autoScale = new QPushButton(QStringLiteral("自動目盛り"), parent);
+  autoScale->setObjectName(QStringLiteral("autoScaleButton"));
+  autoScale->setToolTip(QStringLiteral("測定データに合わせて両グラフの目盛りを設定します"));
+  connect(autoScale, &QPushButton::clicked, this, [this] { apply([this] { model_.applyAutoScales(); }); });
   auto* row = new QHBoxLayout;
   row->addWidget(leftButton);
   row->addWidget(rightButton);
   row->addSpacing(8);
   row->addWidget(drawButton);
+  row->addWidget(autoScale);
   row->addStretch(1);
   return row;
+}
+
+QListWidget* CAnalysisDialog::checksList(QWidget* parent) {
+  checks_ = new QListWidget(parent);
+  checks_->setObjectName(QStringLiteral("checksList"));
+  checks_->setFocusPolicy(Qt::NoFocus);
+  checks_->setSelectionMode(QAbstractItemView::NoSelection);
+  checks_->setWordWrap(true);
+  checks_->setFixedWidth(checks_->fontMetrics().horizontalAdvance(QStringLiteral("０")) * 20);
+  checks_->setFixedHeight(checks_->fontMetrics().lineSpacing() * 4 + 8);
+  return checks_;
 }
 
 void CAnalysisDialog::finish(QLayout* body) {
@@ -176,6 +195,17 @@ void CAnalysisDialog::refresh() {
     for (int i = 0; i < 4; ++i)
       if (labels_[g][i]) labels_[g][i]->setText(qs(*values[i]));
     if (previews_[g]) previews_[g]->update();
+  }
+  if (checks_) {
+    QStringList texts;
+    for (const std::string& text : model_.checkTexts()) texts << qs(text);
+    if (texts.isEmpty()) texts << QStringLiteral("なし");
+    QStringList shown;
+    for (int i = 0; i < checks_->count(); ++i) shown << checks_->item(i)->text();
+    if (shown != texts) {
+      checks_->clear();
+      checks_->addItems(texts);
+    }
   }
 }
 
@@ -220,10 +250,60 @@ CUnsteadyAnalysisDialog::CUnsteadyAnalysisDialog(UnsteadyAnalysisModel& model, Q
   setObjectName(QStringLiteral("unsteadyAnalysisDialog"));
   setWindowTitle(QStringLiteral("解析/目盛り  〔非定常法〕 "));
   auto* body = new QVBoxLayout;
-  body->addWidget(pointBox());
+  auto* top = new QHBoxLayout;
+  top->addWidget(pointBox());
+  top->addWidget(reviewBox(), 1);
+  body->addLayout(top);
   body->addWidget(graphBox(true), 1);
   body->addWidget(graphBox(false), 1);
   finish(body);
+}
+
+QWidget* CUnsteadyAnalysisDialog::reviewBox() {
+  auto* box = new QGroupBox(QStringLiteral("直線の当てはまりと検討事項"), this);
+  box->setObjectName(QStringLiteral("reviewBox"));
+  auto* grid = new QGridLayout(box);
+  grid->setVerticalSpacing(2);
+  auto label = [box](const char* name) {
+    auto* l = new QLabel(box);
+    l->setObjectName(QString::fromUtf8(name));
+    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return l;
+  };
+  fitText_ = label("fitText");
+  bandText_ = label("bandText");
+  spreadText_ = label("spreadText");
+  suggestionText_ = label("suggestionText");
+  suggestionText_->setWordWrap(true);
+  auto* suggest = new QPushButton(QStringLiteral("推奨区間"), box);
+  suggest->setObjectName(QStringLiteral("suggestButton"));
+  suggest->setToolTip(QStringLiteral("直線とみなせる区間のうち最も後のものを解析点 1, 2 にします"));
+  connect(suggest, &QPushButton::clicked, this, [this] { apply([this] { unsteady_.applySuggestion(); }); });
+  fitOnPage_ = new QCheckBox(QStringLiteral("ページに近似直線と R² を印刷"), box);
+  fitOnPage_->setObjectName(QStringLiteral("fitOnPageCheck"));
+  for (QLabel* l : {fitText_, bandText_, spreadText_, suggestionText_}) {
+    l->setWordWrap(true);
+    l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("０")) * 27);
+  }
+  grid->addWidget(fitText_, 0, 0, 1, 2);
+  grid->addWidget(bandText_, 1, 0, 1, 2);
+  grid->addWidget(spreadText_, 2, 0, 1, 2);
+  grid->addWidget(suggest, 3, 0, Qt::AlignTop);
+  grid->addWidget(suggestionText_, 3, 1, 2, 1);
+  auto* checks = new QVBoxLayout;
+  checks->setSpacing(2);
+  checks->addWidget(caption("検討事項", box));
+  checks->addWidget(checksList(box));
+  checks->addWidget(fitOnPage_);
+  grid->addLayout(checks, 0, 2, 5, 1);
+  grid->setRowStretch(4, 1);
+  grid->setColumnStretch(1, 1);
+  return box;
+}
+
+bool CUnsteadyAnalysisDialog::fitOnPage() const { return fitOnPage_ && fitOnPage_->isChecked(); }
+void CUnsteadyAnalysisDialog::setFitOnPage(bool on) {
+  if (fitOnPage_) fitOnPage_->setChecked(on);
 }
 
 QWidget* CUnsteadyAnalysisDialog::pointBox() {
@@ -333,6 +413,12 @@ void CUnsteadyAnalysisDialog::refresh() {
   for (const auto& [field, group] : choices_)
     if (QAbstractButton* button = group->button(unsteady_.choice(field))) button->setChecked(true);
   if (grid2Check_) grid2Check_->setChecked(unsteady_.choice(F_grid2WhenGrid1Small) != 0);
+  if (fitText_) {
+    fitText_->setText(qs(unsteady_.fitText()));
+    bandText_->setText(qs(unsteady_.bandText()));
+    spreadText_->setText(qs(unsteady_.analysis().spread.text()));
+    suggestionText_->setText(qs(unsteady_.suggestionText()));
+  }
 }
 
 // ------------------------------------------------------------------ steady
@@ -378,9 +464,17 @@ QWidget* CSteadyAnalysisDialog::pointBox() {
   connect(recompute, &QPushButton::clicked, this, [this] { apply([this] { model_.recomputePermeability(); }); });
   results->addWidget(recompute);
   results->addStretch(1);
-  layout->addLayout(values);
-  layout->addLayout(results);
-  layout->addLayout(buttonRow(box));
+  auto* left = new QVBoxLayout;
+  left->addLayout(values);
+  left->addLayout(results);
+  left->addLayout(buttonRow(box));
+  auto* checks = new QVBoxLayout;
+  checks->addWidget(caption("検討事項", box));
+  checks->addWidget(checksList(box));
+  auto* row = new QHBoxLayout;
+  row->addLayout(left, 1);
+  row->addLayout(checks);
+  layout->addLayout(row);
   return box;
 }
 
@@ -479,19 +573,31 @@ bool runAnalysisEditor(QWidget* parent, TestRecord& record) {
   const int digits = theSettings().display.digitsPermeability;
   std::unique_ptr<AnalysisModel> model;
   std::unique_ptr<CAnalysisDialog> dialog;
+  // Our own settings, beside Sys.ndx: read afresh, so a changed file counts.
+  const std::filesystem::path folder = theSettings().installFolderPath();
+  AnalysisSettings& settings = theAnalysisSettings();
+  settings = readAnalysisSettings(folder);
   if (record.fieldInt(F_formulaKind) == 4) {
     auto steady = std::make_unique<SteadyAnalysisModel>();
+    steady->setAnalysisSettings(settings);
     steady->openAnalysis(record, digits);
     dialog = std::make_unique<CSteadyAnalysisDialog>(*steady, parent);
     model = std::move(steady);
   } else {
     auto unsteady = std::make_unique<UnsteadyAnalysisModel>();
+    unsteady->setAnalysisSettings(settings);
     unsteady->openAnalysis(record, digits);
     dialog = std::make_unique<CUnsteadyAnalysisDialog>(*unsteady, parent);
     model = std::move(unsteady);
   }
+  auto* unsteadyDialog = qobject_cast<CUnsteadyAnalysisDialog*>(dialog.get());
+  if (unsteadyDialog) unsteadyDialog->setFitOnPage(settings.fitOnPage);
   if (dialog->exec() != QDialog::Accepted) return false;
   model->storeAnalysis(record);
+  if (unsteadyDialog && unsteadyDialog->fitOnPage() != settings.fitOnPage) {
+    settings.fitOnPage = unsteadyDialog->fitOnPage();
+    if (!writeAnalysisSettings(folder, settings)) reportMessage(IDS_SAVE_FAILED);
+  }
   return true;
 }
 

@@ -15,6 +15,7 @@ class QComboBox;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QRadioButton;
 
@@ -55,6 +56,8 @@ protected:
   QWidget* previewPane(PreviewGraph graph, const QString& valueName, QWidget* parent);
   // "←", "→", "グラフ描画" and "計算更新".
   QLayout* buttonRow(QWidget* parent);
+  // The "検討事項" list.
+  QListWidget* checksList(QWidget* parent);
   // Puts OK and ｷｬﾝｾﾙ under the body and sets up the keys.
   void finish(QLayout* body);
   // Shows the model's state.
@@ -78,6 +81,7 @@ protected:
   QLabel* labels_[2][4] = {};
   QPushButton* okButton_ = nullptr;
   QPushButton* cancelButton_ = nullptr;
+  QListWidget* checks_ = nullptr;
 
 private:
   bool firstShow_ = true;
@@ -91,12 +95,23 @@ public:
 protected:
   void refresh() override;
 
+public:
+  // "ページに近似直線と R² を印刷" as the engineer left it.
+  bool fitOnPage() const;
+  void setFitOnPage(bool on);
+
 private:
   QWidget* pointBox();
+  QWidget* reviewBox();
   QWidget* graphBox(bool first);
   QButtonGroup* choiceGroup(int field, const std::vector<const char*>& captions, QWidget* parent, const char* name);
 
   UnsteadyAnalysisModel& unsteady_;
+  QLabel* fitText_ = nullptr;
+  QLabel* bandText_ = nullptr;
+  QLabel* suggestionText_ = nullptr;
+  QLabel* spreadText_ = nullptr;
+  QCheckBox* fitOnPage_ = nullptr;
   QRadioButton* pointRadios_[2] = {};
   std::map<int, QButtonGroup*> choices_;
   QCheckBox* grid2Check_ = nullptr;
