@@ -43,8 +43,8 @@ std::string joined(const std::vector<std::string>& texts) {
 }
 
 // One test: read, drawn to its outputs, its row made. Runs on a worker.
-BatchTestResult runOne(const BatchOptions& options, const Settings& settings, int index, const std::string& name,
-                       std::string* pdfBytes) {
+BatchTestResult runOne(const BatchOptions& options, const Settings& settings, const AnalysisSettings& analysis,
+                       int index, const std::string& name, std::string* pdfBytes) {
   BatchTestResult result;
   result.index = index;
   result.file = options.tests[static_cast<std::size_t>(index)];
@@ -60,7 +60,9 @@ BatchTestResult runOne(const BatchOptions& options, const Settings& settings, in
   record->fillScaleDefaults(settings.display.headingDefaults());
   repairScalesForDrawing(*record);
   result.pages = pageCount(*record);
-  result.row = summaryRow(*record, result.file.filename().string(), settings.display.digitsPermeability);
+  result.row = summaryRow(*record, result.file.filename().string(), settings.display.digitsPermeability, analysis);
+  const std::string& checks = result.row[SC_warnings].text;
+  if (!checks.empty()) result.warnings += (result.warnings.empty() ? "" : " / ") + checks;
 
   bool written = true;
   switch (options.output) {
@@ -119,6 +121,7 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
   // Held over the whole batch: the exports' own guards come and go on the
   // workers while the handlers stay installed.
   InterruptCleanup guard;
+  const AnalysisSettings analysis = readAnalysisSettings(settings.installFolderPath());
 
   if ((options.output == BatchOutput::PdfEach || options.output == BatchOutput::Png) && count > 0) {
     std::error_code ec;
@@ -139,7 +142,7 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
       if (cancel && cancel->load()) return;
       const std::size_t i = next.fetch_add(1);
       if (i >= count) return;
-      BatchTestResult result = runOne(options, settings, static_cast<int>(i), names[i], &pdfs[i]);
+      BatchTestResult result = runOne(options, settings, analysis, static_cast<int>(i), names[i], &pdfs[i]);
       std::lock_guard lock(doneMutex);
       results[i] = std::move(result);
       if (onTestDone) onTestDone(*results[i]);

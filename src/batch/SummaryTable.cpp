@@ -113,10 +113,11 @@ std::optional<double> parseWholeNumber(std::string_view text) {
 std::vector<std::string> summaryHeader() {
   return {"ファイル", "調査名", "調査場所", "No.", "試験年月日", "試験深度 から (m)", "試験深度 まで (m)",
           "試験区間長さ L (m)", "孔径 D (m)", "試験方法", "計算式", "勾配 a (1/s)", "k 記録 (m/s)",
-          "k 再計算 (m/s)"};
+          "k 再計算 (m/s)", "R² (解析区間)", "k の幅 最小 (m/s)", "k の幅 最大 (m/s)", "検討事項"};
 }
 
-std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& fileName, int digits) {
+std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& fileName, int digits,
+                                  const AnalysisSettings& analysis) {
   const int stored = record.fieldInt(F_formulaKind);
   const int kind = stored > 4 || stored < 0 ? 0 : stored;
   std::vector<TableCell> row;
@@ -136,6 +137,23 @@ std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& f
   row.push_back(exponentOrText(record.permeabilityText()));
   const auto k = permeabilityFromHeadings(record);
   row.push_back(k ? exponentOrText(formatPermeability(*k, digits)) : textCell(""));
+
+  const AnalysisReport report = analyseRecord(record, analysis);
+  if (report.segment && report.segment->usable)
+    row.push_back(numberOrText(cformat("%.4f", report.segment->r2)));
+  else
+    row.push_back(textCell(""));
+  if (report.spread.segments > 0) {
+    const std::string low = formatPermeability(report.spread.low, 2), high = formatPermeability(report.spread.high, 2);
+    row.push_back({low, TableCell::Kind::Exponent, toDouble(low)});
+    row.push_back({high, TableCell::Kind::Exponent, toDouble(high)});
+  } else {
+    row.push_back(textCell(""));
+    row.push_back(textCell(""));
+  }
+  std::string warnings;
+  for (const Check& check : report.checks) warnings += (warnings.empty() ? "" : "; ") + check.text;
+  row.push_back(textCell(warnings));
   return row;
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/Analysis.h"
 #include "record/TestRecord.h"
 
 namespace tov {
@@ -38,13 +39,17 @@ std::optional<double> parseWholeNumber(std::string_view text);
 enum SummaryColumn : int {
   SC_file, SC_surveyName, SC_surveyLocation, SC_testIdNumber, SC_testDate, SC_depthFrom, SC_depthTo,
   SC_sectionLength, SC_boreDiameter, SC_testMethod, SC_formula, SC_gradient, SC_kRecorded, SC_kRecomputed,
+  SC_r2, SC_kLow, SC_kHigh, SC_warnings,
 };
 
 // The header of the table.
 std::vector<std::string> summaryHeader();
 // A test's row; fileName is the name shown in the first column, digits the
-// k digits of the settings (for k computed again).
-std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& fileName, int digits);
+// k digits of the settings (for k computed again). The analysis gives R² of
+// the chosen points' segment, the spread of k over the straight segments
+// and the checks' warnings.
+std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& fileName, int digits,
+                                  const AnalysisSettings& analysis = {});
 
 // The table as CSV text (UTF-8, CR LF line ends, fields quoted where they
 // hold a comma, a quote or a line break).

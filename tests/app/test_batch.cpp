@@ -36,17 +36,17 @@ fs::path samples() { return fs::path(TOV_SOURCE_DIR) / "samples"; }
 fs::path tovProgram() { return fs::path(TOV_BINARY_DIR) / "tov"; }
 QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
 
-struct Run {
+struct RunResult {
   int exitCode = -1;
   std::string err;
 };
-Run runTov(const QStringList& args, const fs::path& root) {
+RunResult runTov(const QStringList& args, const fs::path& root) {
   QProcess p;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("TOV_ROOT"), q(root));
   p.setProcessEnvironment(env);
   p.start(q(tovProgram()), args);
-  Run r;
+  RunResult r;
   if (!p.waitForFinished(300000)) return r;
   r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
   r.err = p.readAllStandardError().toStdString();
@@ -136,7 +136,9 @@ TEST(BatchCommandLine, TakesManyTestsAndTheTable) {
     std::string error;
     const auto job = tov::parseCommandLine(r.args, &error);
     ASSERT_EQ(job.has_value(), r.ok) << ::testing::PrintToString(r.args) << error;
-    if (job) EXPECT_EQ(tov::isBatchJob(*job), r.batch) << ::testing::PrintToString(r.args);
+    if (job) {
+      EXPECT_EQ(tov::isBatchJob(*job), r.batch) << ::testing::PrintToString(r.args);
+    }
   }
 }
 
@@ -146,7 +148,7 @@ TEST(BatchCommandLine, TakesManyTestsAndTheTable) {
 TEST(BatchProcess, CombinedPdfHasEveryPageInOrderWithBookmarks) {
   REQUIRE_TOV_PROGRAM();
   TempDir root, out;
-  const Run r = runTov({"--export-pdf", q(out / "all.pdf"), "--combine", q(samples()), "--summary-table",
+  const RunResult r = runTov({"--export-pdf", q(out / "all.pdf"), "--combine", q(samples()), "--summary-table",
                         q(out / "k.csv")},
                        root.path());
   ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -155,8 +157,8 @@ TEST(BatchProcess, CombinedPdfHasEveryPageInOrderWithBookmarks) {
   const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
   if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext is not installed";
   // long.tvd (B-3, 4 pages), steady.tvd (B-2, 2), unsteady.tvd (B-1, 2).
-  const std::pair<int, const char*> pages[] = {{1, "B-3"}, {4, "B-3"}, {5, "B-2"}, {6, "定常法"},
-                                               {7, "B-1"}, {8, "非定常法"}};
+  const std::pair<int, const char*> pages[] = {{1, "B-3"}, {4, "B-3"}, {5, "B-2"}, {6, "定常法）測定記録"},
+                                               {7, "B-1"}, {8, "現場透水試験測定結果表"}};
   for (const auto& [page, text] : pages) {
     const std::string body = tool(pdftotext, {"-f", QString::number(page), "-l", QString::number(page),
                                               q(out / "all.pdf"), "-"});
@@ -183,11 +185,11 @@ TEST(BatchProcess, PerTestPdfsEqualSingleExportsOnAnyThreadCount) {
   REQUIRE_TOV_PROGRAM();
   TempDir root, out;
   for (const char* threads : {"1", "2"}) {
-    const Run r = runTov({"--export-pdf", q(out / threads), q(samples()), "--summary-table",
+    const RunResult r = runTov({"--export-pdf", q(out / threads), q(samples()), "--summary-table",
                           q(out / (std::string(threads) + ".csv")), "--threads", threads},
                          root.path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const Run c = runTov({"--export-pdf", q(out / (std::string(threads) + ".pdf")), "--combine", q(samples()),
+    const RunResult c = runTov({"--export-pdf", q(out / (std::string(threads) + ".pdf")), "--combine", q(samples()),
                           "--threads", threads},
                          root.path());
     ASSERT_EQ(c.exitCode, 0) << c.err;
@@ -216,7 +218,7 @@ TEST(BatchProcess, BadFilesAreNamedAndTheGoodOnesStillDone) {
   fs::create_directories(in / "d-folder.tvd");
   const fs::path missing = in / "zz-missing.tvd";
 
-  const Run r = runTov({"--export-pdf", q(out / "pdf"), q(in.path()), q(missing), "--summary-table",
+  const RunResult r = runTov({"--export-pdf", q(out / "pdf"), q(in.path()), q(missing), "--summary-table",
                         q(out / "k.csv"), "--threads", "2"},
                        root.path());
   EXPECT_EQ(r.exitCode, 1) << r.err;
@@ -236,7 +238,7 @@ TEST(BatchProcess, BadFilesAreNamedAndTheGoodOnesStillDone) {
 
   // A table that cannot be written fails the run and leaves nothing.
   tov::testing::writeBytes(out / "plain", "x");
-  const Run blocked = runTov({"--summary-table", q(out / "plain" / "k.xlsx"), q(in / "long.tvd")}, root.path());
+  const RunResult blocked = runTov({"--summary-table", q(out / "plain" / "k.xlsx"), q(in / "long.tvd")}, root.path());
   EXPECT_EQ(blocked.exitCode, 1);
   EXPECT_NE(blocked.err.find((out / "plain" / "k.xlsx").string()), std::string::npos) << blocked.err;
 }
@@ -256,8 +258,11 @@ TEST(BatchProcess, WorkbookHoldsTheValuesOfTheCsv) {
     for (std::size_t c = 0; c < csv[r].size(); ++c) {
       const std::string got = c < sheet[r].size() ? sheet[r][c] : "";
       const auto number = tov::parseWholeNumber(csv[r][c]);
-      if (r > 0 && number) EXPECT_DOUBLE_EQ(std::stod(got), *number) << r << "," << c;
-      else EXPECT_EQ(got, csv[r][c]) << r << "," << c;
+      if (r > 0 && number) {
+        EXPECT_DOUBLE_EQ(std::stod(got), *number) << r << "," << c;
+      } else {
+        EXPECT_EQ(got, csv[r][c]) << r << "," << c;
+      }
     }
   }
   const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip"));
@@ -301,6 +306,7 @@ TEST(BatchDialog, ListsTestsWritesAndOpens) {
     opened.push_back(p);
     return true;
   });
+  fs::create_directories(out / "in");
   tov::testing::writeBytes(out / "in" / "bad.tvd", "nothing");
   dialog.readTests({samples(), out / "in" / "bad.tvd"});
   dialog.waitUntilDone();

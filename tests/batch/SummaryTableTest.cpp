@@ -81,8 +81,10 @@ TEST(SummaryTable, CsvQuotesAndEncodes) {
 
 TEST(BatchInputs, FoldersGiveTheirTestsSortedByName) {
   TempDir dir;
-  for (const char* name : {"b.tvd", "a.TVD", "notes.txt", "sub/c.tvd", "sub/deeper/d.tvd", "empty/x.csv"})
+  for (const char* name : {"b.tvd", "a.TVD", "notes.txt", "sub/c.tvd", "sub/deeper/d.tvd", "empty/x.csv"}) {
+    fs::create_directories((dir / name).parent_path());
     tov::testing::writeBytes(dir / name, "x");
+  }
   fs::create_directories(dir / "folder.tvd");  // a folder is not a test
   auto names = [&](const tov::BatchInputs& found) {
     std::vector<std::string> out;
