@@ -17,12 +17,14 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "app/CBatchDialog.h"
 #include "app/CTovApp.h"
 #include "app/CTovDoc.h"
 #include "app/CTovView.h"
 #include "qt/FileChooser.h"
 #include "app/RecentFiles.h"
 #include "app/ShellLogic.h"
+#include "files/Settings.h"
 #include "record/TestRecord.h"
 #include "render/Page.h"
 
@@ -332,6 +334,13 @@ void CMainFrame::onCommand(int id) {
   case ID_FILE_SAVE_AS: document_.onFileSaveAs(this); break;
   case ID_EDIT_UNDO: document_.undo(); break;
   case ID_EDIT_REDO: document_.redo(); break;
+  case ID_FILE_BATCH: {
+    CBatchDialog dialog(this, theSettings(), [this](const std::filesystem::path& test) {
+      return document_.saveModified(this) && document_.openDocumentFile(test);
+    });
+    dialog.exec();
+    break;
+  }
   case ID_APP_ABOUT: showAboutDialog(this); break;
   case ID_APP_EXIT: close(); break;
   case ID_VIEW_TOOLBAR: toolBar_->setVisible(toolBar_->isHidden()); break;

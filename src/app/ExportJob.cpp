@@ -16,10 +16,15 @@
 #include <system_error>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "app/BatchJob.h"
 #include "app/InterruptCleanup.h"
 #include "qt/QtSurface.h"
+#include "app/PagePng.h"
 #include "app/TovApp.h"
+#include "batch/BatchInputs.h"
+#include "batch/SummaryTable.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
@@ -68,17 +73,6 @@ QString qstr(const std::string& utf8) { return QString::fromUtf8(utf8.data(), st
 void renderOn(QPainter& painter, const PageInputs& inputs, int page) {
   QtSurface surface(painter);
   renderPage(surface, inputs, page);
-}
-
-const char* formulaName(int kind) {
-  switch (kind) {
-    case 0: return "非定常法 近似式 (低透水層なし)";
-    case 1: return "非定常法 基本式 (低透水層なし)";
-    case 2: return "非定常法 近似式 (低透水層あり)";
-    case 3: return "非定常法 基本式 (低透水層あり)";
-    case 4: return "定常法";
-    default: return "不明";
-  }
 }
 
 std::string valueOrDash(const std::string& text) { return text.empty() ? std::string("-") : text; }
@@ -151,14 +145,35 @@ std::optional<CommandLineJob> parseCommandLine(const std::vector<std::string>& a
       if (!setKind(JobKind::Version)) return fail("--version は他の処理と同時に指定できません");
     } else if (a == "--export-pdf" || a == "--export-png") {
       const JobKind kind = a == "--export-pdf" ? JobKind::ExportPdf : JobKind::ExportPng;
-      if (haveKind) return fail("処理は一つだけ指定してください: " + a);
-      setKind(kind);
+      if (haveKind && !(job.kind == JobKind::SummaryTable && !job.table.empty()))
+        return fail("処理は一つだけ指定してください: " + a);
+      job.kind = kind;
+      haveKind = true;
       auto out = value();
       if (!out || out->empty()) return fail(a + " には出力先を指定してください");
       job.output = *out;
     } else if (a == "--summary") {
       if (haveKind) return fail("処理は一つだけ指定してください: " + a);
       setKind(JobKind::Summary);
+    } else if (a == "--summary-table") {
+      if (!job.table.empty() || (haveKind && job.kind != JobKind::ExportPdf && job.kind != JobKind::ExportPng))
+        return fail("処理は一つだけ指定してください: " + a);
+      auto out = value();
+      if (!out || out->empty() || !tableFormatOf(*out))
+        return fail("--summary-table には .csv か .xlsx のファイルを指定してください");
+      job.table = *out;
+      if (!haveKind) setKind(JobKind::SummaryTable);
+    } else if (a == "--combine") {
+      job.combine = true;
+    } else if (a == "--recursive") {
+      job.recursive = true;
+    } else if (a == "--cp932") {
+      job.cp932 = true;
+    } else if (a == "--threads") {
+      auto v = value();
+      auto n = v ? parsePositiveInt(*v) : std::nullopt;
+      if (!n || *n > 64) return fail("--threads には 1 から 64 の整数を指定してください");
+      job.threads = *n;
     } else if (a == "--paper") {
       auto v = value();
       if (!v) return fail("--paper には用紙を指定してください (A4, A3, B4, B5, Letter, 幅x高さ)");
@@ -180,9 +195,14 @@ std::optional<CommandLineJob> parseCommandLine(const std::vector<std::string>& a
   if (!haveKind) return fail("処理を指定してください (--export-pdf, --export-png, --summary)");
   if (job.kind == JobKind::Help || job.kind == JobKind::Version) return job;
   if (operands.empty()) return fail("試験データのファイル(.tvd)を指定してください");
-  if (operands.size() > 1) return fail("試験データのファイルは一つだけ指定してください");
+  if (operands.size() > 1 && job.kind == JobKind::Summary)
+    return fail("--summary の試験データのファイルは一つだけ指定してください (多数なら --summary-table)");
   if (dpiGiven && job.kind != JobKind::ExportPng) return fail("--dpi は --export-png にだけ指定できます");
+  if (job.combine && job.kind != JobKind::ExportPdf) return fail("--combine は --export-pdf にだけ指定できます");
+  if (job.cp932 && tableFormatOf(job.table) != TableFormat::Csv)
+    return fail("--cp932 は CSV の --summary-table にだけ指定できます");
   job.input = operands.front();
+  job.inputs = operands;
   return job;
 }
 
@@ -195,12 +215,22 @@ const std::string& commandLineHelp() {
       "        tov --import-readings LOGGER.csv --output NEW.tvd [--profile 名前|ファイル]\n"
       "            [--sensor-depth M | --reference-depth M --at HH:MM:SS] [--start HH:MM:SS]\n"
       "            [--into TEST.tvd] [--steady]   ロガーのファイルから測定データを取り込む\n"
+      "        tov --export-pdf OUTDIR|OUT.pdf [--combine] TEST.tvd|FOLDER...\n"
+      "        tov --export-png OUTDIR TEST.tvd|FOLDER... [--dpi N]\n"
+      "        tov --summary-table OUT.csv|OUT.xlsx TEST.tvd|FOLDER... [--cp932]\n"
       "\n"
       "  --export-pdf OUT.pdf   全ページを一つの PDF に書き出す (600 dpi)\n"
       "  --export-png PREFIX    各ページを PREFIX-1.png, PREFIX-2.png, ... に書き出す\n"
       "  --dpi N                PNG の解像度 (既定 150)\n"
       "  --paper 用紙           A4 (既定), A3, B4, B5, Letter, または 幅x高さ (mm, 例 210x297)\n"
       "  --summary              試験の概要 (調査名, 計算式, L, D, de, データ数, a, k, ページ数) を表示\n"
+      "  --summary-table OUT    試験ごとに一行の一覧表 (.csv は BOM 付き UTF-8, .xlsx は Excel)\n"
+      "  --combine              全試験を一つの PDF に (試験ごとにしおり)\n"
+      "  --recursive            フォルダの下のフォルダの試験も\n"
+      "  --cp932                CSV を Shift_JIS (CP932) で書く\n"
+      "  --threads N            同時に処理する数 (既定 CPU の数)\n"
+      "  複数の試験またはフォルダを指定すると OUTDIR (フォルダ) に 名前.pdf / 名前-ページ.png を書き出します。\n"
+      "  --export-pdf/--export-png と --summary-table は一度に指定できます。\n"
       "  --help                 この説明を表示\n"
       "  --version              版を表示\n"
       "\n"
@@ -221,7 +251,16 @@ QSize paperPixelSize(const PaperSize& paper, int dpi) {
 QImage renderPageImage(const TestRecord& record, const Settings& settings, int page, const PaperSize& paper,
                        int dpi) {
   QImage image(paperPixelSize(paper, dpi), QImage::Format_RGB32);
-  if (image.isNull()) return image;  // no memory for it: the caller reports
+  renderPageInto(image, record, settings, page, paper, dpi);
+  return image;
+}
+
+void renderPageInto(QImage& image, const TestRecord& record, const Settings& settings, int page,
+                    const PaperSize& paper, int dpi) {
+  const QSize size = paperPixelSize(paper, dpi);
+  if (image.size() != size || image.format() != QImage::Format_RGB32)
+    image = QImage(size, QImage::Format_RGB32);
+  if (image.isNull()) return;  // no memory for it: the caller reports
   const int dotsPerMetre = static_cast<int>(std::lround(dpi / 0.0254));
   image.setDotsPerMeterX(dotsPerMetre);
   image.setDotsPerMeterY(dotsPerMetre);
@@ -231,7 +270,21 @@ QImage renderPageImage(const TestRecord& record, const Settings& settings, int p
   painter.setRenderHint(QPainter::TextAntialiasing, true);
   renderOn(painter, pageInputsFrom(record, settings, paper.wholeWidthMm()), page);
   painter.end();
-  return image;
+}
+
+bool paintPdf(QIODevice& device, const TestRecord& record, const Settings& settings, const PaperSize& paper,
+              int dpi) {
+  QPdfWriter writer(&device);
+  writer.setResolution(dpi);
+  writer.setCreator(qstr(versionText()));
+  // The title as the page draws it: a field of any length gives a short one.
+  writer.setTitle(qstr(std::string(drawnText(record.graphTitle()))));
+  writer.setPageSize(QPageSize(QSizeF(paper.widthMm, paper.heightMm), QPageSize::Millimeter, qstr(paper.name),
+                               QPageSize::ExactMatch));
+  writer.setPageOrientation(QPageLayout::Portrait);
+  writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+  const PageInputs inputs = pageInputsFrom(record, settings, paper.wholeWidthMm());
+  return paintPageRange(writer, inputs, 1, pageCount(record));
 }
 
 namespace {
@@ -275,17 +328,7 @@ bool writePdf(const std::filesystem::path& output, const TestRecord& record, con
   {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setResolution(dpi);
-    writer.setCreator(qstr(versionText()));
-    // The title as the page draws it: a field of any length gives a short one.
-    writer.setTitle(qstr(std::string(drawnText(record.graphTitle()))));
-    writer.setPageSize(QPageSize(QSizeF(paper.widthMm, paper.heightMm), QPageSize::Millimeter, qstr(paper.name),
-                                 QPageSize::ExactMatch));
-    writer.setPageOrientation(QPageLayout::Portrait);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-    const PageInputs inputs = pageInputsFrom(record, settings, paper.wholeWidthMm());
-    ok = paintPageRange(writer, inputs, 1, pageCount(record));
+    ok = paintPdf(buffer, record, settings, paper, dpi);
   }
   if (!ok || bytes.isEmpty()) {
     reportMessage(IDS_WRITE_FAILED_DETAIL, output.string() + ": PDF を作れませんでした");
@@ -334,11 +377,14 @@ bool writePngPages(const std::string& prefix, const TestRecord& record, const Se
   OutputBatch batch;
   guardTemporaries(batch, cleanup);
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    const QImage image = renderPageImage(record, settings, static_cast<int>(i) + 1, paper, dpi);
+    // One image per thread for every page it draws: a 600-dpi page is 140 MB,
+    // and fresh memory of that size costs more than drawing on it.
+    thread_local QImage image;
+    renderPageInto(image, record, settings, static_cast<int>(i) + 1, paper, dpi);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (image.isNull() || !image.save(&buffer, "PNG")) {
+    if (image.isNull() || !writePagePng(image, buffer)) {
       reportMessage(IDS_WRITE_FAILED_DETAIL, paths[i].string() + ": 画像を作れませんでした");
       return false;  // the temporaries written so far go with the batch
     }
@@ -356,7 +402,7 @@ std::string summaryText(const TestRecord& record, const Settings& settings) {
   auto line = [&out](const std::string& label, const std::string& value) { out += label + ": " + value + "\n"; };
   line("調査名", valueOrDash(record.surveyName()));
   line("試験方法", valueOrDash(record.testMethod()));
-  line("計算式", cformat("%d %s", kind, formulaName(kind)));
+  line("計算式", cformat("%d %s", kind, formulaDisplayName(kind)));
   line("試験区間長さ L", valueOrDash(record.sectionLength()) + " m");
   line("試験区間孔径 D", valueOrDash(record.boreDiameter()) + " m");
   line("等価内径 de", valueOrDash(record.equivalentDiameter()) + " m");
@@ -389,6 +435,7 @@ int runJob(const CommandLineJob& job) {
     default:
       break;
   }
+  if (isBatchJob(job)) return runBatchJob(job);
   TestRecord& record = theRecord();
   if (loadTestFile(job.input, record) != LoadStatus::Ok) return 1;
   Settings& settings = theSettings();
@@ -407,6 +454,78 @@ int runJob(const CommandLineJob& job) {
     default:
       return 2;
   }
+}
+
+bool isBatchJob(const CommandLineJob& job) {
+  if (job.kind == JobKind::SummaryTable || !job.table.empty() || job.combine || job.recursive ||
+      job.inputs.size() > 1)
+    return true;
+  std::error_code ec;
+  return !job.inputs.empty() && std::filesystem::is_directory(job.inputs.front(), ec);
+}
+
+namespace {
+
+// Progress on standard error: a bar redrawn in place on a terminal, else a
+// line per test. Failures are always lines of their own.
+class BatchProgress {
+public:
+  explicit BatchProgress(std::size_t total) : total_(total), terminal_(::isatty(2) == 1) {}
+  void done(const BatchTestResult& result) {
+    ++done_;
+    const std::string name = result.file.string();
+    if (terminal_) {
+      if (!result.ok) std::fprintf(stderr, "\r\033[Ktov: %s: %s\n", name.c_str(), result.reason.c_str());
+      const int width = 30;
+      const int filled = total_ ? static_cast<int>(done_ * width / total_) : width;
+      std::fprintf(stderr, "\r\033[K[%s%s] %zu/%zu %s", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                   std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), done_, total_,
+                   result.file.filename().string().c_str());
+    } else if (result.ok) {
+      std::fprintf(stderr, "[%zu/%zu] %s\n", done_, total_, name.c_str());
+    } else {
+      std::fprintf(stderr, "[%zu/%zu] tov: %s: %s\n", done_, total_, name.c_str(), result.reason.c_str());
+    }
+    std::fflush(stderr);
+  }
+  void finish() {
+    if (terminal_ && done_ > 0) std::fputs("\n", stderr);
+  }
+
+private:
+  std::size_t total_;
+  std::size_t done_ = 0;
+  bool terminal_;
+};
+
+} // namespace
+
+int runBatchJob(const CommandLineJob& job) {
+  std::vector<std::filesystem::path> inputs(job.inputs.begin(), job.inputs.end());
+  const BatchInputs found = collectTests(inputs, job.recursive);
+  for (const std::string& problem : found.problems) std::fprintf(stderr, "tov: %s\n", problem.c_str());
+  if (found.tests.empty()) return 2;
+
+  Settings& settings = theSettings();
+  settings.loadSettings(false);
+  BatchOptions options;
+  options.tests = found.tests;
+  options.paper = job.paper;
+  options.dpi = job.dpi;
+  options.threads = job.threads;
+  options.table = job.table;
+  options.csvEncoding = job.cp932 ? CsvEncoding::Cp932 : CsvEncoding::Utf8WithBom;
+  if (job.kind == JobKind::ExportPdf) options.output = job.combine ? BatchOutput::PdfCombined : BatchOutput::PdfEach;
+  if (job.kind == JobKind::ExportPng) options.output = BatchOutput::Png;
+  options.outputPath = job.output;
+
+  BatchProgress progress(options.tests.size());
+  const BatchResult result = runBatch(options, settings, [&](const BatchTestResult& r) { progress.done(r); });
+  progress.finish();
+  for (const std::string& failure : result.failures) std::fprintf(stderr, "tov: %s\n", failure.c_str());
+  const int failed = result.failedTests();
+  if (failed > 0) std::fprintf(stderr, "tov: %d / %zu 件の試験を処理できませんでした\n", failed, result.tests.size());
+  return result.failures.empty() && failed == 0 && found.problems.empty() ? 0 : 1;
 }
 
 } // namespace tov

@@ -16,6 +16,7 @@
 #include "record/TestRecord.h"
 #include "render/Page.h"
 
+class QIODevice;
 class QPageLayout;
 class QPagedPaintDevice;
 
@@ -43,14 +44,21 @@ PaperSize paperOf(const QPageLayout& layout);
 // "Letter" (case-insensitive), or "WxH" in millimetres (each 10 to 2000).
 std::optional<PaperSize> paperSizeByName(std::string_view name);
 
-enum class JobKind { ExportPdf, ExportPng, Summary, Help, Version };
+enum class JobKind { ExportPdf, ExportPng, Summary, SummaryTable, Help, Version };
 
 struct CommandLineJob {
   JobKind kind = JobKind::Help;
   std::string output;  // the PDF file, or the prefix of the PNG files
-  std::string input;   // the test file
+  std::string input;   // the test file (the first of inputs)
   PaperSize paper = a4Paper();
   int dpi = 150;       // PNG only
+  // Many tests: files and folders, the table beside or instead of an export.
+  std::vector<std::string> inputs;
+  std::string table;     // --summary-table OUT.csv|OUT.xlsx
+  bool combine = false;  // one PDF of every test
+  bool recursive = false;
+  bool cp932 = false;    // the CSV in CP932 instead of UTF-8
+  int threads = 0;       // 0: one per core
 };
 
 // The job the arguments (without the program name) ask for; nothing, with
@@ -74,6 +82,13 @@ bool paintPageRange(QPagedPaintDevice& device, const PageInputs& inputs, int fir
 // One page on white paper at the resolution (logical dpi set to it).
 QImage renderPageImage(const TestRecord& record, const Settings& settings, int page,
                        const PaperSize& paper, int dpi);
+// The same into an image that is kept (made anew only when its size changes).
+void renderPageInto(QImage& image, const TestRecord& record, const Settings& settings, int page,
+                    const PaperSize& paper, int dpi);
+
+// Every page as PDF onto the device (open for writing).
+bool paintPdf(QIODevice& device, const TestRecord& record, const Settings& settings, const PaperSize& paper,
+              int dpi = kPrintDpi);
 
 // Every page into one PDF. The file appears only when complete (made in
 // memory, written and checked under a temporary name in its folder, then
@@ -107,6 +122,11 @@ bool writePngPages(const std::string& prefix, const TestRecord& record, const Se
 std::string summaryText(const TestRecord& record, const Settings& settings);
 
 // Runs a parsed job on the program's record and settings; the exit code.
+// A job over many tests (several inputs, a folder, a table or --combine) is
+// run as a batch (runBatchJob).
 int runJob(const CommandLineJob& job);
+bool isBatchJob(const CommandLineJob& job);
+// 0 when every test was done, 1 when some failed, 2 when nothing could start.
+int runBatchJob(const CommandLineJob& job);
 
 } // namespace tov

@@ -40,8 +40,10 @@ void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& t
 // Any of these makes the run a command-line job; the options that only
 // qualify an export (--paper, --dpi) are here too, so that a missing export
 // option is reported rather than a window opened.
-const char* const kJobOptions[] = {"--export-pdf", "--export-png", "--summary", "--help", "-h",
-                                   "--version",    "--paper",      "--dpi"};
+const char* const kJobOptions[] = {"--export-pdf", "--export-png", "--summary", "--summary-table",
+                                   "--help",       "-h",           "--version", "--paper",
+                                   "--dpi",        "--combine",    "--recursive", "--cp932",
+                                   "--threads"};
 
 } // namespace
 

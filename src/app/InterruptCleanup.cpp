@@ -14,23 +14,25 @@ namespace tov {
 namespace {
 
 // The files to remove, in storage the handler can read without allocating.
-// An export has a temporary per page (at most five) or one PDF.
+// An export has a temporary per page (at most five) or one PDF; a batch
+// runs an export per thread.
+enum SlotState : int { Free, Claimed, Used };
 struct Slot {
-  std::atomic<bool> used{false};
+  std::atomic<int> state{Free};
   char path[PATH_MAX] = {};
 };
-static_assert(std::atomic<bool>::is_always_lock_free);
-std::array<Slot, 16> gSlots;
+static_assert(std::atomic<int>::is_always_lock_free);
+std::array<Slot, 128> gSlots;
 
 constexpr int kSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
 constexpr int kSignalCount = 4;
 struct sigaction gPrevious[kSignalCount];
 bool gInstalled[kSignalCount] = {};
-int gGuards = 0;
+std::atomic<int> gGuards{0};
 
 extern "C" void removeTemporariesAndEnd(int signal) {
   for (Slot& slot : gSlots)
-    if (slot.used.load(std::memory_order_acquire)) ::unlink(slot.path);
+    if (slot.state.load(std::memory_order_acquire) == Used) ::unlink(slot.path);
   // The handler was reset on entry (SA_RESETHAND): the signal, raised again,
   // ends the process once this handler returns.
   ::raise(signal);
@@ -57,23 +59,29 @@ void restore() {
 
 } // namespace
 
+// Guards made on several threads at once (a batch) are made and ended
+// inside one guard of the batch's own, so the handlers are installed and
+// put back on one thread.
 InterruptCleanup::InterruptCleanup() {
-  if (gGuards++ == 0) install();
+  if (gGuards.fetch_add(1) == 0) install();
 }
 
 InterruptCleanup::~InterruptCleanup() {
-  if (--gGuards == 0) {
+  for (const std::string& path : paths_) forget(path);
+  if (gGuards.fetch_sub(1) == 1) {
     restore();
-    for (Slot& slot : gSlots) slot.used.store(false, std::memory_order_release);
+    for (Slot& slot : gSlots) slot.state.store(Free, std::memory_order_release);
   }
 }
 
 void InterruptCleanup::add(const std::string& path) {
   if (path.empty() || path.size() >= PATH_MAX) return;
   for (Slot& slot : gSlots) {
-    if (slot.used.load(std::memory_order_acquire)) continue;
+    int expected = Free;
+    if (!slot.state.compare_exchange_strong(expected, Claimed, std::memory_order_acq_rel)) continue;
     std::memcpy(slot.path, path.c_str(), path.size() + 1);
-    slot.used.store(true, std::memory_order_release);
+    slot.state.store(Used, std::memory_order_release);
+    paths_.push_back(path);
     return;
   }
 }
@@ -91,9 +99,11 @@ void InterruptCleanup::addOpenFile(int fd) {
 }
 
 void InterruptCleanup::forget(const std::string& path) {
-  for (Slot& slot : gSlots)
-    if (slot.used.load(std::memory_order_acquire) && path == slot.path)
-      slot.used.store(false, std::memory_order_release);
+  for (Slot& slot : gSlots) {
+    int expected = Used;
+    if (slot.state.load(std::memory_order_acquire) != Used || path != slot.path) continue;
+    slot.state.compare_exchange_strong(expected, Free, std::memory_order_acq_rel);
+  }
 }
 
 } // namespace tov

@@ -4,13 +4,15 @@
 // unlinks them and then lets the signal end the process as it would have.
 // A signal that was ignored when the guard was made stays ignored.
 #include <string>
+#include <vector>
 
 namespace tov {
 
 class InterruptCleanup {
 public:
   InterruptCleanup();
-  // Forgets this guard's files and puts the previous handlers back.
+  // Forgets this guard's files and, as the last guard, puts the previous
+  // handlers back.
   ~InterruptCleanup();
   InterruptCleanup(const InterruptCleanup&) = delete;
   InterruptCleanup& operator=(const InterruptCleanup&) = delete;
@@ -22,6 +24,9 @@ public:
   void addOpenFile(int fd);
   // The file was renamed into place or removed: it is no longer removed.
   void forget(const std::string& path);
+
+private:
+  std::vector<std::string> paths_;  // forgotten when the guard ends
 };
 
 } // namespace tov

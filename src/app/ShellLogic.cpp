@@ -32,6 +32,7 @@ std::vector<MenuSpec> buildMenuLayout() {
            item(ID_FILE_PRINT_PREVIEW, "印刷ﾌﾟﾚﾋﾞｭｰ(&V)", "印刷するページを画面で確かめます"),
            item(ID_FILE_PRINT_SETUP, "ﾌﾟﾘﾝﾀの設定(&R)...", "用紙やプリンタを選びます"),
            item(ID_FILE_EXPORT_PDF, "PDF出力(&D)...", "全ページを PDF ファイルに書き出します"),
+           item(ID_FILE_BATCH, "一括処理(&B)...", "多数の試験をまとめて PDF や一覧表に書き出します"),
            separator(),
            MenuItemSpec{kRecentFilesSlot, {}, {}, {}, false},
            separator(),

@@ -49,6 +49,7 @@ StderrMessageSink& defaultSink() {
 }
 
 std::atomic<MessageSink*> currentSink{nullptr};
+thread_local MessageSink* threadSink = nullptr;
 
 } // namespace
 
@@ -79,6 +80,7 @@ std::string messageText(int id, std::initializer_list<std::string_view> args) {
 }
 
 MessageSink& messageSink() {
+  if (threadSink) return *threadSink;
   MessageSink* sink = currentSink.load();
   return sink ? *sink : defaultSink();
 }
@@ -87,5 +89,8 @@ MessageSink* setMessageSink(MessageSink* sink) {
   MessageSink* previous = currentSink.exchange(sink);
   return previous ? previous : &defaultSink();
 }
+
+ThreadMessageSink::ThreadMessageSink(MessageSink& sink) : previous_(threadSink) { threadSink = &sink; }
+ThreadMessageSink::~ThreadMessageSink() { threadSink = previous_; }
 
 } // namespace tov

@@ -152,6 +152,20 @@ public:
   std::deque<Answer> choices;   // for askYesNoCancel (Cancel when empty)
 };
 
+// Installs a sink for the calling thread only, for the lifetime of the
+// guard: what the logic says on that thread goes there rather than to the
+// program's sink (a worker that reads many tests collects each test's
+// messages itself).
+class ThreadMessageSink {
+public:
+  explicit ThreadMessageSink(MessageSink& sink);
+  ~ThreadMessageSink();
+  ThreadMessageSink(const ThreadMessageSink&) = delete;
+  ThreadMessageSink& operator=(const ThreadMessageSink&) = delete;
+private:
+  MessageSink* previous_;
+};
+
 // Installs a sink for the lifetime of the guard.
 class ScopedMessageSink {
 public:

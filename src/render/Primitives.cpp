@@ -101,7 +101,8 @@ void PageTransform::build(int dpiXValue, int dpiYValue, double leftMarginMm, dou
 }
 
 PageTransform& pageTransform() {
-  static PageTransform transform;
+  // One per thread: pages of several tests are drawn at once.
+  thread_local PageTransform transform;
   return transform;
 }
 

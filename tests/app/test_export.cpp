@@ -130,7 +130,7 @@ TEST(ExportCommandLine, RefusesIncompleteOrUnknownArguments) {
       {},                                            // no job
       {"--export-pdf"},                              // no output
       {"--export-pdf", "o.pdf"},                     // no test
-      {"--export-pdf", "o.pdf", "a.tvd", "b.tvd"},   // two tests
+      {"--summary", "a.tvd", "b.tvd"},               // two tests to one summary
       {"--export-pdf", "o.pdf", "a.tvd", "--frobnicate"},
       {"--export-png", "p", "a.tvd", "--dpi", "0"},
       {"--export-png", "p", "a.tvd", "--dpi", "12x"},

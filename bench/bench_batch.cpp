@@ -1,0 +1,106 @@
+// Many tests in one process: 100 tests to PDFs and the summary table on two
+// threads (target: under 1 s), and one page to PNG at 600 dpi (target:
+// under 300 ms a page).
+#include <QBuffer>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/BatchJob.h"
+#include "app/ExportJob.h"
+#include "app/PagePng.h"
+#include "files/TvdFile.h"
+#include "render/Page.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path samples() { return fs::path(__FILE__).parent_path().parent_path() / "samples"; }
+
+const fs::path& benchFolder() {
+  static const fs::path folder = [] {
+    // Beside the private install folder, removed with it at the end.
+    const char* root = std::getenv("TOV_ROOT");
+    fs::path f = fs::path(root ? root : "/tmp").parent_path() / "batch";
+    fs::create_directories(f / "tests");
+    // 100 tests: the three samples by turns (a third of them four pages long).
+    const char* names[] = {"unsteady.tvd", "steady.tvd", "long.tvd"};
+    for (int i = 0; i < 100; ++i)
+      fs::copy_file(samples() / names[i % 3], f / "tests" / ("t" + std::to_string(1000 + i) + ".tvd"));
+    return f;
+  }();
+  return folder;
+}
+
+struct BenchSettings {
+  tov::TestRecord unused;
+  tov::Settings settings{unused};
+  BenchSettings() { settings.loadSettings(false); }
+};
+BenchSettings& benchSettings() {
+  static BenchSettings s;
+  return s;
+}
+
+void BM_Batch100TestsToPdfsAndTable(benchmark::State& state) {
+  tov::BatchOptions options;
+  for (const auto& e : fs::directory_iterator(benchFolder() / "tests")) options.tests.push_back(e.path());
+  std::sort(options.tests.begin(), options.tests.end());
+  options.output = tov::BatchOutput::PdfEach;
+  options.outputPath = benchFolder() / "pdf";
+  options.table = benchFolder() / "k.xlsx";
+  options.threads = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    const tov::BatchResult result = tov::runBatch(options, benchSettings().settings);
+    if (!result.allDone()) state.SkipWithError("the batch failed");
+  }
+  state.counters["tests"] = static_cast<double>(options.tests.size());
+}
+
+void BM_Batch100TestsToOnePdf(benchmark::State& state) {
+  tov::BatchOptions options;
+  for (const auto& e : fs::directory_iterator(benchFolder() / "tests")) options.tests.push_back(e.path());
+  std::sort(options.tests.begin(), options.tests.end());
+  options.output = tov::BatchOutput::PdfCombined;
+  options.outputPath = benchFolder() / "all.pdf";
+  options.threads = 2;
+  for (auto _ : state) {
+    if (!tov::runBatch(options, benchSettings().settings).allDone()) state.SkipWithError("the batch failed");
+  }
+}
+
+// A page drawn (on the image of the pages before), and written as PNG (grey
+// where it has no colour).
+void pngPage600dpi(benchmark::State& state, int page) {
+  tov::TestRecord record;
+  if (tov::loadTestFile(samples() / "unsteady.tvd", record) != tov::LoadStatus::Ok) {
+    state.SkipWithError("no sample");
+    return;
+  }
+  tov::Settings& settings = benchSettings().settings;
+  record.fillScaleDefaults(settings.display.headingDefaults());
+  tov::repairScalesForDrawing(record);
+  qint64 bytes = 0;
+  QImage image;
+  for (auto _ : state) {
+    tov::renderPageInto(image, record, settings, page, tov::a4Paper(), 600);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (!tov::writePagePng(image, buffer)) state.SkipWithError("not written");
+    bytes = buffer.size();
+  }
+  state.counters["bytes"] = static_cast<double>(bytes);
+}
+void BM_GraphPageToPng600dpi(benchmark::State& state) { pngPage600dpi(state, 1); }
+void BM_TablePageToPng600dpi(benchmark::State& state) { pngPage600dpi(state, 2); }
+
+BENCHMARK(BM_Batch100TestsToPdfsAndTable)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Batch100TestsToOnePdf)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GraphPageToPng600dpi)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TablePageToPng600dpi)->Unit(benchmark::kMillisecond);
+
+} // namespace

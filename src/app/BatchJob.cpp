@@ -1,0 +1,264 @@
+// Many tests in one run, over the cores.
+// qpdf's smart pointers as std::shared_ptr, without its old holder type.
+#define POINTERHOLDER_TRANSITION 4
+#include "app/BatchJob.h"
+
+#include <QBuffer>
+#include <QByteArray>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <system_error>
+#include <thread>
+
+#include "app/InterruptCleanup.h"
+#include "batch/BatchInputs.h"
+#include "files/TvdFile.h"
+#include "record/CFormat.h"
+#include "record/Messages.h"
+#include "render/Page.h"
+
+namespace fs = std::filesystem;
+
+namespace tov {
+
+namespace {
+
+std::string joined(const std::vector<std::string>& texts) {
+  std::string out;
+  for (const std::string& text : texts) {
+    std::string line = text;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    if (!out.empty()) out += " / ";
+    out += line;
+  }
+  return out;
+}
+
+// One test: read, drawn to its outputs, its row made. Runs on a worker.
+BatchTestResult runOne(const BatchOptions& options, const Settings& settings, const AnalysisSettings& analysis,
+                       int index, const std::string& name, std::string* pdfBytes) {
+  BatchTestResult result;
+  result.index = index;
+  result.file = options.tests[static_cast<std::size_t>(index)];
+  RecordingMessageSink said;  // what this test's reading and writing say
+  ThreadMessageSink scoped(said);
+  auto record = std::make_unique<TestRecord>();
+  if (loadTestFile(result.file, *record) != LoadStatus::Ok) {
+    result.reason = said.reported.empty() ? std::string("読めません") : joined(said.reported);
+    return result;
+  }
+  result.warnings = joined(said.reported);
+  said.reported.clear();
+  record->fillScaleDefaults(settings.display.headingDefaults());
+  repairScalesForDrawing(*record);
+  result.pages = pageCount(*record);
+  result.row = summaryRow(*record, result.file.filename().string(), settings.display.digitsPermeability, analysis);
+  const std::string& checks = result.row[SC_warnings].text;
+  if (!checks.empty()) result.warnings += (result.warnings.empty() ? "" : " / ") + checks;
+
+  bool written = true;
+  switch (options.output) {
+    case BatchOutput::PdfEach: {
+      const fs::path pdf = options.outputPath / (name + ".pdf");
+      written = writePdf(pdf, *record, settings, options.paper);
+      if (written) result.written.push_back(pdf);
+      break;
+    }
+    case BatchOutput::PdfCombined: {
+      QByteArray bytes;
+      QBuffer buffer(&bytes);
+      buffer.open(QIODevice::WriteOnly);
+      written = paintPdf(buffer, *record, settings, options.paper);
+      if (written) pdfBytes->assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+      else said.reported.push_back("PDF を作れません");
+      break;
+    }
+    case BatchOutput::Png: {
+      const std::string prefix = (options.outputPath / name).string();
+      written = writePngPages(prefix, *record, settings, options.paper, options.dpi);
+      if (written) {
+        const auto paths = pngPagePaths(prefix, result.pages);
+        result.written.assign(paths.begin(), paths.end());
+      }
+      break;
+    }
+    case BatchOutput::None:
+      break;
+  }
+  if (!written) {
+    result.reason = joined(said.reported);
+    return result;
+  }
+  result.ok = true;
+  return result;
+}
+
+} // namespace
+
+int BatchResult::failedTests() const {
+  return static_cast<int>(std::count_if(tests.begin(), tests.end(), [](const auto& t) { return !t.ok; }));
+}
+
+int batchThreadCount(int asked, std::size_t tests) {
+  int threads = asked > 0 ? asked : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  threads = std::min(threads, 64);
+  return std::max(1, std::min(threads, static_cast<int>(std::max<std::size_t>(tests, 1))));
+}
+
+BatchResult runBatch(const BatchOptions& options, const Settings& settings,
+                     const std::function<void(const BatchTestResult&)>& onTestDone, const std::atomic<bool>* cancel) {
+  BatchResult batch;
+  const std::size_t count = options.tests.size();
+  const std::vector<std::string> names = uniqueOutputNames(options.tests);
+  // Held over the whole batch: the exports' own guards come and go on the
+  // workers while the handlers stay installed.
+  InterruptCleanup guard;
+  const AnalysisSettings analysis = readAnalysisSettings(settings.installFolderPath());
+
+  if ((options.output == BatchOutput::PdfEach || options.output == BatchOutput::Png) && count > 0) {
+    std::error_code ec;
+    fs::create_directories(options.outputPath, ec);
+    if (!fs::is_directory(options.outputPath)) {
+      batch.failures.push_back(options.outputPath.string() + ": フォルダを作れません" +
+                               (ec ? " (" + ec.message() + ")" : std::string()));
+      return batch;
+    }
+  }
+
+  std::vector<std::optional<BatchTestResult>> results(count);
+  std::vector<std::string> pdfs(count);
+  std::atomic<std::size_t> next{0};
+  std::mutex doneMutex;
+  auto work = [&] {
+    for (;;) {
+      if (cancel && cancel->load()) return;
+      const std::size_t i = next.fetch_add(1);
+      if (i >= count) return;
+      BatchTestResult result = runOne(options, settings, analysis, static_cast<int>(i), names[i], &pdfs[i]);
+      std::lock_guard lock(doneMutex);
+      results[i] = std::move(result);
+      if (onTestDone) onTestDone(*results[i]);
+    }
+  };
+  const int threads = batchThreadCount(options.threads, count);
+  std::vector<std::thread> workers;
+  for (int t = 1; t < threads; ++t) workers.emplace_back(work);
+  work();
+  for (auto& worker : workers) worker.join();
+
+  for (auto& result : results)
+    if (result) batch.tests.push_back(std::move(*result));
+  batch.cancelled = batch.tests.size() < count;
+  if (batch.cancelled) return batch;
+
+  if (options.output == BatchOutput::PdfCombined) {
+    std::vector<PdfPart> parts;
+    for (const auto& test : batch.tests) {
+      if (!test.ok) continue;
+      const std::size_t i = static_cast<std::size_t>(test.index);
+      parts.push_back({names[i], std::move(pdfs[i])});
+    }
+    if (!parts.empty()) {
+      const std::string error = combinePdfs(options.outputPath, parts, "透水試験 " + cformat("%zu 件", parts.size()),
+                                            versionText());
+      if (!error.empty()) batch.failures.push_back(options.outputPath.string() + ": " + error);
+    }
+  }
+  if (!options.table.empty()) {
+    SummaryTable table;
+    table.header = summaryHeader();
+    for (const auto& test : batch.tests)
+      if (test.ok) table.rows.push_back(test.row);
+    const auto format = tableFormatOf(options.table);
+    std::string error;
+    if (!format) error = "表の形式は拡張子 .csv か .xlsx で指定してください";
+    else if (*format == TableFormat::Csv) error = writeCsv(options.table, table, options.csvEncoding);
+    else error = writeXlsx(options.table, table);
+    if (!error.empty()) batch.failures.push_back(options.table.string() + ": " + error);
+  }
+  return batch;
+}
+
+std::string combinePdfs(const fs::path& output, const std::vector<PdfPart>& parts, const std::string& title,
+                        const std::string& creator) {
+  std::random_device rd;
+  const fs::path temporary = output.string() + cformat(".%08x.tmp", rd());
+  InterruptCleanup cleanup;
+  cleanup.add(temporary.string());
+  try {
+    QPDF out;
+    out.emptyPDF();
+    QPDFPageDocumentHelper outPages(out);
+    // The parts must live until the file is written: their pages are copied then.
+    std::vector<std::unique_ptr<QPDF>> sources;
+    std::vector<QPDFObjectHandle> firstPages;
+    for (const PdfPart& part : parts) {
+      auto source = std::make_unique<QPDF>();
+      source->setSuppressWarnings(true);
+      source->processMemoryFile(part.title.c_str(), part.bytes.data(), part.bytes.size());
+      bool first = true;
+      for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*source).getAllPages()) {
+        outPages.addPage(page, false);
+        if (first) firstPages.push_back(outPages.getAllPages().back().getObjectHandle());
+        first = false;
+      }
+      sources.push_back(std::move(source));
+    }
+    // The bookmarks: one item per part, opening its first page.
+    QPDFObjectHandle outlines = out.makeIndirectObject(QPDFObjectHandle::newDictionary());
+    outlines.replaceKey("/Type", QPDFObjectHandle::newName("/Outlines"));
+    std::vector<QPDFObjectHandle> items;
+    for (std::size_t i = 0; i < firstPages.size(); ++i) {
+      QPDFObjectHandle item = out.makeIndirectObject(QPDFObjectHandle::newDictionary());
+      item.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(parts[i].title));
+      item.replaceKey("/Parent", outlines);
+      QPDFObjectHandle destination = QPDFObjectHandle::newArray();
+      destination.appendItem(firstPages[i]);
+      destination.appendItem(QPDFObjectHandle::newName("/Fit"));
+      item.replaceKey("/Dest", destination);
+      items.push_back(item);
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      if (i > 0) items[i].replaceKey("/Prev", items[i - 1]);
+      if (i + 1 < items.size()) items[i].replaceKey("/Next", items[i + 1]);
+    }
+    if (!items.empty()) {
+      outlines.replaceKey("/First", items.front());
+      outlines.replaceKey("/Last", items.back());
+      outlines.replaceKey("/Count", QPDFObjectHandle::newInteger(static_cast<long long>(items.size())));
+      QPDFObjectHandle root = out.getRoot();
+      root.replaceKey("/Outlines", outlines);
+      root.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseOutlines"));
+    }
+    QPDFObjectHandle info = out.makeIndirectObject(QPDFObjectHandle::newDictionary());
+    info.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(title));
+    info.replaceKey("/Creator", QPDFObjectHandle::newUnicodeString(creator));
+    out.getTrailer().replaceKey("/Info", info);
+
+    QPDFWriter writer(out, temporary.c_str());
+    writer.setDeterministicID(true);  // the same tests give the same file
+    writer.write();
+  } catch (const std::exception& e) {
+    std::error_code ec;
+    fs::remove(temporary, ec);
+    return e.what();
+  }
+  std::error_code ec;
+  fs::rename(temporary, output, ec);
+  if (ec) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+    return ec.message();
+  }
+  return {};
+}
+
+} // namespace tov

@@ -1,0 +1,77 @@
+#pragma once
+// Many tests in one run: each test read, its pages written to a PDF of its
+// own, to one PDF of all tests with a bookmark per test, or to PNG pages,
+// and a row of the summary table made; the tests are spread over the cores
+// (one test per task). The outputs are the same bytes whatever the number
+// of threads: per-test files do not depend on each other, and the combined
+// PDF and the table are put together in the order of the tests.
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/ExportJob.h"
+#include "batch/SummaryTable.h"
+#include "files/Settings.h"
+
+namespace tov {
+
+enum class BatchOutput { None, PdfEach, PdfCombined, Png };
+
+struct BatchOptions {
+  std::vector<std::filesystem::path> tests;
+  BatchOutput output = BatchOutput::None;
+  // The folder of per-test PDFs or PNG pages (made when missing), or the
+  // combined PDF.
+  std::filesystem::path outputPath;
+  std::filesystem::path table;  // .csv or .xlsx; empty for none
+  CsvEncoding csvEncoding = CsvEncoding::Utf8WithBom;
+  PaperSize paper = a4Paper();
+  int dpi = 150;     // PNG only
+  int threads = 0;   // 0: one per core
+};
+
+// What became of one test.
+struct BatchTestResult {
+  int index = 0;                  // in BatchOptions::tests
+  std::filesystem::path file;
+  bool ok = false;
+  std::string reason;             // why it failed (the messages of reading or writing)
+  std::string warnings;           // what reading it said, and the checks
+  std::vector<TableCell> row;     // its row of the summary table (ok only)
+  int pages = 0;
+  std::vector<std::filesystem::path> written;  // its own output files
+};
+
+struct BatchResult {
+  std::vector<BatchTestResult> tests;  // in the order of the tests (those done before a cancel)
+  std::vector<std::string> failures;   // the combined PDF or the table could not be written
+  bool cancelled = false;
+  int failedTests() const;
+  bool allDone() const { return failures.empty() && !cancelled && failedTests() == 0; }
+};
+
+// The threads a batch uses: the number asked for (at least 1), else one per
+// core, never more than the tests.
+int batchThreadCount(int asked, std::size_t tests);
+
+// Runs the batch with the settings (read once by the caller). onTestDone is
+// called once per test as it finishes, from the worker threads but never
+// two at a time. A set cancel flag stops the batch after the tests under
+// way; then neither the combined PDF nor the table is written.
+BatchResult runBatch(const BatchOptions& options, const Settings& settings,
+                     const std::function<void(const BatchTestResult&)>& onTestDone = {},
+                     const std::atomic<bool>* cancel = nullptr);
+
+// One PDF of several PDFs, page after page, with one bookmark per part at
+// its first page; written under a temporary name and renamed. "" on success,
+// else the reason.
+struct PdfPart {
+  std::string title;
+  std::string bytes;
+};
+std::string combinePdfs(const std::filesystem::path& output, const std::vector<PdfPart>& parts,
+                        const std::string& title, const std::string& creator);
+
+} // namespace tov

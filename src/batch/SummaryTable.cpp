@@ -1,0 +1,261 @@
+// The summary table of many tests, and its CSV and workbook files.
+#include "batch/SummaryTable.h"
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <system_error>
+
+#include "files/TextCodec.h"
+#include "files/TextFile.h"
+#include "record/CFormat.h"
+#include "record/Permeability.h"
+
+namespace tov {
+
+namespace {
+
+std::string trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(" \t\r\n");
+  return std::string(text.substr(first, last - first + 1));
+}
+
+TableCell textCell(std::string text) { return {std::move(text), TableCell::Kind::Text, 0}; }
+
+// A field that holds a plain number becomes a number cell; any other text
+// stays text (a depth written "GL-5m" is kept as written).
+TableCell numberOrText(const std::string& field) {
+  std::string text = trimmed(field);
+  if (const auto value = parseWholeNumber(text)) return {std::move(text), TableCell::Kind::Number, *value};
+  return textCell(std::move(text));
+}
+
+TableCell exponentOrText(const std::string& field) {
+  TableCell cell = numberOrText(field);
+  if (cell.kind == TableCell::Kind::Number) cell.kind = TableCell::Kind::Exponent;
+  return cell;
+}
+
+std::string dateText(const TestRecord& r) {
+  const std::string y = trimmed(r.testDateYear()), m = trimmed(r.testDateMonth()), d = trimmed(r.testDateDay());
+  if (y.empty() && m.empty() && d.empty()) return {};
+  return y + "/" + m + "/" + d;
+}
+
+bool needsQuotes(const std::string& text) { return text.find_first_of(",\"\r\n") != std::string::npos; }
+
+std::string csvField(const std::string& text) {
+  if (!needsQuotes(text)) return text;
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// Columns as wide as their longest text, a wide character counting two.
+double displayWidth(std::string_view utf8) {
+  double width = 0;
+  for (unsigned char c : utf8) {
+    if (c < 0x80) width += 1;
+    else if (c >= 0xC0) width += 2;  // the lead byte of a wider character
+  }
+  return width;
+}
+
+// The exponent format with as many decimals as the text shows ("1.50E-5" 2).
+std::string exponentFormat(const std::string& text) {
+  const auto dot = text.find('.');
+  const auto e = text.find_first_of("eE");
+  std::size_t decimals = 2;
+  if (dot != std::string::npos && e != std::string::npos && e > dot) decimals = e - dot - 1;
+  decimals = std::min<std::size_t>(decimals, 8);
+  return decimals == 0 ? "0E+00" : "0." + std::string(decimals, '0') + "E+00";
+}
+
+// A name beside the target that no other writer uses.
+std::filesystem::path temporaryBeside(const std::filesystem::path& path) {
+  std::random_device rd;
+  return std::filesystem::path(path.string() + cformat(".%08x.tmp", rd()));
+}
+
+} // namespace
+
+const char* formulaDisplayName(int kind) {
+  switch (kind) {
+    case 0: return "非定常法 近似式 (低透水層なし)";
+    case 1: return "非定常法 基本式 (低透水層なし)";
+    case 2: return "非定常法 近似式 (低透水層あり)";
+    case 3: return "非定常法 基本式 (低透水層あり)";
+    case 4: return "定常法";
+    default: return "不明";
+  }
+}
+
+std::optional<double> parseWholeNumber(std::string_view text) {
+  const std::string t = trimmed(text);
+  if (t.empty()) return std::nullopt;
+  const char* first = t.data();
+  if (*first == '+') ++first;
+  double value = 0;
+  const auto [end, ec] = std::from_chars(first, t.data() + t.size(), value, std::chars_format::general);
+  if (ec != std::errc() || end != t.data() + t.size()) return std::nullopt;
+  return value;
+}
+
+std::vector<std::string> summaryHeader() {
+  return {"ファイル", "調査名", "調査場所", "No.", "試験年月日", "試験深度 から (m)", "試験深度 まで (m)",
+          "試験区間長さ L (m)", "孔径 D (m)", "試験方法", "計算式", "勾配 a (1/s)", "k 記録 (m/s)",
+          "k 再計算 (m/s)", "R² (解析区間)", "k の幅 最小 (m/s)", "k の幅 最大 (m/s)", "検討事項"};
+}
+
+std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& fileName, int digits,
+                                  const AnalysisSettings& analysis) {
+  const int stored = record.fieldInt(F_formulaKind);
+  const int kind = stored > 4 || stored < 0 ? 0 : stored;
+  std::vector<TableCell> row;
+  row.push_back(textCell(fileName));
+  row.push_back(textCell(trimmed(record.surveyName())));
+  row.push_back(textCell(trimmed(record.field(F_surveyLocation))));
+  row.push_back(textCell(trimmed(record.field(F_testIdNumber))));
+  row.push_back(textCell(dateText(record)));
+  row.push_back(numberOrText(record.depthFrom()));
+  row.push_back(numberOrText(record.depthTo()));
+  row.push_back(numberOrText(record.sectionLength()));
+  row.push_back(numberOrText(record.boreDiameter()));
+  row.push_back(textCell(trimmed(record.testMethod())));
+  row.push_back(textCell(cformat("%d %s", kind, formulaDisplayName(kind))));
+  // The steady method has no gradient (the field holds log(2L/D) there).
+  row.push_back(kind == Steady ? textCell("") : numberOrText(record.gradientText()));
+  row.push_back(exponentOrText(record.permeabilityText()));
+  const auto k = permeabilityFromHeadings(record);
+  row.push_back(k ? exponentOrText(formatPermeability(*k, digits)) : textCell(""));
+
+  const AnalysisReport report = analyseRecord(record, analysis);
+  if (report.segment && report.segment->usable)
+    row.push_back(numberOrText(cformat("%.4f", report.segment->r2)));
+  else
+    row.push_back(textCell(""));
+  if (report.spread.segments > 0) {
+    const std::string low = formatPermeability(report.spread.low, 2), high = formatPermeability(report.spread.high, 2);
+    row.push_back({low, TableCell::Kind::Exponent, toDouble(low)});
+    row.push_back({high, TableCell::Kind::Exponent, toDouble(high)});
+  } else {
+    row.push_back(textCell(""));
+    row.push_back(textCell(""));
+  }
+  std::string warnings;
+  for (const Check& check : report.checks) warnings += (warnings.empty() ? "" : "; ") + check.text;
+  row.push_back(textCell(warnings));
+  return row;
+}
+
+std::string csvText(const SummaryTable& table) {
+  std::string out;
+  auto line = [&out](const auto& cells, auto textOf) {
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      if (i) out += ',';
+      out += csvField(textOf(cells[i]));
+    }
+    out += "\r\n";
+  };
+  line(table.header, [](const std::string& s) { return s; });
+  for (const auto& row : table.rows) line(row, [](const TableCell& c) { return c.text; });
+  return out;
+}
+
+std::optional<TableFormat> tableFormatOf(const std::filesystem::path& path) {
+  std::string ext = path.extension().string();
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  if (ext == ".csv") return TableFormat::Csv;
+  if (ext == ".xlsx") return TableFormat::Xlsx;
+  return std::nullopt;
+}
+
+std::string writeCsv(const std::filesystem::path& path, const SummaryTable& table, CsvEncoding encoding) {
+  const std::string text = csvText(table);
+  std::string bytes;
+  if (encoding == CsvEncoding::Cp932) {
+    std::string offending;
+    const auto encoded = utf8ToCp932(text, &offending);
+    if (!encoded) return "Shift_JIS (CP932) で表せない文字があります: " + offending;
+    bytes = *encoded;
+  } else {
+    bytes = "\xEF\xBB\xBF" + text;
+  }
+  const WriteResult result = writeFileBytes(path, bytes);
+  return result.ok() ? std::string() : (result.detail.empty() ? std::string("書き込めません") : result.detail);
+}
+
+std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& table) {
+  const std::filesystem::path temporary = temporaryBeside(path);
+  const std::string tempName = temporary.string();
+  lxw_workbook* book = workbook_new(tempName.c_str());
+  if (!book) return "書き込めません";
+  lxw_doc_properties properties{};
+  properties.title = const_cast<char*>("透水試験 一覧");
+  properties.created = 1;  // a fixed date: the same table gives the same file
+  workbook_set_properties(book, &properties);
+  lxw_worksheet* sheet = workbook_add_worksheet(book, "一覧");
+  lxw_format* bold = workbook_add_format(book);
+  format_set_bold(bold);
+  std::map<std::string, lxw_format*> exponentFormats;
+  std::vector<double> widths(table.header.size(), 4.0);
+  auto widen = [&widths](std::size_t column, const std::string& text) {
+    if (column >= widths.size()) widths.resize(column + 1, 4.0);
+    widths[column] = std::max(widths[column], std::min(displayWidth(text) + 2.0, 60.0));
+  };
+  for (std::size_t c = 0; c < table.header.size(); ++c) {
+    worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), table.header[c].c_str(), bold);
+    widen(c, table.header[c]);
+  }
+  for (std::size_t r = 0; r < table.rows.size(); ++r) {
+    const auto row = static_cast<lxw_row_t>(r + 1);
+    for (std::size_t c = 0; c < table.rows[r].size(); ++c) {
+      const TableCell& cell = table.rows[r][c];
+      const auto column = static_cast<lxw_col_t>(c);
+      widen(c, cell.text);
+      if (cell.kind == TableCell::Kind::Text) {
+        if (!cell.text.empty()) worksheet_write_string(sheet, row, column, cell.text.c_str(), nullptr);
+        continue;
+      }
+      lxw_format* format = nullptr;
+      if (cell.kind == TableCell::Kind::Exponent) {
+        const std::string code = exponentFormat(cell.text);
+        auto& f = exponentFormats[code];
+        if (!f) {
+          f = workbook_add_format(book);
+          format_set_num_format(f, code.c_str());
+        }
+        format = f;
+      }
+      worksheet_write_number(sheet, row, column, cell.value, format);
+    }
+  }
+  for (std::size_t c = 0; c < widths.size(); ++c)
+    worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), widths[c], nullptr);
+  worksheet_freeze_panes(sheet, 1, 0);
+  const lxw_error error = workbook_close(book);
+  std::error_code ec;
+  if (error != LXW_NO_ERROR) {
+    std::filesystem::remove(temporary, ec);
+    return lxw_strerror(error);
+  }
+  std::filesystem::rename(temporary, path, ec);
+  if (ec) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    return ec.message();
+  }
+  return {};
+}
+
+} // namespace tov

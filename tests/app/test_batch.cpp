@@ -1,0 +1,331 @@
+// Many tests at once: the combined PDF with its pages, texts and bookmarks,
+// per-test PDFs equal to single exports and alike on one or two threads,
+// hostile files among good ones, the workbook read back against the CSV,
+// PNG pages in grey where they have no colour, and the batch dialog.
+#define POINTERHOLDER_TRANSITION 4
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTableWidget>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFOutlineDocumentHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+
+#include "app/BatchJob.h"
+#include "app/CBatchDialog.h"
+#include "app/ExportJob.h"
+#include "batch/SummaryTable.h"
+#include "files/TvdFile.h"
+#include "record/Messages.h"
+#include "render/Page.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using tov::testing::ScopedEnv;
+using tov::testing::TempDir;
+
+namespace {
+
+fs::path samples() { return fs::path(TOV_SOURCE_DIR) / "samples"; }
+fs::path tovProgram() { return fs::path(TOV_BINARY_DIR) / "tov"; }
+QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
+
+struct RunResult {
+  int exitCode = -1;
+  std::string err;
+};
+RunResult runTov(const QStringList& args, const fs::path& root) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("TOV_ROOT"), q(root));
+  p.setProcessEnvironment(env);
+  p.start(q(tovProgram()), args);
+  RunResult r;
+  if (!p.waitForFinished(300000)) return r;
+  r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+  r.err = p.readAllStandardError().toStdString();
+  return r;
+}
+
+std::string tool(const QString& program, const QStringList& args) {
+  QProcess p;
+  p.start(program, args);
+  p.waitForFinished(60000);
+  return p.readAllStandardOutput().toStdString();
+}
+
+std::vector<std::string> filesIn(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A PDF without the second its writer stamped it with.
+std::string undated(const fs::path& pdf) {
+  return QString::fromLatin1(QByteArray::fromStdString(tov::testing::readBytes(pdf)))
+      .replace(QRegularExpression(QStringLiteral("/CreationDate \\(D:\\d+Z\\)")), QString())
+      .toLatin1()
+      .toStdString();
+}
+
+#define REQUIRE_TOV_PROGRAM() \
+  if (!fs::exists(tovProgram())) GTEST_SKIP() << "build the tov target to run the process tests"
+
+// The values of a workbook's first sheet, row by row, as the CSV writes
+// them (numbers compared as numbers by the caller).
+std::vector<std::vector<std::string>> sheetValues(const fs::path& xlsx) {
+  const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+  const std::string sheet = tool(unzip, {"-p", q(xlsx), "xl/worksheets/sheet1.xml"});
+  const std::string shared = tool(unzip, {"-p", q(xlsx), "xl/sharedStrings.xml"});
+  std::vector<std::string> strings;
+  const QRegularExpression si(QStringLiteral("<si><t[^>]*>([^<]*)</t></si>"));
+  for (auto it = si.globalMatch(QString::fromStdString(shared)); it.hasNext();)
+    strings.push_back(it.next().captured(1).replace("&amp;", "&").replace("&quot;", "\"").toStdString());
+  std::vector<std::vector<std::string>> rows;
+  const QRegularExpression row(QStringLiteral("<row r=\"(\\d+)\"[^>]*>(.*?)</row>"));
+  const QRegularExpression cell(QStringLiteral("<c r=\"([A-Z]+)\\d+\"([^>]*)>(?:<v>([^<]*)</v>)?</c>"));
+  for (auto r = row.globalMatch(QString::fromStdString(sheet)); r.hasNext();) {
+    const auto rm = r.next();
+    std::vector<std::string> values;
+    for (auto c = cell.globalMatch(rm.captured(2)); c.hasNext();) {
+      const auto cm = c.next();
+      const int column = cm.captured(1).at(0).unicode() - 'A';
+      values.resize(static_cast<std::size_t>(column + 1));
+      const std::string v = cm.captured(3).toStdString();
+      values.back() = cm.captured(2).contains(QStringLiteral("t=\"s\"")) ? strings.at(std::stoul(v)) : v;
+    }
+    rows.push_back(values);
+  }
+  return rows;
+}
+
+std::vector<std::vector<std::string>> csvValues(const std::string& bytes) {
+  std::vector<std::vector<std::string>> rows;
+  QString text = QString::fromUtf8(bytes.substr(3));  // after the byte-order mark
+  for (const QString& line : text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+    std::vector<std::string> values;
+    for (const QString& v : line.split(',')) values.push_back(v.toStdString());
+    rows.push_back(values);
+  }
+  return rows;
+}
+
+} // namespace
+
+TEST(BatchCommandLine, TakesManyTestsAndTheTable) {
+  struct Row { std::vector<std::string> args; bool ok; bool batch; };
+  const Row rows[] = {
+      {{"--export-pdf", "out", "a.tvd", "b.tvd"}, true, true},
+      {{"--export-pdf", "all.pdf", "--combine", "dir", "--summary-table", "k.xlsx", "--threads", "2"}, true, true},
+      {{"--summary-table", "k.csv", "a.tvd", "--cp932", "--recursive"}, true, true},
+      {{"--export-pdf", "o.pdf", "a.tvd"}, true, false},  // one test: a file as before
+      {{"--export-png", "p", "a.tvd", "--combine"}, false, false},
+      {{"--summary-table", "k.xlsx", "a.tvd", "--cp932"}, false, false},
+      {{"--summary-table", "k.txt", "a.tvd"}, false, false},
+      {{"--summary-table", "k.csv", "a.tvd", "--threads", "0"}, false, false},
+      {{"--summary", "a.tvd", "--summary-table", "k.csv"}, false, false},
+  };
+  for (const Row& r : rows) {
+    std::string error;
+    const auto job = tov::parseCommandLine(r.args, &error);
+    ASSERT_EQ(job.has_value(), r.ok) << ::testing::PrintToString(r.args) << error;
+    if (job) {
+      EXPECT_EQ(tov::isBatchJob(*job), r.batch) << ::testing::PrintToString(r.args);
+    }
+  }
+}
+
+// The three samples to one PDF: every page in the order of the names, the
+// texts of each test on its pages, a bookmark per test at its first page;
+// its table beside it.
+TEST(BatchProcess, CombinedPdfHasEveryPageInOrderWithBookmarks) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, out;
+  const RunResult r = runTov({"--export-pdf", q(out / "all.pdf"), "--combine", q(samples()), "--summary-table",
+                        q(out / "k.csv")},
+                       root.path());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(filesIn(out.path()), (std::vector<std::string>{"all.pdf", "k.csv"}));
+
+  const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+  if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext is not installed";
+  // long.tvd (B-3, 4 pages), steady.tvd (B-2, 2), unsteady.tvd (B-1, 2).
+  const std::pair<int, const char*> pages[] = {{1, "B-3"}, {4, "B-3"}, {5, "B-2"}, {6, "定常法）測定記録"},
+                                               {7, "B-1"}, {8, "現場透水試験測定結果表"}};
+  for (const auto& [page, text] : pages) {
+    const std::string body = tool(pdftotext, {"-f", QString::number(page), "-l", QString::number(page),
+                                              q(out / "all.pdf"), "-"});
+    EXPECT_NE(body.find(text), std::string::npos) << "page " << page << ": " << body.substr(0, 300);
+  }
+
+  QPDF pdf;
+  pdf.processFile((out / "all.pdf").c_str());
+  const auto pageList = QPDFPageDocumentHelper(pdf).getAllPages();
+  ASSERT_EQ(pageList.size(), 8u);
+  std::vector<std::pair<std::string, std::size_t>> marks;
+  for (auto& item : QPDFOutlineDocumentHelper(pdf).getTopLevelOutlines()) {
+    const QPDFObjectHandle target = item.getDestPage();
+    std::size_t at = 0;
+    while (at < pageList.size() && !(pageList[at].getObjectHandle().getObjGen() == target.getObjGen())) ++at;
+    marks.emplace_back(item.getTitle(), at);
+  }
+  EXPECT_EQ(marks, (std::vector<std::pair<std::string, std::size_t>>{{"long", 0}, {"steady", 4}, {"unsteady", 6}}));
+}
+
+// Per-test PDFs are the single exports; one thread or two give the same
+// files (the PDFs but for the second they were made in).
+TEST(BatchProcess, PerTestPdfsEqualSingleExportsOnAnyThreadCount) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, out;
+  for (const char* threads : {"1", "2"}) {
+    const RunResult r = runTov({"--export-pdf", q(out / threads), q(samples()), "--summary-table",
+                          q(out / (std::string(threads) + ".csv")), "--threads", threads},
+                         root.path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const RunResult c = runTov({"--export-pdf", q(out / (std::string(threads) + ".pdf")), "--combine", q(samples()),
+                          "--threads", threads},
+                         root.path());
+    ASSERT_EQ(c.exitCode, 0) << c.err;
+  }
+  EXPECT_EQ(tov::testing::readBytes(out / "1.csv"), tov::testing::readBytes(out / "2.csv"));
+  EXPECT_EQ(tov::testing::readBytes(out / "1.pdf"), tov::testing::readBytes(out / "2.pdf"));
+  for (const char* name : {"long", "steady", "unsteady"}) {
+    const fs::path single = out / (std::string("single-") + name + ".pdf");
+    ASSERT_EQ(runTov({"--export-pdf", q(single), q(samples() / (std::string(name) + ".tvd"))}, root.path()).exitCode, 0);
+    const std::string expected = undated(single);
+    EXPECT_EQ(undated(out / "1" / (std::string(name) + ".pdf")), expected) << name;
+    EXPECT_EQ(undated(out / "2" / (std::string(name) + ".pdf")), expected) << name;
+  }
+}
+
+// Hostile files among the samples: the good rows right and in order, each
+// bad file named with its reason, a failing status, and no file that is not
+// complete (no PDF of a bad file, no temporary).
+TEST(BatchProcess, BadFilesAreNamedAndTheGoodOnesStillDone) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, in, out;
+  for (const char* name : {"long.tvd", "steady.tvd", "unsteady.tvd"}) fs::copy_file(samples() / name, in / name);
+  tov::testing::writeBytes(in / "a-wrong.tvd", "$$_NOTATEST\r\n$$Z\r\n");
+  tov::testing::writeBytes(in / "b-empty.tvd", "");
+  tov::testing::writeBytes(in / "c-binary.tvd", std::string("\x00\xff\xfe$$Z\x00\r\n", 9) + std::string(70000, '\xff'));
+  fs::create_directories(in / "d-folder.tvd");
+  const fs::path missing = in / "zz-missing.tvd";
+
+  const RunResult r = runTov({"--export-pdf", q(out / "pdf"), q(in.path()), q(missing), "--summary-table",
+                        q(out / "k.csv"), "--threads", "2"},
+                       root.path());
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  for (const std::string bad : {"a-wrong.tvd", "b-empty.tvd", "c-binary.tvd", "zz-missing.tvd"})
+    EXPECT_NE(r.err.find((in / bad).string() + ": "), std::string::npos) << bad << "\n" << r.err;
+  EXPECT_NE(r.err.find(tov::messageText(tov::IDS_NOT_TOV_DATA)), std::string::npos) << r.err;
+  EXPECT_EQ(filesIn(out / "pdf"), (std::vector<std::string>{"long.pdf", "steady.pdf", "unsteady.pdf"}));
+  EXPECT_EQ(filesIn(out.path()), (std::vector<std::string>{"k.csv", "pdf"}));
+
+  const auto rows = csvValues(tov::testing::readBytes(out / "k.csv"));
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[1][0], "long.tvd");
+  EXPECT_EQ(rows[2][0], "steady.tvd");
+  EXPECT_EQ(rows[3][0], "unsteady.tvd");
+  EXPECT_EQ(rows[2][tov::SC_kRecomputed], "5.42E-006");
+  EXPECT_EQ(rows[3][tov::SC_testIdNumber], "B-1");
+
+  // A table that cannot be written fails the run and leaves nothing.
+  tov::testing::writeBytes(out / "plain", "x");
+  const RunResult blocked = runTov({"--summary-table", q(out / "plain" / "k.xlsx"), q(in / "long.tvd")}, root.path());
+  EXPECT_EQ(blocked.exitCode, 1);
+  EXPECT_NE(blocked.err.find((out / "plain" / "k.xlsx").string()), std::string::npos) << blocked.err;
+}
+
+// The workbook holds what the CSV holds: the same texts, the same numbers,
+// k as numbers in exponent format, the header row frozen.
+TEST(BatchProcess, WorkbookHoldsTheValuesOfTheCsv) {
+  REQUIRE_TOV_PROGRAM();
+  if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty()) GTEST_SKIP() << "unzip is not installed";
+  TempDir root, out;
+  ASSERT_EQ(runTov({"--summary-table", q(out / "k.xlsx"), q(samples())}, root.path()).exitCode, 0);
+  ASSERT_EQ(runTov({"--summary-table", q(out / "k.csv"), q(samples())}, root.path()).exitCode, 0);
+  const auto csv = csvValues(tov::testing::readBytes(out / "k.csv"));
+  const auto sheet = sheetValues(out / "k.xlsx");
+  ASSERT_EQ(sheet.size(), csv.size());
+  for (std::size_t r = 0; r < csv.size(); ++r) {
+    for (std::size_t c = 0; c < csv[r].size(); ++c) {
+      const std::string got = c < sheet[r].size() ? sheet[r][c] : "";
+      const auto number = tov::parseWholeNumber(csv[r][c]);
+      if (r > 0 && number) {
+        EXPECT_DOUBLE_EQ(std::stod(got), *number) << r << "," << c;
+      } else {
+        EXPECT_EQ(got, csv[r][c]) << r << "," << c;
+      }
+    }
+  }
+  const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+  EXPECT_NE(tool(unzip, {"-p", q(out / "k.xlsx"), "xl/worksheets/sheet1.xml"}).find("ySplit=\"1\""), std::string::npos);
+  EXPECT_NE(tool(unzip, {"-p", q(out / "k.xlsx"), "xl/styles.xml"}).find("0.00E+00"), std::string::npos);
+}
+
+// PNG pages: pixels exactly as drawn, a page without colour stored grey.
+TEST(BatchPng, PagesKeepTheirPixelsAndGreyPagesAreGrey) {
+  TempDir root, out;
+  ScopedEnv env{"TOV_ROOT", root.path().string()};
+  tov::RecordingMessageSink quiet;
+  tov::ScopedMessageSink scoped{quiet};
+  tov::TestRecord record;
+  tov::Settings settings{record};
+  ASSERT_EQ(tov::loadTestFile(samples() / "unsteady.tvd", record), tov::LoadStatus::Ok);
+  settings.loadSettings(false);
+  tov::repairScalesForDrawing(record);
+  ASSERT_TRUE(tov::writePngPages((out / "u").string(), record, settings, tov::a4Paper(), 60));
+  for (int page : {1, 2}) {
+    const QImage drawn = tov::renderPageImage(record, settings, page, tov::a4Paper(), 60);
+    const QImage read(q(out / ("u-" + std::to_string(page) + ".png")));
+    EXPECT_EQ(read.convertToFormat(QImage::Format_RGB32), drawn) << page;
+    EXPECT_EQ(read.format() == QImage::Format_Grayscale8, drawn.allGray()) << page;
+  }
+}
+
+// The window's batch: the tests listed as read, the table and the combined
+// PDF written, a double click opening a test.
+TEST(BatchDialog, ListsTestsWritesAndOpens) {
+  TempDir root, out;
+  ScopedEnv env{"TOV_ROOT", root.path().string()};
+  tov::RecordingMessageSink said;
+  tov::ScopedMessageSink scoped{said};
+  tov::TestRecord record;
+  tov::Settings settings{record};
+  settings.loadSettings(false);
+  said.reported.clear();
+  std::vector<fs::path> opened;
+  tov::CBatchDialog dialog(nullptr, settings, [&](const fs::path& p) {
+    opened.push_back(p);
+    return true;
+  });
+  fs::create_directories(out / "in");
+  tov::testing::writeBytes(out / "in" / "bad.tvd", "nothing");
+  dialog.readTests({samples(), out / "in" / "bad.tvd"});
+  dialog.waitUntilDone();
+  auto* list = dialog.findChild<QTableWidget*>(QStringLiteral("testList"));
+  ASSERT_TRUE(list);
+  ASSERT_EQ(list->rowCount(), 4);
+  const std::vector<std::vector<QString>> expected = {{"long.tvd", "B-3", "投入"}, {"steady.tvd", "B-2", "揚水"},
+                                                      {"unsteady.tvd", "B-1", "汲上げ(回復)"}};
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(list->item(r, c)->text(), expected[r][c]) << r << "," << c;
+  EXPECT_EQ(list->item(2, 3)->text(), QStringLiteral("2.01E-006"));
+  EXPECT_TRUE(list->item(3, 4)->text().startsWith(QStringLiteral("読めません"))) << list->item(3, 4)->text().toStdString();
+
+  dialog.writeTable(out / "k.csv", tov::CsvEncoding::Utf8WithBom);
+  EXPECT_EQ(csvValues(tov::testing::readBytes(out / "k.csv")).size(), 4u);
+  dialog.exportPdf(out / "all.pdf", true);
+  dialog.waitUntilDone();
+  EXPECT_TRUE(fs::exists(out / "all.pdf"));
+  EXPECT_TRUE(said.reported.empty()) << said.reported.front();
+  emit list->cellDoubleClicked(1, 0);
+  EXPECT_EQ(opened, std::vector<fs::path>{samples() / "steady.tvd"});
+}

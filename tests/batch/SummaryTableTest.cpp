@@ -1,0 +1,109 @@
+// The summary table's cells, its CSV in both encodings, and the tests a
+// batch finds in the folders given.
+#include <gtest/gtest.h>
+
+#include "batch/BatchInputs.h"
+#include "batch/SummaryTable.h"
+#include "files/TextCodec.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using tov::TableCell;
+using tov::testing::TempDir;
+
+TEST(SummaryTable, NumbersAreReadWholeAndWithoutTheLocale) {
+  tov::testing::ScopedLocale german("de_DE.UTF-8");
+  const std::pair<const char*, std::optional<double>> rows[] = {
+      {"1.5", 1.5}, {" -6.0 ", -6.0}, {"1.50E-5", 1.5e-5}, {"+2", 2.0},
+      {"GL-5m", std::nullopt}, {"1,5", std::nullopt}, {"", std::nullopt}, {"0x10", std::nullopt}, {"-", std::nullopt}};
+  for (const auto& [text, value] : rows) EXPECT_EQ(tov::parseWholeNumber(text), value) << text;
+}
+
+TEST(SummaryTable, RowsHoldTheRecordsValuesAndKinds) {
+  struct Row {
+    int formula;
+    const char* gradient;
+    const char* bore;
+    const char* depthFrom;
+    TableCell gradientCell, depthCell;
+    bool recomputed;
+  };
+  using K = TableCell::Kind;
+  const Row rows[] = {
+      {0, "0.000821881", "0.066", "-8.0", {"0.000821881", K::Number, 0.000821881}, {"-8.0", K::Number, -8.0}, true},
+      // The steady method has no gradient; a depth written as text stays text.
+      {4, "1.1", "0.066", "GL-5m", {"", K::Text, 0}, {"GL-5m", K::Text, 0}, true},
+      // No bore diameter: k cannot be computed again.
+      {0, "0.0008", "", "-8", {"0.0008", K::Number, 0.0008}, {"-8", K::Number, -8}, false},
+  };
+  for (const Row& r : rows) {
+    tov::TestRecord record;
+    record.setField(tov::F_surveyName, "調査, \"A\"");
+    record.setField(tov::F_testDateYear, "2024");
+    record.setField(tov::F_testDateMonth, "5");
+    record.setField(tov::F_testDateDay, "14");
+    record.setField(tov::F_formulaKind, std::to_string(r.formula));
+    record.setField(tov::F_gradientText, r.gradient);
+    record.setField(tov::F_boreDiameter, r.bore);
+    record.setField(tov::F_sectionLength, "1.0");
+    record.setField(tov::F_equivalentDiameter, "0.05");
+    record.setField(tov::F_steadyFlow, "1.5E-5");
+    record.setField(tov::F_steadyHeadDifference, "2.5");
+    record.setField(tov::F_depthFrom, r.depthFrom);
+    record.setField(tov::F_permeabilityText, "2.01E-006");
+    const auto row = tov::summaryRow(record, "a.tvd", 2);
+    ASSERT_EQ(row.size(), tov::summaryHeader().size());
+    EXPECT_EQ(row[tov::SC_testDate].text, "2024/5/14");
+    EXPECT_EQ(row[tov::SC_gradient], r.gradientCell) << r.formula;
+    EXPECT_EQ(row[tov::SC_depthFrom], r.depthCell);
+    EXPECT_EQ(row[tov::SC_kRecorded], (TableCell{"2.01E-006", K::Exponent, 2.01e-6}));
+    EXPECT_EQ(row[tov::SC_kRecomputed].kind == K::Exponent, r.recomputed) << row[tov::SC_kRecomputed].text;
+  }
+}
+
+TEST(SummaryTable, CsvQuotesAndEncodes) {
+  tov::SummaryTable table{{"ファイル", "調査名"}, {{{"a.tvd"}, {"調査, \"A\"\n二行"}}, {{"b.tvd"}, {"①"}}}};
+  EXPECT_EQ(tov::csvText(table), "ファイル,調査名\r\na.tvd,\"調査, \"\"A\"\"\n二行\"\r\nb.tvd,①\r\n");
+  TempDir dir;
+  EXPECT_EQ(tov::writeCsv(dir / "u.csv", table, tov::CsvEncoding::Utf8WithBom), "");
+  EXPECT_EQ(tov::testing::readBytes(dir / "u.csv"), "\xEF\xBB\xBF" + tov::csvText(table));
+  EXPECT_EQ(tov::writeCsv(dir / "s.csv", table, tov::CsvEncoding::Cp932), "");
+  EXPECT_EQ(tov::cp932ToUtf8(tov::testing::readBytes(dir / "s.csv")), tov::csvText(table));
+  // A character CP932 cannot hold fails the write and leaves no file.
+  table.rows[1][1].text = "한";
+  EXPECT_NE(tov::writeCsv(dir / "bad.csv", table, tov::CsvEncoding::Cp932), "");
+  EXPECT_FALSE(fs::exists(dir / "bad.csv"));
+  // The format by the extension.
+  EXPECT_EQ(tov::tableFormatOf("k.XLSX"), tov::TableFormat::Xlsx);
+  EXPECT_EQ(tov::tableFormatOf("k.csv"), tov::TableFormat::Csv);
+  EXPECT_EQ(tov::tableFormatOf("k.xls"), std::nullopt);
+}
+
+TEST(BatchInputs, FoldersGiveTheirTestsSortedByName) {
+  TempDir dir;
+  for (const char* name : {"b.tvd", "a.TVD", "notes.txt", "sub/c.tvd", "sub/deeper/d.tvd", "empty/x.csv"}) {
+    fs::create_directories((dir / name).parent_path());
+    tov::testing::writeBytes(dir / name, "x");
+  }
+  fs::create_directories(dir / "folder.tvd");  // a folder is not a test
+  auto names = [&](const tov::BatchInputs& found) {
+    std::vector<std::string> out;
+    for (const auto& p : found.tests) out.push_back(fs::relative(p, dir.path()).string());
+    return out;
+  };
+  struct Row { std::vector<fs::path> inputs; bool recursive; std::vector<std::string> tests; std::size_t problems; };
+  const Row rows[] = {
+      {{dir.path()}, false, {"a.TVD", "b.tvd"}, 0},
+      {{dir.path()}, true, {"a.TVD", "b.tvd", "sub/c.tvd", "sub/deeper/d.tvd"}, 0},
+      // Files keep the order given; a missing file is reported when read.
+      {{dir / "b.tvd", dir / "sub", dir / "missing.tvd"}, false, {"b.tvd", "sub/c.tvd", "missing.tvd"}, 0},
+      {{dir / "empty"}, false, {}, 1},
+  };
+  for (const Row& r : rows) {
+    const auto found = tov::collectTests(r.inputs, r.recursive);
+    EXPECT_EQ(names(found), r.tests);
+    EXPECT_EQ(found.problems.size(), r.problems);
+  }
+  EXPECT_EQ(tov::uniqueOutputNames({"x/a.tvd", "y/a.tvd", "a (2).tvd", "z/a.tvd"}),
+            (std::vector<std::string>{"a", "a (2)", "a (2) (2)", "a (3)"}));
+}
