@@ -202,7 +202,10 @@ std::optional<double> percentDifference(double pointsK, double fittedK) {
   return (fittedK - pointsK) / pointsK * 100.0;
 }
 
-std::string fitCaption(const LineFit& fit) { return cformat("R² %.3f (n %d)", fit.r2, fit.n); }
+std::string fitCaption(const LineFit& fit) {
+  // Cut, not rounded: 0.9996 is not shown as a perfect 1.000.
+  return cformat("R² %.3f (n %d)", std::floor(fit.r2 * 1000.0 + 1e-6) / 1000.0, fit.n);
+}
 
 // ---- The band -------------------------------------------------------------
 

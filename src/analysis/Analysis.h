@@ -189,7 +189,7 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
 
 // (fitted - points) / points in percent.
 std::optional<double> percentDifference(double pointsK, double fittedK);
-// "R² 0.998 (n 12)".
+// "R² 0.998 (n 12)", R² cut to three decimals.
 std::string fitCaption(const LineFit& fit);
 
 } // namespace tov

@@ -15,7 +15,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 #include "batch/BatchInputs.h"
 #include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"

@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "analysis/Analysis.h"
 #include "app/BatchJob.h"
 #include "app/InterruptCleanup.h"
 #include "qt/QtSurface.h"
@@ -223,7 +224,7 @@ const std::string& commandLineHelp() {
       "  --export-png PREFIX    各ページを PREFIX-1.png, PREFIX-2.png, ... に書き出す\n"
       "  --dpi N                PNG の解像度 (既定 150)\n"
       "  --paper 用紙           A4 (既定), A3, B4, B5, Letter, または 幅x高さ (mm, 例 210x297)\n"
-      "  --summary              試験の概要 (調査名, 計算式, L, D, de, データ数, a, k, ページ数) を表示\n"
+      "  --summary              試験の概要 (調査名, 計算式, L, D, de, データ数, a, k, 近似直線, 推奨区間, k の幅, 検討事項, ページ数) を表示\n"
       "  --summary-table OUT    試験ごとに一行の一覧表 (.csv は BOM 付き UTF-8, .xlsx は Excel)\n"
       "  --combine              全試験を一つの PDF に (試験ごとにしおり)\n"
       "  --recursive            フォルダの下のフォルダの試験も\n"
@@ -420,6 +421,18 @@ std::string summaryText(const TestRecord& record, const Settings& settings) {
   // headings computes it.
   const auto k = permeabilityFromHeadings(record);
   line("透水係数 k (再計算)", k ? formatPermeability(*k, digits) + " m/s" : "(計算できません)");
+  // How far k can be trusted: the fit of the chosen segment, the suggested
+  // segment, the spread of k and the checks.
+  const AnalysisReport report = analyseRecord(record, theAnalysisSettings());
+  if (!report.steady) {
+    if (report.segment && report.segment->usable)
+      line("近似直線", cformat("a %g, ", report.segment->a) + fitCaption(*report.segment) +
+                           (report.fittedK ? ", k " + formatPermeability(*report.fittedK, digits) + " m/s" : ""));
+    line("推奨区間", report.suggestion.reason);
+    line("k の幅", report.spread.text().substr(std::string("k の幅 ").size()));
+  }
+  if (report.checks.empty()) line("検討事項", "なし");
+  for (const Check& check : report.checks) line("検討事項", check.text);
   line("ページ数", cformat("%d", pageCount(record)));
   return out;
 }

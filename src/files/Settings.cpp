@@ -1,5 +1,7 @@
 #include "files/Settings.h"
 
+#include "analysis/Analysis.h"
+
 #include <algorithm>
 #include <system_error>
 
@@ -385,6 +387,8 @@ void Settings::loadSettings(bool force) {
   if (!settingsRead_) {
     readSettingsFile();
     display.testerRegisterPath = location.testerRegisterFile();
+    // Our analysis settings live beside Sys.ndx, in a file of their own.
+    theAnalysisSettings() = readAnalysisSettings(installFolderPath());
     settingsRead_ = true;
   }
   record_.fillScaleDefaults(display.headingDefaults());

@@ -12,6 +12,8 @@
 #include "files/TextCodec.h"
 #include "record/CFormat.h"
 #include "render/Page.h"
+
+#include "analysis/Analysis.h"
 #include "render/Primitives.h"
 
 namespace tov {
@@ -341,6 +343,19 @@ void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight) {
         lineMm(s, xs, ys, xe, ye, PS_SOLID, w, kBlack);
       }
     }
+    // By choice: the least-squares line of the chosen segment, dashed.
+    if (in.fitOnPage) {
+      const AnalysisReport report = analyseRecord(r, theAnalysisSettings());
+      if (report.segment && report.segment->usable) {
+        const LineFit& fit = *report.segment;
+        const std::vector<Sample> samples = unsteadySamples(r);
+        const double ta = samples[static_cast<std::size_t>(fit.first - 1)].t;
+        const double tb = samples[static_cast<std::size_t>(fit.last - 1)].t;
+        auto x = [&](double t) { return interpolate(t, tFrom, tTo, b.left, b.right); };
+        auto y = [&](double t) { return interpolate(std::log10(fit.sAt(t)), lFrom, lTo, b.bottom, b.top); };
+        lineMm(s, x(ta), y(ta), x(tb), y(tb), PS_DASH, std::max(ds.slopeLineWidth, 1), kBlack);
+      }
+    }
   }
 
   drawVerticalAxisName(s, in, b, c, n + 1.5, "水位差", " s", "(m)");
@@ -522,6 +537,10 @@ void drawFormulaBlock(Surface& s, const PageInputs& in, double charHeight) {
     s.setTextAlign(kLeftTop);
     textAtMm(s, xk, yN + pitch, (kind == 0 || kind == 2) ? "         8L" : "             8L");
     permeabilityResult(s, r, xk, yN + 2.0 * pitch);
+    if (in.fitOnPage) {
+      const AnalysisReport report = analyseRecord(r, theAnalysisSettings());
+      if (report.segment && report.segment->usable) textAtMm(s, xk, yN + 3.2 * pitch, "   " + fitCaption(*report.segment));
+    }
   } else if (kind == 4) {
     // k = 2.3 Qo log(2L/D) / (2 pi So L)
     const double xk = ds.resultLeftSteady;

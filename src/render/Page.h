@@ -16,6 +16,9 @@ struct PageInputs {
   const DisplaySettings& settings;
   std::array<FontSetting, kFontSlotCount> fonts;  // slot N at index N - 1
   int paperWidthMm = 280;
+  // Our setting (off by default): the fitted line of the chosen segment
+  // and "R² 0.998 (n 12)" on the unsteady graph page.
+  bool fitOnPage = false;
 
   const FontSetting& font(int slot) const { return fonts.at(static_cast<std::size_t>(slot - 1)); }
 };

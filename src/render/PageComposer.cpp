@@ -9,6 +9,8 @@
 #include "files/TextCodec.h"
 #include "record/CFormat.h"
 #include "render/Page.h"
+
+#include "analysis/Analysis.h"
 #include "render/Primitives.h"
 
 namespace tov {
@@ -37,7 +39,7 @@ double plotBottom(int top, int height) { return static_cast<double>(top) + stati
 PageInputs pageInputsFrom(const TestRecord& record, const Settings& settings, int paperWidthMm) {
   std::array<FontSetting, kFontSlotCount> fonts{};
   for (int slot = 1; slot <= kFontSlotCount; ++slot) fonts.at(static_cast<std::size_t>(slot - 1)) = settings.font(slot);
-  return PageInputs{record, settings.display, fonts, paperWidthMm};
+  return PageInputs{record, settings.display, fonts, paperWidthMm, theAnalysisSettings().fitOnPage};
 }
 
 int pageCount(const TestRecord& record) { return record.countRows(C_time) / kReadingsPerTablePage + 2; }
@@ -103,7 +105,7 @@ DisplaySettings drawnSettings(const DisplaySettings& settings) {
 
 void renderPage(Surface& s, const PageInputs& given, int currentPage) {
   const DisplaySettings drawn = drawnSettings(given.settings);
-  const PageInputs in{given.record, drawn, given.fonts, given.paperWidthMm};
+  const PageInputs in{given.record, drawn, given.fonts, given.paperWidthMm, given.fitOnPage};
   const TestRecord& r = in.record;
   const DisplaySettings& ds = in.settings;
   PageTransform& pt = pageTransform();

@@ -226,6 +226,9 @@ TEST(Report, PointsFitBandAndSpreadOfOneRecord) {
   EXPECT_EQ(report.suggestion.fit.first, 1);
   EXPECT_GT(report.spread.segments, 0);
   EXPECT_EQ(fitCaption(*report.segment), "R² 1.000 (n 5)");
+  LineFit almost;
+  almost.r2 = 0.9996, almost.n = 30;
+  EXPECT_EQ(fitCaption(almost), "R² 0.999 (n 30)");  // never rounded up to a perfect fit
 }
 
 TEST(AnalysisSettingsFile, RoundTripAndUnusableValues) {

@@ -18,10 +18,12 @@
 #include "app/CMainFrame.h"
 #include "app/CTovDoc.h"
 #include "app/CTovView.h"
+#include "analysis/Analysis.h"
 #include "qt/FileChooser.h"
 #include "dialogs/qt/CAnalysisDialog.h"
 #include "files/Settings.h"
 #include "files/TvdFile.h"
+#include "record/CFormat.h"
 #include "record/Messages.h"
 #include "render/Page.h"
 #include "render/RecordingSurface.h"
@@ -118,6 +120,32 @@ TEST_F(AnalysisDialog, UnsteadyPointMovedAndRecomputedReachesTheRecordAndTheGrap
   EXPECT_TRUE(contains(texts, "   2.0134×10")) << "k on the page";
   EXPECT_TRUE(contains(texts, "-6"));
   EXPECT_TRUE(contains(texts, "t2=1350(s)"));
+}
+
+TEST_F(AnalysisDialog, SuggestedSegmentSetsThePointsShowsItsFitAndReachesThePage) {
+  load("unsteady.tvd");
+  runCommand([](CAnalysisDialog* dialog) {
+    click(dialog, "suggestButton");
+    EXPECT_EQ(child<QLineEdit>(dialog, "pointT1")->text(), QStringLiteral("0"));
+    EXPECT_EQ(child<QLineEdit>(dialog, "pointT2")->text(), QStringLiteral("1800"));
+    EXPECT_TRUE(child<QLabel>(dialog, "fitText")->text().contains(QStringLiteral("R² 0.9996 (n 30)")));
+    EXPECT_TRUE(child<QLabel>(dialog, "suggestionText")->text().startsWith(QStringLiteral("推奨区間 1〜30 行")));
+    EXPECT_EQ(child<QLabel>(dialog, "spreadText")->text(), QStringLiteral("k の幅 2.0E-006 〜 3.6E-006 (351 区間)"));
+    click(dialog, "okButton");
+  });
+  EXPECT_EQ(record.point1Row(), "1");
+  EXPECT_EQ(record.point2Row(), "30");
+  // The stored k is the two points' k, and the page prints it.
+  const AnalysisReport report = analyseRecord(record, AnalysisSettings{});
+  ASSERT_TRUE(report.pointsK);
+  EXPECT_EQ(record.permeabilityText(), formatPermeability(*report.pointsK, 4));
+  const std::string k = record.permeabilityText();
+  EXPECT_TRUE(contains(graphPageTexts(record), "   " + k.substr(0, k.find('E')) + "×10"));
+  // The page prints the fit only by choice.
+  EXPECT_FALSE(contains(graphPageTexts(record), "   R² 0.999 (n 30)"));
+  theAnalysisSettings().fitOnPage = true;
+  EXPECT_TRUE(contains(graphPageTexts(record), "   R² 0.999 (n 30)"));
+  theAnalysisSettings().fitOnPage = false;
 }
 
 TEST_F(AnalysisDialog, SteadyPointMovedAndRecomputedKeepsTheQScales) {

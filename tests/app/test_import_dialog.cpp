@@ -20,7 +20,7 @@
 #include "../import/LoggerSamples.h"
 #include "app/CMainFrame.h"
 #include "app/CTovDoc.h"
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 #include "app/ShellLogic.h"
 #include "dialogs/qt/CImportDialog.h"
 #include "dialogs/qt/CReadingsDialog.h"

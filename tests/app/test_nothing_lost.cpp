@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "app/CTovDoc.h"
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 #include "app/ShellLogic.h"
 #include "dialogs/ReadingsModel.h"
 #include "files/LockFile.h"

@@ -29,7 +29,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/FileChooser.h"
+#include "qt/FileChooser.h"
 #include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "files/Settings.h"
