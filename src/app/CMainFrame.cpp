@@ -95,6 +95,7 @@ CMainFrame::CMainFrame(CTovDoc& document, RecentFiles* recent, QWidget* parent)
   connect(&document_, &CTovDoc::updateAllViews, this, &CMainFrame::updateCommandStates);
   connect(&document_, &CTovDoc::pathChanged, this, &CMainFrame::updateCaption);
   connect(&document_, &CTovDoc::modifiedChanged, this, &CMainFrame::updateCaption);
+  connect(&document_, &CTovDoc::historyChanged, this, &CMainFrame::updateCommandStates);
   if (recent_) connect(recent_, &RecentFiles::changed, this, &CMainFrame::updateRecentFileActions);
   updateRecentFileActions();
   updateCaption();
@@ -291,6 +292,13 @@ void CMainFrame::updateCommandStates() {
   const TestRecord& record = document_.record();
   for (const auto& [id, action] : actions_) {
     action->setEnabled(isCommandEnabled(id, record));
+    if (id == ID_EDIT_UNDO) {
+      action->setEnabled(document_.canUndo());
+      action->setText(qs(undoMenuText(document_.undoText().toStdString())));
+    } else if (id == ID_EDIT_REDO) {
+      action->setEnabled(document_.canRedo());
+      action->setText(qs(redoMenuText(document_.redoText().toStdString())));
+    }
     if (!action->isCheckable()) continue;
     if (id == ID_VIEW_TOOLBAR)
       action->setChecked(toolBar_ && !toolBar_->isHidden());
@@ -321,6 +329,8 @@ void CMainFrame::onCommand(int id) {
     break;
   case ID_FILE_SAVE: document_.onFileSave(this); break;
   case ID_FILE_SAVE_AS: document_.onFileSaveAs(this); break;
+  case ID_EDIT_UNDO: document_.undo(); break;
+  case ID_EDIT_REDO: document_.redo(); break;
   case ID_APP_ABOUT: showAboutDialog(this); break;
   case ID_APP_EXIT: close(); break;
   case ID_VIEW_TOOLBAR: toolBar_->setVisible(toolBar_->isHidden()); break;

@@ -132,6 +132,16 @@ void startUpMessages(QtMsgType type, const QMessageLogContext& context, const QS
 
 } // namespace
 
+// Qt's standard dialogs (the file dialog's dates, its texts) follow the
+// system locale: it is Japanese whatever the desktop's language. Numbers in
+// files and on pages never go through it.
+static void useJapaneseSystemLocale() {
+  auto japanese = [](const char* name) { return qgetenv(name).startsWith("ja"); };
+  if (!qEnvironmentVariableIsEmpty("LC_ALL") && !japanese("LC_ALL")) qputenv("LC_ALL", "ja_JP.UTF-8");
+  for (const char* name : {"LC_TIME", "LC_MESSAGES", "LANG"})
+    if (!japanese(name)) qputenv(name, "ja_JP.UTF-8");
+}
+
 int runDesktopApplication(int argc, char** argv) {
   // The arguments are checked before anything needs a display.
   std::vector<std::string> args;
@@ -147,6 +157,7 @@ int runDesktopApplication(int argc, char** argv) {
   // Qt's dialogs (file, print, page setup) rather than the desktop's, so
   // that they speak Japanese with the rest of the program.
   QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+  useJapaneseSystemLocale();
   int qtArgc = 1;  // the arguments are the program's, not Qt's
   qtMessagesBefore = qInstallMessageHandler(startUpMessages);
   QApplication application(qtArgc, argv);

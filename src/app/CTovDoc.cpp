@@ -1,5 +1,7 @@
 #include "app/CTovDoc.h"
 
+#include <QDir>
+
 #include "app/FileChooser.h"
 #include "app/RecentFiles.h"
 #include "app/ShellLogic.h"
@@ -12,12 +14,42 @@
 
 namespace tov {
 
+// One whole edit of the test: the test before and after it.
+class EditStep : public QUndoCommand {
+public:
+  EditStep(CTovDoc& doc, const QString& name, TestRecord before, TestRecord after)
+      : QUndoCommand(name), doc_(doc), before_(std::move(before)), after_(std::move(after)) {}
+  void undo() override { put(before_); }
+  void redo() override { put(after_); }
+
+private:
+  // The signals follow in CTovDoc once the stack has moved, so that their
+  // handlers see the history as it now stands.
+  void put(const TestRecord& state) { doc_.record_ = state; }
+  CTovDoc& doc_;
+  TestRecord before_;
+  TestRecord after_;
+};
+
 CTovDoc::CTovDoc(TestRecord& record, FileChooser& chooser, RecentFiles* recent, QObject* parent)
-    : QObject(parent), record_(record), chooser_(&chooser), recent_(recent) {}
+    : QObject(parent), record_(record), chooser_(&chooser), recent_(recent) {
+  undoStack_.setObjectName(QStringLiteral("undoStack"));
+  connect(&undoStack_, &QUndoStack::cleanChanged, this, [this] { cleanChanged(); });
+  connect(this, &CTovDoc::editApplied, this, [this] { updateRecovery(); });
+}
 
 CTovDoc::~CTovDoc() {
   releaseOwnLock();
   removeRecovery(recoveryFile_);
+}
+
+void CTovDoc::updateRecovery() {
+  if (modified_) {
+    if (recoveryFile_.empty()) recoveryFile_ = newRecoveryFile();
+    writeRecovery(recoveryFile_, record_, pathName_);
+  } else {
+    removeRecovery(recoveryFile_);
+  }
 }
 
 void CTovDoc::releaseOwnLock() {
@@ -47,6 +79,7 @@ void CTovDoc::adoptFile(const std::filesystem::path& path, bool readOnly) {
   std::error_code ec;
   const std::filesystem::path full = std::filesystem::absolute(path, ec).lexically_normal();
   identity_ = identityOf(full);
+  identityPath_ = full.string();
   dismissed_.reset();
   readOnly_ = readOnly;
   if (full == lockedPath_) return;
@@ -60,7 +93,7 @@ void CTovDoc::adoptFile(const std::filesystem::path& path, bool readOnly) {
 }
 
 void CTovDoc::checkChangedOnDisk() {
-  if (asking_ || modified_ || pathName_.empty() || !identity_) return;
+  if (asking_ || modified_ || pathName_.empty() || !identity_ || identityPath_ != pathName_) return;
   if (!changedOnDisk(pathName_, *identity_)) return;
   const auto now = identityOf(pathName_);
   if (!now || (dismissed_ && *now == *dismissed_)) return;
@@ -74,19 +107,19 @@ void CTovDoc::checkChangedOnDisk() {
   if (loadTestFile(pathName_, record_) != LoadStatus::Ok) return;
   identity_ = identityOf(pathName_);
   dismissed_.reset();
-  setModifiedFlag(false);
+  clearHistory();
   emit updateAllViews();
 }
 
 void CTovDoc::offerRecovery() {
   for (RecoveryFile& left : leftRecoveries()) {
     const std::string name = left.testPath.empty() ? std::string("無題") : left.testPath;
-    if (!messageSink().askYesNo(
-            messageText(IDS_RECOVERY_FOUND, {name, recoveryTimeText(left.savedAt)}))) {
+    if (!messageSink().askYesNo(messageText(IDS_RECOVERY_FOUND, {name, recoveryTimeText(left.savedAt)}))) {
       removeRecovery(left.file);
       continue;
     }
     record_ = std::move(left.record);
+    clearHistory();
     if (left.testPath.empty()) {
       pathName_.clear();
       releaseOwnLock();
@@ -102,11 +135,47 @@ void CTovDoc::offerRecovery() {
     // The restored test keeps its recovery file until it is saved or dropped.
     removeRecovery(recoveryFile_);
     recoveryFile_ = left.file;
-    modified_ = false;
     setModifiedFlag(true);
     emit updateAllViews();
     return;  // one window, one test: the others wait for the next start
   }
+}
+
+bool CTovDoc::applyEdit(const QString& name, const TestRecord& after) {
+  if (after == record_) return false;
+  undoStack_.push(new EditStep(*this, name, record_, after));
+  emit editApplied();
+  emit historyChanged();
+  return true;
+}
+
+void CTovDoc::undo() {
+  if (!undoStack_.canUndo()) return;
+  undoStack_.undo();
+  emit editApplied();
+  emit historyChanged();
+}
+
+void CTovDoc::redo() {
+  if (!undoStack_.canRedo()) return;
+  undoStack_.redo();
+  emit editApplied();
+  emit historyChanged();
+}
+
+void CTovDoc::clearHistory() {
+  undoStack_.clear();
+  undoStack_.setClean();  // clear() leaves an empty stack as it was
+  cleanChanged();
+  emit historyChanged();
+}
+
+void CTovDoc::cleanChanged() {
+  const bool modified = !undoStack_.isClean();
+  if (modified_ == modified) return;
+  modified_ = modified;
+  updateRecovery();
+  emit modifiedChanged(modified_);
 }
 
 std::string CTovDoc::title() const {
@@ -131,17 +200,12 @@ void CTovDoc::setPathName(const std::filesystem::path& path, bool addToRecentFil
 }
 
 void CTovDoc::setModifiedFlag(bool modified) {
-  // Every change is written to the recovery file at once; an unmodified
-  // test (saved, read, dropped) has none.
-  if (modified) {
-    if (recoveryFile_.empty()) recoveryFile_ = newRecoveryFile();
-    writeRecovery(recoveryFile_, record_, pathName_);
-  } else {
-    removeRecovery(recoveryFile_);
-  }
-  if (modified_ == modified) return;
-  modified_ = modified;
-  emit modifiedChanged(modified_);
+  // The saved state is where the history now stands; a change made outside
+  // the history leaves no state of it that equals the file.
+  if (modified) undoStack_.resetClean();
+  else undoStack_.setClean();
+  cleanChanged();
+  updateRecovery();  // every change marked here is written, not only the first
 }
 
 bool CTovDoc::saveModified(QWidget* parent) {
@@ -165,7 +229,7 @@ bool CTovDoc::onNewDocument() {
   releaseOwnLock();
   identity_.reset();
   readOnly_ = false;
-  setModifiedFlag(false);
+  clearHistory();
   emit pathChanged();
   emit updateAllViews();
   return true;
@@ -179,10 +243,10 @@ void CTovDoc::onFileOpen(QWidget* parent) {
   bool readOnly = false;
   if (!askAboutLock(*chosen, &readOnly)) return;
   if (openTestFile(*chosen, record_) != LoadStatus::Ok) return;
+  clearHistory();
   emit updateAllViews();
   setPathName(*chosen);
   adoptFile(*chosen, readOnly);
-  setModifiedFlag(false);
   writeLastFolder(installFolder, LastFolder{folderOfChosenFile(*chosen), last.keptLine});
 }
 
@@ -201,7 +265,7 @@ bool CTovDoc::openDocumentFile(const std::filesystem::path& path) {
   }
   setPathName(path);
   adoptFile(path, readOnly);
-  setModifiedFlag(false);
+  clearHistory();
   emit updateAllViews();
   return true;
 }
@@ -225,7 +289,7 @@ void CTovDoc::onFileSave(QWidget* parent) {
     return;
   }
   // Someone else changed the file since it was read or written here.
-  if (identity_ && changedOnDisk(pathName_, *identity_)) {
+  if (identity_ && identityPath_ == pathName_ && changedOnDisk(pathName_, *identity_)) {
     switch (messageSink().askThreeWay(messageText(IDS_CHANGED_ON_DISK), "上書き", "名前を付けて保存", "キャンセル")) {
     case Answer::Yes: break;
     case Answer::No: onFileSaveAs(parent); return;
@@ -236,7 +300,9 @@ void CTovDoc::onFileSave(QWidget* parent) {
 }
 
 void CTovDoc::onFileSaveAs(QWidget* parent) {
-  const auto chosen = chooser_->chooseSaveFile(parent, pathName_, saveFilters());
+  const std::filesystem::path lastFolder = readLastFolder(theSettings().installFolderPath()).folder;
+  const auto chosen = chooser_->chooseSaveFile(
+      parent, suggestedSavePath(pathName_, record_, lastFolder, toPath(QDir::homePath())), saveFilters());
   if (!chosen) return;
   const auto target = saveAsTarget(*chosen);
   if (!target) return;

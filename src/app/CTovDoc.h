@@ -4,8 +4,16 @@
 // the command line, the recent files and dropped files). An editor closed
 // with OK that changed the test marks it modified; New, Open, a recent or
 // dropped file and closing the window then ask whether to save first.
+//
+// Every change of the test made by the user goes through applyEdit(): one
+// whole edit (an editor's OK, an import of readings) is one step of the
+// undo history, which holds the test before and after it. Undo and redo put
+// the test back exactly, and the modified mark follows the saved state (undo
+// back to what was saved clears it). New and Open start a fresh history.
+// Settings (Sys.ndx, fonts) are never part of it.
 #include <QObject>
 #include <QStringList>
+#include <QUndoStack>
 
 #include <filesystem>
 #include <optional>
@@ -58,9 +66,22 @@ public:
   // document is then left as it was.
   bool openDocumentFile(const std::filesystem::path& path);
 
-  // Nothing lost: the one call after any change applied to the record (an
-  // editor's OK, an undoable step) marks it modified and writes the
-  // recovery file.
+  // Replaces the test with `after` as one undoable step named `name`
+  // ("測定データ"; the Edit menu shows "元に戻す: 測定データ"). Nothing
+  // happens, and false is returned, when `after` equals the test.
+  bool applyEdit(const QString& name, const TestRecord& after);
+  bool canUndo() const { return undoStack_.canUndo(); }
+  bool canRedo() const { return undoStack_.canRedo(); }
+  QString undoText() const { return undoStack_.undoText(); }  // the step's name
+  QString redoText() const { return undoStack_.redoText(); }
+  void undo();
+  void redo();
+  // Forgets the history (New, Open); the test stays as it is.
+  void clearHistory();
+
+  // Nothing lost: after any change applied to the test (every editApplied
+  // step, a change marked outside the history) the recovery file is written
+  // while the test is modified, and removed once it is not.
   void recordEdited() { setModifiedFlag(true); }
   // The test was opened read-only (another program has it open): Save goes
   // to Save As.
@@ -82,6 +103,12 @@ signals:
   void updateAllViews();
   void pathChanged();
   void modifiedChanged(bool modified);
+  // The test changed by a step: after applyEdit(), undo() and redo(). Views
+  // redraw; this is the one place to hook work after every applied edit.
+  void editApplied();
+  // What undo() and redo() would do changed (a step made, undone, redone, or
+  // the history cleared).
+  void historyChanged();
 
 private:
   bool writeTo(const std::filesystem::path& path);
@@ -91,13 +118,20 @@ private:
   // After a test was read or written at the path: its identity and its lock.
   void adoptFile(const std::filesystem::path& path, bool readOnly);
   void releaseOwnLock();
+  // The recovery file follows the modified state.
+  void updateRecovery();
+  void cleanChanged();
+
+  friend class EditStep;
 
   TestRecord& record_;
   FileChooser* chooser_;
   RecentFiles* recent_;
   std::string pathName_;
   bool modified_ = false;
+  QUndoStack undoStack_;
   std::optional<FileIdentity> identity_;   // of the file as last read or written
+  std::string identityPath_;               // that file
   std::optional<FileIdentity> dismissed_;  // a change on disk the user chose not to read
   std::filesystem::path lockedPath_;       // the test whose lock is ours
   bool readOnly_ = false;

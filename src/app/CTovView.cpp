@@ -8,6 +8,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScrollBar>
+#include <QToolBar>
 #include <QSettings>
 #include <QWheelEvent>
 
@@ -89,6 +90,7 @@ CTovView::CTovView(CTovDoc& document, QWidget* parent)
   horizontalScrollBar()->setSingleStep(kLineStep.width());
   verticalScrollBar()->setSingleStep(kLineStep.height());
   connect(&document_, &CTovDoc::updateAllViews, this, &CTovView::OnUpdate);
+  connect(&document_, &CTovDoc::editApplied, this, &CTovView::redraw);
 }
 
 CTovView::~CTovView() = default;
@@ -323,14 +325,17 @@ bool CTovView::onCommand(int id) {
 void CTovView::runEditorCommand(int id) {
   TestRecord& record = document_.record();
   if (!isCommandEnabled(id, record)) return;
-  const TestRecord before = record;
-  const bool ok = runEditor(id, this, record);
+  // The editor works on a copy; its OK puts the copy in as one undoable
+  // step (which marks the test modified when it changed anything).
+  TestRecord edited = record;
+  const bool ok = runEditor(id, this, edited);
   if (id == ID_UNSTEADY_READINGS || id == ID_STEADY_READINGS)
-    readingsFollowUp(record, id == ID_STEADY_READINGS);
+    readingsFollowUp(edited, id == ID_STEADY_READINGS);
   else if (id == ID_HEADINGS && ok)
-    headingsFollowUp(record, theSettings().display.digitsPermeability);
-  // OK that changed the test leaves it to be saved.
-  if (ok && record != before) document_.setModifiedFlag(true);
+    headingsFollowUp(edited, theSettings().display.digitsPermeability);
+  if (ok) document_.applyEdit(QString::fromStdString(editStepName(id)), edited);
+  // Cancel keeps the test, with its derived values computed again.
+  else record = edited;
   redraw();
 }
 
@@ -380,6 +385,13 @@ void CTovView::onFilePrintPreview() {
   dialog.setWindowTitle(QStringLiteral("印刷ﾌﾟﾚﾋﾞｭｰ"));
   dialog.resize(window()->size() * 9 / 10);
   connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* target) { printPages(*target); });
+  // A 閉じる button at the end of the preview's tool bar.
+  if (auto* bar = dialog.findChild<QToolBar*>()) {
+    bar->addSeparator();
+    QAction* close = bar->addAction(QStringLiteral("閉じる(&C)"), &dialog, &QDialog::reject);
+    close->setObjectName(QStringLiteral("closePreviewAction"));
+    if (QWidget* button = bar->widgetForAction(close)) button->setObjectName(QStringLiteral("closePreviewButton"));
+  }
   dialog.exec();
   readPrinterPaper();
   applyScrollSizes();

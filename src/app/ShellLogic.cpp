@@ -31,11 +31,16 @@ std::vector<MenuSpec> buildMenuLayout() {
            item(ID_FILE_PRINT, "印刷(&P)...", "グラフとデータ表を印刷します", "Ctrl+P"),
            item(ID_FILE_PRINT_PREVIEW, "印刷ﾌﾟﾚﾋﾞｭｰ(&V)", "印刷するページを画面で確かめます"),
            item(ID_FILE_PRINT_SETUP, "ﾌﾟﾘﾝﾀの設定(&R)...", "用紙やプリンタを選びます"),
-           item(ID_FILE_EXPORT_PDF, "PDF出力...", "全ページを PDF ファイルに書き出します"),
+           item(ID_FILE_EXPORT_PDF, "PDF出力(&D)...", "全ページを PDF ファイルに書き出します"),
            separator(),
            MenuItemSpec{kRecentFilesSlot, {}, {}, {}, false},
            separator(),
            item(ID_APP_EXIT, "アプリケーションの終了(&X)", "プログラムを終了します"),
+       }},
+      {"編集(&E)",
+       {
+           item(ID_EDIT_UNDO, undoMenuText({}), "直前の編集を取り消します", "Ctrl+Z"),
+           item(ID_EDIT_REDO, redoMenuText({}), "取り消した編集をやり直します", "Ctrl+Y"),
        }},
       {"データ(&A)",
        {
@@ -62,7 +67,7 @@ std::vector<MenuSpec> buildMenuLayout() {
       {"設定(&S)",
        {
            item(ID_STYLE_DIGITS, "様式・桁数(&Y)", "図表名、表示桁数など"),
-           item(ID_LINES_MARGINS, "線種・マージン(L)", "罫線、グラフグリッド線の太さ、マージン、会社名など"),
+           item(ID_LINES_MARGINS, "線種・マージン(&L)", "罫線、グラフグリッド線の太さ、マージン、会社名など"),
            item(ID_FONTS, "フォント(&F)", "活字の書体・サイズ"),
            item(ID_ENTER_KEY, "キーの動作(&E)", "Enterキーに対する動作応答"),
            separator(),
@@ -101,6 +106,43 @@ bool isEditorCommand(int id) {
   default:
     return false;
   }
+}
+
+std::filesystem::path suggestedSavePath(const std::string& testPath, const TestRecord& record,
+                                        const std::filesystem::path& lastFolder,
+                                        const std::filesystem::path& fallbackFolder) {
+  if (!testPath.empty()) return testPath;
+  auto trimmed = [](std::string text) {
+    text.erase(0, text.find_first_not_of(" \t"));
+    text.erase(text.find_last_not_of(" \t") + 1);
+    return text;
+  };
+  std::string name = trimmed(record.testIdNumber());
+  if (name.empty()) name = trimmed(record.surveyName());
+  if (name.empty()) name = "無題";
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) c = '_';
+  std::error_code ec;
+  const bool usable = !lastFolder.empty() && std::filesystem::is_directory(lastFolder, ec);
+  return (usable ? lastFolder : fallbackFolder) / (name + ".tvd");
+}
+
+std::string editStepName(int id) {
+  switch (id) {
+  case ID_HEADINGS: return "見出し";
+  case ID_UNSTEADY_READINGS: case ID_STEADY_READINGS: return "測定データ";
+  case ID_ANALYSIS: return "解析/目盛り";
+  case ID_PAGE_FORMAT: return "ページ設定";
+  default: return "編集";
+  }
+}
+
+std::string undoMenuText(const std::string& stepName) {
+  return stepName.empty() ? "元に戻す(&U)" : "元に戻す: " + stepName + "(&U)";
+}
+
+std::string redoMenuText(const std::string& stepName) {
+  return stepName.empty() ? "やり直し(&R)" : "やり直し: " + stepName + "(&R)";
 }
 
 ViewState& theViewState() {

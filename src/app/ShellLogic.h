@@ -47,6 +47,8 @@ enum CommandId : int {
   ID_FILE_PRINT_PREVIEW = 57609,
   ID_FILE_MRU_FILE1 = 57616,  // .. 57619
   ID_APP_ABOUT = 57664,
+  ID_EDIT_UNDO = 57643,
+  ID_EDIT_REDO = 57644,
   ID_APP_EXIT = 57665,
   ID_HELP_VIEWER = 57670,
   ID_VIEW_TOOLBAR = 59392,
@@ -75,6 +77,12 @@ const std::vector<MenuSpec>& menuLayout();
 
 // The commands whose editors a later part of the program provides.
 bool isEditorCommand(int id);
+// The name of the undo step an editor's OK on the test makes ("測定データ").
+std::string editStepName(int id);
+// The Edit menu's texts: "元に戻す: 測定データ(&U)", or "元に戻す(&U)" without
+// a step (likewise やり直し with &R).
+std::string undoMenuText(const std::string& stepName);
+std::string redoMenuText(const std::string& stepName);
 
 // How the page is sized on screen: a zoom of its own, or fitted to the
 // width of the view or whole into it (refitted when the view changes size).
@@ -148,6 +156,14 @@ bool saveNeedsSaveAs(const std::string& pathName, const std::string& title);
 // added to a name without extension; nothing (after reporting "拡張子を
 // tvd(TVD)にして下さい") for any other extension.
 std::optional<std::filesystem::path> saveAsTarget(const std::filesystem::path& chosen);
+
+// The file Save As suggests: the test's own file; for a test without one,
+// "<No.>.tvd" from the test's number (else the survey name, else "無題") in
+// the folder of the last open (else the fallback folder). Characters a file
+// name cannot hold become "_".
+std::filesystem::path suggestedSavePath(const std::string& testPath, const TestRecord& record,
+                                        const std::filesystem::path& lastFolder,
+                                        const std::filesystem::path& fallbackFolder);
 
 // The file "PDF出力..." suggests: the test's name with ".pdf" in the test's
 // folder, or "無題.pdf" in the fallback folder for a test without a file.

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <utility>
 
+#include "dialogs/FieldCheck.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
 
@@ -13,6 +15,25 @@ namespace tov {
 namespace {
 
 bool isBlankText(std::string_view text) { return classifyNumberText(text) < 0; }
+
+// Control characters (a pasted tab or line end, a bell) never reach a cell.
+std::string withoutControls(std::string text) {
+  std::erase_if(text, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+  return text;
+}
+
+// A clock time as the field books write it: hours, ":" or ".", two digits
+// of minutes below 60; blanks around it allowed.
+bool isClockText(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  const std::size_t mark = text.find_first_of(":.");
+  if (mark == std::string_view::npos || mark == 0 || mark > 2 || text.size() != mark + 3) return false;
+  auto digits = [](std::string_view part) {
+    return std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  return digits(text.substr(0, mark)) && digits(text.substr(mark + 1)) && text[mark + 1] < '6';
+}
 
 // The reading-table column a grid column is stored in (the two parts of Q
 // are stored together).
@@ -138,6 +159,7 @@ void ReadingsModel::setEntry(int column, std::string text) {
 }
 
 void ReadingsModel::clearEntries() {
+  autoTime_.clear();
   // The exponent picker keeps its choice: it is a list, not a text field.
   for (int c = 1; c <= columnCount(); ++c)
     if (columnKind(c) != ReadingColumn::FlowExponent) setEntry(c, std::string());
@@ -165,7 +187,8 @@ std::string ReadingsModel::joinedFlow(int row) const {
 void ReadingsModel::setGridCell(int row, int column, std::string text) {
   if (row < 1 || row > kRows || column < 1 || column > columnCount()) return;
   const ReadingColumn kind = columnKind(column);
-  grid_[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)] = std::move(text);
+  grid_[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)] = withoutControls(std::move(text));
+  marked_[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)] = false;
   if (kind == ReadingColumn::FlowMantissa || kind == ReadingColumn::FlowExponent)
     working_.setCell(row, C_flow, joinedFlow(row));
   else
@@ -211,6 +234,7 @@ void ReadingsModel::setPickerFromRow(int row) {
 void ReadingsModel::openReadings(const ReadingTable& table, std::string pipeTopHeight, std::string equilibriumLevel,
                                  PreviewAxes axes) {
   grid_ = {};
+  marked_ = {};
   working_ = TestRecord{};
   working_.set_pipeTopHeight(std::move(pipeTopHeight));
   working_.set_equilibriumLevel(std::move(equilibriumLevel));
@@ -297,14 +321,16 @@ bool ReadingsModel::addReading(bool showMessages) {
   }
   if (added) {
     clearEntries();
-    setEntry(1, nextElapsedTime(currentRow_ + 1));
+    autoTime_ = nextElapsedTime(currentRow_ + 1);
+    setEntry(1, autoTime_);
     setPickerFromRow(n + 1);
     deriveRow(n + 1);
     redrawPreview();
   }
   selectedRow_ = 0;
-  const bool toLevel = autoIncrement_ && (method_ == ReadingsMethod::Unsteady || n + 1 > 1);
-  focus_ = toLevel ? FocusRequest::EntryPipeLevel : FocusRequest::EntryTime;
+  // The next reading starts at t, with the automatic increment (if any)
+  // there to be kept or typed over.
+  focus_ = FocusRequest::EntryTime;
   currentRow_ = 0;
   return added;
 }
@@ -345,12 +371,7 @@ bool ReadingsModel::overwriteReading(bool showMessages) {
 bool ReadingsModel::deleteSelectedRow() {
   bool deleted = false;
   if (selectedRow_ >= 1 && selectedRow_ <= kRows) {
-    const int row = selectedRow_;
-    std::rotate(grid_.begin() + (row - 1), grid_.begin() + row, grid_.end());
-    grid_.back() = {};
-    for (int r = row; r < kRows; ++r)
-      for (int c = 1; c <= kColumnCount; ++c) working_.setCell(r, c, working_.cell(r + 1, c));
-    for (int c = 1; c <= kColumnCount; ++c) working_.setCell(kRows, c, std::string());
+    moveRows(selectedRow_ + 1, selectedRow_);
     clearEntries();
     redrawPreview();
     modified_ = true;
@@ -395,19 +416,12 @@ void ReadingsModel::updateSelectedRowFromEntry(ReadingColumn left) {
   }
 }
 
-void ReadingsModel::keyDownInGrid(int selectedRow) {
-  clearEntries();
-  currentRow_ = 0;
-  selectedRow_ = (selectedRow >= 1 && selectedRow <= kRows) ? selectedRow : 0;
-}
-
 bool ReadingsModel::openCellEditor(int row, int column) {
   if (row < 1 || row > kRows || column < 1 || column > columnCount()) return false;
   currentRow_ = row;
   currentColumn_ = column;
   selectedRow_ = 0;
   inPlace_ = true;
-  modified_ = true;
   editorText_ = cell(row, column);
   if (editorText_.empty()) {
     const ReadingColumn kind = columnKind(column);
@@ -423,7 +437,11 @@ void ReadingsModel::commitCell(int row, int column, std::string text) {
   inPlace_ = false;
   editorText_.clear();
   if (row < 1 || row > kRows || column < 1 || column > columnCount()) return;
+  text = withoutControls(std::move(text));
+  if (text != cell(row, column)) modified_ = true;
+  const bool failing = !cellProblem(column, text).empty();
   setGridCell(row, column, std::move(text));
+  marked_[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)] = failing;
   loadEntriesFrom(row);
   currentRow_ = row;
   selectedRow_ = row;
@@ -485,6 +503,28 @@ bool ReadingsModel::pasteBlock(int row, int column, std::string_view text) {
         messageText(IDS_PASTE_PAST_LAST_COLUMN, {cformat("%d", column), cformat("%d", static_cast<int>(width))}));
     return false;
   }
+  // Every cell is checked before any is written.
+  std::vector<GridCell> failing;
+  for (int r = 0; r < height && failing.size() < 3; ++r) {
+    auto& line = cells[static_cast<std::size_t>(r)];
+    for (std::size_t c = 0; c < line.size() && failing.size() < 3; ++c) {
+      line[c] = withoutControls(std::move(line[c]));
+      const int at = column + static_cast<int>(c);
+      if (!cellProblem(at, line[c]).empty()) failing.push_back(GridCell{row + r, at});
+    }
+  }
+  if (!failing.empty()) {
+    // The message names the cells with what was pasted there.
+    std::string lines;
+    for (const GridCell& bad : failing) {
+      const std::string& text =
+          cells[static_cast<std::size_t>(bad.row - row)][static_cast<std::size_t>(bad.column - column)];
+      lines += messageText(IDS_CELL_PROBLEM, {cformat("%d", bad.row), columnTitle(bad.column),
+                                              cellProblem(bad.column, text)}) + "\n";
+    }
+    messageSink().report(messageText(IDS_PASTE_BAD_CELLS, lines));
+    return false;
+  }
   for (int r = 0; r < height; ++r) {
     const auto& line = cells[static_cast<std::size_t>(r)];
     for (std::size_t c = 0; c < line.size(); ++c) setGridCell(row + r, column + static_cast<int>(c), line[c]);
@@ -494,6 +534,7 @@ bool ReadingsModel::pasteBlock(int row, int column, std::string_view text) {
   inPlace_ = false;
   currentRow_ = 0;
   selectedRow_ = 0;
+  clearEntries();  // they showed a row the paste may have replaced
   rowToShow_ = row;
   redrawPreview();
   return true;
@@ -516,12 +557,124 @@ std::string ReadingsModel::copyRows(std::vector<int> rows) const {
 
 bool ReadingsModel::checkBeforeStore() const {
   const int n = lastFilledRow();
+  std::vector<GridCell> marked;
   for (int row = 1; row <= n; ++row) {
-    if (classifyNumberText(cell(row, 1)) == 0) {
+    if (classifyNumberText(cell(row, 1)) == 0 && !cellMarked(row, 1)) {
       reportMessage(IDS_TIME_NOT_A_NUMBER, cformat("%d", row));
       return false;
     }
+    for (int c = 1; c <= columnCount(); ++c)
+      if (cellMarked(row, c) && marked.size() < 3) marked.push_back(GridCell{row, c});
   }
+  if (marked.empty()) return true;
+  messageSink().report(messageText(IDS_BAD_CELLS_ON_OK, problemLines(marked)));
+  return false;
+}
+
+std::string ReadingsModel::problemLines(const std::vector<GridCell>& cells) const {
+  std::string lines;
+  for (const GridCell& c : cells)
+    lines += messageText(IDS_CELL_PROBLEM, {cformat("%d", c.row), columnTitle(c.column), cellProblem(c.column, cell(c.row, c.column))}) + "\n";
+  return lines;
+}
+
+void ReadingsModel::cancelCellEditor() {
+  inPlace_ = false;
+  editorText_.clear();
+  focus_ = FocusRequest::Grid;
+}
+
+std::string ReadingsModel::cellProblem(int column, std::string_view text) const {
+  if (isBlankText(text)) return std::string();
+  const ReadingColumn kind = columnKind(column);
+  switch (kind) {
+  case ReadingColumn::Time:
+  case ReadingColumn::PipeLevel:
+  case ReadingColumn::FlowMantissa: {
+    // The whole text a number (not only its start, as the files' rule has it).
+    const auto parsed = parseNumberField(text);
+    if (!parsed) return messageText(IDS_CELL_NOT_A_NUMBER);
+    const double value = *parsed;
+    const bool inRange = kind == ReadingColumn::Time       ? value >= kMinTime && value <= kMaxTime
+                         : kind == ReadingColumn::PipeLevel ? value >= kMinLevel && value <= kMaxLevel
+                                                            : std::isfinite(value);
+    return inRange ? std::string() : messageText(IDS_CELL_OUT_OF_RANGE);
+  }
+  case ReadingColumn::FlowExponent: {
+    const auto& choices = exponentChoices();
+    return std::find(choices.begin(), choices.end(), text) != choices.end() ? std::string()
+                                                                            : messageText(IDS_CELL_BAD_EXPONENT);
+  }
+  case ReadingColumn::ClockTime: return isClockText(text) ? std::string() : messageText(IDS_CELL_BAD_CLOCK);
+  }
+  return std::string();
+}
+
+bool ReadingsModel::cellMarked(int row, int column) const {
+  if (row < 1 || row > kRows || column < 1 || column > columnCount()) return false;
+  return marked_[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(column - 1)];
+}
+
+std::string ReadingsModel::copyBlock(int top, int left, int bottom, int right) const {
+  std::string text;
+  for (int row = std::max(top, 1); row <= std::min(bottom, kRows); ++row) {
+    for (int c = std::max(left, 1); c <= std::min(right, columnCount()); ++c) {
+      if (c > std::max(left, 1)) text += '\t';
+      text += cell(row, c);
+    }
+    text += '\n';
+  }
+  return text;
+}
+
+void ReadingsModel::clearCells(const std::vector<GridCell>& cells) {
+  std::vector<int> rows;
+  for (const GridCell& c : cells) {
+    if (c.row < 1 || c.row > kRows || c.column < 1 || c.column > columnCount()) continue;
+    if (!cell(c.row, c.column).empty()) modified_ = true;
+    setGridCell(c.row, c.column, std::string());
+    rows.push_back(c.row);
+  }
+  for (int row : rows) deriveRow(row);
+  currentRow_ = 0;
+  clearEntries();
+  redrawPreview();
+}
+
+void ReadingsModel::moveRows(int from, int to) {
+  // Rows from..120 go to to..; rows left behind (or pushed past 120) are
+  // emptied.
+  auto at = [](int row) { return static_cast<std::size_t>(row - 1); };
+  if (from > to) {
+    for (int row = to; row <= kRows; ++row) {
+      const int source = row + (from - to);
+      grid_[at(row)] = source <= kRows ? grid_[at(source)] : decltype(grid_)::value_type{};
+      marked_[at(row)] = source <= kRows ? marked_[at(source)] : decltype(marked_)::value_type{};
+      for (int c = 1; c <= kColumnCount; ++c) working_.setCell(row, c, source <= kRows ? working_.cell(source, c) : std::string());
+    }
+  } else if (from < to) {
+    for (int row = kRows; row >= from; --row) {
+      const int source = row - (to - from);
+      const bool keep = source >= from;
+      grid_[at(row)] = keep ? grid_[at(source)] : decltype(grid_)::value_type{};
+      marked_[at(row)] = keep ? marked_[at(source)] : decltype(marked_)::value_type{};
+      for (int c = 1; c <= kColumnCount; ++c) working_.setCell(row, c, keep ? working_.cell(source, c) : std::string());
+    }
+  }
+}
+
+bool ReadingsModel::insertRow(int row) {
+  if (row < 1 || row > kRows) return false;
+  if (!rowIsEmpty(kRows)) {
+    reportMessage(IDS_INSERT_ROW_LAST_FILLED);
+    return false;
+  }
+  moveRows(row, row + 1);
+  modified_ = true;
+  currentRow_ = 0;
+  selectedRow_ = row;
+  clearEntries();
+  redrawPreview();
   return true;
 }
 
@@ -530,6 +683,30 @@ bool ReadingsModel::rowHoldsText(int row) const {
   for (int c = 1; c <= kColumnCount; ++c)
     if (!working_.cell(row, c).empty()) return true;
   return false;
+}
+
+bool ReadingsModel::deleteRows(std::vector<int> rows) {
+  std::sort(rows.begin(), rows.end(), std::greater<>());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  bool deleted = false;
+  for (int row : rows) {
+    if (row < 1 || row > kRows) continue;
+    moveRows(row + 1, row);
+    deleted = true;
+  }
+  if (deleted) modified_ = true;
+  currentRow_ = 0;
+  selectedRow_ = 0;
+  clearEntries();
+  redrawPreview();
+  return deleted;
+}
+
+bool ReadingsModel::entryPending() const {
+  if (!addEnabled()) return false;
+  for (int c = 2; c <= columnCount(); ++c)
+    if (columnKind(c) != ReadingColumn::FlowExponent && !isBlankText(entry(c))) return true;
+  return !isBlankText(entry(1)) && entry(1) != autoTime_;
 }
 
 std::string ReadingsModel::storeReadings(ReadingTable& table) const {

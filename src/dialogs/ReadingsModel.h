@@ -57,6 +57,9 @@ public:
   static constexpr double kSameTime = 0.0001;
   static constexpr double kMinTime = -1000.0;
   static constexpr double kMaxTime = 1000000.0;
+  // h' in metres.
+  static constexpr double kMinLevel = -10000.0;
+  static constexpr double kMaxLevel = 10000.0;
 
   explicit ReadingsModel(ReadingsMethod method);
 
@@ -96,9 +99,6 @@ public:
   // An entry field lost the focus: the entries are written into the
   // current row when they are valid and keep its t.
   void updateSelectedRowFromEntry(ReadingColumn left);
-  // The Down key in the grid (the grid's own selection moved to
-  // selectedRow): the entries and the current row are cleared.
-  void keyDownInGrid(int selectedRow);
 
   // Opens the in-place editor on a cell; false when it cannot open there.
   // editorText() is then what the editor starts with.
@@ -110,15 +110,43 @@ public:
   // when editing stops there.
   std::optional<GridCell> cellAfter(CellKey key);
 
+  // Escape in the in-place editor: the cell keeps the text it had.
+  void cancelCellEditor();
+
+  // What keeps a text out of a cell, as 追加 judges its entries: t and h'
+  // numbers within range, Q's mantissa a number, the exponent one of the
+  // picker's, the clock time h:mm (or h.mm); a blank cell is always fine.
+  // "" when the text may stand there.
+  std::string cellProblem(int column, std::string_view text) const;
+  // A cell whose in-place edit failed its check: it keeps the text, is
+  // shown marked and stops OK until it is corrected.
+  bool cellMarked(int row, int column) const;
+
   // Pastes a block of tab- or comma-separated rows with its first cell at
   // (row, column). A block that would run past row 120 or past the last
-  // column is refused with a message and changes nothing.
+  // column, or with a cell failing its check (named in the message with the
+  // next failing ones), is refused and changes nothing. Control characters
+  // are dropped from the cells.
   bool pasteBlock(int row, int column, std::string_view text);
   // The rows (in grid order) as tab-separated lines.
   std::string copyRows(std::vector<int> rows) const;
+  // The cells of a block (rows and columns from 1, inclusive) as
+  // tab-separated lines.
+  std::string copyBlock(int top, int left, int bottom, int right) const;
+  // Delete and 切り取り: the cells are emptied.
+  void clearCells(const std::vector<GridCell>& cells);
+  // 行挿入: an empty row at `row`, the rows below moving down. Refused, with
+  // a message, when the last row holds a reading.
+  bool insertRow(int row);
+  // 行削除 of the rows of a selection; the rows below move up.
+  bool deleteRows(std::vector<int> rows);
+
+  // The entry fields hold a reading that 追加 has not added yet (the t the
+  // automatic increment filled in alone is no reading).
+  bool entryPending() const;
 
   // Before the store on OK: false (with a message naming the row) when a
-  // row's t is neither blank nor a number.
+  // row's t is neither blank nor a number, or a cell is marked.
   bool checkBeforeStore() const;
   // The store on OK: a row with a blank t but other text stays in its row as
   // it is; the rows with a t, in ascending order of t (equal t in grid
@@ -161,6 +189,8 @@ public:
 
 private:
   void setGridCell(int row, int column, std::string text);
+  void moveRows(int from, int to);  // row `from` .. 120 moved to start at `to`
+  std::string problemLines(const std::vector<GridCell>& cells) const;
   void writeEntriesInto(int row);
   void loadEntriesFrom(int row);
   void deriveRow(int row) { working_.deriveReadingRow(row); }
@@ -181,11 +211,13 @@ private:
   ReadingsMethod method_;
   std::vector<ReadingColumn> columns_;
   std::array<std::array<std::string, kMaxColumns>, kRows> grid_{};
+  std::array<std::array<bool, kMaxColumns>, kRows> marked_{};
   std::array<std::string, kMaxColumns> entries_{};
   TestRecord working_;
   PreviewAxes axes_;
   PreviewRange range_;
   std::string editorText_;
+  std::string autoTime_;  // the t the automatic increment filled in
   int currentRow_ = 0;
   int currentColumn_ = 1;
   int selectedRow_ = 0;

@@ -1,6 +1,7 @@
 #include "dialogs/TesterRegisterModel.h"
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 #include "files/Platform.h"
@@ -16,6 +17,11 @@ namespace tov {
 namespace {
 
 constexpr int kReportedDuplicates = 6;
+
+std::string withoutControls(std::string text) {
+  std::erase_if(text, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+  return text;
+}
 constexpr int kReportLength = 300;
 
 } // namespace
@@ -59,14 +65,83 @@ bool TesterRegisterModel::openCellEditor(int row) {
   editing_ = true;
   editorRow_ = row;
   selected_ = row;
-  modified_ = true;
   return true;
 }
 
 void TesterRegisterModel::commitCell(std::string text) {
   if (!editing_) return;
   editing_ = false;
-  rows_[static_cast<std::size_t>(editorRow_ - 1)] = std::move(text);
+  text = withoutControls(std::move(text));
+  std::string& cell = rows_[static_cast<std::size_t>(editorRow_ - 1)];
+  if (cell != text) modified_ = true;
+  cell = std::move(text);
+}
+
+void TesterRegisterModel::padRows() {
+  const int last = lastNameRow();
+  rows_.resize(static_cast<std::size_t>(std::max({kMinRows, last + 1, 1})));
+}
+
+void TesterRegisterModel::clearRows(const std::vector<int>& rows) {
+  for (int row : rows) {
+    if (row < 1 || row > rowCount() || name(row).empty()) continue;
+    rows_[static_cast<std::size_t>(row - 1)].clear();
+    modified_ = true;
+  }
+  padRows();
+}
+
+void TesterRegisterModel::insertRow(int row) {
+  if (row < 1 || row > rowCount()) return;
+  rows_.insert(rows_.begin() + (row - 1), std::string());
+  modified_ = true;
+  padRows();
+}
+
+void TesterRegisterModel::deleteRows(std::vector<int> rows) {
+  std::sort(rows.begin(), rows.end(), std::greater<>());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  for (int row : rows) {
+    if (row < 1 || row > rowCount()) continue;
+    rows_.erase(rows_.begin() + (row - 1));
+    modified_ = true;
+  }
+  padRows();
+  selected_ = std::min(selected_, rowCount());
+}
+
+std::string TesterRegisterModel::copyRows(const std::vector<int>& rows) const {
+  std::string text;
+  for (int row : rows) text += name(row) + "\n";
+  return text;
+}
+
+bool TesterRegisterModel::pasteNames(int row, std::string_view text) {
+  if (row < 1) return false;
+  std::vector<std::string> names;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = std::min(text.find('\n', start), text.size());
+    std::string_view line = text.substr(start, end - start);
+    line = line.substr(0, line.find('\t'));
+    names.push_back(withoutControls(std::string(line)));
+    start = end + 1;
+  }
+  while (!names.empty() && names.back().empty()) names.pop_back();
+  if (names.empty()) return false;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    std::string offending;
+    if (utf8ToCp932(names[i], &offending)) continue;
+    messageSink().report(messageText(
+        IDS_PASTE_BAD_CELLS, messageText(IDS_CELL_PROBLEM, {cformat("%d", row + static_cast<int>(i)), "技術者",
+                                                            messageText(IDS_CANNOT_ENCODE, offending)})));
+    return false;
+  }
+  const std::size_t needed = static_cast<std::size_t>(row - 1) + names.size();
+  if (rows_.size() < needed) rows_.resize(needed);
+  for (std::size_t i = 0; i < names.size(); ++i) rows_[static_cast<std::size_t>(row - 1) + i] = std::move(names[i]);
+  modified_ = true;
+  padRows();
+  return true;
 }
 
 std::optional<int> TesterRegisterModel::rowAfter(RegisterKey key, int row) const {

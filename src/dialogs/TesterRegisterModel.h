@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tov {
@@ -50,6 +51,22 @@ public:
   // Where the editor opens next after a commit by the key; nothing when
   // editing stops there (Enter and Down after the last row, Up at row 1).
   std::optional<int> rowAfter(RegisterKey key, int row) const;
+
+  // Escape in the editor: the row keeps its name.
+  void cancelCellEditor() { editing_ = false; }
+
+  // The grid's sheet operations (rows from 1). Delete and 切り取り empty
+  // the rows; 行挿入 puts an empty row at `row`; 行削除 removes the rows.
+  void clearRows(const std::vector<int>& rows);
+  void insertRow(int row);
+  void deleteRows(std::vector<int> rows);
+  // The names of the rows, a line each.
+  std::string copyRows(const std::vector<int>& rows) const;
+  // Pastes lines as names from `row` on (the first cell of a tab-separated
+  // line; control characters dropped), adding rows as needed. A name the
+  // file's code page cannot hold refuses the paste (with a message naming
+  // its row) and changes nothing.
+  bool pasteNames(int row, std::string_view text);
 
   // ↑ / ↓ / 削除 on the selected row. False when nothing moved.
   bool moveUp();

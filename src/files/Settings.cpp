@@ -5,6 +5,7 @@
 
 #include "files/Platform.h"
 #include "files/TextCodec.h"
+#include "files/TesterRegister.h"
 #include "files/TextFile.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
@@ -342,6 +343,9 @@ void Settings::seedInstallFolderIfNew() {
   writeTextLines(hostPath(location.settingsPath()), settingsFileLines(first));
   for (int slot = 1; slot <= kFontSlotCount; ++slot)
     writeTextLines(hostPath(location.fontPath(slot)), fontFileLines(defaultFontSetting(slot)));
+  // An empty register of testers, so that its editor and the headings'
+  // tester list open without a missing-file message.
+  writeTesterRegister(hostPath(location.testerRegisterFile()), {});
 }
 
 void Settings::readSettingsFile() {

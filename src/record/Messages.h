@@ -73,6 +73,15 @@ enum MessageId : int {
   IDS_TIME_NOT_A_NUMBER = 61023,   // a stored row whose t is not a number
   IDS_PASTE_PAST_LAST_ROW = 61024,
   IDS_PASTE_PAST_LAST_COLUMN = 61025,
+  IDS_PASTE_BAD_CELLS = 61026,     // a paste refused, naming the first failing cells (%1: their lines)
+  IDS_CELL_PROBLEM = 61027,        // "%1 行目 %2: %3" (row, column title, problem)
+  IDS_CELL_NOT_A_NUMBER = 61028,
+  IDS_CELL_OUT_OF_RANGE = 61029,
+  IDS_CELL_BAD_EXPONENT = 61030,
+  IDS_CELL_BAD_CLOCK = 61031,
+  IDS_BAD_CELLS_ON_OK = 61032,     // OK with marked cells (%1: their lines)
+  IDS_ADD_PENDING_READING = 61033, // OK while the entry fields hold a reading not added
+  IDS_INSERT_ROW_LAST_FILLED = 61034,
   // The headings editor, the tester register, help and setup.
   IDS_BAD_LEVEL = 61200,           // "水位データが異常です"
 };

@@ -407,12 +407,15 @@ void drawQTPlot(Surface& s, const PageInputs& in, double charHeight) {
     grid2Mm = drawnStep(r, F_graphAValueGrid2) * height / (qBottom - qTop);
   }
   const double labelStep = std::fabs(drawnStep(r, F_graphAValueStep));
-  const double labelX = b.left - 0.6;
+  // Exponent labels keep further off the frame: their raised exponent is
+  // what would touch it.
+  const bool exponentForm = r.field(F_graphAValueTo).find('E') != std::string::npos;
+  const double labelX = b.left - (exponentForm ? 1.5 : 0.6);
   int n = 0;
   s.setTextAlign(kRightTop);
   if (!flow.usable) {
     // No labels on an axis that cannot be drawn.
-  } else if (r.field(F_graphAValueTo).find('E') == std::string::npos) {
+  } else if (!exponentForm) {
     n = labelsLinearY(s, labelX, b.top - c / 2.0, b.bottom - c / 2.0, qTop, qBottom, labelStep) + 1;
   } else {
     n = exponentLabelsY(s, labelX, b.top - c / 2.0, b.bottom - c / 2.0, qTop, qBottom, labelStep,
@@ -434,8 +437,13 @@ void drawQTPlot(Surface& s, const PageInputs& in, double charHeight) {
   s.setTextAlign(kLeftTop);
   if (ds.rotateAxisNames != 0) {
     const double d = digitWidthMm(s);
+    // The labels' left edge (n counts half-width characters), then a gap,
+    // then the rotated name, which stands its text height to the right of
+    // its anchor (and its raised "3" 0.8 mm to the left).
+    const double labelsLeft = labelX - n * d;
     selectRotatedGraphFont(s, in);
-    const double x = std::max(b.left - std::max(3.6 * c, (n + 3) * d), 1.0);
+    const double nameHeight = pixelsToMm(s.textExtent("0").cy);
+    const double x = std::max(std::min(b.left - std::max(3.6 * c, (n + 3) * d), labelsLeft - 1.5 - nameHeight), 1.8);
     const double y = (b.top + b.bottom) / 2.0 + 10.0;
     // The rotated text runs upwards; "raised" is towards the left.
     const int raise = toDeviceX(0.8) - toDeviceX(0.0);
@@ -447,7 +455,10 @@ void drawQTPlot(Surface& s, const PageInputs& in, double charHeight) {
     shiftCurrent(s, raise, 0);
     textAtCurrent(s, "/s)");
   } else {
-    const double x = std::max(b.left - 6.0 * c, 1.0);
+    // Left of the labels with a gap: the widest line of the name is "(m3/s)".
+    const double labelsLeft = labelX - n * digitWidthMm(s);
+    const double nameWidth = pixelsToMm(s.textExtent("(m3/s)").cx);
+    const double x = std::max(std::min(b.left - 6.0 * c, labelsLeft - 1.5 - nameWidth), 1.0);
     const double y = (b.top + b.bottom) / 2.0 - 1.5 * c;
     textAtMm(s, x, y, "流量");
     textAtMm(s, x, y + 1.3 * c, " Q");

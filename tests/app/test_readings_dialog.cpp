@@ -124,8 +124,9 @@ TEST_F(ReadingsDialogTest, TypedCorrectedAndPastedReadingsAreStoredWithHAndS) {
     QTest::keyClicks(editor, QStringLiteral("10:02"));
     QTest::keyClick(editor, Qt::Key_Return);  // on to t of row 3
     EXPECT_EQ(editor->text(), QStringLiteral("60"));
-    QTest::keyClick(editor, Qt::Key_Escape);  // commits, then asks the Cancel question
+    QTest::keyClick(editor, Qt::Key_Escape);  // drops this cell's edit only
     EXPECT_TRUE(dialog.isVisible());
+    EXPECT_FALSE(dialog.cellEditorOpen());
 
     // 30 readings pasted behind them from a spreadsheet.
     QString block;
@@ -138,7 +139,7 @@ TEST_F(ReadingsDialogTest, TypedCorrectedAndPastedReadingsAreStoredWithHAndS) {
     click(&dialog, "okButton");
     EXPECT_FALSE(dialog.isVisible());
   });
-  EXPECT_EQ(sink.asked, Said{messageText(IDS_DISCARD_CHANGES)});  // the Esc above, answered No
+  EXPECT_TRUE(sink.asked.empty());
   EXPECT_TRUE(sink.reported.empty());
   EXPECT_EQ(record.countRows(C_time), 33);
   EXPECT_EQ(record.cell(2, C_pipeLevel), "2.25");
@@ -178,7 +179,7 @@ TEST_F(ReadingsDialogTest, CancelAfterAChangeAsksAndKeepsTheReadings) {
   EXPECT_FALSE(doc.isModified());
 }
 
-TEST_F(ReadingsDialogTest, EnterFollowsTheKeySetting) {
+TEST_F(ReadingsDialogTest, EnterOutsideTheEntryFieldsFollowsTheKeySetting) {
   // 1: on to the next control; 2: nothing; 0: OK.
   for (int mode : {1, 2, 0}) {
     SCOPED_TRACE(mode);
@@ -186,22 +187,21 @@ TEST_F(ReadingsDialogTest, EnterFollowsTheKeySetting) {
     sink.asked.clear();
     bool closed = false;
     runModal(frame, ID_UNSTEADY_READINGS, [&](CReadingsDialog& dialog) {
-      auto* time = child<QLineEdit>(&dialog, "entryTime");
-      time->setFocus();
-      QTest::keyClicks(time, QStringLiteral("5"));
-      QTest::keyClick(time, Qt::Key_Return);
+      auto* axis = child<QLineEdit>(&dialog, "previewTimeTo");
+      axis->setFocus();
+      QTest::keyClick(axis, Qt::Key_Return);
       closed = !dialog.isVisible();
       if (mode == 1) {
-        EXPECT_EQ(QApplication::focusWidget(), dialog.findChild<QLineEdit*>("entryPipeLevel"));
+        EXPECT_EQ(QApplication::focusWidget(), dialog.findChild<QPushButton*>("drawButton"));
       } else if (mode == 2) {
-        EXPECT_EQ(QApplication::focusWidget(), time);
+        EXPECT_EQ(QApplication::focusWidget(), axis);
       }
     });
     EXPECT_EQ(closed, mode == 0);
   }
 }
 
-TEST_F(ReadingsDialogTest, CorrectionInAnEntryFieldIsKeptWhenEnterPressesOk) {
+TEST_F(ReadingsDialogTest, CorrectionInAnEntryFieldIsKeptWhenEnterMovesOn) {
   theSettings().display.enterKeyMode = 0;
   record.setCell(1, C_time, "10");
   record.setCell(1, C_pipeLevel, "1");
@@ -211,6 +211,10 @@ TEST_F(ReadingsDialogTest, CorrectionInAnEntryFieldIsKeptWhenEnterPressesOk) {
     EXPECT_EQ(child<QLineEdit>(&dialog, "entryPipeLevel")->text(), QStringLiteral("1"));
     type(&dialog, "entryPipeLevel", QStringLiteral("1.75"));
     QTest::keyClick(child<QLineEdit>(&dialog, "entryPipeLevel"), Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.findChild<QLineEdit*>("entryClockTime"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // the last field: back to t
+    EXPECT_EQ(QApplication::focusWidget(), dialog.findChild<QLineEdit*>("entryTime"));
+    click(&dialog, "okButton");
     EXPECT_FALSE(dialog.isVisible());
   });
   EXPECT_EQ(record.cell(1, C_pipeLevel), "1.75");

@@ -320,17 +320,22 @@ TEST(ShellCommands, FollowUpsRecomputeTheDerivedValues) {
   record.set_pipeTopHeight("0.5");
   record.set_equilibriumLevel("-2.5");
   fillReadings(record, 3);
-  // Derived cells left behind the last row by a shorter table.
+  // Derived cells left behind the last row by a shorter table go; a row
+  // behind the readings that holds a reading (Q here) keeps every cell.
   record.setCell(5, C_level, "9");
   record.setCell(5, C_headDifference, "9");
   record.setCell(5, C_flow, "1E-5");
-  readingsFollowUp(record, false);
-  EXPECT_EQ(record.cell(2, C_level), "-1");
-  EXPECT_EQ(record.cell(2, C_headDifference), "1.5");
-  EXPECT_EQ(record.cell(5, C_level), "");
-  EXPECT_EQ(record.cell(5, C_flow), "1E-5");
-  readingsFollowUp(record, true);
-  EXPECT_EQ(record.cell(5, C_flow), "");
+  record.setCell(6, C_level, "9");
+  record.setCell(6, C_headDifference, "9");
+  for (bool steady : {false, true}) {
+    readingsFollowUp(record, steady);
+    EXPECT_EQ(record.cell(2, C_level), "-1");
+    EXPECT_EQ(record.cell(2, C_headDifference), "1.5");
+    EXPECT_EQ(record.cell(5, C_level), "9");
+    EXPECT_EQ(record.cell(5, C_flow), "1E-5");
+    EXPECT_EQ(record.cell(6, C_level), "");
+    EXPECT_EQ(record.cell(6, C_headDifference), "");
+  }
 
   RecordingMessageSink sink;
   ScopedMessageSink scoped(sink);
@@ -367,6 +372,23 @@ TEST(ShellCommands, PaperSizeFromThePrinter) {
   EXPECT_EQ(sink.reported, std::vector<std::string>{messageText(IDS_DEVICE_ERROR)});
 }
 
+TEST(ShellCommands, SaveAsSuggestsTheTestsNumberInTheLastFolder) {
+  TempDir dir;
+  const fs::path last = dir.path(), home = dir.path() / "home";
+  const struct { const char* number; const char* survey; const char* path; fs::path lastFolder; fs::path wanted; } rows[] = {
+      {"No.12", "調査", "", last, last / "No.12.tvd"},
+      {"  ", "調査/A", "", last, last / "調査_A.tvd"},         // a slash is no part of a name
+      {"", "", "", last / "gone", home / "無題.tvd"},           // a folder that is gone: the fallback
+      {"7", "", "/x/own.tvd", last, fs::path("/x/own.tvd")},  // a test with a file keeps it
+  };
+  for (const auto& r : rows) {
+    TestRecord record;
+    record.set_testIdNumber(r.number);
+    record.set_surveyName(r.survey);
+    EXPECT_EQ(suggestedSavePath(r.path, record, r.lastFolder, home), r.wanted) << r.number << r.survey;
+  }
+}
+
 TEST_F(ShellWindow, MenuActionsCarryTheirCommandNumbers) {
   std::set<int> ids;
   for (const MenuSpec& menu : menuLayout())
@@ -379,6 +401,18 @@ TEST_F(ShellWindow, MenuActionsCarryTheirCommandNumbers) {
       EXPECT_EQ(action->text().toStdString(), item.text);
     }
   EXPECT_EQ(frame.commandAction(ID_FILE_OPEN)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+  EXPECT_EQ(frame.commandAction(ID_EDIT_UNDO)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
+  // Every entry has a mnemonic, none twice in a menu.
+  for (const MenuSpec& menu : menuLayout()) {
+    std::set<QChar> keys;
+    for (const MenuItemSpec& item : menu.items) {
+      if (item.id <= 0) continue;
+      const QString text = QString::fromStdString(item.text);
+      const qsizetype at = text.indexOf(QLatin1Char('&'));
+      ASSERT_GE(at, 0) << item.text;
+      EXPECT_TRUE(keys.insert(text.at(at + 1).toUpper()).second) << item.text;
+    }
+  }
   EXPECT_EQ(frame.commandAction(ID_LINES_MARGINS)->statusTip().toStdString(),
             "罫線、グラフグリッド線の太さ、マージン、会社名など");
 }
@@ -409,10 +443,9 @@ TEST_F(ShellWindow, EveryEditorCommandOpensItsEditorUnlessDisabled) {
     run(id);
     EXPECT_EQ(shown.toStdString(), title) << id;
   }
-  // Only the headings editor has something to say: a first start has no
-  // register of testers yet.
-  ASSERT_EQ(sink.reported.size(), 1u);
-  EXPECT_NE(sink.reported[0].find("M.mst"), std::string::npos);
+  // A first start has an empty register of testers: no editor has
+  // anything to say.
+  EXPECT_TRUE(sink.reported.empty());
   // The readings commands follow the formula; the disabled one opens nothing.
   for (auto [kind, steady] : {std::pair{"", false}, {"0", false}, {"3", false}, {"4", true}}) {
     SCOPED_TRACE(kind);

@@ -1,9 +1,12 @@
-// Text pasted into the readings editors is kept as it is, but drawn cut:
-// the preview's labels of the current row and, once stored, the pages.
+// Text typed into a cell of the readings editors that fails its check is
+// kept as it is (a paste of it is refused), but drawn cut: the preview's
+// labels of the current row and, once stored, the pages.
 // Each row is named for the input that drew a longer text than a page may.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "dialogs/ReadingsModel.h"
 #include "files/TextCodec.h"
@@ -42,7 +45,17 @@ TEST(PastedTextBounds, LongPastedCellsAreKeptButDrawnCut) {
     SCOPED_TRACE(r.name);
     ReadingsModel model(r.method);
     model.openReadings(ReadingTable{}, "0.5", "-2.5", PreviewAxes{"0", "100", "-5", "5"});
-    ASSERT_TRUE(model.pasteBlock(1, 1, r.block));
+    EXPECT_FALSE(model.pasteBlock(1, 1, r.block));
+    // The same cells typed in place, one by one.
+    std::string_view line(r.block);
+    line.remove_suffix(1);  // the line end
+    const char separator = line.find('\t') != std::string_view::npos ? '\t' : ',';
+    for (int column = 1; !line.empty(); ++column) {
+      const std::size_t end = std::min(line.find(separator), line.size());
+      model.openCellEditor(1, column);
+      model.commitCell(1, column, std::string(line.substr(0, end)));
+      line.remove_prefix(std::min(end + 1, line.size()));
+    }
     EXPECT_EQ(model.cell(1, r.column), r.kept);
     model.selectRow(1);
     RecordingSurface preview;

@@ -79,7 +79,10 @@ TEST_F(ReadingsModelTest, AddAppendsBehindTheLastFilledRowAndRefusesTheSameTime)
   EXPECT_EQ(unsteady.workingCopy().cell(3, C_level), "-0.3");
   EXPECT_EQ(unsteady.entry(1), "20.0");
   EXPECT_EQ(unsteady.entry(2), "");
-  EXPECT_EQ(unsteady.takeFocusRequest(), FocusRequest::EntryPipeLevel);
+  EXPECT_EQ(unsteady.takeFocusRequest(), FocusRequest::EntryTime);  // t with the increment, to type over
+  EXPECT_FALSE(unsteady.entryPending());  // the increment alone is no reading
+  unsteady.setEntry(2, "0.7");
+  EXPECT_TRUE(unsteady.entryPending());
   EXPECT_EQ(unsteady.takeRowToShow(), 3);
   EXPECT_EQ(unsteady.currentRow(), 0);
 
@@ -104,12 +107,13 @@ TEST_F(ReadingsModelTest, TimeIncrementRepeatsTheLastInterval) {
   unsteady.setAutoIncrement(false);
   EXPECT_EQ(unsteady.nextElapsedTime(3), "");
 
-  // The first reading of an empty grid leaves t empty; focus on h'.
+  // The first reading of an empty grid leaves t empty; the focus goes back
+  // to t.
   open(unsteady, {});
   entries(unsteady, {"0", "1.5"});
   ASSERT_TRUE(unsteady.addReading(true));
   EXPECT_EQ(unsteady.entry(1), "");
-  EXPECT_EQ(unsteady.takeFocusRequest(), FocusRequest::EntryPipeLevel);
+  EXPECT_EQ(unsteady.takeFocusRequest(), FocusRequest::EntryTime);
 }
 
 TEST_F(ReadingsModelTest, OverwriteTargetsTheRowWithTheSameTime) {
@@ -170,8 +174,9 @@ TEST_F(ReadingsModelTest, InPlaceEditorMovesAcrossCellsAndRows) {
   open(unsteady, {{"10", "1"}, {"20", "2"}});
   ASSERT_TRUE(unsteady.openCellEditor(3, 1));
   EXPECT_EQ(unsteady.editorText(), "30.0");  // the increment pre-fills an empty t
-  EXPECT_TRUE(unsteady.isModified());
+  EXPECT_FALSE(unsteady.isModified());         // opening the editor changes nothing
   unsteady.commitCell(3, 1, "30");
+  EXPECT_TRUE(unsteady.isModified());
   auto next = unsteady.cellAfter(CellKey::Enter);
   ASSERT_TRUE(next);
   EXPECT_EQ(*next, (GridCell{3, 2}));
@@ -233,8 +238,11 @@ TEST_F(ReadingsModelTest, CancelAsksOnlyAfterAChangeToAGridWithReadings) {
   open(unsteady, {{"10", "1"}});
   EXPECT_TRUE(unsteady.confirmCancel());
   EXPECT_TRUE(sink.asked.empty());
-  unsteady.openCellEditor(1, 2);  // opening the editor counts, even without typing
-  unsteady.commitCell(1, 2, "1");
+  unsteady.openCellEditor(1, 2);
+  unsteady.commitCell(1, 2, "1");  // the same text: no change
+  EXPECT_TRUE(unsteady.confirmCancel());
+  unsteady.openCellEditor(1, 2);
+  unsteady.commitCell(1, 2, "1.5");
   EXPECT_FALSE(unsteady.confirmCancel());
   sink.answers = {true};
   EXPECT_TRUE(unsteady.confirmCancel());
@@ -254,8 +262,8 @@ TEST_F(ReadingsModelTest, PasteWritesABlockOrNothing) {
   EXPECT_EQ(unsteady.workingCopy().cell(3, C_level), "-0.3");
   EXPECT_TRUE(unsteady.isModified());
   // Comma-separated, quoted and spaced as a logger's CSV export writes it.
-  ASSERT_TRUE(unsteady.pasteBlock(4, 1, "40, 0.7 ,\"09,03\"\n\"50\",0.6"));
-  EXPECT_EQ(row(unsteady, 4), (Texts{"40", "0.7", "09,03"}));
+  ASSERT_TRUE(unsteady.pasteBlock(4, 1, "40, 0.7 ,\"09:03\"\n\"50\",0.6"));
+  EXPECT_EQ(row(unsteady, 4), (Texts{"40", "0.7", "09:03"}));
   EXPECT_EQ(row(unsteady, 5), (Texts{"50", "0.6", ""}));
   ASSERT_TRUE(unsteady.pasteBlock(5, 2, "0.65"));
   EXPECT_EQ(row(unsteady, 5), (Texts{"50", "0.65", ""}));
@@ -271,6 +279,69 @@ TEST_F(ReadingsModelTest, PasteWritesABlockOrNothing) {
   EXPECT_FALSE(unsteady.pasteBlock(1, 1, "\n\n"));
 
   EXPECT_EQ(unsteady.copyRows({3, 1, 3, 200}), "10\t1\t\n30\t0.8\t09:02\n");
+}
+
+TEST_F(ReadingsModelTest, CellsAreCheckedAsTheEntriesAre) {
+  const std::string nan = messageText(IDS_CELL_NOT_A_NUMBER), range = messageText(IDS_CELL_OUT_OF_RANGE),
+                    exponent = messageText(IDS_CELL_BAD_EXPONENT), clock = messageText(IDS_CELL_BAD_CLOCK);
+  // Steady columns: t, h', Q, 指数, 時刻.
+  const struct { int column; const char* text; std::string problem; } rows[] = {
+      {1, " ", ""},        {1, "abc", nan},   {1, "9999999999999999999999", range}, {1, "-1000", ""},
+      {2, "1e308", range}, {2, "-0.5", ""},   {3, "2.5", ""},   {3, "x", nan},      {4, "E-5", ""},
+      {4, "E-9", exponent}, {5, "9.40", ""},  {5, "09:05", ""}, {5, "99:99", clock}, {5, "9:5", clock},
+  };
+  for (const auto& r : rows) EXPECT_EQ(steady.cellProblem(r.column, r.text), r.problem) << r.column << r.text;
+
+  // An in-place edit that fails is kept, marked and named on OK.
+  open(unsteady, {{"10", "1"}});
+  unsteady.openCellEditor(1, 2);
+  unsteady.commitCell(1, 2, "3.99x");
+  EXPECT_TRUE(unsteady.cellMarked(1, 2));
+  EXPECT_FALSE(unsteady.checkBeforeStore());
+  EXPECT_EQ(said(), Texts{messageText(IDS_BAD_CELLS_ON_OK, "1 行目 h': " + nan + "\n")});
+  unsteady.openCellEditor(1, 2);
+  unsteady.commitCell(1, 2, "3\a.99");  // a control character is never stored
+  EXPECT_EQ(row(unsteady, 1), (Texts{"10", "3.99", ""}));
+  EXPECT_FALSE(unsteady.cellMarked(1, 2));
+  EXPECT_TRUE(unsteady.checkBeforeStore());
+}
+
+TEST_F(ReadingsModelTest, PasteWithFailingCellsChangesNothingAndNamesThem) {
+  open(unsteady, {{"10", "1"}});
+  const std::string nan = messageText(IDS_CELL_NOT_A_NUMBER), range = messageText(IDS_CELL_OUT_OF_RANGE);
+  const struct { const char* block; std::string lines; } rows[] = {
+      {"hello world", "31 行目 t: " + nan + "\n"},
+      {"foo;bar;baz", "31 行目 t: " + nan + "\n"},
+      {"\x01\x02x\x1b", "31 行目 t: " + nan + "\n"},
+      {"9999999999999999999999\t1e308\t99:99",
+       "31 行目 t: " + range + "\n31 行目 h': " + range + "\n31 行目 時刻: " + messageText(IDS_CELL_BAD_CLOCK) + "\n"},
+      {"40\t1\n50\tx", "32 行目 h': " + nan + "\n"},
+  };
+  for (const auto& r : rows) {
+    EXPECT_FALSE(unsteady.pasteBlock(31, 1, r.block)) << r.block;
+    EXPECT_EQ(said(), Texts{messageText(IDS_PASTE_BAD_CELLS, r.lines)});
+    EXPECT_EQ(unsteady.lastFilledRow(), 1);
+  }
+  ASSERT_TRUE(unsteady.pasteBlock(2, 1, "\a20\t1.5\x7f"));
+  EXPECT_EQ(row(unsteady, 2), (Texts{"20", "1.5", ""}));
+}
+
+TEST_F(ReadingsModelTest, RowsInsertedDeletedAndCellsEmptied) {
+  open(unsteady, {{"10", "1"}, {"20", "2"}, {"30", "3"}});
+  ASSERT_TRUE(unsteady.insertRow(2));
+  EXPECT_EQ(row(unsteady, 2), (Texts{"", "", ""}));
+  EXPECT_EQ(row(unsteady, 3), (Texts{"20", "2", ""}));
+  EXPECT_EQ(unsteady.workingCopy().cell(3, C_time), "20");  // the derived rows move along
+  ASSERT_TRUE(unsteady.deleteRows({2, 4}));
+  EXPECT_EQ(unsteady.lastFilledRow(), 2);
+  EXPECT_EQ(row(unsteady, 2), (Texts{"20", "2", ""}));
+  unsteady.clearCells({{1, 2}, {2, 1}});
+  EXPECT_EQ(unsteady.copyBlock(1, 1, 2, 2), "10\t\n\t2\n");
+  // No row is pushed off the end: a reading in row 120 refuses the insert.
+  open(unsteady, {});
+  ASSERT_TRUE(unsteady.pasteBlock(120, 1, "5\t1"));
+  EXPECT_FALSE(unsteady.insertRow(1));
+  EXPECT_EQ(said(), Texts{messageText(IDS_INSERT_ROW_LAST_FILLED)});
 }
 
 TEST_F(ReadingsModelTest, SteadyFlowSplitsIntoMantissaAndExponentAndJoinsOnStore) {

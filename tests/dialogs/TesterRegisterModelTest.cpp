@@ -137,11 +137,17 @@ TEST_F(RegisterTest, InPlaceEditorAndTheCancelQuestion) {
   open({"A", "B"});
   EXPECT_TRUE(model.confirmCancel());
   EXPECT_TRUE(sink.asked.empty());
-  // Opening the editor and leaving the text as it was still counts.
+  // Leaving the text as it was, or Escape, is no change.
   ASSERT_TRUE(model.openCellEditor(2));
   EXPECT_TRUE(model.inPlaceEditing());
   model.commitCell("B");
   EXPECT_FALSE(model.inPlaceEditing());
+  ASSERT_TRUE(model.openCellEditor(2));
+  model.cancelCellEditor();
+  EXPECT_TRUE(model.confirmCancel());
+  ASSERT_TRUE(model.openCellEditor(2));
+  model.commitCell("B\t2");
+  EXPECT_EQ(model.name(2), "B2");  // no control character is stored
   EXPECT_FALSE(model.confirmCancel());
   sink.answers.push_back(true);
   EXPECT_TRUE(model.confirmCancel());
@@ -153,6 +159,25 @@ TEST_F(RegisterTest, InPlaceEditorAndTheCancelQuestion) {
       {RegisterKey::Enter, 3, 4}, {RegisterKey::Down, 3, 4}, {RegisterKey::Up, 3, 2},
       {RegisterKey::Enter, 80, 0}, {RegisterKey::Down, 80, 0}, {RegisterKey::Up, 1, 0}};
   for (const auto& m : moves) EXPECT_EQ(model.rowAfter(m.key, m.row).value_or(0), m.next) << m.row;
+}
+
+TEST_F(RegisterTest, SheetOperations) {
+  open({"A", "B", "C"});
+  model.insertRow(2);
+  EXPECT_EQ(names(4), (Said{"A", "", "B", "C"}));
+  model.deleteRows({1, 2});
+  model.clearRows({2});
+  EXPECT_EQ(names(2), (Said{"B", ""}));
+  EXPECT_EQ(model.copyRows({1, 2}), "B\n\n");
+  ASSERT_TRUE(model.pasteNames(79, "山田\t1\r\n鈴木\n佐藤\n"));
+  EXPECT_EQ(model.rowCount(), 82);  // rows added for the names, and one empty row after them
+  EXPECT_EQ(model.name(81), "佐藤");
+  // A name the file cannot hold refuses the whole paste.
+  EXPECT_FALSE(model.pasteNames(1, "X\n\xf0\x9f\x98\x80"));
+  EXPECT_EQ(model.name(1), "B");
+  ASSERT_EQ(sink.reported.size(), 1u);
+  EXPECT_NE(sink.reported[0].find("2 行目 技術者"), std::string::npos);
+  EXPECT_TRUE(model.isModified());
 }
 
 TEST_F(RegisterTest, ImportFromThePreviousVersion) {

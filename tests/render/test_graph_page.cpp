@@ -3,6 +3,7 @@
 // the formula block, checked in device pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
@@ -263,7 +264,7 @@ TEST_F(GraphPageTest, FlowLabelsDecimalOrExponent) {
   EXPECT_GT(text("5.00×10").at.y, text("-5").at.y);
   const RecordedText& zero = text("0.00");
   EXPECT_EQ(zero.align & kHorizontalAlignMask, TA_RIGHT);
-  expectNear(zero.at, {toDeviceX(25.0 - 0.6), toDeviceY(130.0 - c() / 2)});
+  expectNear(zero.at, {toDeviceX(25.0 - 1.5), toDeviceY(130.0 - c() / 2)});
   EXPECT_TRUE(surface.textsContaining("+0").empty());
   EXPECT_EQ(surface.textAlign(), TA_LEFT | TA_TOP);
 
@@ -271,6 +272,34 @@ TEST_F(GraphPageTest, FlowLabelsDecimalOrExponent) {
   draw(drawQTPlot);
   text("5.00E");
   EXPECT_TRUE(surface.textsContaining("×10").empty());
+}
+
+TEST_F(GraphPageTest, FlowLabelsKeepClearOfTheFrameAndTheAxisName) {
+  settings = firstStartDisplaySettings();
+  fonts[FontGraph - 1] = defaultFontSetting(FontGraph);
+  record.setField(F_formulaKind, "4");
+  set({{F_graphAValueFrom, "0"}, {F_graphAValueTo, "4.0E-05"}, {F_graphAValueStep, "0.00001"},
+       {F_graphAValueGrid1, "0.00001"}, {F_graphAValueGrid2, "0.000005"}});
+  const std::vector<std::string> name{"流量 Q(m", "3", "/s)"};
+  selectFont(9.0);
+  draw(drawQTPlot);
+  int labelsLeft = 1 << 30, nameRight = -(1 << 30), labels = 0;
+  for (const RecordedText& t : surface.texts()) {
+    if (t.at.y > toDeviceY(130.0)) continue;  // the time axis below the frame
+    const int h = std::abs(t.font.height);
+    const int w = RecordingSurface::textWidthFor(t.text, h);
+    if (std::find(name.begin(), name.end(), t.text) != name.end()) {
+      ASSERT_EQ(t.font.escapement, 900);
+      nameRight = std::max(nameRight, t.at.x + h);  // a rotated text stands its height right of its anchor
+      continue;
+    }
+    const int left = (t.align & kHorizontalAlignMask) == TA_RIGHT ? t.at.x - w : t.at.x;
+    ++labels;
+    labelsLeft = std::min(labelsLeft, left);
+    EXPECT_LE(left + w, toDeviceX(25.0 - 1.0)) << t.text << ": at least 1 mm off the frame";
+  }
+  EXPECT_GE(labels, 5);
+  EXPECT_LE(nameRight, labelsLeft - (toDeviceX(0.5) - toDeviceX(0.0))) << "the name at least 0.5 mm off the labels";
 }
 
 TEST_F(GraphPageTest, FlowAxisNameWithCubedMetre) {

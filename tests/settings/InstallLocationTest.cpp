@@ -35,6 +35,7 @@ TEST_F(SettingsTest, FirstStartUsesTheDefaultFolderAndSeedsItSilently) {
   std::string help = cp932(shippedHelpText()), crlf;
   for (char c : help) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   EXPECT_EQ(readBytes(folder / "Help.txt"), crlf);
+  EXPECT_EQ(readBytes(folder / "M.mst"), "");  // an empty register of testers, not a missing one
   EXPECT_EQ(settings.display, firstStart());
   for (int slot = 1; slot <= kFontSlotCount; ++slot) EXPECT_EQ(settings.font(slot), defaultFontSetting(slot));
   EXPECT_EQ(record.surveyNameLabel(), "調査名");  // the record's labels were filled

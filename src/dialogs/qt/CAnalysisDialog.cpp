@@ -20,6 +20,7 @@
 #include <tuple>
 
 #include "app/QtSurface.h"
+#include "dialogs/qt/CancelQuestion.h"
 #include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "files/Settings.h"
@@ -165,6 +166,7 @@ void CAnalysisDialog::finish(QLayout* body) {
   layout->addLayout(body, 1);
   layout->addLayout(buttons);
   installEnterKeyFilter(*this);
+  installCancelQuestion(*this);
   refresh();
 }
 

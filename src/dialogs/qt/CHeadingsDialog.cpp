@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "dialogs/qt/CFormulaPicture.h"
+#include "dialogs/qt/CancelQuestion.h"
 #include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "files/Platform.h"
@@ -100,6 +101,7 @@ CHeadingsDialog::CHeadingsDialog(HeadingsModel& model, QWidget* parent) : QDialo
 
   setUpTabOrder();
   installEnterKeyFilter(*this);
+  installCancelQuestion(*this);
   refresh();
 }
 

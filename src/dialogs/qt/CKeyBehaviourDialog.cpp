@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/SetupModel.h"
+#include "dialogs/qt/CancelQuestion.h"
 #include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "files/Settings.h"
@@ -50,6 +51,7 @@ CKeyBehaviourDialog::CKeyBehaviourDialog(int enterKeyMode, QWidget* parent) : QD
   layout->addWidget(box, 1);
   layout->addLayout(buttons);
   installEnterKeyFilter(*this);
+  installCancelQuestion(*this);
 }
 
 int CKeyBehaviourDialog::enterKeyMode() const { return modes_->checkedId(); }

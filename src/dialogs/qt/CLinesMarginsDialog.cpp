@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/SettingsSave.h"
+#include "dialogs/qt/CancelQuestion.h"
 #include "dialogs/qt/DialogWidgets.h"
 
 namespace tov {
@@ -76,6 +77,7 @@ CLinesMarginsDialog::CLinesMarginsDialog(LinesMarginsModel& model, DisplaySettin
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   setUpSettingsDialog(*this, "linesMarginsDialog", "線種/マージン/社名");
+  installCancelQuestion(*this);
   refresh();
 }
 

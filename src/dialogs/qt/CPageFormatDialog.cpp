@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialogs/qt/CancelQuestion.h"
 #include "dialogs/qt/DialogWidgets.h"
 #include "files/Settings.h"
 
@@ -93,6 +94,7 @@ CPageFormatDialog::CPageFormatDialog(PageFormatModel& model, QWidget* parent) : 
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   setUpSettingsDialog(*this, "pageFormatDialog", "ページ書式");
+  installCancelQuestion(*this);
   refresh();
 }
 

@@ -1,5 +1,6 @@
 #include "dialogs/qt/CReadingsDialog.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <tuple>
+#include <utility>
 
 #include "app/QtSurface.h"
 #include "dialogs/qt/DialogWidgets.h"
@@ -74,6 +76,12 @@ QVariant ReadingsGridAdapter::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   if (role == Qt::DisplayRole) return qs(model_.cell(index.row() + 1, index.column() + 1));
   if (role == Qt::TextAlignmentRole) return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+  // A cell whose in-place edit failed its check is marked and says why.
+  if (model_.cellMarked(index.row() + 1, index.column() + 1)) {
+    if (role == Qt::BackgroundRole) return QColor(0xff, 0xc8, 0xc8);
+    if (role == Qt::ToolTipRole)
+      return qs(model_.cellProblem(index.column() + 1, model_.cell(index.row() + 1, index.column() + 1)));
+  }
   return {};
 }
 
@@ -84,27 +92,7 @@ QVariant ReadingsGridAdapter::headerData(int section, Qt::Orientation orientatio
 }
 
 void ReadingsGridAdapter::reload() {
-  emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
-}
-
-// --------------------------------------------------------------- grid view
-
-void ReadingsGridView::keyPressEvent(QKeyEvent* event) {
-  if (event->matches(QKeySequence::Copy)) {
-    emit copyRequested();
-    return;
-  }
-  if (event->matches(QKeySequence::Paste)) {
-    emit pasteRequested();
-    return;
-  }
-  if (event->key() == Qt::Key_F2 && currentIndex().isValid()) {
-    emit editRequested(currentIndex());
-    return;
-  }
-  QTableView::keyPressEvent(event);
-  if (event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier)
-    emit downPressed(currentIndex().isValid() ? currentIndex().row() + 1 : 0);
+  emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 // ----------------------------------------------------------------- preview
@@ -168,6 +156,8 @@ QLineEdit* CReadingsDialog::makeEntry(ReadingColumn kind, const char* name) {
   entries_[column - 1] = edit;
   connect(edit, &QLineEdit::textEdited, this, [this, column](const QString& value) { model_.setEntry(column, text(value)); });
   edit->installEventFilter(this);
+  // Enter moves on to the next field whatever the Enter-key setting.
+  edit->setProperty(kOwnsEnterProperty, true);
   return edit;
 }
 
@@ -178,12 +168,10 @@ QWidget* CReadingsDialog::buildLeftPanel() {
   leftPanel_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
 
   adapter_ = new ReadingsGridAdapter(model_, this);
-  grid_ = new ReadingsGridView(leftPanel_);
+  grid_ = new SheetGridView(leftPanel_);
   grid_->setObjectName(QStringLiteral("grid"));
   grid_->setModel(adapter_);
-  setUpGrid(*grid_);
-  // Several rows can be selected to be copied.
-  grid_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setUpSheetGrid(*grid_);
   grid_->horizontalHeader()->setStretchLastSection(false);
   int gridWidth = grid_->verticalHeader()->sizeHint().width() + grid_->verticalScrollBar()->sizeHint().width() + 4;
   for (int c = 1; c <= model_.columnCount(); ++c) {
@@ -194,24 +182,36 @@ QWidget* CReadingsDialog::buildLeftPanel() {
   }
   grid_->setFixedWidth(gridWidth);
   grid_->setMinimumHeight(grid_->verticalHeader()->defaultSectionSize() * 16);
-  auto rowClicked = [this](int row) {
+  // The current cell's row goes into the entry fields (an empty row clears
+  // them for a new reading).
+  connect(grid_, &SheetGridView::currentCellChanged, this, [this](int row, int) {
+    if (syncingGrid_ || editing_) return;
+    if (row + 1 == model_.selectedRow() && model_.currentRow() == row + 1) return;
     model_.selectRow(row + 1);
     shownSelection_ = model_.selectedRow();  // the grid shows it already
     refresh();
-  };
-  connect(grid_, &QTableView::clicked, this, [rowClicked](const QModelIndex& index) { rowClicked(index.row()); });
-  connect(grid_->verticalHeader(), &QHeaderView::sectionClicked, this, rowClicked);
+  });
   connect(grid_, &QTableView::doubleClicked, this,
           [this](const QModelIndex& index) { openCellEditor(index.row() + 1, index.column() + 1); });
-  connect(grid_, &ReadingsGridView::editRequested, this,
-          [this](const QModelIndex& index) { openCellEditor(index.row() + 1, index.column() + 1); });
-  connect(grid_, &ReadingsGridView::downPressed, this, [this](int row) {
-    model_.keyDownInGrid(row);
-    shownSelection_ = model_.selectedRow();
+  connect(grid_, &SheetGridView::editRequested, this, [this](const QModelIndex& index, const QString& typed) {
+    openCellEditor(index.row() + 1, index.column() + 1, typed);
+  });
+  connect(grid_, &SheetGridView::copyRequested, this, &CReadingsDialog::onCopy);
+  connect(grid_, &SheetGridView::cutRequested, this, &CReadingsDialog::onCut);
+  connect(grid_, &SheetGridView::pasteRequested, this, &CReadingsDialog::onPaste);
+  connect(grid_, &SheetGridView::clearRequested, this, &CReadingsDialog::onClear);
+  connect(grid_, &SheetGridView::insertRowRequested, this, [this](int row) {
+    commitCellEditor();
+    if (model_.insertRow(row + 1)) shownSelection_ = -1;
     refresh();
   });
-  connect(grid_, &ReadingsGridView::copyRequested, this, &CReadingsDialog::onCopy);
-  connect(grid_, &ReadingsGridView::pasteRequested, this, &CReadingsDialog::onPaste);
+  connect(grid_, &SheetGridView::deleteRowsRequested, this, [this] {
+    commitCellEditor();
+    std::vector<int> rows;
+    for (int row : grid_->selectedRowList()) rows.push_back(row + 1);
+    if (model_.deleteRows(rows)) shownSelection_ = -1;
+    refresh();
+  });
   // Scrolling the grid while a cell is edited ends the editing (the editor
   // would no longer stand over its cell).
   connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
@@ -264,6 +264,7 @@ QWidget* CReadingsDialog::buildLeftPanel() {
         model_.setEntry(exponentColumn, text(exponentPicker_->currentText()));
       });
       exponentPicker_->installEventFilter(this);
+      exponentPicker_->setProperty(kOwnsEnterProperty, true);
       rowLayout->addWidget(exponentPicker_);
       field = row;
       break;
@@ -430,15 +431,23 @@ void CReadingsDialog::refresh() {
 
   if (shownSelection_ != model_.selectedRow()) {
     shownSelection_ = model_.selectedRow();
+    const bool wasSyncing = std::exchange(syncingGrid_, true);
     grid_->clearSelection();
     if (shownSelection_ > 0) {
-      const QModelIndex index = adapter_->index(shownSelection_ - 1, 0);
-      grid_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+      const int column = grid_->currentIndex().isValid() ? grid_->currentIndex().column() : 0;
+      const QModelIndex index = adapter_->index(shownSelection_ - 1, column);
+      grid_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     }
+    syncingGrid_ = wasSyncing;
   }
   if (const int row = model_.takeRowToShow()) grid_->scrollTo(adapter_->index(row - 1, 0));
   switch (model_.takeFocusRequest()) {
-  case FocusRequest::EntryTime: entries_[0]->setFocus(); break;
+  case FocusRequest::EntryTime:
+    // Ready for the next reading: t with the automatic increment selected,
+    // to be kept or typed over.
+    entries_[0]->setFocus();
+    entries_[0]->selectAll();
+    break;
   case FocusRequest::EntryPipeLevel: entries_[model_.columnOf(ReadingColumn::PipeLevel) - 1]->setFocus(); break;
   case FocusRequest::Grid: grid_->setFocus(); break;
   case FocusRequest::Unchanged: break;
@@ -446,7 +455,7 @@ void CReadingsDialog::refresh() {
   preview_->update();
 }
 
-bool CReadingsDialog::openCellEditor(int row, int column) {
+bool CReadingsDialog::openCellEditor(int row, int column, const QString& typed) {
   if (editing_) commitCellEditor();
   if (!model_.openCellEditor(row, column)) return false;
   const QModelIndex index = adapter_->index(row - 1, column - 1);
@@ -456,10 +465,13 @@ bool CReadingsDialog::openCellEditor(int row, int column) {
   editing_ = true;
   editorCell_ = GridCell{row, column};
   refresh();
-  grid_->setCurrentIndex(index);
-  grid_->clearSelection();
+  {
+    const QSignalBlocker block(grid_->selectionModel());
+    grid_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    grid_->viewport()->update();
+  }
   cellEditor_->setGeometry(grid_->visualRect(index));
-  cellEditor_->setText(qs(model_.editorText()));
+  cellEditor_->setText(typed.isNull() ? qs(model_.editorText()) : typed);
   cellEditor_->show();
   cellEditor_->setFocus(Qt::OtherFocusReason);
   cellEditor_->end(false);
@@ -476,6 +488,16 @@ void CReadingsDialog::commitCellEditor() {
   refresh();
 }
 
+void CReadingsDialog::cancelCellEditor() {
+  if (!editing_) return;
+  editing_ = false;
+  model_.cancelCellEditor();
+  cellEditor_->hide();
+  cellEditor_->clear();
+  grid_->setFocus();
+  refresh();
+}
+
 void CReadingsDialog::moveCellEditor(CellKey key) {
   commitCellEditor();
   if (const auto next = model_.cellAfter(key)) {
@@ -487,20 +509,57 @@ void CReadingsDialog::moveCellEditor(CellKey key) {
 }
 
 void CReadingsDialog::onCopy() {
-  std::vector<int> rows;
-  for (const QModelIndex& index : grid_->selectionModel()->selectedRows()) rows.push_back(index.row() + 1);
-  if (rows.empty() && grid_->currentIndex().isValid()) rows.push_back(grid_->currentIndex().row() + 1);
-  if (rows.empty()) return;
-  QGuiApplication::clipboard()->setText(qs(model_.copyRows(rows)));
+  const QRect block = grid_->selectedBlock();
+  if (block.isNull()) return;
+  QGuiApplication::clipboard()->setText(
+      qs(model_.copyBlock(block.top() + 1, block.left() + 1, block.bottom() + 1, block.right() + 1)));
+}
+
+void CReadingsDialog::onCut() {
+  onCopy();
+  onClear();
+}
+
+void CReadingsDialog::onClear() {
+  commitCellEditor();
+  std::vector<GridCell> cells;
+  for (const QModelIndex& index : grid_->selectionModel()->selectedIndexes())
+    cells.push_back(GridCell{index.row() + 1, index.column() + 1});
+  if (cells.empty() && grid_->currentIndex().isValid())
+    cells.push_back(GridCell{grid_->currentIndex().row() + 1, grid_->currentIndex().column() + 1});
+  model_.clearCells(cells);
+  refresh();
 }
 
 void CReadingsDialog::onPaste() {
+  commitCellEditor();
   const QModelIndex current = grid_->currentIndex();
   const int row = current.isValid() ? current.row() + 1 : model_.lastFilledRow() + 1;
   const int column = current.isValid() ? current.column() + 1 : 1;
   if (model_.pasteBlock(row, column, text(QGuiApplication::clipboard()->text()))) {
     shownSelection_ = -1;
     refresh();
+  }
+}
+
+void CReadingsDialog::entryEnter(QWidget* field) {
+  QWidget* last = entries_[model_.columnCount() - 1];
+  if (field != last) {
+    focusNextChild();
+    return;
+  }
+  if (model_.addEnabled()) {
+    // The last field: the reading goes in as with 追加 (whose messages say
+    // what is missing).
+    bool any = false;
+    for (int c = 1; c <= model_.columnCount(); ++c)
+      any = any || (model_.columnKind(c) != ReadingColumn::FlowExponent && !model_.entry(c).empty());
+    if (any) model_.addReading(true);
+    refresh();
+  } else {
+    // A row being corrected takes the entries as the focus leaves.
+    entries_[0]->setFocus();
+    entries_[0]->selectAll();
   }
 }
 
@@ -526,8 +585,8 @@ bool CReadingsDialog::eventFilter(QObject* watched, QEvent* event) {
         return true;
       }
       case Qt::Key_Escape:
-        commitCellEditor();
-        reject();
+        // Only this cell's edit is dropped; the dialog stays.
+        cancelCellEditor();
         return true;
       default: break;
       }
@@ -542,6 +601,17 @@ bool CReadingsDialog::eventFilter(QObject* watched, QEvent* event) {
     commitCellEditor();
     grid_->setFocus();
     return false;
+  }
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    auto* field = qobject_cast<QWidget*>(watched);
+    const bool entry = watched == exponentPicker_ ||
+                       std::find(std::begin(entries_), std::end(entries_), field) != std::end(entries_);
+    if (entry && field && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+      if (watched == exponentPicker_ && exponentPicker_->view()->isVisible()) return false;
+      entryEnter(field);
+      return true;
+    }
   }
   if (event->type() == QEvent::FocusOut && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
     if (watched == exponentPicker_) {
@@ -575,7 +645,24 @@ void CReadingsDialog::accept() {
   if (focused == exponentPicker_) entryLostFocus(ReadingColumn::FlowExponent);
   for (int c = 1; c <= model_.columnCount(); ++c)
     if (focused && focused == entries_[c - 1]) entryLostFocus(model_.columnKind(c));
-  if (!model_.checkBeforeStore()) return;
+  // A reading typed into the entry fields but not added is not dropped
+  // without a word.
+  if (model_.entryPending()) {
+    switch (messageSink().askYesNoCancel(messageText(IDS_ADD_PENDING_READING))) {
+    case Answer::Yes:
+      if (!model_.addReading(true)) {
+        refresh();
+        return;
+      }
+      break;
+    case Answer::No: break;
+    case Answer::Cancel: return;
+    }
+  }
+  if (!model_.checkBeforeStore()) {
+    refresh();
+    return;
+  }
   const std::string warning = model_.storeReadings(target_);
   if (!warning.empty()) messageSink().report(warning);
   QDialog::accept();

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "dialogs/ReadingsModel.h"
+#include "dialogs/qt/SheetGrid.h"
 
 class QCheckBox;
 class QComboBox;
@@ -33,22 +34,6 @@ private:
   const ReadingsModel& model_;
 };
 
-// The grid: copy, paste and the keys the dialog gives a meaning to.
-class ReadingsGridView : public QTableView {
-  Q_OBJECT
-public:
-  using QTableView::QTableView;
-signals:
-  void copyRequested();
-  void pasteRequested();
-  void editRequested(const QModelIndex& index);
-  // The Down key moved the selection (the row under it, from 1).
-  void downPressed(int row);
-
-protected:
-  void keyPressEvent(QKeyEvent* event) override;
-};
-
 // The preview area, drawn by the model on the QPainter surface.
 class ReadingsPreview : public QWidget {
   Q_OBJECT
@@ -71,8 +56,9 @@ public:
 
   ReadingsModel& model() { return model_; }
   // Opens the in-place editor on a cell (rows and columns from 1), as a
-  // double click does; false when it cannot open there.
-  bool openCellEditor(int row, int column);
+  // double click does, or with a typed text in place of the cell's; false
+  // when it cannot open there.
+  bool openCellEditor(int row, int column, const QString& typed = QString());
   bool cellEditorOpen() const { return editing_; }
 
   void accept() override;
@@ -90,15 +76,22 @@ private:
   // Shows the model's state; with the grid's selection when it changed.
   void refresh();
   void commitCellEditor();
+  // Escape: the cell keeps its text.
+  void cancelCellEditor();
   void moveCellEditor(CellKey key);
   void onCopy();
+  void onCut();
   void onPaste();
+  void onClear();
+  // Enter in an entry field: on to the next field; in the last one the
+  // reading is added.
+  void entryEnter(QWidget* field);
   void entryLostFocus(ReadingColumn kind);
 
   ReadingsModel& model_;
   ReadingTable& target_;
   ReadingsGridAdapter* adapter_ = nullptr;
-  ReadingsGridView* grid_ = nullptr;
+  SheetGridView* grid_ = nullptr;
   QLineEdit* cellEditor_ = nullptr;
   QWidget* leftPanel_ = nullptr;
   QLineEdit* entries_[ReadingsModel::kMaxColumns] = {};
@@ -116,6 +109,7 @@ private:
   QPushButton* cancelButton_ = nullptr;
   bool editing_ = false;
   bool openingEditor_ = false;
+  bool syncingGrid_ = false;  // the grid's current cell is set from the model
   GridCell editorCell_;
   int shownSelection_ = -1;
   bool firstShow_ = true;

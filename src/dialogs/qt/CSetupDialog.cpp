@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialogs/qt/CancelQuestion.h"
 #include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "files/Settings.h"
@@ -70,6 +71,7 @@ CSetupDialog::CSetupDialog(SetupModel& model, std::string windowsDrive, QWidget*
   layout->addWidget(box, 1);
   layout->addLayout(buttons);
   installEnterKeyFilter(*this);
+  installCancelQuestion(*this);
   refresh();
 }
 

@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "dialogs/SettingsSave.h"
+#include "dialogs/qt/CancelQuestion.h"
 #include "dialogs/qt/DialogWidgets.h"
 
 namespace tov {
@@ -123,6 +124,7 @@ CStyleDigitsDialog::CStyleDigitsDialog(StyleDigitsModel& model, DisplaySettings&
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   setUpSettingsDialog(*this, "styleDigitsDialog", "様式/桁数");
+  installCancelQuestion(*this);
   refresh();
 }
 

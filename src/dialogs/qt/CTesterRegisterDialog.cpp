@@ -1,6 +1,8 @@
 #include "dialogs/qt/CTesterRegisterDialog.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -76,11 +78,10 @@ CTesterRegisterDialog::CTesterRegisterDialog(TesterRegisterModel& model, QWidget
   pathRow->addWidget(path, 1);
 
   adapter_ = new RegisterGridAdapter(model_, this);
-  grid_ = new QTableView(this);
+  grid_ = new SheetGridView(this);
   grid_->setObjectName(QStringLiteral("grid"));
   grid_->setModel(adapter_);
-  setUpGrid(*grid_);
-  grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+  setUpSheetGrid(*grid_);
   grid_->horizontalHeader()->setStretchLastSection(true);
   const int columnWidth = std::max(kColumnWidth, grid_->fontMetrics().horizontalAdvance(QString(14, QChar(0x6F22))));
   grid_->setColumnWidth(0, columnWidth);
@@ -88,10 +89,27 @@ CTesterRegisterDialog::CTesterRegisterDialog(TesterRegisterModel& model, QWidget
                          grid_->verticalScrollBar()->sizeHint().width() + 4);
   grid_->setMinimumHeight(grid_->verticalHeader()->defaultSectionSize() * 16);
   grid_->installEventFilter(this);
-  connect(grid_, &QTableView::clicked, this, [this](const QModelIndex& index) { model_.selectRow(index.row() + 1); });
   connect(grid_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { openCellEditor(index.row() + 1); });
-  connect(grid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-          [this](const QModelIndex& current) { model_.selectRow(current.isValid() ? current.row() + 1 : 0); });
+  connect(grid_, &SheetGridView::currentCellChanged, this, [this](int row, int) { model_.selectRow(row + 1); });
+  connect(grid_, &SheetGridView::editRequested, this,
+          [this](const QModelIndex& index, const QString& typed) { openCellEditor(index.row() + 1, typed); });
+  connect(grid_, &SheetGridView::copyRequested, this, &CTesterRegisterDialog::onCopy);
+  connect(grid_, &SheetGridView::cutRequested, this, [this] {
+    onCopy();
+    onClear();
+  });
+  connect(grid_, &SheetGridView::pasteRequested, this, &CTesterRegisterDialog::onPaste);
+  connect(grid_, &SheetGridView::clearRequested, this, &CTesterRegisterDialog::onClear);
+  connect(grid_, &SheetGridView::insertRowRequested, this, [this](int row) {
+    commitCellEditor();
+    model_.insertRow(row + 1);
+    refresh();
+  });
+  connect(grid_, &SheetGridView::deleteRowsRequested, this, [this] {
+    commitCellEditor();
+    model_.deleteRows(selectedRows());
+    refresh();
+  });
   // Scrolling while a name is typed ends the editing (the editor would no
   // longer stand over its cell).
   connect(grid_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
@@ -158,7 +176,7 @@ void CTesterRegisterDialog::refresh() {
   if (selected > 0) {
     const QModelIndex index = adapter_->index(selected - 1, 0);
     const QSignalBlocker block(grid_->selectionModel());
-    grid_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (grid_->currentIndex() != index) grid_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
   }
   // The grid scrolls once it has its size on the screen.
   if (grid_->isVisible())
@@ -170,7 +188,7 @@ void CTesterRegisterDialog::showEvent(QShowEvent* event) {
   refresh();
 }
 
-bool CTesterRegisterDialog::openCellEditor(int row) {
+bool CTesterRegisterDialog::openCellEditor(int row, const QString& typed) {
   commitCellEditor();
   if (!model_.openCellEditor(row)) return false;
   const QModelIndex index = adapter_->index(row - 1, 0);
@@ -179,13 +197,13 @@ bool CTesterRegisterDialog::openCellEditor(int row) {
   openingEditor_ = false;
   {
     const QSignalBlocker block(grid_->selectionModel());
-    grid_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    grid_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
   }
   // Over the cell, but not under the scroll bar.
   QRect rect = grid_->visualRect(index);
   rect.setRight(std::min(rect.right(), grid_->viewport()->width() - 1));
   cellEditor_->setGeometry(rect);
-  cellEditor_->setText(qs(model_.name(row)));
+  cellEditor_->setText(typed.isNull() ? qs(model_.name(row)) : typed);
   cellEditor_->show();
   cellEditor_->setFocus(Qt::OtherFocusReason);
   cellEditor_->end(false);
@@ -198,6 +216,39 @@ void CTesterRegisterDialog::commitCellEditor() {
   cellEditor_->hide();
   cellEditor_->clear();
   refresh();
+}
+
+void CTesterRegisterDialog::cancelCellEditor() {
+  if (!model_.inPlaceEditing()) return;
+  model_.cancelCellEditor();
+  cellEditor_->hide();
+  cellEditor_->clear();
+  grid_->setFocus();
+  refresh();
+}
+
+std::vector<int> CTesterRegisterDialog::selectedRows() const {
+  std::vector<int> rows;
+  for (int row : grid_->selectedRowList()) rows.push_back(row + 1);
+  return rows;
+}
+
+void CTesterRegisterDialog::onCopy() {
+  commitCellEditor();
+  QGuiApplication::clipboard()->setText(qs(model_.copyRows(selectedRows())));
+}
+
+void CTesterRegisterDialog::onClear() {
+  commitCellEditor();
+  model_.clearRows(selectedRows());
+  refresh();
+}
+
+void CTesterRegisterDialog::onPaste() {
+  commitCellEditor();
+  const QModelIndex current = grid_->currentIndex();
+  if (current.isValid() && model_.pasteNames(current.row() + 1, QGuiApplication::clipboard()->text().toStdString()))
+    refresh();
 }
 
 void CTesterRegisterDialog::moveCellEditor(RegisterKey key) {
@@ -228,9 +279,8 @@ bool CTesterRegisterDialog::eventFilter(QObject* watched, QEvent* event) {
         return true;
       }
       case Qt::Key_Escape:
-        commitCellEditor();
-        grid_->setFocus();
-        reject();
+        // Only this name's edit is dropped; the dialog stays.
+        cancelCellEditor();
         return true;
       default: break;
       }

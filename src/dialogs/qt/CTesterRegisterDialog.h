@@ -6,6 +6,7 @@
 #include <QTableView>
 
 #include "dialogs/TesterRegisterModel.h"
+#include "dialogs/qt/SheetGrid.h"
 
 class QLineEdit;
 class QPushButton;
@@ -36,8 +37,9 @@ public:
   explicit CTesterRegisterDialog(TesterRegisterModel& model, QWidget* parent = nullptr);
 
   TesterRegisterModel& model() { return model_; }
-  // Opens the in-place editor on a row (from 1), as a double click does.
-  bool openCellEditor(int row);
+  // Opens the in-place editor on a row (from 1), as a double click does, or
+  // with a typed text in place of the name.
+  bool openCellEditor(int row, const QString& typed = QString());
 
   void accept() override;
   void reject() override;
@@ -48,7 +50,12 @@ protected:
 
 private:
   void commitCellEditor();
+  void cancelCellEditor();
   void moveCellEditor(RegisterKey key);
+  std::vector<int> selectedRows() const;
+  void onCopy();
+  void onPaste();
+  void onClear();
   // A button's operation on the register, after the editor has committed.
   template <class Result>
   void onButton(Result (TesterRegisterModel::*operation)());
@@ -57,7 +64,7 @@ private:
 
   TesterRegisterModel& model_;
   RegisterGridAdapter* adapter_ = nullptr;
-  QTableView* grid_ = nullptr;
+  SheetGridView* grid_ = nullptr;
   QLineEdit* cellEditor_ = nullptr;
   QPushButton* importButton_ = nullptr;
   bool openingEditor_ = false;

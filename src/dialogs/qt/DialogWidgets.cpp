@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTableView>
 
+#include "dialogs/qt/CancelQuestion.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 
 namespace tov {
@@ -71,7 +72,10 @@ std::pair<QPushButton*, QPushButton*> okCancelButtons(QDialog& dialog) {
   cancel->setObjectName(QStringLiteral("cancelButton"));
   // accept and reject are virtual: a dialog's own checks run.
   QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
-  QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+  // ｷｬﾝｾﾙ asks first where the dialog has the question installed.
+  QObject::connect(cancel, &QPushButton::clicked, &dialog, [&dialog] {
+    if (mayCancel(dialog)) dialog.reject();
+  });
   return {ok, cancel};
 }
 
