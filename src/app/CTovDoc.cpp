@@ -35,60 +35,21 @@ CTovDoc::CTovDoc(TestRecord& record, FileChooser& chooser, RecentFiles* recent, 
     : QObject(parent), record_(record), chooser_(&chooser), recent_(recent) {
   undoStack_.setObjectName(QStringLiteral("undoStack"));
   connect(&undoStack_, &QUndoStack::cleanChanged, this, [this] { cleanChanged(); });
+  connect(this, &CTovDoc::editApplied, this, [this] { updateRecovery(); });
 }
 
-bool CTovDoc::applyEdit(const QString& name, const TestRecord& after) {
-  if (after == record_) return false;
-  undoStack_.push(new EditStep(*this, name, record_, after));
-  syncRecovery();
-  emit editApplied();
-  emit historyChanged();
-  return true;
+CTovDoc::~CTovDoc() {
+  releaseOwnLock();
+  removeRecovery(recoveryFile_);
 }
 
-void CTovDoc::undo() {
-  if (!undoStack_.canUndo()) return;
-  undoStack_.undo();
-  syncRecovery();
-  emit editApplied();
-  emit historyChanged();
-}
-
-void CTovDoc::redo() {
-  if (!undoStack_.canRedo()) return;
-  undoStack_.redo();
-  syncRecovery();
-  emit editApplied();
-  emit historyChanged();
-}
-
-void CTovDoc::clearHistory() {
-  undoStack_.clear();
-  undoStack_.setClean();  // clear() leaves an empty stack as it was
-  cleanChanged();
-  syncRecovery();
-  emit historyChanged();
-}
-
-void CTovDoc::syncRecovery() {
+void CTovDoc::updateRecovery() {
   if (modified_) {
     if (recoveryFile_.empty()) recoveryFile_ = newRecoveryFile();
     writeRecovery(recoveryFile_, record_, pathName_);
   } else {
     removeRecovery(recoveryFile_);
   }
-}
-
-void CTovDoc::cleanChanged() {
-  const bool modified = !undoStack_.isClean();
-  if (modified_ == modified) return;
-  modified_ = modified;
-  emit modifiedChanged(modified_);
-}
-
-CTovDoc::~CTovDoc() {
-  releaseOwnLock();
-  removeRecovery(recoveryFile_);
 }
 
 void CTovDoc::releaseOwnLock() {
@@ -118,6 +79,7 @@ void CTovDoc::adoptFile(const std::filesystem::path& path, bool readOnly) {
   std::error_code ec;
   const std::filesystem::path full = std::filesystem::absolute(path, ec).lexically_normal();
   identity_ = identityOf(full);
+  identityPath_ = full.string();
   dismissed_.reset();
   readOnly_ = readOnly;
   if (full == lockedPath_) return;
@@ -131,7 +93,7 @@ void CTovDoc::adoptFile(const std::filesystem::path& path, bool readOnly) {
 }
 
 void CTovDoc::checkChangedOnDisk() {
-  if (asking_ || modified_ || pathName_.empty() || !identity_) return;
+  if (asking_ || modified_ || pathName_.empty() || !identity_ || identityPath_ != pathName_) return;
   if (!changedOnDisk(pathName_, *identity_)) return;
   const auto now = identityOf(pathName_);
   if (!now || (dismissed_ && *now == *dismissed_)) return;
@@ -145,19 +107,19 @@ void CTovDoc::checkChangedOnDisk() {
   if (loadTestFile(pathName_, record_) != LoadStatus::Ok) return;
   identity_ = identityOf(pathName_);
   dismissed_.reset();
-  setModifiedFlag(false);
+  clearHistory();
   emit updateAllViews();
 }
 
 void CTovDoc::offerRecovery() {
   for (RecoveryFile& left : leftRecoveries()) {
     const std::string name = left.testPath.empty() ? std::string("無題") : left.testPath;
-    if (!messageSink().askYesNo(
-            messageText(IDS_RECOVERY_FOUND, {name, recoveryTimeText(left.savedAt)}))) {
+    if (!messageSink().askYesNo(messageText(IDS_RECOVERY_FOUND, {name, recoveryTimeText(left.savedAt)}))) {
       removeRecovery(left.file);
       continue;
     }
     record_ = std::move(left.record);
+    clearHistory();
     if (left.testPath.empty()) {
       pathName_.clear();
       releaseOwnLock();
@@ -171,14 +133,49 @@ void CTovDoc::offerRecovery() {
       adoptFile(left.testPath, readOnly);
     }
     // The restored test keeps its recovery file until it is saved or dropped.
-    clearHistory();
     removeRecovery(recoveryFile_);
     recoveryFile_ = left.file;
-    modified_ = false;
     setModifiedFlag(true);
     emit updateAllViews();
     return;  // one window, one test: the others wait for the next start
   }
+}
+
+bool CTovDoc::applyEdit(const QString& name, const TestRecord& after) {
+  if (after == record_) return false;
+  undoStack_.push(new EditStep(*this, name, record_, after));
+  emit editApplied();
+  emit historyChanged();
+  return true;
+}
+
+void CTovDoc::undo() {
+  if (!undoStack_.canUndo()) return;
+  undoStack_.undo();
+  emit editApplied();
+  emit historyChanged();
+}
+
+void CTovDoc::redo() {
+  if (!undoStack_.canRedo()) return;
+  undoStack_.redo();
+  emit editApplied();
+  emit historyChanged();
+}
+
+void CTovDoc::clearHistory() {
+  undoStack_.clear();
+  undoStack_.setClean();  // clear() leaves an empty stack as it was
+  cleanChanged();
+  emit historyChanged();
+}
+
+void CTovDoc::cleanChanged() {
+  const bool modified = !undoStack_.isClean();
+  if (modified_ == modified) return;
+  modified_ = modified;
+  updateRecovery();
+  emit modifiedChanged(modified_);
 }
 
 std::string CTovDoc::title() const {
@@ -208,7 +205,7 @@ void CTovDoc::setModifiedFlag(bool modified) {
   if (modified) undoStack_.resetClean();
   else undoStack_.setClean();
   cleanChanged();
-  syncRecovery();
+  updateRecovery();  // every change marked here is written, not only the first
 }
 
 bool CTovDoc::saveModified(QWidget* parent) {
@@ -229,10 +226,10 @@ bool CTovDoc::saveModified(QWidget* parent) {
 bool CTovDoc::onNewDocument() {
   record_.clearRecord();
   pathName_.clear();
-  clearHistory();
   releaseOwnLock();
   identity_.reset();
   readOnly_ = false;
+  clearHistory();
   emit pathChanged();
   emit updateAllViews();
   return true;
@@ -250,7 +247,6 @@ void CTovDoc::onFileOpen(QWidget* parent) {
   emit updateAllViews();
   setPathName(*chosen);
   adoptFile(*chosen, readOnly);
-  setModifiedFlag(false);
   writeLastFolder(installFolder, LastFolder{folderOfChosenFile(*chosen), last.keptLine});
 }
 
@@ -269,7 +265,7 @@ bool CTovDoc::openDocumentFile(const std::filesystem::path& path) {
   }
   setPathName(path);
   adoptFile(path, readOnly);
-  setModifiedFlag(false);
+  clearHistory();
   emit updateAllViews();
   return true;
 }
@@ -293,7 +289,7 @@ void CTovDoc::onFileSave(QWidget* parent) {
     return;
   }
   // Someone else changed the file since it was read or written here.
-  if (identity_ && changedOnDisk(pathName_, *identity_)) {
+  if (identity_ && identityPath_ == pathName_ && changedOnDisk(pathName_, *identity_)) {
     switch (messageSink().askThreeWay(messageText(IDS_CHANGED_ON_DISK), "上書き", "名前を付けて保存", "キャンセル")) {
     case Answer::Yes: break;
     case Answer::No: onFileSaveAs(parent); return;

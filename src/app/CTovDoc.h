@@ -78,9 +78,11 @@ public:
   void redo();
   // Forgets the history (New, Open); the test stays as it is.
   void clearHistory();
-  // Nothing lost: the test is written to the recovery file after every
-  // change (an applied, undone or redone step, a change marked modified),
-  // and the file is removed once the test is saved or dropped.
+
+  // Nothing lost: after any change applied to the test (every editApplied
+  // step, a change marked outside the history) the recovery file is written
+  // while the test is modified, and removed once it is not.
+  void recordEdited() { setModifiedFlag(true); }
   // The test was opened read-only (another program has it open): Save goes
   // to Save As.
   bool isReadOnly() const { return readOnly_; }
@@ -110,16 +112,15 @@ signals:
 
 private:
   bool writeTo(const std::filesystem::path& path);
-  void cleanChanged();
-  // Writes the test to the recovery file while it is modified, removes the
-  // file when it is not.
-  void syncRecovery();
   // Before a test is read: false when the user cancels because another
   // program has it open; *readOnly set when it is to open read-only.
   bool askAboutLock(const std::filesystem::path& path, bool* readOnly);
   // After a test was read or written at the path: its identity and its lock.
   void adoptFile(const std::filesystem::path& path, bool readOnly);
   void releaseOwnLock();
+  // The recovery file follows the modified state.
+  void updateRecovery();
+  void cleanChanged();
 
   friend class EditStep;
 
@@ -130,6 +131,7 @@ private:
   bool modified_ = false;
   QUndoStack undoStack_;
   std::optional<FileIdentity> identity_;   // of the file as last read or written
+  std::string identityPath_;               // that file
   std::optional<FileIdentity> dismissed_;  // a change on disk the user chose not to read
   std::filesystem::path lockedPath_;       // the test whose lock is ours
   bool readOnly_ = false;

@@ -98,8 +98,9 @@ TEST_F(NothingLost, TwoDocumentsOnOneFile) {
   ASSERT_EQ(sink.asked.size(), 1u);
   EXPECT_NE(sink.asked[0].find("この試験は他で開かれています"), std::string::npos);
   EXPECT_FALSE(b.isReadOnly());
-  recordB.set_surveyName("B の変更");
-  b.recordEdited();
+  TestRecord changed = recordB;
+  changed.set_surveyName("B の変更");
+  b.applyEdit(QStringLiteral("見出し"), changed);
   b.onFileSave();
   EXPECT_FALSE(b.isModified());
 
@@ -113,12 +114,13 @@ TEST_F(NothingLost, TwoDocumentsOnOneFile) {
   EXPECT_EQ(sink.asked.size(), 1u);
 
   // B saves again; A, modified, asks before saving over it.
-  recordB.set_surveyName("B の二回目");
-  b.recordEdited();
+  changed.set_surveyName("B の二回目");
+  b.applyEdit(QStringLiteral("見出し"), changed);
   b.onFileSave();
   const std::string bSaved = readBytes(dir / "t.tvd");
-  recordA.set_surveyName("A の変更");
-  a.recordEdited();
+  changed = recordA;
+  changed.set_surveyName("A の変更");
+  a.applyEdit(QStringLiteral("見出し"), changed);
   sink.asked.clear();
   const struct { Answer answer; int saveAsCalls; bool overwritten; } answers[] = {
       {Answer::Cancel, 0, false}, {Answer::No, 1, false}, {Answer::Yes, 1, true}};
@@ -184,8 +186,7 @@ TEST_F(NothingLost, RecoveryAfterAKill) {
     TestRecord record;
     CTovDoc doc(record, chooser, nullptr);
     if (!doc.openDocumentFile(dir / "t.tvd")) ::_exit(2);
-    record = edited;
-    doc.recordEdited();  // what the view does after an editor's OK
+    doc.applyEdit(QStringLiteral("測定データ"), edited);  // what the view does after an editor's OK
     ::kill(::getpid(), SIGKILL);
   }
   int status = 0;

@@ -320,17 +320,22 @@ TEST(ShellCommands, FollowUpsRecomputeTheDerivedValues) {
   record.set_pipeTopHeight("0.5");
   record.set_equilibriumLevel("-2.5");
   fillReadings(record, 3);
-  // Derived cells left behind the last row by a shorter table.
+  // Derived cells left behind the last row by a shorter table go; a row
+  // behind the readings that holds a reading (Q here) keeps every cell.
   record.setCell(5, C_level, "9");
   record.setCell(5, C_headDifference, "9");
   record.setCell(5, C_flow, "1E-5");
-  readingsFollowUp(record, false);
-  EXPECT_EQ(record.cell(2, C_level), "-1");
-  EXPECT_EQ(record.cell(2, C_headDifference), "1.5");
-  EXPECT_EQ(record.cell(5, C_level), "");
-  EXPECT_EQ(record.cell(5, C_flow), "1E-5");
-  readingsFollowUp(record, true);
-  EXPECT_EQ(record.cell(5, C_flow), "");
+  record.setCell(6, C_level, "9");
+  record.setCell(6, C_headDifference, "9");
+  for (bool steady : {false, true}) {
+    readingsFollowUp(record, steady);
+    EXPECT_EQ(record.cell(2, C_level), "-1");
+    EXPECT_EQ(record.cell(2, C_headDifference), "1.5");
+    EXPECT_EQ(record.cell(5, C_level), "9");
+    EXPECT_EQ(record.cell(5, C_flow), "1E-5");
+    EXPECT_EQ(record.cell(6, C_level), "");
+    EXPECT_EQ(record.cell(6, C_headDifference), "");
+  }
 
   RecordingMessageSink sink;
   ScopedMessageSink scoped(sink);
