@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QByteArray>
 
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -14,12 +15,12 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <system_error>
 #include <thread>
 
 #include "app/InterruptCleanup.h"
 #include "batch/BatchInputs.h"
+#include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
@@ -189,10 +190,10 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
 
 std::string combinePdfs(const fs::path& output, const std::vector<PdfPart>& parts, const std::string& title,
                         const std::string& creator) {
-  std::random_device rd;
-  const fs::path temporary = output.string() + cformat(".%08x.tmp", rd());
-  InterruptCleanup cleanup;
-  cleanup.add(temporary.string());
+  if (const std::string refused = refusedTargetReason(output); !refused.empty()) return refused;
+  // Made in memory and written through the checked writer, as the single
+  // exports are: a short write on a full disk is caught.
+  std::shared_ptr<Buffer> bytes;
   try {
     QPDF out;
     out.emptyPDF();
@@ -243,21 +244,21 @@ std::string combinePdfs(const fs::path& output, const std::vector<PdfPart>& part
     info.replaceKey("/Creator", QPDFObjectHandle::newUnicodeString(creator));
     out.getTrailer().replaceKey("/Info", info);
 
-    QPDFWriter writer(out, temporary.c_str());
+    QPDFWriter writer(out);
+    writer.setOutputMemory();
     writer.setDeterministicID(true);  // the same tests give the same file
     writer.write();
+    bytes = writer.getBufferSharedPointer();
   } catch (const std::exception& e) {
-    std::error_code ec;
-    fs::remove(temporary, ec);
     return e.what();
   }
-  std::error_code ec;
-  fs::rename(temporary, output, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    return ec.message();
-  }
+  if (!bytes || bytes->getSize() == 0) return "PDF を作れませんでした";
+  InterruptCleanup cleanup;
+  OutputBatch batch;
+  batch.setTemporaryHooks([&cleanup](const std::string& path) { cleanup.add(path); },
+                          [&cleanup](const std::string& path) { cleanup.forget(path); });
+  const std::string_view view(reinterpret_cast<const char*>(bytes->getBuffer()), bytes->getSize());
+  if (!batch.add(output, view) || !batch.commit()) return batch.reason();
   return {};
 }
 
