@@ -52,7 +52,7 @@ protected:
   // Opens the file as the program does, presses OK in the editor of the
   // command without touching anything, and saves.
   std::string okWithoutChange(const fs::path& file, int command) {
-    EXPECT_TRUE(doc.openDocumentFile(file));
+    EXPECT_TRUE(doc.openDocumentFile(copyToOpen(file)));
     QTimer::singleShot(0, [] {
       if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
         QTest::qWait(20);
@@ -66,8 +66,14 @@ protected:
     EXPECT_TRUE(saveTestFile(out, record));
     return testing::readBytes(out);
   }
-  std::string openedAndSaved(const fs::path& file) {
-    EXPECT_TRUE(doc.openDocumentFile(file));
+  // A copy to open: an open test is locked, and test programs run side by side.
+  fs::path copyToOpen(const fs::path& original) {
+    const fs::path file = root.path() / ("open-" + original.filename().string());
+    fs::copy_file(original, file, fs::copy_options::overwrite_existing);
+    return file;
+  }
+  std::string openedAndSaved(const fs::path& original) {
+    EXPECT_TRUE(doc.openDocumentFile(copyToOpen(original)));
     const fs::path out = root.path() / "plain.tvd";
     EXPECT_TRUE(saveTestFile(out, record));
     return testing::readBytes(out);

@@ -69,13 +69,19 @@ protected:
     return testing::readBytes(file);
   }
   QAction* action(int id) { return frame.commandAction(id); }
+  // A copy: an open test is locked, and test programs run side by side.
+  fs::path sampleCopy(const char* name) {
+    const fs::path copy = root.path() / name;
+    fs::copy_file(fs::path(TOV_SOURCE_DIR) / "samples" / name, copy, fs::copy_options::overwrite_existing);
+    return copy;
+  }
 };
 
 TEST_F(Undo, EveryEditorOnEverySampleUndoesToTheSavedBytesAndRedoes) {
   for (const char* sample : {"unsteady.tvd", "steady.tvd", "long.tvd"}) {
     for (const EditorRow& editor : kEditors) {
       SCOPED_TRACE(std::string(sample) + " " + editor.step);
-      ASSERT_TRUE(doc.openDocumentFile(fs::path(TOV_SOURCE_DIR) / "samples" / sample));
+      ASSERT_TRUE(doc.openDocumentFile(sampleCopy(sample)));
       const int command = editor.command ? editor.command
                                          : (record.fieldInt(F_formulaKind) == 4 ? ID_STEADY_READINGS : ID_UNSTEADY_READINGS);
       const std::string before = saved();
@@ -101,7 +107,7 @@ TEST_F(Undo, EveryEditorOnEverySampleUndoesToTheSavedBytesAndRedoes) {
 }
 
 TEST_F(Undo, TheModifiedMarkFollowsTheSavedStateAndANewEditDropsTheRedo) {
-  ASSERT_TRUE(doc.openDocumentFile(fs::path(TOV_SOURCE_DIR) / "samples" / "unsteady.tvd"));
+  ASSERT_TRUE(doc.openDocumentFile(sampleCopy("unsteady.tvd")));
   int applied = 0;
   QObject::connect(&doc, &CTovDoc::editApplied, [&] { ++applied; });
   auto pageNumber = [this](const char* number) {

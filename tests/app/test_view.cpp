@@ -66,10 +66,14 @@ protected:
     frame.view().OnInitialUpdate();
     sink.reported.clear();
   }
+  // A copy: an open test is locked, and test programs run side by side.
   void open(const char* name) {
-    ASSERT_TRUE(doc.openDocumentFile(sample(name)));
+    const fs::path copy = openFolder / name;
+    fs::copy_file(sample(name), copy, fs::copy_options::overwrite_existing);
+    ASSERT_TRUE(doc.openDocumentFile(copy));
     sink.reported.clear();
   }
+  TempDir openFolder;
   // The view alone at a size (its viewport is the whole of it without scroll bars).
   CTovView& viewSized(int width, int height) {
     CTovView& view = frame.view();
