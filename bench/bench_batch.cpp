@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path samples() { return fs::path(__FILE__).parent_path().parent_path() / "samples"; }
+fs::path samples() { return TOV_SAMPLES_DIR; }
 
 const fs::path& benchFolder() {
   static const fs::path folder = [] {
@@ -97,6 +97,34 @@ void pngPage600dpi(benchmark::State& state, int page) {
 }
 void BM_GraphPageToPng600dpi(benchmark::State& state) { pngPage600dpi(state, 1); }
 void BM_TablePageToPng600dpi(benchmark::State& state) { pngPage600dpi(state, 2); }
+
+// The two halves of the graph page apart: drawing only, and writing a drawn
+// page.
+void BM_GraphPageDraw600dpi(benchmark::State& state) {
+  tov::TestRecord record;
+  if (tov::loadTestFile(samples() / "unsteady.tvd", record) != tov::LoadStatus::Ok) return state.SkipWithError("no sample");
+  tov::Settings& settings = benchSettings().settings;
+  record.fillScaleDefaults(settings.display.headingDefaults());
+  tov::repairScalesForDrawing(record);
+  QImage image;
+  for (auto _ : state) tov::renderPageInto(image, record, settings, 1, tov::a4Paper(), 600);
+}
+void BM_GraphPagePngOnly600dpi(benchmark::State& state) {
+  tov::TestRecord record;
+  if (tov::loadTestFile(samples() / "unsteady.tvd", record) != tov::LoadStatus::Ok) return state.SkipWithError("no sample");
+  tov::Settings& settings = benchSettings().settings;
+  record.fillScaleDefaults(settings.display.headingDefaults());
+  tov::repairScalesForDrawing(record);
+  QImage image;
+  tov::renderPageInto(image, record, settings, 1, tov::a4Paper(), 600);
+  for (auto _ : state) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (!tov::writePagePng(image, buffer)) state.SkipWithError("not written");
+  }
+}
+BENCHMARK(BM_GraphPageDraw600dpi)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GraphPagePngOnly600dpi)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_Batch100TestsToPdfsAndTable)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Batch100TestsToOnePdf)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -31,7 +31,7 @@ namespace {
 fs::path scratch;  // the private install folder and the PDF output
 
 // The sample tests of the source tree this program was built from.
-fs::path samplePath(const char* name) { return fs::path(__FILE__).parent_path().parent_path() / "samples" / name; }
+fs::path samplePath(const char* name) { return fs::path(TOV_SAMPLES_DIR) / name; }
 
 // A loaded sample with first-start settings.
 struct Loaded {

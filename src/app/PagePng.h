@@ -1,8 +1,8 @@
 #pragma once
 // Pages as PNG, written fast: a page drawn only in greys is stored as 8-bit
 // grey, and the compression is one that suits pages (mostly white paper
-// with thin lines and text): each row predicted from the pixel to its left,
-// then run-length deflate at a low level.
+// with thin lines and text): a row equal to the one above stored as such,
+// any other predicted from the pixel to its left, then the runs deflated.
 #include <QImage>
 
 class QIODevice;
