@@ -174,7 +174,9 @@ void CTovDoc::cleanChanged() {
   const bool modified = !undoStack_.isClean();
   if (modified_ == modified) return;
   modified_ = modified;
-  updateRecovery();
+  // Back at the saved state: no recovery. A change writes it once, after
+  // it is applied (editApplied, setModifiedFlag).
+  if (!modified_) updateRecovery();
   emit modifiedChanged(modified_);
 }
 

@@ -45,6 +45,9 @@ public:
   // The file name of the path, or "無題" without one.
   std::string title() const;
   bool isModified() const { return modified_; }
+  // Nothing lost: after any change applied to the test (every editApplied
+  // step, a change marked outside the history) the recovery file is written
+  // while the test is modified, and removed once it is not.
   void setModifiedFlag(bool modified);
   // Before the test is replaced or the window closes: true when it may go
   // (nothing to save, saved, or not to be saved); false to keep everything
@@ -79,10 +82,6 @@ public:
   // Forgets the history (New, Open); the test stays as it is.
   void clearHistory();
 
-  // Nothing lost: after any change applied to the test (every editApplied
-  // step, a change marked outside the history) the recovery file is written
-  // while the test is modified, and removed once it is not.
-  void recordEdited() { setModifiedFlag(true); }
   // The test was opened read-only (another program has it open): Save goes
   // to Save As.
   bool isReadOnly() const { return readOnly_; }
