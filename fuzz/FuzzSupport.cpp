@@ -35,6 +35,11 @@ public:
 
 } // namespace
 
+void fail(const char* what) {
+  std::fprintf(stderr, "%s\n", what);
+  std::abort();
+}
+
 InputFile::InputFile() {
   fd_ = ::memfd_create("tov-fuzz-input", MFD_CLOEXEC);
   if (fd_ < 0) {

@@ -30,6 +30,9 @@ private:
   std::filesystem::path path_;
 };
 
+// A finding: says what went wrong on standard error and aborts.
+[[noreturn]] void fail(const char* what);
+
 // Messages go nowhere; questions are answered No.
 void silenceMessages();
 

@@ -10,15 +10,7 @@
 #include "files/TextCodec.h"
 
 using namespace tov;
-
-namespace {
-
-[[noreturn]] void fail(const char* what) {
-  std::fprintf(stderr, "%s\n", what);
-  std::abort();
-}
-
-} // namespace
+using tov::fuzz::fail;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

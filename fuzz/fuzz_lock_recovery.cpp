@@ -6,20 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzSupport.h"
 #include "files/LockFile.h"
 #include "files/Recovery.h"
 #include "files/TvdFile.h"
 
 using namespace tov;
-
-namespace {
-
-[[noreturn]] void fail(const char* what) {
-  std::fprintf(stderr, "%s\n", what);
-  std::abort();
-}
-
-} // namespace
+using tov::fuzz::fail;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
