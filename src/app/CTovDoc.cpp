@@ -53,7 +53,10 @@ void CTovDoc::updateRecovery() {
 }
 
 void CTovDoc::releaseOwnLock() {
-  if (!lockedPath_.empty()) releaseLock(lockedPath_);
+  if (!lockedPath_.empty()) {
+    lockOnInterrupt_.forget(lockPathFor(lockedPath_).string());
+    releaseLock(lockedPath_);
+  }
   lockedPath_.clear();
 }
 
@@ -88,7 +91,10 @@ void CTovDoc::adoptFile(const std::filesystem::path& path, bool readOnly) {
   // lock file does not stop the work.
   if (!readOnly) {
     const LockResult lock = acquireLock(full);
-    if (lock.state == LockState::Acquired || lock.state == LockState::TakenOver) lockedPath_ = full;
+    if (lock.state == LockState::Acquired || lock.state == LockState::TakenOver) {
+      lockedPath_ = full;
+      lockOnInterrupt_.add(lockPathFor(full).string());
+    }
   }
 }
 

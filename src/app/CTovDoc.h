@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 
+#include "app/InterruptCleanup.h"
 #include "files/FileIdentity.h"
 
 #include "record/TestRecord.h"
@@ -133,6 +134,9 @@ private:
   std::string identityPath_;               // that file
   std::optional<FileIdentity> dismissed_;  // a change on disk the user chose not to read
   std::filesystem::path lockedPath_;       // the test whose lock is ours
+  // A hang-up or termination (a session's logout) removes our lock file on
+  // its way out; the recovery file stays for the next start.
+  InterruptCleanup lockOnInterrupt_;
   bool readOnly_ = false;
   bool asking_ = false;
   std::filesystem::path recoveryFile_;

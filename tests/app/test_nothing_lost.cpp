@@ -170,42 +170,50 @@ TEST_F(NothingLost, LocksLiveAndStale) {
     EXPECT_FALSE(parseLockText(text).has_value()) << text;
 }
 
-// An editor's OK writes the recovery file; the process then killed, the
-// next start offers the test, which opens modified under its own path and
-// saves byte-identical to what the editor produced. Saving removes it.
+// An editor's OK writes the recovery file; the process then killed (or
+// ended by a logout's SIGTERM, which also takes its lock away), the next
+// start offers the test, which opens modified under its own path and saves
+// byte-identical to what the editor produced. Saving removes it.
 TEST_F(NothingLost, RecoveryAfterAKill) {
-  fs::copy_file(sample("steady.tvd"), dir / "t.tvd");
-  TestRecord edited;
-  ASSERT_EQ(loadTestFile(dir / "t.tvd", edited), LoadStatus::Ok);
-  edited.setCell(2, C_pipeLevel, "1.234");
-  edited.set_surveyName("復元の確認");
-  const std::string expected = *utf8ToCp932(buildTestFileText(edited));
+  for (const int signal : {SIGKILL, SIGTERM}) {
+    fs::remove(dir / "t.tvd");
+    fs::copy_file(sample("steady.tvd"), dir / "t.tvd");
+    TestRecord edited;
+    ASSERT_EQ(loadTestFile(dir / "t.tvd", edited), LoadStatus::Ok);
+    edited.setCell(2, C_pipeLevel, "1.234");
+    edited.set_surveyName("復元の確認");
+    const std::string expected = *utf8ToCp932(buildTestFileText(edited));
 
-  const pid_t child = ::fork();
-  if (child == 0) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      TestRecord record;
+      CTovDoc doc(record, chooser, nullptr);
+      if (!doc.openDocumentFile(dir / "t.tvd")) ::_exit(2);
+      doc.applyEdit(QStringLiteral("測定データ"), edited);  // what the view does after an editor's OK
+      ::kill(::getpid(), signal);
+      ::_exit(3);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+    ASSERT_EQ(leftRecoveries().size(), 1u) << signal;
+    // A killed program's lock stays (stale: taken over on opening).
+    EXPECT_EQ(fs::exists(lockPathFor(dir / "t.tvd")), signal == SIGKILL) << signal;
+    fs::remove(lockPathFor(dir / "t.tvd"));
+
     TestRecord record;
     CTovDoc doc(record, chooser, nullptr);
-    if (!doc.openDocumentFile(dir / "t.tvd")) ::_exit(2);
-    doc.applyEdit(QStringLiteral("測定データ"), edited);  // what the view does after an editor's OK
-    ::kill(::getpid(), SIGKILL);
+    sink.answers = {true};
+    sink.asked.clear();
+    doc.offerRecovery();
+    ASSERT_EQ(sink.asked.size(), 1u);
+    EXPECT_NE(sink.asked[0].find((dir / "t.tvd").string()), std::string::npos);
+    EXPECT_TRUE(doc.isModified());
+    EXPECT_EQ(doc.pathName(), (dir / "t.tvd").string());
+    doc.onFileSave();
+    EXPECT_EQ(readBytes(dir / "t.tvd"), expected);
+    EXPECT_TRUE(leftRecoveries().empty());
   }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-  ASSERT_EQ(leftRecoveries().size(), 1u);
-  fs::remove(lockPathFor(dir / "t.tvd"));  // the killed program's (stale) lock would be taken over anyway
-
-  TestRecord record;
-  CTovDoc doc(record, chooser, nullptr);
-  sink.answers = {true};
-  doc.offerRecovery();
-  ASSERT_EQ(sink.asked.size(), 1u);
-  EXPECT_NE(sink.asked[0].find((dir / "t.tvd").string()), std::string::npos);
-  EXPECT_TRUE(doc.isModified());
-  EXPECT_EQ(doc.pathName(), (dir / "t.tvd").string());
-  doc.onFileSave();
-  EXPECT_EQ(readBytes(dir / "t.tvd"), expected);
-  EXPECT_TRUE(leftRecoveries().empty());
 }
 
 } // namespace
