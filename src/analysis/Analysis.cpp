@@ -207,6 +207,8 @@ std::string fitCaption(const LineFit& fit) {
   return cformat("R² %.3f (n %d)", std::floor(fit.r2 * 1000.0 + 1e-6) / 1000.0, fit.n);
 }
 
+std::string r2Text(double r2) { return cformat("%.4f", std::floor(r2 * 10000.0 + 1e-6) / 10000.0); }
+
 // ---- The band -------------------------------------------------------------
 
 Band recommendedBand(const TestRecord& record, const std::vector<Sample>& samples, const AnalysisSettings& settings) {
@@ -296,7 +298,7 @@ Suggestion suggestSegment(const std::vector<Sample>& samples, const Band& band, 
   std::string why = suggestion.poor
                         ? cformat("直線部分が見つかりません (R² %.3f 未満)。最も直線に近い区間", settings.straightness)
                         : std::string("直線とみなせる区間のうち最も後のもの");
-  suggestion.reason = cformat("推奨区間 %d〜%d 行 (n %d, R² %.4f)%s: ", fit.first, fit.last, fit.n, fit.r2,
+  suggestion.reason = cformat("推奨区間 %d〜%d 行 (n %d, R² %s)%s: ", fit.first, fit.last, fit.n, r2Text(fit.r2).c_str(),
                               suggestion.band == BandPlace::Unknown ? "" : (std::string(", ") + bandPlaceText(suggestion.band)).c_str()) +
                       why;
   if (suggestion.poor) suggestion.reason += "。信頼性が低いので点を確かめてください";
@@ -340,7 +342,7 @@ std::vector<Check> unsteadyChecks(const TestRecord& record, const std::vector<Sa
   } else if (fit.usable) {
     if (fit.r2 < settings.straightness)
       checks.push_back({CheckKind::Straightness, fit.r2,
-                        cformat("区間の直線性が基準に達していません (R² %.4f < %g)", fit.r2, settings.straightness)});
+                        cformat("区間の直線性が基準に達していません (R² %s < %g)", r2Text(fit.r2).c_str(), settings.straightness)});
     if (!(fit.a > 0))
       checks.push_back({CheckKind::NotFalling, fit.a,
                         cformat("区間で s が下がっていません (a %s)。水位の符号や ho を確かめてください",
@@ -389,6 +391,28 @@ std::vector<Check> steadyChecks(const TestRecord& record) {
   return checks;
 }
 
+std::optional<Check> recordedPermeabilityCheck(const TestRecord& record) {
+  const std::string& text = record.permeabilityText();
+  const auto computed = permeabilityFromHeadings(record);
+  if (!isNumberText(text) || !computed || !(*computed > 0)) return std::nullopt;
+  const double recorded = toDouble(text);
+  // Half a unit in the last digit the text gives, and a little for a
+  // rounded a (or Qo, So) against the one k was computed from.
+  const std::size_t e = text.find_first_of("eE");
+  const std::string mantissa = text.substr(0, e);
+  const std::size_t point = mantissa.find('.');
+  const int decimals = point == std::string::npos ? 0 : static_cast<int>(mantissa.size() - point - 1);
+  const double exponent = e == std::string::npos ? 0.0 : toDouble(text.substr(e + 1));
+  const double halfUnit = 0.5 * std::pow(10.0, exponent - decimals);
+  if (std::fabs(recorded - *computed) <= halfUnit + 1e-3 * *computed) return std::nullopt;
+  const double percent = (recorded - *computed) / *computed * 100.0;
+  const bool steady = record.fieldInt(F_formulaKind) == Steady;
+  return Check{CheckKind::RecordedK, percent,
+               cformat("記録の k %s は%sと寸法から求めた k %s と %.1f %% 違います", text.c_str(),
+                       steady ? " Qo・So " : "勾配 a ", formatPermeability(*computed, std::max(decimals, 2)).c_str(),
+                       std::fabs(percent))};
+}
+
 // ---- One record -------------------------------------------------------------------
 
 AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& settings) {
@@ -398,6 +422,7 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
   if (report.steady) {
     report.completeRows = static_cast<int>(steadyFlowSamples(record).size());
     report.checks = steadyChecks(record);
+    if (auto check = recordedPermeabilityCheck(record)) report.checks.push_back(std::move(*check));
     return report;
   }
   const std::vector<Sample> samples = unsteadySamples(record);
@@ -419,6 +444,7 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
   } else {
     report.checks = unsteadyChecks(record, samples, 0, 0, settings);
   }
+  if (auto check = recordedPermeabilityCheck(record)) report.checks.push_back(std::move(*check));
   return report;
 }
 

@@ -153,6 +153,7 @@ enum class CheckKind {
   FirstHeadVsSp,   // first s more than 20 % from Sp; value percent
   OutsideBand,     // the segment wholly outside the band; value s/H0 at its middle
   SteadyFlowDrift, // Q of the last three readings varies more than 5 %; value percent
+  RecordedK,       // the recorded k is not the k of the recorded a (steady: Qo, So) and sizes; value percent
 };
 struct Check {
   CheckKind kind;
@@ -168,6 +169,10 @@ std::vector<Check> unsteadyChecks(const TestRecord& record, const std::vector<Sa
                                   const AnalysisSettings& settings);
 // Checks of a steady test (the flow of the last three complete readings).
 std::vector<Check> steadyChecks(const TestRecord& record);
+// The recorded k against the k its own headings give (a, or Qo and So, with
+// L, D and de): a check when the recorded text cannot be that k rounded to
+// the text's own digits (a file edited elsewhere, or an old one).
+std::optional<Check> recordedPermeabilityCheck(const TestRecord& record);
 // The steady method's complete rows (h' and Q numeric), as (t, Q).
 std::vector<Sample> steadyFlowSamples(const TestRecord& record);
 
@@ -191,5 +196,8 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
 std::optional<double> percentDifference(double pointsK, double fittedK);
 // "R² 0.998 (n 12)", R² cut to three decimals.
 std::string fitCaption(const LineFit& fit);
+// R² cut (not rounded) to four decimals, "0.9999": a fit that is not
+// perfect never shows as 1.0000, nor one below a limit as reaching it.
+std::string r2Text(double r2);
 
 } // namespace tov

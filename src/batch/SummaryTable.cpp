@@ -140,7 +140,7 @@ std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& f
 
   const AnalysisReport report = analyseRecord(record, analysis);
   if (report.segment && report.segment->usable)
-    row.push_back(numberOrText(cformat("%.4f", report.segment->r2)));
+    row.push_back(numberOrText(r2Text(report.segment->r2)));
   else
     row.push_back(textCell(""));
   if (report.spread.segments > 0) {

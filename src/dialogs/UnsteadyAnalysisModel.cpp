@@ -178,7 +178,7 @@ std::string UnsteadyAnalysisModel::fitText() const {
   const LineFit& fit = *report.segment;
   std::string text = "近似直線 a " + cformat("%g", fit.a) + "  k " +
                      (report.fittedK ? formatPermeability(*report.fittedK, digits_) : std::string("-")) + "\n" +
-                     cformat("R² %.4f (n %d)", fit.r2, fit.n);
+                     cformat("R² %s (n %d)", r2Text(fit.r2).c_str(), fit.n);
   if (report.pointsK && report.fittedK)
     if (const auto diff = percentDifference(*report.pointsK, *report.fittedK))
       text += cformat("  2点の k との差 %+.1f %%", *diff);

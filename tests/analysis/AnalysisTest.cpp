@@ -215,6 +215,42 @@ TEST(Checks, EachWarnsOnItsOwnFault) {
   }
 }
 
+// The recorded k against its own headings: a check only when no rounding
+// of the recomputed k to the text's digits gives the recorded text.
+TEST(Checks, RecordedKThatItsHeadingsDoNotGive) {
+  TestRecord unsteady = unsteadyRecord(decay(2, 200), 1, 1.0, 2.0, 10, 14);
+  unsteady.setField(F_gradientText, "0.00217");
+  TestRecord steady;
+  steady.setField(F_formulaKind, "4");
+  steady.setField(F_sectionLength, "1.0");
+  steady.setField(F_boreDiameter, "0.066");
+  steady.setField(F_steadyFlow, "2.5E-5");
+  steady.setField(F_steadyHeadDifference, "2.0");
+  const struct { const char* name; TestRecord* record; double factor; int digits; bool flagged; } rows[] = {
+      {"as computed", &unsteady, 1.0, 2, false},
+      {"20 % high", &unsteady, 1.2, 2, true},
+      {"0.4 % off: another rounding", &unsteady, 1.004, 2, true},
+      {"one digit, within its rounding", &unsteady, 1.04, 0, false},
+      {"steady as computed", &steady, 1.0, 3, false},
+      {"steady 10 % low", &steady, 0.9, 3, true},
+  };
+  for (const auto& r : rows) {
+    TestRecord record = *r.record;
+    const double k = *permeabilityFromHeadings(record);
+    record.setField(F_permeabilityText, formatPermeability(k * r.factor, r.digits));
+    const auto check = recordedPermeabilityCheck(record);
+    EXPECT_EQ(check.has_value(), r.flagged) << r.name;
+    const auto all = kinds(analyseRecord(record, AnalysisSettings{}).checks);
+    EXPECT_EQ(std::count(all.begin(), all.end(), CheckKind::RecordedK), r.flagged ? 1 : 0) << r.name;
+  }
+  EXPECT_EQ(recordedPermeabilityCheck(TestRecord{}), std::nullopt);  // nothing recorded, nothing to compare
+  unsteady.setField(F_permeabilityText, "9.99E-006");
+  const double k = *permeabilityFromHeadings(unsteady);
+  EXPECT_EQ(recordedPermeabilityCheck(unsteady)->text,
+            cformat("記録の k 9.99E-006 は勾配 a と寸法から求めた k %s と %.1f %% 違います",
+                    formatPermeability(k, 2).c_str(), std::fabs(9.99e-6 - k) / k * 100));
+}
+
 TEST(Report, PointsFitBandAndSpreadOfOneRecord) {
   const AnalysisReport report = analyseRecord(unsteadyRecord(decay(2, 200), 0, 1.0, 0, 10, 14), AnalysisSettings{});
   ASSERT_TRUE(report.segment && report.pointsK && report.fittedK);
@@ -229,6 +265,8 @@ TEST(Report, PointsFitBandAndSpreadOfOneRecord) {
   LineFit almost;
   almost.r2 = 0.9996, almost.n = 30;
   EXPECT_EQ(fitCaption(almost), "R² 0.999 (n 30)");  // never rounded up to a perfect fit
+  EXPECT_EQ(r2Text(0.99996), "0.9999");
+  EXPECT_EQ(r2Text(0.98996), "0.9899");  // below a limit of 0.99 never shows as reaching it
 }
 
 TEST(AnalysisSettingsFile, RoundTripAndUnusableValues) {

@@ -5,6 +5,7 @@
 #include "batch/BatchInputs.h"
 #include "batch/SummaryTable.h"
 #include "files/TextCodec.h"
+#include "files/TvdFile.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -59,6 +60,13 @@ TEST(SummaryTable, RowsHoldTheRecordsValuesAndKinds) {
     EXPECT_EQ(row[tov::SC_kRecorded], (TableCell{"2.01E-006", K::Exponent, 2.01e-6}));
     EXPECT_EQ(row[tov::SC_kRecomputed].kind == K::Exponent, r.recomputed) << row[tov::SC_kRecomputed].text;
   }
+}
+
+// The sample's chosen rows fit with R² 0.99996: never shown as a perfect fit.
+TEST(SummaryTable, FitIsCutNotRounded) {
+  tov::TestRecord record;
+  ASSERT_EQ(tov::loadTestFile(fs::path(TOV_SOURCE_DIR) / "samples" / "unsteady.tvd", record), tov::LoadStatus::Ok);
+  EXPECT_EQ(tov::summaryRow(record, "u.tvd", 2)[tov::SC_r2].text, "0.9999");
 }
 
 TEST(SummaryTable, CsvQuotesAndEncodes) {
