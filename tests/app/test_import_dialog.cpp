@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QImage>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
@@ -162,6 +163,26 @@ TEST_F(ImportWindow, LevelOverTheSensorNeedsAReference) {
   dropFile(frame, sample("level-header-block.csv"));
   EXPECT_TRUE(driven);
   EXPECT_EQ(record, before);
+}
+
+// A steady record's plot shows its flow behind the level; a record without
+// flow shows none.
+TEST_F(ImportWindow, PlotShowsTheFlowOfASteadyRecord) {
+  TOV_NEED_LOGGER_SAMPLES();
+  for (const auto& [name, withFlow] : {std::pair{"steady-flow-lpm.csv", true}, std::pair{"elapsed-seconds-cm.csv", false}}) {
+    record.setField(F_formulaKind, withFlow ? "4" : "1");  // the test's method decides whether flow is read
+    bool driven = false;
+    int flowPixels = -1;
+    whenOpen<CImportDialog>([&](CImportDialog& dialog) {
+      const QImage shot = dialog.findChild<QWidget*>(QStringLiteral("importPlot"))->grab().toImage();
+      flowPixels = 0;
+      for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) flowPixels += shot.pixelColor(x, y) == ImportPlot::kFlowColour;
+    }, &driven);
+    dropFile(frame, sample(name));
+    EXPECT_TRUE(driven) << name;
+    EXPECT_EQ(flowPixels > 100, withFlow) << name << ": " << flowPixels;
+  }
 }
 
 } // namespace

@@ -62,6 +62,9 @@ ImportPlot::ImportPlot(ImportSession& session, QWidget* parent) : QWidget(parent
   setToolTip(QStringLiteral("クリックした所を試験の開始（t = 0）にします"));
 }
 
+const QColor ImportPlot::kLevelColour(0, 0, 200);
+const QColor ImportPlot::kFlowColour(230, 120, 0);
+
 QRect ImportPlot::plotArea() const { return rect().adjusted(8, 6, -8, -20); }
 
 std::size_t ImportPlot::sampleAt(int x) const {
@@ -86,34 +89,61 @@ void ImportPlot::paintEvent(QPaintEvent*) {
   painter.drawRect(area);
   const Series* series = session_.series();
   if (!series || series->time.size() < 2) return;
-  // Water up is up: a depth below the pipe top is drawn downwards.
-  const bool depth = session_.settings().columns.levelKind == LevelKind::DepthBelowTop;
-  const std::vector<double>& level = series->level;
-  auto value = [&](std::size_t i) { return depth ? -level[i] : level[i]; };
-  double low = value(0), high = value(0);
-  for (std::size_t i = 1; i < level.size(); ++i) low = std::min(low, value(i)), high = std::max(high, value(i));
-  if (high - low < 1e-6) low -= 0.5, high += 0.5;
   const double t0 = series->time.front(), span = std::max(1e-9, series->time.back() - t0);
   auto xOf = [&](double t) { return area.left() + (t - t0) / span * area.width(); };
-  auto yOf = [&](double v) { return area.bottom() - (v - low) / (high - low) * (area.height() - 4) - 2; };
-  // One vertical stroke per pixel column: the record may have millions of samples.
-  const int columns = std::max(1, area.width());
-  std::vector<double> mins(static_cast<std::size_t>(columns) + 1, 1e300), maxs(mins.size(), -1e300);
-  for (std::size_t i = 0; i < level.size(); ++i) {
-    const auto c = static_cast<std::size_t>(std::clamp((series->time[i] - t0) / span * columns, 0.0, double(columns)));
-    mins[c] = std::min(mins[c], value(i));
-    maxs[c] = std::max(maxs[c], value(i));
-  }
-  painter.setRenderHint(QPainter::Antialiasing, false);
-  painter.setPen(QColor(0, 0, 200));
-  QPointF previous(-1, -1);
-  for (std::size_t c = 0; c < mins.size(); ++c) {
-    if (mins[c] > maxs[c]) continue;
-    const double x = area.left() + double(c);
-    const QPointF top(x, yOf(maxs[c])), bottom(x, yOf(mins[c]));
-    if (previous.x() >= 0) painter.drawLine(previous, top);
-    painter.drawLine(top, bottom);
-    previous = bottom;
+  // One trace on its own scale, as one vertical stroke per pixel column:
+  // the record may have millions of samples.
+  auto drawTrace = [&](const std::function<double(std::size_t)>& value, std::size_t count, const QColor& colour) {
+    double low = 1e300, high = -1e300;
+    for (std::size_t i = 0; i < count; ++i)
+      if (const double v = value(i); std::isfinite(v)) low = std::min(low, v), high = std::max(high, v);
+    if (low > high) return;
+    if (const double size = std::max(std::fabs(low), std::fabs(high)); high - low <= 1e-9 * size) {
+      const double pad = size > 0 ? size / 2 : 0.5;  // a flat trace across the middle
+      low -= pad;
+      high += pad;
+    }
+    auto yOf = [&](double v) { return area.bottom() - (v - low) / (high - low) * (area.height() - 4) - 2; };
+    const int columns = std::max(1, area.width());
+    std::vector<double> mins(static_cast<std::size_t>(columns) + 1, 1e300), maxs(mins.size(), -1e300);
+    for (std::size_t i = 0; i < count; ++i) {
+      const double v = value(i);
+      if (!std::isfinite(v)) continue;
+      const auto c = static_cast<std::size_t>(std::clamp((series->time[i] - t0) / span * columns, 0.0, double(columns)));
+      mins[c] = std::min(mins[c], v);
+      maxs[c] = std::max(maxs[c], v);
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(colour);
+    QPointF previous(-1, -1);
+    for (std::size_t c = 0; c < mins.size(); ++c) {
+      if (mins[c] > maxs[c]) continue;
+      const double x = area.left() + double(c);
+      const QPointF top(x, yOf(maxs[c])), bottom(x, yOf(mins[c]));
+      if (previous.x() >= 0) painter.drawLine(previous, top);
+      painter.drawLine(top, bottom);
+      previous = bottom;
+    }
+  };
+  // The flow of a steady test behind the level, each on its own scale.
+  const bool withFlow = !series->flow.empty();
+  if (withFlow)
+    drawTrace([&](std::size_t i) { return series->flow[i]; }, std::min(series->flow.size(), series->time.size()),
+              kFlowColour);
+  // Water up is up: a depth below the pipe top is drawn downwards.
+  const bool depth = session_.settings().columns.levelKind == LevelKind::DepthBelowTop;
+  drawTrace([&](std::size_t i) { return depth ? -series->level[i] : series->level[i]; },
+            std::min(series->level.size(), series->time.size()), kLevelColour);
+  if (withFlow) {
+    // The key in the top right corner, where a falling flow has left.
+    const QFontMetrics metrics(font());
+    const int y = area.top() + metrics.ascent() + 2;
+    const QString level = QStringLiteral("水位"), flow = QStringLiteral("流量 Q");
+    const int flowLeft = area.right() - 4 - metrics.horizontalAdvance(flow);
+    painter.setPen(kFlowColour);
+    painter.drawText(flowLeft, y, flow);
+    painter.setPen(kLevelColour);
+    painter.drawText(flowLeft - 8 - metrics.horizontalAdvance(level), y, level);
   }
   // The chosen readings and the start.
   painter.setPen(QColor(0, 150, 0));

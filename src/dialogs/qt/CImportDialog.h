@@ -3,6 +3,7 @@
 // test. The session (import/LoggerImport) holds every rule; this dialog
 // shows its guesses, lets each be changed, plots the whole record with the
 // proposed start and writes the chosen readings on OK.
+#include <QColor>
 #include <QDialog>
 #include <QWidget>
 
@@ -34,6 +35,8 @@ public:
   QSize sizeHint() const override { return {560, 170}; }
   // The sample under an x position of the widget.
   std::size_t sampleAt(int x) const;
+  // The traces' colours: the level, and the flow of a steady test.
+  static const QColor kLevelColour, kFlowColour;
 
 signals:
   void startClicked(std::size_t sample);
