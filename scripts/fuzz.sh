@@ -14,7 +14,8 @@ seconds="${1:-600}"
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(fuzz_tvd fuzz_settings fuzz_font fuzz_register fuzz_cp932 fuzz_readings_paste fuzz_logger_import)
+  targets=(fuzz_tvd fuzz_settings fuzz_font fuzz_register fuzz_cp932 fuzz_readings_paste fuzz_lock_recovery
+           fuzz_logger_import fuzz_run_deflate)
 fi
 
 bash scripts/setup.sh
@@ -30,7 +31,9 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus" "$findings"
   echo "== $target: ${seconds} s"
   set +e
-  "build-fuzz/fuzz/$target" "$corpus" "fuzz/corpus/$target" \
+  seeds=()
+  [ -d "fuzz/corpus/$target" ] && seeds=("fuzz/corpus/$target")
+  "build-fuzz/fuzz/$target" "$corpus" "${seeds[@]}" \
     -dict=fuzz/tov.dict -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 -malloc_limit_mb=2048 \
     -max_len=16384 -artifact_prefix="$findings/" -print_final_stats=1 \
     > "$findings/log.txt" 2>&1
