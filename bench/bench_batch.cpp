@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "app/BatchJob.h"
@@ -73,25 +74,36 @@ void BM_Batch100TestsToOnePdf(benchmark::State& state) {
   }
 }
 
-// A page drawn (on the image of the pages before), and written as PNG (grey
-// where it has no colour).
-void pngPage600dpi(benchmark::State& state, int page) {
+// The unsteady sample as the pages draw it; nothing when it cannot be read.
+std::optional<tov::TestRecord> drawableSample(benchmark::State& state) {
   tov::TestRecord record;
   if (tov::loadTestFile(samples() / "unsteady.tvd", record) != tov::LoadStatus::Ok) {
     state.SkipWithError("no sample");
-    return;
+    return std::nullopt;
   }
-  tov::Settings& settings = benchSettings().settings;
-  record.fillScaleDefaults(settings.display.headingDefaults());
+  record.fillScaleDefaults(benchSettings().settings.display.headingDefaults());
   tov::repairScalesForDrawing(record);
+  return record;
+}
+
+bool writePng(const QImage& image, qint64* bytes = nullptr) {
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  const bool ok = tov::writePagePng(image, buffer);
+  if (bytes) *bytes = buffer.size();
+  return ok;
+}
+
+// A page drawn (on the image of the pages before), and written as PNG (grey
+// where it has no colour).
+void pngPage600dpi(benchmark::State& state, int page) {
+  const auto record = drawableSample(state);
+  if (!record) return;
   qint64 bytes = 0;
   QImage image;
   for (auto _ : state) {
-    tov::renderPageInto(image, record, settings, page, tov::a4Paper(), 600);
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    if (!tov::writePagePng(image, buffer)) state.SkipWithError("not written");
-    bytes = buffer.size();
+    tov::renderPageInto(image, *record, benchSettings().settings, page, tov::a4Paper(), 600);
+    if (!writePng(image, &bytes)) state.SkipWithError("not written");
   }
   state.counters["bytes"] = static_cast<double>(bytes);
 }
@@ -101,27 +113,18 @@ void BM_TablePageToPng600dpi(benchmark::State& state) { pngPage600dpi(state, 2);
 // The two halves of the graph page apart: drawing only, and writing a drawn
 // page.
 void BM_GraphPageDraw600dpi(benchmark::State& state) {
-  tov::TestRecord record;
-  if (tov::loadTestFile(samples() / "unsteady.tvd", record) != tov::LoadStatus::Ok) return state.SkipWithError("no sample");
-  tov::Settings& settings = benchSettings().settings;
-  record.fillScaleDefaults(settings.display.headingDefaults());
-  tov::repairScalesForDrawing(record);
+  const auto record = drawableSample(state);
+  if (!record) return;
   QImage image;
-  for (auto _ : state) tov::renderPageInto(image, record, settings, 1, tov::a4Paper(), 600);
+  for (auto _ : state) tov::renderPageInto(image, *record, benchSettings().settings, 1, tov::a4Paper(), 600);
 }
 void BM_GraphPagePngOnly600dpi(benchmark::State& state) {
-  tov::TestRecord record;
-  if (tov::loadTestFile(samples() / "unsteady.tvd", record) != tov::LoadStatus::Ok) return state.SkipWithError("no sample");
-  tov::Settings& settings = benchSettings().settings;
-  record.fillScaleDefaults(settings.display.headingDefaults());
-  tov::repairScalesForDrawing(record);
+  const auto record = drawableSample(state);
+  if (!record) return;
   QImage image;
-  tov::renderPageInto(image, record, settings, 1, tov::a4Paper(), 600);
-  for (auto _ : state) {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    if (!tov::writePagePng(image, buffer)) state.SkipWithError("not written");
-  }
+  tov::renderPageInto(image, *record, benchSettings().settings, 1, tov::a4Paper(), 600);
+  for (auto _ : state)
+    if (!writePng(image)) state.SkipWithError("not written");
 }
 BENCHMARK(BM_GraphPageDraw600dpi)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GraphPagePngOnly600dpi)->Unit(benchmark::kMillisecond);
