@@ -86,6 +86,46 @@ std::optional<DateParts> splitDate(std::string_view text) {
   return parts;
 }
 
+// Bytes CP932 cannot hold, or the degree sign of "°C" (0xB0 before a
+// letter, a half-width katakana in CP932 that no Japanese text puts there).
+bool looksWestern(std::string_view head) {
+  bool invalid = false;
+  cp932ToUtf8(head, &invalid);
+  if (invalid) return true;
+  for (std::size_t i = 0; i + 1 < head.size(); ++i) {
+    const auto c = static_cast<unsigned char>(head[i]);
+    if (c >= 0x81 && c <= 0x9F) { ++i; continue; }  // a CP932 lead byte and its trail
+    if (c >= 0xE0 && c <= 0xFC) { ++i; continue; }
+    if (c == 0xB0 && (head[i + 1] == 'C' || head[i + 1] == 'F')) return true;
+  }
+  return false;
+}
+
+// CP1252 as UTF-8: Latin-1 with the printable marks of 0x80..0x9F.
+std::string cp1252ToUtf8(std::string_view bytes) {
+  static const char16_t kHigh[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                     0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 4);
+  for (const char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
+    const char32_t code = c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c;
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return out;
+}
+
 } // namespace
 
 // --- encoding ---------------------------------------------------------------
@@ -107,6 +147,10 @@ Encoding detectEncoding(std::string_view head, bool* mixed) {
   }
   if (invalid == 0) return Encoding::Utf8;
   if (mixed) *mixed = valid > 0 && valid >= invalid / 4;
+  if (looksWestern(head)) {
+    if (mixed) *mixed = false;
+    return Encoding::Cp1252;
+  }
   return Encoding::Cp932;
 }
 
@@ -123,6 +167,7 @@ bool looksBinary(std::string_view head) {
 std::string toUtf8(std::string_view line, Encoding encoding) {
   if (line.substr(0, 3) == kBom) line.remove_prefix(3);
   if (encoding == Encoding::Cp932) return cp932ToUtf8(line);
+  if (encoding == Encoding::Cp1252) return cp1252ToUtf8(line);
   return std::string(line);
 }
 
@@ -291,10 +336,13 @@ double levelUnitToMetres(LevelUnit unit) {
   switch (unit) {
   case LevelUnit::M: case LevelUnit::MH2O: return 1.0;
   case LevelUnit::Cm: case LevelUnit::CmH2O: return 0.01;
-  case LevelUnit::Mm: return 0.001;
+  case LevelUnit::Mm: case LevelUnit::MmH2O: return 0.001;
+  case LevelUnit::Ft: case LevelUnit::FtH2O: return 0.3048;
+  case LevelUnit::In: case LevelUnit::InH2O: return 0.0254;
   case LevelUnit::KPa: return kPaToMetres;
   case LevelUnit::Pa: return kPaToMetres / 1000.0;
   case LevelUnit::HPa: return kPaToMetres / 10.0;
+  case LevelUnit::Bar: return kPaToMetres * 100.0;
   case LevelUnit::Psi: return 6.894757 * kPaToMetres;
   }
   return 1.0;
@@ -307,12 +355,14 @@ double flowUnitToM3PerS(FlowUnit unit) {
   case FlowUnit::LPerMin: return 1e-3 / 60.0;
   case FlowUnit::Cm3PerS: return 1e-6;
   case FlowUnit::MlPerMin: return 1e-6 / 60.0;
+  case FlowUnit::Gpm: return 3.785411784e-3 / 60.0;  // US gallons a minute
   }
   return 1.0;
 }
 
 bool isPressureUnit(LevelUnit unit) {
-  return unit == LevelUnit::KPa || unit == LevelUnit::Pa || unit == LevelUnit::HPa || unit == LevelUnit::Psi;
+  return unit == LevelUnit::KPa || unit == LevelUnit::Pa || unit == LevelUnit::HPa || unit == LevelUnit::Psi ||
+         unit == LevelUnit::Bar;
 }
 
 const char* levelUnitName(LevelUnit unit) {
@@ -322,10 +372,16 @@ const char* levelUnitName(LevelUnit unit) {
   case LevelUnit::Mm: return "mm";
   case LevelUnit::KPa: return "kPa";
   case LevelUnit::Pa: return "Pa";
-  case LevelUnit::HPa: return "hPa";
+  case LevelUnit::HPa: return "hPa (mbar)";
   case LevelUnit::Psi: return "psi";
   case LevelUnit::MH2O: return "mH2O";
   case LevelUnit::CmH2O: return "cmH2O";
+  case LevelUnit::MmH2O: return "mmH2O";
+  case LevelUnit::Ft: return "ft";
+  case LevelUnit::In: return "in";
+  case LevelUnit::Bar: return "bar";
+  case LevelUnit::InH2O: return "inH2O";
+  case LevelUnit::FtH2O: return "ftH2O";
   }
   return "m";
 }
@@ -337,22 +393,59 @@ const char* flowUnitName(FlowUnit unit) {
   case FlowUnit::LPerMin: return "L/min";
   case FlowUnit::Cm3PerS: return "cm3/s";
   case FlowUnit::MlPerMin: return "mL/min";
+  case FlowUnit::Gpm: return "gpm";
   }
   return "L/min";
 }
 
-std::optional<LevelUnit> levelUnitFromName(std::string_view utf8Name) {
-  std::string name = lowerAscii(utf8Name);
+namespace {
+
+// Lower case, no blanks, full-width brackets as ASCII.
+std::string unitKey(std::string_view utf8) {
+  std::string name = lowerAscii(utf8);
   std::erase(name, ' ');
-  for (const auto& [wide, narrow] : {std::pair{"（", "("}, {"）", ")"}, {"［", "["}, {"］", "]"}})
+  std::erase(name, '\t');
+  for (const auto& [wide, narrow] : {std::pair{"（", "("}, {"）", ")"}, {"［", "["}, {"］", "]"}, {"₂", "2"}})
     for (std::size_t at = name.find(wide); at != std::string::npos; at = name.find(wide))
       name.replace(at, std::strlen(wide), narrow);
-  if (contains(name, "cmh2o") || contains(name, "cmaq") || contains(name, "cm水")) return LevelUnit::CmH2O;
-  if (contains(name, "mh2o") || contains(name, "mwc") || contains(name, "maq")) return LevelUnit::MH2O;
-  if (contains(name, "kpa")) return LevelUnit::KPa;
-  if (contains(name, "hpa") || contains(name, "mbar")) return LevelUnit::HPa;
-  if (contains(name, "psi")) return LevelUnit::Psi;
-  // A unit in brackets, or after the last comma.
+  return name;
+}
+
+// Units of water columns written into a name, longest first so that
+// "mmH2O" is never read as "mH2O".
+std::optional<LevelUnit> waterColumnUnit(const std::string& name) {
+  static const std::pair<const char*, LevelUnit> kWater[] = {
+      {"mmh2o", LevelUnit::MmH2O}, {"mmws", LevelUnit::MmH2O}, {"mmaq", LevelUnit::MmH2O},
+      {"cmh2o", LevelUnit::CmH2O}, {"cmws", LevelUnit::CmH2O}, {"cmaq", LevelUnit::CmH2O}, {"cm水", LevelUnit::CmH2O},
+      {"inh2o", LevelUnit::InH2O}, {"inwc", LevelUnit::InH2O}, {"fth2o", LevelUnit::FtH2O},
+      {"mh2o", LevelUnit::MH2O},   {"mws", LevelUnit::MH2O},   {"mwc", LevelUnit::MH2O},   {"maq", LevelUnit::MH2O},
+      {"kpa", LevelUnit::KPa},     {"hpa", LevelUnit::HPa},    {"mbar", LevelUnit::HPa},   {"psi", LevelUnit::Psi},
+  };
+  for (const auto& [text, unit] : kWater)
+    if (contains(name, text)) return unit;
+  return std::nullopt;
+}
+
+} // namespace
+
+std::optional<LevelUnit> levelUnitFromToken(std::string_view utf8Token) {
+  const std::string token = unitKey(utf8Token);
+  static const std::pair<const char*, LevelUnit> kAlone[] = {
+      {"m", LevelUnit::M},     {"cm", LevelUnit::Cm},   {"mm", LevelUnit::Mm},   {"ft", LevelUnit::Ft},
+      {"feet", LevelUnit::Ft}, {"in", LevelUnit::In},   {"inch", LevelUnit::In}, {"pa", LevelUnit::Pa},
+      {"bar", LevelUnit::Bar}, {"meter", LevelUnit::M}, {"metre", LevelUnit::M}, {"meters", LevelUnit::M},
+  };
+  for (const auto& [text, unit] : kAlone)
+    if (token == text) return unit;
+  if (const auto water = waterColumnUnit(token)) return water;
+  return std::nullopt;
+}
+
+namespace {
+
+// The tokens a name gives its unit in: in brackets, after the last comma
+// or colon.
+std::vector<std::string> unitTokens(const std::string& name) {
   std::vector<std::string> tokens;
   for (std::size_t open = name.find_first_of("(["); open != std::string::npos;
        open = name.find_first_of("([", open + 1)) {
@@ -362,20 +455,45 @@ std::optional<LevelUnit> levelUnitFromName(std::string_view utf8Name) {
   }
   if (const std::size_t comma = name.rfind(','); comma != std::string::npos) tokens.push_back(name.substr(comma + 1));
   if (const std::size_t colon = name.rfind(':'); colon != std::string::npos) tokens.push_back(name.substr(colon + 1));
-  for (std::string token : tokens) {
-    if (const std::size_t cut = token.find_first_of(")]"); cut != std::string::npos) token.resize(cut);
-    if (token == "m") return LevelUnit::M;
-    if (token == "cm") return LevelUnit::Cm;
-    if (token == "mm") return LevelUnit::Mm;
-    if (token == "pa") return LevelUnit::Pa;
+  for (std::string& token : tokens)
+    if (const std::size_t cut = token.find_first_of(")]("); cut != std::string::npos) token.resize(cut);
+  return tokens;
+}
+
+// A token that looks like a unit: a few letters, perhaps a digit or "/".
+bool looksLikeUnit(const std::string& token) {
+  if (token.empty() || token.size() > 8) return false;
+  bool letter = false;
+  for (const char c : token) {
+    if (c >= 'a' && c <= 'z') letter = true;
+    else if (!(c >= '0' && c <= '9') && c != '/' && c != '.') return false;
   }
+  return letter;
+}
+
+} // namespace
+
+std::optional<LevelUnit> levelUnitFromName(std::string_view utf8Name) {
+  const std::string name = unitKey(utf8Name);
+  if (const auto water = waterColumnUnit(name)) return water;
+  for (const std::string& token : unitTokens(name))
+    if (const auto unit = levelUnitFromToken(token)) return unit;
   return std::nullopt;
+}
+
+std::string unknownUnitInName(std::string_view utf8Name) {
+  const std::string name = unitKey(utf8Name);
+  if (levelUnitFromName(name)) return {};
+  for (const std::string& token : unitTokens(name))
+    if (looksLikeUnit(token) && !flowUnitFromName(token) && token != "°c" && token != "c") return token;
+  return {};
 }
 
 std::optional<FlowUnit> flowUnitFromName(std::string_view utf8Name) {
   std::string name = lowerAscii(utf8Name);
   std::erase(name, ' ');
   if (contains(name, "ml/min") || contains(name, "cc/min")) return FlowUnit::MlPerMin;
+  if (contains(name, "gpm") || contains(name, "gal/min")) return FlowUnit::Gpm;
   if (contains(name, "l/min") || contains(name, "ℓ/min") || contains(name, "lpm") || contains(name, "リットル/分"))
     return FlowUnit::LPerMin;
   if (contains(name, "cm3/s") || contains(name, "cm³/s") || contains(name, "cc/s") || contains(name, "ml/s"))
@@ -432,12 +550,27 @@ std::optional<Layout> guessLayout(const std::vector<std::string>& lines, Encodin
   Layout layout;
   layout.encoding = encoding;
   // The separator: the mark that every one of the last lines holds equally often.
+  // A footer ("END OF DATA FILE ...") and the lines after the data are
+  // left out: the tail is the last run of lines that read as data under
+  // some separator, or the last lines when none do.
   std::vector<std::string_view> tail;
   std::size_t nonBlank = 0;
   for (const std::string& line : lines) nonBlank += !trim(line).empty();
   const std::size_t tailSize = std::clamp<std::size_t>(nonBlank / 2, 3, 30);
-  for (auto it = lines.rbegin(); it != lines.rend() && tail.size() < tailSize; ++it)
-    if (!trim(*it).empty()) tail.push_back(*it);
+  auto anyDataRow = [](std::string_view line) {
+    for (const Separator s : {Separator::Tab, Separator::Semicolon, Separator::Comma, Separator::Spaces})
+      for (const DecimalMark m : {DecimalMark::Point, DecimalMark::Comma})
+        if (isDataRow(shapeOf(line, s, m))) return true;
+    return false;
+  };
+  for (auto it = lines.rbegin(); it != lines.rend() && tail.size() < tailSize; ++it) {
+    if (trim(*it).empty()) continue;
+    if (anyDataRow(*it)) tail.push_back(*it);
+    else if (!tail.empty()) break;
+  }
+  if (tail.empty())
+    for (auto it = lines.rbegin(); it != lines.rend() && tail.size() < tailSize; ++it)
+      if (!trim(*it).empty()) tail.push_back(*it);
   if (tail.empty()) return std::nullopt;
   auto steady = [&](char mark) {
     const int first = countOutsideQuotes(tail.front(), mark);
@@ -467,13 +600,20 @@ std::optional<Layout> guessLayout(const std::vector<std::string>& lines, Encodin
   int first = -1;
   for (int i = 0; i < count && first < 0; ++i) {
     if (!isDataRow(shapes[i])) continue;
+    // Three data rows in a row, or the data up to a footer that holds no
+    // values (a short file): the data rows begin here.
     int run = 0, checked = 0;
+    bool footer = false;
     for (int j = i + 1; j < count && checked < 3; ++j) {
       if (shapes[j].nonEmpty == 0) continue;
       ++checked;
-      run += isDataRow(shapes[j]);
+      if (!isDataRow(shapes[j])) {
+        footer = run >= 2 && shapes[j].values == 0;
+        break;
+      }
+      ++run;
     }
-    if (run == checked) first = i;
+    if (run == checked || footer) first = i;
   }
   if (first < 0) return std::nullopt;
   layout.firstDataRow = first;
@@ -487,7 +627,8 @@ std::optional<Layout> guessLayout(const std::vector<std::string>& lines, Encodin
 }
 
 Columns guessColumns(const std::vector<std::string>& names, const std::vector<std::vector<std::string>>& rows,
-                     bool steady) {
+                     bool steady, std::string* reason) {
+  std::string why;
   Columns columns;
   std::size_t width = names.size();
   for (const auto& row : rows) width = std::max(width, row.size());
@@ -574,13 +715,91 @@ Columns guessColumns(const std::vector<std::string>& names, const std::vector<st
   if (columns.level >= 0) {
     const std::string name = nameOf(static_cast<std::size_t>(columns.level));
     columns.levelUnit = levelUnitFromName(name).value_or(LevelUnit::M);
-    const bool depth = anyOf(name, {"管頭", "管口", "からの", "深", "depth", "dtw", "below", "水位"}) &&
-                       !anyOf(name, {"水深", "over"});
-    columns.levelKind = isPressureUnit(columns.levelUnit) || !depth ? LevelKind::OverSensor : LevelKind::DepthBelowTop;
-    if (names.empty()) columns.levelKind = LevelKind::DepthBelowTop;
+    columns.unknownUnit = unknownUnitInName(name);
+    // A depth below a reference only when the name says so: "Depth" and
+    // "Sensor Depth" of a level logger are the water over the sensor.
+    const bool below = anyOf(name, {"管頭", "管口", "からの", "depth to", "dtw", "below", "btoc", "bgs", "bmp",
+                                    "from top", "to water"}) ||
+                       (anyOf(name, {"水位", "深"}) && !anyOf(name, {"水深", "センサ"}));
+    if (isPressureUnit(columns.levelUnit)) {
+      columns.levelKind = LevelKind::OverSensor;
+      why = std::string("列名の単位 ") + levelUnitName(columns.levelUnit) + " から圧力";
+    } else if (names.empty()) {
+      columns.levelKind = LevelKind::OverSensor;
+      why = "列名がないのでセンサー上の水位";
+    } else if (below && !anyOf(name, {"over", "above", "センサー上"})) {
+      columns.levelKind = LevelKind::DepthBelowTop;
+      why = "列名「" + names[static_cast<std::size_t>(columns.level)] + "」から管頭からの深さ";
+    } else {
+      columns.levelKind = LevelKind::OverSensor;
+      why = "列名「" + names[static_cast<std::size_t>(columns.level)] + "」に基準がないのでセンサー上の水位";
+    }
   }
   if (!steady) columns.flow = -1;
+  if (reason) *reason = why;
   return columns;
+}
+
+// --- metadata ---------------------------------------------------------------
+
+Metadata readMetadata(const std::vector<std::string>& utf8Lines) {
+  Metadata metadata;
+  bool temperatureChannel = false;
+  for (const std::string& raw : utf8Lines) {
+    const std::string line = lowerAscii(trim(raw));
+    if (line.empty()) continue;
+    // A channel of temperature, conductivity ...: its units are not the level's.
+    if (line.starts_with("[") || line.starts_with("ch") || contains(line, "identification")) {
+      if (contains(line, "temp") || contains(line, "cond") || contains(line, "batt")) temperatureChannel = true;
+      else if (contains(line, "level") || contains(line, "pres") || contains(line, "depth") || contains(line, "[channel"))
+        temperatureChannel = contains(line, "temp");
+    }
+    if (line == "temperature" || line == "conductivity") temperatureChannel = true;
+    if (line == "level" || line == "pressure" || line == "depth") temperatureChannel = false;
+    if (contains(line, "depth to water") || contains(line, "below top") || contains(line, "below toc") ||
+        contains(raw, "管頭から"))
+      metadata.depthBelowTop = true;
+    if (metadata.levelUnit || temperatureChannel) continue;
+    const std::size_t mark = line.find_first_of(":=");
+    if (mark == std::string::npos) continue;
+    const std::string key = line.substr(0, mark);
+    std::string value(trim(std::string_view(raw).substr(mark + 1)));
+    if (contains(key, "unit")) {
+      if (value.empty() || contains(lowerAscii(value), "°") || lowerAscii(value) == "c") continue;
+      if (const auto unit = levelUnitFromToken(value)) metadata.levelUnit = unit;
+      else if (looksLikeUnit(unitKey(value)) && !flowUnitFromName(value) && metadata.unknownUnit.empty())
+        metadata.unknownUnit = value;
+    } else if (contains(key, "reference level") || contains(key, "range")) {
+      // "1045.000 cm": the unit after the number.
+      const std::size_t space = value.find_last_of(" \t");
+      if (space == std::string::npos) continue;
+      if (const auto unit = levelUnitFromToken(value.substr(space + 1))) metadata.levelUnit = unit;
+    }
+  }
+  return metadata;
+}
+
+void applyMetadata(Columns& columns, const Metadata& metadata, bool unitFromName, std::string* reason) {
+  if (columns.level < 0) return;
+  if (metadata.levelUnit && !unitFromName) {
+    columns.levelUnit = *metadata.levelUnit;
+    columns.unknownUnit.clear();
+    if (isPressureUnit(columns.levelUnit)) {
+      columns.levelKind = LevelKind::OverSensor;
+      if (reason) *reason = std::string("見出しの単位 ") + levelUnitName(columns.levelUnit) + " から圧力";
+    }
+  } else if (!metadata.unknownUnit.empty() && !unitFromName && columns.unknownUnit.empty()) {
+    columns.unknownUnit = metadata.unknownUnit;
+  }
+  if (metadata.depthBelowTop && !isPressureUnit(columns.levelUnit) && columns.levelKind == LevelKind::OverSensor) {
+    columns.levelKind = LevelKind::DepthBelowTop;
+    if (reason) *reason = "見出しの「depth to water」から管頭からの深さ";
+  }
+}
+
+std::string levelMeaningText(const Columns& columns) {
+  if (columns.levelKind == LevelKind::DepthBelowTop) return "管頭からの深さ（h'）";
+  return isPressureUnit(columns.levelUnit) ? "センサー上の圧力（水柱に換算）" : "センサー上の水位";
 }
 
 } // namespace tov::logger

@@ -12,7 +12,7 @@
 
 namespace tov::logger {
 
-enum class Encoding { Utf8, Utf8Bom, Cp932 };
+enum class Encoding { Utf8, Utf8Bom, Cp932, Cp1252 };
 enum class Separator { Comma, Semicolon, Tab, Spaces };
 enum class DecimalMark { Point, Comma };
 enum class DateOrder { YMD, MDY, DMY };
@@ -21,8 +21,11 @@ enum class TimeUnit { Seconds, Minutes };
 // height of water over the sensor (a level or a pressure), which needs a
 // reference to become h'.
 enum class LevelKind { DepthBelowTop, OverSensor };
-enum class LevelUnit { M, Cm, Mm, KPa, Pa, HPa, Psi, MH2O, CmH2O };
-enum class FlowUnit { M3PerS, LPerS, LPerMin, Cm3PerS, MlPerMin };
+// New units go at the end: profiles keep the number.
+enum class LevelUnit { M, Cm, Mm, KPa, Pa, HPa, Psi, MH2O, CmH2O, MmH2O, Ft, In, Bar, InH2O, FtH2O };
+inline constexpr int kLevelUnitCount = 15;
+enum class FlowUnit { M3PerS, LPerS, LPerMin, Cm3PerS, MlPerMin, Gpm };
+inline constexpr int kFlowUnitCount = 6;
 
 // What is read where. Column indexes count from 0; -1 is "none".
 struct Columns {
@@ -32,6 +35,9 @@ struct Columns {
   LevelKind levelKind = LevelKind::DepthBelowTop;
   LevelUnit levelUnit = LevelUnit::M;
   FlowUnit flowUnit = FlowUnit::LPerMin;
+  // A unit the file names that is not known here ("" when none): it must
+  // be chosen before the file is read, never taken as metres.
+  std::string unknownUnit;
   bool operator==(const Columns&) const = default;
 };
 
@@ -45,9 +51,11 @@ struct Layout {
 };
 
 // --- encoding -------------------------------------------------------------
-// A byte-order mark gives UTF-8 with it; otherwise valid UTF-8 is UTF-8 and
-// anything else CP932. *mixed is set when the sample holds both valid UTF-8
-// sequences and bytes that are not UTF-8.
+// A byte-order mark gives UTF-8 with it; otherwise valid UTF-8 is UTF-8,
+// bytes that CP932 cannot hold (or a Latin-1 "°" before a letter) are
+// Western European (CP1252, which holds Latin-1), and anything else CP932.
+// *mixed is set when the sample holds both valid UTF-8 sequences and bytes
+// that are not UTF-8.
 Encoding detectEncoding(std::string_view head, bool* mixed = nullptr);
 // NUL bytes or many control characters: not a text export.
 bool looksBinary(std::string_view head);
@@ -99,10 +107,30 @@ std::optional<Layout> guessLayout(const std::vector<std::string>& lines, Encodin
                                   std::optional<Separator> separator = std::nullopt);
 // The columns, from the header's names (UTF-8; empty when there is no
 // header) and some data rows. `steady` also looks for a flow column.
+// *reason says why the level column is read as it is (shown beside it).
 Columns guessColumns(const std::vector<std::string>& names,
-                     const std::vector<std::vector<std::string>>& rows, bool steady);
+                     const std::vector<std::vector<std::string>>& rows, bool steady, std::string* reason = nullptr);
 // The unit a column's name gives, when it names one.
 std::optional<LevelUnit> levelUnitFromName(std::string_view utf8Name);
+// A unit written alone ("kPa", "cmWS", "ft"), as unit lines give it.
+std::optional<LevelUnit> levelUnitFromToken(std::string_view utf8Token);
+// A unit the name gives in brackets that is not a known one ("" when none).
+std::string unknownUnitInName(std::string_view utf8Name);
+
+// What the lines before the data say about the level: a unit ("UNIT: kPa",
+// "Reference level = 1045.000 cm" of the first channel that has one) and
+// whether the values are depths below a reference ("depth to water").
+struct Metadata {
+  std::optional<LevelUnit> levelUnit;
+  std::string unknownUnit;
+  bool depthBelowTop = false;
+};
+Metadata readMetadata(const std::vector<std::string>& utf8Lines);
+// The columns with what the metadata says where the names say nothing
+// (unitFromName: the level column's name gives its unit).
+void applyMetadata(Columns& columns, const Metadata& metadata, bool unitFromName, std::string* reason = nullptr);
+// "管頭からの深さ", "センサー上の水位", "センサー上の圧力" for the level column as set.
+std::string levelMeaningText(const Columns& columns);
 std::optional<FlowUnit> flowUnitFromName(std::string_view utf8Name);
 
 } // namespace tov::logger

@@ -6,9 +6,12 @@
 #include <cstring>
 #include <map>
 
+#include "analysis/Analysis.h"
+#include "dialogs/AnalysisModel.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
+#include "record/Permeability.h"
 
 namespace tov::logger {
 
@@ -33,9 +36,35 @@ bool ImportSession::open(const fs::path& path, std::string* error) {
     return false;
   }
   settings_.layout = *layout;
+  baro_.reset();
+  baroPath_.clear();
+  rawLevel_.clear();
   guessColumns();
   return true;
 }
+
+namespace {
+
+// Days since 1970-01-01 as a civil date.
+void civilFromDays(long z, int* y, int* m, int* d) {
+  z += 719468;
+  const long era = (z >= 0 ? z : z - 146096) / 146097;
+  const long doe = z - era * 146097;
+  const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const long mp = (5 * doy + 2) / 153;
+  *d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  *m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  *y = static_cast<int>(yoe + era * 400 + (*m <= 2));
+}
+
+std::string fixed3(double value) {
+  std::string text = cformat("%.3f", value);
+  if (text == "-0.000") text = "0.000";
+  return text;
+}
+
+} // namespace
 
 void ImportSession::guessColumns() {
   std::vector<std::string> names;
@@ -45,7 +74,8 @@ void ImportSession::guessColumns() {
   std::vector<std::vector<std::string>> rows;
   for (int i = settings_.layout.firstDataRow; i < sampleLineCount() && rows.size() < 50; ++i) {
     const std::string& line = head_.lines[static_cast<std::size_t>(i)];
-    if (line.find_first_not_of(" \t,;") == std::string::npos) continue;
+    // Blank lines and a footer ("END OF DATA FILE") say nothing of the columns.
+    if (line.find_first_of("0123456789") == std::string::npos) continue;
     auto fields = splitFields(line, settings_.layout.separator);
     if (settings_.layout.decimal == DecimalMark::Point)
       for (std::string& field : fields)
@@ -54,9 +84,27 @@ void ImportSession::guessColumns() {
   }
   const Reference reference = settings_.reference;
   const Schedule schedule = settings_.schedule;
-  settings_.columns = logger::guessColumns(names, rows, steady_);
+  settings_.columns = logger::guessColumns(names, rows, steady_, &levelReason_);
+  // What the lines above the data say where the names say nothing.
+  std::vector<std::string> above;
+  const int end = std::min(settings_.layout.headerRow >= 0 ? settings_.layout.headerRow : settings_.layout.firstDataRow,
+                           sampleLineCount());
+  for (int i = 0; i < end; ++i) above.push_back(toUtf8(head_.lines[static_cast<std::size_t>(i)], settings_.layout.encoding));
+  metadata_ = readMetadata(above);
+  const bool unitFromName =
+      settings_.columns.level >= 0 && static_cast<std::size_t>(settings_.columns.level) < names.size() &&
+      levelUnitFromName(names[static_cast<std::size_t>(settings_.columns.level)]).has_value();
+  applyMetadata(settings_.columns, metadata_, unitFromName, &levelReason_);
   settings_.reference = reference;
   settings_.schedule = schedule;
+  series_.reset();
+}
+
+std::string ImportSession::levelMeaning() const { return levelMeaningText(settings_.columns); }
+
+void ImportSession::setLevelUnit(LevelUnit unit) {
+  settings_.columns.levelUnit = unit;
+  settings_.columns.unknownUnit.clear();
   series_.reset();
 }
 
@@ -153,6 +201,8 @@ std::string ImportSession::columnsProblem() const {
   const Columns& c = settings_.columns;
   if (c.dateTime < 0 && c.time < 0 && c.elapsed < 0) return "時刻（または経過時間）の列を決められません。列を指定してください";
   if (c.level < 0) return "水位の列を決められません。列を指定してください";
+  if (!c.unknownUnit.empty())
+    return "水位の単位「" + c.unknownUnit + "」が分かりません。単位を指定してください（m と見なしません）";
   if (steady_ && c.flow < 0) return "流量の列を決められません。列を指定してください";
   return {};
 }
@@ -166,8 +216,71 @@ bool ImportSession::readAll(std::string* error, const Progress& progress) {
   auto series = readSeries(path_, settings_, error, progress);
   if (!series) return false;
   series_ = std::move(*series);
+  rawLevel_.clear();
+  if (baro_ && !compensate(error)) {
+    series_.reset();
+    return false;
+  }
   proposedStart_ = start_ = detectStart(series_->level);
   return true;
+}
+
+bool ImportSession::compensate(std::string* error) {
+  if (rawLevel_.empty()) rawLevel_ = series_->level;
+  Series raw = *series_;
+  raw.level = rawLevel_;
+  auto level = compensatedLevel(raw, *baro_, error);
+  if (!level) return false;
+  series_->level = std::move(*level);
+  return true;
+}
+
+bool ImportSession::setBarometer(const fs::path& path, std::string* error) {
+  if (path.empty()) {
+    baro_.reset();
+    baroPath_.clear();
+    if (series_ && !rawLevel_.empty()) series_->level = rawLevel_;
+    rawLevel_.clear();
+    if (series_) proposedStart_ = start_ = detectStart(series_->level);
+    return true;
+  }
+  ImportSession reader(false);
+  if (!reader.open(path, error)) return false;
+  // The air pressure is the level column of the barometric file.
+  if (!reader.readAll(error)) return false;
+  if (!reader.series()->hasClock) {
+    *error = "気圧のファイルに時刻の列がありません";
+    return false;
+  }
+  const std::optional<Series> previous = baro_;
+  baro_ = *reader.series();
+  if (series_ && !compensate(error)) {
+    baro_ = previous;
+    return false;
+  }
+  baroPath_ = path;
+  if (series_) proposedStart_ = start_ = detectStart(series_->level);
+  return true;
+}
+
+std::optional<double> ImportSession::pressureDriftKPaPerHour() const {
+  if (!series_) return std::nullopt;
+  constexpr double kMetresPerKPa = 0.101972;
+  if (baro_) {
+    Series raw = *series_;
+    if (!rawLevel_.empty()) raw.level = rawLevel_;
+    std::string error;
+    double drift = 0;
+    if (!compensatedLevel(raw, *baro_, &error, &drift)) return std::nullopt;
+    return drift / kMetresPerKPa;
+  }
+  // A record of absolute pressure: the quiet level before the start drifts
+  // with the air.
+  if (!isPressureUnit(settings_.columns.levelUnit) && settings_.columns.levelKind != LevelKind::OverSensor)
+    return std::nullopt;
+  const auto drift = driftBeforeStart(*series_, start_);
+  if (!drift) return std::nullopt;
+  return *drift / kMetresPerKPa;
 }
 
 void ImportSession::setStart(std::size_t index) {
@@ -199,6 +312,11 @@ std::optional<std::vector<double>> ImportSession::depths(std::string* error) con
     *error = "データを読んでいません";
     return std::nullopt;
   }
+  if (settings_.columns.levelKind == LevelKind::OverSensor && settings_.reference.kind != ReferenceKind::None &&
+      !(std::abs(settings_.reference.depth) <= kMaxReferenceDepth)) {
+    *error = "センサーまたは基準の深さは -10000〜10000 m で指定してください";
+    return std::nullopt;
+  }
   return depthBelowTop(*series_, settings_.columns, settings_.reference, error);
 }
 
@@ -217,7 +335,86 @@ bool ImportSession::apply(TestRecord& record, std::string* error) const {
 std::string ImportSession::report() const {
   std::string text = series_ ? seriesReport(*series_) : std::string();
   if (mixed_) text = "文字コードが混在しています（CP932 として読みます）\n" + text;
+  if (const auto drift = pressureDriftKPaPerHour(); drift && std::abs(*drift) >= 0.02)
+    text += cformat("気圧の変化 %+.2f kPa/h", *drift) +
+            (baro_ ? std::string("（気圧のファイルで補正しました）\n")
+                   : std::string("（試験前の水位から。ゆっくりした回復では k が変わります。気圧のファイルで補正できます）\n"));
   return text;
+}
+
+std::vector<std::string> ImportSession::fillHeadings(TestRecord& record, bool overwrite) const {
+  std::vector<std::string> filled;
+  if (!series_) return filled;
+  std::string error;
+  const auto depth = depths(&error);
+  if (!depth || depth->empty()) return filled;
+  auto put = [&](int field, const std::string& text, const char* name) {
+    if (!overwrite && !record.field(field).empty()) return;
+    if (record.field(field) == text) return;
+    record.setField(field, text);
+    filled.push_back(name);
+  };
+  const std::size_t start = std::min(start_, depth->size() - 1);
+  if (start >= 3) {
+    // The static level: the median of the samples before the start.
+    std::vector<double> before(depth->begin() + static_cast<std::ptrdiff_t>(start > 60 ? start - 60 : 0),
+                               depth->begin() + static_cast<std::ptrdiff_t>(start));
+    std::nth_element(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(before.size() / 2), before.end());
+    const double staticDepth = before[before.size() / 2];
+    const double change = (*depth)[start] - staticDepth;
+    put(F_equilibriumLevel, fixed3(record.fieldValue(F_pipeTopHeight) - staticDepth), "平衡水位 ho");
+    if (!steady_) {
+      put(F_startHeadDifference, fixed3(std::abs(change)), "Sp");
+      if (std::abs(change) >= 0.005) put(F_testMethod, change > 0 ? "汲上げ(回復)" : "注水", "試験方法");
+    }
+  }
+  if (series_->firstDay && start < series_->time.size()) {
+    int y = 0, m = 0, d = 0;
+    civilFromDays(*series_->firstDay + static_cast<long>(std::floor(series_->time[start] / 86400.0)), &y, &m, &d);
+    const std::size_t before = filled.size();
+    put(F_testDateYear, std::to_string(y), "試験年月日");
+    put(F_testDateMonth, std::to_string(m), "試験年月日");
+    put(F_testDateDay, std::to_string(d), "試験年月日");
+    filled.resize(std::min(filled.size(), before + 1));
+  }
+  record.deriveAllRows();
+  return filled;
+}
+
+std::vector<std::string> ImportSession::warnings(const TestRecord& record) const {
+  std::vector<std::string> texts;
+  if (steady_) return texts;
+  const int n = record.countRows(C_time);
+  if (n < 3) return texts;
+  auto s = [&](int row) { return toDouble(record.cell(row, C_headDifference)); };
+  const double first = s(1), last = s(n);
+  const char* hint = "（水位の列の意味を確かめてください: 管頭からの深さか、センサー上の水位か）";
+  if (last > first + std::max(0.005, 0.1 * first))
+    texts.push_back(cformat("s が試験の間に大きくなっています（%.3f → %.3f m）", first, last) + hint);
+  const double sp = record.fieldValue(F_startHeadDifference);
+  if (record.fieldIsNumber(F_startHeadDifference) && sp > 0 && std::abs(first - sp) > std::max(0.05, 0.5 * sp))
+    texts.push_back(cformat("最初の s (%.3f m) が Sp (%.3f m) から離れています", first, sp) + hint);
+  const LineFit fit = fitLine(unsteadySamples(record), 1, n);
+  if (fit.usable && !(fit.a > 0) && texts.empty()) texts.push_back(std::string("s が減らないので k が求まりません") + hint);
+  return texts;
+}
+
+bool levelChanges(const std::vector<double>& level) {
+  if (level.size() < 2) return false;
+  const auto [low, high] = std::minmax_element(level.begin(), level.end());
+  if (*high - *low < 0.005) return false;
+  return detectStart(level) > 0 || std::abs(level.front() - level.back()) >= 0.005;
+}
+
+void setAnalysisBySuggestion(TestRecord& record, int digitsPermeability) {
+  for (const int field : {F_pointT1, F_pointT2, F_pointS1, F_pointS2, F_point1Row, F_point2Row, F_gradientText,
+                          F_permeabilityText, F_steadyFlow, F_steadyLevel, F_steadyHeadDifference})
+    record.setField(field, "");
+  if (record.fieldInt(F_formulaKind) == 4 || record.countRows(C_time) < kLeastFitRows) return;
+  UnsteadyAnalysisModel model;
+  model.openAnalysis(record, digitsPermeability);
+  model.applySuggestion();
+  model.storeAnalysis(record);
 }
 
 // --- profiles -------------------------------------------------------------------
@@ -270,7 +467,7 @@ std::optional<ImportSettings> profileFromLines(const std::vector<std::string>& l
     return v < 0 || v > highest ? fallback : v;
   };
   auto column = [&](const char* key) { return std::clamp(static_cast<int>(get(key, -1)), -1, 199); };
-  s.layout.encoding = Encoding(pick("encoding", 0, 2));
+  s.layout.encoding = Encoding(pick("encoding", 0, 3));
   s.layout.separator = Separator(pick("separator", 0, 3));
   s.layout.decimal = DecimalMark(pick("decimal", 0, 1));
   s.layout.headerRow = std::clamp(static_cast<int>(get("header", -1)), -1, kHeadLines);
@@ -285,8 +482,8 @@ std::optional<ImportSettings> profileFromLines(const std::vector<std::string>& l
   s.columns.dateOrder = DateOrder(pick("dateorder", 0, 2));
   s.columns.elapsedUnit = TimeUnit(pick("elapsedunit", 0, 1));
   s.columns.levelKind = LevelKind(pick("levelkind", 0, 1));
-  s.columns.levelUnit = LevelUnit(pick("levelunit", 0, 8));
-  s.columns.flowUnit = FlowUnit(pick("flowunit", 2, 4));
+  s.columns.levelUnit = LevelUnit(pick("levelunit", 0, kLevelUnitCount - 1));
+  s.columns.flowUnit = FlowUnit(pick("flowunit", 2, kFlowUnitCount - 1));
   s.reference.kind = ReferenceKind(pick("reference", 0, 2));
   s.reference.depth = get("referencedepth", 0);
   s.reference.at = get("referenceat", -1);
@@ -393,11 +590,12 @@ int fail(const std::string& text) {
 
 int runImportCommand(const std::vector<std::string>& args, const fs::path& installFolder) {
   std::map<std::string, std::string> options;
-  bool steadyWanted = false;
+  bool steadyWanted = false, acceptWarnings = false;
   static const char* const kValued[] = {"--import-readings", "--output", "--profile", "--sensor-depth",
-                                        "--reference-depth", "--at", "--start", "--into"};
+                                        "--reference-depth", "--at", "--start", "--into", "--baro", "--level-unit"};
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--steady") { steadyWanted = true; continue; }
+    if (args[i] == "--accept-warnings") { acceptWarnings = true; continue; }
     bool known = false;
     for (const char* option : kValued)
       if (args[i] == option) {
@@ -413,10 +611,18 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
   if (has("--sensor-depth") && (has("--reference-depth") || has("--at")))
     return fail("--sensor-depth と --reference-depth は一緒に使えません");
   if (has("--reference-depth") != has("--at")) return fail("--reference-depth と --at は一緒に指定してください");
+  // A depth within the readings' range (the h' a reading can hold).
+  const auto depthOption = [&](const char* option) -> std::optional<double> {
+    const auto depth = parseNumber(options[option], DecimalMark::Point);
+    if (!depth || std::abs(*depth) > kMaxReferenceDepth) return std::nullopt;
+    return depth;
+  };
 
   TestRecord record;
-  if (has("--into") && loadTestFile(options["--into"], record) != LoadStatus::Ok)
-    return fail("試験のファイルを読めません: " + options["--into"]);
+  if (has("--into")) {
+    if (loadTestFile(options["--into"], record) != LoadStatus::Ok)
+      return fail("試験のファイルを読めません: " + options["--into"]);
+  }
   if (steadyWanted) record.set_formulaKind("4");
   const bool steady = record.fieldInt(F_formulaKind) == 4;
 
@@ -429,32 +635,55 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
     if (!profile) return fail(error);
     session.applyProfile(*profile);
   }
+  if (has("--level-unit")) {
+    const auto unit = levelUnitFromToken(options["--level-unit"]);
+    if (!unit) return fail("--level-unit は m, cm, mm, ft, in, mH2O, cmH2O, mmH2O, inH2O, ftH2O, kPa, Pa, hPa, mbar, bar, psi のどれかで指定してください");
+    session.setLevelUnit(*unit);
+  }
   Reference& reference = session.settings().reference;
   if (has("--sensor-depth")) {
-    const auto depth = parseNumber(options["--sensor-depth"], DecimalMark::Point);
-    if (!depth) return fail("--sensor-depth は数値で指定してください");
+    const auto depth = depthOption("--sensor-depth");
+    if (!depth) return fail("--sensor-depth は -10000〜10000 (m) の数値で指定してください");
     reference = Reference{ReferenceKind::SensorDepth, *depth, -1};
   }
   if (has("--reference-depth")) {
-    const auto depth = parseNumber(options["--reference-depth"], DecimalMark::Point);
+    const auto depth = depthOption("--reference-depth");
     const auto at = parseTimeArgument(options["--at"]);
-    if (!depth || !at) return fail("--reference-depth は数値、--at は HH:MM:SS で指定してください");
+    if (!depth || !at) return fail("--reference-depth は -10000〜10000 (m) の数値、--at は HH:MM:SS で指定してください");
     reference = Reference{ReferenceKind::DepthAtTime, *depth, *at};
   }
   if (!session.readAll(&error)) return fail(input + ": " + error);
+  if (has("--baro") && !session.setBarometer(options["--baro"], &error)) return fail(options["--baro"] + ": " + error);
   if (has("--start")) {
     const auto at = parseTimeArgument(options["--start"]);
     if (!at) return fail("--start は HH:MM:SS で指定してください");
     if (!session.setStartAt(*at, &error)) return fail(error);
+  } else if (!steady && !levelChanges(session.series()->level)) {
+    return fail(input + ": 水位が変化していません（試験の開始が見つかりません）。--start で開始時刻を指定してください");
   }
   if (!session.apply(record, &error)) return fail(input + ": " + error);
-  if (!saveTestFile(options["--output"], record)) return fail("保存できませんでした: " + options["--output"]);
+  const std::vector<std::string> filled = session.fillHeadings(record, false);
+  // The template gives the headings only: the analysis is this record's own.
+  setAnalysisBySuggestion(record, 2);
   const std::string report = session.report();
   if (!report.empty()) std::fprintf(stderr, "%s", report.c_str());
+  const auto warnings = session.warnings(record);
+  for (const std::string& warning : warnings) std::fprintf(stderr, "tov: 警告: %s\n", warning.c_str());
+  if (!warnings.empty() && !acceptWarnings)
+    return fail("書きませんでした（確かめた上で書くには --accept-warnings を付けてください）");
+  if (!saveTestFile(options["--output"], record)) return fail("保存できませんでした: " + options["--output"]);
   const Series& series = *session.series();
   std::printf("%d 行を %s に書きました（開始 %s）\n", record.countRows(C_time), options["--output"].c_str(),
               series.hasClock ? clockText(series.time[session.start()], true).c_str()
                               : cformat("%g s", series.time[session.start()]).c_str());
+  if (!filled.empty()) {
+    std::string names;
+    for (const std::string& name : filled) names += (names.empty() ? "" : "、") + name;
+    std::printf("見出しに入れました: %s\n", names.c_str());
+  }
+  if (!record.permeabilityText().empty())
+    std::printf("k = %s m/s（推奨区間 %s〜%s 行）\n", record.permeabilityText().c_str(), record.point1Row().c_str(),
+                record.point2Row().c_str());
   return 0;
 }
 

@@ -47,8 +47,28 @@ public:
   // What is missing before the whole file can be read ("" when nothing).
   std::string columnsProblem() const;
 
+  // The level column's meaning as set, and why it was guessed so.
+  std::string levelMeaning() const;
+  const std::string& levelReason() const { return levelReason_; }
+  // The unit of the level column chosen by the engineer (clears an unknown
+  // unit the file named).
+  void setLevelUnit(LevelUnit unit);
+
   // Reads the whole file and proposes the start.
   bool readAll(std::string* error, const Progress& progress = {});
+  // The barometric logger's file: its air pressure is subtracted from the
+  // level (LoggerSeries.h compensatedLevel). An empty path removes it.
+  // False, with *error set, when it cannot be read or does not cover the
+  // record (read first: the record is needed to check that).
+  bool setBarometer(const std::filesystem::path& path, std::string* error);
+  const std::filesystem::path& barometerPath() const { return baroPath_; }
+  // The level as read, before the air pressure was subtracted (empty
+  // without a barometric file).
+  const std::vector<double>& rawLevel() const { return rawLevel_; }
+  // The air pressure's change over the record in kPa an hour, from the
+  // barometric file (or the level before the start when the level is a
+  // pressure and there is none); nothing when it cannot be seen.
+  std::optional<double> pressureDriftKPaPerHour() const;
   const Series* series() const { return series_ ? &*series_ : nullptr; }
   std::size_t start() const { return start_; }
   std::size_t proposedStart() const { return proposedStart_; }
@@ -62,11 +82,22 @@ public:
   std::optional<std::vector<double>> depths(std::string* error) const;
   // Writes the readings into the record (the other fields stay).
   bool apply(TestRecord& record, std::string* error) const;
+  // The headings the record can take from the file: 平衡水位 ho (the
+  // level before the start), Sp (the change at the start), 試験年月日 and
+  // 試験方法 (回復 or 注水 by the direction of the change). Only empty
+  // ones unless `overwrite`; the names of the headings filled. Call after
+  // apply (the rows' h and s are derived again).
+  std::vector<std::string> fillHeadings(TestRecord& record, bool overwrite) const;
+  // What the data contradict in the readings written (s rising through
+  // the test, the first s far from Sp, a fit that gives no k): each a text;
+  // empty when nothing.
+  std::vector<std::string> warnings(const TestRecord& record) const;
   // Duplicates, gaps, rows out of order and skipped rows ("" when none).
   std::string report() const;
 
 private:
   void guessColumns();
+  bool compensate(std::string* error);
 
   bool steady_;
   std::filesystem::path path_;
@@ -75,7 +106,18 @@ private:
   ImportSettings settings_;
   std::optional<Series> series_;
   std::size_t start_ = 0, proposedStart_ = 0;
+  std::string levelReason_;
+  Metadata metadata_;
+  std::filesystem::path baroPath_;
+  std::optional<Series> baro_;
+  std::vector<double> rawLevel_;
 };
+
+// The analysis of a test whose readings were replaced: the template's
+// chosen points, a and k (and the steady method's Qo, So) are emptied, and
+// the unsteady analysis is set by the suggested segment as the analysis
+// dialog's 推奨区間 does. digits: the digits of k (the program's setting).
+void setAnalysisBySuggestion(TestRecord& record, int digitsPermeability);
 
 // --- profiles ---------------------------------------------------------------
 std::vector<std::string> profileLines(const ImportSettings& settings);
@@ -93,6 +135,11 @@ std::vector<std::string> profileNames(const std::filesystem::path& installFolder
 // The settings last used for a layout, kept in the install folder.
 void rememberLayout(const std::filesystem::path& installFolder, const std::string& key, const ImportSettings& settings);
 std::optional<ImportSettings> recallLayout(const std::filesystem::path& installFolder, const std::string& key);
+
+// Sensor and reference depths within the range of the readings (m).
+inline constexpr double kMaxReferenceDepth = 10000.0;
+// False for a flat record: no change of the level of 5 mm or more.
+bool levelChanges(const std::vector<double>& level);
 
 // --- the command line ---------------------------------------------------------
 // True when the arguments ask for --import-readings.

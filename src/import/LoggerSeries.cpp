@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <numeric>
 
 #include "record/CFormat.h"
 
@@ -88,6 +87,10 @@ public:
     if (series_.lines <= static_cast<std::size_t>(settings_.layout.firstDataRow)) return true;
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     if (text.find_first_not_of(" \t,;") == std::string_view::npos) return true;
+    if (isFooter(text)) {
+      ++series_.footerLines;
+      return true;
+    }
     fastSplit(text, settings_.layout.separator, scratch_, fields_);
     const auto time = timeOf();
     const auto level = parseNumber(fieldAt(fields_, settings_.columns.level), settings_.layout.decimal);
@@ -97,20 +100,40 @@ public:
       if (series_.skippedRows++ == 0) series_.firstSkippedLine = series_.lines;
       return true;
     }
+    double at = *time + clockShift_;
     if (!series_.time.empty()) {
       const double previous = series_.time.back();
-      if (std::abs(*time - previous) < 1e-9) {
+      // A clock change: an hour back or on where the next sample was due.
+      const std::size_t n = series_.time.size();
+      const double step = n >= 2 ? previous - series_.time[n - 2] : 0;
+      if (series_.hasClock && step > 0 && step < 1800) {
+        const double tolerance = std::max(0.5 * step, 0.5);
+        for (const double hour : {3600.0, -3600.0})
+          if (std::abs(at + hour - (previous + step)) <= tolerance) {
+            clockShift_ += hour;
+            at += hour;
+            ++(hour > 0 ? series_.clockBack : series_.clockForward);
+            if (series_.clockBack + series_.clockForward == 1) series_.firstClockChangeLine = series_.lines;
+            break;
+          }
+      }
+      if (std::abs(at - previous) < 1e-9) {
         ++series_.duplicates;
         return true;
       }
-      if (*time < previous && series_.outOfOrder++ == 0) series_.firstOutOfOrderLine = series_.lines;
+      if (at < previous) {
+        // Kept out, never sorted in: the record's order stands.
+        if (series_.outOfOrder++ == 0) series_.firstOutOfOrderLine = series_.lines;
+        if (series_.outOfOrderLines.size() < 5) series_.outOfOrderLines.push_back(series_.lines);
+        return true;
+      }
     }
     if (series_.time.size() >= kMaxSamples) {
       *error = "データの行が多すぎます（" + std::to_string(kMaxSamples / 10000) +
                " 万行まで）。記録を短く切って取り込んでください";
       return false;
     }
-    series_.time.push_back(*time);
+    series_.time.push_back(at);
     series_.level.push_back(*level * levelScale_);
     if (flow) series_.flow.push_back(*flow * flowScale_);
     return true;
@@ -125,21 +148,7 @@ public:
                    : "時間と水位の読めるデータの行がありません（列と単位の指定を確かめてください）";
       return std::nullopt;
     }
-    if (series_.outOfOrder > 0) {
-      std::vector<std::size_t> order(series_.time.size());
-      std::iota(order.begin(), order.end(), 0);
-      std::stable_sort(order.begin(), order.end(),
-                       [&](std::size_t a, std::size_t b) { return series_.time[a] < series_.time[b]; });
-      auto permute = [&](std::vector<double>& values) {
-        if (values.empty()) return;
-        std::vector<double> sorted(values.size());
-        for (std::size_t i = 0; i < order.size(); ++i) sorted[i] = values[order[i]];
-        values.swap(sorted);
-      };
-      permute(series_.time);
-      permute(series_.level);
-      permute(series_.flow);
-    }
+    series_.firstDay = firstDay_;
     // A gap: a step over five times the largest of the three before it.
     const std::vector<double>& t = series_.time;
     for (std::size_t i = 2; i < t.size(); ++i) {
@@ -156,6 +165,21 @@ public:
   }
 
 private:
+  // A line after the data that holds no digit and begins a footer or a
+  // section ("END OF DATA FILE ...", "[Footer]") and no field separator.
+  bool isFooter(std::string_view text) const {
+    if (series_.time.empty()) return false;
+    if (text.find_first_of("0123456789") != std::string_view::npos) return false;
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    const bool opens = text.starts_with("[") || text.starts_with("END") || text.starts_with("End") ||
+                       text.starts_with("end");
+    const char mark = settings_.layout.separator == Separator::Comma       ? ','
+                      : settings_.layout.separator == Separator::Semicolon ? ';'
+                      : settings_.layout.separator == Separator::Tab       ? '\t'
+                                                                            : '\0';
+    return opens && (mark == '\0' || text.find(mark) == std::string_view::npos);
+  }
+
   std::optional<double> timeOf() {
     const Columns& c = settings_.columns;
     std::optional<double> seconds;
@@ -200,6 +224,7 @@ private:
   std::optional<long> firstDay_;
   std::optional<double> lastClock_;
   double dayOffset_ = 0;
+  double clockShift_ = 0;
 };
 
 std::string trimmedFixed(double value, int decimals) {
@@ -477,13 +502,80 @@ void writeReadings(TestRecord& record, const Series& series, const std::vector<d
   record.deriveAllRows();
 }
 
+std::optional<std::vector<double>> compensatedLevel(const Series& level, const Series& baro, std::string* error,
+                                                     double* driftPerHour) {
+  if (level.time.empty() || baro.time.size() < 2 || !level.hasClock || !baro.hasClock) {
+    *error = "気圧のファイルには時刻の入った行が 2 行以上必要です（水位の記録にも時刻が必要です）";
+    return std::nullopt;
+  }
+  // The barometric record's times on the level's scale (both count from the
+  // midnight of their own first date).
+  double shift = 0;
+  if (level.firstDay && baro.firstDay) shift = static_cast<double>(*baro.firstDay - *level.firstDay) * 86400.0;
+  const std::vector<double>& bt = baro.time;
+  std::vector<double> steps;
+  for (std::size_t i = 1; i < bt.size() && i < 1000; ++i) steps.push_back(bt[i] - bt[i - 1]);
+  const double hold = median(steps);
+  const double from = bt.front() + shift, to = bt.back() + shift;
+  if (level.time.front() < from - hold - 1e-9 || level.time.back() > to + hold + 1e-9) {
+    *error = "気圧の記録 (" + clockText(from, true) + "〜" + clockText(to, true) + ") が水位の記録 (" +
+             clockText(level.time.front(), true) + "〜" + clockText(level.time.back(), true) + ") を覆っていません";
+    return std::nullopt;
+  }
+  auto airAt = [&](double t) {
+    const double local = t - shift;
+    const auto it = std::lower_bound(bt.begin(), bt.end(), local);
+    if (it == bt.begin()) return baro.level.front();
+    if (it == bt.end()) return baro.level.back();
+    const std::size_t i = static_cast<std::size_t>(it - bt.begin());
+    const double span = bt[i] - bt[i - 1];
+    const double w = span > 0 ? (local - bt[i - 1]) / span : 1.0;
+    return baro.level[i - 1] + w * (baro.level[i] - baro.level[i - 1]);
+  };
+  std::vector<double> out(level.level.size());
+  for (std::size_t i = 0; i < out.size(); ++i) out[i] = level.level[i] - airAt(level.time[i]);
+  if (driftPerHour) {
+    const double hours = (level.time.back() - level.time.front()) / 3600.0;
+    *driftPerHour = hours > 0 ? (airAt(level.time.back()) - airAt(level.time.front())) / hours : 0.0;
+  }
+  return out;
+}
+
+std::optional<double> driftBeforeStart(const Series& series, std::size_t start) {
+  if (start < 10 || start > series.time.size()) return std::nullopt;
+  // The quiet stretch: the samples before the start, less the last few.
+  const std::size_t end = start - 3;
+  const double span = series.time[end - 1] - series.time[0];
+  // Less than ten minutes cannot tell a drift from the noise.
+  if (!(span >= 600)) return std::nullopt;
+  double st = 0, sl = 0, stt = 0, stl = 0;
+  for (std::size_t i = 0; i < end; ++i) {
+    const double t = series.time[i] - series.time[0];
+    st += t, sl += series.level[i], stt += t * t, stl += t * series.level[i];
+  }
+  const double n = static_cast<double>(end);
+  const double d = n * stt - st * st;
+  if (!(d > 0)) return std::nullopt;
+  return (n * stl - st * sl) / d * 3600.0;
+}
+
 std::string seriesReport(const Series& series) {
   std::string text;
   if (series.duplicates > 0)
     text += "同じ時刻の行が " + std::to_string(series.duplicates) + " 行あります（最初の行を使います）\n";
-  if (series.outOfOrder > 0)
-    text += "時刻の順でない行が " + std::to_string(series.outOfOrder) + " 行あります（" +
-            std::to_string(series.firstOutOfOrderLine) + " 行目から。時刻の順に並べました）\n";
+  if (series.clockBack > 0)
+    text += "時計が 1 時間戻されています（" + std::to_string(series.firstClockChangeLine) +
+            " 行目。夏時間の終わり）。経過時間は続けて数えました\n";
+  if (series.clockForward > 0)
+    text += "時計が 1 時間進められています（" + std::to_string(series.firstClockChangeLine) +
+            " 行目。夏時間の始まり）。経過時間は続けて数えました\n";
+  if (series.outOfOrder > 0) {
+    std::string lines;
+    for (const std::size_t line : series.outOfOrderLines) lines += (lines.empty() ? "" : ", ") + std::to_string(line);
+    if (series.outOfOrder > series.outOfOrderLines.size()) lines += " ほか";
+    text += "時刻の順でない行が " + std::to_string(series.outOfOrder) + " 行あります（" + lines +
+            " 行目。取り込みません）\n";
+  }
   if (series.gaps > 0)
     text += "記録の途切れが " + std::to_string(series.gaps) + " か所あります（最大 " +
             trimmedFixed(series.largestGap, 1) + " 秒、" +

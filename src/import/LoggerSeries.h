@@ -65,9 +65,16 @@ struct Series {
   std::size_t lines = 0;          // lines read in all
   std::size_t skippedRows = 0;    // data rows without a time or a level
   std::size_t firstSkippedLine = 0;
+  std::optional<long> firstDay;   // the date of time 0 (days since 1970-01-01), when the rows carry one
   std::size_t duplicates = 0;     // rows with the time of the row before
-  std::size_t outOfOrder = 0;     // rows earlier than the row before
+  std::size_t outOfOrder = 0;     // rows earlier than the row before (left out, the order kept)
   std::size_t firstOutOfOrderLine = 0;
+  std::vector<std::size_t> outOfOrderLines;  // the first few of them
+  // Clock changes: the clock set back by an hour (the hour repeats) or on
+  // by an hour, with the sample step unchanged; t runs on through them.
+  std::size_t clockBack = 0, clockForward = 0;
+  std::size_t firstClockChangeLine = 0;
+  std::size_t footerLines = 0;    // "END OF DATA FILE ...", "[...]" after the data
   std::size_t gaps = 0;           // steps over five times the usual step
   double largestGap = 0;
   double largestGapAt = 0;
@@ -108,6 +115,19 @@ std::optional<std::vector<double>> depthBelowTop(const Series& series, const Col
 // method) and derives h and s; every other row is emptied.
 void writeReadings(TestRecord& record, const Series& series, const std::vector<double>& depth,
                    std::size_t start, const std::vector<std::size_t>& rows, bool steady);
+
+// The barometric logger's air pressure (in metres of water, its series
+// read with its own settings) subtracted from the level: taken to each of
+// the level's times linearly between its samples, the first and last held
+// for at most one of its steps beyond them. Nothing, with *error set, when
+// its record does not cover the level's. *driftPerHour: the air pressure's
+// change over the level's record, in metres of water an hour.
+std::optional<std::vector<double>> compensatedLevel(const Series& level, const Series& baro, std::string* error,
+                                                     double* driftPerHour = nullptr);
+// The change of the level an hour over the quiet samples before the start
+// (a drift of the air pressure in a record that holds it); nothing when
+// they span less than ten minutes.
+std::optional<double> driftBeforeStart(const Series& series, std::size_t start);
 
 // The findings worth telling: duplicates, rows out of order, gaps, skipped rows.
 std::string seriesReport(const Series& series);
