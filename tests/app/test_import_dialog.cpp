@@ -8,10 +8,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QCheckBox>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -26,6 +29,7 @@
 #include "dialogs/qt/CImportDialog.h"
 #include "dialogs/qt/CReadingsDialog.h"
 #include "files/Settings.h"
+#include "record/CFormat.h"
 #include "record/Messages.h"
 #include "support/TestSupport.h"
 
@@ -183,6 +187,84 @@ TEST_F(ImportWindow, PlotShowsTheFlowOfASteadyRecord) {
     EXPECT_TRUE(driven) << name;
     EXPECT_EQ(flowPixels > 100, withFlow) << name << ": " << flowPixels;
   }
+}
+
+// A section-style file without names, read with a barometric file: the
+// dialog says what the level column means and shows the compensation; OK
+// fills the empty headings and sets the analysis.
+TEST_F(ImportWindow, SectionFileWithABarometerShowsMeaningAndCompensation) {
+  std::string level = "[Logger settings]\r\n  Serial number =AB1\r\n[Channel 1]\r\n  Identification =LEVEL\r\n"
+                      "  Reference level =1045.000 cm\r\n[Data]\r\n  1501\r\n";
+  std::string baro = "Date Time,Abs Pres (kPa)\n";
+  for (int i = 0; i <= 1500; ++i) {
+    const double t = i * 2.0;
+    const double air = 101.3 + 0.3 * t / 3600.0;
+    const double depth = t < 120 ? 2.0 : 2.0 + 1.5 * std::pow(10.0, -8.154559e-4 * (t - 120));
+    level += "2026/11/03 " + logger::clockText(36000 + t, true) + ".0  " +
+             cformat("%.3f", (10.0 - depth + air * 0.101972) * 100) + "  10.9\r\n";
+  }
+  level += "END OF DATA FILE OF DATALOGGER FOR WINDOWS\r\n";
+  for (double t = -600; t <= 3600; t += 600)
+    baro += "2026/11/03 " + logger::clockText(36000 + t, true) + "," + cformat("%.3f", 101.3 + 0.3 * t / 3600.0) + "\n";
+  testing::writeBytes(root / "BH1.MON", level);
+  testing::writeBytes(root / "baro.csv", baro);
+  TestRecord empty;
+  empty.set_sectionLength("1.0"), empty.set_boreDiameter("0.066"), empty.set_equivalentDiameter("0.05");
+  empty.set_formulaKind("1");
+  logger::ImportSession session(false);
+  std::string error;
+  ASSERT_TRUE(session.open(root / "BH1.MON", &error)) << error;
+  CImportDialog dialog(session, root.path());
+  dialog.readRecord();
+  dialog.setTarget(empty, 2);
+  const QString meaning = dialog.findChild<QLabel*>(QStringLiteral("importLevelMeaning"))->text();
+  EXPECT_TRUE(meaning.contains(QStringLiteral("センサー上の水位"))) << meaning.toStdString();
+  EXPECT_TRUE(meaning.contains(QStringLiteral("列名がない"))) << meaning.toStdString();
+  EXPECT_EQ(dialog.findChild<QComboBox*>(QStringLiteral("importLevelUnit"))->currentText(), QStringLiteral("cm"));
+  dialog.findChild<QLineEdit*>(QStringLiteral("importSensorDepth"))->setText(QStringLiteral("10"));
+  dialog.findChild<QRadioButton*>(QStringLiteral("importBySensorDepth"))->setChecked(true);
+  emit dialog.findChild<QLineEdit*>(QStringLiteral("importSensorDepth"))->editingFinished();
+  ASSERT_TRUE(session.setBarometer(root / "baro.csv", &error)) << error;
+  dialog.findChild<QCheckBox*>(QStringLiteral("importOverwriteHeadings"))->toggle();
+  const QString baroText = dialog.findChild<QLabel*>(QStringLiteral("importBarometer"))->text();
+  EXPECT_TRUE(baroText.contains(QStringLiteral("baro.csv")) && baroText.contains(QStringLiteral("+0.30 kPa/h")))
+      << baroText.toStdString();
+  EXPECT_TRUE(dialog.currentWarnings().empty());
+  dialog.resize(1000, 740);
+  dialog.show();
+  if (const char* shots = std::getenv("TOV_SHOTS")) dialog.grab().save(QString::fromUtf8(shots) + "/import-sections-baro.png");
+  TestRecord written = empty;
+  ASSERT_TRUE(dialog.writeInto(written));
+  EXPECT_EQ(written.equilibriumLevel(), "-2.000");
+  EXPECT_EQ(written.startHeadDifference(), "1.500");
+  EXPECT_EQ(written.testMethod(), "汲上げ(回復)");
+  EXPECT_NEAR(written.fieldValue(F_permeabilityText) / 2.0e-6, 1.0, 0.03) << written.permeabilityText();
+}
+
+// The fault: a level read the wrong way round was written without a word.
+// The dialog shows the contradiction and asks before OK.
+TEST_F(ImportWindow, AContradictionIsAskedBeforeOk) {
+  std::string text = "Date,Time,Depth to water (m)\n";
+  for (int i = 0; i <= 600; ++i) {
+    const double t = i * 2.0;
+    const double depth = t < 120 ? 2.0 : 2.0 + 1.5 * std::pow(10.0, -8.154559e-4 * (t - 120));
+    text += "2026/11/03," + logger::clockText(36000 + t, true) + "," + cformat("%.4f", 10.0 - depth) + "\n";
+  }
+  testing::writeBytes(root / "wrong.csv", text);
+  record.set_startHeadDifference("1.5");
+  const TestRecord before = record;
+  bool driven = false;
+  sink.answers = {false};
+  whenOpen<CImportDialog>([&](CImportDialog& dialog) {
+    EXPECT_FALSE(dialog.findChild<QLabel*>(QStringLiteral("importWarnings"))->text().isEmpty());
+    clickOk(dialog);
+    ASSERT_EQ(sink.asked.size(), 1u);
+    EXPECT_NE(sink.asked[0].find("水位の列の意味"), std::string::npos) << sink.asked[0];
+    EXPECT_TRUE(dialog.isVisible());
+  }, &driven);
+  dropFile(frame, root / "wrong.csv");
+  EXPECT_TRUE(driven);
+  EXPECT_EQ(record, before);
 }
 
 } // namespace

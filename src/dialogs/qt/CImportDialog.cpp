@@ -1,6 +1,8 @@
 #include "dialogs/qt/CImportDialog.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFontDatabase>
@@ -64,8 +66,13 @@ ImportPlot::ImportPlot(ImportSession& session, QWidget* parent) : QWidget(parent
 
 const QColor ImportPlot::kLevelColour(0, 0, 200);
 const QColor ImportPlot::kFlowColour(230, 120, 0);
+const QColor ImportPlot::kRawColour(150, 150, 150);
 
-QRect ImportPlot::plotArea() const { return rect().adjusted(8, 6, -8, -20); }
+// Room on the left for the level axis' values.
+QRect ImportPlot::plotArea() const {
+  const int left = fontMetrics().horizontalAdvance(QStringLiteral("-0000.00")) + 8;
+  return rect().adjusted(left, 6, -8, -20);
+}
 
 std::size_t ImportPlot::sampleAt(int x) const {
   const Series* series = session_.series();
@@ -93,11 +100,15 @@ void ImportPlot::paintEvent(QPaintEvent*) {
   auto xOf = [&](double t) { return area.left() + (t - t0) / span * area.width(); };
   // One trace on its own scale, as one vertical stroke per pixel column:
   // the record may have millions of samples.
-  auto drawTrace = [&](const std::function<double(std::size_t)>& value, std::size_t count, const QColor& colour) {
+  // `range` (low, high) is used when given, else the trace's own; the range
+  // drawn is returned.
+  auto drawTrace = [&](const std::function<double(std::size_t)>& value, std::size_t count, const QColor& colour,
+                       std::optional<std::pair<double, double>> range = std::nullopt) -> std::pair<double, double> {
     double low = 1e300, high = -1e300;
     for (std::size_t i = 0; i < count; ++i)
       if (const double v = value(i); std::isfinite(v)) low = std::min(low, v), high = std::max(high, v);
-    if (low > high) return;
+    if (range) low = range->first, high = range->second;
+    if (low > high) return {1, 0};
     if (const double size = std::max(std::fabs(low), std::fabs(high)); high - low <= 1e-9 * size) {
       const double pad = size > 0 ? size / 2 : 0.5;  // a flat trace across the middle
       low -= pad;
@@ -124,6 +135,7 @@ void ImportPlot::paintEvent(QPaintEvent*) {
       painter.drawLine(top, bottom);
       previous = bottom;
     }
+    return {low, high};
   };
   // The flow of a steady test behind the level, each on its own scale.
   const bool withFlow = !series->flow.empty();
@@ -132,8 +144,54 @@ void ImportPlot::paintEvent(QPaintEvent*) {
               kFlowColour);
   // Water up is up: a depth below the pipe top is drawn downwards.
   const bool depth = session_.settings().columns.levelKind == LevelKind::DepthBelowTop;
-  drawTrace([&](std::size_t i) { return depth ? -series->level[i] : series->level[i]; },
-            std::min(series->level.size(), series->time.size()), kLevelColour);
+  const std::size_t count = std::min(series->level.size(), series->time.size());
+  auto levelOf = [&](const std::vector<double>& level) {
+    return [&level, depth](std::size_t i) { return depth ? -level[i] : level[i]; };
+  };
+  // With a barometric file: the raw level in grey, moved onto the
+  // compensated one at the start (it holds the air), so that the two part
+  // where the air pressure changed; both on one scale.
+  std::vector<double> raw = session_.rawLevel();
+  std::optional<std::pair<double, double>> range;
+  if (raw.size() == count && count > 0) {
+    const std::size_t at = std::min(session_.start(), count - 1);
+    const double shift = raw[at] - series->level[at];
+    double low = 1e300, high = -1e300;
+    for (std::size_t i = 0; i < count; ++i) {
+      raw[i] -= shift;
+      for (const double v : {raw[i], series->level[i]})
+        if (std::isfinite(v)) low = std::min(low, depth ? -v : v), high = std::max(high, depth ? -v : v);
+    }
+    range = std::pair{low, high};
+    drawTrace(levelOf(raw), count, kRawColour, range);
+  } else {
+    raw.clear();
+  }
+  const auto [low, high] = drawTrace(levelOf(series->level), count, kLevelColour, range);
+  // The level axis: the values at the bottom, the middle and the top.
+  if (low <= high) {
+    const QFontMetrics metrics(font());
+    painter.setPen(kLevelColour);
+    for (const double f : {0.0, 0.5, 1.0}) {
+      const double v = low + f * (high - low);
+      const double y = area.bottom() - f * (area.height() - 4) - 2;
+      const QString text = qtext(cformat(high - low < 0.1 ? "%.3f" : "%.2f", depth ? -v : v));
+      const double baseline = std::clamp(y + metrics.ascent() / 2.0, double(area.top() + metrics.ascent()),
+                                         double(area.bottom()));
+      painter.drawText(QPointF(area.left() - 4 - metrics.horizontalAdvance(text), baseline), text);
+      painter.drawLine(QPointF(area.left() - 3, y), QPointF(area.left(), y));
+    }
+  }
+  if (raw.size() == count && count > 0) {
+    const QFontMetrics metrics(font());
+    const int y = area.top() + metrics.ascent() + 2;
+    const QString compensated = QStringLiteral("気圧補正後"), before = QStringLiteral("補正前");
+    const int left = area.right() - 4 - metrics.horizontalAdvance(before);
+    painter.setPen(kRawColour);
+    painter.drawText(left, y, before);
+    painter.setPen(kLevelColour);
+    painter.drawText(left - 8 - metrics.horizontalAdvance(compensated), y, compensated);
+  }
   if (withFlow) {
     // The key in the top right corner, where a falling flow has left.
     const QFontMetrics metrics(font());
@@ -181,8 +239,11 @@ CImportDialog::CImportDialog(ImportSession& session, const std::filesystem::path
 QComboBox* CImportDialog::columnCombo(const char* name) {
   auto* combo = new QComboBox(this);
   combo->setObjectName(QString::fromUtf8(name));
+  // Room for a name of 20 characters; the list is as wide as the longest
+  // and the full name is the tip.
   combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  combo->setMinimumContentsLength(12);
+  combo->setMinimumContentsLength(20);
+  connect(combo, &QComboBox::currentTextChanged, combo, [combo](const QString& text) { combo->setToolTip(text); });
   connect(combo, &QComboBox::currentIndexChanged, this, [this] { columnsChanged(); });
   return combo;
 }
@@ -196,7 +257,7 @@ void CImportDialog::buildLayout() {
 
   // How the text is read.
   auto* reading = new QHBoxLayout;
-  encoding_ = listCombo(this, "importEncoding", {"UTF-8", "UTF-8 (BOM付き)", "シフトJIS (CP932)"});
+  encoding_ = listCombo(this, "importEncoding", {"UTF-8", "UTF-8 (BOM付き)", "シフトJIS (CP932)", "西欧 (CP1252/Latin-1)"});
   separator_ = listCombo(this, "importSeparator", {"カンマ", "セミコロン", "タブ", "空白"});
   decimal_ = listCombo(this, "importDecimal", {"ピリオド (.)", "カンマ (,)"});
   headerRow_ = new QSpinBox(this);
@@ -228,7 +289,12 @@ void CImportDialog::buildLayout() {
   raw_->setObjectName(QStringLiteral("importRawLines"));
   raw_->setReadOnly(true);
   raw_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  raw_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  // A font whose "." and "," differ plainly (the decimal mark is read here).
+  QFont preview(QStringLiteral("DejaVu Sans Mono"));
+  preview.setStyleHint(QFont::Monospace);
+  if (!QFontInfo(preview).fixedPitch()) preview = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  raw_->setFont(preview);
+  table_->setFont(preview);
   tabs->addTab(table_, QStringLiteral("表"));
   tabs->addTab(raw_, QStringLiteral("元の行"));
   tabs->setMinimumHeight(150);
@@ -247,14 +313,21 @@ void CImportDialog::buildLayout() {
   flowColumn_ = columnCombo("importFlowColumn");
   elapsedUnit_ = listCombo(this, "importElapsedUnit", {"秒", "分"});
   dateOrder_ = listCombo(this, "importDateOrder", {"年/月/日", "月/日/年", "日.月.年"});
-  levelKind_ = listCombo(this, "importLevelKind", {"管頭からの水位 h'", "センサー上の水位・圧力"});
+  levelKind_ = listCombo(this, "importLevelKind", {"管頭からの深さ h'", "センサー上の水位・圧力"});
   std::vector<std::string> levelUnits, flowUnits;
-  for (int u = 0; u <= int(LevelUnit::CmH2O); ++u) levelUnits.push_back(levelUnitName(LevelUnit(u)));
-  for (int u = 0; u <= int(FlowUnit::MlPerMin); ++u) flowUnits.push_back(flowUnitName(FlowUnit(u)));
+  for (int u = 0; u < kLevelUnitCount; ++u) levelUnits.push_back(levelUnitName(LevelUnit(u)));
+  for (int u = 0; u < kFlowUnitCount; ++u) flowUnits.push_back(flowUnitName(FlowUnit(u)));
   levelUnit_ = listCombo(this, "importLevelUnit", levelUnits);
   flowUnit_ = listCombo(this, "importFlowUnit", flowUnits);
-  for (QComboBox* combo : {elapsedUnit_, dateOrder_, levelKind_, levelUnit_, flowUnit_})
+  for (QComboBox* combo : {elapsedUnit_, dateOrder_, levelKind_, flowUnit_})
     connect(combo, &QComboBox::currentIndexChanged, this, [this] { columnsChanged(); });
+  // A unit picked (even the one shown) is the engineer's: an unknown unit
+  // the file named is answered.
+  connect(levelUnit_, &QComboBox::activated, this, [this](int index) {
+    if (loading_) return;
+    session_.setLevelUnit(LevelUnit(std::max(0, index)));
+    readRecord();
+  });
   auto label = [this](const char* text) { return new QLabel(QString::fromUtf8(text), this); };
   grid->addWidget(label("日時"), 0, 0);
   grid->addWidget(dateTimeColumn_, 0, 1);
@@ -276,6 +349,10 @@ void CImportDialog::buildLayout() {
   grid->addWidget(label("流量"), 2, 5);
   grid->addWidget(flowColumn_, 2, 6);
   grid->addWidget(flowUnit_, 2, 7);
+  levelMeaning_ = new QLabel(this);
+  levelMeaning_->setObjectName(QStringLiteral("importLevelMeaning"));
+  levelMeaning_->setWordWrap(true);
+  grid->addWidget(levelMeaning_, 3, 0, 1, 8);
   flowColumn_->setEnabled(session_.steady());
   flowUnit_->setEnabled(session_.steady());
   top->addWidget(columnsBox);
@@ -306,6 +383,30 @@ void CImportDialog::buildLayout() {
   for (QLineEdit* edit : {sensorDepth_, referenceAt_, referenceDepth_})
     connect(edit, &QLineEdit::editingFinished, this, [this] { referenceChanged(); });
   top->addWidget(referenceBox);
+
+  // The air pressure of a barometric logger, subtracted from an absolute level.
+  auto* baroBox = new QGroupBox(QStringLiteral("気圧の補正（絶対圧のロガー）"), this);
+  baroBox->setObjectName(QStringLiteral("importBarometerBox"));
+  auto* baro = new QHBoxLayout(baroBox);
+  auto* chooseBaro = new QPushButton(QStringLiteral("気圧のファイル..."), this);
+  chooseBaro->setObjectName(QStringLiteral("importChooseBarometer"));
+  chooseBaro->setAutoDefault(false);
+  clearBarometer_ = new QPushButton(QStringLiteral("外す"), this);
+  clearBarometer_->setObjectName(QStringLiteral("importClearBarometer"));
+  clearBarometer_->setAutoDefault(false);
+  barometer_ = new QLabel(this);
+  barometer_->setObjectName(QStringLiteral("importBarometer"));
+  barometer_->setWordWrap(true);
+  connect(chooseBaro, &QPushButton::clicked, this, [this] { chooseBarometer(); });
+  connect(clearBarometer_, &QPushButton::clicked, this, [this] {
+    std::string error;
+    session_.setBarometer({}, &error);
+    refreshSummary();
+  });
+  baro->addWidget(chooseBaro);
+  baro->addWidget(clearBarometer_);
+  baro->addWidget(barometer_, 1);
+  top->addWidget(baroBox);
 
   // The start and the readings.
   auto* startBox = new QGroupBox(QStringLiteral("試験の開始と取り込む読み"), this);
@@ -338,6 +439,16 @@ void CImportDialog::buildLayout() {
   summary_->setObjectName(QStringLiteral("importSummary"));
   summary_->setWordWrap(true);
   startLayout->addWidget(summary_);
+  warnings_ = new QLabel(this);
+  warnings_->setObjectName(QStringLiteral("importWarnings"));
+  warnings_->setWordWrap(true);
+  warnings_->setStyleSheet(QStringLiteral("color: #c00000"));
+  startLayout->addWidget(warnings_);
+  overwriteHeadings_ = new QCheckBox(QStringLiteral("見出しの ho・Sp・試験年月日・試験方法を、入力済みでもファイルの値で置き換える"), this);
+  overwriteHeadings_->setObjectName(QStringLiteral("importOverwriteHeadings"));
+  overwriteHeadings_->setToolTip(QStringLiteral("空の見出しは、いつもファイルから埋めます"));
+  connect(overwriteHeadings_, &QCheckBox::toggled, this, [this] { refreshSummary(); });
+  startLayout->addWidget(overwriteHeadings_);
   top->addWidget(startBox, 1);
 
   // Profiles, OK and ｷｬﾝｾﾙ.
@@ -409,6 +520,11 @@ void CImportDialog::loadFromSession() {
   setListIndex(dateOrder_, int(col.dateOrder));
   setListIndex(levelKind_, int(col.levelKind));
   setListIndex(levelUnit_, int(col.levelUnit));
+  for (QComboBox* combo : {dateTimeColumn_, dateColumn_, timeColumn_, millisColumn_, elapsedColumn_, levelColumn_,
+                           flowColumn_}) {
+    combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + 24);
+    combo->setToolTip(combo->currentText());
+  }
   setListIndex(flowUnit_, int(col.flowUnit));
 
   const Reference& r = s.reference;
@@ -446,7 +562,6 @@ void CImportDialog::columnsChanged() {
   c.elapsedUnit = TimeUnit(std::max(0, elapsedUnit_->currentIndex()));
   c.dateOrder = DateOrder(std::max(0, dateOrder_->currentIndex()));
   c.levelKind = LevelKind(std::max(0, levelKind_->currentIndex()));
-  c.levelUnit = LevelUnit(std::max(0, levelUnit_->currentIndex()));
   c.flowUnit = FlowUnit(std::max(0, flowUnit_->currentIndex()));
   readRecord();
 }
@@ -513,6 +628,21 @@ void CImportDialog::refreshSummary() {
                      static_cast<QWidget*>(referenceDepth_)})
     w->setEnabled(overSensor);
   plot_->update();
+  const Columns& columns = session_.settings().columns;
+  QString meaning = QStringLiteral("水位の列の意味: ") + qtext(session_.levelMeaning());
+  if (!session_.levelReason().empty()) meaning += QStringLiteral("（推定: ") + qtext(session_.levelReason()) + QStringLiteral("）");
+  if (!columns.unknownUnit.empty())
+    meaning += QStringLiteral("\n単位「") + qtext(columns.unknownUnit) + QStringLiteral("」は分かりません。単位を選んでください");
+  levelMeaning_->setText(meaning);
+  clearBarometer_->setEnabled(!session_.barometerPath().empty());
+  QString baroText = session_.barometerPath().empty()
+                         ? QStringLiteral("なし。絶対圧のロガーで、ゆっくりした回復（1 時間以上）や天気の変わる日には、"
+                                          "気圧ロガーのファイルで補正してください（気圧の変化で k が変わります）。")
+                         : QStringLiteral("気圧: ") + toQString(session_.barometerPath());
+  if (const auto drift = session_.pressureDriftKPaPerHour())
+    baroText += QStringLiteral("  気圧の変化 %1 kPa/h").arg(qtext(cformat("%+.2f", *drift)));
+  barometer_->setText(baroText);
+  warnings_->clear();
   const Series* series = session_.series();
   if (!series) {
     summary_->setStyleSheet(QStringLiteral("color: #c00000"));
@@ -538,6 +668,9 @@ void CImportDialog::refreshSummary() {
   if (!report.empty()) text += '\n' + qtext(report).trimmed();
   summary_->setStyleSheet(depthOk ? QString() : QStringLiteral("color: #c00000"));
   summary_->setText(text);
+  QString warned;
+  for (const std::string& warning : currentWarnings()) warned += QStringLiteral("警告: ") + qtext(warning) + '\n';
+  warnings_->setText(warned.trimmed());
 }
 
 void CImportDialog::saveProfile() {
@@ -577,15 +710,56 @@ void CImportDialog::accept() {
     messageSink().report(error);
     return;
   }
+  // What the data contradict is asked before anything is written.
+  const auto warnings = currentWarnings();
+  if (!warnings.empty()) {
+    std::string text;
+    for (const std::string& warning : warnings) text += warning + "\n";
+    if (!messageSink().askYesNo(text + "このまま取り込みますか？")) return;
+  }
   if (property("tovAskBeforeReplace").toBool() && !messageSink().askYesNo(kReplaceQuestion)) return;
   QDialog::accept();
 }
 
+void CImportDialog::setTarget(const TestRecord& record, int digitsPermeability) {
+  target_ = record;
+  digitsPermeability_ = digitsPermeability;
+  refreshSummary();
+}
+
+std::optional<TestRecord> CImportDialog::probe() const {
+  if (!session_.series()) return std::nullopt;
+  TestRecord record = target_ ? *target_ : TestRecord{};
+  std::string error;
+  if (!session_.apply(record, &error)) return std::nullopt;
+  session_.fillHeadings(record, overwriteHeadings_ && overwriteHeadings_->isChecked());
+  return record;
+}
+
+std::vector<std::string> CImportDialog::currentWarnings() const {
+  const auto record = probe();
+  return record ? session_.warnings(*record) : std::vector<std::string>{};
+}
+
 bool CImportDialog::writeInto(TestRecord& record) {
   std::string error;
-  if (session_.apply(record, &error)) return true;
-  messageSink().report(error);
-  return false;
+  if (!session_.apply(record, &error)) {
+    messageSink().report(error);
+    return false;
+  }
+  session_.fillHeadings(record, overwriteHeadings_->isChecked());
+  setAnalysisBySuggestion(record, digitsPermeability_);
+  return true;
+}
+
+void CImportDialog::chooseBarometer() {
+  DialogFileChooser platform;
+  FileChooser& chooser = gChooser ? *gChooser : platform;
+  const auto picked = chooser.chooseOpenFile(this, {}, {QStringLiteral("すべてのファイル (*)")});
+  if (!picked) return;
+  std::string error;
+  if (!session_.setBarometer(*picked, &error)) messageSink().report(error);
+  refreshSummary();
 }
 
 // --- running it -------------------------------------------------------------------
@@ -647,7 +821,9 @@ bool runImportEditor(QWidget* parent, TestRecord& record, const std::filesystem:
     DialogFileChooser platform;
     FileChooser& chooser = gChooser ? *gChooser : platform;
     const auto picked = chooser.chooseOpenFile(
-        parent, {}, {QStringLiteral("測定データ (*.csv *.txt *.dat *.tsv *.CSV *.TXT)"), QStringLiteral("すべてのファイル (*)")});
+        parent, {},
+        {QStringLiteral("すべてのファイル (*)"),
+         QStringLiteral("測定データ (*.csv *.txt *.dat *.tsv *.mon *.lev *.CSV *.TXT *.DAT *.TSV *.MON *.LEV)")});
     if (!picked) return false;
     chosen = *picked;
   }
@@ -662,10 +838,12 @@ bool runImportEditor(QWidget* parent, TestRecord& record, const std::filesystem:
   CImportDialog dialog(session, folder, parent);
   dialog.setProperty("tovAskBeforeReplace", record.countRows(C_time) > 0);
   dialog.readRecord();
+  dialog.setTarget(record, theSettings().display.digitsPermeability);
   if (dialog.exec() != QDialog::Accepted) return false;
   TestRecord imported = record;
   if (!dialog.writeInto(imported)) return false;
-  record.readings = imported.readings;
+  // The readings, the headings the file gave and the analysis they make.
+  record = imported;
   rememberLayout(folder, session.layoutKey(), session.settings());
   return true;
 }

@@ -17,7 +17,9 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
+class QCheckBox;
 class QPlainTextEdit;
+class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTableWidget;
@@ -36,7 +38,7 @@ public:
   // The sample under an x position of the widget.
   std::size_t sampleAt(int x) const;
   // The traces' colours: the level, and the flow of a steady test.
-  static const QColor kLevelColour, kFlowColour;
+  static const QColor kLevelColour, kFlowColour, kRawColour;
 
 signals:
   void startClicked(std::size_t sample);
@@ -58,8 +60,14 @@ public:
   // when it could not, with the reason shown in the dialog.
   bool readRecord();
   void accept() override;
-  // The readings the dialog writes on OK (into a copy the caller keeps).
+  // The readings the dialog writes on OK (into a copy the caller keeps),
+  // with the headings the file gives (empty ones, or all when the engineer
+  // ticked it) and the analysis by the suggested segment.
   bool writeInto(TestRecord& record);
+  // The test the readings go into: what the warnings are checked against.
+  void setTarget(const TestRecord& record, int digitsPermeability);
+  // What the data contradict in the readings as they would be written.
+  std::vector<std::string> currentWarnings() const;
 
 private:
   void buildLayout();
@@ -74,6 +82,9 @@ private:
   void saveProfile();
   void loadProfile();
   QComboBox* columnCombo(const char* name);
+  void chooseBarometer();
+  // The readings and headings as OK would write them into the target.
+  std::optional<TestRecord> probe() const;
 
   logger::ImportSession& session_;
   std::filesystem::path installFolder_;
@@ -108,6 +119,13 @@ private:
   QComboBox* profile_ = nullptr;
   ImportPlot* plot_ = nullptr;
   QLabel* summary_ = nullptr;
+  QLabel* levelMeaning_ = nullptr;
+  QLabel* barometer_ = nullptr;
+  QPushButton* clearBarometer_ = nullptr;
+  QCheckBox* overwriteHeadings_ = nullptr;
+  QLabel* warnings_ = nullptr;
+  std::optional<TestRecord> target_;
+  int digitsPermeability_ = 2;
 };
 
 // Chooses the file (when none is given), runs the dialog and, on OK,
