@@ -1,9 +1,13 @@
 // A logger's export: the guesses of the import (encoding, separator, header,
-// columns), the whole record read, the start found, the readings scheduled
-// and written into a test. The first byte chooses the method and the
-// reference; a refused file changes nothing.
+// columns, metadata, sections and footers), the whole record read, the
+// start found, the readings scheduled and written into a test, the headings
+// filled and the checks of what the data contradict. The first byte chooses
+// the method and the reference; with its bit 8 the input after the first
+// "\f\f" is a barometric file paired with the rest. A refused file changes
+// nothing.
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "FuzzSupport.h"
 #include "import/LoggerImport.h"
@@ -11,11 +15,17 @@
 using namespace tov;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static fuzz::InputFile input;
+  static fuzz::InputFile input, barometer;
   fuzz::silenceMessages();
   if (size < 1) return 0;
   const bool steady = (data[0] & 1) != 0;
-  const auto& path = input.write(data + 1, size - 1);
+  std::size_t levelSize = size - 1;
+  std::size_t baroAt = 0;
+  if (data[0] & 8) {
+    const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+    if (const std::size_t mark = text.find("\f\f"); mark != std::string_view::npos) levelSize = mark, baroAt = mark + 2;
+  }
+  const auto& path = input.write(data + 1, levelSize);
 
   logger::ImportSession session(steady);
   std::string error;
@@ -29,6 +39,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (session.series()) std::abort();  // a refused read keeps no record
     return 0;
   }
+  if (baroAt > 0) {
+    const auto& baroPath = barometer.write(data + 1 + baroAt, size - 1 - baroAt);
+    const std::vector<double> level = session.series()->level;
+    if (!session.setBarometer(baroPath, &error) && session.series()->level != level) {
+      std::fprintf(stderr, "a refused barometric file changed the level\n");
+      std::abort();
+    }
+    (void)session.pressureDriftKPaPerHour();
+  }
+  (void)session.report();
   const auto rows = session.scheduled();
   if (rows.size() > static_cast<std::size_t>(kRowCount)) {
     std::fprintf(stderr, "%zu readings scheduled\n", rows.size());
@@ -37,9 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TestRecord record;
   record.set_formulaKind(steady ? "4" : "1");
   const TestRecord before = record;
-  if (!session.apply(record, &error) && record != before) {
-    std::fprintf(stderr, "a refused import changed the test\n");
-    std::abort();
+  if (!session.apply(record, &error)) {
+    if (record != before) {
+      std::fprintf(stderr, "a refused import changed the test\n");
+      std::abort();
+    }
+    return 0;
   }
+  (void)session.fillHeadings(record, (data[0] & 16) != 0);
+  (void)session.warnings(record);
   return 0;
 }
