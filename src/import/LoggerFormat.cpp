@@ -329,6 +329,32 @@ std::string clockText(double secondsOfDay, bool withSeconds) {
   return text;
 }
 
+std::optional<double> utcOffsetFromText(std::string_view text) {
+  const std::string lower = lowerAscii(text);
+  for (const char* zone : {"gmt", "utc"}) {
+    const std::size_t at = lower.find(zone);
+    if (at == std::string::npos) continue;
+    std::string_view rest = std::string_view(lower).substr(at + 3);
+    while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+    if (rest.empty() || (rest.front() != '+' && rest.front() != '-')) return 0.0;  // "GMT" alone
+    const double sign = rest.front() == '-' ? -1.0 : 1.0;
+    rest.remove_prefix(1);
+    std::size_t count = 0;
+    const auto hours = digitsValue(rest, &count);
+    if (!hours || count > 2 || *hours > 14) return std::nullopt;
+    rest.remove_prefix(count);
+    int minutes = 0;
+    if (!rest.empty() && rest.front() == ':') {
+      rest.remove_prefix(1);
+      const auto m = digitsValue(rest, &count);
+      if (!m || count != 2 || *m > 59) return std::nullopt;
+      minutes = *m;
+    }
+    return sign * (*hours * 3600.0 + minutes * 60.0);
+  }
+  return std::nullopt;
+}
+
 // --- units ------------------------------------------------------------------
 
 double levelUnitToMetres(LevelUnit unit) {

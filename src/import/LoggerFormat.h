@@ -89,6 +89,10 @@ DateOrder guessDateOrder(const std::vector<std::string>& dates);
 // hh:mm:ss of seconds of the day (wrapped into one day).
 std::string clockText(double secondsOfDay, bool withSeconds);
 
+// The offset from UTC a text gives ("Date Time, GMT+09:00", "UTC-5",
+// "GMT-07:00"), in seconds; nothing when it gives none.
+std::optional<double> utcOffsetFromText(std::string_view text);
+
 // --- units ----------------------------------------------------------------
 // Metres of water per unit.
 double levelUnitToMetres(LevelUnit unit);

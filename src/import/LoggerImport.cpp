@@ -100,6 +100,22 @@ void ImportSession::guessColumns() {
   series_.reset();
 }
 
+std::optional<double> ImportSession::utcOffset() const {
+  const Columns& c = settings_.columns;
+  const auto names = columnNames();
+  for (const int column : {c.dateTime, c.time, c.date})
+    if (column >= 0 && static_cast<std::size_t>(column) < names.size())
+      if (const auto offset = utcOffsetFromText(names[static_cast<std::size_t>(column)])) return offset;
+  // A line above the data: "Time zone: UTC+09:00".
+  const int end = std::min(settings_.layout.firstDataRow, sampleLineCount());
+  for (int i = 0; i < end; ++i) {
+    const std::string line = toUtf8(head_.lines[static_cast<std::size_t>(i)], settings_.layout.encoding);
+    if (line.find("GMT") == std::string::npos && line.find("UTC") == std::string::npos) continue;
+    if (const auto offset = utcOffsetFromText(line)) return offset;
+  }
+  return std::nullopt;
+}
+
 std::string ImportSession::levelMeaning() const { return levelMeaningText(settings_.columns); }
 
 void ImportSession::setLevelUnit(LevelUnit unit) {
@@ -216,6 +232,7 @@ bool ImportSession::readAll(std::string* error, const Progress& progress) {
   auto series = readSeries(path_, settings_, error, progress);
   if (!series) return false;
   series_ = std::move(*series);
+  series_->utcOffset = utcOffset();
   rawLevel_.clear();
   if (baro_ && !compensate(error)) {
     series_.reset();

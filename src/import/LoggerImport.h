@@ -47,6 +47,9 @@ public:
   // What is missing before the whole file can be read ("" when nothing).
   std::string columnsProblem() const;
 
+  // The file's offset from UTC in seconds, when its time column's name or
+  // a line above the data names it ("Date Time, GMT+09:00").
+  std::optional<double> utcOffset() const;
   // The level column's meaning as set, and why it was guessed so.
   std::string levelMeaning() const;
   const std::string& levelReason() const { return levelReason_; }

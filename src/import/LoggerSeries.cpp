@@ -512,6 +512,7 @@ std::optional<std::vector<double>> compensatedLevel(const Series& level, const S
   // midnight of their own first date).
   double shift = 0;
   if (level.firstDay && baro.firstDay) shift = static_cast<double>(*baro.firstDay - *level.firstDay) * 86400.0;
+  if (level.utcOffset && baro.utcOffset) shift += *level.utcOffset - *baro.utcOffset;
   const std::vector<double>& bt = baro.time;
   std::vector<double> steps;
   for (std::size_t i = 1; i < bt.size() && i < 1000; ++i) steps.push_back(bt[i] - bt[i - 1]);

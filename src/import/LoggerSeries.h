@@ -66,6 +66,7 @@ struct Series {
   std::size_t skippedRows = 0;    // data rows without a time or a level
   std::size_t firstSkippedLine = 0;
   std::optional<long> firstDay;   // the date of time 0 (days since 1970-01-01), when the rows carry one
+  std::optional<double> utcOffset;  // s, when the file names its time zone ("GMT+09:00")
   std::size_t duplicates = 0;     // rows with the time of the row before
   std::size_t outOfOrder = 0;     // rows earlier than the row before (left out, the order kept)
   std::size_t firstOutOfOrderLine = 0;
@@ -119,7 +120,8 @@ void writeReadings(TestRecord& record, const Series& series, const std::vector<d
 // The barometric logger's air pressure (in metres of water, its series
 // read with its own settings) subtracted from the level: taken to each of
 // the level's times linearly between its samples, the first and last held
-// for at most one of its steps beyond them. Nothing, with *error set, when
+// for at most one of its steps beyond them; when both files name their time
+// zone, the clocks are matched through it. Nothing, with *error set, when
 // its record does not cover the level's. *driftPerHour: the air pressure's
 // change over the level's record, in metres of water an hour.
 std::optional<std::vector<double>> compensatedLevel(const Series& level, const Series& baro, std::string* error,

@@ -257,6 +257,7 @@ TEST_F(ImportWindow, AContradictionIsAskedBeforeOk) {
   sink.answers = {false};
   whenOpen<CImportDialog>([&](CImportDialog& dialog) {
     EXPECT_FALSE(dialog.findChild<QLabel*>(QStringLiteral("importWarnings"))->text().isEmpty());
+    if (const char* shots = std::getenv("TOV_SHOTS")) dialog.grab().save(QString::fromUtf8(shots) + "/import-contradiction.png");
     clickOk(dialog);
     ASSERT_EQ(sink.asked.size(), 1u);
     EXPECT_NE(sink.asked[0].find("水位の列の意味"), std::string::npos) << sink.asked[0];

@@ -231,24 +231,28 @@ TEST(LoggerLayouts, EveryUnitIsReadAndAnUnknownOneIsAsked) {
 // within 1 %.
 TEST(LoggerLayouts, ABarometricFileCorrectsTheAirPressure) {
   TempDir dir;
-  struct Row { const char* what; std::function<double(double)> air; };
+  // The zones of the level's and the barometer's date columns, and the
+  // barometer's clock against the level's.
+  struct Row { const char* what; std::function<double(double)> air; const char* levelZone; const char* baroZone; double baroClock; };
+  const auto front = [](double t) { return t < 3600 ? 0.0 : -0.3 * (t - 3600) / 3600.0; };
   const Row rows[] = {
-      {"drift 0.04 kPa/h", [](double t) { return 0.04 * t / 3600.0; }},
-      {"front 0.3 kPa/h", [](double t) { return t < 3600 ? 0.0 : -0.3 * (t - 3600) / 3600.0; }},
+      {"drift 0.04 kPa/h", [](double t) { return 0.04 * t / 3600.0; }, "", "", 0},
+      {"front 0.3 kPa/h", front, "", "", 0},
+      {"front, the barometer an hour behind in its own zone", front, ", GMT+09:00", ", GMT+08:00", -3600},
   };
   for (const Row& row : rows) {
     Recovery r;
     r.k = 2.0e-7, r.step = 10, r.before = 600, r.after = 6 * 3600.0, r.air = 101.3, r.airChange = row.air;
-    tov::testing::writeBytes(dir / "level.csv", "Date Time,Abs Pres (kPa)\n" + [&] {
+    tov::testing::writeBytes(dir / "level.csv", std::string("\"Date Time") + row.levelZone + "\",Abs Pres (kPa)\n" + [&] {
       std::string text;
       for (int i = 0; i < r.samples(); ++i)
         text += "2026/11/03 " + clockOf(r.clock(i)) + "," + fixed(r.overSensor(i) / kKPaToMetres, 3) + "\n";
       return text;
     }());
     // The barometer: every 10 minutes, from a little before to a little after.
-    std::string baro = "Date Time,Abs Pres (kPa)\n";
+    std::string baro = std::string("\"Date Time") + row.baroZone + "\",Abs Pres (kPa)\n";
     for (double t = -300; t <= r.before + r.after + 600; t += 600)
-      baro += "2026/11/03 " + clockOf(r.clockStart + t) + "," + fixed(r.airAt(t), 3) + "\n";
+      baro += "2026/11/03 " + clockOf(r.clockStart + t + row.baroClock) + "," + fixed(r.airAt(t), 3) + "\n";
     tov::testing::writeBytes(dir / "baro.csv", baro);
     const Reference reference{ReferenceKind::DepthAtTime, 2.0, 36000};
     const Imported raw = importFile(dir / "level.csv", reference);

@@ -187,6 +187,9 @@ void ImportPlot::paintEvent(QPaintEvent*) {
     const int y = area.top() + metrics.ascent() + 2;
     const QString compensated = QStringLiteral("気圧補正後"), before = QStringLiteral("補正前");
     const int left = area.right() - 4 - metrics.horizontalAdvance(before);
+    // On white, where the trace may run.
+    const int keyLeft = left - 12 - metrics.horizontalAdvance(compensated);
+    painter.fillRect(QRect(keyLeft, y - metrics.ascent() - 1, area.right() - 2 - keyLeft, metrics.height() + 2), Qt::white);
     painter.setPen(kRawColour);
     painter.drawText(left, y, before);
     painter.setPen(kLevelColour);
@@ -661,6 +664,8 @@ void CImportDialog::refreshSummary() {
                      .arg(rows.size())
                      .arg(QString::fromUtf8(
                          kScheduleNames[int(effectiveSchedule(*series, session_.start(), session_.settings().schedule))]));
+  if (!session_.steady() && !levelChanges(series->level))
+    text += QStringLiteral("\n水位が変化していません（試験の開始が見つかりません）。グラフのクリックか開始時刻で開始を指定してください。");
   std::string error;
   const bool depthOk = session_.depths(&error).has_value();
   if (!depthOk) text += '\n' + qtext(error);
