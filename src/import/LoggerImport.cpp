@@ -428,6 +428,10 @@ void setAnalysisBySuggestion(TestRecord& record, int digitsPermeability) {
                           F_permeabilityText, F_steadyFlow, F_steadyLevel, F_steadyHeadDifference})
     record.setField(field, "");
   if (record.fieldInt(F_formulaKind) == 4 || record.countRows(C_time) < kLeastFitRows) return;
+  // Without the sizes there is no k to set (and nothing to tell: the
+  // analysis asks for them when it is opened).
+  const double length = record.fieldValue(F_sectionLength), bore = record.fieldValue(F_boreDiameter);
+  if (!(length >= 0.001) || !(bore >= 0.001)) return;
   UnsteadyAnalysisModel model;
   model.openAnalysis(record, digitsPermeability);
   model.applySuggestion();

@@ -11,6 +11,7 @@
 #include "files/TvdFile.h"
 #include "import/LoggerImport.h"
 #include "record/CFormat.h"
+#include "record/Messages.h"
 #include "support/TestSupport.h"
 
 using namespace tov;
@@ -396,6 +397,14 @@ TEST(LoggerLayouts, AnEmptyTestIsFilledFromTheFile) {
   EXPECT_EQ(record.testMethod(), "汲上げ(回復)");
   EXPECT_EQ(record.testDateYear() + "/" + record.testDateMonth() + "/" + record.testDateDay(), "2026/11/3");
   EXPECT_TRUE(session.warnings(record).empty());
+  // Without the sizes no analysis is set and nothing is said (no box after OK).
+  RecordingMessageSink sink;
+  const ScopedMessageSink scoped(sink);
+  TestRecord sizeless = record;
+  sizeless.set_sectionLength("");
+  setAnalysisBySuggestion(sizeless, 2);
+  EXPECT_TRUE(sink.reported.empty());
+  EXPECT_EQ(sizeless.permeabilityText(), "");
   setAnalysisBySuggestion(record, 2);
   EXPECT_NEAR(record.fieldValue(F_permeabilityText) / 2.0e-6, 1.0, 0.03) << record.permeabilityText();
   // A heading already typed stays unless the engineer agrees.
