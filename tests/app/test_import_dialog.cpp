@@ -241,6 +241,56 @@ TEST_F(ImportWindow, SectionFileWithABarometerShowsMeaningAndCompensation) {
   EXPECT_NEAR(written.fieldValue(F_permeabilityText) / 2.0e-6, 1.0, 0.03) << written.permeabilityText();
 }
 
+class OneFile : public FileChooser {
+public:
+  explicit OneFile(fs::path file) : file_(std::move(file)) {}
+  std::optional<fs::path> chooseOpenFile(QWidget*, const fs::path&, const QStringList& filters) override {
+    firstFilter = filters.value(0);
+    return file_;
+  }
+  std::optional<fs::path> chooseSaveFile(QWidget*, const fs::path&, const QStringList&) override { return {}; }
+  QString firstFilter;
+
+private:
+  fs::path file_;
+};
+
+// From a logger file to k in four actions for a test whose sizes are
+// typed: the menu command, the file, the sensor depth, OK. The headings the
+// file knows are filled.
+TEST_F(ImportWindow, FromALoggerFileToKInFourActions) {
+  std::string text = "Date,Time,Level (m)\n";
+  for (int i = 0; i <= 1800; ++i) {
+    const double t = i * 2.0;
+    const double depth = t < 120 ? 2.0 : 2.0 + 1.5 * std::pow(10.0, -8.154559e-4 * (t - 120));
+    text += "2026/11/03," + logger::clockText(36000 + t, true) + "," + cformat("%.4f", 10.0 - depth) + "\n";
+  }
+  testing::writeBytes(root / "bh1.csv", text);
+  record.clearRecord();
+  record.set_sectionLength("1.0"), record.set_boreDiameter("0.066"), record.set_equivalentDiameter("0.05");
+  record.set_formulaKind("1");
+  OneFile file(root / "bh1.csv");
+  setImportFileChooser(&file);
+  bool driven = false;
+  whenOpen<CImportDialog>([&](CImportDialog& dialog) {
+    auto* depth = dialog.findChild<QLineEdit*>(QStringLiteral("importSensorDepth"));
+    depth->setFocus();
+    QTest::keyClicks(depth, QStringLiteral("10"));
+    clickOk(dialog);
+  }, &driven);
+  frame.onCommand(ID_IMPORT_READINGS);
+  setImportFileChooser(nullptr);
+  ASSERT_TRUE(driven);
+  EXPECT_EQ(file.firstFilter, QStringLiteral("すべてのファイル (*)"));  // .MON and .lev are not hidden
+  EXPECT_TRUE(sink.reported.empty()) << sink.reported.front();
+  int filled = 0;
+  for (const auto& [field, text] : {std::pair{F_equilibriumLevel, "-2.000"}, {F_startHeadDifference, "1.500"},
+                                    {F_testMethod, "汲上げ(回復)"}, {F_testDateYear, "2026"}})
+    filled += record.field(field) == text;
+  EXPECT_EQ(filled, 4);
+  EXPECT_NEAR(record.fieldValue(F_permeabilityText) / 2.0e-6, 1.0, 0.03) << record.permeabilityText();
+}
+
 // The fault: a level read the wrong way round was written without a word.
 // The dialog shows the contradiction and asks before OK.
 TEST_F(ImportWindow, AContradictionIsAskedBeforeOk) {

@@ -385,6 +385,17 @@ void CImportDialog::buildLayout() {
     connect(radio, &QRadioButton::toggled, this, [this] { referenceChanged(); });
   for (QLineEdit* edit : {sensorDepth_, referenceAt_, referenceDepth_})
     connect(edit, &QLineEdit::editingFinished, this, [this] { referenceChanged(); });
+  // Typing into one way's fields chooses that way, and what is typed holds
+  // at once (OK right after typing uses it).
+  connect(sensorDepth_, &QLineEdit::textEdited, this, [this] {
+    bySensor_->setChecked(true);
+    referenceChanged();
+  });
+  for (QLineEdit* edit : {referenceAt_, referenceDepth_})
+    connect(edit, &QLineEdit::textEdited, this, [this] {
+      byDepthAt_->setChecked(true);
+      referenceChanged();
+    });
   top->addWidget(referenceBox);
 
   // The air pressure of a barometric logger, subtracted from an absolute level.
