@@ -623,18 +623,21 @@ std::optional<Layout> guessLayout(const std::vector<std::string>& lines, Encodin
   shapes.reserve(lines.size());
   for (const std::string& line : lines) shapes.push_back(shapeOf(line, layout.separator, layout.decimal));
   const int count = static_cast<int>(lines.size());
+  int lastData = -1;
+  for (int i = 0; i < count; ++i)
+    if (isDataRow(shapes[i])) lastData = i;
   int first = -1;
   for (int i = 0; i < count && first < 0; ++i) {
     if (!isDataRow(shapes[i])) continue;
     // Three data rows in a row, or the data up to a footer that holds no
-    // values (a short file): the data rows begin here.
+    // values and ends the data (a short file): the data rows begin here.
     int run = 0, checked = 0;
     bool footer = false;
     for (int j = i + 1; j < count && checked < 3; ++j) {
       if (shapes[j].nonEmpty == 0) continue;
       ++checked;
       if (!isDataRow(shapes[j])) {
-        footer = run >= 2 && shapes[j].values == 0;
+        footer = run >= 2 && shapes[j].values == 0 && j > lastData;
         break;
       }
       ++run;

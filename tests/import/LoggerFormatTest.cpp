@@ -122,6 +122,19 @@ TEST(LoggerFormat, FieldsAndLayouts) {
     EXPECT_EQ(layout->firstDataRow, row.first) << row.lines.front();
   }
   EXPECT_FALSE(guessLayout({"name,place", "a,b", "c,d"}, Encoding::Utf8));  // no numeric column
+  // Three metadata lines with values before a text line are not the data;
+  // three data lines before a footer are.
+  const auto metadata = guessLayout({"Start,2026/11/03,10:00:00", "Stop,2026/11/03,11:00:00", "Read,2026/11/04,09:00:00", "LEVEL",
+                                     "Date,Time,Level", "2026/11/03,10:00:00,1.5", "2026/11/03,10:00:01,1.6",
+                                     "2026/11/03,10:00:02,1.7", "2026/11/03,10:00:03,1.8"},
+                                    Encoding::Utf8);
+  ASSERT_TRUE(metadata);
+  EXPECT_EQ(std::pair(metadata->headerRow, metadata->firstDataRow), std::pair(4, 5));
+  const auto footer = guessLayout({"[Data]", "3", "2026/11/03 10:00:00.0  1045.1  10.9", "2026/11/03 10:01:00.0  1040.2  10.9",
+                                   "2026/11/03 10:02:00.0  1041.0  10.9", "END OF DATA FILE OF DATALOGGER FOR WINDOWS"},
+                                  Encoding::Utf8);
+  ASSERT_TRUE(footer);
+  EXPECT_EQ(std::pair(footer->separator, footer->firstDataRow), std::pair(Separator::Spaces, 2));
   // A separator chosen by hand finds the rows again.
   const auto forced = guessLayout({"t h", "0 1,5", "5 1,4", "10 1,3"}, Encoding::Utf8, Separator::Spaces);
   ASSERT_TRUE(forced);
