@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -72,6 +73,38 @@ void whenOpen(std::function<void(D&)> act, bool* driven, int tries = 200) {
 
 void clickOk(QDialog& dialog) {
   QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+}
+
+// A section-style level file without column names (cm over the sensor,
+// absolute) and its barometric file.
+void writeSectionFileAndBarometer(const fs::path& folder) {
+  std::string level = "[Logger settings]\r\n  Serial number =AB1\r\n[Channel 1]\r\n  Identification =LEVEL\r\n"
+                      "  Reference level =1045.000 cm\r\n[Data]\r\n  1501\r\n";
+  std::string baro = "Date Time,Abs Pres (kPa)\n";
+  for (int i = 0; i <= 1500; ++i) {
+    const double t = i * 2.0;
+    const double air = 101.3 + 0.3 * t / 3600.0;
+    const double depth = t < 120 ? 2.0 : 2.0 + 1.5 * std::pow(10.0, -8.154559e-4 * (t - 120));
+    level += "2026/11/03 " + logger::clockText(36000 + t, true) + ".0  " +
+             cformat("%.3f", (10.0 - depth + air * 0.101972) * 100) + "  10.9\r\n";
+  }
+  level += "END OF DATA FILE OF DATALOGGER FOR WINDOWS\r\n";
+  for (double t = -600; t <= 3600; t += 600)
+    baro += "2026/11/03 " + logger::clockText(36000 + t, true) + "," + cformat("%.3f", 101.3 + 0.3 * t / 3600.0) + "\n";
+  testing::writeBytes(folder / "BH1.MON", level);
+  testing::writeBytes(folder / "baro.csv", baro);
+}
+
+// A recovery from 1.5 m, every 2 s, as Date,Time and a level column named
+// `levelName` holding the water over a sensor 10 m down.
+std::string recoveryCsv(const char* levelName, int samples) {
+  std::string text = std::string("Date,Time,") + levelName + "\n";
+  for (int i = 0; i <= samples; ++i) {
+    const double t = i * 2.0;
+    const double depth = t < 120 ? 2.0 : 2.0 + 1.5 * std::pow(10.0, -8.154559e-4 * (t - 120));
+    text += "2026/11/03," + logger::clockText(36000 + t, true) + "," + cformat("%.4f", 10.0 - depth) + "\n";
+  }
+  return text;
 }
 
 class ImportWindow : public ::testing::Test {
@@ -193,21 +226,7 @@ TEST_F(ImportWindow, PlotShowsTheFlowOfASteadyRecord) {
 // dialog says what the level column means and shows the compensation; OK
 // fills the empty headings and sets the analysis.
 TEST_F(ImportWindow, SectionFileWithABarometerShowsMeaningAndCompensation) {
-  std::string level = "[Logger settings]\r\n  Serial number =AB1\r\n[Channel 1]\r\n  Identification =LEVEL\r\n"
-                      "  Reference level =1045.000 cm\r\n[Data]\r\n  1501\r\n";
-  std::string baro = "Date Time,Abs Pres (kPa)\n";
-  for (int i = 0; i <= 1500; ++i) {
-    const double t = i * 2.0;
-    const double air = 101.3 + 0.3 * t / 3600.0;
-    const double depth = t < 120 ? 2.0 : 2.0 + 1.5 * std::pow(10.0, -8.154559e-4 * (t - 120));
-    level += "2026/11/03 " + logger::clockText(36000 + t, true) + ".0  " +
-             cformat("%.3f", (10.0 - depth + air * 0.101972) * 100) + "  10.9\r\n";
-  }
-  level += "END OF DATA FILE OF DATALOGGER FOR WINDOWS\r\n";
-  for (double t = -600; t <= 3600; t += 600)
-    baro += "2026/11/03 " + logger::clockText(36000 + t, true) + "," + cformat("%.3f", 101.3 + 0.3 * t / 3600.0) + "\n";
-  testing::writeBytes(root / "BH1.MON", level);
-  testing::writeBytes(root / "baro.csv", baro);
+  writeSectionFileAndBarometer(root.path());
   TestRecord empty;
   empty.set_sectionLength("1.0"), empty.set_boreDiameter("0.066"), empty.set_equivalentDiameter("0.05");
   empty.set_formulaKind("1");
@@ -259,13 +278,7 @@ private:
 // typed: the menu command, the file, the sensor depth, OK. The headings the
 // file knows are filled.
 TEST_F(ImportWindow, FromALoggerFileToKInFourActions) {
-  std::string text = "Date,Time,Level (m)\n";
-  for (int i = 0; i <= 1800; ++i) {
-    const double t = i * 2.0;
-    const double depth = t < 120 ? 2.0 : 2.0 + 1.5 * std::pow(10.0, -8.154559e-4 * (t - 120));
-    text += "2026/11/03," + logger::clockText(36000 + t, true) + "," + cformat("%.4f", 10.0 - depth) + "\n";
-  }
-  testing::writeBytes(root / "bh1.csv", text);
+  testing::writeBytes(root / "bh1.csv", recoveryCsv("Level (m)", 1800));
   record.clearRecord();
   record.set_sectionLength("1.0"), record.set_boreDiameter("0.066"), record.set_equivalentDiameter("0.05");
   record.set_formulaKind("1");
@@ -294,13 +307,7 @@ TEST_F(ImportWindow, FromALoggerFileToKInFourActions) {
 // The fault: a level read the wrong way round was written without a word.
 // The dialog shows the contradiction and asks before OK.
 TEST_F(ImportWindow, AContradictionIsAskedBeforeOk) {
-  std::string text = "Date,Time,Depth to water (m)\n";
-  for (int i = 0; i <= 600; ++i) {
-    const double t = i * 2.0;
-    const double depth = t < 120 ? 2.0 : 2.0 + 1.5 * std::pow(10.0, -8.154559e-4 * (t - 120));
-    text += "2026/11/03," + logger::clockText(36000 + t, true) + "," + cformat("%.4f", 10.0 - depth) + "\n";
-  }
-  testing::writeBytes(root / "wrong.csv", text);
+  testing::writeBytes(root / "wrong.csv", recoveryCsv("Depth to water (m)", 600));
   record.set_startHeadDifference("1.5");
   const TestRecord before = record;
   bool driven = false;
@@ -316,6 +323,48 @@ TEST_F(ImportWindow, AContradictionIsAskedBeforeOk) {
   dropFile(frame, root / "wrong.csv");
   EXPECT_TRUE(driven);
   EXPECT_EQ(record, before);
+}
+
+// The fault: the dialog was 824 pixels tall and its OK button fell below a
+// 1366 x 768 screen. With the window's frame and the taskbar about 700 are
+// left. The tall states: a barometer, and the warnings with the advice to
+// choose one.
+TEST_F(ImportWindow, TheDialogFitsA1366x768Screen) {
+  writeSectionFileAndBarometer(root.path());
+  struct Row {
+    bool barometer;
+    bool warned;  // an absolute level read without the air shows two warnings
+  };
+  const Row rows[] = {{true, false}, {false, true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.barometer ? "with a barometer" : "without");
+    logger::ImportSession session(false);
+    std::string error;
+    ASSERT_TRUE(session.open(root / "BH1.MON", &error)) << error;
+    CImportDialog dialog(session, root.path());
+    dialog.readRecord();
+    TestRecord target = record;
+    target.set_startHeadDifference("1.5");
+    dialog.setTarget(target, 2);
+    QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("importSensorDepth")), QStringLiteral("10"));
+    OneFile baro(root / "baro.csv");
+    setImportFileChooser(&baro);
+    if (row.barometer) QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("importChooseBarometer")), Qt::LeftButton);
+    setImportFileChooser(nullptr);
+    EXPECT_EQ(dialog.currentWarnings().size(), row.warned ? 2u : 0u);
+    dialog.show();
+    EXPECT_LE(dialog.sizeHint().height(), 700);
+    EXPECT_LE(dialog.minimumSizeHint().height(), 700);
+    EXPECT_LE(dialog.sizeHint().width(), 1340);
+    if (const char* shots = std::getenv("TOV_SHOTS")) {
+      QTest::qWait(300);
+      QScreen* screen = dialog.screen();
+      screen->grabWindow(0).save(QStringLiteral("%1/import-fit-%2-%3x%4.png")
+                                     .arg(QString::fromUtf8(shots), row.barometer ? "baro" : "warnings")
+                                     .arg(screen->size().width())
+                                     .arg(screen->size().height()));
+    }
+  }
 }
 
 } // namespace

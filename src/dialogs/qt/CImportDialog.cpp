@@ -300,9 +300,16 @@ void CImportDialog::buildLayout() {
   table_->setFont(preview);
   tabs->addTab(table_, QStringLiteral("表"));
   tabs->addTab(raw_, QStringLiteral("元の行"));
+  // As tall as the columns beside it (the plot takes what is left), at
+  // least six lines; about 45 characters wide.
   tabs->setMinimumHeight(150);
-  tabs->setMaximumHeight(190);
-  top->addWidget(tabs);
+  tabs->setMinimumWidth(QFontMetrics(preview).horizontalAdvance(QString(45, QLatin1Char('0'))));
+  tabs->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+  // The lines beside the columns chosen from them, and the reference beside
+  // the barometer: the dialog fits a 1366 x 768 screen with its OK.
+  auto* fileRow = new QHBoxLayout;
+  fileRow->addWidget(tabs, 1);
+  top->addLayout(fileRow);
 
   // The columns.
   auto* columnsBox = new QGroupBox(QStringLiteral("列"), this);
@@ -332,38 +339,43 @@ void CImportDialog::buildLayout() {
     readRecord();
   });
   auto label = [this](const char* text) { return new QLabel(QString::fromUtf8(text), this); };
-  grid->addWidget(label("日時"), 0, 0);
-  grid->addWidget(dateTimeColumn_, 0, 1);
-  grid->addWidget(label("日付"), 0, 2);
-  grid->addWidget(dateColumn_, 0, 3);
-  grid->addWidget(label("時刻"), 0, 4);
-  grid->addWidget(timeColumn_, 0, 5);
-  grid->addWidget(label("ミリ秒"), 0, 6);
-  grid->addWidget(millisColumn_, 0, 7);
-  grid->addWidget(label("経過時間"), 1, 0);
-  grid->addWidget(elapsedColumn_, 1, 1);
-  grid->addWidget(elapsedUnit_, 1, 2);
-  grid->addWidget(label("日付の順"), 1, 4);
-  grid->addWidget(dateOrder_, 1, 5);
-  grid->addWidget(label("水位"), 2, 0);
-  grid->addWidget(levelColumn_, 2, 1);
-  grid->addWidget(levelKind_, 2, 2, 1, 2);
-  grid->addWidget(levelUnit_, 2, 4);
-  grid->addWidget(label("流量"), 2, 5);
-  grid->addWidget(flowColumn_, 2, 6);
-  grid->addWidget(flowUnit_, 2, 7);
+  // Two columns of label, list and unit.
+  grid->addWidget(label("日付"), 0, 0);
+  grid->addWidget(dateColumn_, 0, 1);
+  grid->addWidget(dateOrder_, 0, 2);
+  grid->addWidget(label("時刻"), 0, 3);
+  grid->addWidget(timeColumn_, 0, 4);
+  grid->addWidget(label("日時"), 1, 0);
+  grid->addWidget(dateTimeColumn_, 1, 1);
+  grid->addWidget(label("ミリ秒"), 1, 3);
+  grid->addWidget(millisColumn_, 1, 4);
+  grid->addWidget(label("経過時間"), 2, 0);
+  grid->addWidget(elapsedColumn_, 2, 1);
+  grid->addWidget(elapsedUnit_, 2, 2);
+  grid->addWidget(label("流量"), 2, 3);
+  grid->addWidget(flowColumn_, 2, 4);
+  grid->addWidget(flowUnit_, 2, 5);
+  grid->addWidget(label("水位"), 3, 0);
+  grid->addWidget(levelColumn_, 3, 1);
+  grid->addWidget(levelUnit_, 3, 2);
+  grid->addWidget(levelKind_, 3, 3, 1, 3);
   levelMeaning_ = new QLabel(this);
   levelMeaning_->setObjectName(QStringLiteral("importLevelMeaning"));
   levelMeaning_->setWordWrap(true);
-  grid->addWidget(levelMeaning_, 3, 0, 1, 8);
+  grid->addWidget(levelMeaning_, 4, 0, 1, 6);
+  grid->setRowStretch(5, 1);
   flowColumn_->setEnabled(session_.steady());
   flowUnit_->setEnabled(session_.steady());
-  top->addWidget(columnsBox);
+  fileRow->addWidget(columnsBox);
 
   // The reference that turns a level over the sensor into h'.
   auto* referenceBox = new QGroupBox(QStringLiteral("h' への換算（センサー上の水位・圧力のとき）"), this);
   referenceBox->setObjectName(QStringLiteral("importReference"));
-  auto* reference = new QHBoxLayout(referenceBox);
+  auto* referenceRows = new QVBoxLayout(referenceBox);
+  auto* reference = new QHBoxLayout;
+  auto* referenceAtRow = new QHBoxLayout;
+  referenceRows->addLayout(reference);
+  referenceRows->addLayout(referenceAtRow);
   bySensor_ = new QRadioButton(QStringLiteral("センサーの深さ（管頭から）"), this);
   bySensor_->setObjectName(QStringLiteral("importBySensorDepth"));
   byDepthAt_ = new QRadioButton(QStringLiteral("ある時刻の水位（管頭から）: 時刻"), this);
@@ -374,13 +386,13 @@ void CImportDialog::buildLayout() {
   reference->addWidget(bySensor_);
   reference->addWidget(sensorDepth_);
   reference->addWidget(label("m"));
-  reference->addSpacing(16);
-  reference->addWidget(byDepthAt_);
-  reference->addWidget(referenceAt_);
-  reference->addWidget(label("の水位"));
-  reference->addWidget(referenceDepth_);
-  reference->addWidget(label("m"));
   reference->addStretch();
+  referenceAtRow->addWidget(byDepthAt_);
+  referenceAtRow->addWidget(referenceAt_);
+  referenceAtRow->addWidget(label("の水位"));
+  referenceAtRow->addWidget(referenceDepth_);
+  referenceAtRow->addWidget(label("m"));
+  referenceAtRow->addStretch();
   for (QRadioButton* radio : {bySensor_, byDepthAt_})
     connect(radio, &QRadioButton::toggled, this, [this] { referenceChanged(); });
   for (QLineEdit* edit : {sensorDepth_, referenceAt_, referenceDepth_})
@@ -396,7 +408,9 @@ void CImportDialog::buildLayout() {
       byDepthAt_->setChecked(true);
       referenceChanged();
     });
-  top->addWidget(referenceBox);
+  auto* airRow = new QHBoxLayout;
+  airRow->addWidget(referenceBox);
+  top->addLayout(airRow);
 
   // The air pressure of a barometric logger, subtracted from an absolute level.
   auto* baroBox = new QGroupBox(QStringLiteral("気圧の補正（絶対圧のロガー）"), this);
@@ -420,7 +434,7 @@ void CImportDialog::buildLayout() {
   baro->addWidget(chooseBaro);
   baro->addWidget(clearBarometer_);
   baro->addWidget(barometer_, 1);
-  top->addWidget(baroBox);
+  airRow->addWidget(baroBox, 1);
 
   // The start and the readings.
   auto* startBox = new QGroupBox(QStringLiteral("試験の開始と取り込む読み"), this);
@@ -462,7 +476,6 @@ void CImportDialog::buildLayout() {
   overwriteHeadings_->setObjectName(QStringLiteral("importOverwriteHeadings"));
   overwriteHeadings_->setToolTip(QStringLiteral("空の見出しは、いつもファイルから埋めます"));
   connect(overwriteHeadings_, &QCheckBox::toggled, this, [this] { refreshSummary(); });
-  startLayout->addWidget(overwriteHeadings_);
   top->addWidget(startBox, 1);
 
   // Profiles, OK and ｷｬﾝｾﾙ.
@@ -484,9 +497,14 @@ void CImportDialog::buildLayout() {
   bottom->addWidget(load);
   bottom->addWidget(save);
   bottom->addStretch();
+  // What OK writes besides the readings, next to it.
+  bottom->addWidget(overwriteHeadings_);
+  bottom->addSpacing(8);
   auto [ok, cancel] = okCancelButtons(*this);
   bottom->addWidget(ok);
   bottom->addWidget(cancel);
+  setTabOrder(save, overwriteHeadings_);
+  setTabOrder(overwriteHeadings_, ok);
   top->addLayout(bottom);
 }
 
@@ -652,11 +670,13 @@ void CImportDialog::refreshSummary() {
   QString baroText = session_.barometerPath().empty()
                          ? QStringLiteral("なし。絶対圧のロガーで、ゆっくりした回復（1 時間以上）や天気の変わる日には、"
                                           "気圧ロガーのファイルで補正してください（気圧の変化で k が変わります）。")
-                         : QStringLiteral("気圧: ") + toQString(session_.barometerPath());
+                         : QStringLiteral("気圧: ") + toQString(session_.barometerPath().filename());
   if (const auto drift = session_.pressureDriftKPaPerHour())
     baroText += QStringLiteral("  気圧の変化 %1 kPa/h").arg(qtext(cformat("%+.2f", *drift)));
   barometer_->setText(baroText);
+  barometer_->setToolTip(toQString(session_.barometerPath()));  // the name is shown, the folder is here
   warnings_->clear();
+  warnings_->hide();
   const Series* series = session_.series();
   if (!series) {
     summary_->setStyleSheet(QStringLiteral("color: #c00000"));
@@ -687,6 +707,7 @@ void CImportDialog::refreshSummary() {
   QString warned;
   for (const std::string& warning : currentWarnings()) warned += QStringLiteral("警告: ") + qtext(warning) + '\n';
   warnings_->setText(warned.trimmed());
+  warnings_->setVisible(!warned.isEmpty());  // no empty line where there is none
 }
 
 void CImportDialog::saveProfile() {

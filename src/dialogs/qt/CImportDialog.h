@@ -34,7 +34,7 @@ class ImportPlot : public QWidget {
   Q_OBJECT
 public:
   explicit ImportPlot(logger::ImportSession& session, QWidget* parent = nullptr);
-  QSize sizeHint() const override { return {560, 170}; }
+  QSize sizeHint() const override { return {560, 150}; }
   // The sample under an x position of the widget.
   std::size_t sampleAt(int x) const;
   // The traces' colours: the level, and the flow of a steady test.
