@@ -46,8 +46,8 @@ enum SummaryColumn : int {
 std::vector<std::string> summaryHeader();
 // A test's row; fileName is the name shown in the first column, digits the
 // k digits of the settings (for k computed again). The analysis gives R² of
-// the chosen points' segment, the spread of k over the straight segments
-// and the checks' warnings.
+// the chosen points' segment, the suggested segment's rows, its k and the
+// 95 % interval of that k, and the checks' warnings.
 std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& fileName, int digits,
                                   const AnalysisSettings& analysis = {});
 

@@ -222,9 +222,20 @@ public:
   // The band and whether the chosen segment lies in it.
   std::string bandText() const;
   // "推奨区間": points 1 and 2 become the suggested segment's first and
-  // last rows, a and k are recomputed; the reason is kept for the dialog.
+  // last rows with the fitted line's s at their t (so the two points'
+  // gradient is the fitted one), a and k are recomputed; the reason is kept
+  // for the dialog. Without a segment, or when it gives no positive k,
+  // nothing changes and the reason says why.
   void applySuggestion();
   const std::string& suggestionText() const { return suggestionText_; }
+  // "区間の取り方による k の幅 .." and the k of the rows inside the band.
+  std::string spreadText() const;
+
+  // A typed point t takes the nearest complete row (its t and s readings);
+  // a typed s, or a t that is no number, is refused: the row's readings
+  // come back. Done when the focus leaves the edit.
+  void setText(int field, std::string text) override;
+  void fieldLeft(int field) override;
 
 protected:
   bool rowComplete(int row) const override;
@@ -240,6 +251,7 @@ private:
   int grid2WhenSmall_ = 0;
   std::array<int, 3> openedChoices_{};
   std::string suggestionText_;
+  int typedPoint_ = 0;  // the point whose t or s was typed (0: none)
 };
 
 // The steady dialog "解析/目盛り  〔定常法〕".

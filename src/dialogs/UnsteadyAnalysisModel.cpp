@@ -66,8 +66,16 @@ void UnsteadyAnalysisModel::openFields() {
   chosen_ = {row1, row2};
   highlighted_ = chosen_;
   openedChoices_ = {labelSet_, grid2Set_, grid2WhenSmall_};
+  // Points left on the fitted line by 推奨区間 keep their s.
+  const bool onLine = analyseRecord(working_, settings_).pointsOnLine;
+  const std::string s1 = working_.field(F_pointS1), s2 = working_.field(F_pointS2);
   fillPointEdits(1, row1);
   fillPointEdits(2, row2);
+  if (onLine) {
+    working_.setField(F_pointS1, s1);
+    working_.setField(F_pointS2, s2);
+  }
+  typedPoint_ = 0;
   active_ = 1;
   cursor_ = row1;
 }
@@ -75,6 +83,36 @@ void UnsteadyAnalysisModel::openFields() {
 void UnsteadyAnalysisModel::fillPointEdits(int point, int row) {
   working_.setField(point == 1 ? F_pointT1 : F_pointT2, working_.cell(row, C_time));
   working_.setField(point == 1 ? F_pointS1 : F_pointS2, working_.cell(row, C_headDifference));
+}
+
+void UnsteadyAnalysisModel::setText(int field, std::string text) {
+  if ((field == F_pointT1 || field == F_pointS1 || field == F_pointT2 || field == F_pointS2) &&
+      text != working_.field(field))
+    typedPoint_ = field == F_pointT1 || field == F_pointS1 ? 1 : 2;
+  AnalysisModel::setText(field, std::move(text));
+}
+
+void UnsteadyAnalysisModel::fieldLeft(int field) {
+  AnalysisModel::fieldLeft(field);
+  const int point = field == F_pointT1 || field == F_pointS1 ? 1 : field == F_pointT2 || field == F_pointS2 ? 2 : 0;
+  if (point == 0 || point != typedPoint_ || completeRows_ == 0) return;
+  typedPoint_ = 0;
+  int row = chosen_[index(point)];
+  const std::string& typed = text(point == 1 ? F_pointT1 : F_pointT2);
+  if (isNumberText(typed)) {
+    // The nearest complete row by t.
+    const double t = toDouble(typed);
+    double best = INFINITY;
+    for (int r = 1; r <= completeRows_; ++r) {
+      const double off = std::fabs(toDouble(working_.cell(r, C_time)) - t);
+      if (off < best) best = off, row = r;
+    }
+  }
+  chosen_[index(point)] = row;
+  highlighted_[index(point)] = row;
+  if (point == active_) cursor_ = row;
+  fillPointEdits(point, row);
+  redrawPending_ = true;
 }
 
 void UnsteadyAnalysisModel::selectPoint(int point) {
@@ -133,14 +171,14 @@ void UnsteadyAnalysisModel::recomputePermeability() {
     return;
   }
   highlighted_ = chosen_;
+  // The points as their edits hold them: a row's readings, or after
+  // 推奨区間 the fitted line's s at the rows' t.
   const int row1 = chosen_[0], row2 = chosen_[1];
   auto inRange = [this](int row) { return row >= 1 && row <= completeRows_; };
   std::optional<double> a;
-  if (inRange(row1) && inRange(row2)) {
-    auto t = [this](int row) { return toDouble(working_.cell(row, C_time)); };
-    auto s = [this](int row) { return toDouble(working_.cell(row, C_headDifference)); };
-    a = computeGradient(t(row1), s(row1), t(row2), s(row2));
-  }
+  if (inRange(row1) && inRange(row2))
+    a = computeGradient(working_.fieldValue(F_pointT1), working_.fieldValue(F_pointS1), working_.fieldValue(F_pointT2),
+                        working_.fieldValue(F_pointS2));
   if (!a) {
     working_.setField(F_permeabilityText, "");
     return;
@@ -176,10 +214,12 @@ std::string UnsteadyAnalysisModel::fitText() const {
   const AnalysisReport report = analysis();
   if (!report.segment || !report.segment->usable) return "近似直線: 区間に s の使える行が 3 行以上ありません";
   const LineFit& fit = *report.segment;
-  std::string text = "近似直線 a " + cformat("%g", fit.a) + "  k " +
-                     (report.fittedK ? formatPermeability(*report.fittedK, digits_) : std::string("-")) + "\n" +
-                     cformat("R² %s (n %d)", r2Text(fit.r2).c_str(), fit.n);
-  if (report.pointsK && report.fittedK)
+  std::string text = "近似直線 a " + cformat("%g", fit.a) + "  " +
+                     (report.fittedInterval ? intervalText(*report.fittedInterval, digits_) : std::string("k -")) +
+                     "\n" + fitCaption(fit);
+  if (report.pointsOnLine)
+    text += "  点 1, 2 は近似直線上の点";
+  else if (report.pointsK && report.fittedK)
     if (const auto diff = percentDifference(*report.pointsK, *report.fittedK))
       text += cformat("  2点の k との差 %+.1f %%", *diff);
   return text;
@@ -197,15 +237,35 @@ std::string UnsteadyAnalysisModel::bandText() const {
 
 void UnsteadyAnalysisModel::applySuggestion() {
   const AnalysisReport report = analysis();
-  suggestionText_ = report.suggestion.reason;
-  if (!report.suggestion.found) return;
-  chosen_ = {report.suggestion.fit.first, report.suggestion.fit.last};
-  fillPointEdits(1, chosen_[0]);
-  fillPointEdits(2, chosen_[1]);
+  const Suggestion& suggestion = report.suggestion;
+  suggestionText_ = suggestion.reason;
+  if (!suggestion.found) return;
+  const LineFit& fit = suggestion.fit;
+  if (!permeabilityFromGradient(geometryOf(working_), fit.a)) {
+    suggestionText_ += "。寸法と計算式から正の k が求まらないため、点は変えていません";
+    return;
+  }
+  chosen_ = {fit.first, fit.last};
+  for (int point : {1, 2}) {
+    const int row = chosen_[index(point)];
+    fillPointEdits(point, row);
+    working_.setField(point == 1 ? F_pointS1 : F_pointS2, fittedHeadText(fit, toDouble(working_.cell(row, C_time))));
+  }
   highlighted_ = chosen_;
   cursor_ = chosen_[index(active_)];
   recomputePermeability();
   redrawPreviews();
+}
+
+std::string UnsteadyAnalysisModel::spreadText() const {
+  const AnalysisReport report = analysis();
+  std::string text = report.suggestion.found ? report.suggestion.spreadText() : std::string();
+  if (report.bandK) {
+    if (!text.empty()) text += "\n";
+    text += cformat("推奨範囲内の行 %d〜%d (n %d) の k ", report.bandFit->first, report.bandFit->last, report.bandFit->n) +
+            formatPermeability(*report.bandK, 2);
+  }
+  return text;
 }
 
 std::vector<std::string> UnsteadyAnalysisModel::checkTexts() const {

@@ -539,7 +539,12 @@ void drawFormulaBlock(Surface& s, const PageInputs& in, double charHeight) {
     permeabilityResult(s, r, xk, yN + 2.0 * pitch);
     if (in.fitOnPage) {
       const AnalysisReport report = analyseRecord(r, theAnalysisSettings());
-      if (report.segment && report.segment->usable) textAtMm(s, xk, yN + 3.2 * pitch, "   " + fitCaption(*report.segment));
+      if (report.segment && report.segment->usable) {
+        // The fitted line's own k beside its R², never the two points' k alone.
+        textAtMm(s, xk, yN + 3.2 * pitch, "   近似直線 " + fitCaption(*report.segment));
+        if (report.fittedInterval)
+          textAtMm(s, xk, yN + 4.2 * pitch, "   " + intervalText(*report.fittedInterval, 2));
+      }
     }
   } else if (kind == 4) {
     // k = 2.3 Qo log(2L/D) / (2 pi So L)

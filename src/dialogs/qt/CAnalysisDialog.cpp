@@ -418,7 +418,7 @@ void CUnsteadyAnalysisDialog::refresh() {
   if (fitText_) {
     fitText_->setText(qs(unsteady_.fitText()));
     bandText_->setText(qs(unsteady_.bandText()));
-    spreadText_->setText(qs(unsteady_.analysis().spread.text()));
+    spreadText_->setText(qs(unsteady_.spreadText()));
     suggestionText_->setText(qs(unsteady_.suggestionText()));
   }
 }
