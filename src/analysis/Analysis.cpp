@@ -443,11 +443,12 @@ std::string Suggestion::summary() const {
   return text;
 }
 
-std::string Suggestion::spreadText() const {
-  if (subSegments == 0) return "区間の取り方による k の幅 なし";
-  return "区間の取り方による k の幅 " + formatPermeability(spreadLow, 2) + "〜" + formatPermeability(spreadHigh, 2) +
-         cformat(" (%d 区間)", subSegments);
+std::string Suggestion::spreadRange() const {
+  if (subSegments == 0) return "なし";
+  return formatPermeability(spreadLow, 2) + "〜" + formatPermeability(spreadHigh, 2) + cformat(" (%d 区間)", subSegments);
 }
+
+std::string Suggestion::spreadText() const { return "区間の取り方による k の幅 " + spreadRange(); }
 
 // ---- Checks ------------------------------------------------------------------
 

@@ -166,6 +166,8 @@ struct Suggestion {
   // "10〜30 行 (n 21) k 2.01E-006 (95 % 2.00E-006〜2.02E-006)", or the reason.
   std::string summary() const;
   std::string spreadText() const;
+  // The range alone: "2.01E-006〜2.06E-006 (183 区間)", or "なし".
+  std::string spreadRange() const;
 };
 Suggestion suggestSegment(const Readings& readings, const Band& band, const Geometry& geometry,
                           const AnalysisSettings& settings);

@@ -430,7 +430,7 @@ std::string summaryText(const TestRecord& record, const Settings& settings) {
                            fitCaption(*report.segment) +
                            (report.fittedInterval ? ", " + intervalText(*report.fittedInterval, digits) + " m/s" : ""));
     line("推奨区間", report.suggestion.summary());
-    if (report.suggestion.found) line("k の幅", report.suggestion.spreadText());
+    if (report.suggestion.found) line("区間の取り方による k の幅", report.suggestion.spreadRange());
     if (report.bandK)
       line("推奨範囲内の行の k", cformat("%d〜%d 行 (n %d) ", report.bandFit->first, report.bandFit->last, report.bandFit->n) +
                                   formatPermeability(*report.bandK, digits) + " m/s");

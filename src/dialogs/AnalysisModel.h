@@ -49,6 +49,11 @@ public:
   // The preview circles: radius and pen width in pixels.
   static constexpr int kPointRadius = 3;
   static constexpr int kPointPen = 2;
+  // The cursor: a ring around the point, so a chosen point under it stays
+  // seen. Points keep this far from the area's edges, so those at the axis
+  // ends are drawn whole.
+  static constexpr int kCursorRadius = kPointRadius + 3;
+  static constexpr int kInset = kPointRadius + kPointPen;
 
   virtual ~AnalysisModel() = default;
   AnalysisMethod method() const { return method_; }
@@ -152,9 +157,9 @@ protected:
   static std::size_t index(int point) { return point == 2 ? 1 : 0; }
   static std::size_t graphIndex(PreviewGraph graph) { return graph == PreviewGraph::Second ? 1 : 0; }
   bool redrawPreviews(int shownCursor);
-  // (t, value) in an area: x from 2 pixels at the time axis start to the
-  // width less 2 at its end, y upwards from 2 pixels above the bottom edge
-  // at the value axis start to 2 pixels below the top at its end.
+  // (t, value) in an area: x from kInset pixels at the time axis start to
+  // the width less kInset at its end, y upwards from kInset pixels above the
+  // bottom edge at the value axis start to kInset below the top at its end.
   static DevicePoint mapToArea(const AxisRange& range, double t, double value, int width, int height);
   // A time axis' from text as its label shows it (" 0" for "0").
   static std::string timeLabel(const std::string& from);

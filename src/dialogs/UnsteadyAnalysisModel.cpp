@@ -18,6 +18,7 @@ constexpr Colour kBlue = 0xFF0000;  // 0x00BBGGRR
 // The recommended band (light yellow) and the fitted line (orange).
 constexpr Colour kBandShade = 0xB4F0FF;
 constexpr Colour kFitLine = 0x0080FF;
+constexpr Colour kEarlierLine = 0xC000C0;  // the earlier straight line (purple)
 // The smallest s the log s - t preview can place.
 constexpr double kLeastS = 0.0000001;
 
@@ -285,47 +286,79 @@ void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, con
   };
   auto t = [this](int row) { return toDouble(working_.cell(row, C_time)); };
   auto circle = [&](DevicePoint at, const Pen& pen) { surface.circle(at.x, at.y, kPointRadius, pen); };
+  auto cursorRing = [&](DevicePoint at) { surface.circle(at.x, at.y, kCursorRadius, red); };
 
   if (graph == PreviewGraph::First) {
-    // log s against t.
+    // log s against t above, the residuals of the chosen segment below.
+    const int plotHeight = height >= 160 ? height * 3 / 4 : height;
     const AxisRange& r = shown.ranges[0];
     const AxisRange logRange{r.timeFrom, r.timeTo, std::log10(r.valueFrom), std::log10(r.valueTo)};
     auto s = [this](int row) { return toDouble(working_.cell(row, C_headDifference)); };
-    auto at = [&](int row) { return mapToArea(logRange, t(row), std::log10(s(row)), width, height); };
+    auto map = [&](double time, double value) { return mapToArea(logRange, time, std::log10(value), width, plotHeight); };
+    auto at = [&](int row) { return map(t(row), s(row)); };
     const AnalysisReport report = analysis();
     if (report.band.known() && report.band.low > 0) {
       // The recommended band, shaded under the readings.
-      const int top = mapToArea(logRange, 0, std::log10(report.band.high), width, height).y;
-      const int bottom = mapToArea(logRange, 0, std::log10(report.band.low), width, height).y;
+      const int top = map(0, report.band.high).y;
+      const int bottom = map(0, report.band.low).y;
       const Pen shade{PS_SOLID, 1, kBandShade};
-      for (int y = std::max(std::min(top, bottom), 0); y <= std::min(std::max(top, bottom), height); ++y) {
+      for (int y = std::max(std::min(top, bottom), 0); y <= std::min(std::max(top, bottom), plotHeight); ++y) {
         surface.moveTo(0, y);
         surface.lineTo(width, y, shade);
       }
     }
-    if (report.segment && report.segment->usable) {
-      // The fitted line across the segment.
-      const LineFit& fit = *report.segment;
+    auto drawLine = [&](const LineFit& fit, const Pen& pen) {
       const double t1 = t(fit.first), t2 = t(fit.last);
-      const DevicePoint from = mapToArea(logRange, t1, std::log10(fit.sAt(t1)), width, height);
-      const DevicePoint to = mapToArea(logRange, t2, std::log10(fit.sAt(t2)), width, height);
+      const DevicePoint from = map(t1, fit.sAt(t1)), to = map(t2, fit.sAt(t2));
       surface.moveTo(from.x, from.y);
-      surface.lineTo(to.x, to.y, Pen{PS_SOLID, 2, kFitLine});
-    }
+      surface.lineTo(to.x, to.y, pen);
+    };
+    // The earlier straight line the suggestion named (drainage), then the
+    // fitted line across the chosen segment.
+    if (report.suggestion.earlier) drawLine(*report.suggestion.earlier, Pen{PS_SOLID, 2, kEarlierLine});
+    if (report.segment && report.segment->usable) drawLine(*report.segment, Pen{PS_SOLID, 2, kFitLine});
     for (int row = 1; row <= kRows; ++row) {
       if (!isNumberText(working_.cell(row, C_pipeLevel)) || !isNumberText(working_.cell(row, C_headDifference)) ||
           !(s(row) >= kLeastS))
         continue;
       circle(at(row), penFor(row));
     }
-    if (shown.cursor >= 1 && s(shown.cursor) >= kLeastS) circle(at(shown.cursor), red);
+    if (shown.cursor >= 1 && s(shown.cursor) >= kLeastS) cursorRing(at(shown.cursor));
+
+    if (plotHeight < height && report.segment && report.segment->usable) {
+      // Residuals in per cent of the line's s, on a scale of at least ±5 %.
+      const LineFit& fit = *report.segment;
+      const int top = plotHeight + 4, bottom = height - 2, zero = (top + bottom) / 2;
+      double largest = 5;
+      for (int row = fit.first; row <= fit.last; ++row)
+        if (s(row) > kLeastHead) largest = std::max(largest, std::fabs(s(row) / fit.sAt(t(row)) - 1) * 100);
+      const Pen axis{PS_SOLID, 1, kGrey}, bar{PS_SOLID, 2, kFitLine};
+      surface.moveTo(0, top - 2);
+      surface.lineTo(width, top - 2, axis);
+      surface.moveTo(0, zero);
+      surface.lineTo(width, zero, axis);
+      for (int row = fit.first; row <= fit.last; ++row) {
+        if (!(s(row) > kLeastHead)) continue;
+        const double percent = (s(row) / fit.sAt(t(row)) - 1) * 100;
+        const int x = map(t(row), 1).x;
+        const int y = zero - static_cast<int>(std::lround(percent / largest * (zero - top)));
+        surface.moveTo(x, zero);
+        surface.lineTo(x, y, bar);
+      }
+      FontSpec font;
+      font.height = -12;
+      surface.selectFont(font);
+      surface.setTextColor(0x000000);
+      surface.setTextAlign(TA_LEFT | TA_TOP);
+      surface.textOut(kInset, top, cformat("残差 (%%) ±%.0f", largest));
+    }
   } else {
     // h against t.
     auto h = [this](int row) { return toDouble(working_.cell(row, C_level)); };
     auto at = [&](int row) { return mapToArea(shown.ranges[1], t(row), h(row), width, height); };
     for (int row = 1; row <= completeRows_; ++row)
       if (isNumberText(working_.cell(row, C_level))) circle(at(row), penFor(row));
-    if (shown.cursor >= 1 && isNumberText(working_.cell(shown.cursor, C_level))) circle(at(shown.cursor), red);
+    if (shown.cursor >= 1 && isNumberText(working_.cell(shown.cursor, C_level))) cursorRing(at(shown.cursor));
   }
 }
 

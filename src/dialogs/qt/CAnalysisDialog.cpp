@@ -1,5 +1,7 @@
 #include "dialogs/qt/CAnalysisDialog.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -171,7 +173,8 @@ QListWidget* CAnalysisDialog::checksList(QWidget* parent) {
   checks_->setFocusPolicy(Qt::NoFocus);
   checks_->setSelectionMode(QAbstractItemView::NoSelection);
   checks_->setWordWrap(true);
-  checks_->setFixedWidth(checks_->fontMetrics().horizontalAdvance(QStringLiteral("０")) * 20);
+  checks_->setFixedWidth(checks_->fontMetrics().horizontalAdvance(QStringLiteral("０")) * 30);
+  checks_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   checks_->setFixedHeight(checks_->fontMetrics().lineSpacing() * 4 + 8);
   return checks_;
 }
@@ -207,6 +210,13 @@ void CAnalysisDialog::refresh() {
     if (shown != texts) {
       checks_->clear();
       checks_->addItems(texts);
+      // Every check seen without scrolling: the list as tall as its texts.
+      const QFontMetrics metrics = checks_->fontMetrics();
+      const int width = checks_->width() - 2 * checks_->frameWidth() - 8;
+      int height = 2 * checks_->frameWidth() + 6;
+      for (const QString& text : texts)
+        height += metrics.boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap, text).height() + 2;
+      checks_->setFixedHeight(std::max(height, metrics.lineSpacing() * 4 + 8));
     }
   }
 }
@@ -256,8 +266,8 @@ CUnsteadyAnalysisDialog::CUnsteadyAnalysisDialog(UnsteadyAnalysisModel& model, Q
   top->addWidget(pointBox());
   top->addWidget(reviewBox(), 1);
   body->addLayout(top);
-  body->addWidget(graphBox(true), 1);
-  body->addWidget(graphBox(false), 1);
+  body->addWidget(graphBox(true), 3);
+  body->addWidget(graphBox(false), 2);
   finish(body);
 }
 
@@ -281,7 +291,7 @@ QWidget* CUnsteadyAnalysisDialog::reviewBox() {
   suggest->setObjectName(QStringLiteral("suggestButton"));
   suggest->setToolTip(QStringLiteral("直線とみなせる区間のうち最も後のものを解析点 1, 2 にします"));
   connect(suggest, &QPushButton::clicked, this, [this] { apply([this] { unsteady_.applySuggestion(); }); });
-  fitOnPage_ = new QCheckBox(QStringLiteral("ページに近似直線と R² を印刷"), box);
+  fitOnPage_ = new QCheckBox(QStringLiteral("ページに近似直線、その k と区間、R² を印刷"), box);
   fitOnPage_->setObjectName(QStringLiteral("fitOnPageCheck"));
   for (QLabel* l : {fitText_, bandText_, spreadText_, suggestionText_}) {
     l->setWordWrap(true);
@@ -400,10 +410,11 @@ QWidget* CUnsteadyAnalysisDialog::graphBox(bool first) {
     scales->setRowStretch(3, 1);
   }
 
+  // The preview takes most of the width: curvature must be seen.
   auto* layout = new QHBoxLayout(box);
   layout->addWidget(previewPane(first ? PreviewGraph::First : PreviewGraph::Second,
                                 first ? QStringLiteral("s") : QStringLiteral("h"), box),
-                    1);
+                    3);
   layout->addSpacing(8);
   layout->addLayout(scales, 1);
   return box;
@@ -431,8 +442,8 @@ CSteadyAnalysisDialog::CSteadyAnalysisDialog(SteadyAnalysisModel& model, QWidget
   setWindowTitle(QStringLiteral("解析/目盛り  〔定常法〕"));
   auto* body = new QVBoxLayout;
   body->addWidget(pointBox());
-  body->addWidget(graphBox(true), 1);
-  body->addWidget(graphBox(false), 1);
+  body->addWidget(graphBox(true), 3);
+  body->addWidget(graphBox(false), 2);
   finish(body);
 }
 
@@ -548,7 +559,7 @@ QWidget* CSteadyAnalysisDialog::graphBox(bool first) {
   auto* layout = new QHBoxLayout(box);
   layout->addWidget(previewPane(first ? PreviewGraph::First : PreviewGraph::Second,
                                 first ? QStringLiteral("Q") : QStringLiteral("h"), box),
-                    1);
+                    3);
   layout->addSpacing(8);
   layout->addLayout(scales, 1);
   return box;
