@@ -54,6 +54,10 @@ public:
   // ends are drawn whole.
   static constexpr int kCursorRadius = kPointRadius + 3;
   static constexpr int kInset = kPointRadius + kPointPen;
+  // The unsteady log s - t preview, when at least kLeastResidualsHeight
+  // pixels high, keeps its lowest kResidualStrip pixels for the residuals.
+  static constexpr int kResidualStrip = 50;
+  static constexpr int kLeastResidualsHeight = 160;
 
   virtual ~AnalysisModel() = default;
   AnalysisMethod method() const { return method_; }

@@ -290,7 +290,7 @@ void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, con
 
   if (graph == PreviewGraph::First) {
     // log s against t above, the residuals of the chosen segment below.
-    const int plotHeight = height >= 160 ? height * 3 / 4 : height;
+    const int plotHeight = height >= kLeastResidualsHeight ? height - kResidualStrip : height;
     const AxisRange& r = shown.ranges[0];
     const AxisRange logRange{r.timeFrom, r.timeTo, std::log10(r.valueFrom), std::log10(r.valueTo)};
     auto s = [this](int row) { return toDouble(working_.cell(row, C_headDifference)); };

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -116,6 +117,7 @@ QWidget* CAnalysisDialog::previewPane(PreviewGraph graph, const QString& valueNa
   grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(1);
   previews_[g] = new AnalysisPreview(model_, graph, pane);
+  previews_[g]->setMinimumSize(660, g == 0 ? 170 : 80);
 
   const char* names[4] = {"TimeFrom", "TimeTo", "ValueFrom", "ValueTo"};
   for (int i = 0; i < 4; ++i) {
@@ -135,7 +137,11 @@ QWidget* CAnalysisDialog::previewPane(PreviewGraph graph, const QString& valueNa
   grid->setColumnStretch(2, 1);
   // Both panes alike, whatever their labels hold.
   grid->setColumnMinimumWidth(0, pane->fontMetrics().horizontalAdvance(QStringLiteral("-0.00E-00")));
-  pane->setFixedWidth(pane->fontMetrics().horizontalAdvance(QStringLiteral("-0.00E-00")) + 4 + 300);
+  pane->setFixedWidth(pane->fontMetrics().horizontalAdvance(QStringLiteral("-0.00E-00")) + 4 + 660);
+  // The preview whole above the time labels (the spanning preview alone
+  // does not make the rows tall enough).
+  pane->setMinimumHeight(previews_[g]->minimumHeight() + pane->fontMetrics().height() + 6);
+  pane->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
   return pane;
 }
 
@@ -173,7 +179,7 @@ QListWidget* CAnalysisDialog::checksList(QWidget* parent) {
   checks_->setFocusPolicy(Qt::NoFocus);
   checks_->setSelectionMode(QAbstractItemView::NoSelection);
   checks_->setWordWrap(true);
-  checks_->setFixedWidth(checks_->fontMetrics().horizontalAdvance(QStringLiteral("０")) * 30);
+  checks_->setFixedWidth(checks_->fontMetrics().horizontalAdvance(QStringLiteral("０")) * 28);
   checks_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   checks_->setFixedHeight(checks_->fontMetrics().lineSpacing() * 4 + 8);
   return checks_;
@@ -214,11 +220,25 @@ void CAnalysisDialog::refresh() {
       const QFontMetrics metrics = checks_->fontMetrics();
       const int width = checks_->width() - 2 * checks_->frameWidth() - 8;
       int height = 2 * checks_->frameWidth() + 6;
-      for (const QString& text : texts)
-        height += metrics.boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap, text).height() + 2;
+      for (int i = 0; i < checks_->count(); ++i) {
+        const int h = metrics.boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap, texts[i]).height() + 4;
+        checks_->item(i)->setSizeHint(QSize(width, h));
+        height += h;
+      }
       checks_->setFixedHeight(std::max(height, metrics.lineSpacing() * 4 + 8));
     }
   }
+  // After the method's own texts are set.
+  QTimer::singleShot(0, this, [this] { growToFit(); });
+}
+
+void CAnalysisDialog::growToFit() {
+  // The layout's own minimum does not count the word-wrapped texts at
+  // their height: the dialog grows to what its widgets ask for, within the
+  // screen.
+  QSize wanted = sizeHint();
+  if (const QScreen* shown = screen()) wanted = wanted.boundedTo(shown->availableGeometry().size());
+  if (wanted.height() > height() || wanted.width() > width()) resize(wanted.expandedTo(size()));
 }
 
 void CAnalysisDialog::fieldLeft(int field) {
@@ -268,6 +288,11 @@ CUnsteadyAnalysisDialog::CUnsteadyAnalysisDialog(UnsteadyAnalysisModel& model, Q
   body->addLayout(top);
   body->addWidget(graphBox(true), 3);
   body->addWidget(graphBox(false), 2);
+  // The s axis ends where the residuals below it begin.
+  if (QLabel* from = labels_[0][2]) {
+    from->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    from->setMinimumHeight(from->fontMetrics().height() + AnalysisModel::kResidualStrip);
+  }
   finish(body);
 }
 
@@ -444,6 +469,11 @@ CSteadyAnalysisDialog::CSteadyAnalysisDialog(SteadyAnalysisModel& model, QWidget
   body->addWidget(pointBox());
   body->addWidget(graphBox(true), 3);
   body->addWidget(graphBox(false), 2);
+  // The s axis ends where the residuals below it begin.
+  if (QLabel* from = labels_[0][2]) {
+    from->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    from->setMinimumHeight(from->fontMetrics().height() + AnalysisModel::kResidualStrip);
+  }
   finish(body);
 }
 
