@@ -188,9 +188,12 @@ std::optional<TableFormat> tableFormatOf(const std::filesystem::path& path) {
 }
 
 std::string writeCsv(const std::filesystem::path& path, const SummaryTable& table, CsvEncoding encoding) {
-  const std::string text = csvText(table);
+  std::string text = csvText(table);
   std::string bytes;
   if (encoding == CsvEncoding::Cp932) {
+    // CP932 has no superscript two: R² is written R2 (as the help spells it).
+    for (std::size_t at = text.find("²"); at != std::string::npos; at = text.find("²", at))
+      text.replace(at, std::string("²").size(), "2");
     std::string offending;
     const auto encoded = utf8ToCp932(text, &offending);
     if (!encoded) return "Shift_JIS (CP932) で表せない文字があります: " + offending;

@@ -39,7 +39,7 @@ std::optional<double> parseWholeNumber(std::string_view text);
 enum SummaryColumn : int {
   SC_file, SC_surveyName, SC_surveyLocation, SC_testIdNumber, SC_testDate, SC_depthFrom, SC_depthTo,
   SC_sectionLength, SC_boreDiameter, SC_testMethod, SC_formula, SC_gradient, SC_kRecorded, SC_kRecomputed,
-  SC_r2, SC_kLow, SC_kHigh, SC_warnings,
+  SC_r2, SC_suggestedRows, SC_suggestedK, SC_kLow, SC_kHigh, SC_warnings,
 };
 
 // The header of the table.
