@@ -437,7 +437,9 @@ Suggestion suggestSegment(const std::vector<Sample>& samples, const Band& band, 
 }
 
 std::string Suggestion::summary() const {
-  if (!found) return reason;
+  // Shown after a "推奨区間" label: the reason without its own.
+  const std::string none = "推奨区間なし: ";
+  if (!found) return reason.rfind(none, 0) == 0 ? "なし (" + reason.substr(none.size()) + ")" : reason;
   std::string text = cformat("%d〜%d 行 (n %d)", fit.first, fit.last, fit.n);
   if (k) text += " " + intervalText(*k, 2);
   return text;

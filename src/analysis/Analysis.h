@@ -163,7 +163,8 @@ struct Suggestion {
   int subSegments = 0;
   double spreadLow = 0, spreadHigh = 0;
   std::string reason;  // shown beside the button
-  // "10〜30 行 (n 21) k 2.01E-006 (95 % 2.00E-006〜2.02E-006)", or the reason.
+  // "10〜30 行 (n 21) k 2.01E-006 (95 % 2.00E-006〜2.02E-006)", or
+  // "なし (the reason)".
   std::string summary() const;
   std::string spreadText() const;
   // The range alone: "2.01E-006〜2.06E-006 (183 区間)", or "なし".

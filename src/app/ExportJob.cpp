@@ -431,6 +431,9 @@ std::string summaryText(const TestRecord& record, const Settings& settings) {
                            (report.fittedInterval ? ", " + intervalText(*report.fittedInterval, digits) + " m/s" : ""));
     line("推奨区間", report.suggestion.summary());
     if (report.suggestion.found) line("区間の取り方による k の幅", report.suggestion.spreadRange());
+    if (const auto& earlier = report.suggestion.earlier)
+      line("前半の直線", cformat("%d〜%d 行 (n %d)", earlier->first, earlier->last, earlier->n) +
+                             (report.suggestion.earlierK ? " k " + formatPermeability(*report.suggestion.earlierK, digits) : ""));
     if (report.bandK)
       line("推奨範囲内の行の k", cformat("%d〜%d 行 (n %d) ", report.bandFit->first, report.bandFit->last, report.bandFit->n) +
                                   formatPermeability(*report.bandK, digits) + " m/s");

@@ -170,6 +170,7 @@ TEST(RealRecords, RisingOrFlatSGivesNoKAndSaysWhy) {
   for (const auto& r : rows) {
     const Suggestion got = analyseRecord(synthetic(kField, r.s, 3), AnalysisSettings{}).suggestion;
     EXPECT_FALSE(got.found) << r.name;
+    EXPECT_EQ(got.summary().rfind("なし (", 0), 0U) << r.name << ": " << got.summary();  // no doubled label
     EXPECT_NE(got.summary().find(r.reason), std::string::npos) << r.name << ": " << got.summary();
   }
 }
