@@ -10,6 +10,7 @@ rows=(
   "qt;(app|dialogs)/;the Qt layer would depend on what stands on it"
   "$core dialogs/*.h dialogs/*.cpp;(Q|qt);the core would need Qt (it builds without it)"
   "$core dialogs/*.h dialogs/*.cpp;(app|dialogs/qt)/;the core would reach into the widgets"
+  "record files;(render|analysis|import|batch|dialogs)/;the records and file formats would depend on the engines that use them"
 )
 failed=0
 for row in "${rows[@]}"; do

@@ -1,11 +1,11 @@
-// The line fit, the recommended band, the suggested segment, the spread of
-// k and the checks of a test.
+// The line fit, the recommended band, the straightness test, the suggested
+// segment with k and its interval, and the checks of a test.
 #include "analysis/Analysis.h"
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
-#include "files/TextFile.h"
 #include "record/CFormat.h"
 #include "record/Permeability.h"
 
@@ -15,110 +15,123 @@ namespace {
 
 bool usableHead(double s) { return std::isfinite(s) && s > kLeastHead; }
 
-// Sums of one segment, built row by row from its first row. Times and
-// logs are taken relative to the first usable row, which keeps the sums
-// small and the differences exact enough for R².
-struct RunningFit {
-  int n = 0;
-  double t0 = 0, y0 = 0;
-  double st = 0, sy = 0, stt = 0, sty = 0, syy = 0;
-
-  void add(const Sample& sample) {
-    if (!usableHead(sample.s) || !std::isfinite(sample.t)) return;
-    const double y = std::log10(sample.s);
-    if (n == 0) t0 = sample.t, y0 = y;
-    const double dt = sample.t - t0, dy = y - y0;
-    ++n;
-    st += dt, sy += dy, stt += dt * dt, sty += dt * dy, syy += dy * dy;
+// "3〜5, 9" from rows in order.
+std::string rowList(const std::vector<int>& rows) {
+  std::string out;
+  for (std::size_t i = 0; i < rows.size();) {
+    std::size_t j = i;
+    while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
+    if (!out.empty()) out += ", ";
+    out += j > i ? cformat("%d〜%d", rows[i], rows[j]) : cformat("%d", rows[i]);
+    i = j + 1;
   }
-  // Centred sums.
-  double ctt() const { return stt - st * st / n; }
-  double cty() const { return sty - st * sy / n; }
-  double cyy() const { return syy - sy * sy / n; }
-  bool usable() const { return n >= kLeastFitRows && ctt() > 0; }
-  double a() const { return -cty() / ctt(); }
-  double r2() const {
-    const double yy = cyy();
-    if (!(yy > 0)) return 0;
-    return std::clamp(cty() * cty() / (ctt() * yy), 0.0, 1.0);
-  }
-};
+  return out;
+}
 
-// Calls f(first, last, running) for every segment of at least
-// kLeastStraightRows usable rows that is straight by the rule.
-template <class F>
-void forEachStraightSegment(const std::vector<Sample>& samples, double threshold, int leastRows, F f) {
-  const int rows = static_cast<int>(samples.size());
-  for (int first = 1; first <= rows; ++first) {
-    if (!usableHead(samples[static_cast<std::size_t>(first - 1)].s)) continue;
-    RunningFit run;
-    for (int last = first; last <= rows; ++last) {
-      run.add(samples[static_cast<std::size_t>(last - 1)]);
-      if (run.n < leastRows || !run.usable()) continue;
-      if (run.a() > 0 && run.r2() >= threshold) f(first, last, run);
+// The usable rows of the readings with running sums, so that the fit of
+// any run of them costs a few operations. Times are taken relative to the
+// first usable row.
+class Runs {
+public:
+  Runs(const Readings& readings, const AnalysisSettings& settings) : settings_(settings), step_(readings.step) {
+    const int rows = static_cast<int>(readings.samples.size());
+    sums_.push_back({});
+    for (int row = 1; row <= rows; ++row) {
+      const Sample& p = readings.samples[static_cast<std::size_t>(row - 1)];
+      if (!(p.s > readings.floor) || !std::isfinite(p.s) || !std::isfinite(p.t)) continue;
+      if (rows_.empty()) t0_ = p.t;
+      const double t = p.t - t0_, y = std::log10(p.s);
+      rows_.push_back(row);
+      t_.push_back(t);
+      y_.push_back(y);
+      s_.push_back(p.s);
+      // A row may lie rowTolerance of s plus rowSteps reading steps off the line.
+      tolerance_.push_back(std::log10(1.0 + settings.rowTolerance + settings.rowSteps * step_ / p.s));
+      Sum next = sums_.back();
+      next.n += 1, next.t += t, next.y += y, next.tt += t * t, next.ty += t * y, next.yy += y * y;
+      sums_.push_back(next);
     }
   }
-}
+  int size() const { return static_cast<int>(rows_.size()); }
+  int row(int i) const { return rows_[static_cast<std::size_t>(i)]; }
 
-std::string trimmed(const std::string& text) {
-  const auto begin = text.find_first_not_of(" \t");
-  if (begin == std::string::npos) return {};
-  const auto end = text.find_last_not_of(" \t");
-  return text.substr(begin, end - begin + 1);
-}
+  // The gradient a over usable rows i..j (positive when s falls) and log s at t0.
+  struct Line {
+    double a = 0, b = 0;
+    bool ok = false;
+  };
+  Line line(int i, int j) const {
+    const Sum& lo = sums_[static_cast<std::size_t>(i)];
+    const Sum& hi = sums_[static_cast<std::size_t>(j + 1)];
+    const double n = hi.n - lo.n, st = hi.t - lo.t, sy = hi.y - lo.y;
+    const double ctt = (hi.tt - lo.tt) - st * st / n, cty = (hi.ty - lo.ty) - st * sy / n;
+    if (!(n >= 2) || !(ctt > 0)) return {};
+    const double slope = cty / ctt;
+    return {-slope, sy / n - slope * st / n, true};
+  }
+
+  // The straightness test over usable rows i..j.
+  Straightness test(int i, int j, bool full) const {
+    Straightness out;
+    const int n = j - i + 1;
+    const Line whole = line(i, j);
+    if (!whole.ok || !(whole.a > 0)) return out;
+    const double span = t_[static_cast<std::size_t>(j)] - t_[static_cast<std::size_t>(i)];
+    out.fall = 1.0 - std::pow(10.0, -whole.a * span);
+    bool straight = out.fall >= settings_.leastFall;
+    if (!straight && !full) return out;
+    if (n >= 5) {
+      const int half = (n + 1) / 2;
+      const Line first = line(i, i + half - 1), second = line(j - half + 1, j);
+      if (!first.ok || !second.ok) return out;
+      out.halvesDifference = std::fabs(first.a - second.a) / whole.a;
+      // One reading step at the ends of a half changes its gradient by about this.
+      auto slack = [&](int from, int to) {
+        const double s = std::min(s_[static_cast<std::size_t>(from)], s_[static_cast<std::size_t>(to)]);
+        const double dt = t_[static_cast<std::size_t>(to)] - t_[static_cast<std::size_t>(from)];
+        return dt > 0 ? step_ / (s * std::numbers::ln10 * dt) : 0.0;
+      };
+      const double allowed =
+          settings_.halvesTolerance * whole.a + slack(i, i + half - 1) + slack(j - half + 1, j);
+      straight = straight && std::fabs(first.a - second.a) <= allowed;
+      if (!straight && !full) return out;
+    }
+    for (int k = i; k <= j; ++k) {
+      const auto u = static_cast<std::size_t>(k);
+      const double off = std::fabs(y_[u] - (whole.b - whole.a * t_[u]));
+      if (off > tolerance_[u]) {
+        straight = false;
+        if (!full) return out;
+      }
+      if (full) out.worstRow = std::max(out.worstRow, std::pow(10.0, off) - 1.0);
+    }
+    out.straight = straight;
+    return out;
+  }
+
+  // The exact fit (two passes) over usable rows i..j.
+  LineFit fit(int i, int j) const {
+    std::vector<Sample> part;
+    for (int k = i; k <= j; ++k)
+      part.push_back({t_[static_cast<std::size_t>(k)] + t0_, s_[static_cast<std::size_t>(k)]});
+    LineFit f = fitLine(part, 1, static_cast<int>(part.size()));
+    f.first = row(i);
+    f.last = row(j);
+    return f;
+  }
+
+private:
+  struct Sum {
+    double n = 0, t = 0, y = 0, tt = 0, ty = 0, yy = 0;
+  };
+  const AnalysisSettings& settings_;
+  double step_ = 0, t0_ = 0;
+  std::vector<int> rows_;
+  std::vector<double> t_, y_, s_, tolerance_;
+  std::vector<Sum> sums_;
+};
 
 } // namespace
-
-// ---- Settings ---------------------------------------------------------
-
-std::vector<std::string> analysisSettingsLines(const AnalysisSettings& settings) {
-  return {
-      "; 解析の設定: 直線とみなす決定係数 R2 の下限、推奨範囲 (s/H0)、ページに近似直線を描くか (1/0)",
-      cformat("straightness=%g", settings.straightness),
-      cformat("bandLow=%g", settings.bandLow),
-      cformat("bandHigh=%g", settings.bandHigh),
-      cformat("fitOnPage=%d", settings.fitOnPage ? 1 : 0),
-  };
-}
-
-AnalysisSettings analysisSettingsFromLines(const std::vector<std::string>& lines) {
-  AnalysisSettings settings;
-  AnalysisSettings defaults;
-  for (const std::string& line : lines) {
-    const auto equals = line.find('=');
-    if (equals == std::string::npos) continue;
-    const std::string name = trimmed(line.substr(0, equals));
-    const std::string value = trimmed(line.substr(equals + 1));
-    if (!isNumberText(value)) continue;
-    const double number = toDouble(value);
-    if (!std::isfinite(number)) continue;
-    if (name == "straightness" && number > 0 && number <= 1) settings.straightness = number;
-    else if (name == "bandLow" && number > 0 && number < 1) settings.bandLow = number;
-    else if (name == "bandHigh" && number > 0 && number <= 1) settings.bandHigh = number;
-    else if (name == "fitOnPage") settings.fitOnPage = toInt(value) != 0;
-  }
-  // A band that is no band falls back to the defaults as a whole.
-  if (!(settings.bandLow < settings.bandHigh)) {
-    settings.bandLow = defaults.bandLow;
-    settings.bandHigh = defaults.bandHigh;
-  }
-  return settings;
-}
-
-AnalysisSettings readAnalysisSettings(const std::filesystem::path& installFolder) {
-  const auto text = readTextLines(installFolder / kAnalysisSettingsFile);
-  if (!text) return AnalysisSettings{};
-  return analysisSettingsFromLines(text->lines);
-}
-
-bool writeAnalysisSettings(const std::filesystem::path& installFolder, const AnalysisSettings& settings) {
-  return writeTextLines(installFolder / kAnalysisSettingsFile, analysisSettingsLines(settings)).ok();
-}
-
-AnalysisSettings& theAnalysisSettings() {
-  static AnalysisSettings settings;
-  return settings;
-}
 
 // ---- Samples and the fit ------------------------------------------------
 
@@ -139,6 +152,23 @@ std::vector<Sample> steadyFlowSamples(const TestRecord& record) {
     samples.push_back(Sample{toDouble(record.cell(row, C_time)), toDouble(record.cell(row, C_flow))});
   }
   return samples;
+}
+
+double readingStep(const TestRecord& record) {
+  int decimals = -1;
+  for (int row = 1; row <= kRowCount; ++row) {
+    if (!isNumberText(record.cell(row, C_time)) || !isNumberText(record.cell(row, C_pipeLevel))) break;
+    const std::string& s = record.cell(row, C_headDifference);
+    if (!isNumberText(s)) continue;
+    const std::size_t e = s.find_first_of("eE");
+    const std::string mantissa = s.substr(0, e);
+    const std::size_t point = mantissa.find('.');
+    int d = point == std::string::npos ? 0 : static_cast<int>(mantissa.size() - point - 1);
+    if (e != std::string::npos) d -= toInt(s.substr(e + 1));
+    decimals = std::max(decimals, d);
+  }
+  if (decimals < 0) return 0;
+  return std::pow(10.0, -std::clamp(decimals, 1, 6));
 }
 
 double LineFit::sAt(double t) const { return std::pow(10.0, logS0 - a * t); }
@@ -173,6 +203,7 @@ LineFit fitLine(const std::vector<Sample>& samples, int first, int last) {
   fit.a = -ty / tt;
   fit.logS0 = my + fit.a * mt;
   fit.r2 = yy > 0 ? std::clamp(ty * ty / (tt * yy), 0.0, 1.0) : 0.0;
+  if (fit.n > 2) fit.aError = std::sqrt(std::max(yy - ty * ty / tt, 0.0) / (fit.n - 2) / tt);
   return fit;
 }
 
@@ -193,9 +224,59 @@ std::optional<double> permeabilityFromGradient(const Geometry& g, double a) {
   if (!g.usable() || !std::isfinite(a)) return std::nullopt;
   const double k = computePermeability(static_cast<unsigned>(g.formula), g.ratio(), g.equivalentDiameter, g.length,
                                        a, g.steadyFlow, g.steadyHead);
-  if (!(k > kPermeabilityFailureLimit)) return std::nullopt;
+  if (!(k > kPermeabilityFailureLimit) || !(k > 0)) return std::nullopt;
   return k;
 }
+
+double studentT95(int df) {
+  if (df < 1) return INFINITY;
+  // P(|T| < x) for integer df in closed form, then bisection.
+  auto inside = [df](double x) {
+    const double theta = std::atan(x / std::sqrt(static_cast<double>(df)));
+    const double c2 = std::cos(theta) * std::cos(theta);
+    double sum = 0, term = 1;
+    if (df % 2 == 1) {
+      if (df == 1) return 2.0 * theta / std::numbers::pi;
+      for (int k = 1; k <= (df - 1) / 2; ++k) {
+        sum += term;
+        term *= c2 * (2.0 * k) / (2.0 * k + 1);
+      }
+      return 2.0 / std::numbers::pi * (theta + std::sin(theta) * std::cos(theta) * sum);
+    }
+    for (int k = 1; k <= df / 2; ++k) {
+      sum += term;
+      term *= c2 * (2.0 * k - 1) / (2.0 * k);
+    }
+    return std::sin(theta) * sum;
+  };
+  double low = 0, high = 1000;
+  for (int i = 0; i < 100; ++i) {
+    const double mid = (low + high) / 2;
+    (inside(mid) < 0.95 ? low : high) = mid;
+  }
+  return (low + high) / 2;
+}
+
+std::optional<KInterval> permeabilityInterval(const Geometry& geometry, const LineFit& fit) {
+  if (!fit.usable || fit.n < 3) return std::nullopt;
+  const auto k = permeabilityFromGradient(geometry, fit.a);
+  if (!k) return std::nullopt;
+  const double half = studentT95(fit.n - 2) * fit.aError;
+  KInterval out;
+  out.k = *k;
+  // k is proportional to a.
+  out.low = fit.a - half > 0 ? *k * (fit.a - half) / fit.a : 0.0;
+  out.high = *k * (fit.a + half) / fit.a;
+  return out;
+}
+
+std::string intervalText(const KInterval& k, int digits) {
+  return "k " + formatPermeability(k.k, digits) + " (95 % " +
+         (k.low > 0 ? formatPermeability(k.low, digits) : std::string("0")) + "〜" +
+         formatPermeability(k.high, digits) + ")";
+}
+
+std::string fittedHeadText(const LineFit& fit, double t) { return cformat("%.6g", fit.sAt(t)); }
 
 std::optional<double> percentDifference(double pointsK, double fittedK) {
   if (!(std::fabs(pointsK) > 0) || !std::isfinite(pointsK) || !std::isfinite(fittedK)) return std::nullopt;
@@ -203,8 +284,7 @@ std::optional<double> percentDifference(double pointsK, double fittedK) {
 }
 
 std::string fitCaption(const LineFit& fit) {
-  // Cut, not rounded: 0.9996 is not shown as a perfect 1.000.
-  return cformat("R² %.3f (n %d)", std::floor(fit.r2 * 1000.0 + 1e-6) / 1000.0, fit.n);
+  return "R² " + r2Text(fit.r2) + cformat(" (n %d)", fit.n);
 }
 
 std::string r2Text(double r2) { return cformat("%.4f", std::floor(r2 * 10000.0 + 1e-6) / 10000.0); }
@@ -249,81 +329,128 @@ const char* bandPlaceText(BandPlace place) {
   return "";
 }
 
-// ---- The suggestion and the spread --------------------------------------------
+// ---- The straightness test and the suggestion ------------------------------------
 
-Suggestion suggestSegment(const std::vector<Sample>& samples, const Band& band, const AnalysisSettings& settings) {
+Readings readingsOf(std::vector<Sample> samples, double step, const AnalysisSettings& settings) {
+  Readings readings;
+  readings.samples = std::move(samples);
+  readings.step = step > 0 && std::isfinite(step) ? step : 0;
+  readings.floor = std::max(kLeastHead, settings.zeroSteps * readings.step);
+  for (std::size_t i = 0; i < readings.samples.size(); ++i)
+    if (!(readings.samples[i].s > readings.floor) || !std::isfinite(readings.samples[i].s))
+      readings.leftOut.push_back(static_cast<int>(i) + 1);
+  return readings;
+}
+
+Straightness straightnessOf(const Readings& readings, int first, int last, const AnalysisSettings& settings) {
+  const Runs runs(readings, settings);
+  int i = -1, j = -1;
+  for (int u = 0; u < runs.size(); ++u) {
+    if (runs.row(u) >= first && i < 0) i = u;
+    if (runs.row(u) <= last) j = u;
+  }
+  Straightness out;
+  if (i < 0 || j < i || j - i + 1 < kLeastFitRows) return out;
+  out = runs.test(i, j, true);
+  out.fit = runs.fit(i, j);
+  return out;
+}
+
+Suggestion suggestSegment(const Readings& readings, const Band& band, const Geometry& geometry,
+                          const AnalysisSettings& settings) {
   Suggestion suggestion;
-  const int rows = static_cast<int>(samples.size());
-  int usableRows = 0;
-  for (const Sample& p : samples) usableRows += usableHead(p.s) ? 1 : 0;
-  if (usableRows < kLeastFitRows) {
-    suggestion.reason = cformat("推奨区間なし: s の使える行が %d 行しかありません (3 行以上必要)", usableRows);
+  const Runs runs(readings, settings);
+  const int usable = runs.size();
+  if (usable < kLeastFitRows) {
+    suggestion.reason = cformat("推奨区間なし: s の使える行が %d 行しかありません (3 行以上必要)", usable);
     return suggestion;
   }
-
-  // Rules 1 and 2: the straight segment ending last, then the longest.
-  const int least = std::min(kLeastStraightRows, usableRows);
-  int bestFirst = 0, bestLast = 0;
-  forEachStraightSegment(samples, settings.straightness, least, [&](int first, int last, const RunningFit&) {
-    if (last > bestLast || (last == bestLast && first < bestFirst)) bestFirst = first, bestLast = last;
-  });
-  if (bestLast > 0) {
-    suggestion.found = true;
-    suggestion.fit = fitLine(samples, bestFirst, bestLast);
-    suggestion.poor = !(suggestion.fit.r2 >= settings.straightness);
-  } else {
-    // Rule 3: no straight part; the best there is, marked poor.
-    double bestR2 = -1;
-    for (int first = 1; first <= rows; ++first) {
-      RunningFit run;
-      for (int last = first; last <= rows; ++last) {
-        run.add(samples[static_cast<std::size_t>(last - 1)]);
-        if (run.n < least || !run.usable()) continue;
-        const double r2 = run.a() > 0 ? run.r2() : 0;
-        if (r2 > bestR2) bestR2 = r2, bestFirst = first, bestLast = last;
+  const int least = std::min(kLeastStraightRows, usable);
+  // Rules 1 and 2: the latest end first, then the longest.
+  int bestI = -1, bestJ = -1;
+  for (int j = usable - 1; j >= least - 1 && bestJ < 0; --j)
+    for (int i = 0; i + least - 1 <= j; ++i)
+      if (runs.test(i, j, false).straight) {
+        bestI = i, bestJ = j;
+        break;
       }
-    }
-    if (bestLast > 0) {
-      suggestion.found = true;
-      suggestion.fit = fitLine(samples, bestFirst, bestLast);
-    }
-    suggestion.poor = true;
-  }
-  if (!suggestion.found) {
-    suggestion.reason = "推奨区間なし: 時間の異なる行がありません";
+  if (bestJ < 0) {
+    const Runs::Line all = runs.line(0, usable - 1);
+    const LineFit whole = runs.fit(0, usable - 1);
+    const double fall = whole.usable ? 1.0 - whole.sAt(readings.samples[static_cast<std::size_t>(whole.last - 1)].t) /
+                                                 whole.sAt(readings.samples[static_cast<std::size_t>(whole.first - 1)].t)
+                                     : 0.0;
+    if (!all.ok)
+      suggestion.reason = "推奨区間なし: 時間の異なる行がありません";
+    else if (!(all.a > 0))
+      suggestion.reason = "推奨区間なし: s が下がっていません (全体の a " + cformat("%.3g", all.a) + ")。k は求められません";
+    else if (fall < settings.leastFall)
+      suggestion.reason = cformat("推奨区間なし: s の低下が %.0f %% しかありません (%.0f %% 以上必要)。k は出しません",
+                                  fall * 100.0, settings.leastFall * 100.0);
+    else
+      suggestion.reason = "推奨区間なし: 直線とみなせる区間がありません (曲がっているか、ばらつきが大きい)。k は出しません";
     return suggestion;
   }
-  suggestion.band = placeInBand(samples, bestFirst, bestLast, band);
+  suggestion.found = true;
+  suggestion.fit = runs.fit(bestI, bestJ);
+  suggestion.k = permeabilityInterval(geometry, suggestion.fit);
+  suggestion.band = placeInBand(readings.samples, suggestion.fit.first, suggestion.fit.last, band);
+
+  // The sensitivity to the choice of segment.
+  for (int i = bestI; i <= bestJ; ++i)
+    for (int j = i + least - 1; j <= bestJ; ++j) {
+      if (!runs.test(i, j, false).straight) continue;
+      const auto k = permeabilityFromGradient(geometry, runs.line(i, j).a);
+      if (!k) continue;
+      if (suggestion.subSegments == 0) suggestion.spreadLow = suggestion.spreadHigh = *k;
+      suggestion.spreadLow = std::min(suggestion.spreadLow, *k);
+      suggestion.spreadHigh = std::max(suggestion.spreadHigh, *k);
+      ++suggestion.subSegments;
+    }
+
+  // An earlier line, ending at or before the segment's first row.
+  const double a = suggestion.fit.a;
+  for (int j = bestI; j >= least - 1 && !suggestion.earlier; --j)
+    for (int i = 0; i + least - 1 <= j; ++i) {
+      if (!runs.test(i, j, false).straight) continue;
+      const Runs::Line line = runs.line(i, j);
+      if (std::fabs(line.a - a) <= settings.halvesTolerance * a) continue;
+      suggestion.earlier = runs.fit(i, j);
+      suggestion.earlierK = permeabilityFromGradient(geometry, suggestion.earlier->a);
+      break;
+    }
+
   const LineFit& fit = suggestion.fit;
-  std::string why = suggestion.poor
-                        ? cformat("直線部分が見つかりません (R² %.3f 未満)。最も直線に近い区間", settings.straightness)
-                        : std::string("直線とみなせる区間のうち最も後のもの");
-  suggestion.reason = cformat("推奨区間 %d〜%d 行 (n %d, R² %s)%s: ", fit.first, fit.last, fit.n, r2Text(fit.r2).c_str(),
-                              suggestion.band == BandPlace::Unknown ? "" : (std::string(", ") + bandPlaceText(suggestion.band)).c_str()) +
-                      why;
-  if (suggestion.poor) suggestion.reason += "。信頼性が低いので点を確かめてください";
+  suggestion.reason = cformat("推奨区間 %d〜%d 行 (n %d, R² %s", fit.first, fit.last, fit.n, r2Text(fit.r2).c_str()) +
+                      (suggestion.band == BandPlace::Unknown ? "" : std::string(", ") + bandPlaceText(suggestion.band)) +
+                      "): 直線とみなせる区間のうち最も後のもの。点 1, 2 は近似直線上の点";
+  if (suggestion.earlier) {
+    suggestion.reason += cformat("。前半の直線 %d〜%d 行", suggestion.earlier->first, suggestion.earlier->last);
+    if (suggestion.earlierK) suggestion.reason += " k " + formatPermeability(*suggestion.earlierK, 1);
+    suggestion.reason += ": フィルター材や孔内の水の排水による可能性";
+  }
   return suggestion;
 }
 
-KSpread permeabilitySpread(const std::vector<Sample>& samples, const Geometry& geometry,
-                           const AnalysisSettings& settings) {
-  KSpread spread;
-  if (!geometry.usable()) return spread;
-  forEachStraightSegment(samples, settings.straightness, kLeastStraightRows, [&](int, int, const RunningFit& run) {
-    const auto k = permeabilityFromGradient(geometry, run.a());
-    if (!k) return;
-    if (spread.segments == 0) spread.low = spread.high = *k;
-    spread.low = std::min(spread.low, *k);
-    spread.high = std::max(spread.high, *k);
-    ++spread.segments;
-  });
-  return spread;
+Suggestion suggestSegment(const std::vector<Sample>& samples, const Band& band, const AnalysisSettings& settings) {
+  return suggestSegment(readingsOf(samples, 0, settings), band, Geometry{}, settings);
 }
 
-std::string KSpread::text() const {
-  if (segments == 0) return "k の幅 なし (直線とみなせる区間がありません)";
-  return "k の幅 " + formatPermeability(low, 1) + " 〜 " + formatPermeability(high, 1) + cformat(" (%d 区間)", segments);
+std::string Suggestion::summary() const {
+  // Shown after a "推奨区間" label: the reason without its own.
+  const std::string none = "推奨区間なし: ";
+  if (!found) return reason.rfind(none, 0) == 0 ? "なし (" + reason.substr(none.size()) + ")" : reason;
+  std::string text = cformat("%d〜%d 行 (n %d)", fit.first, fit.last, fit.n);
+  if (k) text += " " + intervalText(*k, 2);
+  return text;
 }
+
+std::string Suggestion::spreadRange() const {
+  if (subSegments == 0) return "なし";
+  return formatPermeability(spreadLow, 2) + "〜" + formatPermeability(spreadHigh, 2) + cformat(" (%d 区間)", subSegments);
+}
+
+std::string Suggestion::spreadText() const { return "区間の取り方による k の幅 " + spreadRange(); }
 
 // ---- Checks ------------------------------------------------------------------
 
@@ -340,13 +467,24 @@ std::vector<Check> unsteadyChecks(const TestRecord& record, const std::vector<Sa
     checks.push_back({CheckKind::FewRows, static_cast<double>(fit.n),
                       cformat("区間の使える行が 3 行未満です (%d 行)", fit.n)});
   } else if (fit.usable) {
-    if (fit.r2 < settings.straightness)
-      checks.push_back({CheckKind::Straightness, fit.r2,
-                        cformat("区間の直線性が基準に達していません (R² %s < %g)", r2Text(fit.r2).c_str(), settings.straightness)});
-    if (!(fit.a > 0))
+    if (!(fit.a > 0)) {
       checks.push_back({CheckKind::NotFalling, fit.a,
                         cformat("区間で s が下がっていません (a %s)。水位の符号や ho を確かめてください",
                                 cformat("%g", fit.a).c_str())});
+    } else {
+      // The shape of the chosen rows (the fall is the suggestion's concern).
+      const Readings readings = readingsOf(samples, readingStep(record), settings);
+      AnalysisSettings anyFall = settings;
+      anyFall.leastFall = 0;
+      const Straightness shape = straightnessOf(readings, fit.first, fit.last, anyFall);
+      if (shape.fit.usable && !shape.straight)
+        checks.push_back({CheckKind::Straightness, shape.halvesDifference,
+                          cformat("区間が直線とみなせません (前半と後半の勾配の差 %.0f %%, 直線から最も離れた行 %.1f %%, R² %s)",
+                                  shape.halvesDifference * 100.0, shape.worstRow * 100.0, r2Text(fit.r2).c_str())});
+      else if (fit.r2 < settings.straightness)
+        checks.push_back({CheckKind::LowR2, fit.r2,
+                          cformat("区間の R² が %g 未満です (R² %s)", settings.straightness, r2Text(fit.r2).c_str())});
+    }
   }
 
   const std::string& spText = record.field(F_startHeadDifference);
@@ -369,6 +507,84 @@ std::vector<Check> unsteadyChecks(const TestRecord& record, const std::vector<Sa
                               settings.bandHigh, from, to)});
   }
   return checks;
+}
+
+std::vector<Check> recordChecks(const Readings& readings, const Suggestion& suggestion) {
+  std::vector<Check> checks;
+  std::vector<std::size_t> usable;
+  for (std::size_t i = 0; i < readings.samples.size(); ++i)
+    if (readings.samples[i].s > readings.floor && std::isfinite(readings.samples[i].s)) usable.push_back(i);
+  const auto& p = readings.samples;
+
+  // s rising over the record.
+  bool rising = false;
+  if (usable.size() >= 2) {
+    std::vector<Sample> kept;
+    for (std::size_t i : usable) kept.push_back(p[i]);
+    const LineFit all = fitLine(kept, 1, static_cast<int>(kept.size()));
+    if ((all.usable && !(all.a > 0)) || p[usable.back()].s >= p[usable.front()].s) {
+      rising = true;
+      checks.push_back({CheckKind::Rising, all.a,
+                        "s が全体として下がっていません (最初の s " + cformat("%g", p[usable.front()].s) + " m, 最後の s " +
+                            cformat("%g", p[usable.back()].s) + " m)。k は求められません。水位の符号や ho を確かめてください"});
+    }
+  }
+
+  // Oscillation: s rising again after it fell.
+  if (!rising && !usable.empty()) {
+    double least = p[usable.front()].s;
+    std::size_t leastAt = usable.front();
+    for (std::size_t i : usable) {
+      const double margin = kOscillationSteps * readings.step + 0.01 * least;
+      if (p[i].s - least > margin && least < p[usable.front()].s - margin) {
+        checks.push_back({CheckKind::Oscillation, p[i].s - least,
+                          cformat("振動: 行 %d で s が %s m 戻っています (行 %d の %s m から)。透水性が高く応答が振動している可能性があり、"
+                                  "直線による方法は当てはまりません (振動を扱う解析法や標準曲線法を検討してください)",
+                                  static_cast<int>(i) + 1, cformat("%.3g", p[i].s - least).c_str(),
+                                  static_cast<int>(leastAt) + 1, cformat("%g", least).c_str())});
+        break;
+      }
+      if (p[i].s < least) least = p[i].s, leastAt = i;
+    }
+  }
+
+  // A flattening tail after the segment: incomplete recovery.
+  if (suggestion.found && suggestion.fit.a > 0) {
+    const int tailRows = std::max<int>(3, static_cast<int>(usable.size()) / 5);
+    if (static_cast<int>(usable.size()) >= tailRows && static_cast<int>(usable.back()) + 1 > suggestion.fit.last) {
+      std::vector<Sample> tail;
+      for (std::size_t u = usable.size() - static_cast<std::size_t>(tailRows); u < usable.size(); ++u) tail.push_back(p[usable[u]]);
+      const LineFit late = fitLine(tail, 1, static_cast<int>(tail.size()));
+      const double ratio = late.usable ? late.a / suggestion.fit.a : 1.0;
+      if (late.usable && ratio < kFlatTail)
+        checks.push_back({CheckKind::Incomplete, ratio * 100.0,
+                          cformat("回復が頭打ち: 最後の %d 行の勾配が推奨区間の %.0f %% です。静水位 (ho) が違うか"
+                                  "回復が終わっていない可能性があり、k が小さく出ます",
+                                  tailRows, ratio * 100.0)});
+    }
+  }
+
+  if (!readings.leftOut.empty())
+    checks.push_back({CheckKind::BelowResolution, static_cast<double>(readings.leftOut.size()),
+                      "行 " + rowList(readings.leftOut) + " は s が 0 に近い (" +
+                          (readings.step > 0 ? cformat("読み取り単位 %g m の %g 倍", readings.step,
+                                                       readings.floor / readings.step)
+                                             : cformat("%g m", readings.floor)) +
+                          " 以下) ため近似から除いています"});
+  return checks;
+}
+
+std::pair<int, int> pointRows(const TestRecord& record, int n) {
+  int row1 = record.fieldInt(F_point1Row);
+  if (row1 >= n) row1 = n;
+  if (row1 <= 0) row1 = 1;
+  int row2 = record.fieldInt(F_point2Row);
+  if (row2 >= n) row2 = n;
+  if (row2 <= 0) row2 = n / 2 >= 2 ? n / 2 : 2;
+  // The default row 2 must be a complete row too (one complete row: both
+  // points on it).
+  if (n >= 1 && row2 > n) row2 = n;
+  return {row1, row2};
 }
 
 std::vector<Check> steadyChecks(const TestRecord& record) {
@@ -429,21 +645,48 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
   const int n = static_cast<int>(samples.size());
   report.completeRows = n;
   report.band = recommendedBand(record, samples, settings);
-  report.suggestion = suggestSegment(samples, report.band, settings);
-  report.spread = permeabilitySpread(samples, g, settings);
-  const int row1 = record.fieldInt(F_point1Row), row2 = record.fieldInt(F_point2Row);
-  if (row1 >= 1 && row1 <= n && row2 >= 1 && row2 <= n) {
+  const Readings readings = readingsOf(samples, readingStep(record), settings);
+  report.suggestion = suggestSegment(readings, report.band, g, settings);
+  // The same rows the dialog opens with.
+  const auto [row1, row2] = pointRows(record, n);
+  if (n >= 1) {
     const int first = std::min(row1, row2), last = std::max(row1, row2);
     report.segment = fitLine(samples, first, last);
-    if (report.segment->usable) report.fittedK = permeabilityFromGradient(g, report.segment->a);
+    if (report.segment->usable) {
+      report.fittedK = permeabilityFromGradient(g, report.segment->a);
+      report.fittedInterval = permeabilityInterval(g, *report.segment);
+    }
     const Sample& p1 = samples[static_cast<std::size_t>(row1 - 1)];
     const Sample& p2 = samples[static_cast<std::size_t>(row2 - 1)];
     if (const auto a = computeGradient(p1.t, p1.s, p2.t, p2.s)) report.pointsK = permeabilityFromGradient(g, *a);
     report.segmentPlace = placeInBand(samples, first, last, report.band);
     report.checks = unsteadyChecks(record, samples, first, last, settings);
+    const LineFit& line = report.suggestion.fit;
+    report.pointsOnLine = report.suggestion.found && first == line.first && last == line.last && row1 < row2 &&
+                          record.field(F_pointS1) == fittedHeadText(line, p1.t) &&
+                          record.field(F_pointS2) == fittedHeadText(line, p2.t);
   } else {
     report.checks = unsteadyChecks(record, samples, 0, 0, settings);
   }
+  // The rows inside the band, as a cross-check.
+  if (report.band.known()) {
+    std::vector<Sample> inside;
+    int firstRow = 0, lastRow = 0;
+    for (int row = 1; row <= n; ++row) {
+      const double s = samples[static_cast<std::size_t>(row - 1)].s;
+      if (!(s > readings.floor) || s < report.band.low || s > report.band.high) continue;
+      inside.push_back(samples[static_cast<std::size_t>(row - 1)]);
+      if (firstRow == 0) firstRow = row;
+      lastRow = row;
+    }
+    LineFit fit = fitLine(inside, 1, static_cast<int>(inside.size()));
+    if (fit.usable && fit.a > 0) {
+      fit.first = firstRow, fit.last = lastRow;
+      report.bandFit = fit;
+      report.bandK = permeabilityFromGradient(g, fit.a);
+    }
+  }
+  for (Check& check : recordChecks(readings, report.suggestion)) report.checks.push_back(std::move(check));
   if (auto check = recordedPermeabilityCheck(record)) report.checks.push_back(std::move(*check));
   return report;
 }

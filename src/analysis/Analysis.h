@@ -1,7 +1,8 @@
 #pragma once
 // How far k can be trusted: the straight-line fit of log10 s on t, the
-// recommended head range, the suggested segment, the spread of k over every
-// straight segment, and the checks of the test's fitness ("検討事項").
+// recommended head range, the suggested segment with k from its fitted line
+// and the interval of that k, and the checks of the test's fitness
+// ("検討事項").
 //
 // Every place that shows these numbers (the analysis dialogs, the graph
 // page, the command-line summary, the logger import and the batch summary)
@@ -13,22 +14,33 @@
 //   const AnalysisReport report = analyseRecord(record, settings);
 //   report.segment      // fit over the chosen points' rows (fields 40, 41)
 //   report.fittedK      // k from the fitted a, by the record's formula
-//   report.suggestion   // the "推奨区間", with its reason text
-//   report.spread       // "k の幅 ..." over every straight segment
+//   report.suggestion   // the "推奨区間": rows, k, its interval, the reason
 //   report.checks       // "検討事項", each with its number and text
 //
-// For readings that are not (yet) in a record, build the samples yourself
-// (row r of the record is samples[r - 1]) and call fitLine,
-// suggestSegment, permeabilitySpread with a Geometry.
+// When is a segment straight? R² alone cannot tell: it weighs the noise
+// against the span of s, so a gentle curve over a long fall reaches 0.999
+// while a straight record read to 1 cm fails on a few rows. A segment is
+// straight (isStraight) when
+//   - s falls over it by at least leastFall (40 %) along the fitted line,
+//     so a few rows of noise never decide anything;
+//   - the gradients of its first and second half (each at least 3 rows,
+//     sharing the middle row when odd; segments of fewer than 5 rows have
+//     no halves) agree within
+//     halvesTolerance (10 %) of the whole one, plus what one reading step at
+//     the ends of each half can change them by: this sees curvature;
+//   - every row lies within rowTolerance (3 %) of the line's s plus rowSteps
+//     (1) reading steps: this sees a row across a break.
+// The reading step is found from the digits of the s readings (3 decimals:
+// 1 mm; 2: 1 cm). Rows whose s is within zeroSteps (3) reading steps of 0
+// are left out of the suggestion and named. The tolerances are in
+// Analysis.ini (files/AnalysisIni.h). R² is still shown beside each fit.
 //
-// Rows are numbered from 1 as in the reading table. Rows whose s is not
-// above kLeastHead cannot be put on a log axis and are left out of fits
-// (they still count as rows for the row numbers).
-#include <filesystem>
+// Rows are numbered from 1 as in the reading table.
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "files/AnalysisIni.h"
 #include "record/TestRecord.h"
 
 namespace tov {
@@ -36,30 +48,10 @@ namespace tov {
 // s at or below this cannot be fitted on a log axis (the gradient rule of
 // the two points uses the same limit).
 inline constexpr double kLeastHead = 0.0001;
-// A straight segment for the suggestion and the spread has at least this
-// many rows; a fit needs at least kLeastFitRows usable rows.
+// A suggested segment has at least this many rows (all usable rows when the
+// test has fewer); a fit needs at least kLeastFitRows usable rows.
 inline constexpr int kLeastStraightRows = 5;
 inline constexpr int kLeastFitRows = 3;
-
-// Our own settings, in kAnalysisSettingsFile in the install folder (beside
-// Sys.ndx, which is never touched). Lines "name=value"; unknown names and
-// unusable values are ignored (the defaults stand).
-inline constexpr const char* kAnalysisSettingsFile = "Analysis.ini";
-struct AnalysisSettings {
-  double straightness = 0.99;  // R² a segment must reach to count as straight
-  double bandLow = 0.15;       // the recommended band of s / H0
-  double bandHigh = 0.25;
-  bool fitOnPage = false;      // draw the fitted line and "R² .. (n ..)" on the page
-  bool operator==(const AnalysisSettings&) const = default;
-};
-AnalysisSettings readAnalysisSettings(const std::filesystem::path& installFolder);
-// False when the file could not be written.
-bool writeAnalysisSettings(const std::filesystem::path& installFolder, const AnalysisSettings& settings);
-// The lines of the file and back (what read and write use).
-std::vector<std::string> analysisSettingsLines(const AnalysisSettings& settings);
-AnalysisSettings analysisSettingsFromLines(const std::vector<std::string>& lines);
-// The settings the running program uses (read where Sys.ndx is read).
-AnalysisSettings& theAnalysisSettings();
 
 // One reading row: elapsed time t (s) and head difference s (m).
 struct Sample {
@@ -69,6 +61,10 @@ struct Sample {
 // The complete rows of an unsteady test (leading rows with numeric t and
 // h'), t from column 1 and s from column 5 (0 when s is not a number).
 std::vector<Sample> unsteadySamples(const TestRecord& record);
+// The reading step of s (m): one unit in the last decimal the s readings
+// of the complete rows give (0.001 for readings to 1 mm), at most 0.1 and
+// at least 0.000001; 0 when there are no readings.
+double readingStep(const TestRecord& record);
 
 // The least-squares line log10 s = logS0 - a·t over rows first..last.
 struct LineFit {
@@ -77,6 +73,7 @@ struct LineFit {
   double a = 0;             // gradient as the record's a: positive when s falls
   double logS0 = 0;         // log10 s at t = 0
   double r2 = 0;            // 0 when log s does not vary
+  double aError = 0;        // standard error of a (0 when n < 3)
   // n >= kLeastFitRows and the times differ.
   bool usable = false;
   // The fitted s at t.
@@ -95,9 +92,18 @@ struct Geometry {
 };
 Geometry geometryOf(const TestRecord& record);
 // k from a gradient a by the record's formula (0..3), as the dialog
-// computes it from two points; nothing for unusable geometry or a failed
-// formula.
+// computes it from two points; nothing for unusable geometry, a failed
+// formula or a k that is not above 0.
 std::optional<double> permeabilityFromGradient(const Geometry& geometry, double a);
+
+// The two-sided 95 % quantile of Student's t with df degrees of freedom.
+double studentT95(int df);
+// The 95 % confidence interval of k from the standard error of the fitted
+// gradient (t with n - 2 degrees of freedom); k is proportional to a.
+struct KInterval {
+  double k = 0, low = 0, high = 0;  // low 0: the interval reaches a <= 0
+};
+std::optional<KInterval> permeabilityInterval(const Geometry& geometry, const LineFit& fit);
 
 // The recommended head range: s / H0 between bandLow and bandHigh, H0 the
 // initial head difference (Sp when it is a number above 0, else s of the
@@ -114,46 +120,76 @@ BandPlace placeInBand(const std::vector<Sample>& samples, int first, int last, c
 // "推奨範囲内", "一部が推奨範囲内", "推奨範囲外", "" for Unknown.
 const char* bandPlaceText(BandPlace place);
 
+// The readings as the suggestion sees them.
+struct Readings {
+  std::vector<Sample> samples;
+  double step = 0;            // the reading step of s (0: unknown, only kLeastHead applies)
+  std::vector<int> leftOut;   // rows within zeroSteps reading steps of 0 (or not above kLeastHead)
+  double floor = kLeastHead;  // s at or below this is left out
+};
+Readings readingsOf(std::vector<Sample> samples, double step, const AnalysisSettings& settings);
+
+// The straightness test of rows first..last (see the top of this file),
+// over the rows not left out.
+struct Straightness {
+  bool straight = false;
+  LineFit fit;
+  double halvesDifference = 0;  // |a1 - a2| / a (0 without halves)
+  double worstRow = 0;          // the largest |s - line| / s of a row
+  double fall = 0;              // 1 - s(end) / s(start) along the line
+};
+Straightness straightnessOf(const Readings& readings, int first, int last, const AnalysisSettings& settings);
+
 // The suggested segment ("推奨区間"). The rule:
-//  1. A segment is straight when it has at least kLeastStraightRows usable
-//     rows (all of them when the test has fewer), s falls over it (a > 0)
-//     and its R² reaches the straightness setting.
-//  2. Of the straight segments, the one that ends at the latest row (the
-//     late part of a recovery is the formation's; an early steep part is
-//     the drainage of the filter pack or the pipe); of those, the longest.
-//  3. No straight segment: the segment of as many rows with the highest R²
-//     (of those where s falls), marked poor.
-//  4. Fewer than kLeastFitRows usable rows: no segment, marked poor.
+//  1. A candidate has at least kLeastStraightRows usable rows (all of them
+//     when the test has fewer, at least kLeastFitRows), starts and ends on
+//     a usable row, and passes the straightness test (s falls over it).
+//  2. Of the candidates, the one that ends at the latest row (the late part
+//     of a recovery is the formation's; an early steep part is the drainage
+//     of the filter pack or the water in the pipe); of those, the longest.
+//  3. No candidate: no segment and no k, with the reason.
+// An earlier straight line (a candidate ending at or before the segment's
+// first row, its gradient differing by more than halvesTolerance) is named
+// with its own k.
 struct Suggestion {
   bool found = false;  // a segment is given (fit.first .. fit.last)
-  bool poor = true;    // it does not meet the rule's straightness
   LineFit fit;
   BandPlace band = BandPlace::Unknown;
+  std::optional<KInterval> k;          // k of the fitted line with its 95 % interval
+  std::optional<LineFit> earlier;      // an earlier straight line
+  std::optional<double> earlierK;
+  // "区間の取り方による k の幅": k over the sub-segments of the segment that
+  // pass the straightness test.
+  int subSegments = 0;
+  double spreadLow = 0, spreadHigh = 0;
   std::string reason;  // shown beside the button
+  // "10〜30 行 (n 21) k 2.01E-006 (95 % 2.00E-006〜2.02E-006)", or
+  // "なし (the reason)".
+  std::string summary() const;
+  std::string spreadText() const;
+  // The range alone: "2.01E-006〜2.06E-006 (183 区間)", or "なし".
+  std::string spreadRange() const;
 };
+Suggestion suggestSegment(const Readings& readings, const Band& band, const Geometry& geometry,
+                          const AnalysisSettings& settings);
+// Without a reading step or geometry (no k).
 Suggestion suggestSegment(const std::vector<Sample>& samples, const Band& band, const AnalysisSettings& settings);
-
-// The spread of k: the lowest and highest k over every straight segment
-// (rule 1 above, always at least kLeastStraightRows rows).
-struct KSpread {
-  int segments = 0;
-  double low = 0, high = 0;
-  // "k の幅 1.9E-006 〜 2.3E-006 (12 区間)", or "k の幅 なし (直線区間がありません)".
-  std::string text() const;
-};
-KSpread permeabilitySpread(const std::vector<Sample>& samples, const Geometry& geometry,
-                           const AnalysisSettings& settings);
 
 // The checks of the test's fitness. They warn; nothing is blocked.
 enum class CheckKind {
   ShapeRatio,      // formulas 0 and 2 need L/D >= 4; value L/D
-  Straightness,    // the segment's R² below the setting; value R²
+  Straightness,    // the chosen segment fails the straightness test; value its halves' difference
   FewRows,         // fewer than 3 usable rows in the segment; value rows
   NotFalling,      // s does not fall over the segment; value a
   FirstHeadVsSp,   // first s more than 20 % from Sp; value percent
   OutsideBand,     // the segment wholly outside the band; value s/H0 at its middle
   SteadyFlowDrift, // Q of the last three readings varies more than 5 %; value percent
   RecordedK,       // the recorded k is not the k of the recorded a (steady: Qo, So) and sizes; value percent
+  Oscillation,     // s rises again after falling by more than a few reading steps; value the rise (m)
+  Incomplete,      // the tail flattens: late gradient a small fraction of the segment's; value percent
+  Rising,          // s does not fall over the record; value a of the whole record
+  BelowResolution, // rows left out near s = 0; value their count
+  LowR2,           // the chosen segment's R² below the straightness setting; value R²
 };
 struct Check {
   CheckKind kind;
@@ -163,10 +199,17 @@ struct Check {
 inline constexpr double kLeastApproxRatio = 4.0;
 inline constexpr double kFirstHeadTolerance = 0.20;
 inline constexpr double kSteadyFlowTolerance = 0.05;
+// A tail whose gradient is below this fraction of the segment's flattens.
+inline constexpr double kFlatTail = 0.3;
+// A rise of s by more than this many reading steps (and 1 % of s) is an oscillation.
+inline constexpr double kOscillationSteps = 3.0;
 
 // Checks of an unsteady test over rows first..last.
 std::vector<Check> unsteadyChecks(const TestRecord& record, const std::vector<Sample>& samples, int first, int last,
                                   const AnalysisSettings& settings);
+// Checks of the record's shape: oscillation, a flattening tail after the
+// suggested segment, s rising, rows left out.
+std::vector<Check> recordChecks(const Readings& readings, const Suggestion& suggestion);
 // Checks of a steady test (the flow of the last three complete readings).
 std::vector<Check> steadyChecks(const TestRecord& record);
 // The recorded k against the k its own headings give (a, or Qo and So, with
@@ -176,28 +219,46 @@ std::optional<Check> recordedPermeabilityCheck(const TestRecord& record);
 // The steady method's complete rows (h' and Q numeric), as (t, Q).
 std::vector<Sample> steadyFlowSamples(const TestRecord& record);
 
+// The rows of points 1 and 2 (fields 40, 41) as the analysis dialog takes
+// them for a test of `rows` complete rows: beyond the last row, the last
+// row; 0 or less, row 1 (point 2: half the rows, at least 2, at most the
+// last).
+std::pair<int, int> pointRows(const TestRecord& record, int rows);
+
 // Everything above for one record, the segment being the chosen points'
-// rows (fields 40 and 41) clamped to the complete rows.
+// rows (pointRows).
 struct AnalysisReport {
   bool steady = false;
   int completeRows = 0;
-  std::optional<LineFit> segment;  // unsteady, when both rows are complete
+  std::optional<LineFit> segment;  // unsteady, with at least one complete row
   std::optional<double> pointsK;   // k from the two points (as the dialog)
   std::optional<double> fittedK;   // k from the fitted a
+  std::optional<KInterval> fittedInterval;
   Band band;
   BandPlace segmentPlace = BandPlace::Unknown;
   Suggestion suggestion;
-  KSpread spread;
+  // k of the rows inside the band (at least 3), as a cross-check.
+  std::optional<LineFit> bandFit;
+  std::optional<double> bandK;
+  // Points 1 and 2 are the suggested segment's end rows and their s the
+  // fitted line's (fittedHeadText): "近似直線上の点".
+  bool pointsOnLine = false;
   std::vector<Check> checks;
 };
 AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& settings);
 
 // (fitted - points) / points in percent.
 std::optional<double> percentDifference(double pointsK, double fittedK);
-// "R² 0.998 (n 12)", R² cut to three decimals.
+// "R² 0.9980 (n 12)".
 std::string fitCaption(const LineFit& fit);
 // R² cut (not rounded) to four decimals, "0.9999": a fit that is not
 // perfect never shows as 1.0000, nor one below a limit as reaching it.
+// Every R² shown goes through this.
 std::string r2Text(double r2);
+// "k 2.01E-006 (95 % 2.00E-006〜2.02E-006)" with `digits` decimals.
+std::string intervalText(const KInterval& k, int digits);
+// The fitted line's s at t as the point fields hold it ("%.6g"): the two
+// points' gradient is then the fitted gradient to 6 digits.
+std::string fittedHeadText(const LineFit& fit, double t);
 
 } // namespace tov

@@ -113,7 +113,7 @@ std::optional<double> parseWholeNumber(std::string_view text) {
 std::vector<std::string> summaryHeader() {
   return {"ファイル", "調査名", "調査場所", "No.", "試験年月日", "試験深度 から (m)", "試験深度 まで (m)",
           "試験区間長さ L (m)", "孔径 D (m)", "試験方法", "計算式", "勾配 a (1/s)", "k 記録 (m/s)",
-          "k 再計算 (m/s)", "R² (解析区間)", "k の幅 最小 (m/s)", "k の幅 最大 (m/s)", "検討事項"};
+          "k 再計算 (m/s)", "R² (解析区間)", "推奨区間 (行)", "推奨区間の k (m/s)", "k 95 % 下限 (m/s)", "k 95 % 上限 (m/s)", "検討事項"};
 }
 
 std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& fileName, int digits,
@@ -143,13 +143,20 @@ std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& f
     row.push_back(numberOrText(r2Text(report.segment->r2)));
   else
     row.push_back(textCell(""));
-  if (report.spread.segments > 0) {
-    const std::string low = formatPermeability(report.spread.low, 2), high = formatPermeability(report.spread.high, 2);
-    row.push_back({low, TableCell::Kind::Exponent, toDouble(low)});
-    row.push_back({high, TableCell::Kind::Exponent, toDouble(high)});
+  const Suggestion& suggestion = report.suggestion;
+  if (suggestion.found && suggestion.k) {
+    row.push_back(textCell(cformat("%d〜%d", suggestion.fit.first, suggestion.fit.last)));
+    for (const double k : {suggestion.k->k, suggestion.k->low, suggestion.k->high}) {
+      if (!(k > 0)) {
+        row.push_back(textCell(""));
+        continue;
+      }
+      const std::string text = formatPermeability(k, 2);
+      row.push_back({text, TableCell::Kind::Exponent, toDouble(text)});
+    }
   } else {
-    row.push_back(textCell(""));
-    row.push_back(textCell(""));
+    row.push_back(textCell(suggestion.found ? cformat("%d〜%d", suggestion.fit.first, suggestion.fit.last) : ""));
+    for (int i = 0; i < 3; ++i) row.push_back(textCell(""));
   }
   std::string warnings;
   for (const Check& check : report.checks) warnings += (warnings.empty() ? "" : "; ") + check.text;
@@ -181,9 +188,12 @@ std::optional<TableFormat> tableFormatOf(const std::filesystem::path& path) {
 }
 
 std::string writeCsv(const std::filesystem::path& path, const SummaryTable& table, CsvEncoding encoding) {
-  const std::string text = csvText(table);
+  std::string text = csvText(table);
   std::string bytes;
   if (encoding == CsvEncoding::Cp932) {
+    // CP932 has no superscript two: R² is written R2 (as the help spells it).
+    for (std::size_t at = text.find("²"); at != std::string::npos; at = text.find("²", at))
+      text.replace(at, std::string("²").size(), "2");
     std::string offending;
     const auto encoded = utf8ToCp932(text, &offending);
     if (!encoded) return "Shift_JIS (CP932) で表せない文字があります: " + offending;

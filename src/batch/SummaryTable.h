@@ -39,15 +39,15 @@ std::optional<double> parseWholeNumber(std::string_view text);
 enum SummaryColumn : int {
   SC_file, SC_surveyName, SC_surveyLocation, SC_testIdNumber, SC_testDate, SC_depthFrom, SC_depthTo,
   SC_sectionLength, SC_boreDiameter, SC_testMethod, SC_formula, SC_gradient, SC_kRecorded, SC_kRecomputed,
-  SC_r2, SC_kLow, SC_kHigh, SC_warnings,
+  SC_r2, SC_suggestedRows, SC_suggestedK, SC_kLow, SC_kHigh, SC_warnings,
 };
 
 // The header of the table.
 std::vector<std::string> summaryHeader();
 // A test's row; fileName is the name shown in the first column, digits the
 // k digits of the settings (for k computed again). The analysis gives R² of
-// the chosen points' segment, the spread of k over the straight segments
-// and the checks' warnings.
+// the chosen points' segment, the suggested segment's rows, its k and the
+// 95 % interval of that k, and the checks' warnings.
 std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& fileName, int digits,
                                   const AnalysisSettings& analysis = {});
 

@@ -109,8 +109,8 @@ void AnalysisModel::drawPreview(Surface& surface, PreviewGraph graph, int width,
 }
 
 DevicePoint AnalysisModel::mapToArea(const AxisRange& range, double t, double value, int width, int height) {
-  const double x = interpolate(t, range.timeFrom, range.timeTo, 2, width - 2);
-  const double up = interpolate(value, range.valueFrom, range.valueTo, 2, height - 2);
+  const double x = interpolate(t, range.timeFrom, range.timeTo, kInset, width - kInset);
+  const double up = interpolate(value, range.valueFrom, range.valueTo, kInset, height - kInset);
   return DevicePoint{static_cast<int>(x), static_cast<int>(height - up)};
 }
 

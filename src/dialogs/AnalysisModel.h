@@ -49,6 +49,15 @@ public:
   // The preview circles: radius and pen width in pixels.
   static constexpr int kPointRadius = 3;
   static constexpr int kPointPen = 2;
+  // The cursor: a ring around the point, so a chosen point under it stays
+  // seen. Points keep this far from the area's edges, so those at the axis
+  // ends are drawn whole.
+  static constexpr int kCursorRadius = kPointRadius + 3;
+  static constexpr int kInset = kPointRadius + kPointPen;
+  // The unsteady log s - t preview, when at least kLeastResidualsHeight
+  // pixels high, keeps its lowest kResidualStrip pixels for the residuals.
+  static constexpr int kResidualStrip = 50;
+  static constexpr int kLeastResidualsHeight = 160;
 
   virtual ~AnalysisModel() = default;
   AnalysisMethod method() const { return method_; }
@@ -152,9 +161,9 @@ protected:
   static std::size_t index(int point) { return point == 2 ? 1 : 0; }
   static std::size_t graphIndex(PreviewGraph graph) { return graph == PreviewGraph::Second ? 1 : 0; }
   bool redrawPreviews(int shownCursor);
-  // (t, value) in an area: x from 2 pixels at the time axis start to the
-  // width less 2 at its end, y upwards from 2 pixels above the bottom edge
-  // at the value axis start to 2 pixels below the top at its end.
+  // (t, value) in an area: x from kInset pixels at the time axis start to
+  // the width less kInset at its end, y upwards from kInset pixels above the
+  // bottom edge at the value axis start to kInset below the top at its end.
   static DevicePoint mapToArea(const AxisRange& range, double t, double value, int width, int height);
   // A time axis' from text as its label shows it (" 0" for "0").
   static std::string timeLabel(const std::string& from);
@@ -222,9 +231,20 @@ public:
   // The band and whether the chosen segment lies in it.
   std::string bandText() const;
   // "推奨区間": points 1 and 2 become the suggested segment's first and
-  // last rows, a and k are recomputed; the reason is kept for the dialog.
+  // last rows with the fitted line's s at their t (so the two points'
+  // gradient is the fitted one), a and k are recomputed; the reason is kept
+  // for the dialog. Without a segment, or when it gives no positive k,
+  // nothing changes and the reason says why.
   void applySuggestion();
   const std::string& suggestionText() const { return suggestionText_; }
+  // "区間の取り方による k の幅 .." and the k of the rows inside the band.
+  std::string spreadText() const;
+
+  // A typed point t takes the nearest complete row (its t and s readings);
+  // a typed s, or a t that is no number, is refused: the row's readings
+  // come back. Done when the focus leaves the edit.
+  void setText(int field, std::string text) override;
+  void fieldLeft(int field) override;
 
 protected:
   bool rowComplete(int row) const override;
@@ -240,6 +260,7 @@ private:
   int grid2WhenSmall_ = 0;
   std::array<int, 3> openedChoices_{};
   std::string suggestionText_;
+  int typedPoint_ = 0;  // the point whose t or s was typed (0: none)
 };
 
 // The steady dialog "解析/目盛り  〔定常法〕".

@@ -284,14 +284,15 @@ void SteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, const
     auto at = [&](int row) { return mapToArea(shown.ranges[0], t(row), q(row), width, height); };
     for (int row = 1; row <= completeRows_; ++row)
       if (q(row) >= kLeastFlow) circle(at(row), row == shown.highlighted[0] ? highlight : grey);
-    if (cursor >= 1 && q(cursor) >= kLeastFlow) circle(at(cursor), red);
+    if (cursor >= 1 && q(cursor) >= kLeastFlow) surface.circle(at(cursor).x, at(cursor).y, kCursorRadius, red);
   } else {
     // h against t.
     auto h = [this](int row) { return toDouble(working_.cell(row, C_level)); };
     auto at = [&](int row) { return mapToArea(shown.ranges[1], t(row), h(row), width, height); };
     for (int row = 1; row <= completeRows_; ++row)
       if (isNumberText(working_.cell(row, C_level))) circle(at(row), row == shown.highlighted[0] ? highlight : grey);
-    if (cursor >= 1 && isNumberText(working_.cell(cursor, C_level))) circle(at(cursor), red);
+    if (cursor >= 1 && isNumberText(working_.cell(cursor, C_level)))
+      surface.circle(at(cursor).x, at(cursor).y, kCursorRadius, red);
   }
 }
 

@@ -18,6 +18,7 @@ constexpr Colour kBlue = 0xFF0000;  // 0x00BBGGRR
 // The recommended band (light yellow) and the fitted line (orange).
 constexpr Colour kBandShade = 0xB4F0FF;
 constexpr Colour kFitLine = 0x0080FF;
+constexpr Colour kEarlierLine = 0xC000C0;  // the earlier straight line (purple)
 // The smallest s the log s - t preview can place.
 constexpr double kLeastS = 0.0000001;
 
@@ -66,8 +67,16 @@ void UnsteadyAnalysisModel::openFields() {
   chosen_ = {row1, row2};
   highlighted_ = chosen_;
   openedChoices_ = {labelSet_, grid2Set_, grid2WhenSmall_};
+  // Points left on the fitted line by 推奨区間 keep their s.
+  const bool onLine = analyseRecord(working_, settings_).pointsOnLine;
+  const std::string s1 = working_.field(F_pointS1), s2 = working_.field(F_pointS2);
   fillPointEdits(1, row1);
   fillPointEdits(2, row2);
+  if (onLine) {
+    working_.setField(F_pointS1, s1);
+    working_.setField(F_pointS2, s2);
+  }
+  typedPoint_ = 0;
   active_ = 1;
   cursor_ = row1;
 }
@@ -75,6 +84,36 @@ void UnsteadyAnalysisModel::openFields() {
 void UnsteadyAnalysisModel::fillPointEdits(int point, int row) {
   working_.setField(point == 1 ? F_pointT1 : F_pointT2, working_.cell(row, C_time));
   working_.setField(point == 1 ? F_pointS1 : F_pointS2, working_.cell(row, C_headDifference));
+}
+
+void UnsteadyAnalysisModel::setText(int field, std::string text) {
+  if ((field == F_pointT1 || field == F_pointS1 || field == F_pointT2 || field == F_pointS2) &&
+      text != working_.field(field))
+    typedPoint_ = field == F_pointT1 || field == F_pointS1 ? 1 : 2;
+  AnalysisModel::setText(field, std::move(text));
+}
+
+void UnsteadyAnalysisModel::fieldLeft(int field) {
+  AnalysisModel::fieldLeft(field);
+  const int point = field == F_pointT1 || field == F_pointS1 ? 1 : field == F_pointT2 || field == F_pointS2 ? 2 : 0;
+  if (point == 0 || point != typedPoint_ || completeRows_ == 0) return;
+  typedPoint_ = 0;
+  int row = chosen_[index(point)];
+  const std::string& typed = text(point == 1 ? F_pointT1 : F_pointT2);
+  if (isNumberText(typed)) {
+    // The nearest complete row by t.
+    const double t = toDouble(typed);
+    double best = INFINITY;
+    for (int r = 1; r <= completeRows_; ++r) {
+      const double off = std::fabs(toDouble(working_.cell(r, C_time)) - t);
+      if (off < best) best = off, row = r;
+    }
+  }
+  chosen_[index(point)] = row;
+  highlighted_[index(point)] = row;
+  if (point == active_) cursor_ = row;
+  fillPointEdits(point, row);
+  redrawPending_ = true;
 }
 
 void UnsteadyAnalysisModel::selectPoint(int point) {
@@ -133,14 +172,14 @@ void UnsteadyAnalysisModel::recomputePermeability() {
     return;
   }
   highlighted_ = chosen_;
+  // The points as their edits hold them: a row's readings, or after
+  // 推奨区間 the fitted line's s at the rows' t.
   const int row1 = chosen_[0], row2 = chosen_[1];
   auto inRange = [this](int row) { return row >= 1 && row <= completeRows_; };
   std::optional<double> a;
-  if (inRange(row1) && inRange(row2)) {
-    auto t = [this](int row) { return toDouble(working_.cell(row, C_time)); };
-    auto s = [this](int row) { return toDouble(working_.cell(row, C_headDifference)); };
-    a = computeGradient(t(row1), s(row1), t(row2), s(row2));
-  }
+  if (inRange(row1) && inRange(row2))
+    a = computeGradient(working_.fieldValue(F_pointT1), working_.fieldValue(F_pointS1), working_.fieldValue(F_pointT2),
+                        working_.fieldValue(F_pointS2));
   if (!a) {
     working_.setField(F_permeabilityText, "");
     return;
@@ -176,10 +215,12 @@ std::string UnsteadyAnalysisModel::fitText() const {
   const AnalysisReport report = analysis();
   if (!report.segment || !report.segment->usable) return "近似直線: 区間に s の使える行が 3 行以上ありません";
   const LineFit& fit = *report.segment;
-  std::string text = "近似直線 a " + cformat("%g", fit.a) + "  k " +
-                     (report.fittedK ? formatPermeability(*report.fittedK, digits_) : std::string("-")) + "\n" +
-                     cformat("R² %s (n %d)", r2Text(fit.r2).c_str(), fit.n);
-  if (report.pointsK && report.fittedK)
+  std::string text = "近似直線 a " + cformat("%g", fit.a) + "  " +
+                     (report.fittedInterval ? intervalText(*report.fittedInterval, digits_) : std::string("k -")) +
+                     "\n" + fitCaption(fit);
+  if (report.pointsOnLine)
+    text += "  点 1, 2 は近似直線上の点";
+  else if (report.pointsK && report.fittedK)
     if (const auto diff = percentDifference(*report.pointsK, *report.fittedK))
       text += cformat("  2点の k との差 %+.1f %%", *diff);
   return text;
@@ -197,15 +238,35 @@ std::string UnsteadyAnalysisModel::bandText() const {
 
 void UnsteadyAnalysisModel::applySuggestion() {
   const AnalysisReport report = analysis();
-  suggestionText_ = report.suggestion.reason;
-  if (!report.suggestion.found) return;
-  chosen_ = {report.suggestion.fit.first, report.suggestion.fit.last};
-  fillPointEdits(1, chosen_[0]);
-  fillPointEdits(2, chosen_[1]);
+  const Suggestion& suggestion = report.suggestion;
+  suggestionText_ = suggestion.reason;
+  if (!suggestion.found) return;
+  const LineFit& fit = suggestion.fit;
+  if (!permeabilityFromGradient(geometryOf(working_), fit.a)) {
+    suggestionText_ += "。寸法と計算式から正の k が求まらないため、点は変えていません";
+    return;
+  }
+  chosen_ = {fit.first, fit.last};
+  for (int point : {1, 2}) {
+    const int row = chosen_[index(point)];
+    fillPointEdits(point, row);
+    working_.setField(point == 1 ? F_pointS1 : F_pointS2, fittedHeadText(fit, toDouble(working_.cell(row, C_time))));
+  }
   highlighted_ = chosen_;
   cursor_ = chosen_[index(active_)];
   recomputePermeability();
   redrawPreviews();
+}
+
+std::string UnsteadyAnalysisModel::spreadText() const {
+  const AnalysisReport report = analysis();
+  std::string text = report.suggestion.found ? report.suggestion.spreadText() : std::string();
+  if (report.bandK) {
+    if (!text.empty()) text += "\n";
+    text += cformat("推奨範囲内の行 %d〜%d (n %d) の k ", report.bandFit->first, report.bandFit->last, report.bandFit->n) +
+            formatPermeability(*report.bandK, 2);
+  }
+  return text;
 }
 
 std::vector<std::string> UnsteadyAnalysisModel::checkTexts() const {
@@ -225,47 +286,79 @@ void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, con
   };
   auto t = [this](int row) { return toDouble(working_.cell(row, C_time)); };
   auto circle = [&](DevicePoint at, const Pen& pen) { surface.circle(at.x, at.y, kPointRadius, pen); };
+  auto cursorRing = [&](DevicePoint at) { surface.circle(at.x, at.y, kCursorRadius, red); };
 
   if (graph == PreviewGraph::First) {
-    // log s against t.
+    // log s against t above, the residuals of the chosen segment below.
+    const int plotHeight = height >= kLeastResidualsHeight ? height - kResidualStrip : height;
     const AxisRange& r = shown.ranges[0];
     const AxisRange logRange{r.timeFrom, r.timeTo, std::log10(r.valueFrom), std::log10(r.valueTo)};
     auto s = [this](int row) { return toDouble(working_.cell(row, C_headDifference)); };
-    auto at = [&](int row) { return mapToArea(logRange, t(row), std::log10(s(row)), width, height); };
+    auto map = [&](double time, double value) { return mapToArea(logRange, time, std::log10(value), width, plotHeight); };
+    auto at = [&](int row) { return map(t(row), s(row)); };
     const AnalysisReport report = analysis();
     if (report.band.known() && report.band.low > 0) {
       // The recommended band, shaded under the readings.
-      const int top = mapToArea(logRange, 0, std::log10(report.band.high), width, height).y;
-      const int bottom = mapToArea(logRange, 0, std::log10(report.band.low), width, height).y;
+      const int top = map(0, report.band.high).y;
+      const int bottom = map(0, report.band.low).y;
       const Pen shade{PS_SOLID, 1, kBandShade};
-      for (int y = std::max(std::min(top, bottom), 0); y <= std::min(std::max(top, bottom), height); ++y) {
+      for (int y = std::max(std::min(top, bottom), 0); y <= std::min(std::max(top, bottom), plotHeight); ++y) {
         surface.moveTo(0, y);
         surface.lineTo(width, y, shade);
       }
     }
-    if (report.segment && report.segment->usable) {
-      // The fitted line across the segment.
-      const LineFit& fit = *report.segment;
+    auto drawLine = [&](const LineFit& fit, const Pen& pen) {
       const double t1 = t(fit.first), t2 = t(fit.last);
-      const DevicePoint from = mapToArea(logRange, t1, std::log10(fit.sAt(t1)), width, height);
-      const DevicePoint to = mapToArea(logRange, t2, std::log10(fit.sAt(t2)), width, height);
+      const DevicePoint from = map(t1, fit.sAt(t1)), to = map(t2, fit.sAt(t2));
       surface.moveTo(from.x, from.y);
-      surface.lineTo(to.x, to.y, Pen{PS_SOLID, 2, kFitLine});
-    }
+      surface.lineTo(to.x, to.y, pen);
+    };
+    // The earlier straight line the suggestion named (drainage), then the
+    // fitted line across the chosen segment.
+    if (report.suggestion.earlier) drawLine(*report.suggestion.earlier, Pen{PS_SOLID, 2, kEarlierLine});
+    if (report.segment && report.segment->usable) drawLine(*report.segment, Pen{PS_SOLID, 2, kFitLine});
     for (int row = 1; row <= kRows; ++row) {
       if (!isNumberText(working_.cell(row, C_pipeLevel)) || !isNumberText(working_.cell(row, C_headDifference)) ||
           !(s(row) >= kLeastS))
         continue;
       circle(at(row), penFor(row));
     }
-    if (shown.cursor >= 1 && s(shown.cursor) >= kLeastS) circle(at(shown.cursor), red);
+    if (shown.cursor >= 1 && s(shown.cursor) >= kLeastS) cursorRing(at(shown.cursor));
+
+    if (plotHeight < height && report.segment && report.segment->usable) {
+      // Residuals in per cent of the line's s, on a scale of at least ±5 %.
+      const LineFit& fit = *report.segment;
+      const int top = plotHeight + 4, bottom = height - 2, zero = (top + bottom) / 2;
+      double largest = 5;
+      for (int row = fit.first; row <= fit.last; ++row)
+        if (s(row) > kLeastHead) largest = std::max(largest, std::fabs(s(row) / fit.sAt(t(row)) - 1) * 100);
+      const Pen axis{PS_SOLID, 1, kGrey}, bar{PS_SOLID, 2, kFitLine};
+      surface.moveTo(0, top - 2);
+      surface.lineTo(width, top - 2, axis);
+      surface.moveTo(0, zero);
+      surface.lineTo(width, zero, axis);
+      for (int row = fit.first; row <= fit.last; ++row) {
+        if (!(s(row) > kLeastHead)) continue;
+        const double percent = (s(row) / fit.sAt(t(row)) - 1) * 100;
+        const int x = map(t(row), 1).x;
+        const int y = zero - static_cast<int>(std::lround(percent / largest * (zero - top)));
+        surface.moveTo(x, zero);
+        surface.lineTo(x, y, bar);
+      }
+      FontSpec font;
+      font.height = -12;
+      surface.selectFont(font);
+      surface.setTextColor(0x000000);
+      surface.setTextAlign(TA_LEFT | TA_TOP);
+      surface.textOut(kInset, top, cformat("残差 (%%) ±%.0f", largest));
+    }
   } else {
     // h against t.
     auto h = [this](int row) { return toDouble(working_.cell(row, C_level)); };
     auto at = [&](int row) { return mapToArea(shown.ranges[1], t(row), h(row), width, height); };
     for (int row = 1; row <= completeRows_; ++row)
       if (isNumberText(working_.cell(row, C_level))) circle(at(row), penFor(row));
-    if (shown.cursor >= 1 && isNumberText(working_.cell(shown.cursor, C_level))) circle(at(shown.cursor), red);
+    if (shown.cursor >= 1 && isNumberText(working_.cell(shown.cursor, C_level))) cursorRing(at(shown.cursor));
   }
 }
 

@@ -1,6 +1,6 @@
 #include "files/Settings.h"
 
-#include "analysis/Analysis.h"
+#include "files/AnalysisIni.h"
 
 #include <algorithm>
 #include <system_error>

@@ -508,6 +508,8 @@ void drawFormulaBlock(Surface& s, const PageInputs& in, double charHeight) {
     textAtMm(s, x0, y0 + pitch, "t2=" + number(tFormat, F_pointT2) + "(s)");
     textAtMm(s, x1, y0, "s1=" + number(sFormat, F_pointS1) + "(m)");
     textAtMm(s, x1, y0 + pitch, "s2=" + number(sFormat, F_pointS2) + "(m)");
+    // s1 and s2 that 推奨区間 took from the fitted line, not the readings.
+    if (analyseRecord(r, theAnalysisSettings()).pointsOnLine) textAtMm(s, x1 + 30.0, y0, "(近似直線上の点)");
 
     // a = log(s1/s2) / (t2 - t1)
     s.setTextAlign(TA_UPDATECP);
@@ -539,7 +541,12 @@ void drawFormulaBlock(Surface& s, const PageInputs& in, double charHeight) {
     permeabilityResult(s, r, xk, yN + 2.0 * pitch);
     if (in.fitOnPage) {
       const AnalysisReport report = analyseRecord(r, theAnalysisSettings());
-      if (report.segment && report.segment->usable) textAtMm(s, xk, yN + 3.2 * pitch, "   " + fitCaption(*report.segment));
+      if (report.segment && report.segment->usable) {
+        // The fitted line's own k beside its R², never the two points' k alone.
+        textAtMm(s, xk, yN + 3.2 * pitch, "   近似直線 " + fitCaption(*report.segment));
+        if (report.fittedInterval)
+          textAtMm(s, xk, yN + 4.2 * pitch, "   " + intervalText(*report.fittedInterval, 2));
+      }
     }
   } else if (kind == 4) {
     // k = 2.3 Qo log(2L/D) / (2 pi So L)

@@ -112,19 +112,18 @@ TEST(LineFit, KFromTheFittedGradientIsTheRecordsFormula) {
 TEST(Suggestion, FollowsTheRuleOnSyntheticRecoveries) {
   const AnalysisSettings settings;
   const Band none;
-  const struct { const char* name; std::vector<Sample> samples; bool found, poor; int first, last; } rows[] = {
-      {"clean decay: the whole record", decay(2, 200), true, false, 1, 16},
-      {"double line: the later part", doubleLine(0.02, 0.001, 30), true, false, 6, 16},
-      {"double line, long early part", doubleLine(0.004, 0.0005, 240), true, false, 12, 16},
-      {"noise: poor, not silent", noisy(3, 0.3), true, true, 0, 0},
-      {"oscillation: poor, not silent", oscillation(), true, true, 0, 0},
-      {"three rows: all of them", {{0, 1}, {10, 0.8}, {20, 0.64}}, true, false, 0, 0},
-      {"two rows: nothing to fit", {{0, 1}, {10, 0.5}}, false, true, 0, 0},
+  const struct { const char* name; std::vector<Sample> samples; bool found; int first, last; } rows[] = {
+      {"clean decay: the whole record", decay(2, 200), true, 1, 16},
+      {"double line: the later part", doubleLine(0.02, 0.001, 30), true, 6, 16},
+      {"double line, long early part", doubleLine(0.004, 0.0005, 240), true, 12, 16},
+      {"noise: no segment, not silent", noisy(3, 0.3), false, 0, 0},
+      {"oscillation: no segment, not silent", oscillation(), false, 0, 0},
+      {"three rows: all of them", {{0, 1}, {10, 0.7}, {20, 0.49}}, true, 1, 3},
+      {"two rows: nothing to fit", {{0, 1}, {10, 0.5}}, false, 0, 0},
   };
   for (const auto& r : rows) {
     const Suggestion got = suggestSegment(r.samples, none, settings);
-    EXPECT_EQ(got.found, r.found) << r.name;
-    EXPECT_EQ(got.poor, r.poor) << r.name << ": " << got.reason;
+    EXPECT_EQ(got.found, r.found) << r.name << ": " << got.reason;
     EXPECT_FALSE(got.reason.empty()) << r.name;
     if (r.first == 0) continue;
     EXPECT_EQ(got.fit.first, r.first) << r.name;
@@ -132,23 +131,26 @@ TEST(Suggestion, FollowsTheRuleOnSyntheticRecoveries) {
   }
 }
 
-TEST(Spread, CoversTheStraightSegmentsOnly) {
+// The k over the sub-segments of the suggested segment: one line gives one
+// k; a double line never mixes in the early line's.
+TEST(Spread, CoversTheSuggestedSegmentsStraightPartsOnly) {
   const AnalysisSettings settings;
   const Geometry g = geometry(0);
-  const KSpread clean = permeabilitySpread(decay(2, 200), g, settings);
+  const Band none;
   const double k = *permeabilityFromGradient(g, 1.0 / (std::log(10.0) * 200));
-  EXPECT_EQ(clean.segments, (12 * 13) / 2);  // 16 rows, every segment of 5 or more
-  EXPECT_NEAR(clean.low, k, 1e-9 * k);
-  EXPECT_NEAR(clean.high, k, 1e-9 * k);
+  const Suggestion clean = suggestSegment(readingsOf(decay(2, 200), 0, settings), none, g, settings);
+  EXPECT_GT(clean.subSegments, 10);
+  EXPECT_NEAR(clean.spreadLow, k, 1e-9 * k);
+  EXPECT_NEAR(clean.spreadHigh, k, 1e-9 * k);
 
-  const KSpread two = permeabilitySpread(doubleLine(0.02, 0.001, 30), g, settings);
-  EXPECT_NEAR(two.low, *permeabilityFromGradient(g, 0.001), 1e-6 * k);
-  EXPECT_NEAR(two.high, *permeabilityFromGradient(g, 0.02), 1e-6 * k);
-  EXPECT_EQ(permeabilitySpread(noisy(3, 0.3), g, settings).segments, 0);
+  const Suggestion two = suggestSegment(readingsOf(doubleLine(0.02, 0.001, 30), 0, settings), none, g, settings);
+  EXPECT_NEAR(two.spreadLow, *permeabilityFromGradient(g, 0.001), 1e-6 * k);
+  EXPECT_NEAR(two.spreadHigh, *permeabilityFromGradient(g, 0.001), 1e-6 * k);
+  EXPECT_EQ(suggestSegment(readingsOf(noisy(3, 0.3), 0, settings), none, g, settings).subSegments, 0);
 
-  KSpread shown;
-  shown.segments = 4, shown.low = 1.94e-6, shown.high = 2.26e-6;
-  EXPECT_EQ(shown.text(), "k の幅 1.9E-006 〜 2.3E-006 (4 区間)");
+  Suggestion shown;
+  shown.found = true, shown.subSegments = 4, shown.spreadLow = 1.944e-6, shown.spreadHigh = 2.26e-6;
+  EXPECT_EQ(shown.spreadText(), "区間の取り方による k の幅 1.94E-006〜2.26E-006 (4 区間)");
 }
 
 TestRecord unsteadyRecord(const std::vector<Sample>& samples, int formula, double length, double sp, int row1,
@@ -186,7 +188,7 @@ TEST(Checks, EachWarnsOnItsOwnFault) {
       {"basic formula with L/D 2.5", unsteadyRecord(clean, 3, 0.25, 2.0, 10, 14), {}},
       {"two rows", unsteadyRecord(clean, 1, 1.0, 2.0, 12, 13), {K::FewRows}},
       {"not straight", unsteadyRecord(doubleLine(0.02, 0.001, 30), 1, 1.0, 2.0, 1, 16), {K::Straightness}},
-      {"rising", unsteadyRecord(decay(2, -900), 1, 1.0, 2.0, 1, 8), {K::NotFalling, K::OutsideBand}},
+      {"rising", unsteadyRecord(decay(2, -900), 1, 1.0, 2.0, 1, 8), {K::NotFalling, K::OutsideBand, K::Rising}},
       {"Sp 30 % off", unsteadyRecord(clean, 1, 1.0, 2.86, 10, 14), {K::FirstHeadVsSp}},
       {"before the band", unsteadyRecord(clean, 1, 1.0, 2.0, 1, 8), {K::OutsideBand}},
   };
@@ -260,11 +262,11 @@ TEST(Report, PointsFitBandAndSpreadOfOneRecord) {
   EXPECT_DOUBLE_EQ(report.band.h0, 2.0);  // no Sp: the first row's s
   EXPECT_EQ(report.segmentPlace, BandPlace::Partly);
   EXPECT_EQ(report.suggestion.fit.first, 1);
-  EXPECT_GT(report.spread.segments, 0);
-  EXPECT_EQ(fitCaption(*report.segment), "R² 1.000 (n 5)");
+  EXPECT_GT(report.suggestion.subSegments, 0);
+  EXPECT_EQ(fitCaption(*report.segment), "R² 1.0000 (n 5)");
   LineFit almost;
-  almost.r2 = 0.9996, almost.n = 30;
-  EXPECT_EQ(fitCaption(almost), "R² 0.999 (n 30)");  // never rounded up to a perfect fit
+  almost.r2 = 0.99996, almost.n = 30;
+  EXPECT_EQ(fitCaption(almost), "R² 0.9999 (n 30)");  // never rounded up to a perfect fit
   EXPECT_EQ(r2Text(0.99996), "0.9999");
   EXPECT_EQ(r2Text(0.98996), "0.9899");  // below a limit of 0.99 never shows as reaching it
 }
@@ -272,6 +274,8 @@ TEST(Report, PointsFitBandAndSpreadOfOneRecord) {
 TEST(AnalysisSettingsFile, RoundTripAndUnusableValues) {
   AnalysisSettings custom;
   custom.straightness = 0.995, custom.bandLow = 0.2, custom.bandHigh = 0.3, custom.fitOnPage = true;
+  custom.halvesTolerance = 0.2, custom.rowTolerance = 0.05, custom.rowSteps = 2, custom.leastFall = 0.5;
+  custom.zeroSteps = 5;
   EXPECT_EQ(analysisSettingsFromLines(analysisSettingsLines(custom)), custom);
   const AnalysisSettings defaults;
   const struct { std::vector<std::string> lines; AnalysisSettings expected; } rows[] = {
@@ -279,6 +283,7 @@ TEST(AnalysisSettingsFile, RoundTripAndUnusableValues) {
       {{"straightness=1.5", "bandLow=x", "fitOnPage"}, defaults},
       {{"bandLow=0.3", "bandHigh=0.2"}, defaults},  // no band: both fall back
       {{" straightness = 0.98 ", "unknown=3"}, AnalysisSettings{0.98, 0.15, 0.25, false}},
+      {{"halvesTolerance=0", "leastFall=1", "zeroSteps=-1", "rowSteps=x"}, defaults},
   };
   for (const auto& r : rows) EXPECT_EQ(analysisSettingsFromLines(r.lines), r.expected);
 

@@ -126,25 +126,30 @@ TEST_F(AnalysisDialog, SuggestedSegmentSetsThePointsShowsItsFitAndReachesThePage
   load("unsteady.tvd");
   runCommand([](CAnalysisDialog* dialog) {
     click(dialog, "suggestButton");
-    EXPECT_EQ(child<QLineEdit>(dialog, "pointT1")->text(), QStringLiteral("0"));
+    // The sample's first rows fall faster: the segment is the later line.
+    EXPECT_EQ(child<QLineEdit>(dialog, "pointT1")->text(), QStringLiteral("30"));
     EXPECT_EQ(child<QLineEdit>(dialog, "pointT2")->text(), QStringLiteral("1800"));
-    EXPECT_TRUE(child<QLabel>(dialog, "fitText")->text().contains(QStringLiteral("R² 0.9996 (n 30)")));
-    EXPECT_TRUE(child<QLabel>(dialog, "suggestionText")->text().startsWith(QStringLiteral("推奨区間 1〜30 行")));
-    EXPECT_EQ(child<QLabel>(dialog, "spreadText")->text(), QStringLiteral("k の幅 2.0E-006 〜 3.6E-006 (351 区間)"));
+    EXPECT_TRUE(child<QLabel>(dialog, "fitText")->text().contains(QStringLiteral("(n 25)  点 1, 2 は近似直線上の点")));
+    EXPECT_TRUE(child<QLabel>(dialog, "suggestionText")->text().startsWith(QStringLiteral("推奨区間 6〜30 行")));
+    EXPECT_TRUE(child<QLabel>(dialog, "spreadText")->text().startsWith(QStringLiteral("区間の取り方による k の幅 2.01E-006〜")));
     click(dialog, "okButton");
   });
-  EXPECT_EQ(record.point1Row(), "1");
+  EXPECT_EQ(record.point1Row(), "6");
   EXPECT_EQ(record.point2Row(), "30");
-  // The stored k is the two points' k, and the page prints it.
+  // The stored points lie on the fitted line: their k is the fitted k, and
+  // the page prints it.
   const AnalysisReport report = analyseRecord(record, AnalysisSettings{});
-  ASSERT_TRUE(report.pointsK);
-  EXPECT_EQ(record.permeabilityText(), formatPermeability(*report.pointsK, 4));
+  ASSERT_TRUE(report.fittedK && report.pointsOnLine);
+  EXPECT_EQ(record.permeabilityText(), formatPermeability(*report.fittedK, 4));
   const std::string k = record.permeabilityText();
   EXPECT_TRUE(contains(graphPageTexts(record), "   " + k.substr(0, k.find('E')) + "×10"));
-  // The page prints the fit only by choice.
-  EXPECT_FALSE(contains(graphPageTexts(record), "   R² 0.999 (n 30)"));
+  // The page prints the fit, its k and interval only by choice.
+  const std::string caption = "   近似直線 " + fitCaption(*report.segment);
+  const std::string interval = "   " + intervalText(*report.fittedInterval, 2);
+  EXPECT_FALSE(contains(graphPageTexts(record), caption));
   theAnalysisSettings().fitOnPage = true;
-  EXPECT_TRUE(contains(graphPageTexts(record), "   R² 0.999 (n 30)"));
+  EXPECT_TRUE(contains(graphPageTexts(record), caption));
+  EXPECT_TRUE(contains(graphPageTexts(record), interval));
   theAnalysisSettings().fitOnPage = false;
 }
 

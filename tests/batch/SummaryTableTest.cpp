@@ -87,6 +87,20 @@ TEST(SummaryTable, CsvQuotesAndEncodes) {
   EXPECT_EQ(tov::tableFormatOf("k.xls"), std::nullopt);
 }
 
+// The header's R² (and a check's) once made every CP932 table fail.
+TEST(SummaryTable, ACp932TableWritesRSquaredAsR2) {
+  tov::TestRecord record;
+  ASSERT_EQ(tov::loadTestFile(fs::path(TOV_SOURCE_DIR) / "samples" / "unsteady.tvd", record), tov::LoadStatus::Ok);
+  const tov::SummaryTable table{tov::summaryHeader(), {tov::summaryRow(record, "u.tvd", 2)}};
+  TempDir dir;
+  ASSERT_EQ(tov::writeCsv(dir / "s.csv", table, tov::CsvEncoding::Cp932), "");
+  const std::string text = tov::cp932ToUtf8(tov::testing::readBytes(dir / "s.csv"));
+  EXPECT_NE(text.find("R2 (解析区間)"), std::string::npos);
+  EXPECT_EQ(table.rows[0].size(), table.header.size());
+  EXPECT_EQ(table.header[tov::SC_warnings], "検討事項");
+  EXPECT_EQ(table.header[tov::SC_suggestedK], "推奨区間の k (m/s)");
+}
+
 TEST(BatchInputs, FoldersGiveTheirTestsSortedByName) {
   TempDir dir;
   for (const char* name : {"b.tvd", "a.TVD", "notes.txt", "sub/c.tvd", "sub/deeper/d.tvd", "empty/x.csv"}) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "dialogs/AnalysisModel.h"
 #include "record/CFormat.h"
@@ -314,18 +315,18 @@ TEST_F(Analysis, PreviewsPlaceTheReadingsWithPointsAndCursorInColour) {
   const Colour colours[] = {kGrey, kGreen, kBlue, kGrey, kRed};
   for (std::size_t i = 0; i < first.size(); ++i) {
     EXPECT_EQ(first[i].pen, (Pen{PS_SOLID, 2, colours[i]})) << i;
-    EXPECT_EQ(first[i].radius, 3);
+    EXPECT_EQ(first[i].radius, i == 4 ? 6 : 3);  // the cursor a ring around its point
   }
-  EXPECT_EQ(first[0].centre.x, 2);    // t from at the left, 2 pixels in
-  EXPECT_EQ(first[3].centre, (DevicePoint{198, 98}));  // t to, s from
+  EXPECT_EQ(first[0].centre.x, 5);    // t from at the left, 5 pixels in: drawn whole
+  EXPECT_EQ(first[3].centre, (DevicePoint{195, 95}));  // t to, s from
   EXPECT_EQ(first[4].centre, first[2].centre);
   EXPECT_TRUE(first[0].clipped);
   EXPECT_EQ(first[0].clip, (DeviceRect{0, 0, 200, 100}));
 
   const auto second = circles(model, PreviewGraph::Second);
   ASSERT_EQ(second.size(), 5u);
-  EXPECT_EQ(second[0].centre, (DevicePoint{2, 98}));
-  EXPECT_EQ(second[3].centre, (DevicePoint{198, 2}));
+  EXPECT_EQ(second[0].centre, (DevicePoint{5, 95}));
+  EXPECT_EQ(second[3].centre, (DevicePoint{195, 5}));
   EXPECT_EQ(second[4].pen.colour, kRed);
 
   // The graph button draws no cursor; the highlights follow the chosen
@@ -387,6 +388,81 @@ TEST_F(Analysis, OkWithoutAChangeLeavesTheRecordAsItWas) {
     model.recomputePermeability();
     model.storeAnalysis(stored);
     EXPECT_EQ(stored.point2Row(), c.rows == 1 ? "" : "5") << c.name;  // one reading gives no k
+  }
+}
+
+// Readings given as s at t (h' = s), geometry as above.
+TestRecord headsRecord(const std::vector<std::pair<double, double>>& readings, int decimals = 3) {
+  TestRecord r = unsteadyRecord(0);
+  int row = 1;
+  for (const auto& [t, s] : readings) {
+    r.setCell(row, C_time, cformat("%g", t));
+    r.setCell(row, C_pipeLevel, cformat("%.*f", decimals, s));
+    r.setCell(row++, C_headDifference, cformat("%.*f", decimals, s));
+  }
+  return r;
+}
+
+std::vector<std::pair<double, double>> heads(double s0, double a, int rows, double last = -1) {
+  std::vector<std::pair<double, double>> out;
+  for (int i = 0; i < rows; ++i) out.push_back({i * 60.0, i == rows - 1 && last >= 0 ? last : s0 * std::pow(10.0, -a * i * 60.0)});
+  return out;
+}
+
+// 推奨区間 sets the points on the fitted line, so the two points give the
+// fitted gradient; it never empties a and k nor makes k negative, and a
+// record without a segment keeps its points.
+TEST_F(Analysis, SuggestionNeverLeavesAOrKEmptyOrNegative) {
+  const struct { const char* name; TestRecord record; bool applied; int row2; } cases[] = {
+      {"a full recovery ending at s = 0", headsRecord(heads(2, 0.002, 14, 0.0)), true, 13},
+      {"s rising", headsRecord({{0, 1.0}, {60, 1.1}, {120, 1.2}, {180, 1.3}, {240, 1.4}, {300, 1.5}}), false, 3},
+      {"s flat", headsRecord({{0, 1.0}, {60, 1.0}, {120, 1.0}, {180, 1.0}, {240, 1.0}, {300, 1.0}}), false, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    open(c.record);
+    model.recomputePermeability();
+    const std::string a = model.text(F_gradientText), k = model.text(F_permeabilityText);
+    model.applySuggestion();
+    EXPECT_FALSE(model.suggestionText().empty());
+    EXPECT_EQ(model.chosenRow(2), c.row2);
+    if (!c.applied) {
+      EXPECT_EQ(model.text(F_gradientText), a);
+      EXPECT_EQ(model.text(F_permeabilityText), k);
+      continue;
+    }
+    ASSERT_FALSE(model.text(F_permeabilityText).empty());
+    EXPECT_GT(toDouble(model.text(F_permeabilityText)), 0.0);
+    const AnalysisReport report = model.analysis();
+    EXPECT_TRUE(report.pointsOnLine);
+    EXPECT_NEAR(toDouble(model.text(F_gradientText)), report.suggestion.fit.a, 1e-5 * report.suggestion.fit.a);
+    EXPECT_NE(model.fitText().find("近似直線上の点"), std::string::npos);
+    // Stored, the record keeps the fitted s; opened again, they stay.
+    TestRecord stored = c.record;
+    model.storeAnalysis(stored);
+    EXPECT_EQ(stored.pointS1(), fittedHeadText(report.suggestion.fit, 0));
+    open(stored);
+    EXPECT_EQ(model.text(F_pointS2), stored.pointS2());
+    EXPECT_TRUE(model.analysis().pointsOnLine);
+  }
+}
+
+// A point t typed by hand takes the nearest row's readings (or, no number,
+// is refused), so what OK stores is always a row's t and s and the a and k
+// 計算更新 gives from them.
+TEST_F(Analysis, ATypedPointTTakesTheNearestRowsReadings) {
+  const struct { const char* typed; int row; const char* t; } cases[] = {
+      {"1500", 10, "540"}, {"130", 3, "120"}, {"abc", 2, "60"}, {"-5", 1, "0"},
+  };
+  for (const auto& c : cases) {
+    open(headsRecord(heads(2, 0.002, 10)));
+    model.selectPoint(2);
+    for (int step = 0; step < 3; ++step) model.moveCursor(-1);  // point 2 from row 5 to row 2
+    model.setText(F_pointT2, c.typed);
+    model.fieldLeft(F_pointT2);
+    EXPECT_EQ(model.chosenRow(2), c.row) << c.typed;
+    EXPECT_EQ(model.text(F_pointT2), c.t) << c.typed;
+    EXPECT_EQ(model.text(F_pointS2), headsRecord(heads(2, 0.002, 10)).cell(c.row, C_headDifference)) << c.typed;
   }
 }
 
@@ -595,11 +671,11 @@ TEST_F(SteadyAnalysis, TheTimeAxisServesBothGraphsAndThePreviewsShowTheChosenRow
   const auto q = circles(steady, PreviewGraph::First);
   ASSERT_EQ(q.size(), 3u);
   EXPECT_EQ(q[1].pen.colour, kGreen);
-  EXPECT_EQ(q[0].centre, (DevicePoint{51, 50}));  // Q half way up, t a quarter in
+  EXPECT_EQ(q[0].centre, (DevicePoint{52, 50}));  // Q half way up, t a quarter in
   const auto h = circles(steady, PreviewGraph::Second);
   ASSERT_EQ(h.size(), 3u);
   EXPECT_EQ(h[1].pen.colour, kBlue);
-  EXPECT_EQ(h[0].centre.x, 51);
+  EXPECT_EQ(h[0].centre.x, 52);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "dialogs/qt/CAnalysisDialog.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -114,6 +117,7 @@ QWidget* CAnalysisDialog::previewPane(PreviewGraph graph, const QString& valueNa
   grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(1);
   previews_[g] = new AnalysisPreview(model_, graph, pane);
+  previews_[g]->setMinimumSize(660, g == 0 ? 170 : 80);
 
   const char* names[4] = {"TimeFrom", "TimeTo", "ValueFrom", "ValueTo"};
   for (int i = 0; i < 4; ++i) {
@@ -133,7 +137,11 @@ QWidget* CAnalysisDialog::previewPane(PreviewGraph graph, const QString& valueNa
   grid->setColumnStretch(2, 1);
   // Both panes alike, whatever their labels hold.
   grid->setColumnMinimumWidth(0, pane->fontMetrics().horizontalAdvance(QStringLiteral("-0.00E-00")));
-  pane->setFixedWidth(pane->fontMetrics().horizontalAdvance(QStringLiteral("-0.00E-00")) + 4 + 300);
+  pane->setFixedWidth(pane->fontMetrics().horizontalAdvance(QStringLiteral("-0.00E-00")) + 4 + 660);
+  // The preview whole above the time labels (the spanning preview alone
+  // does not make the rows tall enough).
+  pane->setMinimumHeight(previews_[g]->minimumHeight() + pane->fontMetrics().height() + 6);
+  pane->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
   return pane;
 }
 
@@ -171,7 +179,8 @@ QListWidget* CAnalysisDialog::checksList(QWidget* parent) {
   checks_->setFocusPolicy(Qt::NoFocus);
   checks_->setSelectionMode(QAbstractItemView::NoSelection);
   checks_->setWordWrap(true);
-  checks_->setFixedWidth(checks_->fontMetrics().horizontalAdvance(QStringLiteral("０")) * 20);
+  checks_->setFixedWidth(checks_->fontMetrics().horizontalAdvance(QStringLiteral("０")) * 28);
+  checks_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   checks_->setFixedHeight(checks_->fontMetrics().lineSpacing() * 4 + 8);
   return checks_;
 }
@@ -207,8 +216,29 @@ void CAnalysisDialog::refresh() {
     if (shown != texts) {
       checks_->clear();
       checks_->addItems(texts);
+      // Every check seen without scrolling: the list as tall as its texts.
+      const QFontMetrics metrics = checks_->fontMetrics();
+      const int width = checks_->width() - 2 * checks_->frameWidth() - 8;
+      int height = 2 * checks_->frameWidth() + 6;
+      for (int i = 0; i < checks_->count(); ++i) {
+        const int h = metrics.boundingRect(QRect(0, 0, width, 10000), Qt::TextWordWrap, texts[i]).height() + 4;
+        checks_->item(i)->setSizeHint(QSize(width, h));
+        height += h;
+      }
+      checks_->setFixedHeight(std::max(height, metrics.lineSpacing() * 4 + 8));
     }
   }
+  // After the method's own texts are set.
+  QTimer::singleShot(0, this, [this] { growToFit(); });
+}
+
+void CAnalysisDialog::growToFit() {
+  // The layout's own minimum does not count the word-wrapped texts at
+  // their height: the dialog grows to what its widgets ask for, within the
+  // screen.
+  QSize wanted = sizeHint();
+  if (const QScreen* shown = screen()) wanted = wanted.boundedTo(shown->availableGeometry().size());
+  if (wanted.height() > height() || wanted.width() > width()) resize(wanted.expandedTo(size()));
 }
 
 void CAnalysisDialog::fieldLeft(int field) {
@@ -256,8 +286,13 @@ CUnsteadyAnalysisDialog::CUnsteadyAnalysisDialog(UnsteadyAnalysisModel& model, Q
   top->addWidget(pointBox());
   top->addWidget(reviewBox(), 1);
   body->addLayout(top);
-  body->addWidget(graphBox(true), 1);
-  body->addWidget(graphBox(false), 1);
+  body->addWidget(graphBox(true), 3);
+  body->addWidget(graphBox(false), 2);
+  // The s axis ends where the residuals below it begin.
+  if (QLabel* from = labels_[0][2]) {
+    from->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    from->setMinimumHeight(from->fontMetrics().height() + AnalysisModel::kResidualStrip);
+  }
   finish(body);
 }
 
@@ -281,7 +316,7 @@ QWidget* CUnsteadyAnalysisDialog::reviewBox() {
   suggest->setObjectName(QStringLiteral("suggestButton"));
   suggest->setToolTip(QStringLiteral("直線とみなせる区間のうち最も後のものを解析点 1, 2 にします"));
   connect(suggest, &QPushButton::clicked, this, [this] { apply([this] { unsteady_.applySuggestion(); }); });
-  fitOnPage_ = new QCheckBox(QStringLiteral("ページに近似直線と R² を印刷"), box);
+  fitOnPage_ = new QCheckBox(QStringLiteral("ページに近似直線、その k と区間、R² を印刷"), box);
   fitOnPage_->setObjectName(QStringLiteral("fitOnPageCheck"));
   for (QLabel* l : {fitText_, bandText_, spreadText_, suggestionText_}) {
     l->setWordWrap(true);
@@ -400,10 +435,11 @@ QWidget* CUnsteadyAnalysisDialog::graphBox(bool first) {
     scales->setRowStretch(3, 1);
   }
 
+  // The preview takes most of the width: curvature must be seen.
   auto* layout = new QHBoxLayout(box);
   layout->addWidget(previewPane(first ? PreviewGraph::First : PreviewGraph::Second,
                                 first ? QStringLiteral("s") : QStringLiteral("h"), box),
-                    1);
+                    3);
   layout->addSpacing(8);
   layout->addLayout(scales, 1);
   return box;
@@ -418,7 +454,7 @@ void CUnsteadyAnalysisDialog::refresh() {
   if (fitText_) {
     fitText_->setText(qs(unsteady_.fitText()));
     bandText_->setText(qs(unsteady_.bandText()));
-    spreadText_->setText(qs(unsteady_.analysis().spread.text()));
+    spreadText_->setText(qs(unsteady_.spreadText()));
     suggestionText_->setText(qs(unsteady_.suggestionText()));
   }
 }
@@ -431,8 +467,13 @@ CSteadyAnalysisDialog::CSteadyAnalysisDialog(SteadyAnalysisModel& model, QWidget
   setWindowTitle(QStringLiteral("解析/目盛り  〔定常法〕"));
   auto* body = new QVBoxLayout;
   body->addWidget(pointBox());
-  body->addWidget(graphBox(true), 1);
-  body->addWidget(graphBox(false), 1);
+  body->addWidget(graphBox(true), 3);
+  body->addWidget(graphBox(false), 2);
+  // The s axis ends where the residuals below it begin.
+  if (QLabel* from = labels_[0][2]) {
+    from->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    from->setMinimumHeight(from->fontMetrics().height() + AnalysisModel::kResidualStrip);
+  }
   finish(body);
 }
 
@@ -548,7 +589,7 @@ QWidget* CSteadyAnalysisDialog::graphBox(bool first) {
   auto* layout = new QHBoxLayout(box);
   layout->addWidget(previewPane(first ? PreviewGraph::First : PreviewGraph::Second,
                                 first ? QStringLiteral("Q") : QStringLiteral("h"), box),
-                    1);
+                    3);
   layout->addSpacing(8);
   layout->addLayout(scales, 1);
   return box;

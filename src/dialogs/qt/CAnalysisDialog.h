@@ -26,7 +26,10 @@ class AnalysisPreview : public QWidget {
   Q_OBJECT
 public:
   AnalysisPreview(const AnalysisModel& model, PreviewGraph graph, QWidget* parent = nullptr);
-  QSize sizeHint() const override { return {300, 170}; }
+  // The first graph large enough to judge curvature (with its residuals),
+  // both half of a dialog that fits a 1366 x 768 screen; on a smaller
+  // screen they give up height first.
+  QSize sizeHint() const override { return graph_ == PreviewGraph::First ? QSize{660, 250} : QSize{660, 110}; }
 
 protected:
   void paintEvent(QPaintEvent* event) override;
@@ -62,6 +65,8 @@ protected:
   void finish(QLayout* body);
   // Shows the model's state.
   virtual void refresh();
+  // Grows the dialog to its widgets' wanted size, within the screen.
+  void growToFit();
   // Runs a model operation, then shows the state.
   template <class F> void apply(F&& operation) {
     operation();
