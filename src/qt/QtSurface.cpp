@@ -8,6 +8,7 @@
 #include <QPen>
 #include <QRect>
 #include <QStringList>
+#include <QTextLayout>
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
@@ -73,6 +74,14 @@ std::string cacheKey(const FontSpec& f) {
   return key;
 }
 
+// No control characters nor line or paragraph separators: the text is one
+// line as it stands.
+bool isOneLine(std::string_view text) {
+  for (unsigned char c : text)
+    if (c < 0x20 || c == 0x7F) return false;
+  return text.find("\xE2\x80\xA8") == std::string_view::npos && text.find("\xE2\x80\xA9") == std::string_view::npos;
+}
+
 double escapementRadians(int escapement) { return escapement / 10.0 * std::numbers::pi / 180.0; }
 
 } // namespace
@@ -86,6 +95,7 @@ QtSurface::QtSurface(QPainter& painter, int dpiX, int dpiY, QtSurfaceCache* cach
   // A kept cache grows with every zoom drawn at; it starts again when large.
   if (cache_.fonts.size() > 48) cache_.fonts.clear();
   if (cache_.circleStamps.size() > 256) cache_.circleStamps.clear();
+  if (const QPaintEngine* engine = painter_.paintEngine()) glyphRuns_ = engine->type() != QPaintEngine::Raster;
   base_ = painter_.transform();
   if (painter_.hasClipping()) initialClip_ = painter_.clipRegion();
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
@@ -119,9 +129,69 @@ QtSurface::TextEntry& QtSurface::textEntry(std::string_view text) {
   entry.text.setText(qtext);
   entry.text.setTextFormat(Qt::PlainText);
   entry.text.setPerformanceHint(QStaticText::AggressiveCaching);
-  entry.text.prepare(QTransform(), entry_->font);
   entry.width = entry_->metrics.horizontalAdvance(qtext);
   return texts.emplace(key, std::move(entry)).first->second;
+}
+
+QtSurface::TextEntry& QtSurface::laidOutEntry(std::string_view text) {
+  TextEntry& entry = textEntry(text);
+  if (entry.laidOut) return entry;
+  // Laid out as a static text lays itself out when drawn on such a device:
+  // one line per line separator, as wide as it needs.
+  QTextLayout layout(entry.text.text(), entry_->font, painter_.device());
+  layout.setCacheEnabled(true);
+  layout.beginLayout();
+  qreal height = 0;
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLeadingIncluded(true);
+    line.setLineWidth(1e7);
+    line.setPosition(QPointF(0.0, height));
+    if (line.lineNumber() == 0) {
+      entry.lineAscent = line.ascent();
+      entry.lineHeight = line.ascent() + line.descent();
+      entry.advance = line.horizontalAdvance();
+    }
+    height += line.height();
+    height += line.leading() < 0 ? std::ceil(line.leading()) : std::floor(line.leading());
+  }
+  layout.endLayout();
+  entry.lines = layout.lineCount();
+  entry.runs = layout.glyphRuns();
+  entry.laidOut = true;
+  return entry;
+}
+
+void QtSurface::drawRuns(const QPointF& topLeft, const TextEntry& laidOut) {
+  for (const QGlyphRun& run : laidOut.runs) painter_.drawGlyphRun(topLeft, run);
+}
+
+namespace {
+thread_local ThreadSurfaceCache* currentThreadCache = nullptr;
+} // namespace
+
+ThreadSurfaceCache::ThreadSurfaceCache() {
+  if (currentThreadCache) return;
+  currentThreadCache = this;
+  outermost_ = true;
+}
+
+ThreadSurfaceCache::~ThreadSurfaceCache() {
+  if (outermost_) currentThreadCache = nullptr;
+}
+
+QtSurfaceCache* ThreadSurfaceCache::forPainter(const QPainter& painter, int dpiX, int dpiY) {
+  if (!currentThreadCache) return nullptr;
+  QtSurfaceCache& cache = currentThreadCache->cache_;
+  const QPaintEngine* engine = painter.paintEngine();
+  const int type = engine ? static_cast<int>(engine->type()) : -1;
+  if (cache.dpiX != dpiX || cache.dpiY != dpiY || cache.engine != type) {
+    cache.fonts.clear();
+    cache.circleStamps.clear();
+    cache.dpiX = dpiX;
+    cache.dpiY = dpiY;
+    cache.engine = type;
+  }
+  return &cache;
 }
 
 QString QtSurface::substituteFamily(const std::string& faceName) {
@@ -343,7 +413,25 @@ void QtSurface::textOut(int x, int y, std::string_view text) {
 
   useTextPenAndFont();
   const int escapement = spec_.escapement % 3600;
-  if (escapement == 0) {
+  if (glyphRuns_) {
+    const TextEntry& runs = laidOutEntry(text);
+    if (escapement == 0) {
+      drawRuns(QPointF(anchor.x + dx, anchor.y + dy - entry_->ascent), runs);
+    } else {
+      // The baseline's start at (dx, dy) in the text's own direction.
+      const QTransform current = painter_.transform();
+      QTransform rotated = current;
+      rotated.translate(anchor.x, anchor.y);
+      rotated.rotate(-escapement / 10.0);
+      painter_.setTransform(rotated);
+      drawRuns(QPointF(dx, dy - runs.lineAscent), runs);
+      painter_.setTransform(current);
+    }
+  } else if (escapement == 0) {
+    if (!laidOut.prepared) {
+      laidOut.text.prepare(QTransform(), entry_->font);
+      laidOut.prepared = true;
+    }
     // A static text is placed by the top of its line: the baseline lies one
     // ascent below.
     painter_.drawStaticText(QPointF(anchor.x + dx, anchor.y + dy - entry_->ascent), laidOut.text);
@@ -384,6 +472,16 @@ void QtSurface::drawText(const DeviceRect& rect, std::string_view text, unsigned
   if (flags & DT_NOCLIP) qflags |= Qt::TextDontClip;
   flush();
   useTextPenAndFont();
+  if (glyphRuns_ && (flags & DT_SINGLELINE) && (flags & DT_NOCLIP) && isOneLine(text)) {
+    // One line placed in the box as the painter places it (the line's
+    // height and advance centred), from the cached glyph runs.
+    const TextEntry& runs = laidOutEntry(text);
+    const qreal width = right - left, height = bottom - top;
+    const qreal x = left + ((flags & DT_CENTER) ? (width - runs.advance) / 2 : 0.0);
+    const qreal y = top + ((flags & DT_VCENTER) ? (height - runs.lineHeight) / 2 : 0.0);
+    drawRuns(QPointF(x, y), runs);
+    return;
+  }
   painter_.drawText(QRect(left, top, right - left, bottom - top), qflags, toQString(text));
 }
 
