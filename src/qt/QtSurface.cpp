@@ -111,6 +111,11 @@ QtSurface::~QtSurface() {
 }
 
 void QtSurface::flush() {
+  flushText();
+  flushLines();
+}
+
+void QtSurface::flushLines() {
   if (pendingLines_.isEmpty()) return;
   useLinePen(pendingPen_);
   painter_.drawLines(pendingLines_);
@@ -162,7 +167,35 @@ QtSurface::TextEntry& QtSurface::laidOutEntry(std::string_view text) {
 }
 
 void QtSurface::drawRuns(const QPointF& topLeft, const TextEntry& laidOut) {
-  for (const QGlyphRun& run : laidOut.runs) painter_.drawGlyphRun(topLeft, run);
+  for (const QGlyphRun& run : laidOut.runs) {
+    if (run.underline() || run.overline() || run.strikeOut() || run.isRightToLeft()) {
+      flushText();
+      painter_.drawGlyphRun(topLeft, run);
+      continue;
+    }
+    // Texts in a row of one face and colour go to the device as one run:
+    // a label spread character by character is one text object, not one
+    // per character, with the same glyphs at the same places.
+    if (!pendingGlyphs_.isEmpty() && !(pendingFont_ == run.rawFont())) flushText();
+    pendingFont_ = run.rawFont();
+    pendingGlyphs_ += run.glyphIndexes();
+    for (const QPointF& at : run.positions()) pendingPositions_.append(at + topLeft);
+  }
+}
+
+void QtSurface::flushText() {
+  if (pendingGlyphs_.isEmpty()) return;
+  if (painterPen_ != PainterPen::text) {
+    painter_.setPen(QPen(toQColor(textColour_)));
+    painterPen_ = PainterPen::text;
+  }
+  QGlyphRun run;
+  run.setRawFont(pendingFont_);
+  run.setGlyphIndexes(pendingGlyphs_);
+  run.setPositions(pendingPositions_);
+  painter_.drawGlyphRun(QPointF(0, 0), run);
+  pendingGlyphs_.clear();
+  pendingPositions_.clear();
 }
 
 namespace {
@@ -303,7 +336,8 @@ void QtSurface::lineTo(int x, int y, const Pen& pen) {
   if (pen.width > 0 && pen.style != PS_NULL) {
     // Grids are thousands of short dashes: collect lines of one pen and draw
     // them together.
-    if (!pendingLines_.isEmpty() && !(pendingPen_ == pen)) flush();
+    flushText();
+    if (!pendingLines_.isEmpty() && !(pendingPen_ == pen)) flushLines();
     pendingPen_ = pen;
     pendingLines_.append(QLine(current_.x, current_.y, x, y));
   }
@@ -389,12 +423,13 @@ bool QtSurface::selectFont(const FontSpec& font) {
 }
 
 void QtSurface::setTextColor(Colour colour) {
+  if (colour != textColour_) flushText();
   if (colour != textColour_ && painterPen_ == PainterPen::text) painterPen_ = PainterPen::none;
   textColour_ = colour;
 }
 
 void QtSurface::textOut(int x, int y, std::string_view text) {
-  flush();
+  flushLines();  // queued texts stay queued: they join this one
   const bool updateCp = (align_ & TA_UPDATECP) != 0;
   TextEntry& laidOut = textEntry(text);
   const int width = laidOut.width;
@@ -419,12 +454,14 @@ void QtSurface::textOut(int x, int y, std::string_view text) {
       drawRuns(QPointF(anchor.x + dx, anchor.y + dy - entry_->ascent), runs);
     } else {
       // The baseline's start at (dx, dy) in the text's own direction.
+      flushText();
       const QTransform current = painter_.transform();
       QTransform rotated = current;
       rotated.translate(anchor.x, anchor.y);
       rotated.rotate(-escapement / 10.0);
       painter_.setTransform(rotated);
       drawRuns(QPointF(dx, dy - runs.lineAscent), runs);
+      flushText();
       painter_.setTransform(current);
     }
   } else if (escapement == 0) {
@@ -470,9 +507,11 @@ void QtSurface::drawText(const DeviceRect& rect, std::string_view text, unsigned
     if (flags & DT_WORDBREAK) qflags |= Qt::TextWordWrap;
   }
   if (flags & DT_NOCLIP) qflags |= Qt::TextDontClip;
-  flush();
+  const bool fast = glyphRuns_ && (flags & DT_SINGLELINE) && (flags & DT_NOCLIP) && isOneLine(text);
+  if (fast) flushLines();
+  else flush();
   useTextPenAndFont();
-  if (glyphRuns_ && (flags & DT_SINGLELINE) && (flags & DT_NOCLIP) && isOneLine(text)) {
+  if (fast) {
     // One line placed in the box as the painter places it (the line's
     // height and advance centred), from the cached glyph runs.
     const TextEntry& runs = laidOutEntry(text);

@@ -23,6 +23,7 @@
 #include <QGlyphRun>
 #include <QImage>
 #include <QList>
+#include <QRawFont>
 #include <QLine>
 #include <QRegion>
 #include <QStaticText>
@@ -172,6 +173,13 @@ private:
   // one), with the top left of its first line at the point.
   bool glyphRuns_ = false;
   void drawRuns(const QPointF& topLeft, const TextEntry& laidOut);
+  // The glyphs queued by drawRuns, drawn in the text colour (flush() draws
+  // them first, before lines).
+  QRawFont pendingFont_;
+  QList<quint32> pendingGlyphs_;
+  QList<QPointF> pendingPositions_;
+  void flushText();
+  void flushLines();
   TextEntry& laidOutEntry(std::string_view text);
   QVector<QLine> pendingLines_;
   Pen pendingPen_;
