@@ -95,7 +95,8 @@ QtSurface::QtSurface(QPainter& painter, int dpiX, int dpiY, QtSurfaceCache* cach
   // A kept cache grows with every zoom drawn at; it starts again when large.
   if (cache_.fonts.size() > 48) cache_.fonts.clear();
   if (cache_.circleStamps.size() > 256) cache_.circleStamps.clear();
-  if (const QPaintEngine* engine = painter_.paintEngine()) glyphRuns_ = engine->type() != QPaintEngine::Raster;
+  // PDF files and printers (the print preview records pictures: drawn as before).
+  if (const QPaintEngine* engine = painter_.paintEngine()) glyphRuns_ = engine->type() == QPaintEngine::Pdf;
   base_ = painter_.transform();
   if (painter_.hasClipping()) initialClip_ = painter_.clipRegion();
   painter_.setRenderHint(QPainter::TextAntialiasing, true);

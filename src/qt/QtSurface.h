@@ -48,10 +48,10 @@ namespace tov {
 // a page does not start cold.
 class QtSurfaceCache {
 public:
-  // A laid-out text of one font: drawn again without a new layout. A pixel
-  // surface draws the static text; a PDF or printer draws the glyph runs,
-  // which its engine takes as they are (a static text is laid out anew
-  // there on every draw).
+  // A laid-out text of one font: drawn again without a new layout. A PDF
+  // file or printer draws the glyph runs, which its engine takes as they
+  // are (a static text is laid out anew there on every draw); others draw
+  // the static text.
   struct TextEntry {
     QStaticText text;
     bool prepared = false;  // the static text's layout made
@@ -169,8 +169,8 @@ private:
   // Circles on a pixel surface are stamped from images drawn once per
   // radius and pen (the plots have hundreds of equal circles).
   bool rasterTarget() const;
-  // The text drawn as its cached glyph runs (engines other than the raster
-  // one), with the top left of its first line at the point.
+  // The text drawn as its cached glyph runs (the PDF engine: PDF files and
+  // printers), with the top left of its first line at the point.
   bool glyphRuns_ = false;
   void drawRuns(const QPointF& topLeft, const TextEntry& laidOut);
   // The glyphs queued by drawRuns, drawn in the text colour (flush() draws
