@@ -12,6 +12,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -74,6 +75,7 @@ BatchTestResult runOne(const BatchOptions& options, const Settings& settings, co
       break;
     }
     case BatchOutput::PdfCombined: {
+      if (!book) break;  // the combined PDF cannot be written: said once, at the end
       *firstPage = book->pageCount();
       written = book->add(*record, settings);
       if (!written) said.reported.push_back("PDF を作れません");
@@ -137,18 +139,26 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
   // It goes to a temporary file beside the output, not to memory: memory
   // stays flat however many tests there are.
   const bool combined = options.output == BatchOutput::PdfCombined;
+  // A target that cannot be written is said at the end, as any failure of
+  // the combined PDF; the tests and the table are still done.
   QTemporaryFile combinedFile;
   std::optional<PdfBook> book;
+  std::string combinedError;
   if (combined && count > 0) {
+    combinedError = refusedTargetReason(options.outputPath);
     const fs::path folder = options.outputPath.has_parent_path() ? options.outputPath.parent_path() : fs::path(".");
     combinedFile.setFileTemplate(QString::fromStdString((folder / ".tov-pages-XXXXXX.pdf").string()));
-    if (!combinedFile.open()) {
-      batch.failures.push_back(options.outputPath.string() + ": 一時ファイルを作れません (" +
-                               combinedFile.errorString().toStdString() + ")");
-      return batch;
+    if (combinedError.empty() && !combinedFile.open()) {
+      std::error_code ec;
+      combinedError = !fs::exists(folder, ec)         ? failureReason(ENOENT)
+                      : !fs::is_directory(folder, ec) ? failureReason(ENOTDIR)
+                                                      : "一時ファイルを作れません (" +
+                                                            combinedFile.errorString().toStdString() + ")";
     }
-    guard.add(combinedFile.fileName().toStdString());
-    book.emplace(combinedFile, options.paper);
+    if (combinedError.empty()) {
+      guard.add(combinedFile.fileName().toStdString());
+      book.emplace(combinedFile, options.paper);
+    }
   }
   std::vector<int> firstPages(count, 0);
   std::atomic<std::size_t> next{0};
@@ -185,7 +195,9 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
       const std::size_t i = static_cast<std::size_t>(test.index);
       marks.push_back({names[i], firstPages[i]});
     }
-    if (!marks.empty()) {
+    if (!combinedError.empty()) {
+      batch.failures.push_back(options.outputPath.string() + ": " + combinedError);
+    } else if (!marks.empty()) {
       std::string error;
       if (!book->finish() || !combinedFile.flush()) {
         error = "PDF を作れませんでした";

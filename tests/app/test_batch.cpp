@@ -208,6 +208,20 @@ TEST(BatchProcess, CombinedPdfEmbedsEachFontOnce) {
     EXPECT_FALSE(pages[i].getObjectHandle().getKey("/Resources").getKey("/Font").getKeys().empty()) << i;
 }
 
+// A combined PDF whose folder is missing is named with the reason at the
+// end; the tests are still read and the table still written, and no
+// temporary is left.
+TEST(BatchProcess, AnUnwritableCombinedPdfStillLeavesTheTable) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, out;
+  const RunResult r = runTov({"--export-pdf", q(out / "missing" / "all.pdf"), "--combine", q(samples()),
+                              "--summary-table", q(out / "k.csv")},
+                             root.path());
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("all.pdf: フォルダがありません"), std::string::npos) << r.err;
+  EXPECT_EQ(filesIn(out.path()), std::vector<std::string>{"k.csv"});
+}
+
 // Per-test PDFs are the single exports; one thread or two give the same
 // files (the PDFs but for the second they were made in).
 TEST(BatchProcess, PerTestPdfsEqualSingleExportsOnAnyThreadCount) {
