@@ -135,12 +135,11 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
 
   std::vector<std::optional<BatchTestResult>> results(count);
   // The combined PDF is drawn by one writer on this thread, test after test,
-  // so that each font is embedded once for all pages.
-  // It goes to a temporary file beside the output, not to memory: memory
-  // stays flat however many tests there are.
+  // so that each font is embedded once for all pages, into a temporary file
+  // beside the output (not memory: memory stays flat however many tests). A
+  // target that cannot be written is said at the end, as any failure of the
+  // combined PDF; the tests and the table are still done.
   const bool combined = options.output == BatchOutput::PdfCombined;
-  // A target that cannot be written is said at the end, as any failure of
-  // the combined PDF; the tests and the table are still done.
   QTemporaryFile combinedFile;
   std::optional<PdfBook> book;
   std::string combinedError;
