@@ -3,14 +3,29 @@
 # program alone (build-package/), installed stripped into a staging root under
 # /usr, with the documentation Debian asks for, its dependencies from the
 # libraries the program links (dpkg-shlibdeps) and the fonts and Qt parts it
-# needs at run time. Prints the package's path last.
+# needs at run time. Prints the package's path on standard output and nothing
+# else there: the steps, the build's progress and, when the build fails, its
+# whole output go to standard error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh >&2
 build=build-package
+echo "package: configuring $build (Release)" >&2
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOV_BUILD_TESTS=OFF -DTOV_BUILD_BENCH=OFF \
-  > "$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
-cmake --build "$build" --target tov
+  > "$build.configure.log" 2>&1 || { cat "$build.configure.log" >&2; exit 1; }
+# The build's output goes to a log; a line of progress every tenth of the
+# steps (ninja's "[done/total]"), and the log itself when the build fails.
+echo "package: building $build (the whole output in $build.build.log)" >&2
+if ! cmake --build "$build" --target tov 2>&1 | tee "$build.build.log" | awk '
+    match($0, /^\[[0-9]+\/[0-9]+\]/) {
+      split(substr($0, 2, RLENGTH - 2), n, "/")
+      step = int(n[1] * 10 / n[2])
+      if (step > shown) { shown = step; printf "package: build %d/%d (%d %%)\n", n[1], n[2], n[1] * 100 / n[2]; fflush() }
+    }' >&2; then
+  echo "package: the build of $build failed:" >&2
+  cat "$build.build.log" >&2
+  exit 1
+fi
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 released=$(sed -n 's/^#define TOV_RELEASE_DATE "\(.*\)"$/\1/p' "$build/generated/TovVersion.h")
@@ -48,5 +63,6 @@ chmod 644 "$root/DEBIAN/control" "$root/DEBIAN/md5sums"
 
 mkdir -p dist
 deb="dist/tov_${version}_${arch}.deb"
+echo "package: writing $deb" >&2
 dpkg-deb --root-owner-group -Zxz --build "$root" "$deb" > /dev/null
 echo "$deb"

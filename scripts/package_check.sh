@@ -4,7 +4,10 @@
 # package's version, and lintian and appstreamcli accept the package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-deb=$(bash scripts/package.sh | tail -n 1)
+# The package script prints only the package's path on standard output; its
+# progress and a failed build's output reach the log on standard error.
+deb=$(bash scripts/package.sh)
+[ -f "$deb" ] || { echo "package check: no package was made"; exit 1; }
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 dpkg-deb -x "$deb" "$scratch/root"

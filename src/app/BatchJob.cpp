@@ -3,16 +3,16 @@
 #define POINTERHOLDER_TRANSITION 4
 #include "app/BatchJob.h"
 
-#include <QBuffer>
-#include <QByteArray>
+#include <QTemporaryFile>
 
-#include <qpdf/Buffer.hh>
+#include <qpdf/Pl_String.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -22,6 +22,7 @@
 #include "batch/BatchInputs.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
+#include "qt/QtSurface.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
 #include "render/Page.h"
@@ -45,7 +46,7 @@ std::string joined(const std::vector<std::string>& texts) {
 
 // One test: read, drawn to its outputs, its row made. Runs on a worker.
 BatchTestResult runOne(const BatchOptions& options, const Settings& settings, const AnalysisSettings& analysis,
-                       int index, const std::string& name, std::string* pdfBytes) {
+                       int index, const std::string& name, PdfBook* book, int* firstPage) {
   BatchTestResult result;
   result.index = index;
   result.file = options.tests[static_cast<std::size_t>(index)];
@@ -74,12 +75,10 @@ BatchTestResult runOne(const BatchOptions& options, const Settings& settings, co
       break;
     }
     case BatchOutput::PdfCombined: {
-      QByteArray bytes;
-      QBuffer buffer(&bytes);
-      buffer.open(QIODevice::WriteOnly);
-      written = paintPdf(buffer, *record, settings, options.paper);
-      if (written) pdfBytes->assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-      else said.reported.push_back("PDF を作れません");
+      if (!book) break;  // the combined PDF cannot be written: said once, at the end
+      *firstPage = book->pageCount();
+      written = book->add(*record, settings);
+      if (!written) said.reported.push_back("PDF を作れません");
       break;
     }
     case BatchOutput::Png: {
@@ -135,21 +134,49 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
   }
 
   std::vector<std::optional<BatchTestResult>> results(count);
-  std::vector<std::string> pdfs(count);
+  // The combined PDF is drawn by one writer on this thread, test after test,
+  // so that each font is embedded once for all pages, into a temporary file
+  // beside the output (not memory: memory stays flat however many tests). A
+  // target that cannot be written is said at the end, as any failure of the
+  // combined PDF; the tests and the table are still done.
+  const bool combined = options.output == BatchOutput::PdfCombined;
+  QTemporaryFile combinedFile;
+  std::optional<PdfBook> book;
+  std::string combinedError;
+  if (combined && count > 0) {
+    combinedError = refusedTargetReason(options.outputPath);
+    const fs::path folder = options.outputPath.has_parent_path() ? options.outputPath.parent_path() : fs::path(".");
+    combinedFile.setFileTemplate(QString::fromStdString((folder / ".tov-pages-XXXXXX.pdf").string()));
+    if (combinedError.empty() && !combinedFile.open()) {
+      std::error_code ec;
+      combinedError = !fs::exists(folder, ec)         ? failureReason(ENOENT)
+                      : !fs::is_directory(folder, ec) ? failureReason(ENOTDIR)
+                                                      : "一時ファイルを作れません (" +
+                                                            combinedFile.errorString().toStdString() + ")";
+    }
+    if (combinedError.empty()) {
+      guard.add(combinedFile.fileName().toStdString());
+      book.emplace(combinedFile, options.paper);
+    }
+  }
+  std::vector<int> firstPages(count, 0);
   std::atomic<std::size_t> next{0};
   std::mutex doneMutex;
   auto work = [&] {
+    // The labels every page and test repeat are laid out once per worker.
+    const ThreadSurfaceCache texts;
     for (;;) {
       if (cancel && cancel->load()) return;
       const std::size_t i = next.fetch_add(1);
       if (i >= count) return;
-      BatchTestResult result = runOne(options, settings, analysis, static_cast<int>(i), names[i], &pdfs[i]);
+      BatchTestResult result = runOne(options, settings, analysis, static_cast<int>(i), names[i],
+                                      book ? &*book : nullptr, &firstPages[i]);
       std::lock_guard lock(doneMutex);
       results[i] = std::move(result);
       if (onTestDone) onTestDone(*results[i]);
     }
   };
-  const int threads = batchThreadCount(options.threads, count);
+  const int threads = combined ? 1 : batchThreadCount(options.threads, count);
   std::vector<std::thread> workers;
   for (int t = 1; t < threads; ++t) workers.emplace_back(work);
   work();
@@ -160,16 +187,24 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
   batch.cancelled = batch.tests.size() < count;
   if (batch.cancelled) return batch;
 
-  if (options.output == BatchOutput::PdfCombined) {
-    std::vector<PdfPart> parts;
+  if (combined) {
+    std::vector<PdfBookmark> marks;
     for (const auto& test : batch.tests) {
       if (!test.ok) continue;
       const std::size_t i = static_cast<std::size_t>(test.index);
-      parts.push_back({names[i], std::move(pdfs[i])});
+      marks.push_back({names[i], firstPages[i]});
     }
-    if (!parts.empty()) {
-      const std::string error = combinePdfs(options.outputPath, parts, "透水試験 " + cformat("%zu 件", parts.size()),
-                                            versionText());
+    if (!combinedError.empty()) {
+      batch.failures.push_back(options.outputPath.string() + ": " + combinedError);
+    } else if (!marks.empty()) {
+      std::string error;
+      if (!book->finish() || !combinedFile.flush()) {
+        error = "PDF を作れませんでした";
+      } else {
+        book.reset();
+        error = writeBookmarkedPdf(options.outputPath, combinedFile.fileName().toStdString(), marks,
+                                   "透水試験 " + cformat("%zu 件", marks.size()), versionText());
+      }
       if (!error.empty()) batch.failures.push_back(options.outputPath.string() + ": " + error);
     }
   }
@@ -188,38 +223,29 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
   return batch;
 }
 
-std::string combinePdfs(const fs::path& output, const std::vector<PdfPart>& parts, const std::string& title,
-                        const std::string& creator) {
+std::string writeBookmarkedPdf(const fs::path& output, const fs::path& pdf, const std::vector<PdfBookmark>& marks,
+                               const std::string& title, const std::string& creator) {
   if (const std::string refused = refusedTargetReason(output); !refused.empty()) return refused;
   // Made in memory and written through the checked writer, as the single
   // exports are: a short write on a full disk is caught.
-  std::shared_ptr<Buffer> bytes;
+  std::string bytes;
   try {
     QPDF out;
-    out.emptyPDF();
-    QPDFPageDocumentHelper outPages(out);
-    // The parts must live until the file is written: their pages are copied then.
-    std::vector<std::unique_ptr<QPDF>> sources;
+    out.setSuppressWarnings(true);
+    out.processFile(pdf.c_str());  // read as needed, not all at once
+    const std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(out).getAllPages();
     std::vector<QPDFObjectHandle> firstPages;
-    for (const PdfPart& part : parts) {
-      auto source = std::make_unique<QPDF>();
-      source->setSuppressWarnings(true);
-      source->processMemoryFile(part.title.c_str(), part.bytes.data(), part.bytes.size());
-      bool first = true;
-      for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*source).getAllPages()) {
-        outPages.addPage(page, false);
-        if (first) firstPages.push_back(outPages.getAllPages().back().getObjectHandle());
-        first = false;
-      }
-      sources.push_back(std::move(source));
+    for (const PdfBookmark& mark : marks) {
+      if (mark.page < 0 || static_cast<std::size_t>(mark.page) >= pages.size()) return "PDF のページが足りません";
+      firstPages.push_back(pages[static_cast<std::size_t>(mark.page)].getObjectHandle());
     }
-    // The bookmarks: one item per part, opening its first page.
+    // The bookmarks: one item per test, opening its first page.
     QPDFObjectHandle outlines = out.makeIndirectObject(QPDFObjectHandle::newDictionary());
     outlines.replaceKey("/Type", QPDFObjectHandle::newName("/Outlines"));
     std::vector<QPDFObjectHandle> items;
     for (std::size_t i = 0; i < firstPages.size(); ++i) {
       QPDFObjectHandle item = out.makeIndirectObject(QPDFObjectHandle::newDictionary());
-      item.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(parts[i].title));
+      item.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(marks[i].title));
       item.replaceKey("/Parent", outlines);
       QPDFObjectHandle destination = QPDFObjectHandle::newArray();
       destination.appendItem(firstPages[i]);
@@ -244,21 +270,23 @@ std::string combinePdfs(const fs::path& output, const std::vector<PdfPart>& part
     info.replaceKey("/Creator", QPDFObjectHandle::newUnicodeString(creator));
     out.getTrailer().replaceKey("/Info", info);
 
+    std::error_code ec;
+    const auto size = fs::file_size(pdf, ec);
+    if (!ec) bytes.reserve(static_cast<std::size_t>(size) + (1 << 16));
+    Pl_String into("pdf", nullptr, bytes);
     QPDFWriter writer(out);
-    writer.setOutputMemory();
+    writer.setOutputPipeline(&into);
     writer.setDeterministicID(true);  // the same tests give the same file
     writer.write();
-    bytes = writer.getBufferSharedPointer();
   } catch (const std::exception& e) {
     return e.what();
   }
-  if (!bytes || bytes->getSize() == 0) return "PDF を作れませんでした";
+  if (bytes.empty()) return "PDF を作れませんでした";
   InterruptCleanup cleanup;
   OutputBatch batch;
   batch.setTemporaryHooks([&cleanup](const std::string& path) { cleanup.add(path); },
                           [&cleanup](const std::string& path) { cleanup.forget(path); });
-  const std::string_view view(reinterpret_cast<const char*>(bytes->getBuffer()), bytes->getSize());
-  if (!batch.add(output, view) || !batch.commit()) return batch.reason();
+  if (!batch.add(output, bytes) || !batch.commit()) return batch.reason();
   return {};
 }
 

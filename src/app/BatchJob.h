@@ -2,9 +2,11 @@
 // Many tests in one run: each test read, its pages written to a PDF of its
 // own, to one PDF of all tests with a bookmark per test, or to PNG pages,
 // and a row of the summary table made; the tests are spread over the cores
-// (one test per task). The outputs are the same bytes whatever the number
-// of threads: per-test files do not depend on each other, and the combined
-// PDF and the table are put together in the order of the tests.
+// (one test per task), but for the combined PDF, which one writer draws test
+// after test so that each font is embedded once. The outputs are the same
+// bytes whatever the number of threads: per-test files do not depend on each
+// other, and the combined PDF and the table are put together in the order of
+// the tests.
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -64,14 +66,15 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
                      const std::function<void(const BatchTestResult&)>& onTestDone = {},
                      const std::atomic<bool>* cancel = nullptr);
 
-// One PDF of several PDFs, page after page, with one bookmark per part at
-// its first page; written under a temporary name and renamed. "" on success,
-// else the reason.
-struct PdfPart {
+// The PDF file `pdf` (a PdfBook's) written to `output` with a bookmark per
+// test opening its first page (0-based), and the title and creator as given;
+// written under a temporary name and renamed. "" on success, else the reason.
+struct PdfBookmark {
   std::string title;
-  std::string bytes;
+  int page = 0;
 };
-std::string combinePdfs(const std::filesystem::path& output, const std::vector<PdfPart>& parts,
-                        const std::string& title, const std::string& creator);
+std::string writeBookmarkedPdf(const std::filesystem::path& output, const std::filesystem::path& pdf,
+                               const std::vector<PdfBookmark>& marks, const std::string& title,
+                               const std::string& creator);
 
 } // namespace tov

@@ -7,6 +7,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
 
@@ -72,7 +73,11 @@ std::optional<double> parseMillimetres(std::string_view text) {
 QString qstr(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 
 void renderOn(QPainter& painter, const PageInputs& inputs, int page) {
-  QtSurface surface(painter);
+  // Within a ThreadSurfaceCache scope (a PDF's pages, a batch's tests) the
+  // texts are laid out once for all pages.
+  const int dpiX = painter.device() ? painter.device()->logicalDpiX() : 96;
+  const int dpiY = painter.device() ? painter.device()->logicalDpiY() : 96;
+  QtSurface surface(painter, dpiX, dpiY, ThreadSurfaceCache::forPainter(painter, dpiX, dpiY));
   renderPage(surface, inputs, page);
 }
 
@@ -273,19 +278,71 @@ void renderPageInto(QImage& image, const TestRecord& record, const Settings& set
   painter.end();
 }
 
-bool paintPdf(QIODevice& device, const TestRecord& record, const Settings& settings, const PaperSize& paper,
-              int dpi) {
-  QPdfWriter writer(&device);
+namespace {
+
+// The PDF writer's paper, margins, resolution and creator, the same for a
+// test's own PDF and for a book of many tests.
+void setUpPdfWriter(QPdfWriter& writer, const PaperSize& paper, int dpi) {
   writer.setResolution(dpi);
   writer.setCreator(qstr(versionText()));
-  // The title as the page draws it: a field of any length gives a short one.
-  writer.setTitle(qstr(std::string(drawnText(record.graphTitle()))));
   writer.setPageSize(QPageSize(QSizeF(paper.widthMm, paper.heightMm), QPageSize::Millimeter, qstr(paper.name),
                                QPageSize::ExactMatch));
   writer.setPageOrientation(QPageLayout::Portrait);
   writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+}
+
+} // namespace
+
+bool paintPdf(QIODevice& device, const TestRecord& record, const Settings& settings, const PaperSize& paper,
+              int dpi) {
+  QPdfWriter writer(&device);
+  setUpPdfWriter(writer, paper, dpi);
+  // The title as the page draws it: a field of any length gives a short one.
+  writer.setTitle(qstr(std::string(drawnText(record.graphTitle()))));
   const PageInputs inputs = pageInputsFrom(record, settings, paper.wholeWidthMm());
+  const ThreadSurfaceCache texts;
   return paintPageRange(writer, inputs, 1, pageCount(record));
+}
+
+struct PdfBook::Writer {
+  explicit Writer(QIODevice& device) : writer(&device) {}
+  QPdfWriter writer;
+  QPainter painter;
+};
+
+PdfBook::PdfBook(QIODevice& device, const PaperSize& paper, int dpi) : device_(device), paper_(paper), dpi_(dpi) {}
+
+PdfBook::~PdfBook() {
+  if (writer_ && writer_->painter.isActive()) writer_->painter.end();
+}
+
+bool PdfBook::add(const TestRecord& record, const Settings& settings) {
+  if (failed_) return false;
+  if (!writer_) {
+    writer_ = std::make_unique<Writer>(device_);
+    setUpPdfWriter(writer_->writer, paper_, dpi_);
+    if (!writer_->painter.begin(&writer_->writer)) {
+      failed_ = true;
+      return false;
+    }
+  }
+  const PageInputs inputs = pageInputsFrom(record, settings, paper_.wholeWidthMm());
+  const ThreadSurfaceCache texts;
+  const int pages = tov::pageCount(record);
+  for (int page = 1; page <= pages; ++page) {
+    if (pages_ > 0 && !writer_->writer.newPage()) {
+      failed_ = true;
+      return false;
+    }
+    renderOn(writer_->painter, inputs, page);
+    ++pages_;
+  }
+  return true;
+}
+
+bool PdfBook::finish() {
+  if (failed_ || !writer_) return false;
+  return writer_->painter.end();
 }
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -89,6 +90,34 @@ void renderPageInto(QImage& image, const TestRecord& record, const Settings& set
 // Every page as PDF onto the device (open for writing).
 bool paintPdf(QIODevice& device, const TestRecord& record, const Settings& settings, const PaperSize& paper,
               int dpi = kPrintDpi);
+
+// The pages of many tests into one PDF document, one test after the other,
+// drawn by one writer: each font is embedded once, as one subset for all the
+// pages, and memory does not grow with the tests but by their pages' bytes.
+// Used from one thread (the one that made it).
+class PdfBook {
+public:
+  PdfBook(QIODevice& device, const PaperSize& paper, int dpi = kPrintDpi);
+  ~PdfBook();
+  PdfBook(const PdfBook&) = delete;
+  PdfBook& operator=(const PdfBook&) = delete;
+  // Draws every page of the test after the pages so far; false when the
+  // device could not be painted on (the book is then unusable).
+  bool add(const TestRecord& record, const Settings& settings);
+  // The pages drawn so far: the index of the next test's first page.
+  int pageCount() const { return pages_; }
+  // Ends the document; false when it could not be completed.
+  bool finish();
+
+private:
+  QIODevice& device_;
+  PaperSize paper_;
+  int dpi_;
+  int pages_ = 0;
+  bool failed_ = false;
+  struct Writer;
+  std::unique_ptr<Writer> writer_;
+};
 
 // Every page into one PDF. The file appears only when complete (made in
 // memory, written and checked under a temporary name in its folder, then

@@ -8,6 +8,7 @@
 #include <QPen>
 #include <QRect>
 #include <QStringList>
+#include <QTextLayout>
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
@@ -73,6 +74,14 @@ std::string cacheKey(const FontSpec& f) {
   return key;
 }
 
+// No control characters nor line or paragraph separators: the text is one
+// line as it stands.
+bool isOneLine(std::string_view text) {
+  for (unsigned char c : text)
+    if (c < 0x20 || c == 0x7F) return false;
+  return text.find("\xE2\x80\xA8") == std::string_view::npos && text.find("\xE2\x80\xA9") == std::string_view::npos;
+}
+
 double escapementRadians(int escapement) { return escapement / 10.0 * std::numbers::pi / 180.0; }
 
 } // namespace
@@ -86,6 +95,8 @@ QtSurface::QtSurface(QPainter& painter, int dpiX, int dpiY, QtSurfaceCache* cach
   // A kept cache grows with every zoom drawn at; it starts again when large.
   if (cache_.fonts.size() > 48) cache_.fonts.clear();
   if (cache_.circleStamps.size() > 256) cache_.circleStamps.clear();
+  // PDF files and printers (the print preview records pictures: drawn as before).
+  if (const QPaintEngine* engine = painter_.paintEngine()) glyphRuns_ = engine->type() == QPaintEngine::Pdf;
   base_ = painter_.transform();
   if (painter_.hasClipping()) initialClip_ = painter_.clipRegion();
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
@@ -101,6 +112,11 @@ QtSurface::~QtSurface() {
 }
 
 void QtSurface::flush() {
+  flushText();
+  flushLines();
+}
+
+void QtSurface::flushLines() {
   if (pendingLines_.isEmpty()) return;
   useLinePen(pendingPen_);
   painter_.drawLines(pendingLines_);
@@ -119,9 +135,97 @@ QtSurface::TextEntry& QtSurface::textEntry(std::string_view text) {
   entry.text.setText(qtext);
   entry.text.setTextFormat(Qt::PlainText);
   entry.text.setPerformanceHint(QStaticText::AggressiveCaching);
-  entry.text.prepare(QTransform(), entry_->font);
   entry.width = entry_->metrics.horizontalAdvance(qtext);
   return texts.emplace(key, std::move(entry)).first->second;
+}
+
+QtSurface::TextEntry& QtSurface::laidOutEntry(std::string_view text) {
+  TextEntry& entry = textEntry(text);
+  if (entry.laidOut) return entry;
+  // Laid out as a static text lays itself out when drawn on such a device:
+  // one line per line separator, as wide as it needs.
+  QTextLayout layout(entry.text.text(), entry_->font, painter_.device());
+  layout.setCacheEnabled(true);
+  layout.beginLayout();
+  qreal height = 0;
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLeadingIncluded(true);
+    line.setLineWidth(1e7);
+    line.setPosition(QPointF(0.0, height));
+    if (line.lineNumber() == 0) {
+      entry.lineAscent = line.ascent();
+      entry.lineHeight = line.ascent() + line.descent();
+      entry.advance = line.horizontalAdvance();
+    }
+    height += line.height();
+    height += line.leading() < 0 ? std::ceil(line.leading()) : std::floor(line.leading());
+  }
+  layout.endLayout();
+  entry.lines = layout.lineCount();
+  entry.runs = layout.glyphRuns();
+  entry.laidOut = true;
+  return entry;
+}
+
+void QtSurface::drawRuns(const QPointF& topLeft, const TextEntry& laidOut) {
+  for (const QGlyphRun& run : laidOut.runs) {
+    if (run.underline() || run.overline() || run.strikeOut() || run.isRightToLeft()) {
+      flushText();
+      painter_.drawGlyphRun(topLeft, run);
+      continue;
+    }
+    // Texts in a row of one face and colour go to the device as one run:
+    // a label spread character by character is one text object, not one
+    // per character, with the same glyphs at the same places.
+    if (!pendingGlyphs_.isEmpty() && !(pendingFont_ == run.rawFont())) flushText();
+    pendingFont_ = run.rawFont();
+    pendingGlyphs_ += run.glyphIndexes();
+    for (const QPointF& at : run.positions()) pendingPositions_.append(at + topLeft);
+  }
+}
+
+void QtSurface::flushText() {
+  if (pendingGlyphs_.isEmpty()) return;
+  if (painterPen_ != PainterPen::text) {
+    painter_.setPen(QPen(toQColor(textColour_)));
+    painterPen_ = PainterPen::text;
+  }
+  QGlyphRun run;
+  run.setRawFont(pendingFont_);
+  run.setGlyphIndexes(pendingGlyphs_);
+  run.setPositions(pendingPositions_);
+  painter_.drawGlyphRun(QPointF(0, 0), run);
+  pendingGlyphs_.clear();
+  pendingPositions_.clear();
+}
+
+namespace {
+thread_local ThreadSurfaceCache* currentThreadCache = nullptr;
+} // namespace
+
+ThreadSurfaceCache::ThreadSurfaceCache() {
+  if (currentThreadCache) return;
+  currentThreadCache = this;
+  outermost_ = true;
+}
+
+ThreadSurfaceCache::~ThreadSurfaceCache() {
+  if (outermost_) currentThreadCache = nullptr;
+}
+
+QtSurfaceCache* ThreadSurfaceCache::forPainter(const QPainter& painter, int dpiX, int dpiY) {
+  if (!currentThreadCache) return nullptr;
+  QtSurfaceCache& cache = currentThreadCache->cache_;
+  const QPaintEngine* engine = painter.paintEngine();
+  const int type = engine ? static_cast<int>(engine->type()) : -1;
+  if (cache.dpiX != dpiX || cache.dpiY != dpiY || cache.engine != type) {
+    cache.fonts.clear();
+    cache.circleStamps.clear();
+    cache.dpiX = dpiX;
+    cache.dpiY = dpiY;
+    cache.engine = type;
+  }
+  return &cache;
 }
 
 QString QtSurface::substituteFamily(const std::string& faceName) {
@@ -233,7 +337,8 @@ void QtSurface::lineTo(int x, int y, const Pen& pen) {
   if (pen.width > 0 && pen.style != PS_NULL) {
     // Grids are thousands of short dashes: collect lines of one pen and draw
     // them together.
-    if (!pendingLines_.isEmpty() && !(pendingPen_ == pen)) flush();
+    flushText();
+    if (!pendingLines_.isEmpty() && !(pendingPen_ == pen)) flushLines();
     pendingPen_ = pen;
     pendingLines_.append(QLine(current_.x, current_.y, x, y));
   }
@@ -319,12 +424,13 @@ bool QtSurface::selectFont(const FontSpec& font) {
 }
 
 void QtSurface::setTextColor(Colour colour) {
+  if (colour != textColour_) flushText();
   if (colour != textColour_ && painterPen_ == PainterPen::text) painterPen_ = PainterPen::none;
   textColour_ = colour;
 }
 
 void QtSurface::textOut(int x, int y, std::string_view text) {
-  flush();
+  flushLines();  // queued texts stay queued: they join this one
   const bool updateCp = (align_ & TA_UPDATECP) != 0;
   TextEntry& laidOut = textEntry(text);
   const int width = laidOut.width;
@@ -343,7 +449,27 @@ void QtSurface::textOut(int x, int y, std::string_view text) {
 
   useTextPenAndFont();
   const int escapement = spec_.escapement % 3600;
-  if (escapement == 0) {
+  if (glyphRuns_) {
+    const TextEntry& runs = laidOutEntry(text);
+    if (escapement == 0) {
+      drawRuns(QPointF(anchor.x + dx, anchor.y + dy - entry_->ascent), runs);
+    } else {
+      // The baseline's start at (dx, dy) in the text's own direction.
+      flushText();
+      const QTransform current = painter_.transform();
+      QTransform rotated = current;
+      rotated.translate(anchor.x, anchor.y);
+      rotated.rotate(-escapement / 10.0);
+      painter_.setTransform(rotated);
+      drawRuns(QPointF(dx, dy - runs.lineAscent), runs);
+      flushText();
+      painter_.setTransform(current);
+    }
+  } else if (escapement == 0) {
+    if (!laidOut.prepared) {
+      laidOut.text.prepare(QTransform(), entry_->font);
+      laidOut.prepared = true;
+    }
     // A static text is placed by the top of its line: the baseline lies one
     // ascent below.
     painter_.drawStaticText(QPointF(anchor.x + dx, anchor.y + dy - entry_->ascent), laidOut.text);
@@ -382,8 +508,20 @@ void QtSurface::drawText(const DeviceRect& rect, std::string_view text, unsigned
     if (flags & DT_WORDBREAK) qflags |= Qt::TextWordWrap;
   }
   if (flags & DT_NOCLIP) qflags |= Qt::TextDontClip;
-  flush();
+  const bool fast = glyphRuns_ && (flags & DT_SINGLELINE) && (flags & DT_NOCLIP) && isOneLine(text);
+  if (fast) flushLines();
+  else flush();
   useTextPenAndFont();
+  if (fast) {
+    // One line placed in the box as the painter places it (the line's
+    // height and advance centred), from the cached glyph runs.
+    const TextEntry& runs = laidOutEntry(text);
+    const qreal width = right - left, height = bottom - top;
+    const qreal x = left + ((flags & DT_CENTER) ? (width - runs.advance) / 2 : 0.0);
+    const qreal y = top + ((flags & DT_VCENTER) ? (height - runs.lineHeight) / 2 : 0.0);
+    drawRuns(QPointF(x, y), runs);
+    return;
+  }
   painter_.drawText(QRect(left, top, right - left, bottom - top), qflags, toQString(text));
 }
 

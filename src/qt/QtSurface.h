@@ -20,7 +20,10 @@
 #include <QColor>
 #include <QFont>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QImage>
+#include <QList>
+#include <QRawFont>
 #include <QLine>
 #include <QRegion>
 #include <QStaticText>
@@ -40,14 +43,25 @@ namespace tov {
 
 // What a surface keeps of the fonts, texts and circles it has drawn: the
 // fonts with the layout of their texts, and circle images. A caller that
-// draws the same pages again and again (the view, on every paint) keeps
-// one for the surfaces it makes, so that a paint does not start cold.
+// draws the same pages again and again (the view, on every paint; an export
+// of many tests, on every page) keeps one for the surfaces it makes, so that
+// a page does not start cold.
 class QtSurfaceCache {
 public:
-  // A laid-out text of one font: drawn again without a new layout.
+  // A laid-out text of one font: drawn again without a new layout. A PDF
+  // file or printer draws the glyph runs, which its engine takes as they
+  // are (a static text is laid out anew there on every draw); others draw
+  // the static text.
   struct TextEntry {
     QStaticText text;
+    bool prepared = false;  // the static text's layout made
     int width = 0;
+    bool laidOut = false;   // the glyph runs and line measures made
+    QList<QGlyphRun> runs;  // relative to the top left of the first line
+    int lines = 0;
+    qreal lineAscent = 0;   // of the first line
+    qreal lineHeight = 0;   // of the first line, ascent and descent
+    qreal advance = 0;      // of the first line
   };
   struct FontEntry {
     QFont font;
@@ -58,6 +72,27 @@ public:
   };
   std::unordered_map<std::string, FontEntry> fonts;
   std::unordered_map<unsigned long long, QImage> circleStamps;
+  // What it was made for (set and checked by its users, see ThreadSurfaceCache).
+  int dpiX = 0, dpiY = 0, engine = -1;
+};
+
+// The cache the exports on this thread draw with while one is in scope: a
+// batch keeps one per worker, so that the labels of all pages and tests are
+// laid out once. A scope within another uses the outer one's cache.
+class ThreadSurfaceCache {
+public:
+  ThreadSurfaceCache();
+  ~ThreadSurfaceCache();
+  ThreadSurfaceCache(const ThreadSurfaceCache&) = delete;
+  ThreadSurfaceCache& operator=(const ThreadSurfaceCache&) = delete;
+  // The current scope's cache for a painter at the resolution, emptied when
+  // it was made for another resolution or paint engine; nothing outside a
+  // scope.
+  static QtSurfaceCache* forPainter(const QPainter& painter, int dpiX, int dpiY);
+
+private:
+  QtSurfaceCache cache_;
+  bool outermost_ = false;
 };
 
 class QtSurface : public Surface {
@@ -134,6 +169,18 @@ private:
   // Circles on a pixel surface are stamped from images drawn once per
   // radius and pen (the plots have hundreds of equal circles).
   bool rasterTarget() const;
+  // The text drawn as its cached glyph runs (the PDF engine: PDF files and
+  // printers), with the top left of its first line at the point.
+  bool glyphRuns_ = false;
+  void drawRuns(const QPointF& topLeft, const TextEntry& laidOut);
+  // The glyphs queued by drawRuns, drawn in the text colour (flush() draws
+  // them first, before lines).
+  QRawFont pendingFont_;
+  QList<quint32> pendingGlyphs_;
+  QList<QPointF> pendingPositions_;
+  void flushText();
+  void flushLines();
+  TextEntry& laidOutEntry(std::string_view text);
   QVector<QLine> pendingLines_;
   Pen pendingPen_;
   FontEntry& entryFor(const FontSpec& font);

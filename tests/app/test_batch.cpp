@@ -1,4 +1,5 @@
-// Many tests at once: the combined PDF with its pages, texts and bookmarks,
+// Many tests at once: the combined PDF with its pages, texts and bookmarks
+// and each font embedded once,
 // per-test PDFs equal to single exports and alike on one or two threads,
 // hostile files among good ones, the workbook read back against the CSV,
 // PNG pages in grey where they have no colour, and the batch dialog.
@@ -177,6 +178,48 @@ TEST(BatchProcess, CombinedPdfHasEveryPageInOrderWithBookmarks) {
     marks.emplace_back(item.getTitle(), at);
   }
   EXPECT_EQ(marks, (std::vector<std::pair<std::string, std::size_t>>{{"long", 0}, {"steady", 4}, {"unsteady", 6}}));
+}
+
+// The combined PDF holds each font once (one subset for all pages of all
+// tests), not a copy per test: the three samples give as many font objects
+// and embedded font files as they use fonts, and every page names them.
+TEST(BatchProcess, CombinedPdfEmbedsEachFontOnce) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, out;
+  const RunResult r = runTov({"--export-pdf", q(out / "all.pdf"), "--combine", q(samples())}, root.path());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  QPDF pdf;
+  pdf.processFile((out / "all.pdf").c_str());
+  std::map<std::string, int> fonts;  // a Type0 font object per base font
+  int fontFiles = 0;
+  for (QPDFObjectHandle object : pdf.getAllObjects()) {
+    if (!object.isDictionary() && !object.isStream()) continue;
+    QPDFObjectHandle dict = object.isStream() ? object.getDict() : object;
+    if (dict.getKey("/Type").isNameAndEquals("/Font") && dict.getKey("/Subtype").isNameAndEquals("/Type0"))
+      ++fonts[dict.getKey("/BaseFont").getName()];
+    if (dict.getKey("/Type").isNameAndEquals("/FontDescriptor") && dict.hasKey("/FontFile2")) ++fontFiles;
+  }
+  ASSERT_FALSE(fonts.empty());
+  for (const auto& [name, count] : fonts) EXPECT_EQ(count, 1) << name;
+  EXPECT_EQ(fontFiles, static_cast<int>(fonts.size()));
+  auto pages = QPDFPageDocumentHelper(pdf).getAllPages();
+  ASSERT_EQ(pages.size(), 8u);
+  for (std::size_t i = 0; i < pages.size(); ++i)
+    EXPECT_FALSE(pages[i].getObjectHandle().getKey("/Resources").getKey("/Font").getKeys().empty()) << i;
+}
+
+// A combined PDF whose folder is missing is named with the reason at the
+// end; the tests are still read and the table still written, and no
+// temporary is left.
+TEST(BatchProcess, AnUnwritableCombinedPdfStillLeavesTheTable) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, out;
+  const RunResult r = runTov({"--export-pdf", q(out / "missing" / "all.pdf"), "--combine", q(samples()),
+                              "--summary-table", q(out / "k.csv")},
+                             root.path());
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("all.pdf: フォルダがありません"), std::string::npos) << r.err;
+  EXPECT_EQ(filesIn(out.path()), std::vector<std::string>{"k.csv"});
 }
 
 // Per-test PDFs are the single exports; one thread or two give the same

@@ -234,6 +234,31 @@ TEST(ExportFiles, PdfHoldsEveryPage) {
   EXPECT_LT(fs::file_size(out / "huge.pdf"), 200000u);
 }
 
+// The text a PDF reader takes from an exported test, page by page: titles,
+// a label spread character by character, the vertical axis label, the
+// formula's result, the readings and the footers (the texts go to the PDF
+// as laid-out glyph runs, a row of them as one run).
+TEST(ExportFiles, PdfTextReadsAsDrawn) {
+  const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+  if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext is not installed";
+  LoadedTest t("unsteady.tvd");
+  TempDir out;
+  const fs::path pdf = out / "u.pdf";
+  ASSERT_TRUE(tov::writePdf(pdf, t.record, t.settings, tov::a4Paper()));
+  const std::pair<int, const char*> rows[] = {
+      {1, "現場透水試験測定結果図"}, {1, "調 査 位 置"}, {1, "県道改良工事に伴う地質調査業務"},
+      {1, "-8.00〜-9.00m"},          {1, "水位差 s(m)"}, {1, "=2.01×10"},
+      {1, "(付図-1)"},               {2, "現場透水試験測定結果表"}, {2, "水位測定管内"},
+      {2, "-5.529"},                 {2, "(付表-1)"},   {2, "株式会社"}};
+  for (const auto& [page, text] : rows) {
+    QProcess p;
+    p.start(pdftotext, {"-f", QString::number(page), "-l", QString::number(page), q(pdf), "-"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const std::string body = p.readAllStandardOutput().toStdString();
+    EXPECT_NE(body.find(text), std::string::npos) << "page " << page << ": " << text;
+  }
+}
+
 TEST(ExportFiles, UnwritableOutputIsReportedAndLeavesNothing) {
   LoadedTest t("unsteady.tvd");
   TempDir out;
