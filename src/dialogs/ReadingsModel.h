@@ -85,8 +85,9 @@ public:
   // 追加: the entries become the row after the last filled row.
   bool addReading(bool showMessages);
   // The automatic time increment for the row about to be filled: the last
-  // interval repeated ("%.1f"), only from row 3 on, only when the check box
-  // is on and the result is above 0.01; otherwise "".
+  // interval repeated, with as many decimals as the finer of the two t it
+  // repeats ("2100" after "1900" and "2000"), only from row 3 on, only when
+  // the check box is on and the result is above 0.01; otherwise "".
   std::string nextElapsedTime(int row) const;
   // 上書き: the entries replace the row whose t equals the entry t.
   bool overwriteReading(bool showMessages);
