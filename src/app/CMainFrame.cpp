@@ -334,13 +334,19 @@ void CMainFrame::onCommand(int id) {
   case ID_FILE_SAVE_AS: document_.onFileSaveAs(this); break;
   case ID_EDIT_UNDO: document_.undo(); break;
   case ID_EDIT_REDO: document_.redo(); break;
-  case ID_FILE_BATCH: {
-    CBatchDialog dialog(this, theSettings(), [this](const std::filesystem::path& test) {
-      return document_.saveModified(this) && document_.openDocumentFile(test);
-    });
-    dialog.exec();
+  case ID_FILE_BATCH:
+    if (!batch_) {
+      batch_ = new CBatchDialog(this, theSettings(), [this](const std::filesystem::path& test) {
+        const bool opened = document_.saveModified(this) && document_.openDocumentFile(test);
+        if (opened) updateCommandStates();
+        return opened;
+      });
+      batch_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    batch_->show();
+    batch_->raise();
+    batch_->activateWindow();
     break;
-  }
   case ID_APP_ABOUT: showAboutDialog(this); break;
   case ID_APP_EXIT: close(); break;
   case ID_VIEW_TOOLBAR: toolBar_->setVisible(toolBar_->isHidden()); break;
