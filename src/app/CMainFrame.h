@@ -72,6 +72,7 @@ private:
   QLabel* idleLabel_ = nullptr;
   QLabel* pageLabel_ = nullptr;
   QLabel* zoomLabel_ = nullptr;
+  QLabel* readOnlyLabel_ = nullptr;
   std::map<int, QAction*> actions_;
   QAction* recentPlaceholder_ = nullptr;
   // 一括処理 stays open beside the window (a test opened from its list
