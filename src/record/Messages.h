@@ -84,6 +84,9 @@ enum MessageId : int {
   IDS_INSERT_ROW_LAST_FILLED = 61034,
   // The headings editor, the tester register, help and setup.
   IDS_BAD_LEVEL = 61200,           // "水位データが異常です"
+  // A test file cut short (the fields read are still shown).
+  IDS_TVD_NO_READINGS = 62700,     // no readings block (%1: the file)
+  IDS_TVD_CUT_SHORT = 62701,       // ends inside a line (%1: the file)
 };
 
 // Whether the user wants to save, not to save, or to go back.

@@ -315,6 +315,30 @@ TEST(ExportProcess, PageFontsAreTheIpaFontsInEveryLocaleBesideAnotherCjkFont) {
   }
 }
 
+// A test cut short is summarised as far as it was read, and the summary
+// says so first (it read as a whole test before).
+TEST(ExportProcess, SummaryOfATestCutShortSaysSo) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, out;
+  const std::string whole = tov::testing::readBytes(sample("steady.tvd"));
+  const struct { std::string bytes; int message; const char* rows; } rows[] = {
+      {whole.substr(0, whole.find("$$A")), tov::IDS_TVD_NO_READINGS, "測定データ数: 0\n"},
+      {whole.substr(0, whole.size() - 3), tov::IDS_TVD_CUT_SHORT, nullptr},
+      {whole, 0, nullptr},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.message);
+    tov::testing::writeBytes(out / "cut.tvd", r.bytes);
+    const RunResult result = runTov({"--summary", q(out / "cut.tvd")}, root.path());
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string said = r.message ? "読み込み: " + tov::messageText(r.message, "cut.tvd") + "\n" : "";
+    EXPECT_EQ(result.out.substr(0, said.size() + std::string("調査名: 県").size()), said + "調査名: 県") << result.out;
+    if (r.rows) {
+      EXPECT_NE(result.out.find(r.rows), std::string::npos) << result.out;
+    }
+  }
+}
+
 // Without a display: a bad command line is answered with the usage and
 // status 2 before any window is tried; a good one says in one line that the
 // window needs a display.

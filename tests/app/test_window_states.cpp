@@ -1,11 +1,13 @@
 // What the window and its dialogs tell without being asked: F1 opens the
 // help at the section of the dialog in use, and a test opened read-only
-// says so in the title and the status bar.
+// says so in the title and the status bar; and the locale the window sets
+// is one that exists.
 #include <QLabel>
 #include <QListWidget>
 #include <QStatusBar>
 
 #include "SettingsDialogFixture.h"
+#include "app/CTovApp.h"
 #include "dialogs/qt/CHelpDialog.h"
 #include "files/LockFile.h"
 
@@ -54,6 +56,20 @@ TEST_F(SettingsDialogTest, ATestOpenedReadOnlySaysSoInTheTitleAndStatusBar) {
     EXPECT_EQ(indicator->isVisibleTo(frame.statusBar()), r.readOnly);
     doc.onNewDocument();
     std::filesystem::remove(lockPathFor(test));
+  }
+}
+
+// Setting ja_JP.UTF-8 where it is not installed left the C library in the
+// plain C locale (and Qt warning); C.UTF-8 is there on every system.
+TEST(WindowLocale, IsJapaneseOnlyWhereThatLocaleExists) {
+  const struct { const char* current; bool japaneseInstalled; const char* set; } rows[] = {
+      {"", true, "ja_JP.UTF-8"},       {"en_US.UTF-8", true, "ja_JP.UTF-8"}, {"ja_JP.UTF-8", true, ""},
+      {"", false, "C.UTF-8"},          {"en_US.UTF-8", false, "C.UTF-8"},    {"ja_JP.UTF-8", false, "C.UTF-8"},
+      {"ja_JP.eucJP", true, ""},
+  };
+  for (const auto& r : rows) {
+    auto exists = [&](const std::string& name) { return name == "C.UTF-8" || (r.japaneseInstalled && name.starts_with("ja")); };
+    EXPECT_EQ(systemLocaleFor(r.current, exists), r.set) << r.current << " " << r.japaneseInstalled;
   }
 }
 
