@@ -209,7 +209,7 @@ TEST_F(ReadingsModelTest, StoreOrdersByTimeAndWarnsOnce) {
   ReadingTable table;
   table.setCell(10, C_time, "stale");
   const std::string warning = unsteady.storeReadings(table);
-  EXPECT_EQ(warning, "h'が未記入の行があります.\n同じ経過時間tがあります..\n 60 s \n");
+  EXPECT_EQ(warning, "h'が未記入の行があります。\n同じ経過時間tがあります..\n 60 s \n");
   EXPECT_EQ(table.cell(1, C_time), "30");
   EXPECT_EQ(table.cell(2, C_pipeLevel), "2.1");
   EXPECT_EQ(table.cell(3, C_pipeLevel), "2.0");
@@ -361,7 +361,7 @@ TEST_F(ReadingsModelTest, SteadyFlowSplitsIntoMantissaAndExponentAndJoinsOnStore
   entries(steady, {"60", "", "", "x1"});
   ASSERT_TRUE(steady.addReading(true));
   ReadingTable table;
-  EXPECT_EQ(steady.storeReadings(table), "h'、Q が未記入の行があります.\n");
+  EXPECT_EQ(steady.storeReadings(table), "h'、Q が未記入の行があります。\n");
   const Texts flows{"1.5E-5", "0.00002", "abc", "3", "3E-6", ""};
   for (int r = 1; r <= 6; ++r) EXPECT_EQ(table.cell(r, C_flow), flows[static_cast<std::size_t>(r - 1)]) << r;
 
