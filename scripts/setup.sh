@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   dpkg-dev lintian appstream
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
-  fonts-ipafont-mincho fonts-ipafont-gothic fontconfig
+  fonts-ipafont-mincho fonts-ipafont-gothic fontconfig libfontconfig-dev fonts-droid-fallback
   xvfb xauth x11-apps imagemagick poppler-utils
   shared-mime-info desktop-file-utils locales
   clang libclang-rt-dev llvm

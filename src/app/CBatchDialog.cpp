@@ -49,7 +49,8 @@ CBatchDialog::CBatchDialog(QWidget* parent, const Settings& settings,
   setObjectName(QStringLiteral("batchDialog"));
   setWindowTitle(QStringLiteral("一括処理"));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-  setModal(true);
+  // Not modal: the window beside it shows the tests opened from the list.
+  setModal(false);
 
   auto* layout = new QVBoxLayout(this);
   auto* choose = new QHBoxLayout;
@@ -66,7 +67,7 @@ CBatchDialog::CBatchDialog(QWidget* parent, const Settings& settings,
   list_ = new QTableWidget(0, LC_count, this);
   list_->setObjectName(QStringLiteral("testList"));
   list_->setHorizontalHeaderLabels({QStringLiteral("ファイル"), QStringLiteral("No."), QStringLiteral("試験方法"),
-                                    QStringLiteral("k (m/s)"), QStringLiteral("警告")});
+                                    QStringLiteral("k (m/s)"), QStringLiteral("検討事項")});
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -245,9 +246,11 @@ void CBatchDialog::start(BatchOptions options, bool listing) {
   progress_->setValue(0);
   status_->setText(listing ? QStringLiteral("読み込み中...") : QStringLiteral("書き出し中..."));
   QPointer<CBatchDialog> self(this);
-  worker_ = std::thread([this, options = std::move(options), listing] {
+  // The worker reads its own copy: the window beside the list may change
+  // the settings meanwhile.
+  worker_ = std::thread([this, options = std::move(options), listing, settings = Settings(settings_)] {
     BatchResult result = runBatch(
-        options, settings_,
+        options, settings,
         [this, listing](const BatchTestResult& r) {
           QMetaObject::invokeMethod(this, [this, r, listing] { testDone(r, listing); }, Qt::QueuedConnection);
         },
@@ -292,7 +295,8 @@ void CBatchDialog::finished(const BatchResult& result, bool listing) {
 
 void CBatchDialog::openRow(int row) {
   if (row < 0 || static_cast<std::size_t>(row) >= tests_.size() || busy()) return;
-  if (openTest_ && openTest_(tests_[static_cast<std::size_t>(row)])) accept();
+  // The list stays open beside the window that shows the test.
+  if (openTest_) openTest_(tests_[static_cast<std::size_t>(row)]);
 }
 
 } // namespace tov

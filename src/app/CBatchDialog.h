@@ -3,7 +3,7 @@
 // the tests are listed as they are read (name, No., method, k, warnings)
 // with a progress bar and a cancel button, and then written to PDF (one per
 // test, or one for all with a bookmark per test) or to the summary table.
-// A double click on a test opens it in the window.
+// A double click on a test opens it in the window; the list stays open.
 #include <QDialog>
 
 #include <atomic>

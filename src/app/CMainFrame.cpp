@@ -18,6 +18,7 @@
 #include <QToolBar>
 
 #include "app/CBatchDialog.h"
+#include "dialogs/qt/CHelpDialog.h"
 #include "app/CTovApp.h"
 #include "app/CTovDoc.h"
 #include "app/CTovView.h"
@@ -103,6 +104,7 @@ CMainFrame::CMainFrame(CTovDoc& document, RecentFiles* recent, QWidget* parent)
   updateRecentFileActions();
   updateCaption();
   updateCommandStates();
+  installHelpKey(this);
 }
 
 QAction* CMainFrame::makeAction(int id, const QString& text) {
@@ -202,6 +204,12 @@ void CMainFrame::createStatusBar() {
   idleLabel_ = new QLabel(QString::fromUtf8(kIdleStatusText), bar);
   idleLabel_->setObjectName(QStringLiteral("idleText"));
   bar->addWidget(idleLabel_, 1);
+  readOnlyLabel_ = new QLabel(QStringLiteral("読み取り専用"), bar);
+  readOnlyLabel_->setObjectName(QStringLiteral("readOnlyIndicator"));
+  readOnlyLabel_->setFrameShape(QFrame::StyledPanel);
+  readOnlyLabel_->setStyleSheet(QStringLiteral("QLabel { color: #a00000; padding: 0 6px; }"));
+  readOnlyLabel_->hide();
+  bar->addPermanentWidget(readOnlyLabel_);
   // The page shown of the pages there are, and the zoom.
   pageLabel_ = new QLabel(bar);
   pageLabel_->setObjectName(QStringLiteral("pageIndicator"));
@@ -248,6 +256,9 @@ void CMainFrame::updateCaption() {
   // "[*]" is where the window shows that the test has unsaved changes.
   QString caption = QString::fromUtf8(kMainCaption);
   if (!document_.pathName().empty()) caption += QStringLiteral(" - ") + QString::fromStdString(document_.title());
+  // A test opened read-only (another program has it) says so where the
+  // user looks: the title and the status bar.
+  if (document_.isReadOnly()) caption += QStringLiteral(" (読み取り専用)");
   setWindowTitle(caption + QStringLiteral("[*]"));
   setWindowModified(document_.isModified());
 }
@@ -259,6 +270,10 @@ void CMainFrame::updateStatusLabels() {
   const int pages = pageCount(document_.record());
   pageLabel_->setText(qs(pageStatusText(view_->state().currentPage, pages)));
   zoomLabel_->setText(QStringLiteral("%1%").arg(view_->zoomPercent()));
+  if (readOnlyLabel_->isVisibleTo(statusBar()) != document_.isReadOnly()) {
+    readOnlyLabel_->setVisible(document_.isReadOnly());
+    updateCaption();
+  }
 }
 
 void CMainFrame::fitToScreen() {
@@ -334,13 +349,19 @@ void CMainFrame::onCommand(int id) {
   case ID_FILE_SAVE_AS: document_.onFileSaveAs(this); break;
   case ID_EDIT_UNDO: document_.undo(); break;
   case ID_EDIT_REDO: document_.redo(); break;
-  case ID_FILE_BATCH: {
-    CBatchDialog dialog(this, theSettings(), [this](const std::filesystem::path& test) {
-      return document_.saveModified(this) && document_.openDocumentFile(test);
-    });
-    dialog.exec();
+  case ID_FILE_BATCH:
+    if (!batch_) {
+      batch_ = new CBatchDialog(this, theSettings(), [this](const std::filesystem::path& test) {
+        const bool opened = document_.saveModified(this) && document_.openDocumentFile(test);
+        if (opened) updateCommandStates();
+        return opened;
+      });
+      batch_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    batch_->show();
+    batch_->raise();
+    batch_->activateWindow();
     break;
-  }
   case ID_APP_ABOUT: showAboutDialog(this); break;
   case ID_APP_EXIT: close(); break;
   case ID_VIEW_TOOLBAR: toolBar_->setVisible(toolBar_->isHidden()); break;

@@ -3,6 +3,7 @@
 // tool bar, the status bar with its idle text and lock indicators, and the
 // routing of each command to the document, the view or the application.
 #include <QMainWindow>
+#include <QPointer>
 
 #include <map>
 
@@ -14,6 +15,7 @@ class QToolBar;
 
 namespace tov {
 
+class CBatchDialog;
 class CTovDoc;
 class CTovView;
 class RecentFiles;
@@ -70,8 +72,12 @@ private:
   QLabel* idleLabel_ = nullptr;
   QLabel* pageLabel_ = nullptr;
   QLabel* zoomLabel_ = nullptr;
+  QLabel* readOnlyLabel_ = nullptr;
   std::map<int, QAction*> actions_;
   QAction* recentPlaceholder_ = nullptr;
+  // 一括処理 stays open beside the window (a test opened from its list
+  // opens in the window).
+  QPointer<CBatchDialog> batch_;
 };
 
 } // namespace tov

@@ -11,9 +11,12 @@
 #include <QTranslator>
 #include <QVBoxLayout>
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <locale.h>
 #include <string>
 #include <vector>
 
@@ -137,11 +140,25 @@ void startUpMessages(QtMsgType type, const QMessageLogContext& context, const QS
 // Qt's standard dialogs (the file dialog's dates, its texts) follow the
 // system locale: it is Japanese whatever the desktop's language. Numbers in
 // files and on pages never go through it.
+std::string systemLocaleFor(const std::string& current, const std::function<bool(const std::string&)>& exists) {
+  if (current.starts_with("ja") && exists(current)) return {};
+  // A locale that is not installed would leave the C library and Qt in the
+  // plain C locale with a warning; C.UTF-8 is always there. The program's
+  // texts and Qt's dialogs are Japanese by the program's own translations.
+  return exists("ja_JP.UTF-8") ? "ja_JP.UTF-8" : "C.UTF-8";
+}
+
 static void useJapaneseSystemLocale() {
-  auto japanese = [](const char* name) { return qgetenv(name).startsWith("ja"); };
-  if (!qEnvironmentVariableIsEmpty("LC_ALL") && !japanese("LC_ALL")) qputenv("LC_ALL", "ja_JP.UTF-8");
-  for (const char* name : {"LC_TIME", "LC_MESSAGES", "LANG"})
-    if (!japanese(name)) qputenv(name, "ja_JP.UTF-8");
+  auto exists = [](const std::string& name) {
+    const locale_t locale = newlocale(LC_ALL_MASK, name.c_str(), static_cast<locale_t>(nullptr));
+    if (locale) freelocale(locale);
+    return locale != static_cast<locale_t>(nullptr);
+  };
+  for (const char* name : {"LC_ALL", "LC_TIME", "LC_MESSAGES", "LANG"}) {
+    if (std::strcmp(name, "LC_ALL") == 0 && qEnvironmentVariableIsEmpty(name)) continue;
+    const std::string wanted = systemLocaleFor(qgetenv(name).toStdString(), exists);
+    if (!wanted.empty()) qputenv(name, QByteArray::fromStdString(wanted));
+  }
 }
 
 int runDesktopApplication(int argc, char** argv) {

@@ -4,6 +4,9 @@
 // message boxes, and shows the About box.
 #include <QIcon>
 #include <QObject>
+
+#include <functional>
+#include <string>
 #include <QStringList>
 
 #include <memory>
@@ -32,6 +35,10 @@ void showAboutDialog(QWidget* parent);
 // The translator (owned by the application), or nullptr when they are not
 // installed on this system.
 QTranslator* installJapaneseTranslations(QCoreApplication& application);
+// The locale the window sets for a locale variable holding `current` (""
+// to keep it): a Japanese locale that exists is kept; otherwise
+// ja_JP.UTF-8 where it exists, else C.UTF-8.
+std::string systemLocaleFor(const std::string& current, const std::function<bool(const std::string&)>& exists);
 
 class CTovApp : public QObject {
   Q_OBJECT

@@ -514,13 +514,27 @@ int runJob(const CommandLineJob& job) {
   }
   if (isBatchJob(job)) return runBatchJob(job);
   TestRecord& record = theRecord();
-  if (loadTestFile(job.input, record) != LoadStatus::Ok) return 1;
+  // What reading the test said (a file cut short) heads the summary.
+  RecordingMessageSink loading;
+  LoadStatus loaded;
+  if (job.kind == JobKind::Summary) {
+    ScopedMessageSink scoped(loading);
+    loaded = loadTestFile(job.input, record);
+  } else {
+    loaded = loadTestFile(job.input, record);
+  }
+  if (loaded != LoadStatus::Ok) {
+    for (const std::string& text : loading.reported) messageSink().report(text);
+    return 1;
+  }
   Settings& settings = theSettings();
   settings.loadSettings(false);
   repairScalesForDrawing(record);
   switch (job.kind) {
     case JobKind::Summary: {
-      const std::string text = summaryText(record, settings);
+      std::string text;
+      for (const std::string& said : loading.reported) text += "読み込み: " + said + "\n";
+      text += summaryText(record, settings);
       std::fputs(text.c_str(), stdout);
       return std::fflush(stdout) == 0 ? 0 : 1;
     }

@@ -41,4 +41,33 @@ bool HelpModel::openForPrinting(DocumentLauncher& launcher, const std::filesyste
   return true;
 }
 
+std::size_t HelpModel::topicLine(const std::string& topic) const {
+  if (topic.empty()) return 0;
+  for (std::size_t i = 0; i < lines_.size(); ++i)
+    if (lines_[i].rfind("■", 0) == 0 && lines_[i].find(topic) != std::string::npos) return i;
+  return 0;
+}
+
+std::string helpTopicFor(const std::string& windowName) {
+  static const struct { const char* name; const char* topic; } topics[] = {
+      {"unsteadyReadingsDialog", "測定データの入力"},
+      {"steadyReadingsDialog", "測定データの入力"},
+      {"testerRegisterDialog", "表の操作とキー"},
+      {"importDialog", "ロガーのファイル"},
+      {"batchDialog", "一括処理"},
+      {"unsteadyAnalysisDialog", "直線の当てはまり"},
+      {"steadyAnalysisDialog", "直線の当てはまり"},
+      {"keyBehaviourDialog", "Enter キー"},
+      {"setupDialog", "設定ファイルの場所"},
+      {"headingsDialog", "基本の流れ"},
+  };
+  for (const auto& t : topics)
+    if (windowName == t.name) return t.topic;
+  // The other dialogs are the menu's commands.
+  const std::string dialog = "Dialog";
+  const bool isDialog = windowName.size() > dialog.size() &&
+                        windowName.compare(windowName.size() - dialog.size(), dialog.size(), dialog) == 0;
+  return isDialog ? "メニュー" : std::string();
+}
+
 } // namespace tov

@@ -34,10 +34,17 @@ public:
   // missing; a copy from before is replaced) and has the launcher open it.
   // "実行できませんでした" when the copy cannot be written or nothing starts.
   bool openForPrinting(DocumentLauncher& launcher, const std::filesystem::path& copyFolder) const;
+  // The line (from 0) of the section "■ ..." whose heading holds the topic
+  // (0: the top, for an empty or unknown topic).
+  std::size_t topicLine(const std::string& topic) const;
 
 private:
   std::filesystem::path file_;
   std::vector<std::string> lines_;
 };
+
+// F1: the help section of a window or dialog, by its object name ("" for
+// the top of the text).
+std::string helpTopicFor(const std::string& windowName);
 
 } // namespace tov

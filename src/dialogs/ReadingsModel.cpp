@@ -339,7 +339,15 @@ std::string ReadingsModel::nextElapsedTime(int row) const {
   if (!autoIncrement_ || row < 3 || row > kRows + 1) return std::string();
   const double next = 2.0 * timeOf(row - 1) - timeOf(row - 2);
   if (!(next > 0.01) || !std::isfinite(next)) return std::string();
-  return cformat("%.1f", next);
+  // As the t it repeats were typed: as many decimals as the finer of them.
+  auto decimals = [](const std::string& t) {
+    const std::size_t point = t.find('.');
+    if (point == std::string::npos || t.find_first_of("eE") != std::string::npos) return 0;
+    std::size_t end = point + 1;
+    while (end < t.size() && t[end] >= '0' && t[end] <= '9') ++end;
+    return static_cast<int>(std::min<std::size_t>(end - point - 1, 6));
+  };
+  return cformat("%.*f", std::max(decimals(cell(row - 1, 1)), decimals(cell(row - 2, 1))), next);
 }
 
 bool ReadingsModel::overwriteReading(bool showMessages) {
@@ -425,6 +433,11 @@ bool ReadingsModel::openCellEditor(int row, int column) {
   currentColumn_ = column;
   selectedRow_ = 0;
   inPlace_ = true;
+  // The fields show the current row (an empty one: a new reading).
+  if (rowIsEmpty(row))
+    clearEntries();
+  else
+    loadEntriesFrom(row);
   editorText_ = cell(row, column);
   if (editorText_.empty()) {
     const ReadingColumn kind = columnKind(column);
@@ -705,8 +718,48 @@ bool ReadingsModel::deleteRows(std::vector<int> rows) {
   return deleted;
 }
 
+bool ReadingsModel::correctsCurrentRow() const {
+  if (currentRow_ < 1 || currentRow_ > kRows || !validateEntry(false)) return false;
+  return !isNumberText(cell(currentRow_, 1)) || std::fabs(timeOf(currentRow_) - toDouble(entry(1))) < kSameTime;
+}
+
+bool ReadingsModel::enterReading() {
+  if (currentRow_ != 0 && correctsCurrentRow()) {
+    updateSelectedRowFromEntry(ReadingColumn::PipeLevel);
+    focus_ = FocusRequest::EntryTime;
+    return true;
+  }
+  bool any = false;
+  for (int c = 1; c <= columnCount(); ++c)
+    any = any || (columnKind(c) != ReadingColumn::FlowExponent && !isBlankText(entry(c)));
+  if (!any) {
+    focus_ = FocusRequest::EntryTime;
+    return false;
+  }
+  return addReading(true);
+}
+
+bool ReadingsModel::settlePendingEntry() {
+  if (!entryPending()) return true;
+  switch (messageSink().askYesNoCancel(messageText(IDS_ADD_PENDING_READING))) {
+  case Answer::Yes: return addReading(true);
+  case Answer::No: return true;
+  case Answer::Cancel: break;
+  }
+  return false;
+}
+
 bool ReadingsModel::entryPending() const {
-  if (!addEnabled()) return false;
+  if (!addEnabled()) {
+    if (correctsCurrentRow()) return false;
+    bool typed = false, differs = false;
+    for (int c = 1; c <= columnCount(); ++c) {
+      if (columnKind(c) == ReadingColumn::FlowExponent) continue;
+      typed = typed || !isBlankText(entry(c));
+      differs = differs || entry(c) != cell(currentRow_, c);
+    }
+    return typed && differs;
+  }
   for (int c = 2; c <= columnCount(); ++c)
     if (columnKind(c) != ReadingColumn::FlowExponent && !isBlankText(entry(c))) return true;
   return !isBlankText(entry(1)) && entry(1) != autoTime_;
@@ -767,7 +820,9 @@ std::string ReadingsModel::storeReadings(ReadingTable& table) const {
 }
 
 bool ReadingsModel::confirmCancel() const {
-  if (modified_ && lastFilledRow() > 0) return messageSink().askYesNo(messageText(IDS_DISCARD_CHANGES));
+  // A reading typed into the fields (with a usable t) and not added counts
+  // as a change too.
+  if ((modified_ && lastFilledRow() > 0) || (entryPending() && validateEntry(false))) return messageSink().askYesNo(messageText(IDS_DISCARD_CHANGES));
   return true;
 }
 

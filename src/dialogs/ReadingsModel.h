@@ -85,8 +85,9 @@ public:
   // 追加: the entries become the row after the last filled row.
   bool addReading(bool showMessages);
   // The automatic time increment for the row about to be filled: the last
-  // interval repeated ("%.1f"), only from row 3 on, only when the check box
-  // is on and the result is above 0.01; otherwise "".
+  // interval repeated, with as many decimals as the finer of the two t it
+  // repeats ("2100" after "1900" and "2000"), only from row 3 on, only when
+  // the check box is on and the result is above 0.01; otherwise "".
   std::string nextElapsedTime(int row) const;
   // 上書き: the entries replace the row whose t equals the entry t.
   bool overwriteReading(bool showMessages);
@@ -141,9 +142,22 @@ public:
   // 行削除 of the rows of a selection; the rows below move up.
   bool deleteRows(std::vector<int> rows);
 
-  // The entry fields hold a reading that 追加 has not added yet (the t the
-  // automatic increment filled in alone is no reading).
+  // The entry fields hold a reading that has not gone into the grid: on the
+  // empty row one that 追加 has not added (the t the automatic increment
+  // filled in alone is no reading); on a row with readings, texts that
+  // differ from the row's and that the row does not take as a correction
+  // (their t is another reading's).
   bool entryPending() const;
+  // Enter in the last entry field: the fields go into the current row when
+  // they correct it (they keep its t), otherwise they are added as 追加
+  // adds them (after the last reading, with its messages). False when
+  // nothing went in.
+  bool enterReading();
+  // Before the entry fields are replaced (another row, a grid command, OK):
+  // a pending reading is asked about (IDS_ADD_PENDING_READING). Yes adds it,
+  // No drops it; false (stop what was about to happen) on Cancel or when
+  // the reading cannot be added.
+  bool settlePendingEntry();
 
   // Before the store on OK: false (with a message naming the row) when a
   // row's t is neither blank nor a number, or a cell is marked.
@@ -152,7 +166,8 @@ public:
   // it is; the rows with a t, in ascending order of t (equal t in grid
   // order), fill the other rows from row 1; the rows after them emptied. Returns the warning text ("" without warnings).
   std::string storeReadings(ReadingTable& table) const;
-  // Cancel: asks when the grid was changed and holds readings.
+  // Cancel: asks when the grid was changed and holds readings, or when the
+  // entry fields hold a reading not added.
   bool confirmCancel() const;
 
   // The preview's axis checks (an unusable t range becomes 0 .. 10000
@@ -209,6 +224,9 @@ private:
   // entry t; 0 when none.
   int rowWithEntryTime(int n) const;
   void setPickerFromRow(int row);
+  // The entry fields are a correction of the current row: valid, and with
+  // its t (or the row's t is no number).
+  bool correctsCurrentRow() const;
 
   ReadingsMethod method_;
   std::vector<ReadingColumn> columns_;

@@ -130,6 +130,7 @@ std::optional<TextLines> readTextLines(const std::filesystem::path& path) {
   auto bytes = readFileBytes(path);
   if (!bytes) return std::nullopt;
   TextLines result;
+  result.lastLineEnded = bytes->empty() || bytes->back() == '\n';
   std::string_view rest(*bytes);
   // 0x0A is never a CP932 trail byte, so lines can be split before decoding.
   while (!rest.empty()) {

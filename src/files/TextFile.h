@@ -15,6 +15,7 @@ namespace tov {
 struct TextLines {
   std::vector<std::string> lines;  // UTF-8, line ends (CR LF, LF) removed
   bool hadInvalidBytes = false;    // some bytes were not CP932 (shown as 〓)
+  bool lastLineEnded = true;       // the last line had its line end (a file cut short has not)
 };
 
 // Whole lines, never truncated. Nothing when the file cannot be opened or

@@ -78,6 +78,12 @@ LoadStatus readTestFile(const std::filesystem::path& path, TestRecord& record) {
 
   if (text->hadInvalidBytes) reportMessage(IDS_BAD_ENCODING, path.string());
   if (reader.sawTooLongLine()) reportMessage(IDS_TOO_MANY_CSV);
+  // Cut short (a copy or a write that stopped): what was read is shown, and
+  // the user is told before saving it over the whole file.
+  if (!reader.sawReadings())
+    reportMessage(IDS_TVD_NO_READINGS, path.filename().string());
+  else if (!text->lastLineEnded)
+    reportMessage(IDS_TVD_CUT_SHORT, path.filename().string());
   record = std::move(scratch);
   return LoadStatus::Ok;
 }
@@ -131,6 +137,7 @@ void TvdLineReader::storeLine(std::string_view line) {
     if (line.size() > 2) {
       section_ = line[2];
       index_ = 1;
+      if (section_ == 'A') sawReadings_ = true;
     }
     return;
   }

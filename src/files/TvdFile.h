@@ -30,12 +30,16 @@ public:
   void readLine(std::string_view line);
   void storeLine(std::string_view line);
   bool sawTooLongLine() const { return tooLong_; }
+  // The "$$A" line that starts the readings came (a file cut short before
+  // it holds no readings block).
+  bool sawReadings() const { return sawReadings_; }
 
 private:
   TestRecord& record_;
   char section_ = 0;
   int index_ = 0;
   bool tooLong_ = false;
+  bool sawReadings_ = false;
 };
 
 // Converts a record read from a version-300 file (centimetres, old formula
@@ -60,7 +64,8 @@ enum class LoadStatus { Ok, NotFound, NotTovData };
 // clears the record and reads it, converts version-300 files. Reports
 // "ファイルが見つかりません" / "透水試験「Tov」のデータではありません" / "too many csv"
 // / the invalid-bytes warning through the message sink. On failure the record
-// is unchanged.
+// is unchanged. A file cut short (without its readings block, or ending inside
+// a line) is read as far as it goes and reported.
 LoadStatus openTestFile(const std::filesystem::path& path, TestRecord& record);
 // The same for the framework's open path (recent files, command line,
 // dropped files); the messages are the same.

@@ -1,5 +1,6 @@
 #include "qt/QtSurface.h"
 
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPaintDevice>
@@ -13,7 +14,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <numbers>
+
+#ifdef TOV_HAVE_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
 
 namespace tov {
 
@@ -33,12 +39,73 @@ bool isProportionalName(const QString& name) {
          name.contains(QStringLiteral("P明朝")) || name.contains(QStringLiteral("Pゴシック"));
 }
 
-// The installed family with this name (matching case-insensitively), or "".
-QString installedFamily(const QString& name) {
+// The family Qt lists under exactly this name (case-insensitively), or "".
+QString listedFamily(const QString& name) {
   static const QStringList families = QFontDatabase::families();
   for (const QString& family : families)
     if (family.compare(name, Qt::CaseInsensitive) == 0) return family;
   return {};
+}
+
+// Every other name of the installed fonts (case-folded) to the family Qt
+// lists the font under: a font's family in each language ("IPAMincho" and
+// "IPA明朝"; Qt lists only the one of the locale), its full and PostScript
+// names, and its file (path, file name, file name without extension).
+const std::map<QString, QString>& fontAliases() {
+  static const std::map<QString, QString> aliases = [] {
+    std::map<QString, QString> map;
+#ifdef TOV_HAVE_FONTCONFIG
+    FcPattern* pattern = FcPatternCreate();
+    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_FULLNAME, FC_POSTSCRIPT_NAME, FC_FILE, nullptr);
+    FcFontSet* fonts = pattern && objects ? FcFontList(nullptr, pattern, objects) : nullptr;
+    for (int i = 0; fonts && i < fonts->nfont; ++i) {
+      FcPattern* font = fonts->fonts[i];
+      QStringList names;
+      QString family;
+      FcChar8* value = nullptr;
+      for (int k = 0; FcPatternGetString(font, FC_FAMILY, k, &value) == FcResultMatch; ++k) {
+        const QString name = QString::fromUtf8(reinterpret_cast<const char*>(value));
+        if (family.isEmpty()) family = listedFamily(name);
+        names << name;
+      }
+      if (family.isEmpty()) continue;
+      for (int k = 0; FcPatternGetString(font, FC_FULLNAME, k, &value) == FcResultMatch; ++k)
+        names << QString::fromUtf8(reinterpret_cast<const char*>(value));
+      if (FcPatternGetString(font, FC_POSTSCRIPT_NAME, 0, &value) == FcResultMatch)
+        names << QString::fromUtf8(reinterpret_cast<const char*>(value));
+      if (FcPatternGetString(font, FC_FILE, 0, &value) == FcResultMatch) {
+        const QFileInfo file(QString::fromUtf8(reinterpret_cast<const char*>(value)));
+        names << file.filePath() << file.fileName() << file.completeBaseName();
+      }
+      for (const QString& name : names) map.emplace(name.toCaseFolded(), family);
+    }
+    if (fonts) FcFontSetDestroy(fonts);
+    if (objects) FcObjectSetDestroy(objects);
+    if (pattern) FcPatternDestroy(pattern);
+#endif
+    return map;
+  }();
+  return aliases;
+}
+
+// The installed family known by this name (any name the font reports, or
+// its file), or "". A font file not installed is loaded for the program.
+QString installedFamily(const QString& name) {
+  if (QString listed = listedFamily(name); !listed.isEmpty()) return listed;
+  const auto& aliases = fontAliases();
+  if (auto it = aliases.find(name.toCaseFolded()); it != aliases.end()) return it->second;
+  static std::map<QString, QString> loaded;
+  if (auto it = loaded.find(name); it != loaded.end()) return it->second;
+  QString family;
+  const QFileInfo file(name);
+  static const QStringList fontSuffixes{QStringLiteral("ttf"), QStringLiteral("otf"), QStringLiteral("ttc")};
+  if (file.isAbsolute() && file.isFile() && fontSuffixes.contains(file.suffix().toLower())) {
+    const int id = QFontDatabase::addApplicationFont(file.filePath());
+    const QStringList families = id >= 0 ? QFontDatabase::applicationFontFamilies(id) : QStringList();
+    if (!families.isEmpty()) family = families.front();
+  }
+  loaded.emplace(name, family);
+  return family;
 }
 
 // The first installed family of the candidates, or "".
@@ -237,11 +304,15 @@ QString QtSurface::substituteFamily(const std::string& faceName) {
   const bool proportional = isProportionalName(name);
   QString found;
   if (isGothicName(name)) {
-    found = proportional ? firstInstalled({"IPAPGothic", "IPAGothic", "IPAexGothic", "Noto Sans CJK JP"})
-                         : firstInstalled({"IPAGothic", "IPAPGothic", "IPAexGothic", "Noto Sans CJK JP"});
+    found = proportional ? firstInstalled({"IPAPGothic", "IPAGothic", "IPAexGothic", "Noto Sans CJK JP", "ipagp.ttf",
+                                           "ipag.ttf"})
+                         : firstInstalled({"IPAGothic", "IPAPGothic", "IPAexGothic", "Noto Sans CJK JP", "ipag.ttf",
+                                           "ipagp.ttf"});
   } else {
-    found = proportional ? firstInstalled({"IPAPMincho", "IPAMincho", "IPAexMincho", "Noto Serif CJK JP"})
-                         : firstInstalled({"IPAMincho", "IPAPMincho", "IPAexMincho", "Noto Serif CJK JP"});
+    found = proportional ? firstInstalled({"IPAPMincho", "IPAMincho", "IPAexMincho", "Noto Serif CJK JP", "ipamp.ttf",
+                                           "ipam.ttf"})
+                         : firstInstalled({"IPAMincho", "IPAPMincho", "IPAexMincho", "Noto Serif CJK JP", "ipam.ttf",
+                                           "ipamp.ttf"});
   }
   if (found.isEmpty() && !japaneseFallbacks().isEmpty()) found = japaneseFallbacks().front();
   return found.isEmpty() ? name : found;

@@ -369,6 +369,9 @@ TEST(BatchDialog, ListsTestsWritesAndOpens) {
   dialog.waitUntilDone();
   EXPECT_TRUE(fs::exists(out / "all.pdf"));
   EXPECT_TRUE(said.reported.empty()) << said.reported.front();
+  EXPECT_EQ(list->horizontalHeaderItem(4)->text(), QStringLiteral("検討事項"));  // the word of every other place
+  dialog.show();
   emit list->cellDoubleClicked(1, 0);
   EXPECT_EQ(opened, std::vector<fs::path>{samples() / "steady.tvd"});
+  EXPECT_TRUE(dialog.isVisible()) << "the list stays open beside the opened test";
 }

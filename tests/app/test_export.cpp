@@ -10,6 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -292,6 +293,75 @@ TEST(ExportProcess, WritesPdfAndPngWithoutADisplay) {
   r = run({"--help"});
   for (const char* option : {"--export-pdf", "--export-png", "--summary", "--paper", "--dpi", "--version"})
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
+}
+
+// A second CJK font beside the IPA fonts (a common dependency of printing)
+// must not take the pages over in any locale: under Japanese the IPA fonts
+// report their family as IPA明朝, which the lookup by "IPAMincho" missed,
+// so the pages fell back to the other CJK font and DejaVu Serif. The window
+// runs under Japanese; the command line under the user's locale.
+TEST(ExportProcess, PageFontsAreTheIpaFontsInEveryLocaleBesideAnotherCjkFont) {
+  REQUIRE_TOV_PROGRAM();
+  const QString pdffonts = QStandardPaths::findExecutable(QStringLiteral("pdffonts"));
+  if (pdffonts.isEmpty()) GTEST_SKIP() << "pdffonts (poppler-utils) is not installed";
+  TempDir root, fonts, out;
+  for (const char* file : {"/usr/share/fonts/opentype/ipafont-mincho/ipam.ttf",
+                           "/usr/share/fonts/opentype/ipafont-mincho/ipamp.ttf",
+                           "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
+                           "/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf",
+                           "/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf"}) {
+    ASSERT_TRUE(fs::exists(file)) << file << ": scripts/setup.sh installs it";
+    fs::create_symlink(file, fonts / fs::path(file).filename().string());
+  }
+  const fs::path config = fonts / "fonts.conf";
+  std::ofstream(config) << "<?xml version=\"1.0\"?>\n<fontconfig><dir>" << fonts.path().string() << "</dir><cachedir>"
+                        << (fonts / "cache").string() << "</cachedir></fontconfig>\n";
+  const struct { const char* variable; const char* locale; } rows[] = {
+      {"LANG", "C.UTF-8"}, {"LANG", "ja_JP.UTF-8"}, {"LC_ALL", "ja_JP.UTF-8"}, {"LANGUAGE", "ja"}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(std::string(r.variable) + "=" + r.locale);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"LANG", "LC_ALL", "LANGUAGE", "DISPLAY", "QT_QPA_PLATFORM"}) env.remove(QString::fromLatin1(name));
+    env.insert(QString::fromLatin1(r.variable), QString::fromLatin1(r.locale));
+    env.insert(QStringLiteral("FONTCONFIG_FILE"), q(config));
+    env.insert(QStringLiteral("TOV_ROOT"), q(root.path()));
+    const fs::path pdf = out / (std::string(r.variable) + "-" + r.locale + ".pdf");
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(q(tovProgram()), {"--export-pdf", q(pdf), q(sample("unsteady.tvd"))});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    p.start(pdffonts, {q(pdf)});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    std::vector<std::string> names;
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n')).mid(2))
+      if (!line.trimmed().isEmpty()) names.push_back(line.section(QLatin1Char(' '), 0, 0).toStdString());
+    EXPECT_EQ(names, std::vector<std::string>{"IPAMincho"});
+  }
+}
+
+// A test cut short is summarised as far as it was read, and the summary
+// says so first (it read as a whole test before).
+TEST(ExportProcess, SummaryOfATestCutShortSaysSo) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, out;
+  const std::string whole = tov::testing::readBytes(sample("steady.tvd"));
+  const struct { std::string bytes; int message; const char* rows; } rows[] = {
+      {whole.substr(0, whole.find("$$A")), tov::IDS_TVD_NO_READINGS, "測定データ数: 0\n"},
+      {whole.substr(0, whole.size() - 3), tov::IDS_TVD_CUT_SHORT, nullptr},
+      {whole, 0, nullptr},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.message);
+    tov::testing::writeBytes(out / "cut.tvd", r.bytes);
+    const RunResult result = runTov({"--summary", q(out / "cut.tvd")}, root.path());
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string said = r.message ? "読み込み: " + tov::messageText(r.message, "cut.tvd") + "\n" : "";
+    EXPECT_EQ(result.out.substr(0, said.size() + std::string("調査名: 県").size()), said + "調査名: 県") << result.out;
+    if (r.rows) {
+      EXPECT_NE(result.out.find(r.rows), std::string::npos) << result.out;
+    }
+  }
 }
 
 // Without a display: a bad command line is answered with the usage and

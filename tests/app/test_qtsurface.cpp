@@ -71,7 +71,10 @@ TEST(QtSurfaceTest, MissingJapaneseFacesAreSubstituted) {
   for (const Row& r : {Row{"ＭＳ 明朝", "Mincho", "明朝"}, {"MS Mincho", "Mincho", "明朝"}, {"", "Mincho", "明朝"},
                        {"No Such Face", "Mincho", "明朝"}, {"ＭＳ Ｐ明朝", "PMincho", "P明朝"},
                        {"ＭＳ ゴシック", "Gothic", "ゴシック"}, {"ＭＳ Ｐゴシック", "Gothic", "ゴシック"},
-                       {"MS Gothic", "Gothic", "ゴシック"}, {"HG丸ゴシックM-PRO", "Gothic", "ゴシック"}}) {
+                       {"MS Gothic", "Gothic", "ゴシック"}, {"HG丸ゴシックM-PRO", "Gothic", "ゴシック"},
+                       // by another name the font reports, and by its file
+                       {"IPA明朝", "Mincho", "明朝"}, {"ipag.ttf", "Gothic", "ゴシック"},
+                       {"/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf", "PGothic", "Pゴシック"}}) {
     const QString f = QFontInfo(s.qtFontFor(fontOf(20, r.face))).family();
     EXPECT_TRUE(f.startsWith("IPA") && (f.contains(r.latin) || f.contains(r.japanese))) << r.face << " -> "
                                                                                         << f.toStdString();

@@ -9,6 +9,9 @@
 #include <QRadioButton>
 #include <QTableView>
 
+#include <deque>
+#include <map>
+
 #include "SettingsDialogFixture.h"
 #include "dialogs/qt/CReadingsDialog.h"
 #include "dialogs/qt/CTesterRegisterDialog.h"
@@ -236,6 +239,122 @@ TEST_F(SheetGrid, CancelAsksOnlyAfterAChange) {
       EXPECT_FALSE(d.isVisible());
     });
     EXPECT_EQ(sink.asked, Texts(2, messageText(IDS_DISCARD_CHANGES)));
+  }
+}
+
+// Steps of a user at the readings editor: "row N" clicks row N, "in FIELD"
+// clicks into an entry field, "=TEXT" types over the focused field, a key
+// name presses it on the focused widget, "ok" clicks OK.
+void act(QDialog& d, const std::string& step) {
+  SheetGridView* g = d.findChild<SheetGridView*>(QStringLiteral("grid"));
+  QWidget* focus = QApplication::focusWidget();
+  static const std::map<std::string, std::pair<Qt::Key, Qt::KeyboardModifiers>> keys = {
+      {"Enter", {Qt::Key_Return, Qt::NoModifier}},    {"Tab", {Qt::Key_Tab, Qt::NoModifier}},
+      {"Escape", {Qt::Key_Escape, Qt::NoModifier}},   {"Delete", {Qt::Key_Delete, Qt::NoModifier}},
+      {"Ctrl+End", {Qt::Key_End, Qt::ControlModifier}}, {"Ctrl+Home", {Qt::Key_Home, Qt::ControlModifier}},
+      {"Ctrl+X", {Qt::Key_X, Qt::ControlModifier}},   {"Ctrl+V", {Qt::Key_V, Qt::ControlModifier}},
+      {"Down", {Qt::Key_Down, Qt::NoModifier}}};
+  if (step.rfind("row ", 0) == 0) {
+    const QModelIndex at = g->model()->index(std::stoi(step.substr(4)) - 1, 1);
+    g->scrollTo(at);
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(at).center());
+  } else if (step.rfind("in ", 0) == 0) {
+    auto* field = d.findChild<QLineEdit*>(QString::fromStdString(step.substr(3)));
+    ASSERT_NE(field, nullptr) << step;
+    QTest::mouseClick(field, Qt::LeftButton);
+  } else if (step[0] == '=') {
+    auto* edit = qobject_cast<QLineEdit*>(focus);
+    ASSERT_NE(edit, nullptr) << step;
+    edit->selectAll();
+    QTest::keyClicks(edit, QString::fromStdString(step.substr(1)));
+  } else if (step == "ok") {
+    QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+  } else {
+    ASSERT_TRUE(keys.count(step)) << step;
+    QTest::keyClick(focus, keys.at(step).first, keys.at(step).second);
+  }
+}
+
+TEST_F(SheetGrid, NoKeySequenceLosesAReadingTypedIntoTheEntryFields) {
+  const std::string add = messageText(IDS_ADD_PENDING_READING), discard = messageText(IDS_DISCARD_CHANGES);
+  using Steps = std::vector<std::string>;
+  const struct {
+    Steps steps;
+    std::deque<Answer> answers;  // to the question about the pending reading
+    Texts asked;
+    Texts times;  // t of rows 1..6 as stored
+    std::string level4;
+  } rows[] = {
+      // Enter on a row with readings adds after the last one; no question.
+      {{"row 4", "in entryTime", "=2100", "Enter", "=3.000", "Enter", "=11.05", "Enter", "row 1", "ok"},
+       {}, {}, {"10", "20", "30", "40", "50", "2100"}, "1.5"},
+      {{"row 4", "in entryTime", "=2100", "Tab", "=3.000", "Tab", "=11.05", "row 1", "ok"},
+       {Answer::Yes}, {add}, {"10", "20", "30", "40", "50", "2100"}, "1.5"},
+      {{"row 4", "in entryTime", "=2100", "Enter", "=3.000", "ok"},
+       {Answer::No}, {add}, {"10", "20", "30", "40", "50", ""}, "1.5"},
+      {{"row 4", "in entryTime", "=2100", "Tab", "=3.000", "Escape", "ok"},
+       {Answer::Yes}, {discard, add}, {"10", "20", "30", "40", "50", "2100"}, "1.5"},
+      // Keeping row 4's t, the fields correct row 4.
+      {{"row 4", "in entryPipeLevel", "=9.9", "Enter", "Enter", "row 1", "ok"},
+       {}, {}, {"10", "20", "30", "40", "50", ""}, "9.9"},
+      // A grid command that would replace the fields asks first; Cancel
+      // leaves the grid and the fields as they were.
+      {{"row 6", "in entryTime", "=2100", "Tab", "=3.0", "row 6", "Delete", "ok"},
+       {Answer::Cancel, Answer::Yes}, {add, add}, {"10", "20", "30", "40", "50", "2100"}, "1.5"},
+      {{"row 4", "in entryTime", "=2100", "row 2", "Ctrl+End", "ok"},
+       {Answer::Yes}, {add}, {"10", "20", "30", "40", "50", "2100"}, "1.5"},
+  };
+  for (int row = 4; row <= 5; ++row) {
+    record.setCell(row, C_time, cformat("%d", row * 10));
+    record.setCell(row, C_pipeLevel, "1.5");
+  }
+  const TestRecord original = record;
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.steps.front() + " " + r.steps[2] + " " + r.steps[3] + " .. " + r.steps.back());
+    record = original;
+    sink.asked.clear();
+    sink.choices = r.answers;
+    runCommand(ID_UNSTEADY_READINGS, [&](QDialog& d) {
+      for (const std::string& step : r.steps) act(d, step);
+      EXPECT_FALSE(d.isVisible());
+    });
+    EXPECT_EQ(sink.asked, r.asked);
+    Texts times;
+    for (int row = 1; row <= 6; ++row) times.push_back(record.cell(row, C_time));
+    EXPECT_EQ(times, r.times);
+    EXPECT_EQ(record.cell(4, C_pipeLevel), r.level4);
+  }
+}
+
+// A move of the current cell by any key or click takes the selection with
+// it, so that Delete, cut and paste never change a cell out of sight.
+TEST_F(SheetGrid, CtrlHomeAndCtrlEndTakeTheSelectionAlong) {
+  for (int row = 4; row <= 5; ++row) {
+    record.setCell(row, C_time, cformat("%d", row * 10));
+    record.setCell(row, C_pipeLevel, row == 5 ? "6.029" : "1.5");
+  }
+  const struct { std::vector<std::string> keys; int cleared; } rows[] = {
+      {{"Ctrl+End", "Delete"}, 120},
+      {{"Ctrl+End", "Ctrl+X"}, 120},
+      {{"Ctrl+End", "Ctrl+Home", "Delete"}, 1},
+      {{"Down", "Delete"}, 6},
+  };
+  const TestRecord original = record;
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.keys.front() + " " + r.keys.back());
+    record = original;
+    runCommand(ID_UNSTEADY_READINGS, [&](QDialog& d) {
+      act(d, "row 5");
+      SheetGridView* g = grid(d);
+      g->setFocus();
+      for (const std::string& k : r.keys) act(d, k);
+      EXPECT_EQ(g->selectionModel()->selectedIndexes(), QModelIndexList{g->currentIndex()});
+      EXPECT_TRUE(g->viewport()->rect().intersects(g->visualRect(g->currentIndex())));
+      EXPECT_EQ(g->currentIndex().row() + 1, r.cleared);
+      EXPECT_EQ(g->currentIndex().data().toString(), QString());
+      click(d, "okButton");
+    });
+    EXPECT_EQ(record.cell(5, C_pipeLevel), "6.029");
   }
 }
 

@@ -189,6 +189,7 @@ TEST_F(FileTest, LongSurplusAndInvalidLines) {
   surplus.replace(surplus.find("$$A"), 0, "extra\r\n");  // an extra field line before "$$A"
   std::string invalid = tvdBytes(kTvdTag, {{1, "A"}, {2, "ok"}}, {"30,1.0,,,,"});
   invalid.replace(invalid.find("A\r\n"), 1, "\x80\x85\x40\xff");
+  const std::string whole = tvdBytes(kTvdTag, {{1, "A"}, {2, "ok"}}, {"30,1.0,,,,", "60,0.9,,,,"});
   using Cells = std::vector<std::tuple<int, int, std::string>>;  // row, column, text
   const struct { const char* what; std::string bytes; Fields fields; Cells cells; std::vector<std::string> reported; } cases[] = {
       {"a long field does not shift later fields", tvdBytes(kTvdTag, {{1, longText}, {2, "second"}}, {"30,1.0,,,,"}),
@@ -198,6 +199,13 @@ TEST_F(FileTest, LongSurplusAndInvalidLines) {
        {}, {{1, 1, std::string(2600, '1')}, {1, 2, ""}}, {"too many csv"}},
       {"invalid bytes warn and become geta marks", invalid, {{1, "〓〓〓"}, {2, "ok"}}, {{1, 1, "30"}},
        {messageText(IDS_BAD_ENCODING, (dir / "t.tvd").string())}},
+      // Cut short: what was read is shown, and the cut is said.
+      {"a file cut before its readings", whole.substr(0, whole.find("$$A")), {{1, "A"}, {2, "ok"}}, {{1, 1, ""}},
+       {messageText(IDS_TVD_NO_READINGS, "t.tvd")}},
+      {"a file cut inside its fields", whole.substr(0, whole.find("ok") + 2), {{1, "A"}, {2, "ok"}}, {},
+       {messageText(IDS_TVD_NO_READINGS, "t.tvd")}},
+      {"a file cut inside a reading", whole.substr(0, whole.size() - 5), {{2, "ok"}}, {{1, 1, "30"}, {2, 2, "0.9"}},
+       {messageText(IDS_TVD_CUT_SHORT, "t.tvd")}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

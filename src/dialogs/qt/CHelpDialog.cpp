@@ -1,6 +1,8 @@
 #include "dialogs/qt/CHelpDialog.h"
 
+#include <QApplication>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
@@ -77,13 +79,52 @@ std::filesystem::path helpCopyFolder() {
   return std::filesystem::path(folder.toStdString()) / "tov";
 }
 
-bool runHelpViewer(QWidget* parent) {
+bool runHelpViewer(QWidget* parent, const std::string& topic) {
   HelpModel model;
   model.openHelp(hostPath(theSettings().location.helpPath()));
   DesktopLauncher desktop;
   DocumentLauncher* launcher = injectedLauncher() ? injectedLauncher() : &desktop;
   CHelpDialog dialog(model, *launcher, helpCopyFolder(), parent);
+  dialog.showTopic(topic);
   return dialog.exec() == QDialog::Accepted;
 }
+
+void CHelpDialog::showTopic(const std::string& topic) {
+  auto* text = findChild<QListWidget*>(QStringLiteral("helpText"));
+  const auto line = static_cast<int>(model_.topicLine(topic));
+  if (!text || line >= text->count()) return;
+  text->setCurrentRow(line);
+  text->scrollToItem(text->item(line), QAbstractItemView::PositionAtTop);
+}
+
+namespace {
+
+class HelpKeyFilter : public QObject {
+public:
+  using QObject::QObject;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_F1 ||
+        static_cast<QKeyEvent*>(event)->isAutoRepeat() || open_)
+      return QObject::eventFilter(watched, event);
+    // The key reaches the filter once per widget on its way; the window that
+    // is active answers it.
+    QWidget* window = QApplication::activeModalWidget();
+    if (!window) window = QApplication::activeWindow();
+    if (!window || window->objectName() == QStringLiteral("helpDialog")) return false;
+    open_ = true;
+    runHelpViewer(window, helpTopicFor(window->objectName().toStdString()));
+    open_ = false;
+    return true;
+  }
+
+private:
+  bool open_ = false;
+};
+
+} // namespace
+
+void installHelpKey(QObject* owner) { qApp->installEventFilter(new HelpKeyFilter(owner)); }
 
 } // namespace tov

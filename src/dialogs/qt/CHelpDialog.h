@@ -24,6 +24,8 @@ public:
   // copyFolder and hands it to the launcher.
   CHelpDialog(HelpModel& model, DocumentLauncher& launcher, std::filesystem::path copyFolder,
               QWidget* parent = nullptr);
+  // Shows the section of a topic at the top of the list, selected.
+  void showTopic(const std::string& topic);
 
 private:
   HelpModel& model_;
@@ -38,7 +40,11 @@ DocumentLauncher* setHelpLauncher(DocumentLauncher* launcher);
 // this user's that the desktop clears at logout.
 std::filesystem::path helpCopyFolder();
 
-// The help command: the install folder's Help.txt.
-bool runHelpViewer(QWidget* parent);
+// The help command: the install folder's Help.txt, at a topic's section.
+bool runHelpViewer(QWidget* parent, const std::string& topic = std::string());
+
+// F1 anywhere in the program opens the help at the section of the dialog
+// (or window) that is active. The filter is a child of `owner`.
+void installHelpKey(QObject* owner);
 
 } // namespace tov

@@ -188,6 +188,7 @@ QWidget* CReadingsDialog::buildLeftPanel() {
   connect(grid_, &SheetGridView::currentCellChanged, this, [this](int row, int) {
     if (syncingGrid_ || editing_) return;
     if (row + 1 == model_.selectedRow() && model_.currentRow() == row + 1) return;
+    if (!settleEntries()) return;
     model_.selectRow(row + 1);
     shownSelection_ = model_.selectedRow();  // the grid shows it already
     refresh();
@@ -203,11 +204,13 @@ QWidget* CReadingsDialog::buildLeftPanel() {
   connect(grid_, &SheetGridView::clearRequested, this, &CReadingsDialog::onClear);
   connect(grid_, &SheetGridView::insertRowRequested, this, [this](int row) {
     commitCellEditor();
+    if (!settleEntries()) return;
     if (model_.insertRow(row + 1)) shownSelection_ = -1;
     refresh();
   });
   connect(grid_, &SheetGridView::deleteRowsRequested, this, [this] {
     commitCellEditor();
+    if (!settleEntries()) return;
     std::vector<int> rows;
     for (int row : grid_->selectedRowList()) rows.push_back(row + 1);
     if (model_.deleteRows(rows)) shownSelection_ = -1;
@@ -458,6 +461,7 @@ void CReadingsDialog::refresh() {
 
 bool CReadingsDialog::openCellEditor(int row, int column, const QString& typed) {
   if (editing_) commitCellEditor();
+  else if (!settleEntries()) return false;
   if (!model_.openCellEditor(row, column)) return false;
   const QModelIndex index = adapter_->index(row - 1, column - 1);
   openingEditor_ = true;
@@ -523,6 +527,7 @@ void CReadingsDialog::onCut() {
 
 void CReadingsDialog::onClear() {
   commitCellEditor();
+  if (!settleEntries()) return;
   std::vector<GridCell> cells;
   for (const QModelIndex& index : grid_->selectionModel()->selectedIndexes())
     cells.push_back(GridCell{index.row() + 1, index.column() + 1});
@@ -542,6 +547,7 @@ void CReadingsDialog::replaceReadings(const ReadingTable& table) {
 
 void CReadingsDialog::onPaste() {
   commitCellEditor();
+  if (!settleEntries()) return;
   const QModelIndex current = grid_->currentIndex();
   const int row = current.isValid() ? current.row() + 1 : model_.lastFilledRow() + 1;
   const int column = current.isValid() ? current.column() + 1 : 1;
@@ -557,19 +563,19 @@ void CReadingsDialog::entryEnter(QWidget* field) {
     focusNextChild();
     return;
   }
-  if (model_.addEnabled()) {
-    // The last field: the reading goes in as with 追加 (whose messages say
-    // what is missing).
-    bool any = false;
-    for (int c = 1; c <= model_.columnCount(); ++c)
-      any = any || (model_.columnKind(c) != ReadingColumn::FlowExponent && !model_.entry(c).empty());
-    if (any) model_.addReading(true);
-    refresh();
-  } else {
-    // A row being corrected takes the entries as the focus leaves.
-    entries_[0]->setFocus();
-    entries_[0]->selectAll();
-  }
+  // The last field: the reading goes in, as a correction of the current
+  // row or as a new one (the messages of 追加 say what is missing).
+  model_.enterReading();
+  shownSelection_ = -1;
+  refresh();
+}
+
+bool CReadingsDialog::settleEntries() {
+  if (model_.settlePendingEntry()) return true;
+  // The grid goes back to the row the fields belong to.
+  shownSelection_ = -1;
+  refresh();
+  return false;
 }
 
 void CReadingsDialog::entryLostFocus(ReadingColumn kind) {
@@ -656,17 +662,9 @@ void CReadingsDialog::accept() {
     if (focused && focused == entries_[c - 1]) entryLostFocus(model_.columnKind(c));
   // A reading typed into the entry fields but not added is not dropped
   // without a word.
-  if (model_.entryPending()) {
-    switch (messageSink().askYesNoCancel(messageText(IDS_ADD_PENDING_READING))) {
-    case Answer::Yes:
-      if (!model_.addReading(true)) {
-        refresh();
-        return;
-      }
-      break;
-    case Answer::No: break;
-    case Answer::Cancel: return;
-    }
+  if (!model_.settlePendingEntry()) {
+    refresh();
+    return;
   }
   if (!model_.checkBeforeStore()) {
     refresh();

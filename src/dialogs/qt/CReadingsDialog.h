@@ -86,9 +86,12 @@ private:
   void onPaste();
   void onClear();
   // Enter in an entry field: on to the next field; in the last one the
-  // reading is added.
+  // reading goes in, whichever row is current.
   void entryEnter(QWidget* field);
   void entryLostFocus(ReadingColumn kind);
+  // A reading typed into the entry fields and not added is asked about
+  // before they are replaced; false: what was about to happen stops.
+  bool settleEntries();
 
   ReadingsModel& model_;
   ReadingTable& target_;

@@ -10,6 +10,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 
 #include "dialogs/qt/DialogWidgets.h"
 
@@ -55,10 +56,15 @@ QList<int> SheetGridView::selectedRowList() const {
 }
 
 void SheetGridView::keyPressEvent(QKeyEvent* event) {
+  const QModelIndex current = currentIndex();
+  // What Delete, cut and paste change is brought into sight first.
+  const bool changes = event->matches(QKeySequence::Cut) || event->matches(QKeySequence::Paste) ||
+                       ((event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) &&
+                        event->modifiers() == Qt::NoModifier);
+  if (changes && current.isValid()) scrollTo(current);
   if (event->matches(QKeySequence::Copy)) return emit copyRequested();
   if (event->matches(QKeySequence::Cut)) return emit cutRequested();
   if (event->matches(QKeySequence::Paste)) return emit pasteRequested();
-  const QModelIndex current = currentIndex();
   switch (event->key()) {
   case Qt::Key_Delete:
   case Qt::Key_Backspace:
@@ -108,6 +114,23 @@ void SheetGridView::contextMenuEvent(QContextMenuEvent* event) {
 void SheetGridView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QTableView::currentChanged(current, previous);
   if (current.isValid()) emit currentCellChanged(current.row(), current.column());
+}
+
+QItemSelectionModel::SelectionFlags SheetGridView::selectionCommand(const QModelIndex& index,
+                                                                    const QEvent* event) const {
+  const QItemSelectionModel::SelectionFlags flags = QTableView::selectionCommand(index, event);
+  if (!event) return flags;
+  Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+  switch (event->type()) {
+  case QEvent::KeyPress: modifiers = static_cast<const QKeyEvent*>(event)->modifiers(); break;
+  case QEvent::MouseButtonPress:
+  case QEvent::MouseButtonDblClick: modifiers = static_cast<const QMouseEvent*>(event)->modifiers(); break;
+  default: return flags;
+  }
+  // Ctrl would keep the old selection where the current cell left it, out
+  // of sight, for Delete and cut to empty.
+  if (!(modifiers & Qt::ControlModifier) || (modifiers & Qt::ShiftModifier)) return flags;
+  return QItemSelectionModel::ClearAndSelect;
 }
 
 void setUpSheetGrid(SheetGridView& grid) {

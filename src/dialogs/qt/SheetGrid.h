@@ -1,7 +1,8 @@
 #pragma once
 // The grid of the readings editors and the tester register, kept the way a
 // spreadsheet is: the arrow keys, Home/End and Page Up/Down move the current
-// cell (Shift, or the mouse, selects a range); a typed character opens the
+// cell and the selection with it (Shift, or dragging the mouse, selects a
+// range; Delete, cut and paste act on the visible selection); a typed character opens the
 // dialog's cell editor with that character, F2 and a double click open it on
 // the cell's text; Delete empties the selected cells; Ctrl+C, Ctrl+X and
 // Ctrl+V copy, cut and paste; the right-click menu offers 行挿入, 行削除,
@@ -43,6 +44,10 @@ protected:
   void inputMethodEvent(QInputMethodEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  // The selection follows every move of the current cell (Ctrl+Home,
+  // Ctrl+End, Ctrl+arrows and Ctrl+click included); only Shift extends it.
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event = nullptr) const override;
 
 private:
   QMenu* menu_ = nullptr;

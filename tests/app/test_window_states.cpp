@@ -1,0 +1,77 @@
+// What the window and its dialogs tell without being asked: F1 opens the
+// help at the section of the dialog in use, and a test opened read-only
+// says so in the title and the status bar; and the locale the window sets
+// is one that exists.
+#include <QLabel>
+#include <QListWidget>
+#include <QStatusBar>
+
+#include "SettingsDialogFixture.h"
+#include "app/CTovApp.h"
+#include "dialogs/qt/CHelpDialog.h"
+#include "files/LockFile.h"
+
+namespace tov {
+namespace {
+
+TEST_F(SettingsDialogTest, F1OpensTheHelpAtTheSectionOfTheOpenDialog) {
+  const struct { int command; const char* heading; } rows[] = {
+      {ID_UNSTEADY_READINGS, "■ 測定データの入力"},
+      {ID_TESTER_REGISTER, "■ 表の操作とキー"},
+      {ID_ENTER_KEY, "■ Enter キーと入力欄"},
+      {ID_STYLE_DIGITS, "■ メニュー"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.heading);
+    QString shown;
+    runCommand(r.command, [&](QDialog& d) {
+      QTimer::singleShot(0, [&] {
+        auto* help = qobject_cast<CHelpDialog*>(QApplication::activeModalWidget());
+        if (!help) return;
+        const QListWidget* text = help->findChild<QListWidget*>(QStringLiteral("helpText"));
+        if (text && text->currentItem()) shown = text->currentItem()->text();
+        help->accept();
+      });
+      QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : &d;
+      QTest::keyClick(focus, Qt::Key_F1);
+      EXPECT_TRUE(d.isVisible()) << "the dialog stays open under the help";
+    });
+    EXPECT_EQ(shown.toStdString(), r.heading);
+  }
+}
+
+TEST_F(SettingsDialogTest, ATestOpenedReadOnlySaysSoInTheTitleAndStatusBar) {
+  const std::filesystem::path test = root / "t.tvd";
+  std::filesystem::copy_file(std::filesystem::path(TOV_SOURCE_DIR) / "samples" / "unsteady.tvd", test);
+  auto* indicator = frame.findChild<QLabel*>(QStringLiteral("readOnlyIndicator"));
+  ASSERT_NE(indicator, nullptr);
+  const struct { bool locked; bool readOnly; } rows[] = {{true, true}, {false, false}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.locked);
+    if (r.locked) testing::writeBytes(lockPathFor(test), lockText({"other", "another-host", 1, "x"}));
+    sink.choices = {Answer::Yes};  // 読み取り専用で開く
+    ASSERT_TRUE(doc.openDocumentFile(test));
+    EXPECT_EQ(doc.isReadOnly(), r.readOnly);
+    EXPECT_EQ(frame.windowTitle().contains(QStringLiteral("読み取り専用")), r.readOnly);
+    EXPECT_EQ(indicator->isVisibleTo(frame.statusBar()), r.readOnly);
+    doc.onNewDocument();
+    std::filesystem::remove(lockPathFor(test));
+  }
+}
+
+// Setting ja_JP.UTF-8 where it is not installed left the C library in the
+// plain C locale (and Qt warning); C.UTF-8 is there on every system.
+TEST(WindowLocale, IsJapaneseOnlyWhereThatLocaleExists) {
+  const struct { const char* current; bool japaneseInstalled; const char* set; } rows[] = {
+      {"", true, "ja_JP.UTF-8"},       {"en_US.UTF-8", true, "ja_JP.UTF-8"}, {"ja_JP.UTF-8", true, ""},
+      {"", false, "C.UTF-8"},          {"en_US.UTF-8", false, "C.UTF-8"},    {"ja_JP.UTF-8", false, "C.UTF-8"},
+      {"ja_JP.eucJP", true, ""},
+  };
+  for (const auto& r : rows) {
+    auto exists = [&](const std::string& name) { return name == "C.UTF-8" || (r.japaneseInstalled && name.starts_with("ja")); };
+    EXPECT_EQ(systemLocaleFor(r.current, exists), r.set) << r.current << " " << r.japaneseInstalled;
+  }
+}
+
+} // namespace
+} // namespace tov
