@@ -123,6 +123,19 @@ public:
   }
   bool encode(char32_t cp, std::string_view, std::string& out) {
     if (cp == 0x80 || (cp >= 0xF8F0 && cp <= 0xF8F3)) return false;
+    // The JIS forms of nine characters that CP932 writes as its own (one way
+    // only: reading gives the CP932 character). Windows has them only as
+    // "best fit"; every other converter writes them, and so do we.
+    static constexpr struct { char32_t cp; const char* bytes; } kJisForms[] = {
+        {0x00A2, "\x81\x91"}, {0x00A3, "\x81\x92"}, {0x00A5, "\x5C"},     {0x00AC, "\x81\xCA"},
+        {0x2014, "\x81\x5C"}, {0x2016, "\x81\x61"}, {0x203E, "\x7E"},     {0x2212, "\x81\x7C"},
+        {0x301C, "\x81\x60"},
+    };
+    for (const auto& form : kJisForms)
+      if (form.cp == cp) {
+        out = form.bytes;
+        return true;
+      }
     const wchar_t wide = static_cast<wchar_t>(cp);
     char bytes[8];
     BOOL usedDefault = FALSE;
