@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <cwchar>
 
 namespace tov {
@@ -295,14 +296,31 @@ std::string vformat(const char* format, va_list& args) {
     case 'c': {
       Conversion t = s;
       t.precision = -1;
-      if (s.length == Conversion::L) out += formatOne(specText(t, true, "lc"), va_arg(args, wint_t));
-      else out += formatOne(specText(t, true, "c"), va_arg(args, int));
+      // wint_t may be narrower than int (Windows) and arrives promoted.
+      using WideArgument = std::conditional_t<(sizeof(wint_t) < sizeof(int)), int, wint_t>;
+      if (s.length == Conversion::L) {
+        const auto wide = static_cast<wint_t>(va_arg(args, WideArgument));
+        // As under the C locale: only ASCII converts, anything else writes nothing.
+        if (wide < 0x80) out += formatOne(specText(t, true, "c"), static_cast<int>(wide));
+      } else {
+        out += formatOne(specText(t, true, "c"), va_arg(args, int));
+      }
       break;
     }
     case 's':
       if (s.length == Conversion::L) {
         const wchar_t* text = va_arg(args, const wchar_t*);
-        out += formatOne(specText(s, true, "ls"), text ? text : L"(null)");
+        // As under the C locale: the characters written (up to the precision)
+        // must be ASCII, else the conversion writes nothing.
+        std::string narrow;
+        bool ascii = true;
+        if (text == nullptr) narrow = "(null)";
+        for (const wchar_t* w = text; w && *w != L'\0'; ++w) {
+          if (s.precision >= 0 && narrow.size() >= static_cast<std::size_t>(s.precision)) break;
+          if (static_cast<unsigned long>(*w) >= 0x80) { ascii = false; break; }
+          narrow += static_cast<char>(*w);
+        }
+        if (ascii) out += formatOne(specText(s, true, "s"), narrow.c_str());
       } else {
         const char* text = va_arg(args, const char*);
         out += formatOne(specText(s, true, "s"), text ? text : "(null)");
