@@ -56,7 +56,7 @@ if [ ! -f "$gtest/install/lib/cmake/GTest/GTestConfig.cmake" ]; then
   cmake --install "$gtest/build" > /dev/null
 fi
 
-echo "== Core and tests for Windows (left out: ${core_exclude[*]}; SummaryTable without libxlsxwriter)"
+echo "== Core and tests for Windows (left out: ${core_exclude[*]}; no .xlsx workbooks: no libxlsxwriter)"
 joined() { local IFS=';'; echo "$*"; }
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DTOV_WITH_QT=OFF -DTOV_BUILD_BENCH=OFF -DTOV_WITH_XLSX=OFF \
