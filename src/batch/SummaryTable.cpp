@@ -1,7 +1,9 @@
 // The summary table of many tests, and its CSV and workbook files.
 #include "batch/SummaryTable.h"
 
+#if TOV_HAS_XLSXWRITER
 #include <xlsxwriter.h>
+#endif
 
 #include <algorithm>
 #include <charconv>
@@ -60,6 +62,7 @@ std::string csvField(const std::string& text) {
   return out + "\"";
 }
 
+#if TOV_HAS_XLSXWRITER
 // Columns as wide as their longest text, a wide character counting two.
 double displayWidth(std::string_view utf8) {
   double width = 0;
@@ -85,6 +88,7 @@ std::filesystem::path temporaryBeside(const std::filesystem::path& path) {
   std::random_device rd;
   return std::filesystem::path(path.string() + cformat(".%08x.tmp", rd()));
 }
+#endif
 
 } // namespace
 
@@ -205,6 +209,13 @@ std::string writeCsv(const std::filesystem::path& path, const SummaryTable& tabl
   return result.ok() ? std::string() : (result.detail.empty() ? std::string("書き込めません") : result.detail);
 }
 
+#if !TOV_HAS_XLSXWRITER
+// A build without libxlsxwriter (the Windows cross build for now) writes no
+// workbooks and says so; the CSV file holds the same table.
+std::string writeXlsx(const std::filesystem::path&, const SummaryTable&) {
+  return "この版は .xlsx を書けません。CSV で保存してください";
+}
+#else
 std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& table) {
   const std::filesystem::path temporary = temporaryBeside(path);
   const std::string tempName = temporary.string();
@@ -267,5 +278,6 @@ std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& tab
   }
   return {};
 }
+#endif
 
 } // namespace tov

@@ -1,8 +1,19 @@
 #include "files/Platform.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <system_error>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <lmcons.h>
+#else
+#include <pwd.h>
+#include <signal.h>
+#include <sys/types.h>
+#include <unistd.h>
+#endif
 
 namespace tov {
 
@@ -30,7 +41,129 @@ fs::path comparablePath(const fs::path& p) {
   return canonical.lexically_normal();
 }
 
+#ifdef _WIN32
+std::string utf8Of(const wchar_t* text, int length) {
+  if (length <= 0) return std::string();
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+// A folder named by the environment (UTF-16, so any name works).
+fs::path environmentFolder(const wchar_t* name) {
+  const wchar_t* value = _wgetenv(name);
+  return value && *value ? fs::path(value) : fs::path();
+}
+#endif
+
 } // namespace
+
+std::FILE* openFile(const fs::path& path, const char* mode) {
+#ifdef _WIN32
+  std::wstring wideMode;
+  for (const char* m = mode; *m != '\0'; ++m) wideMode += static_cast<wchar_t>(*m);
+  return _wfopen(path.c_str(), wideMode.c_str());
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
+}
+
+std::string utf8Path(const fs::path& path) {
+#ifdef _WIN32
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+#else
+  return path.string();
+#endif
+}
+
+std::string hostName() {
+#ifdef _WIN32
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  if (!GetComputerNameW(name, &size) || size == 0) return "localhost";
+  return utf8Of(name, static_cast<int>(size));
+#else
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return "localhost";
+  return name;
+#endif
+}
+
+std::string userName() {
+#ifdef _WIN32
+  wchar_t name[UNLEN + 1] = {};
+  DWORD size = UNLEN + 1;
+  if (GetUserNameW(name, &size) && size > 1) return utf8Of(name, static_cast<int>(size - 1));
+  std::string user = environment("USERNAME");
+  return user.empty() ? std::string("user") : user;
+#else
+  if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name) return pw->pw_name;
+  if (const char* user = std::getenv("USER")) return user;
+  return std::to_string(static_cast<unsigned>(::geteuid()));
+#endif
+}
+
+long currentProcessId() {
+#ifdef _WIN32
+  return static_cast<long>(GetCurrentProcessId());
+#else
+  return static_cast<long>(::getpid());
+#endif
+}
+
+bool processAlive(long pid) {
+  if (pid <= 0) return false;
+#ifdef _WIN32
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+  DWORD code = 0;
+  const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+  CloseHandle(process);
+  return running;
+#else
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+#endif
+}
+
+bool localTime(std::time_t t, std::tm* out) {
+#ifdef _WIN32
+  return localtime_s(out, &t) == 0;
+#else
+  return ::localtime_r(&t, out) != nullptr;
+#endif
+}
+
+fs::path localDataFolder() {
+#ifdef _WIN32
+  fs::path base = environmentFolder(L"LOCALAPPDATA");
+  if (base.empty()) base = environmentFolder(L"APPDATA");
+  if (base.empty()) base = fs::temp_directory_path();
+  return base / "Tov";
+#else
+  const std::string data = environment("XDG_DATA_HOME");
+  if (!data.empty() && data[0] == '/') return fs::path(data) / "Tov";
+  const std::string home = environment("HOME");
+  const fs::path base = !home.empty() ? fs::path(home) : fs::temp_directory_path();
+  return base / ".local" / "share" / "Tov";
+#endif
+}
+
+fs::path userSettingsFolder() {
+#ifdef _WIN32
+  fs::path base = environmentFolder(L"APPDATA");
+  if (base.empty()) base = environmentFolder(L"LOCALAPPDATA");
+  if (base.empty()) base = fs::temp_directory_path();
+  return base / "Tov";
+#else
+  const std::string config = environment("XDG_CONFIG_HOME");
+  if (!config.empty() && config[0] == '/') return fs::path(config) / "Tov";
+  const std::string home = environment("HOME");
+  const fs::path base = !home.empty() ? fs::path(home) : fs::temp_directory_path();
+  return base / ".config" / "Tov";
+#endif
+}
 
 fs::path driveRoot() {
   std::string root = environment("TOV_ROOT");

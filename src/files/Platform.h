@@ -5,6 +5,8 @@
 // Each drive letter X maps to the folder X under one root directory:
 // $TOV_ROOT when set, else $XDG_DATA_HOME/tov/drives, else
 // ~/.local/share/tov/drives. The Windows directory is "C:\WINDOWS".
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -31,5 +33,39 @@ std::filesystem::path hostPath(std::string_view windowsPath);
 // The Windows form of a host path under the root, or nothing when it lies
 // outside the root.
 std::optional<std::string> windowsPathOf(const std::filesystem::path& host);
+
+// What differs between the systems the core runs on. Nothing outside these
+// functions (and the file writer) calls the system directly.
+
+// Opens a file as std::fopen does, by its path: on Windows through the wide
+// (UTF-16) name, so Japanese file and folder names open there too.
+std::FILE* openFile(const std::filesystem::path& path, const char* mode);
+
+// The path as UTF-8 text, for messages and for the program's own files (on
+// Windows path.string() would give the ANSI code page, or throw).
+std::string utf8Path(const std::filesystem::path& path);
+
+// This computer's name (UTF-8); "localhost" when the system gives none.
+std::string hostName();
+
+// The user's login name (UTF-8); never empty.
+std::string userName();
+
+// The id of this process, and whether a process with that id runs on this
+// computer (one of another user counts as running).
+long currentProcessId();
+bool processAlive(long pid);
+
+// The broken-down local time of `t` (false when the system cannot give it).
+bool localTime(std::time_t t, std::tm* out);
+
+// The folder of the program's own data kept per user on this computer:
+// $XDG_DATA_HOME/Tov (when absolute), else ~/.local/share/Tov; on Windows
+// %LOCALAPPDATA%\Tov.
+std::filesystem::path localDataFolder();
+
+// The folder of settings that follow the user: $XDG_CONFIG_HOME/Tov (when
+// absolute), else ~/.config/Tov; on Windows %APPDATA%\Tov.
+std::filesystem::path userSettingsFolder();
 
 } // namespace tov

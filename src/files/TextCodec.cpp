@@ -2,9 +2,14 @@
 
 #include <array>
 #include <cstdint>
-#include <iconv.h>
 #include <stdexcept>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+#endif
 
 namespace tov {
 
@@ -13,7 +18,8 @@ namespace {
 constexpr char32_t kInvalid = 0xFFFFFFFF;
 constexpr const char* kGetaMark = "\xE3\x80\x93";  // U+3013 〓
 
-// The conversion tables, built once from the system's converter (iconv) by
+// The conversion tables, built once from the system's converter (iconv, or
+// code page 932 on Windows) by
 // converting every code on its own: the decoder looks a character up by its
 // bytes, the encoder by its code point. A table look-up per character runs
 // at hundreds of MB/s, where a converter call per character does not.
@@ -27,20 +33,6 @@ struct Cp932Tables {
   std::vector<std::uint16_t> encode = std::vector<std::uint16_t>(65536, 0);
   bool encodesNul = true;
 };
-
-// One converter call on a whole input; false when it fails or converts only
-// part of it.
-bool convertWhole(iconv_t cd, std::string_view in, std::string& out) {
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  char* inPtr = const_cast<char*>(in.data());
-  size_t inLeft = in.size();
-  char buffer[16];
-  char* outPtr = buffer;
-  size_t outLeft = sizeof buffer;
-  if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) || inLeft != 0) return false;
-  out.assign(buffer, static_cast<size_t>(outPtr - buffer));
-  return true;
-}
 
 std::string utf8Of(char32_t cp) {
   std::string out;
@@ -62,24 +54,117 @@ std::string utf8Of(char32_t cp) {
   return out;
 }
 
+#ifndef _WIN32
+// The system's converter (iconv), one call on a whole input; false when it
+// fails or converts only part of it.
+class SystemConverter {
+public:
+  SystemConverter() : from_(iconv_open("UTF-8", "CP932")), to_(iconv_open("CP932", "UTF-8")) {
+    if (from_ == reinterpret_cast<iconv_t>(-1) || to_ == reinterpret_cast<iconv_t>(-1)) {
+      close();
+      throw std::runtime_error("iconv cannot convert between CP932 and UTF-8");
+    }
+  }
+  ~SystemConverter() { close(); }
+  SystemConverter(const SystemConverter&) = delete;
+  SystemConverter& operator=(const SystemConverter&) = delete;
+
+  // CP932 bytes to UTF-8.
+  bool decode(std::string_view in, std::string& out) { return convertWhole(from_, in, out); }
+  // One character (UTF-8) to CP932; `cp` is its code point.
+  bool encode(char32_t, std::string_view in, std::string& out) { return convertWhole(to_, in, out); }
+
+private:
+  static bool convertWhole(iconv_t cd, std::string_view in, std::string& out) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* inPtr = const_cast<char*>(in.data());
+    size_t inLeft = in.size();
+    char buffer[16];
+    char* outPtr = buffer;
+    size_t outLeft = sizeof buffer;
+    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) || inLeft != 0) return false;
+    out.assign(buffer, static_cast<size_t>(outPtr - buffer));
+    return true;
+  }
+  void close() {
+    if (from_ != reinterpret_cast<iconv_t>(-1)) iconv_close(from_);
+    if (to_ != reinterpret_cast<iconv_t>(-1)) iconv_close(to_);
+    from_ = to_ = reinterpret_cast<iconv_t>(-1);
+  }
+  iconv_t from_;
+  iconv_t to_;
+};
+#endif
+
+#ifdef _WIN32
+// The system's converter (code page 932 of Windows), strict: bytes that are
+// not a CP932 character and characters CP932 cannot hold fail rather than
+// turning into a default or "best fit" character.
+class SystemConverter {
+public:
+  bool decode(std::string_view in, std::string& out) {
+    // Windows gives the unassigned single bytes 0x80, 0xA0 and 0xFD-0xFF
+    // code points of their own (U+0080, U+F8F0-U+F8F3); they are no CP932
+    // characters in files, as on every other system.
+    if (in.size() == 1 && isWindowsOnlyByte(static_cast<unsigned char>(in[0]))) return false;
+    wchar_t wide[4];
+    const int n = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()), wide, 4);
+    if (n <= 0) return false;
+    out.clear();
+    for (int i = 0; i < n; ++i) {
+      char32_t cp = static_cast<char16_t>(wide[i]);
+      if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<char16_t>(wide[i + 1]) - 0xDC00);
+        ++i;
+      }
+      out += utf8Of(cp);
+    }
+    return true;
+  }
+  bool encode(char32_t cp, std::string_view, std::string& out) {
+    if (cp == 0x80 || (cp >= 0xF8F0 && cp <= 0xF8F3)) return false;
+    // The JIS forms of nine characters that CP932 writes as its own (one way
+    // only: reading gives the CP932 character). Windows has them only as
+    // "best fit"; every other converter writes them, and so do we.
+    static constexpr struct { char32_t cp; const char* bytes; } kJisForms[] = {
+        {0x00A2, "\x81\x91"}, {0x00A3, "\x81\x92"}, {0x00A5, "\x5C"},     {0x00AC, "\x81\xCA"},
+        {0x2014, "\x81\x5C"}, {0x2016, "\x81\x61"}, {0x203E, "\x7E"},     {0x2212, "\x81\x7C"},
+        {0x301C, "\x81\x60"},
+    };
+    for (const auto& form : kJisForms)
+      if (form.cp == cp) {
+        out = form.bytes;
+        return true;
+      }
+    const wchar_t wide = static_cast<wchar_t>(cp);
+    char bytes[8];
+    BOOL usedDefault = FALSE;
+    const int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes, sizeof bytes, nullptr, &usedDefault);
+    if (n <= 0 || usedDefault) return false;
+    out.assign(bytes, static_cast<size_t>(n));
+    return true;
+  }
+
+private:
+  static bool isWindowsOnlyByte(unsigned char b) { return b == 0x80 || b == 0xA0 || b >= 0xFD; }
+};
+#endif
+
 Cp932Tables buildTables() {
   Cp932Tables t;
-  iconv_t from = iconv_open("UTF-8", "CP932");
-  iconv_t to = iconv_open("CP932", "UTF-8");
-  if (from == reinterpret_cast<iconv_t>(-1) || to == reinterpret_cast<iconv_t>(-1))
-    throw std::runtime_error("iconv cannot convert between CP932 and UTF-8");
+  SystemConverter converter;
   std::string out;
   for (int b = 0; b < 256; ++b) {
     const char byte = static_cast<char>(b);
     if (b < 0x80) t.single[static_cast<size_t>(b)] = std::string(1, byte);
-    else if (!isCp932LeadByte(static_cast<unsigned char>(b)) && convertWhole(from, std::string_view(&byte, 1), out))
+    else if (!isCp932LeadByte(static_cast<unsigned char>(b)) && converter.decode(std::string_view(&byte, 1), out))
       t.single[static_cast<size_t>(b)] = out;
   }
   for (int lead = 0x81; lead <= 0xFC; ++lead) {
     if (!isCp932LeadByte(static_cast<unsigned char>(lead))) continue;
     for (int trail = 0x40; trail <= 0xFC; ++trail) {
       const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-      if (convertWhole(from, std::string_view(bytes, 2), out) && !out.empty())
+      if (converter.decode(std::string_view(bytes, 2), out) && !out.empty())
         t.pair[static_cast<size_t>(lead << 8 | trail)] = out;
     }
   }
@@ -88,12 +173,10 @@ Cp932Tables buildTables() {
     const std::string ch = utf8Of(cp);
     // A character the converter drops (converts to nothing) is one CP932
     // cannot hold.
-    if (!convertWhole(to, ch, out) || out.empty() || out.size() > 2) continue;
+    if (!converter.encode(cp, ch, out) || out.empty() || out.size() > 2) continue;
     const auto b0 = static_cast<unsigned char>(out[0]);
     t.encode[cp] = out.size() == 1 ? b0 : static_cast<std::uint16_t>(b0 << 8 | static_cast<unsigned char>(out[1]));
   }
-  iconv_close(from);
-  iconv_close(to);
   return t;
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "files/Platform.h"
 #include "record/CFormat.h"
 
 namespace tov::logger {
@@ -18,12 +19,12 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 File openRegular(const std::filesystem::path& path, std::uintmax_t* size, std::string* error) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
-    *error = "ファイルが見つかりません\n( " + path.string() + " )";
+    *error = "ファイルが見つかりません\n( " + utf8Path(path) + " )";
     return nullptr;
   }
   *size = std::filesystem::file_size(path, ec);
-  File file(std::fopen(path.c_str(), "rb"));
-  if (!file) *error = "ファイルを読めません\n( " + path.string() + " )";
+  File file(openFile(path, "rb"));
+  if (!file) *error = "ファイルを読めません\n( " + utf8Path(path) + " )";
   return file;
 }
 
@@ -332,7 +333,7 @@ std::optional<Series> readSeries(const std::filesystem::path& path, const Import
     }
   }
   if (std::ferror(file.get())) {
-    *error = "ファイルを読めません\n( " + path.string() + " )";
+    *error = "ファイルを読めません\n( " + utf8Path(path) + " )";
     return std::nullopt;
   }
   if (!carry.empty() && !builder.line(carry, error)) return std::nullopt;

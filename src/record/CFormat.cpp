@@ -1,6 +1,8 @@
 #include "record/CFormat.h"
 
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <climits>
 #include <cstdarg>
 #include <cstddef>
@@ -8,36 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <string>
+#include <type_traits>
 #include <cwchar>
 
 namespace tov {
 namespace {
-
-// The "C" locale as an object, created once and kept for the whole run.
-locale_t cLocale() {
-  static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-  return loc;
-}
-
-// Switches the calling thread to the C locale for the lifetime of the guard
-// (the process-wide locale and other threads are not affected).
-class CLocaleScope {
-public:
-  CLocaleScope() {
-    locale_t c = cLocale();
-    if (c != static_cast<locale_t>(nullptr)) previous_ = uselocale(c);
-  }
-  ~CLocaleScope() {
-    if (previous_ != static_cast<locale_t>(nullptr)) uselocale(previous_);
-  }
-  CLocaleScope(const CLocaleScope&) = delete;
-  CLocaleScope& operator=(const CLocaleScope&) = delete;
-
-private:
-  locale_t previous_ = static_cast<locale_t>(nullptr);
-};
 
 // One conversion, with '*' already resolved.
 struct Conversion {
@@ -69,7 +47,8 @@ std::string specText(const Conversion& s, bool withWidth, const char* tail) {
   return f;
 }
 
-// snprintf of one value into a string (the caller holds the C locale).
+// snprintf of one value into a string. Only conversions that no locale
+// touches (integers, characters, narrow strings, pointers) come here.
 template <typename T>
 std::string formatOne(const std::string& pattern, T value) {
   char small[128];
@@ -141,15 +120,88 @@ std::string formatInteger(const Conversion& s, va_list& args) {
   }
 }
 
+// std::to_chars of one value with a precision; exact like the C library's
+// printf, and it never looks at a locale.
+template <typename T>
+std::string toChars(T value, std::chars_format form, int precision) {
+  std::string text(128, '\0');
+  for (;;) {
+    auto r = std::to_chars(text.data(), text.data() + text.size(), value, form, precision);
+    if (r.ec == std::errc()) {
+      text.resize(static_cast<std::size_t>(r.ptr - text.data()));
+      return text;
+    }
+    text.resize(text.size() * 4 + static_cast<std::size_t>(precision));
+  }
+}
+
+// The digits of a floating-point conversion as printf writes them under the
+// C locale, before sign flags and width.
+template <typename T>
+std::string floatingDigits(T value, const Conversion& s) {
+  const char c = static_cast<char>(s.conversion | 0x20);  // lower case
+  if (!std::isfinite(value)) return std::isnan(value) ? (std::signbit(value) ? "-nan" : "nan")
+                                                      : (value < 0 ? "-inf" : "inf");
+  if (c == 'a') {
+    std::string text = s.precision < 0 ? std::string(128, '\0') : std::string();
+    if (s.precision < 0) {
+      auto r = std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::hex);
+      text.resize(static_cast<std::size_t>(r.ptr - text.data()));
+    } else {
+      text = toChars(value, std::chars_format::hex, s.precision);
+    }
+    const std::size_t at = text[0] == '-' ? 1 : 0;
+    text.insert(at, "0x");
+    if (s.alt && text.find('.') == std::string::npos) text.insert(text.find('p'), 1, '.');
+    return text;
+  }
+  const int precision = s.precision < 0 ? 6 : s.precision;
+  std::string text;
+  if (c == 'f') {
+    text = toChars(value, std::chars_format::fixed, precision);
+    if (s.alt && precision == 0) text += '.';
+  } else if (c == 'e') {
+    text = toChars(value, std::chars_format::scientific, precision);
+    if (s.alt && precision == 0) text.insert(text.find('e'), 1, '.');
+  } else if (!s.alt) {
+    text = toChars(value, std::chars_format::general, precision == 0 ? 1 : precision);
+  } else {
+    // "%#g" keeps its trailing zeros: the rule of %g without the trimming.
+    const int p = precision == 0 ? 1 : precision;
+    std::string e = toChars(value, std::chars_format::scientific, p - 1);
+    const int x = std::atoi(e.c_str() + e.find('e') + 1);
+    if (x == p && std::fabs(value) < std::pow(10.0L, p)) {
+      // Rounding carried into a new digit ("%#g" of 999999.5): the C
+      // library writes the carried form with no digits after the point.
+      text = toChars(value, std::chars_format::scientific, 0);
+      text.insert(text.find('e'), 1, '.');
+    } else if (p > x && x >= -4) {
+      text = toChars(value, std::chars_format::fixed, p - 1 - x);
+      if (text.find('.') == std::string::npos) text += '.';
+    } else {
+      text = e;
+      if (text.find('.') == std::string::npos) text.insert(text.find('e'), 1, '.');
+    }
+  }
+  return text;
+}
+
 std::string formatFloating(const Conversion& s, va_list& args) {
-  long double value = s.length == Conversion::BigL ? va_arg(args, long double)
-                                             : static_cast<long double>(va_arg(args, double));
-  char conv[3] = {'L', s.conversion, '\0'};
-  const bool exponent = s.conversion == 'e' || s.conversion == 'E' || s.conversion == 'g' ||
-                        s.conversion == 'G';
-  if (!exponent) return formatOne(specText(s, true, conv), value);
-  std::string text = formatOne(specText(s, false, conv), value);
-  widenExponent(text);
+  // Hexadecimal forms are written from the long double, as printf's "%La"
+  // does (0xcp-3 for 1.5): that is how this formatter has always written them.
+  const bool hex = s.conversion == 'a' || s.conversion == 'A';
+  std::string text = s.length == Conversion::BigL ? floatingDigits(va_arg(args, long double), s)
+                     : hex ? floatingDigits(static_cast<long double>(va_arg(args, double)), s)
+                           : floatingDigits(va_arg(args, double), s);
+  if (text[0] != '-') {
+    if (s.plus) text.insert(0, 1, '+');
+    else if (s.space) text.insert(0, 1, ' ');
+  }
+  if (s.conversion >= 'A' && s.conversion <= 'Z')
+    for (char& ch : text)
+      if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+  const char c = static_cast<char>(s.conversion | 0x20);
+  if (c == 'e' || c == 'g') widenExponent(text);
   applyWidth(text, s);
   return text;
 }
@@ -157,7 +209,6 @@ std::string formatFloating(const Conversion& s, va_list& args) {
 std::string vformat(const char* format, va_list& args) {
   std::string out;
   if (format == nullptr) return out;
-  CLocaleScope cLocaleForThisThread;
   const char* p = format;
   while (*p != '\0') {
     if (*p != '%') {
@@ -245,14 +296,31 @@ std::string vformat(const char* format, va_list& args) {
     case 'c': {
       Conversion t = s;
       t.precision = -1;
-      if (s.length == Conversion::L) out += formatOne(specText(t, true, "lc"), va_arg(args, wint_t));
-      else out += formatOne(specText(t, true, "c"), va_arg(args, int));
+      // wint_t may be narrower than int (Windows) and arrives promoted.
+      using WideArgument = std::conditional_t<(sizeof(wint_t) < sizeof(int)), int, wint_t>;
+      if (s.length == Conversion::L) {
+        const auto wide = static_cast<wint_t>(va_arg(args, WideArgument));
+        // As under the C locale: only ASCII converts, anything else writes nothing.
+        if (wide < 0x80) out += formatOne(specText(t, true, "c"), static_cast<int>(wide));
+      } else {
+        out += formatOne(specText(t, true, "c"), va_arg(args, int));
+      }
       break;
     }
     case 's':
       if (s.length == Conversion::L) {
         const wchar_t* text = va_arg(args, const wchar_t*);
-        out += formatOne(specText(s, true, "ls"), text ? text : L"(null)");
+        // As under the C locale: the characters written (up to the precision)
+        // must be ASCII, else the conversion writes nothing.
+        std::string narrow;
+        bool ascii = true;
+        if (text == nullptr) narrow = "(null)";
+        for (const wchar_t* w = text; w && *w != L'\0'; ++w) {
+          if (s.precision >= 0 && narrow.size() >= static_cast<std::size_t>(s.precision)) break;
+          if (static_cast<unsigned long>(*w) >= 0x80) { ascii = false; break; }
+          narrow += static_cast<char>(*w);
+        }
+        if (ascii) out += formatOne(specText(s, true, "s"), narrow.c_str());
       } else {
         const char* text = va_arg(args, const char*);
         out += formatOne(specText(s, true, "s"), text ? text : "(null)");
@@ -279,17 +347,45 @@ std::string vformat(const char* format, va_list& args) {
   return out;
 }
 
-const char* skipBlanks(const char* p) {
-  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r') ++p;
-  return p;
+int digitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+  return 99;
 }
 
+// As strtol for base 10 and base 0, saturating at LONG_MIN / LONG_MAX.
 long parseLong(std::string_view text, int base) {
-  std::string s(text);
-  locale_t c = cLocale();
-  if (c == static_cast<locale_t>(nullptr)) return 0;
-  // strtol saturates at LONG_MIN / LONG_MAX on overflow.
-  return strtol_l(skipBlanks(s.c_str()), nullptr, base, c);
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\v' ||
+                   text[i] == '\f' || text[i] == '\r'))
+    ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (base == 0) {
+    if (i + 2 < n && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+        digitValue(text[i + 2]) < 16) {
+      base = 16;
+      i += 2;
+    } else if (i < n && text[i] == '0') {
+      base = 8;
+    } else {
+      base = 10;
+    }
+  }
+  const unsigned long limit = negative ? static_cast<unsigned long>(LONG_MAX) + 1u
+                                       : static_cast<unsigned long>(LONG_MAX);
+  unsigned long magnitude = 0;
+  bool overflow = false;
+  for (; i < n && digitValue(text[i]) < base; ++i) {
+    const unsigned d = static_cast<unsigned>(digitValue(text[i]));
+    if (overflow || magnitude > (limit - d) / static_cast<unsigned>(base)) overflow = true;
+    else magnitude = magnitude * static_cast<unsigned>(base) + d;
+  }
+  if (overflow) return negative ? LONG_MIN : LONG_MAX;
+  if (!negative) return static_cast<long>(magnitude);
+  return magnitude == limit ? LONG_MIN : -static_cast<long>(magnitude);
 }
 
 } // namespace
@@ -328,10 +424,27 @@ double toDouble(std::string_view text) {
       i = j;
     }
   }
-  const std::string number(text.substr(start, i - start));
-  locale_t c = cLocale();
-  if (c == static_cast<locale_t>(nullptr)) return 0.0;
-  return strtod_l(number.c_str(), nullptr, c);
+  std::string_view number = text.substr(start, i - start);
+  const bool negative = number[0] == '-';
+  if (number[0] == '+' || number[0] == '-') number.remove_prefix(1);
+  double value = 0.0;
+  const auto r = std::from_chars(number.data(), number.data() + number.size(), value);
+  if (r.ec == std::errc::result_out_of_range) {
+    // As strtod: too large gives infinity, too small zero. The decimal
+    // position of the first significant digit tells which.
+    long position = 0;
+    bool seen = false, point = false;
+    std::size_t k = 0;
+    for (; k < number.size() && number[k] != 'e' && number[k] != 'E'; ++k) {
+      if (number[k] == '.') point = true;
+      else if (!seen && number[k] != '0') { seen = true; if (!point) ++position; }
+      else if (seen && !point) ++position;
+      else if (!seen && point) --position;
+    }
+    if (k < number.size()) position += parseLong(number.substr(k + 1), 10);
+    value = position > 0 ? HUGE_VAL : 0.0;
+  }
+  return negative ? -value : value;
 }
 
 int toInt(std::string_view text) {

@@ -158,6 +158,20 @@ TEST(LoggerSeries, HostileFiles) {
   EXPECT_EQ(late.series(), nullptr);
 }
 
+// Files are opened by their path, never through a narrow name (on Windows a
+// narrow open loses every Japanese file name); messages name them in UTF-8.
+TEST(LoggerSeries, AFileNamedInJapaneseOpens) {
+  TempDir dir;
+  const std::filesystem::path path = dir.path() / std::filesystem::path(u8"現場データ_かな.csv");
+  tov::testing::writeBytes(path, "t,h\n0,1.5\n1,1.6\n2,1.7\n");
+  ImportSession session(false);
+  std::string error;
+  EXPECT_TRUE(session.open(path, &error) && session.readAll(&error)) << error;
+  ImportSession missing(false);
+  EXPECT_FALSE(missing.open(dir.path() / std::filesystem::path(u8"無い.csv"), &error));
+  EXPECT_NE(error.find("無い.csv"), std::string::npos) << error;
+}
+
 TEST(LoggerSeries, TooManyRowsStopEarly) {
   ImportSettings s;
   s.columns.elapsed = 0;

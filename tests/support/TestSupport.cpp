@@ -36,16 +36,24 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
+namespace {
+void setEnvironment(const std::string& name, const std::optional<std::string>& value) {
+#ifdef _WIN32
+  // An empty value removes the variable on Windows.
+  ::_putenv_s(name.c_str(), value ? value->c_str() : "");
+#else
+  if (value) ::setenv(name.c_str(), value->c_str(), 1);
+  else ::unsetenv(name.c_str());
+#endif
+}
+} // namespace
+
 ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
   if (const char* old = std::getenv(name_.c_str())) previous_ = old;
-  if (value) ::setenv(name_.c_str(), value->c_str(), 1);
-  else ::unsetenv(name_.c_str());
+  setEnvironment(name_, value);
 }
 
-ScopedEnv::~ScopedEnv() {
-  if (previous_) ::setenv(name_.c_str(), previous_->c_str(), 1);
-  else ::unsetenv(name_.c_str());
-}
+ScopedEnv::~ScopedEnv() { setEnvironment(name_, previous_); }
 
 ScopedLocale::ScopedLocale(const char* name) {
   const char* old = std::setlocale(LC_ALL, nullptr);
