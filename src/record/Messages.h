@@ -55,12 +55,12 @@ enum MessageId : int {
   IDS_CONFIRM_OVERWRITE = 61006,   // Save As onto an existing file the dialog did not ask about
   IDS_SAVE_CHANGES = 61007,        // the test has changes that were not saved
   // Nothing lost: exports, changes by others, locks and recovery.
-  IDS_IMAGE_TOO_LARGE = 61030,     // "%1 dpi の %2 は大きすぎます…"
-  IDS_CHANGED_ON_DISK = 61031,     // "ファイルは他で変更されています。上書きしますか？"
-  IDS_RELOAD_CHANGED = 61032,      // the open, unmodified test changed on disk
-  IDS_LOCKED_BY_OTHER = 61033,     // another Tov has the test open
-  IDS_RECOVERY_FOUND = 61034,      // a test that was not saved before the program ended
-  IDS_READ_ONLY_SAVE = 61035,      // a test opened read-only is saved under another name
+  IDS_IMAGE_TOO_LARGE = 62500,     // "%1 dpi の %2 は大きすぎます…"
+  IDS_CHANGED_ON_DISK = 62501,     // "ファイルは他で変更されています。上書きしますか？"
+  IDS_RELOAD_CHANGED = 62502,      // the open, unmodified test changed on disk
+  IDS_LOCKED_BY_OTHER = 62503,     // another Tov has the test open
+  IDS_RECOVERY_FOUND = 62504,      // a test that was not saved before the program ended
+  IDS_READ_ONLY_SAVE = 62505,      // a test opened read-only is saved under another name
   // The standard checks of the dialogs' fields.
   IDS_ENTER_INTEGER = 61010,       // "整数を入力してください。"
   IDS_ENTER_NUMBER = 61011,        // "数字を入力してください。"
