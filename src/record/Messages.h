@@ -61,6 +61,8 @@ enum MessageId : int {
   IDS_LOCKED_BY_OTHER = 62503,     // another Tov has the test open
   IDS_RECOVERY_FOUND = 62504,      // a test that was not saved before the program ended
   IDS_READ_ONLY_SAVE = 62505,      // a test opened read-only is saved under another name
+  IDS_RECOVERY_BASE_CHANGED = 62506, // a recovery whose test was saved by someone else since
+  IDS_RECOVERY_NOT_WRITTEN = 62507,  // the recovery folder cannot be made or written
   // The standard checks of the dialogs' fields.
   IDS_ENTER_INTEGER = 61010,       // "整数を入力してください。"
   IDS_ENTER_NUMBER = 61011,        // "数字を入力してください。"
