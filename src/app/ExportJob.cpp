@@ -26,6 +26,7 @@
 #include "app/TovApp.h"
 #include "batch/BatchInputs.h"
 #include "batch/SummaryTable.h"
+#include "files/FileIdentity.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
@@ -449,8 +450,23 @@ int runJob(const CommandLineJob& job) {
       break;
   }
   if (isBatchJob(job)) return runBatchJob(job);
+  // No output over the input, nor a PDF under a test's name ("--export-pdf
+  // a.tvd b.tvd" would turn the test a.tvd into a PDF).
+  auto overInput = [&](const std::filesystem::path& output) {
+    if (job.kind == JobKind::ExportPdf && isTestFileName(output)) {
+      reportMessage(IDS_OUTPUT_NAMED_AS_TEST, output.string());
+      return true;
+    }
+    const auto input = inputAtOutput(output, {job.input});
+    if (input) messageSink().report(messageText(IDS_OUTPUT_IS_INPUT, {output.string(), input->string()}));
+    return input.has_value();
+  };
+  if (job.kind == JobKind::ExportPdf && overInput(job.output)) return 1;
   TestRecord& record = theRecord();
   if (loadTestFile(job.input, record) != LoadStatus::Ok) return 1;
+  if (job.kind == JobKind::ExportPng)
+    for (const auto& page : pngPagePaths(pngPrefixFor(job.output, job.input), pageCount(record)))
+      if (overInput(page)) return 1;
   Settings& settings = theSettings();
   settings.loadSettings(false);
   repairScalesForDrawing(record);
@@ -517,7 +533,7 @@ int runBatchJob(const CommandLineJob& job) {
   std::vector<std::filesystem::path> inputs(job.inputs.begin(), job.inputs.end());
   const BatchInputs found = collectTests(inputs, job.recursive);
   for (const std::string& problem : found.problems) std::fprintf(stderr, "tov: %s\n", problem.c_str());
-  if (found.tests.empty()) return 2;
+  if (found.tests.empty()) return 1;  // a folder without tests: told above
 
   Settings& settings = theSettings();
   settings.loadSettings(false);

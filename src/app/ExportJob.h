@@ -126,7 +126,8 @@ std::string summaryText(const TestRecord& record, const Settings& settings);
 // run as a batch (runBatchJob).
 int runJob(const CommandLineJob& job);
 bool isBatchJob(const CommandLineJob& job);
-// 0 when every test was done, 1 when some failed, 2 when nothing could start.
+// 0 when every test was done, 1 when some failed, an output would be an
+// input, or no test was found.
 int runBatchJob(const CommandLineJob& job);
 
 } // namespace tov

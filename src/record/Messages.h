@@ -63,6 +63,8 @@ enum MessageId : int {
   IDS_READ_ONLY_SAVE = 62505,      // a test opened read-only is saved under another name
   IDS_RECOVERY_BASE_CHANGED = 62506, // a recovery whose test was saved by someone else since
   IDS_RECOVERY_NOT_WRITTEN = 62507,  // the recovery folder cannot be made or written
+  IDS_OUTPUT_IS_INPUT = 62508,       // an output that is one of the inputs (%1 output, %2 input)
+  IDS_OUTPUT_NAMED_AS_TEST = 62509,  // a PDF to be written under a test's name (.tvd)
   // The standard checks of the dialogs' fields.
   IDS_ENTER_INTEGER = 61010,       // "整数を入力してください。"
   IDS_ENTER_NUMBER = 61011,        // "数字を入力してください。"

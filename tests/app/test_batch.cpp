@@ -243,6 +243,51 @@ TEST(BatchProcess, BadFilesAreNamedAndTheGoodOnesStillDone) {
   EXPECT_NE(blocked.err.find((out / "plain" / "k.xlsx").string()), std::string::npos) << blocked.err;
 }
 
+// Every command refuses an output that is one of its inputs, by another
+// spelling or a hard link, and a PDF under a test's name, with status 1 and
+// before anything is written: the tests and the logger file stay as they
+// were. A folder without tests is a failure too.
+TEST(BatchProcess, OutputOverAnInputIsRefusedBeforeAnythingIsWritten) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, in, out;
+  for (const char* name : {"long.tvd", "steady.tvd"}) fs::copy_file(samples() / name, in / name);
+  tov::testing::writeBytes(in / "log.csv", "Date,Time,Level\r\n");
+  fs::create_directories(in / "empty");
+  fs::create_directories(out / "pdf");
+  fs::create_hard_link(in / "long.tvd", out / "pdf" / "long.pdf");
+  fs::create_hard_link(in / "long.tvd", out / "k.csv");
+  fs::create_hard_link(in / "steady.tvd", out / "p-2.png");
+  fs::create_hard_link(in / "steady.tvd", out / "all.pdf");
+  const std::string is = "は入力のファイル", named = "は試験データ(.tvd)の名前です";
+  const struct { QStringList args; std::string said; } cases[] = {
+      {{"--export-pdf", q(in / "long.tvd"), q(in / "steady.tvd")}, named},
+      {{"--export-pdf", q(in / "long.tvd"), "--combine", q(in.path())}, named},
+      {{"--export-pdf", q(out / "all.pdf"), "--combine", q(in.path())}, is},
+      {{"--export-pdf", q(out / "pdf"), q(in.path())}, is},
+      {{"--summary-table", q(out / "k.csv"), q(in.path())}, is},
+      {{"--export-png", q(out / "p"), q(in / "steady.tvd")}, is},
+      {{"--export-png", q(out.path()), q(in / "." / "steady.tvd")}, ""},  // steady-1.png ... are new files
+      {{"--import-readings", q(in / "log.csv"), "--output", q(in / "." / "log.csv")}, is},
+      {{"--summary-table", q(out / "t.csv"), q(in / "empty")}, "がありません"},
+  };
+  const std::string before = tov::testing::readBytes(in / "long.tvd") + tov::testing::readBytes(in / "steady.tvd") +
+                             tov::testing::readBytes(in / "log.csv");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const auto outBefore = filesIn(out.path());
+    const RunResult r = runTov(c.args, root.path());
+    EXPECT_EQ(r.exitCode, c.said.empty() ? 0 : 1) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    EXPECT_EQ(tov::testing::readBytes(in / "long.tvd") + tov::testing::readBytes(in / "steady.tvd") +
+                  tov::testing::readBytes(in / "log.csv"),
+              before);
+    if (!c.said.empty()) {
+      EXPECT_EQ(filesIn(out.path()), outBefore);
+      EXPECT_EQ(filesIn(out / "pdf"), std::vector<std::string>{"long.pdf"});
+    }
+  }
+}
+
 // The workbook holds what the CSV holds: the same texts, the same numbers,
 // k as numbers in exponent format, the header row frozen.
 TEST(BatchProcess, WorkbookHoldsTheValuesOfTheCsv) {
