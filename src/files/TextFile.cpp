@@ -216,21 +216,61 @@ void keepOwnerAndMode(int fd, const struct stat& old) {
   (void)::fchmod(fd, old.st_mode & 07777);
 }
 
-// Writes the bytes into the file itself (for a file with several names).
-bool writeInPlace(const std::filesystem::path& target, std::string_view bytes, int* error) {
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+// Puts bytes at the start of the file and cuts it to their length, synced.
+bool overwriteFrom(int fd, std::string_view bytes, int* error) {
+  if (::lseek(fd, 0, SEEK_SET) != 0) {
+    *error = errno;
+    return false;
+  }
+  if (!writeAll(fd, bytes, error)) return false;
+  if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0) {
+    *error = errno;
+    return false;
+  }
+  return true;
+}
+
+// Writes the bytes into the file itself (for a file with several names, so
+// that every name shows them), all or nothing: the room for the new size is
+// reserved first, what was written is read back, and on any failure the old
+// bytes go back in place (their blocks are still the file's). A failure
+// says whether the old content stayed.
+bool writeInPlace(const std::filesystem::path& target, std::string_view bytes, int* error, bool* oldKept) {
+  *oldKept = true;
+  const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) {
     *error = errno;
     return false;
   }
-  bool ok = writeAll(fd, bytes, error);
-  if (ok && ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) {
-    *error = errno;
-    ok = false;
+  const auto old = readFromDescriptor(::dup(fd), SIZE_MAX);
+  if (!old) {
+    *error = EIO;
+    ::close(fd);
+    return false;
   }
-  if (ok && ::fsync(fd) != 0) {
+  // A file system that cannot reserve (EOPNOTSUPP) is written without it:
+  // the old bytes are restored if it runs out of room.
+  if (bytes.size() > old->size() &&
+      ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes.size())) != 0 && errno != EOPNOTSUPP &&
+      errno != ENOSYS) {
     *error = errno;
-    ok = false;
+    ::close(fd);
+    return false;
+  }
+  bool ok = overwriteFrom(fd, bytes, error);
+  if (ok) {
+    struct stat st {};
+    std::string back(bytes.size(), '\0');
+    ok = ::fstat(fd, &st) == 0 && st.st_size == static_cast<off_t>(bytes.size()) &&
+         ::pread(fd, back.data(), back.size(), 0) == static_cast<ssize_t>(back.size()) && back == bytes;
+    if (!ok) *error = EIO;
+  }
+  if (!ok) {
+    int ignored = 0;
+    const long long hook = gFailAfterBytes;
+    gFailAfterBytes = -1;  // the test hook fails the new bytes, not the old
+    *oldKept = overwriteFrom(fd, *old, &ignored);
+    gFailAfterBytes = hook;
   }
   if (::close(fd) != 0 && ok) {
     *error = errno;
@@ -302,22 +342,21 @@ WriteResult writeFileBytes(const std::filesystem::path& path, std::string_view b
   // in-place write would.
   if (existed && ::access(target.c_str(), W_OK) != 0) return failure(WriteStatus::CannotCreate, systemReason(errno));
 
-  std::filesystem::path temp;
   int error = 0;
+  if (existed && old.st_nlink > 1) {
+    // Renaming would split the names: the other names would keep the old
+    // content. The file itself is rewritten, all or nothing.
+    bool oldKept = true;
+    if (!writeInPlace(target, bytes, &error, &oldKept))
+      return failure(WriteStatus::WriteFailed,
+                     systemReason(error) + (oldKept ? " (元の内容のままです)" : " (元の内容に戻せませんでした)"));
+    return {};
+  }
+  std::filesystem::path temp;
   const int fd = createTemporary(target, &temp, &error);
   if (fd < 0) return failure(WriteStatus::CannotCreate, systemReason(error));
   if (existed) keepOwnerAndMode(fd, old);
   bool ok = writeCheckedAndClose(fd, bytes, &error);
-  if (ok && existed && old.st_nlink > 1) {
-    // Renaming would split the names: the other names would keep the old
-    // content. The complete copy written first shows there is room; the
-    // file itself is then rewritten, and the copy kept if that fails.
-    if (!writeInPlace(target, bytes, &error))
-      return failure(WriteStatus::WriteFailed,
-                     systemReason(error) + " (保存する内容は " + temp.string() + " にあります)");
-    ::unlink(temp.c_str());
-    return {};
-  }
   if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
     error = errno;
     ok = false;

@@ -1,7 +1,10 @@
 #include "files/TextFile.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -162,6 +165,40 @@ TEST(TextFile, SavingKeepsLinksOwnerAndMode) {
   EXPECT_EQ(st.st_uid, 65534u);
   EXPECT_EQ(st.st_gid, 65534u);
   EXPECT_EQ(st.st_mode & 07777, 0604u);
+}
+
+// A hard-linked test saved where the room runs out: both names keep the
+// old bytes whole (never a truncated test), or both show all the new ones.
+// Runs on a small tmpfs (root), and through the full-disk hook anywhere.
+TEST(TextFile, AHardLinkedSaveOnAFullDiskKeepsTheOldBytes) {
+  const std::string oldBytes(6000, 'o'), newBytes(40000, 'n');
+  auto check = [&](const std::filesystem::path& folder, bool fits) {
+    writeBytes(folder / "a.tvd", oldBytes);
+    std::filesystem::create_hard_link(folder / "a.tvd", folder / "b.tvd");
+    const WriteResult result = writeFileBytes(folder / "a.tvd", newBytes);
+    EXPECT_EQ(result.ok(), fits) << result.detail;
+    for (const char* name : {"a.tvd", "b.tvd"})
+      EXPECT_TRUE(readBytes(folder / name) == (fits ? newBytes : oldBytes)) << name << ": " << readBytes(folder / name).size();
+    EXPECT_TRUE(strayFiles(folder, {"a.tvd", "b.tvd", "filler"}).empty());
+  };
+  {
+    TempDir dir;
+    setWriteFailureAfterBytesForTesting(10000);
+    check(dir.path(), false);
+    setWriteFailureAfterBytesForTesting(-1);
+  }
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+  TempDir dir;
+  if (::mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=256k") != 0)
+    GTEST_SKIP() << "no tmpfs mount here: " << std::strerror(errno);
+  for (const bool fits : {false, true}) {
+    // 20 kB free: the 40 kB do not fit. 56 kB free: they do, but not twice
+    // (a complete copy beside the file would leave no room to rewrite it).
+    writeBytes(dir / "filler", std::string(256 * 1024 - (fits ? 56 : 20) * 1024, 'f'));
+    check(dir.path(), fits);
+    for (const char* name : {"a.tvd", "b.tvd", "filler"}) std::filesystem::remove(dir / name);
+  }
+  ::umount(dir.path().c_str());
 }
 
 } // namespace
