@@ -13,11 +13,14 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <csignal>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <system_error>
 #include <thread>
+
+#include <pthread.h>
 
 #include "app/InterruptCleanup.h"
 #include "batch/BatchInputs.h"
@@ -190,7 +193,16 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
   };
   const int threads = batchThreadCount(options.threads, count);
   std::vector<std::thread> workers;
-  for (int t = 1; t < threads; ++t) workers.emplace_back(work);
+  for (int t = 1; t < threads; ++t)
+    workers.emplace_back([&work] {
+      // Interrupts are handled on the calling thread only, which waits for
+      // the workers' writers (see InterruptCleanup).
+      sigset_t interrupts;
+      sigemptyset(&interrupts);
+      for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) sigaddset(&interrupts, signal);
+      ::pthread_sigmask(SIG_BLOCK, &interrupts, nullptr);
+      work();
+    });
   work();
   for (auto& worker : workers) worker.join();
 

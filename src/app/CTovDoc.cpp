@@ -291,6 +291,7 @@ bool CTovDoc::openDocumentFile(const std::filesystem::path& path) {
 }
 
 bool CTovDoc::writeTo(const std::filesystem::path& path) {
+  InterruptCleanup guard;  // a logout's SIGTERM during the save leaves no temporary
   if (!saveTestFile(path, record_)) return false;
   setPathName(path);
   adoptFile(path, false);

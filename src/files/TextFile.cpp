@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <csignal>
@@ -19,6 +20,18 @@ namespace {
 
 long long gFailAfterBytes = -1;
 std::atomic<unsigned> gTempCounter{0};
+
+std::atomic<void (*)(const char*)> gMade{nullptr}, gGone{nullptr};
+std::atomic<int> gSections{0};
+std::atomic<bool> gStopping{false};
+static_assert(sizeof(sigset_t) <= sizeof(unsigned long long[16]));
+
+void tellMade(const std::filesystem::path& path) {
+  if (auto made = gMade.load()) made(path.c_str());
+}
+void tellGone(const std::filesystem::path& path) {
+  if (auto gone = gGone.load()) gone(path.c_str());
+}
 
 std::string systemReason(int error) { return failureReason(error); }
 
@@ -172,10 +185,17 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path* 
   // The temporary file lies in the target's folder so that the rename
   // cannot cross file systems.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *temp = folder / (target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                      std::to_string(gTempCounter.fetch_add(1)));
+    const std::string suffix = ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(gTempCounter.fetch_add(1));
+    // A name near the limit (83 Japanese characters are 253 bytes) gets a
+    // short temporary name of its own.
+    const std::string name = target.filename().string();
+    *temp = folder / (name.size() + suffix.size() <= NAME_MAX ? name + suffix : ".~tov" + suffix);
+    WriterSection section;
     const int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return fd;
+    if (fd >= 0) {
+      tellMade(*temp);
+      return fd;
+    }
     if (errno != EEXIST) {
       *error = errno;
       return -1;
@@ -279,24 +299,6 @@ bool writeInPlace(const std::filesystem::path& target, std::string_view bytes, i
   return ok;
 }
 
-// Holds back every signal for its lifetime: a temporary is registered for
-// removal before an interrupt can see it, and a batch's renames happen all
-// together before an interrupt ends the program.
-class SignalsHeld {
-public:
-  SignalsHeld() {
-    sigset_t all;
-    sigfillset(&all);
-    ::pthread_sigmask(SIG_BLOCK, &all, &previous_);
-  }
-  ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-  SignalsHeld(const SignalsHeld&) = delete;
-  SignalsHeld& operator=(const SignalsHeld&) = delete;
-
-private:
-  sigset_t previous_;
-};
-
 const char* kindName(mode_t mode) {
   if (S_ISDIR(mode)) return "フォルダです";
   if (S_ISFIFO(mode)) return "名前付きパイプ(FIFO)です";
@@ -357,12 +359,18 @@ WriteResult writeFileBytes(const std::filesystem::path& path, std::string_view b
   if (fd < 0) return failure(WriteStatus::CannotCreate, systemReason(error));
   if (existed) keepOwnerAndMode(fd, old);
   bool ok = writeCheckedAndClose(fd, bytes, &error);
-  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-    error = errno;
-    ok = false;
+  if (ok) {
+    WriterSection section;
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+      error = errno;
+      ok = false;
+    } else {
+      tellGone(temp);
+    }
   }
   if (!ok) {
     ::unlink(temp.c_str());
+    tellGone(temp);
     return failure(WriteStatus::WriteFailed, systemReason(error));
   }
   syncFolder(target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path());
@@ -398,7 +406,7 @@ bool OutputBatch::add(const std::filesystem::path& path, std::string_view bytes)
   int error = 0;
   int fd = -1;
   {
-    SignalsHeld held;
+    WriterSection held;
     fd = createTemporary(target, &staged.temporary, &error);
     if (fd >= 0) {
       if (made_) made_(staged.temporary.string());
@@ -416,11 +424,12 @@ bool OutputBatch::commit() {
   // Checked again: a target may have become a FIFO or a device meanwhile.
   for (const Staged& s : staged_)
     if (std::string refused = refusedTargetReason(s.target); !refused.empty()) return fail(s.target, refused);
-  SignalsHeld held;
+  WriterSection held;
   while (!staged_.empty()) {
     const Staged s = staged_.front();
     if (::rename(s.temporary.c_str(), s.target.c_str()) != 0) return fail(s.target, failureReason(errno));
     staged_.erase(staged_.begin());
+    tellGone(s.temporary);
     if (gone_) gone_(s.temporary.string());
     syncFolder(s.target.parent_path().empty() ? std::filesystem::path(".") : s.target.parent_path());
   }
@@ -430,9 +439,49 @@ bool OutputBatch::commit() {
 void OutputBatch::discard() {
   for (const Staged& s : staged_) {
     ::unlink(s.temporary.c_str());
+    tellGone(s.temporary);
     if (gone_) gone_(s.temporary.string());
   }
   staged_.clear();
+}
+
+void setTemporaryListener(void (*made)(const char*), void (*gone)(const char*)) {
+  gMade.store(made);
+  gGone.store(gone);
+}
+
+WriterSection::WriterSection() {
+  sigset_t all;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_BLOCK, &all, reinterpret_cast<sigset_t*>(previous_));
+  gSections.fetch_add(1);
+  // The process is ending on an interrupt handled on another thread: this
+  // writer starts nothing more (its signals stay held until the end).
+  while (gStopping.load()) {
+    gSections.fetch_sub(1);
+    ::pause();
+  }
+}
+
+WriterSection::~WriterSection() {
+  gSections.fetch_sub(1);
+  ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(previous_), nullptr);
+}
+
+void announceTemporary(const std::filesystem::path& path) {
+  WriterSection section;
+  tellMade(path);
+}
+
+void withdrawTemporary(const std::filesystem::path& path) {
+  WriterSection section;
+  tellGone(path);
+}
+
+void stopWritersForInterrupt() {
+  gStopping.store(true);
+  while (gSections.load() > 0) {
+  }
 }
 
 void setWriteFailureAfterBytesForTesting(long long bytes) { gFailAfterBytes = bytes; }

@@ -14,12 +14,19 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
+
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/BatchJob.h"
 #include "app/CBatchDialog.h"
 #include "app/ExportJob.h"
+#include "app/InterruptCleanup.h"
 #include "batch/SummaryTable.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"
@@ -285,6 +292,84 @@ TEST(BatchProcess, OutputOverAnInputIsRefusedBeforeAnythingIsWritten) {
       EXPECT_EQ(filesIn(out.path()), outBefore);
       EXPECT_EQ(filesIn(out / "pdf"), std::vector<std::string>{"long.pdf"});
     }
+  }
+}
+
+// SIGTERM the moment a writer's temporary appears (seen by inotify), 20
+// times per writer: per-test PDFs on two threads, the CSV and the workbook
+// tables (whose library's scratch file lies in TMPDIR), and a save. Nothing
+// is left behind but complete files under their own names.
+TEST(BatchProcess, ASignalAsATemporaryAppearsLeavesNothing) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, runtime;
+  fs::permissions(runtime.path(), fs::perms::owner_all);
+  ASSERT_EQ(runTov({"--summary", q(samples() / "long.tvd")}, root.path()).exitCode, 0);
+  // Waits for the first file made in either folder; false after 20 s.
+  auto terminatedAsAFileAppears = [](const std::vector<fs::path>& folders, const std::function<pid_t()>& start) {
+    const int fd = ::inotify_init1(IN_CLOEXEC);
+    for (const auto& folder : folders) ::inotify_add_watch(fd, folder.c_str(), IN_CREATE);
+    const pid_t child = start();
+    pollfd p{fd, POLLIN, 0};
+    const bool seen = ::poll(&p, 1, 20000) == 1;
+    ::kill(child, SIGTERM);
+    ::close(fd);
+    return seen;
+  };
+  const struct { const char* name; QStringList args; } writers[] = {
+      {"pdf", {"--export-pdf", "OUT/pdf", q(samples()), "--threads", "2"}},
+      {"csv", {"--summary-table", "OUT/k.csv", q(samples())}},
+      {"xlsx", {"--summary-table", "OUT/k.xlsx", q(samples())}},
+  };
+  for (const auto& w : writers) {
+    int caught = 0;
+    for (int run = 0; run < 20; ++run) {
+      SCOPED_TRACE(std::string(w.name) + " run " + std::to_string(run));
+      TempDir out, scratch;
+      fs::create_directories(out / "pdf");
+      QStringList args = w.args;
+      for (QString& a : args) a.replace(QStringLiteral("OUT"), q(out.path()));
+      QProcess p;
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.insert(QStringLiteral("TOV_ROOT"), q(root.path()));
+      env.insert(QStringLiteral("TMPDIR"), q(scratch.path()));
+      env.insert(QStringLiteral("XDG_RUNTIME_DIR"), q(runtime.path()));  // not in TMPDIR
+      p.setProcessEnvironment(env);
+      EXPECT_TRUE(terminatedAsAFileAppears({out.path(), out / "pdf", scratch.path()}, [&] {
+        p.start(q(tovProgram()), args);
+        p.waitForStarted();
+        return static_cast<pid_t>(p.processId());
+      }));
+      ASSERT_TRUE(p.waitForFinished(60000));
+      if (p.exitStatus() == QProcess::CrashExit) ++caught;
+      EXPECT_EQ(filesIn(scratch.path()), std::vector<std::string>{});
+      for (const fs::path& folder : {out.path(), out / "pdf"})
+        for (const std::string& name : filesIn(folder))
+          EXPECT_TRUE(name == "pdf" || name == "k.csv" || name == "k.xlsx" ||
+                      (name.ends_with(".pdf") && name.find(".tmp") == std::string::npos))
+              << name;
+    }
+    EXPECT_GT(caught, 10) << w.name;  // most runs were ended by the signal
+  }
+
+  // A save: a child saving a test over and over, ended as a temporary appears.
+  for (int run = 0; run < 20; ++run) {
+    TempDir dir;
+    tov::TestRecord record;
+    ASSERT_EQ(tov::loadTestFile(samples() / "long.tvd", record), tov::LoadStatus::Ok);
+    pid_t child = -1;
+    const bool seen = terminatedAsAFileAppears({dir.path()}, [&] {
+      child = ::fork();
+      if (child == 0) {
+        tov::InterruptCleanup guard;
+        for (int i = 0; i < 2000; ++i) tov::saveTestFile(dir / "t.tvd", record);
+        ::_exit(0);
+      }
+      return child;
+    });
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(seen);
+    for (const std::string& name : filesIn(dir.path())) EXPECT_EQ(name, "t.tvd") << "run " << run;
   }
 }
 
