@@ -87,6 +87,28 @@ TEST(SummaryTable, CsvQuotesAndEncodes) {
   EXPECT_EQ(tov::tableFormatOf("k.xls"), std::nullopt);
 }
 
+// A survey name a spreadsheet would run ("=HYPERLINK(…)", "@SUM(…)") is
+// written as text; numbers, also negative ones, stay numbers.
+TEST(SummaryTable, CsvInjectionCellsAreWrittenAsText) {
+  using K = TableCell::Kind;
+  const struct { TableCell cell; const char* written; } rows[] = {
+      {{"=HYPERLINK(\"http://x\",\"y\")"}, "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+      {{"@SUM(A1:A2)"}, "'@SUM(A1:A2)"},
+      {{"+1+2"}, "'+1+2"},
+      {{"-2+3"}, "'-2+3"},
+      {{"\tx"}, "'\tx"},
+      {{"\rx"}, "\"'\rx\""},
+      {{"-1.5"}, "-1.5"},
+      {{"調査=A"}, "調査=A"},
+      {{"-1.5", K::Number, -1.5}, "-1.5"},
+      {{"2.15E-006", K::Exponent, 2.15e-6}, "2.15E-006"},
+  };
+  for (const auto& r : rows) {
+    const tov::SummaryTable table{{"x"}, {{r.cell}}};
+    EXPECT_EQ(tov::csvText(table), std::string("x\r\n") + r.written + "\r\n") << r.cell.text;
+  }
+}
+
 TEST(BatchInputs, FoldersGiveTheirTestsSortedByName) {
   TempDir dir;
   for (const char* name : {"b.tvd", "a.TVD", "notes.txt", "sub/c.tvd", "sub/deeper/d.tvd", "empty/x.csv"}) {

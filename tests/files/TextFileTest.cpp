@@ -201,5 +201,24 @@ TEST(TextFile, AHardLinkedSaveOnAFullDiskKeepsTheOldBytes) {
   ::umount(dir.path().c_str());
 }
 
+// A name of 83 Japanese characters and ".tvd" (253 bytes, the limit is 255)
+// is saved: its temporary's name stays within the limit too.
+TEST(TextFile, ATestWithA253ByteNameIsSaved) {
+  TempDir dir;
+  std::string name;
+  for (int i = 0; i < 83; ++i) name += "試";
+  name += ".tvd";
+  ASSERT_EQ(name.size(), 253u);
+  for (const char* content : {"first", "second"}) {
+    const WriteResult result = writeFileBytes(dir / name, content);
+    EXPECT_TRUE(result.ok()) << result.detail;
+    EXPECT_EQ(readBytes(dir / name), content);
+  }
+  OutputBatch batch;
+  EXPECT_TRUE(batch.add(dir / name, "third") && batch.commit()) << batch.reason();
+  EXPECT_EQ(readBytes(dir / name), "third");
+  EXPECT_TRUE(strayFiles(dir.path(), {name}).empty());
+}
+
 } // namespace
 } // namespace tov
