@@ -204,6 +204,7 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
       work();
     });
   work();
+  releasePageImage();  // the workers may still wait for its share of the memory
   for (auto& worker : workers) worker.join();
 
   for (auto& result : results)

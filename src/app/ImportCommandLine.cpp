@@ -34,7 +34,8 @@ int runImportCommandLine(int argc, char** argv) {
   }
   if (output)
     if (const auto input = inputAtOutput(*output, inputs)) {
-      std::fprintf(stderr, "tov: %s\n", messageText(IDS_OUTPUT_IS_INPUT, {output->string(), input->string()}).c_str());
+      const std::string text = messageText(IDS_OUTPUT_IS_INPUT, {output->string(), input->string()});
+      std::fprintf(stderr, "tov: %s\n", escapedControls(text, false).c_str());
       return 1;
     }
   return logger::runImportCommand(args, folder);

@@ -69,13 +69,19 @@ bool writeAll(int fd, std::string_view bytes, int* error) {
 
 // The file a write really replaces: a symbolic link is followed, so the link
 // stays and the file it points to gets the new content.
+// A link whose target does not exist yet is followed as well: the target
+// is made, the link stays.
 std::filesystem::path replacedFile(const std::filesystem::path& path) {
   std::error_code ec;
-  if (std::filesystem::is_symlink(path, ec)) {
-    auto resolved = std::filesystem::weakly_canonical(path, ec);
-    if (!ec) return resolved;
+  std::filesystem::path current = path;
+  for (int hops = 0; hops < 40 && std::filesystem::is_symlink(current, ec); ++hops) {
+    const std::filesystem::path target = std::filesystem::read_symlink(current, ec);
+    if (ec) return path;
+    current = target.is_absolute() ? target : current.parent_path() / target;
   }
-  return path;
+  if (current == path) return path;
+  auto resolved = std::filesystem::weakly_canonical(current, ec);
+  return ec ? current : resolved;
 }
 
 // A descriptor open for reading, or -1. Only a regular file (a symbolic link

@@ -65,6 +65,7 @@ enum MessageId : int {
   IDS_RECOVERY_NOT_WRITTEN = 62507,  // the recovery folder cannot be made or written
   IDS_OUTPUT_IS_INPUT = 62508,       // an output that is one of the inputs (%1 output, %2 input)
   IDS_OUTPUT_NAMED_AS_TEST = 62509,  // a PDF to be written under a test's name (.tvd)
+  IDS_CANNOT_READ = 62510,           // a file that is there but may not be read
   // The standard checks of the dialogs' fields.
   IDS_ENTER_INTEGER = 61010,       // "整数を入力してください。"
   IDS_ENTER_NUMBER = 61011,        // "数字を入力してください。"
@@ -99,6 +100,11 @@ const std::string& messageText(int id);
 std::string messageText(int id, std::string_view arg);
 // The text with "%1", "%2" ... replaced by the arguments in order.
 std::string messageText(int id, std::initializer_list<std::string_view> args);
+
+// Text for a terminal: control characters (a terminal's escapes, CR, and
+// LF unless the text's own lines are kept) shown as "\x1b" and the like, so a
+// file name cannot move the cursor or fake a line.
+std::string escapedControls(std::string_view text, bool keepLineBreaks = true);
 
 class MessageSink {
 public:

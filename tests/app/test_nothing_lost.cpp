@@ -278,5 +278,23 @@ TEST_F(NothingLost, AnUnwritableRecoveryFolderIsReportedOnce) {
   EXPECT_EQ(sink.reported[0].rfind(messageText(IDS_RECOVERY_NOT_WRITTEN).substr(0, 20), 0), 0u);
 }
 
+// A lock file that is a link (to a file of someone's, or to a stale lock)
+// is never written through: the test counts as held, the target unchanged.
+TEST_F(NothingLost, ALockThatIsALinkIsNeverWrittenThrough) {
+  fs::copy_file(sample("steady.tvd"), dir / "t.tvd");
+  pid_t dead = ::fork();
+  if (dead == 0) ::_exit(0);
+  ::waitpid(dead, nullptr, 0);
+  const LockOwner me = currentLockOwner();
+  const std::string texts[] = {"someone's notes", lockText({me.user, me.host, static_cast<long>(dead), "x"})};
+  for (const std::string& text : texts) {
+    testing::writeBytes(dir / "victim", text);
+    fs::remove(lockPathFor(dir / "t.tvd"));
+    fs::create_symlink(dir / "victim", lockPathFor(dir / "t.tvd"));
+    EXPECT_EQ(acquireLock(dir / "t.tvd").state, LockState::HeldByOther);
+    EXPECT_EQ(readBytes(dir / "victim"), text);
+  }
+}
+
 } // namespace
 } // namespace tov

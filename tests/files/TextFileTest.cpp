@@ -220,5 +220,20 @@ TEST(TextFile, ATestWithA253ByteNameIsSaved) {
   EXPECT_TRUE(strayFiles(dir.path(), {name}).empty());
 }
 
+// A link in the test's place is written through, also when its target is
+// not there yet; a target that cannot be made is refused. The link stays.
+TEST(TextFile, ALinkInTheTestsPlaceIsNeverReplaced) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "real");
+  std::filesystem::create_symlink("real/t.tvd", dir / "t.tvd");
+  std::filesystem::create_symlink(dir / "missing" / "t.tvd", dir / "u.tvd");
+  const struct { const char* name; bool ok; } rows[] = {{"t.tvd", true}, {"u.tvd", false}};
+  for (const auto& r : rows) {
+    EXPECT_EQ(writeFileBytes(dir / r.name, "new").ok(), r.ok) << r.name;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / r.name)) << r.name;
+  }
+  EXPECT_EQ(readBytes(dir / "real" / "t.tvd"), "new");
+}
+
 } // namespace
 } // namespace tov

@@ -113,6 +113,16 @@ TEST(Messages, OneTextPerNumberAndPlaceholdersAsCallersFillThem) {
   EXPECT_GT(calls, 60);
 }
 
+// A file name with a terminal's escape or a line break cannot move the
+// cursor or fake a line on standard error.
+TEST(Messages, ControlCharactersInNamesAreShownEscaped) {
+  const struct { const char* text; bool keepLines; const char* shown; } rows[] = {
+      {"a\x1b[2Jb.tvd", true, "a\\x1b[2Jb.tvd"}, {"a\nb", true, "a\nb"}, {"a\nb", false, "a\\x0ab"},
+      {"a\rb\x7f", true, "a\\x0db\\x7f"}, {"表\tx", false, "表\tx"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(tov::escapedControls(r.text, r.keepLines), r.shown) << r.text;
+}
+
 TEST(Messages, SinksAreInstalledAndRestored) {
   tov::MessageSink& original = tov::messageSink();
   {
