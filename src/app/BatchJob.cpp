@@ -13,13 +13,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <thread>
 
+#include <pthread.h>
+
 #include "app/InterruptCleanup.h"
 #include "batch/BatchInputs.h"
+#include "files/FileIdentity.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "qt/QtSurface.h"
@@ -101,6 +106,39 @@ BatchTestResult runOne(const BatchOptions& options, const Settings& settings, co
   return result;
 }
 
+// An output that is one of the tests (another spelling, a link) or a PDF
+// under a test's name: the whole batch is refused before anything is
+// written. "" when every output is free.
+std::string outputOverInput(const BatchOptions& options, const std::vector<std::string>& names) {
+  auto clash = [&](const fs::path& output) {
+    const auto input = inputAtOutput(output, options.tests);
+    return input ? messageText(IDS_OUTPUT_IS_INPUT, {output.string(), input->string()}) : std::string();
+  };
+  if (!options.table.empty())
+    if (std::string c = clash(options.table); !c.empty()) return c;
+  if (options.output == BatchOutput::PdfCombined) {
+    if (isTestFileName(options.outputPath)) return messageText(IDS_OUTPUT_NAMED_AS_TEST, options.outputPath.string());
+    return clash(options.outputPath);
+  }
+  if (options.output != BatchOutput::PdfEach && options.output != BatchOutput::Png) return {};
+  // The per-test files that already exist in the output folder: NAME.pdf,
+  // or NAME-n.png for any page n.
+  const std::set<std::string> named(names.begin(), names.end());
+  auto isOutputName = [&](const std::string& file) {
+    if (options.output == BatchOutput::PdfEach)
+      return file.size() > 4 && file.ends_with(".pdf") && named.count(file.substr(0, file.size() - 4)) > 0;
+    if (!file.ends_with(".png")) return false;
+    std::size_t dash = file.size() - 4;
+    while (dash > 0 && file[dash - 1] >= '0' && file[dash - 1] <= '9') --dash;
+    return dash > 1 && dash < file.size() - 4 && file[dash - 1] == '-' && named.count(file.substr(0, dash - 1)) > 0;
+  };
+  std::error_code ec;
+  for (fs::directory_iterator it(options.outputPath, ec), end; !ec && it != end; it.increment(ec))
+    if (isOutputName(it->path().filename().string()))
+      if (std::string c = clash(it->path()); !c.empty()) return c;
+  return {};
+}
+
 } // namespace
 
 int BatchResult::failedTests() const {
@@ -122,6 +160,10 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
   // workers while the handlers stay installed.
   InterruptCleanup guard;
   const AnalysisSettings analysis = readAnalysisSettings(settings.installFolderPath());
+  if (std::string refused = outputOverInput(options, names); !refused.empty()) {
+    batch.failures.push_back(std::move(refused));
+    return batch;
+  }
 
   if ((options.output == BatchOutput::PdfEach || options.output == BatchOutput::Png) && count > 0) {
     std::error_code ec;
@@ -178,8 +220,18 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
   };
   const int threads = combined ? 1 : batchThreadCount(options.threads, count);
   std::vector<std::thread> workers;
-  for (int t = 1; t < threads; ++t) workers.emplace_back(work);
+  for (int t = 1; t < threads; ++t)
+    workers.emplace_back([&work] {
+      // Interrupts are handled on the calling thread only, which waits for
+      // the workers' writers (see InterruptCleanup).
+      sigset_t interrupts;
+      sigemptyset(&interrupts);
+      for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) sigaddset(&interrupts, signal);
+      ::pthread_sigmask(SIG_BLOCK, &interrupts, nullptr);
+      work();
+    });
   work();
+  releasePageImage();  // the workers may still wait for its share of the memory
   for (auto& worker : workers) worker.join();
 
   for (auto& result : results)

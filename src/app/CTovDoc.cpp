@@ -46,7 +46,13 @@ CTovDoc::~CTovDoc() {
 void CTovDoc::updateRecovery() {
   if (modified_) {
     if (recoveryFile_.empty()) recoveryFile_ = newRecoveryFile();
-    writeRecovery(recoveryFile_, record_, pathName_);
+    // The file the edits started from goes with them, so that restoring
+    // them later notices a save by someone else in between.
+    const auto base = identityPath_ == pathName_ ? identity_ : std::nullopt;
+    if (!writeRecovery(recoveryFile_, record_, pathName_, base) && !recoveryFailureReported_) {
+      recoveryFailureReported_ = true;  // once: every edit would say it again
+      reportMessage(IDS_RECOVERY_NOT_WRITTEN, recoveryFile_.parent_path().string());
+    }
   } else {
     removeRecovery(recoveryFile_);
   }
@@ -133,10 +139,16 @@ void CTovDoc::offerRecovery() {
       readOnly_ = false;
       emit pathChanged();
     } else {
+      // Someone saved the test after these edits began: restoring is asked
+      // again, and the restored test keeps the old base so Save asks too.
+      if (left.base && changedOnDisk(left.testPath, *left.base) &&
+          !messageSink().askYesNo(messageText(IDS_RECOVERY_BASE_CHANGED, left.testPath)))
+        continue;  // the recovery file stays for the next start
       setPathName(left.testPath, false);
       bool readOnly = false;
       if (!askAboutLock(left.testPath, &readOnly)) readOnly = true;
       adoptFile(left.testPath, readOnly);
+      if (left.base) identity_ = left.base;
     }
     // The restored test keeps its recovery file until it is saved or dropped.
     removeRecovery(recoveryFile_);
@@ -279,6 +291,7 @@ bool CTovDoc::openDocumentFile(const std::filesystem::path& path) {
 }
 
 bool CTovDoc::writeTo(const std::filesystem::path& path) {
+  InterruptCleanup guard;  // a logout's SIGTERM during the save leaves no temporary
   if (!saveTestFile(path, record_)) return false;
   setPathName(path);
   adoptFile(path, false);

@@ -140,6 +140,7 @@ private:
   bool readOnly_ = false;
   bool asking_ = false;
   std::filesystem::path recoveryFile_;
+  bool recoveryFailureReported_ = false;
 };
 
 } // namespace tov

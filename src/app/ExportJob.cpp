@@ -12,8 +12,10 @@
 #include <QPdfWriter>
 
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <system_error>
 
 #include <sys/stat.h>
@@ -27,6 +29,7 @@
 #include "app/TovApp.h"
 #include "batch/BatchInputs.h"
 #include "batch/SummaryTable.h"
+#include "files/FileIdentity.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
@@ -401,6 +404,51 @@ bool writePdf(const std::filesystem::path& output, const TestRecord& record, con
   return true;
 }
 
+namespace {
+
+// The page images of all threads share one budget (kMaxImageBytes): a
+// thread waits until its image fits beside the others'.
+std::mutex gBudgetMutex;
+std::condition_variable gBudgetFreed;
+long long gBudgetUsed = 0;
+
+// One image per thread for every page it draws: a 600-dpi page is 140 MB,
+// and fresh memory of that size costs more than drawing on it. It is kept
+// (and its share of the budget) until a page of another size is wanted or
+// the thread lets it go.
+struct PageImage {
+  QImage image;
+  long long reserved = 0;
+  void reserve(long long bytes) {
+    if (bytes == reserved) return;
+    release();
+    std::unique_lock lock(gBudgetMutex);
+    gBudgetFreed.wait(lock, [&] { return gBudgetUsed == 0 || gBudgetUsed + bytes <= kMaxImageBytes; });
+    gBudgetUsed += bytes;
+    reserved = bytes;
+  }
+  void release() {
+    image = QImage();
+    if (reserved == 0) return;
+    {
+      std::lock_guard lock(gBudgetMutex);
+      gBudgetUsed -= reserved;
+    }
+    reserved = 0;
+    gBudgetFreed.notify_all();
+  }
+  ~PageImage() { release(); }
+};
+
+PageImage& threadPageImage() {
+  thread_local PageImage page;
+  return page;
+}
+
+} // namespace
+
+void releasePageImage() { threadPageImage().release(); }
+
 std::string pngPrefixFor(const std::string& prefix, const std::string& input) {
   std::error_code ec;
   const std::string stem = std::filesystem::path(input).stem().string();
@@ -434,10 +482,10 @@ bool writePngPages(const std::string& prefix, const TestRecord& record, const Se
   InterruptCleanup cleanup;  // an interrupt removes the temporaries as well
   OutputBatch batch;
   guardTemporaries(batch, cleanup);
+  PageImage& page = threadPageImage();
+  page.reserve(4LL * paperPixelSize(paper, dpi).width() * paperPixelSize(paper, dpi).height());
+  QImage& image = page.image;
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    // One image per thread for every page it draws: a 600-dpi page is 140 MB,
-    // and fresh memory of that size costs more than drawing on it.
-    thread_local QImage image;
     renderPageInto(image, record, settings, static_cast<int>(i) + 1, paper, dpi);
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -513,6 +561,18 @@ int runJob(const CommandLineJob& job) {
       break;
   }
   if (isBatchJob(job)) return runBatchJob(job);
+  // No output over the input, nor a PDF under a test's name ("--export-pdf
+  // a.tvd b.tvd" would turn the test a.tvd into a PDF).
+  auto overInput = [&](const std::filesystem::path& output) {
+    if (job.kind == JobKind::ExportPdf && isTestFileName(output)) {
+      reportMessage(IDS_OUTPUT_NAMED_AS_TEST, output.string());
+      return true;
+    }
+    const auto input = inputAtOutput(output, {job.input});
+    if (input) messageSink().report(messageText(IDS_OUTPUT_IS_INPUT, {output.string(), input->string()}));
+    return input.has_value();
+  };
+  if (job.kind == JobKind::ExportPdf && overInput(job.output)) return 1;
   TestRecord& record = theRecord();
   // What reading the test said (a file cut short) heads the summary.
   RecordingMessageSink loading;
@@ -527,6 +587,9 @@ int runJob(const CommandLineJob& job) {
     for (const std::string& text : loading.reported) messageSink().report(text);
     return 1;
   }
+  if (job.kind == JobKind::ExportPng)
+    for (const auto& page : pngPagePaths(pngPrefixFor(job.output, job.input), pageCount(record)))
+      if (overInput(page)) return 1;
   Settings& settings = theSettings();
   settings.loadSettings(false);
   repairScalesForDrawing(record);
@@ -564,18 +627,20 @@ public:
   explicit BatchProgress(std::size_t total) : total_(total), terminal_(::isatty(2) == 1) {}
   void done(const BatchTestResult& result) {
     ++done_;
-    const std::string name = result.file.string();
+    const std::string name = escapedControls(result.file.string(), false);
     if (terminal_) {
-      if (!result.ok) std::fprintf(stderr, "\r\033[Ktov: %s: %s\n", name.c_str(), result.reason.c_str());
+      if (!result.ok)
+        std::fprintf(stderr, "\r\033[Ktov: %s: %s\n", name.c_str(), escapedControls(result.reason, false).c_str());
       const int width = 30;
       const int filled = total_ ? static_cast<int>(done_ * width / total_) : width;
       std::fprintf(stderr, "\r\033[K[%s%s] %zu/%zu %s", std::string(static_cast<std::size_t>(filled), '#').c_str(),
                    std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), done_, total_,
-                   result.file.filename().string().c_str());
+                   escapedControls(result.file.filename().string(), false).c_str());
     } else if (result.ok) {
       std::fprintf(stderr, "[%zu/%zu] %s\n", done_, total_, name.c_str());
     } else {
-      std::fprintf(stderr, "[%zu/%zu] tov: %s: %s\n", done_, total_, name.c_str(), result.reason.c_str());
+      std::fprintf(stderr, "[%zu/%zu] tov: %s: %s\n", done_, total_, name.c_str(),
+                   escapedControls(result.reason, false).c_str());
     }
     std::fflush(stderr);
   }
@@ -594,8 +659,9 @@ private:
 int runBatchJob(const CommandLineJob& job) {
   std::vector<std::filesystem::path> inputs(job.inputs.begin(), job.inputs.end());
   const BatchInputs found = collectTests(inputs, job.recursive);
-  for (const std::string& problem : found.problems) std::fprintf(stderr, "tov: %s\n", problem.c_str());
-  if (found.tests.empty()) return 2;
+  for (const std::string& problem : found.problems)
+    std::fprintf(stderr, "tov: %s\n", escapedControls(problem, false).c_str());
+  if (found.tests.empty()) return 1;  // a folder without tests: told above
 
   Settings& settings = theSettings();
   settings.loadSettings(false);
@@ -613,7 +679,8 @@ int runBatchJob(const CommandLineJob& job) {
   BatchProgress progress(options.tests.size());
   const BatchResult result = runBatch(options, settings, [&](const BatchTestResult& r) { progress.done(r); });
   progress.finish();
-  for (const std::string& failure : result.failures) std::fprintf(stderr, "tov: %s\n", failure.c_str());
+  for (const std::string& failure : result.failures)
+    std::fprintf(stderr, "tov: %s\n", escapedControls(failure, false).c_str());
   const int failed = result.failedTests();
   if (failed > 0) std::fprintf(stderr, "tov: %d / %zu 件の試験を処理できませんでした\n", failed, result.tests.size());
   return result.failures.empty() && failed == 0 && found.problems.empty() ? 0 : 1;

@@ -146,6 +146,10 @@ std::vector<std::filesystem::path> pngPagePaths(const std::string& prefix, int p
 bool writePngPages(const std::string& prefix, const TestRecord& record, const Settings& settings,
                    const PaperSize& paper, int dpi);
 
+// Lets the calling thread's page image (and its share of the memory budget
+// all threads' images share) go; a thread that is done exporting calls it.
+void releasePageImage();
+
 // A few lines about a test: survey name, formula, geometry, readings,
 // a, the stored k and k computed again from the stored values, pages.
 std::string summaryText(const TestRecord& record, const Settings& settings);
@@ -155,7 +159,8 @@ std::string summaryText(const TestRecord& record, const Settings& settings);
 // run as a batch (runBatchJob).
 int runJob(const CommandLineJob& job);
 bool isBatchJob(const CommandLineJob& job);
-// 0 when every test was done, 1 when some failed, 2 when nothing could start.
+// 0 when every test was done, 1 when some failed, an output would be an
+// input, or no test was found.
 int runBatchJob(const CommandLineJob& job);
 
 } // namespace tov

@@ -23,7 +23,7 @@ namespace {
 class StderrMessageSink : public MessageSink {
 public:
   void report(const std::string& text) override {
-    std::fputs(("tov: " + text + "\n").c_str(), stderr);
+    std::fputs(("tov: " + escapedControls(text) + "\n").c_str(), stderr);
   }
   bool askYesNo(const std::string& text) override {
     report(text);

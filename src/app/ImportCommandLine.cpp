@@ -1,8 +1,11 @@
 #include "app/ImportCommandLine.h"
 
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "files/FileIdentity.h"
 #include "files/Settings.h"
 #include "import/LoggerImport.h"
 #include "record/Messages.h"
@@ -20,6 +23,20 @@ int runImportCommandLine(int argc, char** argv) {
       Settings settings(scratch);
       settings.loadSettings(false);
       folder = settings.installFolderPath();
+    }
+  // The new test never goes over the logger's file or the profile it reads
+  // (by file identity: another spelling or a link is the same file).
+  std::vector<std::filesystem::path> inputs;
+  std::optional<std::filesystem::path> output;
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "--import-readings" || args[i] == "--profile") inputs.emplace_back(args[i + 1]);
+    if (args[i] == "--output") output = args[i + 1];
+  }
+  if (output)
+    if (const auto input = inputAtOutput(*output, inputs)) {
+      const std::string text = messageText(IDS_OUTPUT_IS_INPUT, {output->string(), input->string()});
+      std::fprintf(stderr, "tov: %s\n", escapedControls(text, false).c_str());
+      return 1;
     }
   return logger::runImportCommand(args, folder);
 }

@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+#include "files/TextFile.h"
+
 namespace tov {
 
 namespace {
@@ -31,6 +33,9 @@ bool gInstalled[kSignalCount] = {};
 std::atomic<int> gGuards{0};
 
 extern "C" void removeTemporariesAndEnd(int signal) {
+  // Writers on other threads finish telling their temporaries (and
+  // renaming a batch) first, and start nothing more.
+  stopWritersForInterrupt();
   for (Slot& slot : gSlots)
     if (slot.state.load(std::memory_order_acquire) == Used) ::unlink(slot.path);
   // The handler was reset on entry (SA_RESETHAND): the signal, raised again,
@@ -38,7 +43,30 @@ extern "C" void removeTemporariesAndEnd(int signal) {
   ::raise(signal);
 }
 
+// Every writer's temporaries (saves, tables, exports) as they come and go.
+bool claim(const char* path) {
+  const std::size_t size = std::strlen(path);
+  if (size == 0 || size >= PATH_MAX) return false;
+  for (Slot& slot : gSlots) {
+    int expected = Free;
+    if (!slot.state.compare_exchange_strong(expected, Claimed, std::memory_order_acq_rel)) continue;
+    std::memcpy(slot.path, path, size + 1);
+    slot.state.store(Used, std::memory_order_release);
+    return true;
+  }
+  return false;
+}
+void release(const char* path) {
+  for (Slot& slot : gSlots) {
+    int expected = Used;
+    if (slot.state.load(std::memory_order_acquire) != Used || std::strcmp(path, slot.path) != 0) continue;
+    if (slot.state.compare_exchange_strong(expected, Free, std::memory_order_acq_rel)) return;
+  }
+}
+void madeTemporary(const char* path) { claim(path); }
+
 void install() {
+  setTemporaryListener(madeTemporary, release);
   for (int i = 0; i < kSignalCount; ++i) {
     struct sigaction previous {};
     if (::sigaction(kSignals[i], nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) continue;
@@ -75,15 +103,7 @@ InterruptCleanup::~InterruptCleanup() {
 }
 
 void InterruptCleanup::add(const std::string& path) {
-  if (path.empty() || path.size() >= PATH_MAX) return;
-  for (Slot& slot : gSlots) {
-    int expected = Free;
-    if (!slot.state.compare_exchange_strong(expected, Claimed, std::memory_order_acq_rel)) continue;
-    std::memcpy(slot.path, path.c_str(), path.size() + 1);
-    slot.state.store(Used, std::memory_order_release);
-    paths_.push_back(path);
-    return;
-  }
+  if (claim(path.c_str())) paths_.push_back(path);
 }
 
 void InterruptCleanup::addOpenFile(int fd) {

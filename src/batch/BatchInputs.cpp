@@ -11,14 +11,14 @@ namespace fs = std::filesystem;
 
 namespace tov {
 
-namespace {
-
 bool isTestFileName(const fs::path& path) {
   std::string ext = path.extension().string();
   for (char& c : ext)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return ext == ".tvd";
 }
+
+namespace {
 
 // A folder's tests, sorted by their path below it (so a subfolder's tests
 // follow the files that sort before it).

@@ -12,6 +12,9 @@ struct BatchInputs {
   std::vector<std::string> problems;         // "NAME: reason" for inputs that cannot be used
 };
 
+// A test's file name: the extension ".tvd" in any case.
+bool isTestFileName(const std::filesystem::path& path);
+
 BatchInputs collectTests(const std::vector<std::filesystem::path>& inputs, bool recursive);
 
 // Output names for the tests: the file name without its extension, made

@@ -6,11 +6,14 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <map>
-#include <random>
 #include <system_error>
+
+#include <unistd.h>
 
 #include "files/TextCodec.h"
 #include "files/TextFile.h"
@@ -52,6 +55,17 @@ std::string dateText(const TestRecord& r) {
 
 bool needsQuotes(const std::string& text) { return text.find_first_of(",\"\r\n") != std::string::npos; }
 
+// A text a spreadsheet would run as a formula ("=HYPERLINK(…)", "@SUM(…)",
+// "+1+1", "-2+3") or start on a new cell: written behind an apostrophe so it
+// shows as the text it is. A plain number stays a number.
+std::string csvTextField(const std::string& text) {
+  if (text.empty() || std::string_view("=+-@\t\r").find(text.front()) == std::string_view::npos) return text;
+  double ignored = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), ignored);
+  if (error == std::errc() && end == text.data() + text.size()) return text;
+  return "'" + text;
+}
+
 std::string csvField(const std::string& text) {
   if (!needsQuotes(text)) return text;
   std::string out = "\"";
@@ -84,10 +98,7 @@ std::string exponentFormat(const std::string& text) {
 }
 
 // A name beside the target that no other writer uses.
-std::filesystem::path temporaryBeside(const std::filesystem::path& path) {
-  std::random_device rd;
-  return std::filesystem::path(path.string() + cformat(".%08x.tmp", rd()));
-}
+std::string temporaryFolderText(const std::filesystem::path& scratch) { return scratch.parent_path().string(); }
 #endif
 
 } // namespace
@@ -177,8 +188,9 @@ std::string csvText(const SummaryTable& table) {
     }
     out += "\r\n";
   };
-  line(table.header, [](const std::string& s) { return s; });
-  for (const auto& row : table.rows) line(row, [](const TableCell& c) { return c.text; });
+  line(table.header, [](const std::string& s) { return csvTextField(s); });
+  for (const auto& row : table.rows)
+    line(row, [](const TableCell& c) { return c.kind == TableCell::Kind::Text ? csvTextField(c.text) : c.text; });
   return out;
 }
 
@@ -217,10 +229,30 @@ std::string writeXlsx(const std::filesystem::path&, const SummaryTable&) {
 }
 #else
 std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& table) {
-  const std::filesystem::path temporary = temporaryBeside(path);
-  const std::string tempName = temporary.string();
-  lxw_workbook* book = workbook_new(tempName.c_str());
-  if (!book) return "書き込めません";
+  // The library writes only to a named file: a scratch file of ours in the
+  // system's temporary folder, read back and written to the target through
+  // the checked writer like every other output (a FIFO, a device or a
+  // read-only file is refused, a link is followed, the mode kept).
+  static std::atomic<unsigned> counter{0};
+  std::error_code ec;
+  const std::filesystem::path scratch =
+      std::filesystem::temp_directory_path(ec) /
+      cformat("tov-%ld-%u.xlsx", static_cast<long>(::getpid()), counter.fetch_add(1));
+  const std::string tempName = scratch.string();
+  announceTemporary(scratch);
+  auto dropScratch = [&] {
+    ::unlink(tempName.c_str());
+    withdrawTemporary(scratch);
+  };
+  lxw_workbook* book = nullptr;
+  {
+    WriterSection section;
+    book = workbook_new(tempName.c_str());
+  }
+  if (!book) {
+    dropScratch();
+    return "一覧表を作れませんでした";
+  }
   lxw_doc_properties properties{};
   properties.title = const_cast<char*>("透水試験 一覧");
   properties.created = 1;  // a fixed date: the same table gives the same file
@@ -264,18 +296,21 @@ std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& tab
   for (std::size_t c = 0; c < widths.size(); ++c)
     worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), widths[c], nullptr);
   worksheet_freeze_panes(sheet, 1, 0);
-  const lxw_error error = workbook_close(book);
-  std::error_code ec;
-  if (error != LXW_NO_ERROR) {
-    std::filesystem::remove(temporary, ec);
-    return lxw_strerror(error);
+  lxw_error error = LXW_NO_ERROR;
+  int closeErrno = 0;
+  {
+    WriterSection section;  // the scratch file appears here
+    errno = 0;
+    error = workbook_close(book);
+    closeErrno = errno;
   }
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    return ec.message();
-  }
+  const auto bytes = error == LXW_NO_ERROR ? readFileBytes(scratch) : std::nullopt;
+  dropScratch();
+  if (!bytes || bytes->empty())
+    return "一覧表を作れませんでした (" + temporaryFolderText(scratch) + ": " +
+           failureReason(closeErrno ? closeErrno : EIO) + ")";
+  OutputBatch batch;
+  if (!batch.add(path, *bytes) || !batch.commit()) return batch.reason();
   return {};
 }
 #endif

@@ -36,4 +36,19 @@ bool changedOnDisk(const std::filesystem::path& path, const FileIdentity& rememb
   return !now || now->size != remembered.size || now->hash != remembered.hash;
 }
 
+std::optional<FileKey> fileKeyOf(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileKey{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::optional<std::filesystem::path> inputAtOutput(const std::filesystem::path& output,
+                                                   const std::vector<std::filesystem::path>& inputs) {
+  const auto key = fileKeyOf(output);
+  if (!key) return std::nullopt;
+  for (const auto& input : inputs)
+    if (fileKeyOf(input) == key) return input;
+  return std::nullopt;
+}
+
 } // namespace tov

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace tov {
 
@@ -26,5 +27,20 @@ std::optional<FileIdentity> identityOf(const std::filesystem::path& path);
 // hashed, so a same-size rewrite within one clock tick is caught and a file
 // merely touched (a new time, the same bytes) is no change.
 bool changedOnDisk(const std::filesystem::path& path, const FileIdentity& remembered);
+
+// The file a path names as the system knows it: its device and inode, so
+// that hard links and other spellings of one file have one key (a symbolic
+// link is followed). Nothing when there is no such file.
+struct FileKey {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const FileKey&) const = default;
+};
+std::optional<FileKey> fileKeyOf(const std::filesystem::path& path);
+
+// The first of the inputs that is the very file at output; nothing when the
+// output is none of them (or does not exist yet).
+std::optional<std::filesystem::path> inputAtOutput(const std::filesystem::path& output,
+                                                   const std::vector<std::filesystem::path>& inputs);
 
 } // namespace tov

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "files/TextFile.h"
@@ -99,6 +100,10 @@ LockResult acquireLock(const std::filesystem::path& test) {
     return {LockState::NotWritable, {}};
   }
   if (errno != EEXIST) return {LockState::NotWritable, {}};
+  // A lock that is a link (or anything but a file) is never read or
+  // written through: someone's, owner unknown.
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {LockState::HeldByOther, LockOwner{"?", "?", 0, {}}};
   const auto held = readFileHead(path, 4096);
   const auto other = held ? parseLockText(*held) : std::nullopt;
   // A lock that cannot be read is someone's all the same.

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,13 +32,33 @@ std::string hostName() {
 }
 
 std::optional<long long> wholeNumber(std::string_view text) {
-  if (text.empty() || text.size() > 18) return std::nullopt;
+  if (text.empty() || text.size() > 19) return std::nullopt;
   long long value = 0;
   for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
+    if (c < '0' || c > '9' || value > (std::numeric_limits<long long>::max() - (c - '0')) / 10) return std::nullopt;
     value = value * 10 + (c - '0');
   }
   return value;
+}
+
+// "size time hash": decimal size and nanoseconds, 16 hex digits of hash.
+std::optional<FileIdentity> parseBase(std::string_view text) {
+  const auto first = text.find(' ');
+  const auto second = first == std::string_view::npos ? first : text.find(' ', first + 1);
+  if (second == std::string_view::npos) return std::nullopt;
+  const auto size = wholeNumber(text.substr(0, first));
+  const auto time = wholeNumber(text.substr(first + 1, second - first - 1));
+  const std::string_view hex = text.substr(second + 1);
+  if (!size || !time || hex.size() != 16) return std::nullopt;
+  FileIdentity id;
+  id.size = static_cast<std::uint64_t>(*size);
+  id.modifiedNs = *time;
+  for (char c : hex) {
+    const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (digit < 0) return std::nullopt;
+    id.hash = id.hash << 4 | static_cast<std::uint64_t>(digit);
+  }
+  return id;
 }
 
 } // namespace
@@ -51,12 +72,16 @@ fs::path recoveryFolder() {
 }
 
 std::string recoveryText(const TestRecord& record, const std::string& testPath, std::int64_t savedAt, long pid,
-                         const std::string& host) {
+                         const std::string& host, const std::optional<FileIdentity>& base) {
   std::string text(kMagic);
   text += "path=" + testPath + "\n";
   text += cformat("time=%lld\n", static_cast<long long>(savedAt));
   text += cformat("pid=%ld\n", pid);
-  text += "host=" + host + "\n\n";
+  text += "host=" + host + "\n";
+  if (base)
+    text += cformat("base=%llu %lld %016llx\n", static_cast<unsigned long long>(base->size),
+                    static_cast<long long>(base->modifiedNs), static_cast<unsigned long long>(base->hash));
+  text += "\n";
   text += buildTestFileText(record);
   return text;
 }
@@ -89,6 +114,9 @@ std::optional<RecoveryFile> parseRecoveryText(std::string_view text) {
       result.pid = static_cast<long>(*p);
     } else if (key == "host") {
       result.host = std::string(value);
+    } else if (key == "base") {
+      result.base = parseBase(value);
+      if (!result.base) return std::nullopt;
     }
   }
   if (!havePath || !haveTime) return std::nullopt;
@@ -112,12 +140,13 @@ fs::path newRecoveryFile() {
           kExtension);
 }
 
-bool writeRecovery(const fs::path& file, const TestRecord& record, const std::string& testPath) {
+bool writeRecovery(const fs::path& file, const TestRecord& record, const std::string& testPath,
+                   const std::optional<FileIdentity>& base) {
   std::error_code ec;
   fs::create_directories(file.parent_path(), ec);
   ::chmod(file.parent_path().c_str(), 0700);
   const std::string text =
-      recoveryText(record, testPath, static_cast<std::int64_t>(std::time(nullptr)), static_cast<long>(::getpid()), hostName());
+      recoveryText(record, testPath, static_cast<std::int64_t>(std::time(nullptr)), static_cast<long>(::getpid()), hostName(), base);
   return writeFileBytes(file, text).ok();
 }
 

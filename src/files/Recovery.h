@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "files/FileIdentity.h"
 #include "record/TestRecord.h"
 
 namespace tov {
@@ -23,13 +24,17 @@ struct RecoveryFile {
   std::int64_t savedAt = 0;    // seconds since the epoch
   long pid = 0;                // the program that wrote it
   std::string host;
+  // The test's file as the edits started from it (nothing for an untitled
+  // test or a file that was not there): restoring onto a file that is no
+  // longer this is restoring over someone else's save.
+  std::optional<FileIdentity> base;
   TestRecord record;
 };
 
-// The recovery file's text: a header (path, time, process, host) and the
-// test as its file holds it (UTF-8).
+// The recovery file's text: a header (path, time, process, host, base) and
+// the test as its file holds it (UTF-8).
 std::string recoveryText(const TestRecord& record, const std::string& testPath, std::int64_t savedAt, long pid,
-                         const std::string& host);
+                         const std::string& host, const std::optional<FileIdentity>& base = std::nullopt);
 // Nothing for text that is not a recovery file.
 std::optional<RecoveryFile> parseRecoveryText(std::string_view text);
 
@@ -37,7 +42,8 @@ std::optional<RecoveryFile> parseRecoveryText(std::string_view text);
 std::filesystem::path newRecoveryFile();
 // Writes the record to the recovery file atomically (temporary + rename);
 // false when it could not (the folder is made, private to the user).
-bool writeRecovery(const std::filesystem::path& file, const TestRecord& record, const std::string& testPath);
+bool writeRecovery(const std::filesystem::path& file, const TestRecord& record, const std::string& testPath,
+                   const std::optional<FileIdentity>& base = std::nullopt);
 void removeRecovery(const std::filesystem::path& file);
 // The recovery files left by programs that are no longer running, oldest
 // first (those of a live program of this host are that program's).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <csignal>
@@ -19,6 +20,18 @@ namespace {
 
 long long gFailAfterBytes = -1;
 std::atomic<unsigned> gTempCounter{0};
+
+std::atomic<void (*)(const char*)> gMade{nullptr}, gGone{nullptr};
+std::atomic<int> gSections{0};
+std::atomic<bool> gStopping{false};
+static_assert(sizeof(sigset_t) <= sizeof(unsigned long long[16]));
+
+void tellMade(const std::filesystem::path& path) {
+  if (auto made = gMade.load()) made(path.c_str());
+}
+void tellGone(const std::filesystem::path& path) {
+  if (auto gone = gGone.load()) gone(path.c_str());
+}
 
 std::string systemReason(int error) { return failureReason(error); }
 
@@ -56,13 +69,19 @@ bool writeAll(int fd, std::string_view bytes, int* error) {
 
 // The file a write really replaces: a symbolic link is followed, so the link
 // stays and the file it points to gets the new content.
+// A link whose target does not exist yet is followed as well: the target
+// is made, the link stays.
 std::filesystem::path replacedFile(const std::filesystem::path& path) {
   std::error_code ec;
-  if (std::filesystem::is_symlink(path, ec)) {
-    auto resolved = std::filesystem::weakly_canonical(path, ec);
-    if (!ec) return resolved;
+  std::filesystem::path current = path;
+  for (int hops = 0; hops < 40 && std::filesystem::is_symlink(current, ec); ++hops) {
+    const std::filesystem::path target = std::filesystem::read_symlink(current, ec);
+    if (ec) return path;
+    current = target.is_absolute() ? target : current.parent_path() / target;
   }
-  return path;
+  if (current == path) return path;
+  auto resolved = std::filesystem::weakly_canonical(current, ec);
+  return ec ? current : resolved;
 }
 
 // A descriptor open for reading, or -1. Only a regular file (a symbolic link
@@ -173,10 +192,17 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path* 
   // The temporary file lies in the target's folder so that the rename
   // cannot cross file systems.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *temp = folder / (target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                      std::to_string(gTempCounter.fetch_add(1)));
+    const std::string suffix = ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(gTempCounter.fetch_add(1));
+    // A name near the limit (83 Japanese characters are 253 bytes) gets a
+    // short temporary name of its own.
+    const std::string name = target.filename().string();
+    *temp = folder / (name.size() + suffix.size() <= NAME_MAX ? name + suffix : ".~tov" + suffix);
+    WriterSection section;
     const int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return fd;
+    if (fd >= 0) {
+      tellMade(*temp);
+      return fd;
+    }
     if (errno != EEXIST) {
       *error = errno;
       return -1;
@@ -217,21 +243,61 @@ void keepOwnerAndMode(int fd, const struct stat& old) {
   (void)::fchmod(fd, old.st_mode & 07777);
 }
 
-// Writes the bytes into the file itself (for a file with several names).
-bool writeInPlace(const std::filesystem::path& target, std::string_view bytes, int* error) {
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+// Puts bytes at the start of the file and cuts it to their length, synced.
+bool overwriteFrom(int fd, std::string_view bytes, int* error) {
+  if (::lseek(fd, 0, SEEK_SET) != 0) {
+    *error = errno;
+    return false;
+  }
+  if (!writeAll(fd, bytes, error)) return false;
+  if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0) {
+    *error = errno;
+    return false;
+  }
+  return true;
+}
+
+// Writes the bytes into the file itself (for a file with several names, so
+// that every name shows them), all or nothing: the room for the new size is
+// reserved first, what was written is read back, and on any failure the old
+// bytes go back in place (their blocks are still the file's). A failure
+// says whether the old content stayed.
+bool writeInPlace(const std::filesystem::path& target, std::string_view bytes, int* error, bool* oldKept) {
+  *oldKept = true;
+  const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) {
     *error = errno;
     return false;
   }
-  bool ok = writeAll(fd, bytes, error);
-  if (ok && ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) {
-    *error = errno;
-    ok = false;
+  const auto old = readFromDescriptor(::dup(fd), SIZE_MAX);
+  if (!old) {
+    *error = EIO;
+    ::close(fd);
+    return false;
   }
-  if (ok && ::fsync(fd) != 0) {
+  // A file system that cannot reserve (EOPNOTSUPP) is written without it:
+  // the old bytes are restored if it runs out of room.
+  if (bytes.size() > old->size() &&
+      ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes.size())) != 0 && errno != EOPNOTSUPP &&
+      errno != ENOSYS) {
     *error = errno;
-    ok = false;
+    ::close(fd);
+    return false;
+  }
+  bool ok = overwriteFrom(fd, bytes, error);
+  if (ok) {
+    struct stat st {};
+    std::string back(bytes.size(), '\0');
+    ok = ::fstat(fd, &st) == 0 && st.st_size == static_cast<off_t>(bytes.size()) &&
+         ::pread(fd, back.data(), back.size(), 0) == static_cast<ssize_t>(back.size()) && back == bytes;
+    if (!ok) *error = EIO;
+  }
+  if (!ok) {
+    int ignored = 0;
+    const long long hook = gFailAfterBytes;
+    gFailAfterBytes = -1;  // the test hook fails the new bytes, not the old
+    *oldKept = overwriteFrom(fd, *old, &ignored);
+    gFailAfterBytes = hook;
   }
   if (::close(fd) != 0 && ok) {
     *error = errno;
@@ -239,24 +305,6 @@ bool writeInPlace(const std::filesystem::path& target, std::string_view bytes, i
   }
   return ok;
 }
-
-// Holds back every signal for its lifetime: a temporary is registered for
-// removal before an interrupt can see it, and a batch's renames happen all
-// together before an interrupt ends the program.
-class SignalsHeld {
-public:
-  SignalsHeld() {
-    sigset_t all;
-    sigfillset(&all);
-    ::pthread_sigmask(SIG_BLOCK, &all, &previous_);
-  }
-  ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-  SignalsHeld(const SignalsHeld&) = delete;
-  SignalsHeld& operator=(const SignalsHeld&) = delete;
-
-private:
-  sigset_t previous_;
-};
 
 const char* kindName(mode_t mode) {
   if (S_ISDIR(mode)) return "フォルダです";
@@ -303,28 +351,33 @@ WriteResult writeFileBytes(const std::filesystem::path& path, std::string_view b
   // in-place write would.
   if (existed && ::access(target.c_str(), W_OK) != 0) return failure(WriteStatus::CannotCreate, systemReason(errno));
 
-  std::filesystem::path temp;
   int error = 0;
+  if (existed && old.st_nlink > 1) {
+    // Renaming would split the names: the other names would keep the old
+    // content. The file itself is rewritten, all or nothing.
+    bool oldKept = true;
+    if (!writeInPlace(target, bytes, &error, &oldKept))
+      return failure(WriteStatus::WriteFailed,
+                     systemReason(error) + (oldKept ? " (元の内容のままです)" : " (元の内容に戻せませんでした)"));
+    return {};
+  }
+  std::filesystem::path temp;
   const int fd = createTemporary(target, &temp, &error);
   if (fd < 0) return failure(WriteStatus::CannotCreate, systemReason(error));
   if (existed) keepOwnerAndMode(fd, old);
   bool ok = writeCheckedAndClose(fd, bytes, &error);
-  if (ok && existed && old.st_nlink > 1) {
-    // Renaming would split the names: the other names would keep the old
-    // content. The complete copy written first shows there is room; the
-    // file itself is then rewritten, and the copy kept if that fails.
-    if (!writeInPlace(target, bytes, &error))
-      return failure(WriteStatus::WriteFailed,
-                     systemReason(error) + " (保存する内容は " + temp.string() + " にあります)");
-    ::unlink(temp.c_str());
-    return {};
-  }
-  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-    error = errno;
-    ok = false;
+  if (ok) {
+    WriterSection section;
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+      error = errno;
+      ok = false;
+    } else {
+      tellGone(temp);
+    }
   }
   if (!ok) {
     ::unlink(temp.c_str());
+    tellGone(temp);
     return failure(WriteStatus::WriteFailed, systemReason(error));
   }
   syncFolder(target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path());
@@ -360,7 +413,7 @@ bool OutputBatch::add(const std::filesystem::path& path, std::string_view bytes)
   int error = 0;
   int fd = -1;
   {
-    SignalsHeld held;
+    WriterSection held;
     fd = createTemporary(target, &staged.temporary, &error);
     if (fd >= 0) {
       if (made_) made_(staged.temporary.string());
@@ -378,11 +431,12 @@ bool OutputBatch::commit() {
   // Checked again: a target may have become a FIFO or a device meanwhile.
   for (const Staged& s : staged_)
     if (std::string refused = refusedTargetReason(s.target); !refused.empty()) return fail(s.target, refused);
-  SignalsHeld held;
+  WriterSection held;
   while (!staged_.empty()) {
     const Staged s = staged_.front();
     if (::rename(s.temporary.c_str(), s.target.c_str()) != 0) return fail(s.target, failureReason(errno));
     staged_.erase(staged_.begin());
+    tellGone(s.temporary);
     if (gone_) gone_(s.temporary.string());
     syncFolder(s.target.parent_path().empty() ? std::filesystem::path(".") : s.target.parent_path());
   }
@@ -392,9 +446,49 @@ bool OutputBatch::commit() {
 void OutputBatch::discard() {
   for (const Staged& s : staged_) {
     ::unlink(s.temporary.c_str());
+    tellGone(s.temporary);
     if (gone_) gone_(s.temporary.string());
   }
   staged_.clear();
+}
+
+void setTemporaryListener(void (*made)(const char*), void (*gone)(const char*)) {
+  gMade.store(made);
+  gGone.store(gone);
+}
+
+WriterSection::WriterSection() {
+  sigset_t all;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_BLOCK, &all, reinterpret_cast<sigset_t*>(previous_));
+  gSections.fetch_add(1);
+  // The process is ending on an interrupt handled on another thread: this
+  // writer starts nothing more (its signals stay held until the end).
+  while (gStopping.load()) {
+    gSections.fetch_sub(1);
+    ::pause();
+  }
+}
+
+WriterSection::~WriterSection() {
+  gSections.fetch_sub(1);
+  ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(previous_), nullptr);
+}
+
+void announceTemporary(const std::filesystem::path& path) {
+  WriterSection section;
+  tellMade(path);
+}
+
+void withdrawTemporary(const std::filesystem::path& path) {
+  WriterSection section;
+  tellGone(path);
+}
+
+void stopWritersForInterrupt() {
+  gStopping.store(true);
+  while (gSections.load() > 0) {
+  }
 }
 
 void setWriteFailureAfterBytesForTesting(long long bytes) { gFailAfterBytes = bytes; }

@@ -88,6 +88,34 @@ private:
   std::string reason_;
 };
 
+// Every temporary of every writer is told to a listener the application
+// sets once (the list an interrupt handler removes), and untold when it is
+// renamed or removed. The listener is called with every signal held.
+void setTemporaryListener(void (*made)(const char* path), void (*gone)(const char* path));
+
+// A stretch in which a writer makes a temporary and tells the listener, or
+// renames a batch into place: the calling thread's signals are held, and
+// an interrupt handled on another thread waits for it (see
+// stopWritersForInterrupt). A temporary a library makes under a name of
+// ours is made inside one, after announceTemporary.
+class WriterSection {
+public:
+  WriterSection();
+  ~WriterSection();
+  WriterSection(const WriterSection&) = delete;
+  WriterSection& operator=(const WriterSection&) = delete;
+
+private:
+  unsigned long long previous_[16];  // the signal mask (sigset_t) before
+};
+void announceTemporary(const std::filesystem::path& path);
+void withdrawTemporary(const std::filesystem::path& path);
+
+// For an interrupt handler, async-signal-safe: keeps writers from starting
+// a new section and waits until none is in one, so that every temporary
+// that exists is told and no batch is half renamed.
+void stopWritersForInterrupt();
+
 // Test hook: when set, writes fail after this many bytes as a full disk
 // would (ENOSPC). A negative value turns the hook off.
 void setWriteFailureAfterBytesForTesting(long long bytes);

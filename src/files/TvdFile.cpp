@@ -1,5 +1,8 @@
 #include "files/TvdFile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "files/TextCodec.h"
 #include "files/TextFile.h"
 #include "record/CFormat.h"
@@ -43,13 +46,26 @@ void scaleField(TestRecord& record, int number, const char* format) {
 
 // The reading shared by the Open command and the framework's open path: the
 // record is replaced only when the file was read.
+namespace {
+
+// A file that is there but may not be read is not "not found".
+void reportNotRead(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), R_OK) != 0)
+    reportMessage(IDS_CANNOT_READ, path.string());
+  else
+    reportMessage(IDS_FILE_NOT_FOUND, path.string());
+}
+
+} // namespace
+
 LoadStatus readTestFile(const std::filesystem::path& path, TestRecord& record) {
   // The tag is checked on the first line alone, so that a large file of
   // another kind is refused without being read. What is not a regular file
   // (a folder, a FIFO, a device) is not found.
   const auto head = readFileHead(path, kMaxTagLine);
   if (!head) {
-    reportMessage(IDS_FILE_NOT_FOUND, path.string());
+    reportNotRead(path);
     return LoadStatus::NotFound;
   }
   std::string_view first(*head);
@@ -62,7 +78,7 @@ LoadStatus readTestFile(const std::filesystem::path& path, TestRecord& record) {
 
   auto text = readTextLines(path);
   if (!text) {
-    reportMessage(IDS_FILE_NOT_FOUND, path.string());
+    reportNotRead(path);
     return LoadStatus::NotFound;
   }
   const int version = text->lines.empty() ? 0 : versionOf(text->lines.front());

@@ -36,7 +36,8 @@ public:
   }
 
 private:
-  static void write(const std::string& text) {
+  static void write(const std::string& raw) {
+    const std::string text = escapedControls(raw);
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fputc('\n', stderr);
     std::fflush(stderr);
@@ -74,6 +75,23 @@ std::string messageText(int id, std::initializer_list<std::string_view> args) {
       i += 2;
     } else {
       out += text[i++];
+    }
+  }
+  return out;
+}
+
+std::string escapedControls(std::string_view text, bool keepLineBreaks) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && c != '\t' && !(keepLineBreaks && c == '\n')) || byte == 0x7f) {
+      static const char hex[] = "0123456789abcdef";
+      out += "\\x";
+      out += hex[byte >> 4];
+      out += hex[byte & 15];
+    } else {
+      out += c;
     }
   }
   return out;

@@ -55,12 +55,17 @@ enum MessageId : int {
   IDS_CONFIRM_OVERWRITE = 61006,   // Save As onto an existing file the dialog did not ask about
   IDS_SAVE_CHANGES = 61007,        // the test has changes that were not saved
   // Nothing lost: exports, changes by others, locks and recovery.
-  IDS_IMAGE_TOO_LARGE = 61030,     // "%1 dpi の %2 は大きすぎます…"
-  IDS_CHANGED_ON_DISK = 61031,     // "ファイルは他で変更されています。上書きしますか？"
-  IDS_RELOAD_CHANGED = 61032,      // the open, unmodified test changed on disk
-  IDS_LOCKED_BY_OTHER = 61033,     // another Tov has the test open
-  IDS_RECOVERY_FOUND = 61034,      // a test that was not saved before the program ended
-  IDS_READ_ONLY_SAVE = 61035,      // a test opened read-only is saved under another name
+  IDS_IMAGE_TOO_LARGE = 62500,     // "%1 dpi の %2 は大きすぎます…"
+  IDS_CHANGED_ON_DISK = 62501,     // "ファイルは他で変更されています。上書きしますか？"
+  IDS_RELOAD_CHANGED = 62502,      // the open, unmodified test changed on disk
+  IDS_LOCKED_BY_OTHER = 62503,     // another Tov has the test open
+  IDS_RECOVERY_FOUND = 62504,      // a test that was not saved before the program ended
+  IDS_READ_ONLY_SAVE = 62505,      // a test opened read-only is saved under another name
+  IDS_RECOVERY_BASE_CHANGED = 62506, // a recovery whose test was saved by someone else since
+  IDS_RECOVERY_NOT_WRITTEN = 62507,  // the recovery folder cannot be made or written
+  IDS_OUTPUT_IS_INPUT = 62508,       // an output that is one of the inputs (%1 output, %2 input)
+  IDS_OUTPUT_NAMED_AS_TEST = 62509,  // a PDF to be written under a test's name (.tvd)
+  IDS_CANNOT_READ = 62510,           // a file that is there but may not be read
   // The standard checks of the dialogs' fields.
   IDS_ENTER_INTEGER = 61010,       // "整数を入力してください。"
   IDS_ENTER_NUMBER = 61011,        // "数字を入力してください。"
@@ -98,6 +103,11 @@ const std::string& messageText(int id);
 std::string messageText(int id, std::string_view arg);
 // The text with "%1", "%2" ... replaced by the arguments in order.
 std::string messageText(int id, std::initializer_list<std::string_view> args);
+
+// Text for a terminal: control characters (a terminal's escapes, CR, and
+// LF unless the text's own lines are kept) shown as "\x1b" and the like, so a
+// file name cannot move the cursor or fake a line.
+std::string escapedControls(std::string_view text, bool keepLineBreaks = true);
 
 class MessageSink {
 public:

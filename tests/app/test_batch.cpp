@@ -15,12 +15,19 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
+
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/BatchJob.h"
 #include "app/CBatchDialog.h"
 #include "app/ExportJob.h"
+#include "app/InterruptCleanup.h"
 #include "batch/SummaryTable.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"
@@ -284,6 +291,129 @@ TEST(BatchProcess, BadFilesAreNamedAndTheGoodOnesStillDone) {
   const RunResult blocked = runTov({"--summary-table", q(out / "plain" / "k.xlsx"), q(in / "long.tvd")}, root.path());
   EXPECT_EQ(blocked.exitCode, 1);
   EXPECT_NE(blocked.err.find((out / "plain" / "k.xlsx").string()), std::string::npos) << blocked.err;
+}
+
+// Every command refuses an output that is one of its inputs, by another
+// spelling or a hard link, and a PDF under a test's name, with status 1 and
+// before anything is written: the tests and the logger file stay as they
+// were. A folder without tests is a failure too.
+TEST(BatchProcess, OutputOverAnInputIsRefusedBeforeAnythingIsWritten) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, in, out;
+  for (const char* name : {"long.tvd", "steady.tvd"}) fs::copy_file(samples() / name, in / name);
+  tov::testing::writeBytes(in / "log.csv", "Date,Time,Level\r\n");
+  fs::create_directories(in / "empty");
+  fs::create_directories(out / "pdf");
+  fs::create_hard_link(in / "long.tvd", out / "pdf" / "long.pdf");
+  fs::create_hard_link(in / "long.tvd", out / "k.csv");
+  fs::create_hard_link(in / "steady.tvd", out / "p-2.png");
+  fs::create_hard_link(in / "steady.tvd", out / "all.pdf");
+  const std::string is = "は入力のファイル", named = "は試験データ(.tvd)の名前です";
+  const struct { QStringList args; std::string said; } cases[] = {
+      {{"--export-pdf", q(in / "long.tvd"), q(in / "steady.tvd")}, named},
+      {{"--export-pdf", q(in / "long.tvd"), "--combine", q(in.path())}, named},
+      {{"--export-pdf", q(out / "all.pdf"), "--combine", q(in.path())}, is},
+      {{"--export-pdf", q(out / "pdf"), q(in.path())}, is},
+      {{"--summary-table", q(out / "k.csv"), q(in.path())}, is},
+      {{"--export-png", q(out / "p"), q(in / "steady.tvd")}, is},
+      {{"--export-png", q(out.path()), q(in / "." / "steady.tvd")}, ""},  // steady-1.png ... are new files
+      {{"--import-readings", q(in / "log.csv"), "--output", q(in / "." / "log.csv")}, is},
+      {{"--summary-table", q(out / "t.csv"), q(in / "empty")}, "がありません"},
+  };
+  const std::string before = tov::testing::readBytes(in / "long.tvd") + tov::testing::readBytes(in / "steady.tvd") +
+                             tov::testing::readBytes(in / "log.csv");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    const auto outBefore = filesIn(out.path());
+    const RunResult r = runTov(c.args, root.path());
+    EXPECT_EQ(r.exitCode, c.said.empty() ? 0 : 1) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    EXPECT_EQ(tov::testing::readBytes(in / "long.tvd") + tov::testing::readBytes(in / "steady.tvd") +
+                  tov::testing::readBytes(in / "log.csv"),
+              before);
+    if (!c.said.empty()) {
+      EXPECT_EQ(filesIn(out.path()), outBefore);
+      EXPECT_EQ(filesIn(out / "pdf"), std::vector<std::string>{"long.pdf"});
+    }
+  }
+}
+
+// SIGTERM the moment a writer's temporary appears (seen by inotify), 20
+// times per writer: per-test PDFs on two threads, the CSV and the workbook
+// tables (whose library's scratch file lies in TMPDIR), and a save. Nothing
+// is left behind but complete files under their own names.
+TEST(BatchProcess, ASignalAsATemporaryAppearsLeavesNothing) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, runtime;
+  fs::permissions(runtime.path(), fs::perms::owner_all);
+  ASSERT_EQ(runTov({"--summary", q(samples() / "long.tvd")}, root.path()).exitCode, 0);
+  // Waits for the first file made in either folder; false after 20 s.
+  auto terminatedAsAFileAppears = [](const std::vector<fs::path>& folders, const std::function<pid_t()>& start) {
+    const int fd = ::inotify_init1(IN_CLOEXEC);
+    for (const auto& folder : folders) ::inotify_add_watch(fd, folder.c_str(), IN_CREATE);
+    const pid_t child = start();
+    pollfd p{fd, POLLIN, 0};
+    const bool seen = ::poll(&p, 1, 20000) == 1;
+    ::kill(child, SIGTERM);
+    ::close(fd);
+    return seen;
+  };
+  const struct { const char* name; QStringList args; } writers[] = {
+      {"pdf", {"--export-pdf", "OUT/pdf", q(samples()), "--threads", "2"}},
+      {"csv", {"--summary-table", "OUT/k.csv", q(samples())}},
+      {"xlsx", {"--summary-table", "OUT/k.xlsx", q(samples())}},
+  };
+  for (const auto& w : writers) {
+    int caught = 0;
+    for (int run = 0; run < 20; ++run) {
+      SCOPED_TRACE(std::string(w.name) + " run " + std::to_string(run));
+      TempDir out, scratch;
+      fs::create_directories(out / "pdf");
+      QStringList args = w.args;
+      for (QString& a : args) a.replace(QStringLiteral("OUT"), q(out.path()));
+      QProcess p;
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.insert(QStringLiteral("TOV_ROOT"), q(root.path()));
+      env.insert(QStringLiteral("TMPDIR"), q(scratch.path()));
+      env.insert(QStringLiteral("XDG_RUNTIME_DIR"), q(runtime.path()));  // not in TMPDIR
+      p.setProcessEnvironment(env);
+      EXPECT_TRUE(terminatedAsAFileAppears({out.path(), out / "pdf", scratch.path()}, [&] {
+        p.start(q(tovProgram()), args);
+        p.waitForStarted();
+        return static_cast<pid_t>(p.processId());
+      }));
+      ASSERT_TRUE(p.waitForFinished(60000));
+      if (p.exitStatus() == QProcess::CrashExit) ++caught;
+      EXPECT_EQ(filesIn(scratch.path()), std::vector<std::string>{});
+      for (const fs::path& folder : {out.path(), out / "pdf"})
+        for (const std::string& name : filesIn(folder))
+          EXPECT_TRUE(name == "pdf" || name == "k.csv" || name == "k.xlsx" ||
+                      (name.ends_with(".pdf") && name.find(".tmp") == std::string::npos))
+              << name;
+    }
+    EXPECT_GT(caught, 10) << w.name;  // most runs were ended by the signal
+  }
+
+  // A save: a child saving a test over and over, ended as a temporary appears.
+  for (int run = 0; run < 20; ++run) {
+    TempDir dir;
+    tov::TestRecord record;
+    ASSERT_EQ(tov::loadTestFile(samples() / "long.tvd", record), tov::LoadStatus::Ok);
+    pid_t child = -1;
+    const bool seen = terminatedAsAFileAppears({dir.path()}, [&] {
+      child = ::fork();
+      if (child == 0) {
+        tov::InterruptCleanup guard;
+        for (int i = 0; i < 2000; ++i) tov::saveTestFile(dir / "t.tvd", record);
+        ::_exit(0);
+      }
+      return child;
+    });
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(seen);
+    for (const std::string& name : filesIn(dir.path())) EXPECT_EQ(name, "t.tvd") << "run " << run;
+  }
 }
 
 // The workbook holds what the CSV holds: the same texts, the same numbers,

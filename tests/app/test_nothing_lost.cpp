@@ -216,5 +216,85 @@ TEST_F(NothingLost, RecoveryAfterAKill) {
   }
 }
 
+// Edits left by a crash, then another writer saves the test: the restore
+// asks (No keeps the recovery for later), and the restored test keeps the
+// file it started from, so Ctrl+S asks before overwriting the other save.
+TEST_F(NothingLost, RecoveryOntoAChangedFileAsks) {
+  const struct { bool otherSaved; bool restore; } cases[] = {{false, true}, {true, true}, {true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.otherSaved) + std::to_string(c.restore));
+    fs::remove(dir / "t.tvd");
+    fs::copy_file(sample("steady.tvd"), dir / "t.tvd");
+    TestRecord edited;
+    ASSERT_EQ(loadTestFile(dir / "t.tvd", edited), LoadStatus::Ok);
+    edited.set_surveyName("復元する変更");
+    const fs::path left = newRecoveryFile();
+    ASSERT_TRUE(writeRecovery(left, edited, (dir / "t.tvd").string(), identityOf(dir / "t.tvd")));
+    if (c.otherSaved) {
+      TestRecord other = edited;
+      other.set_surveyName("他の保存");
+      ASSERT_TRUE(saveTestFile(dir / "t.tvd", other));
+    }
+    const std::string onDisk = readBytes(dir / "t.tvd");
+
+    TestRecord record;
+    CTovDoc doc(record, chooser, nullptr);
+    sink.asked.clear();
+    sink.answers = {true, c.restore};
+    doc.offerRecovery();
+    ASSERT_EQ(sink.asked.size(), c.otherSaved ? 2u : 1u);
+    if (c.otherSaved) {
+      EXPECT_EQ(sink.asked[1], messageText(IDS_RECOVERY_BASE_CHANGED, (dir / "t.tvd").string()));
+    }
+    EXPECT_EQ(doc.isModified(), c.restore);
+    EXPECT_EQ(fs::exists(left), true);  // until saved or dropped
+    if (!c.restore) {
+      removeRecovery(left);
+      continue;
+    }
+    sink.asked.clear();
+    sink.choices = {Answer::Cancel};
+    doc.onFileSave();
+    EXPECT_EQ(sink.asked.size(), c.otherSaved ? 1u : 0u);
+    EXPECT_EQ(readBytes(dir / "t.tvd") == onDisk, c.otherSaved);  // cancelled: the other save stays
+    removeRecovery(left);
+  }
+}
+
+// A recovery folder that cannot be made says so once, not at every edit.
+TEST_F(NothingLost, AnUnwritableRecoveryFolderIsReportedOnce) {
+  testing::writeBytes(dir / "file", "x");
+  ScopedEnv blocked{"XDG_DATA_HOME", (dir / "file").string()};
+  fs::copy_file(sample("steady.tvd"), dir / "t.tvd");
+  TestRecord record;
+  CTovDoc doc(record, chooser, nullptr);
+  ASSERT_TRUE(doc.openDocumentFile(dir / "t.tvd"));
+  for (const char* name : {"一", "二", "三"}) {
+    TestRecord changed = record;
+    changed.set_surveyName(name);
+    doc.applyEdit(QStringLiteral("見出し"), changed);
+  }
+  ASSERT_EQ(sink.reported.size(), 1u);
+  EXPECT_EQ(sink.reported[0].rfind(messageText(IDS_RECOVERY_NOT_WRITTEN).substr(0, 20), 0), 0u);
+}
+
+// A lock file that is a link (to a file of someone's, or to a stale lock)
+// is never written through: the test counts as held, the target unchanged.
+TEST_F(NothingLost, ALockThatIsALinkIsNeverWrittenThrough) {
+  fs::copy_file(sample("steady.tvd"), dir / "t.tvd");
+  pid_t dead = ::fork();
+  if (dead == 0) ::_exit(0);
+  ::waitpid(dead, nullptr, 0);
+  const LockOwner me = currentLockOwner();
+  const std::string texts[] = {"someone's notes", lockText({me.user, me.host, static_cast<long>(dead), "x"})};
+  for (const std::string& text : texts) {
+    testing::writeBytes(dir / "victim", text);
+    fs::remove(lockPathFor(dir / "t.tvd"));
+    fs::create_symlink(dir / "victim", lockPathFor(dir / "t.tvd"));
+    EXPECT_EQ(acquireLock(dir / "t.tvd").state, LockState::HeldByOther);
+    EXPECT_EQ(readBytes(dir / "victim"), text);
+  }
+}
+
 } // namespace
 } // namespace tov

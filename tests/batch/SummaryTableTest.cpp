@@ -2,6 +2,10 @@
 // batch finds in the folders given.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include "batch/BatchInputs.h"
 #include "batch/SummaryTable.h"
 #include "files/TextCodec.h"
@@ -99,6 +103,63 @@ TEST(SummaryTable, ACp932TableWritesRSquaredAsR2) {
   EXPECT_EQ(table.rows[0].size(), table.header.size());
   EXPECT_EQ(table.header[tov::SC_warnings], "検討事項");
   EXPECT_EQ(table.header[tov::SC_suggestedK], "推奨区間の k (m/s)");
+}
+
+// A survey name a spreadsheet would run ("=HYPERLINK(…)", "@SUM(…)") is
+// written as text; numbers, also negative ones, stay numbers.
+TEST(SummaryTable, CsvInjectionCellsAreWrittenAsText) {
+  using K = TableCell::Kind;
+  const struct { TableCell cell; const char* written; } rows[] = {
+      {{"=HYPERLINK(\"http://x\",\"y\")"}, "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+      {{"@SUM(A1:A2)"}, "'@SUM(A1:A2)"},
+      {{"+1+2"}, "'+1+2"},
+      {{"-2+3"}, "'-2+3"},
+      {{"\tx"}, "'\tx"},
+      {{"\rx"}, "\"'\rx\""},
+      {{"-1.5"}, "-1.5"},
+      {{"調査=A"}, "調査=A"},
+      {{"-1.5", K::Number, -1.5}, "-1.5"},
+      {{"2.15E-006", K::Exponent, 2.15e-6}, "2.15E-006"},
+  };
+  for (const auto& r : rows) {
+    const tov::SummaryTable table{{"x"}, {{r.cell}}};
+    EXPECT_EQ(tov::csvText(table), std::string("x\r\n") + r.written + "\r\n") << r.cell.text;
+  }
+}
+
+// The workbook goes through the checked writer: a FIFO or a device named
+// k.xlsx is refused and left as it is (in Japanese), a read-only file keeps
+// its mode (refused for a user, written by root), a link stays a link.
+TEST(SummaryTable, WorkbookTargetsAreCheckedLikeEveryOutput) {
+  const tov::SummaryTable table{{"x"}, {{{"a"}}}};
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "fifo.xlsx").c_str(), 0644), 0);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::mknod((dir / "dev.xlsx").c_str(), S_IFCHR | 0644, ::makedev(1, 3)), 0);  // like /dev/null
+  }
+  tov::testing::writeBytes(dir / "ro.xlsx", "old");
+  ::chmod((dir / "ro.xlsx").c_str(), 0444);
+  tov::testing::writeBytes(dir / "real.xlsx", "old");
+  fs::create_symlink(dir / "real.xlsx", dir / "link.xlsx");
+  const struct { const char* name; const char* reason; mode_t kind; } rows[] = {
+      {"fifo.xlsx", "名前付きパイプ(FIFO)です", S_IFIFO},
+      {"dev.xlsx", "デバイスです", S_IFCHR},
+      {"ro.xlsx", root ? "" : "書き込みの権限がありません", S_IFREG},
+      {"link.xlsx", "", S_IFLNK},
+  };
+  for (const auto& r : rows) {
+    if (!fs::exists(fs::symlink_status(dir / r.name))) continue;  // no device without root
+    EXPECT_EQ(tov::writeXlsx(dir / r.name, table), r.reason) << r.name;
+    struct stat st {};
+    ::lstat((dir / r.name).c_str(), &st);
+    EXPECT_EQ(st.st_mode & S_IFMT, r.kind) << r.name;
+  }
+  struct stat st {};
+  ::stat((dir / "ro.xlsx").c_str(), &st);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  EXPECT_EQ(tov::testing::readBytes(dir / "real.xlsx").substr(0, 2), "PK");  // written through the link
+  EXPECT_EQ(tov::testing::readBytes(dir / "ro.xlsx").substr(0, 2), root ? "PK" : "ol");
 }
 
 TEST(BatchInputs, FoldersGiveTheirTestsSortedByName) {

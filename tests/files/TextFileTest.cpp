@@ -1,7 +1,10 @@
 #include "files/TextFile.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -162,6 +165,74 @@ TEST(TextFile, SavingKeepsLinksOwnerAndMode) {
   EXPECT_EQ(st.st_uid, 65534u);
   EXPECT_EQ(st.st_gid, 65534u);
   EXPECT_EQ(st.st_mode & 07777, 0604u);
+}
+
+// A hard-linked test saved where the room runs out: both names keep the
+// old bytes whole (never a truncated test), or both show all the new ones.
+// Runs on a small tmpfs (root), and through the full-disk hook anywhere.
+TEST(TextFile, AHardLinkedSaveOnAFullDiskKeepsTheOldBytes) {
+  const std::string oldBytes(6000, 'o'), newBytes(40000, 'n');
+  auto check = [&](const std::filesystem::path& folder, bool fits) {
+    writeBytes(folder / "a.tvd", oldBytes);
+    std::filesystem::create_hard_link(folder / "a.tvd", folder / "b.tvd");
+    const WriteResult result = writeFileBytes(folder / "a.tvd", newBytes);
+    EXPECT_EQ(result.ok(), fits) << result.detail;
+    for (const char* name : {"a.tvd", "b.tvd"})
+      EXPECT_TRUE(readBytes(folder / name) == (fits ? newBytes : oldBytes)) << name << ": " << readBytes(folder / name).size();
+    EXPECT_TRUE(strayFiles(folder, {"a.tvd", "b.tvd", "filler"}).empty());
+  };
+  {
+    TempDir dir;
+    setWriteFailureAfterBytesForTesting(10000);
+    check(dir.path(), false);
+    setWriteFailureAfterBytesForTesting(-1);
+  }
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+  TempDir dir;
+  if (::mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=256k") != 0)
+    GTEST_SKIP() << "no tmpfs mount here: " << std::strerror(errno);
+  for (const bool fits : {false, true}) {
+    // 20 kB free: the 40 kB do not fit. 56 kB free: they do, but not twice
+    // (a complete copy beside the file would leave no room to rewrite it).
+    writeBytes(dir / "filler", std::string(256 * 1024 - (fits ? 56 : 20) * 1024, 'f'));
+    check(dir.path(), fits);
+    for (const char* name : {"a.tvd", "b.tvd", "filler"}) std::filesystem::remove(dir / name);
+  }
+  ::umount(dir.path().c_str());
+}
+
+// A name of 83 Japanese characters and ".tvd" (253 bytes, the limit is 255)
+// is saved: its temporary's name stays within the limit too.
+TEST(TextFile, ATestWithA253ByteNameIsSaved) {
+  TempDir dir;
+  std::string name;
+  for (int i = 0; i < 83; ++i) name += "試";
+  name += ".tvd";
+  ASSERT_EQ(name.size(), 253u);
+  for (const char* content : {"first", "second"}) {
+    const WriteResult result = writeFileBytes(dir / name, content);
+    EXPECT_TRUE(result.ok()) << result.detail;
+    EXPECT_EQ(readBytes(dir / name), content);
+  }
+  OutputBatch batch;
+  EXPECT_TRUE(batch.add(dir / name, "third") && batch.commit()) << batch.reason();
+  EXPECT_EQ(readBytes(dir / name), "third");
+  EXPECT_TRUE(strayFiles(dir.path(), {name}).empty());
+}
+
+// A link in the test's place is written through, also when its target is
+// not there yet; a target that cannot be made is refused. The link stays.
+TEST(TextFile, ALinkInTheTestsPlaceIsNeverReplaced) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "real");
+  std::filesystem::create_symlink("real/t.tvd", dir / "t.tvd");
+  std::filesystem::create_symlink(dir / "missing" / "t.tvd", dir / "u.tvd");
+  const struct { const char* name; bool ok; } rows[] = {{"t.tvd", true}, {"u.tvd", false}};
+  for (const auto& r : rows) {
+    EXPECT_EQ(writeFileBytes(dir / r.name, "new").ok(), r.ok) << r.name;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / r.name)) << r.name;
+  }
+  EXPECT_EQ(readBytes(dir / "real" / "t.tvd"), "new");
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -378,6 +379,43 @@ TEST_F(FileTest, LastFolderIsRememberedInTwoCp932Lines) {
   writeLastFolder(dir / "missing", value);
   EXPECT_EQ(readLastFolder(dir.path()).folder, "/home/user/データ");
   EXPECT_TRUE(sink.reported.empty());
+}
+
+// A test that is there but may not be read says so, not "not found" (as a
+// user without the right; root, who may read anything, checks as nobody).
+TEST(TvdFile, AnUnreadableTestIsNotReportedAsMissing) {
+  TempDir dir;
+  ::chmod(dir.path().c_str(), 0755);
+  writeBytes(dir / "t.tvd", "$$_VER5\r\n");
+  ::chmod((dir / "t.tvd").c_str(), 0);
+  const std::string expected = messageText(IDS_CANNOT_READ, (dir / "t.tvd").string());
+  auto said = [&] {
+    RecordingMessageSink sink;
+    ScopedMessageSink scoped(sink);
+    TestRecord record;
+    loadTestFile(dir / "t.tvd", record);
+    return sink.reported.empty() ? std::string() : sink.reported.front();
+  };
+  if (::geteuid() != 0) {
+    EXPECT_EQ(said(), expected);
+    return;
+  }
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setuid(65534) != 0) ::_exit(2);
+    const std::string text = said();
+    ::_exit(::write(pipe[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 3);
+  }
+  ::close(pipe[1]);
+  std::string text(4096, '\0');
+  const ssize_t n = ::read(pipe[0], text.data(), text.size());
+  ::close(pipe[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the check as nobody did not run";
+  EXPECT_EQ(text.substr(0, n > 0 ? static_cast<std::size_t>(n) : 0), expected);
 }
 
 } // namespace

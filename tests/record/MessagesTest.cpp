@@ -3,6 +3,13 @@
 
 #include "record/Messages.h"
 
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
+
+#include "support/TestSupport.h"
+
 namespace {
 
 TEST(Messages, TextsByNumberWithEveryPercentOneReplaced) {
@@ -41,6 +48,91 @@ TEST(Messages, JapaneseSentencesEndWithAFullWidthStop) {
     for (const char* halfWidth : {"す.", "ん.", "い."}) EXPECT_EQ(text.find(halfWidth), std::string::npos) << id;
     EXPECT_NE(text.find("。"), std::string::npos) << id;
   }
+}
+
+// Two texts under one number let the first win: a question of one dialog
+// asked in another's place (OK with a pending reading asked whether to open
+// read-only, and いいえ dropped the reading). Every number has one text and
+// one name, and each text has exactly the placeholders its callers fill.
+TEST(Messages, OneTextPerNumberAndPlaceholdersAsCallersFillThem) {
+  namespace fs = std::filesystem;
+  const fs::path root = TOV_SOURCE_DIR;
+  std::map<int, int> textsPerNumber;
+  const std::string table = tov::testing::readBytes(root / "resources/StringTable.inc");
+  const std::regex entry(R"(\{(\d+), ")");
+  for (auto it = std::sregex_iterator(table.begin(), table.end(), entry); it != std::sregex_iterator(); ++it)
+    ++textsPerNumber[std::stoi((*it)[1])];
+  for (const auto& [id, count] : textsPerNumber) EXPECT_EQ(count, 1) << "texts under " << id;
+
+  std::map<std::string, int> idOfName;
+  std::map<int, std::string> nameOfId;
+  const std::string header = tov::testing::readBytes(root / "src/record/Messages.h");
+  const std::regex named(R"((IDS_\w+) = (\d+),)");
+  for (auto it = std::sregex_iterator(header.begin(), header.end(), named); it != std::sregex_iterator(); ++it) {
+    const int id = std::stoi((*it)[2]);
+    EXPECT_TRUE(nameOfId.emplace(id, (*it)[1]).second) << (*it)[1] << " and " << nameOfId[id] << " are " << id;
+    idOfName[(*it)[1]] = id;
+    EXPECT_EQ(textsPerNumber.count(id), 1u) << (*it)[1] << " has no text";
+  }
+  ASSERT_GT(idOfName.size(), 60u);
+
+  // The highest "%n" of each text against the arguments of every call in the sources.
+  auto placeholders = [](const std::string& text) {
+    int highest = 0;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i)
+      if (text[i] == '%' && text[i + 1] >= '1' && text[i + 1] <= '9') highest = std::max(highest, text[i + 1] - '0');
+    return highest;
+  };
+  const std::regex call(R"((messageText|reportMessage)\((IDS_\w+)\s*([,)]))");
+  int calls = 0;
+  for (const auto& file : fs::recursive_directory_iterator(root / "src")) {
+    if (file.path().extension() != ".cpp" && file.path().extension() != ".h") continue;
+    const std::string source = tov::testing::readBytes(file.path());
+    for (auto it = std::sregex_iterator(source.begin(), source.end(), call); it != std::sregex_iterator(); ++it) {
+      const std::string name = (*it)[2];
+      ASSERT_TRUE(idOfName.count(name)) << name;
+      int args = 0;
+      if ((*it)[3] == ",") {
+        // Count the arguments: one, or the entries of a braced list (commas at depth one).
+        std::size_t i = static_cast<std::size_t>(it->position(3) + 1);
+        while (source[i] == ' ' || source[i] == '\n') ++i;
+        if (source[i] != '{') {
+          args = 1;
+        } else {
+          args = 1;
+          int depth = 0;
+          bool quoted = false;
+          for (++i; i < source.size(); ++i) {
+            const char c = source[i];
+            if (quoted) {
+              if (c == '\\') ++i;
+              else if (c == '"') quoted = false;
+            } else if (c == '"') quoted = true;
+            else if (c == '(' || c == '{') ++depth;
+            else if (c == ')' || (c == '}' && depth > 0)) --depth;
+            else if (c == '}') break;
+            else if (c == ',' && depth == 0) ++args;
+          }
+        }
+      }
+      // messageText(id) alone is the raw text (e.g. to compare with a shown one).
+      if (args == 0 && (*it)[1] == "messageText") continue;
+      ++calls;
+      EXPECT_EQ(placeholders(tov::messageText(idOfName[name])), args)
+          << name << " in " << file.path().filename() << " is given " << args << " arguments";
+    }
+  }
+  EXPECT_GT(calls, 60);
+}
+
+// A file name with a terminal's escape or a line break cannot move the
+// cursor or fake a line on standard error.
+TEST(Messages, ControlCharactersInNamesAreShownEscaped) {
+  const struct { const char* text; bool keepLines; const char* shown; } rows[] = {
+      {"a\x1b[2Jb.tvd", true, "a\\x1b[2Jb.tvd"}, {"a\nb", true, "a\nb"}, {"a\nb", false, "a\\x0ab"},
+      {"a\rb\x7f", true, "a\\x0db\\x7f"}, {"表\tx", false, "表\tx"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(tov::escapedControls(r.text, r.keepLines), r.shown) << r.text;
 }
 
 TEST(Messages, SinksAreInstalledAndRestored) {
