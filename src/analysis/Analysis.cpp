@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "record/CFormat.h"
 #include "record/Permeability.h"
@@ -59,6 +60,7 @@ public:
   struct Line {
     double a = 0, b = 0;
     bool ok = false;
+    double aError = 0;  // standard error of a (from the sums; 0 when n < 3)
   };
   Line line(int i, int j) const {
     const Sum& lo = sums_[static_cast<std::size_t>(i)];
@@ -67,7 +69,8 @@ public:
     const double ctt = (hi.tt - lo.tt) - st * st / n, cty = (hi.ty - lo.ty) - st * sy / n;
     if (!(n >= 2) || !(ctt > 0)) return {};
     const double slope = cty / ctt;
-    return {-slope, sy / n - slope * st / n, true};
+    const double sse = std::max(0.0, (hi.yy - lo.yy) - sy * sy / n - slope * cty);
+    return {-slope, sy / n - slope * st / n, true, n > 2 ? std::sqrt(sse / (n - 2) / ctt) : 0.0};
   }
 
   // The straightness test over usable rows i..j.
@@ -391,6 +394,35 @@ Suggestion suggestSegment(const Readings& readings, const Band& band, const Geom
       suggestion.reason = "推奨区間なし: 直線とみなせる区間がありません (曲がっているか、ばらつきが大きい)。k は出しません";
     return suggestion;
   }
+  // The best determined candidate (the least standard error of its
+  // gradient) ending at or before usable row `end`; {-1, -1} when there is none.
+  auto bestDeterminedUpTo = [&](int end) {
+    int from = -1, to = -1;
+    double leastError = 0;
+    for (int j = end; j >= least - 1; --j)
+      for (int i = 0; i + least - 1 <= j; ++i) {
+        if (!runs.test(i, j, false).straight) continue;
+        const double e = runs.line(i, j).aError;
+        if (from < 0 || e < leastError) from = i, to = j, leastError = e;
+      }
+    return std::pair{from, to};
+  };
+  // Rule 2a: a late candidate whose gradient does not differ from that of a
+  // better determined line before it by more than its own scatter explains
+  // (that line's gradient inside its 95 % interval) is the scattered tail of
+  // that line (a few rows where s is only some reading steps), not a line of
+  // its own: that line is taken.
+  std::optional<LineFit> tail;
+  for (LineFit late = runs.fit(bestI, bestJ); late.usable;) {
+    const auto [i, j] = bestDeterminedUpTo(bestI);
+    if (i < 0) break;
+    const LineFit before = runs.fit(i, j);
+    if (!before.usable || !(before.aError < late.aError) ||
+        std::fabs(before.a - late.a) > studentT95(late.n - 2) * late.aError)
+      break;
+    if (!tail) tail = late;
+    bestI = i, bestJ = j, late = before;
+  }
   suggestion.found = true;
   suggestion.fit = runs.fit(bestI, bestJ);
   suggestion.k = permeabilityInterval(geometry, suggestion.fit);
@@ -424,6 +456,10 @@ Suggestion suggestSegment(const Readings& readings, const Band& band, const Geom
   suggestion.reason = cformat("推奨区間 %d〜%d 行 (n %d, R² %s", fit.first, fit.last, fit.n, r2Text(fit.r2).c_str()) +
                       (suggestion.band == BandPlace::Unknown ? "" : std::string(", ") + bandPlaceText(suggestion.band)) +
                       "): 直線とみなせる区間のうち最も後のもの。点 1, 2 は近似直線上の点";
+  if (tail) {
+    // The rows after the segment that follow the same line within their scatter.
+    suggestion.reason += cformat("。%d〜%d 行は s が小さく、ばらつきの範囲で同じ直線", fit.last + 1, tail->last);
+  }
   if (suggestion.earlier) {
     suggestion.reason += cformat("。前半の直線 %d〜%d 行", suggestion.earlier->first, suggestion.earlier->last);
     if (suggestion.earlierK) suggestion.reason += " k " + formatPermeability(*suggestion.earlierK, 1);

@@ -147,6 +147,12 @@ Straightness straightnessOf(const Readings& readings, int first, int last, const
 //  2. Of the candidates, the one that ends at the latest row (the late part
 //     of a recovery is the formation's; an early steep part is the drainage
 //     of the filter pack or the water in the pipe); of those, the longest.
+//     But when a better determined candidate before it (a smaller standard
+//     error of the gradient, ending at or before its first row) has a
+//     gradient inside its 95 % interval, the late one is only the scattered
+//     tail of that line (rows where s is a few reading steps or the scatter
+//     of the readings, which one reading step does not cover) and that line
+//     is taken, repeatedly; the reason names the tail's rows.
 //  3. No candidate: no segment and no k, with the reason.
 // An earlier straight line (a candidate ending at or before the segment's
 // first row, its gradient differing by more than halvesTolerance) is named

@@ -18,6 +18,17 @@ using namespace tov;
 const std::vector<double> kField{0,   5,   10,  15,  20,  30,  40,  50,  60,  75,  90,  105, 120, 150,
                                  180, 210, 240, 300, 360, 420, 480, 540, 600, 720, 840, 960, 1080, 1200};
 
+// A logger's record as imported: 120 rows log-spaced over 3600 s (each
+// second read, then fewer).
+const std::vector<double> kLogger = [] {
+  std::vector<double> times;
+  for (int i = 0; i < 120; ++i) {
+    const double t = std::round(std::pow(3601.0, i / 119.0)) - 1.0;
+    times.push_back(times.empty() ? t : std::max(t, times.back() + 1.0));
+  }
+  return times;
+}();
+
 // A record of the basic formula (L 1 m, D 0.1 m, de 0.05 m) whose s at t is
 // s(t), read to `decimals` decimals (h' = s: the static level at 0).
 TestRecord synthetic(const std::vector<double>& times, const std::function<double(double)>& s, int decimals) {
@@ -94,6 +105,9 @@ TEST(RealRecords, TheSuggestedKIsTheFormationsWhereALineExists) {
       {"4 rows", synthetic({0, 30, 60, 90}, line(1, 0.004), 4), 0.004, {}},
       {"5 rows", synthetic({0, 30, 60, 90, 120}, line(1, 0.003), 4), 0.003, {}},
       {"not starting at 0", synthetic(shifted(kField, 300), line(2, 0.0015), 4), 0.0015, {}},
+      {"read to 0.1 mm with ±0.3 mm of scatter down to 2 mm (a logger's rows)",
+       synthetic(kLogger, [](double t) { return 1.5 * std::pow(10.0, -0.00082 * t) + 0.0003 * std::sin(t * 12.9898); }, 4),
+       0.00082, {}},
       {"last row at s = 0",
        synthetic(kField, [](double t) { return t >= 1200 ? 0.0 : 2.0 * std::pow(10.0, -0.0015 * t); }, 3), 0.0015,
        {K::BelowResolution}},
