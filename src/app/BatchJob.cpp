@@ -112,12 +112,12 @@ BatchTestResult runOne(const BatchOptions& options, const Settings& settings, co
 std::string outputOverInput(const BatchOptions& options, const std::vector<std::string>& names) {
   auto clash = [&](const fs::path& output) {
     const auto input = inputAtOutput(output, options.tests);
-    return input ? messageText(IDS_OUTPUT_IS_INPUT, {output.string(), input->string()}) : std::string();
+    return input ? messageText(IDS_OUTPUT_IS_INPUT, {shownPath(output), shownPath(*input)}) : std::string();
   };
   if (!options.table.empty())
     if (std::string c = clash(options.table); !c.empty()) return c;
   if (options.output == BatchOutput::PdfCombined) {
-    if (isTestFileName(options.outputPath)) return messageText(IDS_OUTPUT_NAMED_AS_TEST, options.outputPath.string());
+    if (isTestFileName(options.outputPath)) return messageText(IDS_OUTPUT_NAMED_AS_TEST, shownPath(options.outputPath));
     return clash(options.outputPath);
   }
   if (options.output != BatchOutput::PdfEach && options.output != BatchOutput::Png) return {};

@@ -51,7 +51,7 @@ void CTovDoc::updateRecovery() {
     const auto base = identityPath_ == pathName_ ? identity_ : std::nullopt;
     if (!writeRecovery(recoveryFile_, record_, pathName_, base) && !recoveryFailureReported_) {
       recoveryFailureReported_ = true;  // once: every edit would say it again
-      reportMessage(IDS_RECOVERY_NOT_WRITTEN, recoveryFile_.parent_path().string());
+      reportMessage(IDS_RECOVERY_NOT_WRITTEN, shownPath(recoveryFile_.parent_path()));
     }
   } else {
     removeRecovery(recoveryFile_);
@@ -75,7 +75,7 @@ bool CTovDoc::askAboutLock(const std::filesystem::path& path, bool* readOnly) {
   const auto owner = held ? parseLockText(*held) : std::nullopt;
   if (!held || (owner && !isLiveLock(*owner))) return true;  // none, or a stale one taken over on opening
   const std::string who = owner ? owner->user + "@" + owner->host + " " + owner->time : std::string("?");
-  switch (messageSink().askThreeWay(messageText(IDS_LOCKED_BY_OTHER, {who, full.string()}), "読み取り専用で開く",
+  switch (messageSink().askThreeWay(messageText(IDS_LOCKED_BY_OTHER, {who, shownPath(full)}), "読み取り専用で開く",
                                     "そのまま開く", "キャンセル")) {
   case Answer::Yes: *readOnly = true; return true;
   case Answer::No: return true;

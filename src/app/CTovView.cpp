@@ -449,7 +449,7 @@ void CTovView::onFileExportPdf() {
   // gained its extension here.
   std::error_code ec;
   if (target != *chosen && std::filesystem::exists(target, ec) &&
-      !messageSink().askYesNo(messageText(IDS_CONFIRM_OVERWRITE, target.string())))
+      !messageSink().askYesNo(messageText(IDS_CONFIRM_OVERWRITE, shownPath(target))))
     return;
   TestRecord& record = document_.record();
   repairScalesForDrawing(record);

@@ -357,7 +357,7 @@ void guardTemporaries(OutputBatch& batch, InterruptCleanup& cleanup) {
 }
 
 bool reportBatchFailure(const OutputBatch& batch) {
-  reportMessage(IDS_WRITE_FAILED_DETAIL, batch.failedFile().string() + ": " + batch.reason());
+  reportMessage(IDS_WRITE_FAILED_DETAIL, shownPath(batch.failedFile()) + ": " + batch.reason());
   return false;
 }
 
@@ -378,7 +378,7 @@ std::optional<std::string> imageTooLargeText(const PaperSize& paper, int dpi) {
 bool writePdf(const std::filesystem::path& output, const TestRecord& record, const Settings& settings,
               const PaperSize& paper, int dpi) {
   if (const std::string refused = refusedTargetReason(output); !refused.empty()) {
-    reportMessage(IDS_WRITE_FAILED_DETAIL, output.string() + ": " + refused);
+    reportMessage(IDS_WRITE_FAILED_DETAIL, shownPath(output) + ": " + refused);
     return false;
   }
   // The PDF is made in memory and written through the checked writer: a
@@ -392,7 +392,7 @@ bool writePdf(const std::filesystem::path& output, const TestRecord& record, con
     ok = paintPdf(buffer, record, settings, paper, dpi);
   }
   if (!ok || bytes.isEmpty()) {
-    reportMessage(IDS_WRITE_FAILED_DETAIL, output.string() + ": PDF を作れませんでした");
+    reportMessage(IDS_WRITE_FAILED_DETAIL, shownPath(output) + ": PDF を作れませんでした");
     return false;
   }
   InterruptCleanup cleanup;
@@ -475,7 +475,7 @@ bool writePngPages(const std::string& prefix, const TestRecord& record, const Se
   const auto paths = pngPagePaths(prefix, pageCount(record));
   for (const auto& path : paths) {
     if (const std::string refused = refusedTargetReason(path); !refused.empty()) {
-      reportMessage(IDS_WRITE_FAILED_DETAIL, path.string() + ": " + refused);
+      reportMessage(IDS_WRITE_FAILED_DETAIL, shownPath(path) + ": " + refused);
       return false;
     }
   }
@@ -491,7 +491,7 @@ bool writePngPages(const std::string& prefix, const TestRecord& record, const Se
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     if (image.isNull() || !writePagePng(image, buffer)) {
-      reportMessage(IDS_WRITE_FAILED_DETAIL, paths[i].string() + ": 画像を作れませんでした");
+      reportMessage(IDS_WRITE_FAILED_DETAIL, shownPath(paths[i]) + ": 画像を作れませんでした");
       return false;  // the temporaries written so far go with the batch
     }
     if (!batch.add(paths[i], std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
@@ -565,11 +565,11 @@ int runJob(const CommandLineJob& job) {
   // a.tvd b.tvd" would turn the test a.tvd into a PDF).
   auto overInput = [&](const std::filesystem::path& output) {
     if (job.kind == JobKind::ExportPdf && isTestFileName(output)) {
-      reportMessage(IDS_OUTPUT_NAMED_AS_TEST, output.string());
+      reportMessage(IDS_OUTPUT_NAMED_AS_TEST, shownPath(output));
       return true;
     }
     const auto input = inputAtOutput(output, {job.input});
-    if (input) messageSink().report(messageText(IDS_OUTPUT_IS_INPUT, {output.string(), input->string()}));
+    if (input) messageSink().report(messageText(IDS_OUTPUT_IS_INPUT, {shownPath(output), shownPath(*input)}));
     return input.has_value();
   };
   if (job.kind == JobKind::ExportPdf && overInput(job.output)) return 1;

@@ -12,7 +12,7 @@ void HelpModel::openHelp(const std::filesystem::path& helpFile) {
   lines_.clear();
   auto text = readTextLines(helpFile);
   if (!text) {
-    reportMessage(IDS_FILE_NOT_FOUND, helpFile.string());
+    reportMessage(IDS_FILE_NOT_FOUND, shownPath(helpFile));
     return;
   }
   lines_ = std::move(text->lines);
@@ -26,7 +26,7 @@ bool HelpModel::openForPrinting(DocumentLauncher& launcher, const std::filesyste
   // The file as it is now, not as it was when the dialog opened.
   auto text = readTextLines(file_);
   if (!text) {
-    reportMessage(IDS_FILE_NOT_FOUND, file_.string());
+    reportMessage(IDS_FILE_NOT_FOUND, shownPath(file_));
     return false;
   }
   std::string utf8;

@@ -43,7 +43,7 @@ void TesterRegisterModel::openRegister(const std::filesystem::path& file, const 
   if (auto names = readTesterRegister(file))
     rows_ = std::move(*names);
   else
-    reportMessage(IDS_FILE_NOT_FOUND, file.string());
+    reportMessage(IDS_FILE_NOT_FOUND, shownPath(file));
   const int read = rowCount();
   // One empty row after the names, and at least the usual 80 rows.
   rows_.resize(static_cast<std::size_t>(std::max(kMinRows, read + 1)));
@@ -193,7 +193,7 @@ bool TesterRegisterModel::deleteSelectedRow() {
 int TesterRegisterModel::importPrevious() {
   auto text = readTextLines(previousFile_);
   if (!text) {
-    reportMessage(IDS_FILE_NOT_FOUND, previousFile_.string());
+    reportMessage(IDS_FILE_NOT_FOUND, shownPath(previousFile_));
     return 0;
   }
   int added = 0;

@@ -353,11 +353,11 @@ void Settings::seedInstallFolderIfNew() {
 void Settings::readSettingsFile() {
   const fs::path path = hostPath(location.settingsPath());
   if (auto text = readTextLines(path)) {
-    if (text->hadInvalidBytes) reportMessage(IDS_BAD_ENCODING, path.string());
+    if (text->hadInvalidBytes) reportMessage(IDS_BAD_ENCODING, shownPath(path));
     applySettingsFileLines(text->lines, display);
   } else {
     resetToFirstStartDefaults();
-    reportMessage(IDS_FILE_NOT_FOUND, path.string());
+    reportMessage(IDS_FILE_NOT_FOUND, shownPath(path));
   }
 }
 
@@ -365,11 +365,11 @@ void Settings::readFontFiles() {
   for (int slot = 1; slot <= kFontSlotCount; ++slot) {
     const fs::path path = hostPath(location.fontPath(slot));
     if (auto text = readTextLines(path)) {
-      if (text->hadInvalidBytes) reportMessage(IDS_BAD_ENCODING, path.string());
+      if (text->hadInvalidBytes) reportMessage(IDS_BAD_ENCODING, shownPath(path));
       setFont(slot, fontFromLines(text->lines, slot));
     } else {
       setFont(slot, defaultFontSetting(slot));
-      if (slot == FontHeading) reportMessage(IDS_FILE_NOT_FOUND, path.string());
+      if (slot == FontHeading) reportMessage(IDS_FILE_NOT_FOUND, shownPath(path));
     }
   }
 }

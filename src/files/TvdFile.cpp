@@ -52,9 +52,9 @@ namespace {
 void reportNotRead(const std::filesystem::path& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), R_OK) != 0)
-    reportMessage(IDS_CANNOT_READ, path.string());
+    reportMessage(IDS_CANNOT_READ, shownPath(path));
   else
-    reportMessage(IDS_FILE_NOT_FOUND, path.string());
+    reportMessage(IDS_FILE_NOT_FOUND, shownPath(path));
 }
 
 } // namespace
@@ -92,14 +92,14 @@ LoadStatus readTestFile(const std::filesystem::path& path, TestRecord& record) {
   for (const auto& line : text->lines) reader.readLine(line);
   if (version == 300) convertVersion300(scratch);
 
-  if (text->hadInvalidBytes) reportMessage(IDS_BAD_ENCODING, path.string());
+  if (text->hadInvalidBytes) reportMessage(IDS_BAD_ENCODING, shownPath(path));
   if (reader.sawTooLongLine()) reportMessage(IDS_TOO_MANY_CSV);
   // Cut short (a copy or a write that stopped): what was read is shown, and
   // the user is told before saving it over the whole file.
   if (!reader.sawReadings())
-    reportMessage(IDS_TVD_NO_READINGS, path.filename().string());
+    reportMessage(IDS_TVD_NO_READINGS, shownPath(path.filename()));
   else if (!text->lastLineEnded)
-    reportMessage(IDS_TVD_CUT_SHORT, path.filename().string());
+    reportMessage(IDS_TVD_CUT_SHORT, shownPath(path.filename()));
   record = std::move(scratch);
   return LoadStatus::Ok;
 }
@@ -263,7 +263,7 @@ bool saveTestFile(const std::filesystem::path& path, const TestRecord& record) {
     return false;
   }
   if (const WriteResult written = writeFileBytes(path, *bytes); !written.ok()) {
-    reportMessage(IDS_WRITE_FAILED_DETAIL, path.string() + ": " + written.detail);
+    reportMessage(IDS_WRITE_FAILED_DETAIL, shownPath(path) + ": " + written.detail);
     return false;
   }
   return true;

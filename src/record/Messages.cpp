@@ -80,6 +80,8 @@ std::string messageText(int id, std::initializer_list<std::string_view> args) {
   return out;
 }
 
+std::string shownPath(const std::filesystem::path& path) { return escapedControls(path.string(), false); }
+
 std::string escapedControls(std::string_view text, bool keepLineBreaks) {
   std::string out;
   out.reserve(text.size());

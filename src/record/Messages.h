@@ -4,6 +4,7 @@
 // Logic never shows a box itself: the application installs a sink that
 // shows message boxes, tests install a recording sink.
 #include <deque>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -108,6 +109,9 @@ std::string messageText(int id, std::initializer_list<std::string_view> args);
 // LF unless the text's own lines are kept) shown as "\x1b" and the like, so a
 // file name cannot move the cursor or fake a line.
 std::string escapedControls(std::string_view text, bool keepLineBreaks = true);
+// A file's name as a message shows it: every control character escaped, a
+// line break too, so that a name cannot split the message into fake lines.
+std::string shownPath(const std::filesystem::path& path);
 
 class MessageSink {
 public:

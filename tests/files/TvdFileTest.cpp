@@ -420,3 +420,16 @@ TEST(TvdFile, AnUnreadableTestIsNotReportedAsMissing) {
 
 } // namespace
 } // namespace tov
+
+// A test whose name holds a line break (or a terminal's escape) is named on
+// one line when it cannot be found: the name cannot fake a line of its own.
+TEST(TvdFile, AMissingTestsNameIsShownOnOneLine) {
+  for (const char* name : {"a\nb.tvd", "a\x1b[2Jb.tvd"}) {
+    tov::RecordingMessageSink sink;
+    tov::ScopedMessageSink scoped(sink);
+    tov::TestRecord record;
+    EXPECT_NE(tov::loadTestFile(std::filesystem::path("/nonexistent") / name, record), tov::LoadStatus::Ok);
+    ASSERT_EQ(sink.reported.size(), 1u);
+    EXPECT_EQ(sink.reported[0], tov::messageText(tov::IDS_FILE_NOT_FOUND, tov::escapedControls("/nonexistent/" + std::string(name), false)));
+  }
+}
