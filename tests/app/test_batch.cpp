@@ -18,9 +18,9 @@
 #include <gtest/gtest.h>
 #include <map>
 
-#include "app/BatchJob.h"
+#include "cli/BatchJob.h"
 #include "app/CBatchDialog.h"
-#include "app/ExportJob.h"
+#include "cli/ExportJob.h"
 #include "batch/SummaryTable.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"

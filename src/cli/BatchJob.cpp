@@ -1,7 +1,7 @@
 // Many tests in one run, over the cores.
 // qpdf's smart pointers as std::shared_ptr, without its old holder type.
 #define POINTERHOLDER_TRANSITION 4
-#include "app/BatchJob.h"
+#include "cli/BatchJob.h"
 
 #include <QTemporaryFile>
 
@@ -18,7 +18,7 @@
 #include <system_error>
 #include <thread>
 
-#include "app/InterruptCleanup.h"
+#include "cli/InterruptCleanup.h"
 #include "batch/BatchInputs.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"

@@ -1,10 +1,10 @@
-#include "app/ImportCommandLine.h"
+#include "cli/ImportCommandLine.h"
 
 #include <string>
 #include <vector>
 
 #include "files/Settings.h"
-#include "import/LoggerImport.h"
+#include "cli/ImportReadingsCommand.h"
 #include "record/Messages.h"
 
 namespace tov {
