@@ -14,9 +14,9 @@
 #include <optional>
 #include <string>
 
-#include "app/BatchJob.h"
-#include "app/ExportJob.h"
-#include "app/PagePng.h"
+#include "cli/BatchJob.h"
+#include "cli/ExportJob.h"
+#include "cli/PagePng.h"
 #include "files/TvdFile.h"
 #include "render/Page.h"
 

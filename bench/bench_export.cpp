@@ -3,7 +3,7 @@
 // and as the window paints them, with a new surface each time), of a whole
 // four-page PDF export, and of the worst pages a test file can ask for at
 // 600 dpi.
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -16,7 +16,7 @@
 #include <random>
 #include <string>
 
-#include "app/ExportJob.h"
+#include "cli/ExportJob.h"
 #include "qt/QtSurface.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
@@ -203,7 +203,7 @@ int main(int argc, char** argv) {
   scratch = fs::temp_directory_path() / ("tov-bench-" + std::to_string(rd()));
   fs::create_directories(scratch);
   ::setenv("TOV_ROOT", (scratch / "drives").c_str(), 1);
-  QGuiApplication app(argc, argv);
+  QApplication app(argc, argv);  // widgets: the analysis dialog is measured too
   tov::RecordingMessageSink quiet;  // first-start notices are not measured
   tov::ScopedMessageSink scoped(quiet);
   benchmark::Initialize(&argc, argv);

@@ -6,10 +6,11 @@ set -uo pipefail
 cd "${1:-$(dirname "$0")/..}/src" || exit 2
 core="record files render analysis import batch"
 rows=(
-  "dialogs/qt;app/;the dialogs' widgets would depend on the application that calls them"
-  "qt;(app|dialogs)/;the Qt layer would depend on what stands on it"
+  "dialogs/qt;(app|cli)/;the dialogs' widgets would depend on the application that calls them"
+  "cli;(app|dialogs/qt)/;the commands without a window would depend on the window or the dialogs' widgets"
+  "qt;(app|dialogs|cli)/;the Qt layer would depend on what stands on it"
   "$core dialogs/*.h dialogs/*.cpp;(Q|qt);the core would need Qt (it builds without it)"
-  "$core dialogs/*.h dialogs/*.cpp;(app|dialogs/qt)/;the core would reach into the widgets"
+  "$core dialogs/*.h dialogs/*.cpp;(app|dialogs/qt|cli)/;the core would reach into the widgets or the commands"
   "record files;(render|analysis|import|batch|dialogs)/;the records and file formats would depend on the engines that use them"
 )
 failed=0

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/BatchJob.h"
+#include "cli/BatchJob.h"
 
 class QCheckBox;
 class QLabel;

@@ -28,7 +28,7 @@
 #include "app/RecentFiles.h"
 #include "app/SettingsLocation.h"
 #include "app/TovApp.h"
-#include "app/WindowStart.h"
+#include "cli/WindowStart.h"
 #include "record/TestRecord.h"
 
 static void initTovResources() { Q_INIT_RESOURCE(tov); }

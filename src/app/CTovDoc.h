@@ -19,7 +19,7 @@
 #include <optional>
 #include <string>
 
-#include "app/InterruptCleanup.h"
+#include "cli/InterruptCleanup.h"
 #include "files/FileIdentity.h"
 
 #include "record/TestRecord.h"

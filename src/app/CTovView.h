@@ -13,7 +13,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/ExportJob.h"
+#include "cli/ExportJob.h"
 #include "app/ShellLogic.h"
 
 class QPainter;

@@ -1,9 +1,9 @@
 // The program's entry: the command-line exporter when export options are
 // given, otherwise the desktop application.
-#include "app/Exporter.h"
+#include "cli/Exporter.h"
 #include "app/TovApp.h"
-#include "import/LoggerImport.h"
-#include "app/ImportCommandLine.h"
+#include "cli/ImportCommandLine.h"
+#include "cli/ImportReadingsCommand.h"
 
 int main(int argc, char** argv) {
   if (tov::logger::isImportCommand(argc, argv)) return tov::runImportCommandLine(argc, argv);

@@ -15,6 +15,7 @@
 // operation below and then shows the state it reads back.
 #include <array>
 #include <map>
+#include <optional>
 #include <set>
 #include <vector>
 #include <string>
@@ -261,6 +262,11 @@ private:
   std::array<int, 3> openedChoices_{};
   std::string suggestionText_;
   int typedPoint_ = 0;  // the point whose t or s was typed (0: none)
+  // The last analysis and the record and settings it was made of: one
+  // refresh of the dialog asks for several of its texts.
+  mutable std::optional<TestRecord> analysedRecord_;
+  mutable AnalysisSettings analysedSettings_;
+  mutable AnalysisReport analysed_;
 };
 
 // The steady dialog "解析/目盛り  〔定常法〕".

@@ -208,7 +208,12 @@ AnalysisReport UnsteadyAnalysisModel::analysis() const {
   TestRecord probe = working_;
   probe.setField(F_point1Row, cformat("%d", chosen_[0]));
   probe.setField(F_point2Row, cformat("%d", chosen_[1]));
-  return analyseRecord(probe, settings_);
+  if (!analysedRecord_ || !(*analysedRecord_ == probe) || !(analysedSettings_ == settings_)) {
+    analysed_ = analyseRecord(probe, settings_);
+    analysedRecord_ = std::move(probe);
+    analysedSettings_ = settings_;
+  }
+  return analysed_;
 }
 
 std::string UnsteadyAnalysisModel::fitText() const {

@@ -144,10 +144,4 @@ inline constexpr double kMaxReferenceDepth = 10000.0;
 // False for a flat record: no change of the level of 5 mm or more.
 bool levelChanges(const std::vector<double>& level);
 
-// --- the command line ---------------------------------------------------------
-// True when the arguments ask for --import-readings.
-bool isImportCommand(int argc, char** argv);
-// Runs it; the exit code. installFolder finds named profiles (may be empty).
-int runImportCommand(const std::vector<std::string>& args, const std::filesystem::path& installFolder);
-
 } // namespace tov::logger

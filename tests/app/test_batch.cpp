@@ -24,10 +24,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/BatchJob.h"
+#include "cli/BatchJob.h"
 #include "app/CBatchDialog.h"
-#include "app/ExportJob.h"
-#include "app/InterruptCleanup.h"
+#include "cli/ExportJob.h"
+#include "cli/InterruptCleanup.h"
 #include "batch/SummaryTable.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"

@@ -18,9 +18,9 @@
 #include <sys/sysmacros.h>
 #include <thread>
 
-#include "app/ExportJob.h"
-#include "app/Exporter.h"
-#include "app/WindowStart.h"
+#include "cli/ExportJob.h"
+#include "cli/Exporter.h"
+#include "cli/WindowStart.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"
 #include "render/Page.h"

@@ -23,7 +23,7 @@
 #include "app/CTovApp.h"
 #include "app/CTovDoc.h"
 #include "app/CTovView.h"
-#include "app/ExportJob.h"
+#include "cli/ExportJob.h"
 #include "qt/FileChooser.h"
 #include "qt/MessageBoxSink.h"
 #include "app/ShellLogic.h"

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "app/ExportJob.h"
+#include "cli/ExportJob.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"
 #include "render/Page.h"

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "LoggerSamples.h"
+#include "cli/ImportReadingsCommand.h"
 #include "files/TvdFile.h"
 #include "import/LoggerImport.h"
 #include "support/TestSupport.h"

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "LoggerSamples.h"
+#include "cli/ImportReadingsCommand.h"
 #include "files/TvdFile.h"
 #include "import/LoggerImport.h"
 #include "record/CFormat.h"

@@ -1,4 +1,4 @@
-#include "app/ImportCommandLine.h"
+#include "cli/ImportCommandLine.h"
 
 #include <cstdio>
 #include <optional>
@@ -7,7 +7,7 @@
 
 #include "files/FileIdentity.h"
 #include "files/Settings.h"
-#include "import/LoggerImport.h"
+#include "cli/ImportReadingsCommand.h"
 #include "record/Messages.h"
 
 namespace tov {

@@ -1,7 +1,7 @@
 // Many tests in one run, over the cores.
 // qpdf's smart pointers as std::shared_ptr, without its old holder type.
 #define POINTERHOLDER_TRANSITION 4
-#include "app/BatchJob.h"
+#include "cli/BatchJob.h"
 
 #include <QTemporaryFile>
 
@@ -22,7 +22,7 @@
 
 #include <pthread.h>
 
-#include "app/InterruptCleanup.h"
+#include "cli/InterruptCleanup.h"
 #include "batch/BatchInputs.h"
 #include "files/FileIdentity.h"
 #include "files/TextFile.h"

@@ -1,4 +1,4 @@
-#include "app/InterruptCleanup.h"
+#include "cli/InterruptCleanup.h"
 
 #include <array>
 #include <atomic>

@@ -1,6 +1,6 @@
 // Rendering a test's pages to PNG images and to one PDF, the summary of a
 // test, and the command line that asks for them.
-#include "app/ExportJob.h"
+#include "cli/ExportJob.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -22,11 +22,10 @@
 #include <unistd.h>
 
 #include "analysis/Analysis.h"
-#include "app/BatchJob.h"
-#include "app/InterruptCleanup.h"
+#include "cli/BatchJob.h"
+#include "cli/InterruptCleanup.h"
 #include "qt/QtSurface.h"
-#include "app/PagePng.h"
-#include "app/TovApp.h"
+#include "cli/PagePng.h"
 #include "batch/BatchInputs.h"
 #include "batch/SummaryTable.h"
 #include "files/FileIdentity.h"
@@ -37,6 +36,7 @@
 #include "record/Permeability.h"
 #include "render/Page.h"
 #include "render/Primitives.h"
+#include "TovVersion.h"
 
 namespace tov {
 
@@ -248,7 +248,7 @@ const std::string& commandLineHelp() {
 }
 
 const std::string& versionText() {
-  static const std::string text = kVersionLine;
+  static const std::string text = TOV_VERSION_LINE;
   return text;
 }
 

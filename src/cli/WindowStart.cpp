@@ -1,9 +1,9 @@
-#include "app/WindowStart.h"
+#include "cli/WindowStart.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/ExportJob.h"
+#include "cli/ExportJob.h"
 
 namespace tov {
 

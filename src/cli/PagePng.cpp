@@ -1,4 +1,4 @@
-#include "app/PagePng.h"
+#include "cli/PagePng.h"
 
 #include <QIODevice>
 

@@ -1,6 +1,6 @@
 // The command-line jobs: exporting a test's pages to PDF or PNG and printing
 // a summary, without a window and without a display.
-#include "app/Exporter.h"
+#include "cli/Exporter.h"
 
 #include <QGuiApplication>
 
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ExportJob.h"
-#include "app/WindowStart.h"
+#include "cli/ExportJob.h"
+#include "cli/WindowStart.h"
 #include "record/Messages.h"
 
 namespace tov {

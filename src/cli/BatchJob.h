@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ExportJob.h"
+#include "cli/ExportJob.h"
 #include "batch/SummaryTable.h"
 #include "files/Settings.h"
 

@@ -1,0 +1,133 @@
+#include "cli/ImportReadingsCommand.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "files/TvdFile.h"
+#include "import/LoggerImport.h"
+#include "record/CFormat.h"
+
+namespace tov::logger {
+
+namespace fs = std::filesystem;
+
+bool isImportCommand(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (argv[i] && std::strcmp(argv[i], "--import-readings") == 0) return true;
+  return false;
+}
+
+namespace {
+
+int fail(const std::string& text) {
+  std::fprintf(stderr, "tov: %s\n", text.c_str());
+  return 1;
+}
+
+} // namespace
+
+int runImportCommand(const std::vector<std::string>& args, const fs::path& installFolder) {
+  std::map<std::string, std::string> options;
+  bool steadyWanted = false, acceptWarnings = false;
+  static const char* const kValued[] = {"--import-readings", "--output", "--profile", "--sensor-depth",
+                                        "--reference-depth", "--at", "--start", "--into", "--baro", "--level-unit"};
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--steady") { steadyWanted = true; continue; }
+    if (args[i] == "--accept-warnings") { acceptWarnings = true; continue; }
+    bool known = false;
+    for (const char* option : kValued)
+      if (args[i] == option) {
+        if (i + 1 >= args.size()) return fail(args[i] + " の後に値がありません");
+        options[args[i]] = args[i + 1];
+        ++i;
+        known = true;
+      }
+    if (!known) return fail("使えないオプションです: " + args[i]);
+  }
+  const auto has = [&](const char* o) { return options.count(o) > 0; };
+  if (!has("--output")) return fail("--output NEW.tvd を指定してください");
+  if (has("--sensor-depth") && (has("--reference-depth") || has("--at")))
+    return fail("--sensor-depth と --reference-depth は一緒に使えません");
+  if (has("--reference-depth") != has("--at")) return fail("--reference-depth と --at は一緒に指定してください");
+  // A depth within the readings' range (the h' a reading can hold).
+  const auto depthOption = [&](const char* option) -> std::optional<double> {
+    const auto depth = parseNumber(options[option], DecimalMark::Point);
+    if (!depth || std::abs(*depth) > kMaxReferenceDepth) return std::nullopt;
+    return depth;
+  };
+
+  TestRecord record;
+  if (has("--into")) {
+    if (loadTestFile(options["--into"], record) != LoadStatus::Ok)
+      return fail("試験のファイルを読めません: " + options["--into"]);
+  }
+  if (steadyWanted) record.set_formulaKind("4");
+  const bool steady = record.fieldInt(F_formulaKind) == 4;
+
+  ImportSession session(steady);
+  std::string error;
+  const std::string& input = options["--import-readings"];
+  if (!session.open(input, &error)) return fail(input + ": " + error);
+  if (has("--profile")) {
+    const auto profile = loadProfile(installFolder, options["--profile"], &error);
+    if (!profile) return fail(error);
+    session.applyProfile(*profile);
+  }
+  if (has("--level-unit")) {
+    const auto unit = levelUnitFromToken(options["--level-unit"]);
+    if (!unit) return fail("--level-unit は m, cm, mm, ft, in, mH2O, cmH2O, mmH2O, inH2O, ftH2O, kPa, Pa, hPa, mbar, bar, psi のどれかで指定してください");
+    session.setLevelUnit(*unit);
+  }
+  Reference& reference = session.settings().reference;
+  if (has("--sensor-depth")) {
+    const auto depth = depthOption("--sensor-depth");
+    if (!depth) return fail("--sensor-depth は -10000〜10000 (m) の数値で指定してください");
+    reference = Reference{ReferenceKind::SensorDepth, *depth, -1};
+  }
+  if (has("--reference-depth")) {
+    const auto depth = depthOption("--reference-depth");
+    const auto at = parseTimeArgument(options["--at"]);
+    if (!depth || !at) return fail("--reference-depth は -10000〜10000 (m) の数値、--at は HH:MM:SS で指定してください");
+    reference = Reference{ReferenceKind::DepthAtTime, *depth, *at};
+  }
+  if (!session.readAll(&error)) return fail(input + ": " + error);
+  if (has("--baro") && !session.setBarometer(options["--baro"], &error)) return fail(options["--baro"] + ": " + error);
+  if (has("--start")) {
+    const auto at = parseTimeArgument(options["--start"]);
+    if (!at) return fail("--start は HH:MM:SS で指定してください");
+    if (!session.setStartAt(*at, &error)) return fail(error);
+  } else if (!steady && !levelChanges(session.series()->level)) {
+    return fail(input + ": 水位が変化していません（試験の開始が見つかりません）。--start で開始時刻を指定してください");
+  }
+  if (!session.apply(record, &error)) return fail(input + ": " + error);
+  const std::vector<std::string> filled = session.fillHeadings(record, false);
+  // The template gives the headings only: the analysis is this record's own.
+  setAnalysisBySuggestion(record, 2);
+  const std::string report = session.report();
+  if (!report.empty()) std::fprintf(stderr, "%s", report.c_str());
+  const auto warnings = session.warnings(record);
+  for (const std::string& warning : warnings) std::fprintf(stderr, "tov: 警告: %s\n", warning.c_str());
+  if (!warnings.empty() && !acceptWarnings)
+    return fail("書きませんでした（確かめた上で書くには --accept-warnings を付けてください）");
+  if (!saveTestFile(options["--output"], record)) return fail("保存できませんでした: " + options["--output"]);
+  const Series& series = *session.series();
+  std::printf("%d 行を %s に書きました（開始 %s）\n", record.countRows(C_time), options["--output"].c_str(),
+              series.hasClock ? clockText(series.time[session.start()], true).c_str()
+                              : cformat("%g s", series.time[session.start()]).c_str());
+  if (!filled.empty()) {
+    std::string names;
+    for (const std::string& name : filled) names += (names.empty() ? "" : "、") + name;
+    std::printf("見出しに入れました: %s\n", names.c_str());
+  }
+  if (!record.permeabilityText().empty())
+    std::printf("k = %s m/s（推奨区間 %s〜%s 行）\n", record.permeabilityText().c_str(), record.point1Row().c_str(),
+                record.point2Row().c_str());
+  return 0;
+}
+
+} // namespace tov::logger
