@@ -2,6 +2,9 @@
 // batch finds in the folders given.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -160,6 +163,34 @@ TEST(SummaryTable, WorkbookTargetsAreCheckedLikeEveryOutput) {
   EXPECT_EQ(st.st_mode & 07777, 0444u);
   EXPECT_EQ(tov::testing::readBytes(dir / "real.xlsx").substr(0, 2), "PK");  // written through the link
   EXPECT_EQ(tov::testing::readBytes(dir / "ro.xlsx").substr(0, 2), root ? "PK" : "ol");
+}
+
+// D typed as 0.086 was stored as 0.08599999999999999: the workbook holds each
+// number in its shortest exact form, and the zip put together again is sound.
+TEST(SummaryTable, AWorkbookKeepsNumbersAsTyped) {
+  if (std::system("unzip -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "unzip is not installed";
+  using K = TableCell::Kind;
+  const struct { TableCell cell; const char* stored; } rows[] = {
+      {{"0.086", K::Number, 0.086}, "<v>0.086</v>"},
+      {{"2.15E-006", K::Exponent, 2.15e-6}, "<v>2.15e-06</v>"},
+      {{"-8.3", K::Number, -8.3}, "<v>-8.3</v>"},
+  };
+  tov::SummaryTable table{{"D", "k", "z"}, {{}}};
+  for (const auto& r : rows) table.rows[0].push_back(r.cell);
+  TempDir dir;
+  const fs::path xlsx = dir / "k.xlsx";
+  ASSERT_EQ(tov::writeXlsx(xlsx, table), "");
+  auto run = [](const std::string& command) {
+    std::string out;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    for (char buffer[4096]; pipe && std::fgets(buffer, sizeof buffer, pipe);) out += buffer;
+    const int status = pipe ? ::pclose(pipe) : -1;
+    return std::pair{status, out};
+  };
+  const auto [testStatus, testOutput] = run("unzip -t '" + xlsx.string() + "'");
+  EXPECT_EQ(testStatus, 0) << testOutput;
+  const std::string sheet = run("unzip -p '" + xlsx.string() + "' xl/worksheets/sheet1.xml").second;
+  for (const auto& r : rows) EXPECT_NE(sheet.find(r.stored), std::string::npos) << r.cell.text << "\n" << sheet;
 }
 
 TEST(BatchInputs, FoldersGiveTheirTestsSortedByName) {
