@@ -141,10 +141,6 @@ std::string outputOverInput(const BatchOptions& options, const std::vector<std::
 
 } // namespace
 
-int BatchResult::failedTests() const {
-  return static_cast<int>(std::count_if(tests.begin(), tests.end(), [](const auto& t) { return !t.ok; }));
-}
-
 int batchThreadCount(int asked, std::size_t tests) {
   int threads = asked > 0 ? asked : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   threads = std::min(threads, 64);

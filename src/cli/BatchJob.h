@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/ExportJob.h"
+#include "batch/BatchTypes.h"
 #include "batch/SummaryTable.h"
 #include "files/Settings.h"
 
@@ -32,26 +33,6 @@ struct BatchOptions {
   PaperSize paper = a4Paper();
   int dpi = 150;     // PNG only
   int threads = 0;   // 0: one per core
-};
-
-// What became of one test.
-struct BatchTestResult {
-  int index = 0;                  // in BatchOptions::tests
-  std::filesystem::path file;
-  bool ok = false;
-  std::string reason;             // why it failed (the messages of reading or writing)
-  std::string warnings;           // what reading it said, and the checks
-  std::vector<TableCell> row;     // its row of the summary table (ok only)
-  int pages = 0;
-  std::vector<std::filesystem::path> written;  // its own output files
-};
-
-struct BatchResult {
-  std::vector<BatchTestResult> tests;  // in the order of the tests (those done before a cancel)
-  std::vector<std::string> failures;   // the combined PDF or the table could not be written
-  bool cancelled = false;
-  int failedTests() const;
-  bool allDone() const { return failures.empty() && !cancelled && failedTests() == 0; }
 };
 
 // The threads a batch uses: the number asked for (at least 1), else one per
