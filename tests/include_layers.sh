@@ -6,7 +6,7 @@ set -uo pipefail
 cd "${1:-$(dirname "$0")/..}/src" || exit 2
 core="record files render analysis import batch"
 rows=(
-  "dialogs/qt;(app|cli)/;the dialogs' widgets would depend on the application that calls them"
+  "dialogs/qt;app/;the dialogs' widgets would depend on the application that calls them (they may run a command of cli/)"
   "cli;(app|dialogs/qt)/;the commands without a window would depend on the window or the dialogs' widgets"
   "qt;(app|dialogs|cli)/;the Qt layer would depend on what stands on it"
   "$core dialogs/*.h dialogs/*.cpp;(Q|qt);the core would need Qt (it builds without it)"

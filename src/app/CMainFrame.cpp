@@ -17,7 +17,7 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "app/CBatchDialog.h"
+#include "dialogs/qt/CBatchDialog.h"
 #include "dialogs/qt/CHelpDialog.h"
 #include "app/CTovApp.h"
 #include "app/CTovDoc.h"

@@ -25,7 +25,7 @@
 #include <unistd.h>
 
 #include "cli/BatchJob.h"
-#include "app/CBatchDialog.h"
+#include "dialogs/qt/CBatchDialog.h"
 #include "cli/ExportJob.h"
 #include "cli/InterruptCleanup.h"
 #include "batch/SummaryTable.h"

@@ -1,4 +1,4 @@
-#include "app/CBatchDialog.h"
+#include "dialogs/qt/CBatchDialog.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -34,11 +34,6 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text) {
   b->setObjectName(QString::fromLatin1(name));
   b->setAutoDefault(false);
   return b;
-}
-
-std::string cellText(const BatchTestResult& r, int column) {
-  const auto at = static_cast<std::size_t>(column);
-  return at < r.row.size() ? r.row[at].text : std::string();
 }
 
 } // namespace
@@ -143,13 +138,12 @@ void CBatchDialog::waitUntilDone() {
 }
 
 void CBatchDialog::updateButtons() {
-  const bool working = busy();
-  const bool haveTests = std::any_of(results_.begin(), results_.end(), [](const auto& r) { return r.ok; });
-  cancelButton_->setEnabled(working);
-  filesButton_->setEnabled(!working);
-  folderButton_->setEnabled(!working);
-  pdfButton_->setEnabled(!working && haveTests);
-  tableButton_->setEnabled(!working && haveTests);
+  const BatchButtons enabled = model_.buttons(busy());
+  cancelButton_->setEnabled(enabled.cancel);
+  filesButton_->setEnabled(enabled.choose);
+  folderButton_->setEnabled(enabled.choose);
+  pdfButton_->setEnabled(enabled.outputs);
+  tableButton_->setEnabled(enabled.outputs);
 }
 
 void CBatchDialog::chooseFiles() {
@@ -171,7 +165,7 @@ void CBatchDialog::choosePdf() {
   if (combined_->isChecked()) {
     const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("PDF出力"), QStringLiteral("試験一覧.pdf"),
                                                       QStringLiteral("PDF (*.pdf)"));
-    if (!file.isEmpty()) exportPdf(toPath(file.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) ? file : file + ".pdf"), true);
+    if (!file.isEmpty()) exportPdf(BatchModel::combinedPdfFile(toPath(file)), true);
   } else {
     const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("PDF を書き出すフォルダ"));
     if (!folder.isEmpty()) exportPdf(toPath(folder), false);
@@ -183,41 +177,42 @@ void CBatchDialog::chooseTable() {
   const QString utf8 = QStringLiteral("CSV UTF-8 (*.csv)");
   const QString sjis = QStringLiteral("CSV Shift_JIS (*.csv)");
   QString filter = excel;
-  QString file = QFileDialog::getSaveFileName(this, QStringLiteral("一覧表"), QStringLiteral("試験一覧.xlsx"),
-                                              excel + ";;" + utf8 + ";;" + sjis, &filter);
+  const QString file = QFileDialog::getSaveFileName(this, QStringLiteral("一覧表"), QStringLiteral("試験一覧.xlsx"),
+                                                    excel + ";;" + utf8 + ";;" + sjis, &filter);
   if (file.isEmpty()) return;
-  const QString ext = filter == excel ? QStringLiteral(".xlsx") : QStringLiteral(".csv");
-  if (!tableFormatOf(toPath(file))) file += ext;
-  writeTable(toPath(file), filter == sjis ? CsvEncoding::Cp932 : CsvEncoding::Utf8WithBom);
+  const BatchTableFilter kind = filter == excel  ? BatchTableFilter::Xlsx
+                                : filter == sjis ? BatchTableFilter::CsvShiftJis
+                                                 : BatchTableFilter::CsvUtf8;
+  const BatchTableTarget target = BatchModel::tableTarget(kind, toPath(file));
+  writeTable(target.file, target.encoding);
 }
 
 void CBatchDialog::readTests(const std::vector<fs::path>& inputs) {
   if (busy()) return;
   const BatchInputs found = collectTests(inputs, recursive_->isChecked());
   for (const std::string& problem : found.problems) messageSink().report(problem);
-  tests_ = found.tests;
-  results_.clear();
-  list_->setRowCount(static_cast<int>(tests_.size()));
-  for (std::size_t i = 0; i < tests_.size(); ++i) {
-    auto* name = new QTableWidgetItem(toQString(tests_[i].filename()));
-    name->setToolTip(toQString(tests_[i]));
+  model_.setTests(found.tests);
+  const auto& tests = model_.tests();
+  list_->setRowCount(static_cast<int>(tests.size()));
+  for (std::size_t i = 0; i < tests.size(); ++i) {
+    auto* name = new QTableWidgetItem(toQString(tests[i].filename()));
+    name->setToolTip(toQString(tests[i]));
     list_->setItem(static_cast<int>(i), LC_name, name);
     for (int c = 1; c < LC_count; ++c) list_->setItem(static_cast<int>(i), c, new QTableWidgetItem);
   }
-  if (tests_.empty()) {
+  if (tests.empty()) {
     updateButtons();
     return;
   }
   BatchOptions options;
-  options.tests = tests_;
+  options.tests = tests;
   start(std::move(options), true);
 }
 
 void CBatchDialog::exportPdf(const fs::path& output, bool combined) {
   if (busy()) return;
   BatchOptions options;
-  for (const auto& r : results_)
-    if (r.ok) options.tests.push_back(r.file);
+  options.tests = model_.exportTests();
   if (options.tests.empty()) return;
   options.output = combined ? BatchOutput::PdfCombined : BatchOutput::PdfEach;
   options.outputPath = output;
@@ -226,17 +221,13 @@ void CBatchDialog::exportPdf(const fs::path& output, bool combined) {
 
 void CBatchDialog::writeTable(const fs::path& output, CsvEncoding encoding) {
   if (busy()) return;
-  SummaryTable table;
-  table.header = summaryHeader();
-  for (const auto& r : results_)
-    if (r.ok) table.rows.push_back(r.row);
-  const auto format = tableFormatOf(output);
-  const std::string error = format == TableFormat::Xlsx ? writeXlsx(output, table) : writeCsv(output, table, encoding);
+  std::string status;
+  const std::string error = model_.writeTable(output, encoding, status);
   if (!error.empty()) {
-    messageSink().report(output.string() + ": " + error);
+    messageSink().report(error);
     return;
   }
-  status_->setText(QStringLiteral("一覧表 (%1 件) を書き出しました: %2").arg(table.rows.size()).arg(toQString(output)));
+  status_->setText(qtext(status));
 }
 
 void CBatchDialog::start(BatchOptions options, bool listing) {
@@ -244,7 +235,7 @@ void CBatchDialog::start(BatchOptions options, bool listing) {
   done_ = 0;
   progress_->setRange(0, static_cast<int>(options.tests.size()));
   progress_->setValue(0);
-  status_->setText(listing ? QStringLiteral("読み込み中...") : QStringLiteral("書き出し中..."));
+  status_->setText(qtext(BatchModel::workingText(listing)));
   QPointer<CBatchDialog> self(this);
   // The worker reads its own copy: the window beside the list may change
   // the settings meanwhile.
@@ -265,38 +256,32 @@ void CBatchDialog::testDone(const BatchTestResult& r, bool listing) {
   progress_->setValue(++done_);
   const int row = r.index;
   if (!listing) {
-    if (!r.ok && row >= 0) status_->setText(toQString(r.file.filename()) + ": " + qtext(r.reason));
+    const std::string failure = BatchModel::writeFailureText(r);
+    if (!failure.empty()) status_->setText(qtext(failure));
     return;
   }
   if (row < 0 || row >= list_->rowCount()) return;
-  list_->item(row, LC_number)->setText(qtext(cellText(r, SC_testIdNumber)));
-  list_->item(row, LC_method)->setText(qtext(cellText(r, SC_testMethod)));
-  list_->item(row, LC_k)->setText(qtext(cellText(r, SC_kRecorded)));
-  const std::string warnings = r.ok ? r.warnings : "読めません: " + r.reason;
-  list_->item(row, LC_warnings)->setText(qtext(warnings));
-  list_->item(row, LC_warnings)->setToolTip(qtext(warnings));
-  if (!r.ok)
+  const BatchRowText text = BatchModel::rowText(r);
+  list_->item(row, LC_number)->setText(qtext(text.number));
+  list_->item(row, LC_method)->setText(qtext(text.method));
+  list_->item(row, LC_k)->setText(qtext(text.k));
+  list_->item(row, LC_warnings)->setText(qtext(text.warnings));
+  list_->item(row, LC_warnings)->setToolTip(qtext(text.warnings));
+  if (text.unreadable)
     for (int c = 0; c < LC_count; ++c) list_->item(row, c)->setForeground(QColor(0xB0, 0x00, 0x00));
 }
 
 void CBatchDialog::finished(const BatchResult& result, bool listing) {
   if (worker_.joinable()) worker_.join();
-  const int failed = result.failedTests();
-  QString text;
-  if (result.cancelled) text = QStringLiteral("中止しました (%1 件済み)").arg(result.tests.size());
-  else if (listing) text = QStringLiteral("%1 件の試験を読みました").arg(result.tests.size() - static_cast<std::size_t>(failed));
-  else text = QStringLiteral("%1 件の試験を書き出しました").arg(result.tests.size() - static_cast<std::size_t>(failed));
-  if (failed > 0) text += QStringLiteral(" / 読めない試験 %1 件").arg(failed);
-  if (listing) results_ = result.tests;
-  status_->setText(text);
+  status_->setText(qtext(model_.finish(result, listing)));
   for (const std::string& failure : result.failures) messageSink().report(failure);
   updateButtons();
 }
 
 void CBatchDialog::openRow(int row) {
-  if (row < 0 || static_cast<std::size_t>(row) >= tests_.size() || busy()) return;
+  const auto test = model_.testToOpen(row, busy());
   // The list stays open beside the window that shows the test.
-  if (openTest_) openTest_(tests_[static_cast<std::size_t>(row)]);
+  if (test && openTest_) openTest_(*test);
 }
 
 } // namespace tov

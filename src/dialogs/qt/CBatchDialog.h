@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/BatchJob.h"
+#include "dialogs/BatchModel.h"
 
 class QCheckBox;
 class QLabel;
@@ -41,7 +42,7 @@ public:
   bool busy() const { return worker_.joinable(); }
   // Waits until the work under way is done (tests).
   void waitUntilDone();
-  const std::vector<BatchTestResult>& results() const { return results_; }
+  const std::vector<BatchTestResult>& results() const { return model_.results(); }
 
 protected:
   void reject() override;
@@ -59,8 +60,7 @@ private:
 
   const Settings& settings_;
   std::function<bool(const std::filesystem::path&)> openTest_;
-  std::vector<std::filesystem::path> tests_;
-  std::vector<BatchTestResult> results_;
+  BatchModel model_;
   std::thread worker_;
   std::atomic<bool> cancel_{false};
   int done_ = 0;
