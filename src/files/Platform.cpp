@@ -6,6 +6,7 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #include <lmcons.h>
 #else
@@ -312,6 +313,14 @@ CreateResult createNewFile(const fs::path& path, std::string_view bytes) {
   if (written) return CreateResult::Created;
   ::unlink(path.c_str());
   return CreateResult::Failed;
+#endif
+}
+
+bool mayRead(const fs::path& path) {
+#ifdef _WIN32
+  return _waccess(path.c_str(), 4) == 0;
+#else
+  return ::access(path.c_str(), R_OK) == 0;
 #endif
 }
 

@@ -86,6 +86,9 @@ bool isPlainFileNoFollow(const std::filesystem::path& path);
 enum class CreateResult { Created, Exists, Failed };
 CreateResult createNewFile(const std::filesystem::path& path, std::string_view bytes);
 
+// Whether this user may read the file.
+bool mayRead(const std::filesystem::path& path);
+
 // Removes a file (not a folder); false when it could not.
 bool removeFile(const std::filesystem::path& path);
 
