@@ -1,31 +1,14 @@
 #include "files/LockFile.h"
 
-#include <cerrno>
-#include <csignal>
 #include <ctime>
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "files/Platform.h"
 #include "files/TextFile.h"
 #include "record/CFormat.h"
 
 namespace tov {
 
 namespace {
-
-std::string hostName() {
-  char name[256] = {};
-  if (::gethostname(name, sizeof name - 1) != 0) return "localhost";
-  return name;
-}
-
-std::string userName() {
-  if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name) return pw->pw_name;
-  if (const char* user = std::getenv("USER")) return user;
-  return cformat("%u", static_cast<unsigned>(::geteuid()));
-}
 
 // A field of the lock line cannot hold the separators.
 std::string cleaned(std::string text) {
@@ -41,10 +24,10 @@ std::filesystem::path lockPathFor(const std::filesystem::path& test) {
 }
 
 LockOwner currentLockOwner() {
-  LockOwner owner{userName(), hostName(), static_cast<long>(::getpid()), {}};
+  LockOwner owner{userName(), hostName(), currentProcessId(), {}};
   const std::time_t now = std::time(nullptr);
   std::tm local {};
-  ::localtime_r(&now, &local);
+  localTime(now, &local);
   char buffer[32];
   std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
   owner.time = buffer;
@@ -84,26 +67,19 @@ std::optional<LockOwner> parseLockText(std::string_view text) {
 
 bool isLiveLock(const LockOwner& owner) {
   if (owner.host != hostName()) return true;  // cannot tell: assume it is
-  return ::kill(static_cast<pid_t>(owner.pid), 0) == 0 || errno == EPERM;
+  return processAlive(owner.pid);
 }
 
 LockResult acquireLock(const std::filesystem::path& test) {
   const std::filesystem::path path = lockPathFor(test);
   const LockOwner me = currentLockOwner();
   const std::string text = lockText(me);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd >= 0) {
-    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    ::close(fd);
-    if (written) return {LockState::Acquired, {}};
-    ::unlink(path.c_str());
-    return {LockState::NotWritable, {}};
-  }
-  if (errno != EEXIST) return {LockState::NotWritable, {}};
+  const CreateResult created = createNewFile(path, text);
+  if (created == CreateResult::Created) return {LockState::Acquired, {}};
+  if (created == CreateResult::Failed) return {LockState::NotWritable, {}};
   // A lock that is a link (or anything but a file) is never read or
   // written through: someone's, owner unknown.
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {LockState::HeldByOther, LockOwner{"?", "?", 0, {}}};
+  if (!isPlainFileNoFollow(path)) return {LockState::HeldByOther, LockOwner{"?", "?", 0, {}}};
   const auto held = readFileHead(path, 4096);
   const auto other = held ? parseLockText(*held) : std::nullopt;
   // A lock that cannot be read is someone's all the same.
@@ -118,7 +94,7 @@ void releaseLock(const std::filesystem::path& test) {
   const auto held = readFileHead(path, 4096);
   const auto owner = held ? parseLockText(*held) : std::nullopt;
   const LockOwner me = currentLockOwner();
-  if (owner && owner->pid == me.pid && owner->host == me.host && owner->user == me.user) ::unlink(path.c_str());
+  if (owner && owner->pid == me.pid && owner->host == me.host && owner->user == me.user) removeFile(path);
 }
 
 } // namespace tov

@@ -6,11 +6,14 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 #include <lmcons.h>
 #else
+#include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 #endif
@@ -246,6 +249,95 @@ std::optional<std::string> windowsPathOf(const fs::path& host) {
     first = false;
   }
   return result;
+}
+
+std::optional<FileFacts> fileFacts(const fs::path& path) {
+  FileFacts facts;
+#ifdef _WIN32
+  HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info {};
+  const bool got = GetFileInformationByHandle(file, &info);
+  const DWORD type = GetFileType(file);
+  CloseHandle(file);
+  if (!got) return std::nullopt;
+  facts.regular = type == FILE_TYPE_DISK && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  facts.size = static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+  const auto ticks = static_cast<std::int64_t>(static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32 |
+                                               info.ftLastWriteTime.dwLowDateTime);
+  facts.modifiedNs = (ticks - 116444736000000000LL) * 100;  // 100 ns steps since 1601
+  facts.volume = info.dwVolumeSerialNumber;
+  facts.index = static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+#else
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  facts.regular = S_ISREG(st.st_mode);
+  facts.size = static_cast<std::uint64_t>(st.st_size);
+  facts.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  facts.volume = static_cast<std::uint64_t>(st.st_dev);
+  facts.index = static_cast<std::uint64_t>(st.st_ino);
+#endif
+  return facts;
+}
+
+bool isPlainFileNoFollow(const fs::path& path) {
+#ifdef _WIN32
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+#else
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+#endif
+}
+
+CreateResult createNewFile(const fs::path& path, std::string_view bytes) {
+#ifdef _WIN32
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS ? CreateResult::Exists
+                                                                                         : CreateResult::Failed;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  CloseHandle(file);
+  if (ok) return CreateResult::Created;
+  DeleteFileW(path.c_str());
+  return CreateResult::Failed;
+#else
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return errno == EEXIST ? CreateResult::Exists : CreateResult::Failed;
+  const bool written = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  ::close(fd);
+  if (written) return CreateResult::Created;
+  ::unlink(path.c_str());
+  return CreateResult::Failed;
+#endif
+}
+
+bool mayRead(const fs::path& path) {
+#ifdef _WIN32
+  return _waccess(path.c_str(), 4) == 0;
+#else
+  return ::access(path.c_str(), R_OK) == 0;
+#endif
+}
+
+bool removeFile(const fs::path& path) {
+#ifdef _WIN32
+  return DeleteFileW(path.c_str()) != 0;
+#else
+  return ::unlink(path.c_str()) == 0;
+#endif
+}
+
+void restrictToOwner(const fs::path& folder) {
+#ifdef _WIN32
+  (void)folder;  // the profile's folders are the user's already
+#else
+  ::chmod(folder.c_str(), 0700);
+#endif
 }
 
 } // namespace tov

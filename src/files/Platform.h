@@ -5,6 +5,7 @@
 // Each drive letter X maps to the folder X under one root directory:
 // $TOV_ROOT when set, else $XDG_DATA_HOME/tov/drives, else
 // ~/.local/share/tov/drives. The Windows directory is "C:\WINDOWS".
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -67,5 +68,31 @@ std::filesystem::path localDataFolder();
 // The folder of settings that follow the user: $XDG_CONFIG_HOME/Tov (when
 // absolute), else ~/.config/Tov; on Windows %APPDATA%\Tov.
 std::filesystem::path userSettingsFolder();
+
+// What the system tells of a file, its symbolic links followed.
+struct FileFacts {
+  bool regular = false;          // a plain file (no folder, FIFO, device)
+  std::uint64_t size = 0;
+  std::int64_t modifiedNs = 0;   // nanoseconds since 1970-01-01 UTC
+  std::uint64_t volume = 0;      // device, or the volume's serial number
+  std::uint64_t index = 0;       // inode, or the file index on that volume
+};
+std::optional<FileFacts> fileFacts(const std::filesystem::path& path);
+
+// Whether the name itself (a symbolic link not followed) is a plain file.
+bool isPlainFileNoFollow(const std::filesystem::path& path);
+
+// Makes a new file holding `bytes`, failing when the name exists already.
+enum class CreateResult { Created, Exists, Failed };
+CreateResult createNewFile(const std::filesystem::path& path, std::string_view bytes);
+
+// Whether this user may read the file.
+bool mayRead(const std::filesystem::path& path);
+
+// Removes a file (not a folder); false when it could not.
+bool removeFile(const std::filesystem::path& path);
+
+// Lets only the user into a folder where the system has modes.
+void restrictToOwner(const std::filesystem::path& folder);
 
 } // namespace tov

@@ -2,14 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <ctime>
 #include <limits>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "files/Platform.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
@@ -24,12 +20,6 @@ constexpr std::string_view kMagic = "TovRecovery 1\n";
 constexpr const char* kExtension = ".tovrec";
 constexpr std::size_t kMaxRecoveryBytes = 64u << 20;
 std::atomic<unsigned> gCounter{0};
-
-std::string hostName() {
-  char name[256] = {};
-  if (::gethostname(name, sizeof name - 1) != 0) return "localhost";
-  return name;
-}
 
 std::optional<long long> wholeNumber(std::string_view text) {
   if (text.empty() || text.size() > 19) return std::nullopt;
@@ -63,13 +53,7 @@ std::optional<FileIdentity> parseBase(std::string_view text) {
 
 } // namespace
 
-fs::path recoveryFolder() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && *data == '/') return fs::path(data) / "Tov" / "recovery";
-  const char* home = std::getenv("HOME");
-  fs::path base = home && *home ? fs::path(home) : fs::temp_directory_path();
-  return base / ".local" / "share" / "Tov" / "recovery";
-}
+fs::path recoveryFolder() { return localDataFolder() / "recovery"; }
 
 std::string recoveryText(const TestRecord& record, const std::string& testPath, std::int64_t savedAt, long pid,
                          const std::string& host, const std::optional<FileIdentity>& base) {
@@ -135,7 +119,7 @@ std::optional<RecoveryFile> parseRecoveryText(std::string_view text) {
 
 fs::path newRecoveryFile() {
   return recoveryFolder() /
-         (cformat("%ld-%ld-%u", static_cast<long>(::getpid()), static_cast<long>(std::time(nullptr)),
+         (cformat("%ld-%ld-%u", currentProcessId(), static_cast<long>(std::time(nullptr)),
                   gCounter.fetch_add(1)) +
           kExtension);
 }
@@ -144,14 +128,14 @@ bool writeRecovery(const fs::path& file, const TestRecord& record, const std::st
                    const std::optional<FileIdentity>& base) {
   std::error_code ec;
   fs::create_directories(file.parent_path(), ec);
-  ::chmod(file.parent_path().c_str(), 0700);
+  restrictToOwner(file.parent_path());
   const std::string text =
-      recoveryText(record, testPath, static_cast<std::int64_t>(std::time(nullptr)), static_cast<long>(::getpid()), hostName(), base);
+      recoveryText(record, testPath, static_cast<std::int64_t>(std::time(nullptr)), currentProcessId(), hostName(), base);
   return writeFileBytes(file, text).ok();
 }
 
 void removeRecovery(const fs::path& file) {
-  if (!file.empty()) ::unlink(file.c_str());
+  if (!file.empty()) removeFile(file);
 }
 
 std::vector<RecoveryFile> leftRecoveries() {
@@ -165,8 +149,8 @@ std::vector<RecoveryFile> leftRecoveries() {
     auto parsed = parseRecoveryText(*bytes);
     if (!parsed) continue;
     // Another program of this host that still runs keeps its own.
-    if (parsed->host == host && parsed->pid > 0 && parsed->pid != static_cast<long>(::getpid()) &&
-        (::kill(static_cast<pid_t>(parsed->pid), 0) == 0 || errno == EPERM))
+    if (parsed->host == host && parsed->pid > 0 && parsed->pid != currentProcessId() &&
+        processAlive(parsed->pid))
       continue;
     parsed->file = entry.path();
     found.push_back(std::move(*parsed));
@@ -178,7 +162,7 @@ std::vector<RecoveryFile> leftRecoveries() {
 std::string recoveryTimeText(std::int64_t savedAt) {
   const auto t = static_cast<std::time_t>(savedAt);
   std::tm local {};
-  ::localtime_r(&t, &local);
+  localTime(t, &local);
   char buffer[32];
   std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M", &local);
   return buffer;

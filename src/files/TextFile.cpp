@@ -6,12 +6,9 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
-#include <csignal>
-#include <fcntl.h>
-#include <pthread.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "files/Platform.h"
+#include "files/PlatformIo.h"
 #include "files/TextCodec.h"
 
 namespace tov {
@@ -24,13 +21,12 @@ std::atomic<unsigned> gTempCounter{0};
 std::atomic<void (*)(const char*)> gMade{nullptr}, gGone{nullptr};
 std::atomic<int> gSections{0};
 std::atomic<bool> gStopping{false};
-static_assert(sizeof(sigset_t) <= sizeof(unsigned long long[16]));
 
 void tellMade(const std::filesystem::path& path) {
-  if (auto made = gMade.load()) made(path.c_str());
+  if (auto made = gMade.load()) made(io::nativeName(path).c_str());
 }
 void tellGone(const std::filesystem::path& path) {
-  if (auto gone = gGone.load()) gone(path.c_str());
+  if (auto gone = gGone.load()) gone(io::nativeName(path).c_str());
 }
 
 std::string systemReason(int error) { return failureReason(error); }
@@ -90,14 +86,14 @@ std::filesystem::path replacedFile(const std::filesystem::path& path) {
 // and again on what was opened, which never waits.
 int openRegularFile(const std::filesystem::path& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (io::stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  int fd = io::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return -1;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  io::clearNonBlocking(fd);
   return fd;
 }
 
@@ -124,12 +120,7 @@ std::optional<std::string> readFromDescriptor(int fd, std::size_t maxBytes) {
   return bytes;
 }
 
-void syncFolder(const std::filesystem::path& folder) {
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);  // best effort: the rename is done either way
-  ::close(fd);
-}
+void syncFolder(const std::filesystem::path& folder) { io::syncFolder(folder); }
 
 } // namespace
 
@@ -192,13 +183,15 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path* 
   // The temporary file lies in the target's folder so that the rename
   // cannot cross file systems.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string suffix = ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(gTempCounter.fetch_add(1));
+    const std::string suffix = ".tmp-" + std::to_string(currentProcessId()) + "-" + std::to_string(gTempCounter.fetch_add(1));
     // A name near the limit (83 Japanese characters are 253 bytes) gets a
     // short temporary name of its own.
-    const std::string name = target.filename().string();
-    *temp = folder / (name.size() + suffix.size() <= NAME_MAX ? name + suffix : ".~tov" + suffix);
+    std::filesystem::path name = target.filename();
+    if (name.native().size() + suffix.size() <= NAME_MAX) name += suffix;
+    else name = ".~tov" + suffix;
+    *temp = folder / name;
     WriterSection section;
-    const int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = io::open(*temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       tellMade(*temp);
       return fd;
@@ -218,7 +211,7 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path* 
 bool writeCheckedAndClose(int fd, std::string_view bytes, int* error) {
   bool ok = writeAll(fd, bytes, error);
   struct stat st {};
-  if (ok && ::fsync(fd) != 0) {
+  if (ok && io::sync(fd) != 0) {
     *error = errno;
     ok = false;
   }
@@ -233,15 +226,7 @@ bool writeCheckedAndClose(int fd, std::string_view bytes, int* error) {
   return ok;
 }
 
-// The owner, group and mode of the file being replaced go to its
-// replacement, as far as the user may set them: root keeps another user's
-// file theirs; anybody keeps a group they belong to.
-void keepOwnerAndMode(int fd, const struct stat& old) {
-  if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
-  }
-  (void)::fchmod(fd, old.st_mode & 07777);
-}
+void keepOwnerAndMode(int fd, const struct stat& old) { io::keepOwnerAndMode(fd, old); }
 
 // Puts bytes at the start of the file and cuts it to their length, synced.
 bool overwriteFrom(int fd, std::string_view bytes, int* error) {
@@ -250,7 +235,7 @@ bool overwriteFrom(int fd, std::string_view bytes, int* error) {
     return false;
   }
   if (!writeAll(fd, bytes, error)) return false;
-  if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0) {
+  if (io::truncate(fd, static_cast<long long>(bytes.size())) != 0 || io::sync(fd) != 0) {
     *error = errno;
     return false;
   }
@@ -264,7 +249,7 @@ bool overwriteFrom(int fd, std::string_view bytes, int* error) {
 // says whether the old content stayed.
 bool writeInPlace(const std::filesystem::path& target, std::string_view bytes, int* error, bool* oldKept) {
   *oldKept = true;
-  const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+  const int fd = io::open(target, O_RDWR | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) {
     *error = errno;
     return false;
@@ -278,7 +263,7 @@ bool writeInPlace(const std::filesystem::path& target, std::string_view bytes, i
   // A file system that cannot reserve (EOPNOTSUPP) is written without it:
   // the old bytes are restored if it runs out of room.
   if (bytes.size() > old->size() &&
-      ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes.size())) != 0 && errno != EOPNOTSUPP &&
+      io::reserve(fd, static_cast<long long>(bytes.size())) != 0 && errno != EOPNOTSUPP &&
       errno != ENOSYS) {
     *error = errno;
     ::close(fd);
@@ -289,7 +274,7 @@ bool writeInPlace(const std::filesystem::path& target, std::string_view bytes, i
     struct stat st {};
     std::string back(bytes.size(), '\0');
     ok = ::fstat(fd, &st) == 0 && st.st_size == static_cast<off_t>(bytes.size()) &&
-         ::pread(fd, back.data(), back.size(), 0) == static_cast<ssize_t>(back.size()) && back == bytes;
+         io::readAt(fd, back.data(), back.size(), 0) == static_cast<long long>(back.size()) && back == bytes;
     if (!ok) *error = EIO;
   }
   if (!ok) {
@@ -335,7 +320,7 @@ std::string failureReason(int error) {
 
 std::string refusedTargetReason(const std::filesystem::path& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+  if (io::stat(path, &st) != 0 || S_ISREG(st.st_mode)) return {};
   return kindName(st.st_mode);
 }
 
@@ -344,12 +329,12 @@ WriteResult writeFileBytes(const std::filesystem::path& path, std::string_view b
   if (target.filename().empty()) return failure(WriteStatus::CannotCreate, systemReason(EISDIR));
 
   struct stat old {};
-  bool existed = ::stat(target.c_str(), &old) == 0;
+  bool existed = io::stat(target, &old) == 0;
   // A FIFO, a device or a folder is never replaced by a file.
   if (existed && !S_ISREG(old.st_mode)) return failure(WriteStatus::CannotCreate, kindName(old.st_mode));
   // Replacing by rename would get past a read-only file; refuse as an
   // in-place write would.
-  if (existed && ::access(target.c_str(), W_OK) != 0) return failure(WriteStatus::CannotCreate, systemReason(errno));
+  if (existed && !io::writable(target)) return failure(WriteStatus::CannotCreate, systemReason(errno));
 
   int error = 0;
   if (existed && old.st_nlink > 1) {
@@ -368,7 +353,7 @@ WriteResult writeFileBytes(const std::filesystem::path& path, std::string_view b
   bool ok = writeCheckedAndClose(fd, bytes, &error);
   if (ok) {
     WriterSection section;
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
+    if (io::replace(temp, target) != 0) {
       error = errno;
       ok = false;
     } else {
@@ -376,7 +361,7 @@ WriteResult writeFileBytes(const std::filesystem::path& path, std::string_view b
     }
   }
   if (!ok) {
-    ::unlink(temp.c_str());
+    removeFile(temp);
     tellGone(temp);
     return failure(WriteStatus::WriteFailed, systemReason(error));
   }
@@ -407,8 +392,8 @@ bool OutputBatch::add(const std::filesystem::path& path, std::string_view bytes)
   if (target.filename().empty()) return fail(path, failureReason(EISDIR));
   if (std::string refused = refusedTargetReason(target); !refused.empty()) return fail(path, refused);
   struct stat old {};
-  const bool existed = ::stat(target.c_str(), &old) == 0;
-  if (existed && ::access(target.c_str(), W_OK) != 0) return fail(path, failureReason(errno));
+  const bool existed = io::stat(target, &old) == 0;
+  if (existed && !io::writable(target)) return fail(path, failureReason(errno));
   Staged staged{target, {}};
   int error = 0;
   int fd = -1;
@@ -434,7 +419,7 @@ bool OutputBatch::commit() {
   WriterSection held;
   while (!staged_.empty()) {
     const Staged s = staged_.front();
-    if (::rename(s.temporary.c_str(), s.target.c_str()) != 0) return fail(s.target, failureReason(errno));
+    if (io::replace(s.temporary, s.target) != 0) return fail(s.target, failureReason(errno));
     staged_.erase(staged_.begin());
     tellGone(s.temporary);
     if (gone_) gone_(s.temporary.string());
@@ -445,7 +430,7 @@ bool OutputBatch::commit() {
 
 void OutputBatch::discard() {
   for (const Staged& s : staged_) {
-    ::unlink(s.temporary.c_str());
+    removeFile(s.temporary);
     tellGone(s.temporary);
     if (gone_) gone_(s.temporary.string());
   }
@@ -458,21 +443,19 @@ void setTemporaryListener(void (*made)(const char*), void (*gone)(const char*)) 
 }
 
 WriterSection::WriterSection() {
-  sigset_t all;
-  sigfillset(&all);
-  ::pthread_sigmask(SIG_BLOCK, &all, reinterpret_cast<sigset_t*>(previous_));
+  io::holdSignals(previous_);
   gSections.fetch_add(1);
   // The process is ending on an interrupt handled on another thread: this
   // writer starts nothing more (its signals stay held until the end).
   while (gStopping.load()) {
     gSections.fetch_sub(1);
-    ::pause();
+    io::waitForever();
   }
 }
 
 WriterSection::~WriterSection() {
   gSections.fetch_sub(1);
-  ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(previous_), nullptr);
+  io::restoreSignals(previous_);
 }
 
 void announceTemporary(const std::filesystem::path& path) {

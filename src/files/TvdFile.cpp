@@ -1,8 +1,7 @@
 #include "files/TvdFile.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "files/Platform.h"
 #include "files/TextCodec.h"
 #include "files/TextFile.h"
 #include "record/CFormat.h"
@@ -50,8 +49,8 @@ namespace {
 
 // A file that is there but may not be read is not "not found".
 void reportNotRead(const std::filesystem::path& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), R_OK) != 0)
+  const auto facts = fileFacts(path);
+  if (facts && facts->regular && !mayRead(path))
     reportMessage(IDS_CANNOT_READ, shownPath(path));
   else
     reportMessage(IDS_FILE_NOT_FOUND, shownPath(path));
