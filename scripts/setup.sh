@@ -17,20 +17,8 @@ packages=(
   libxlsxwriter-dev libqpdf-dev zlib1g-dev unzip
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+source "$(dirname "${BASH_SOURCE[0]}")/apt-install.sh"
+install_missing "${packages[@]}"
 
 # The locale tests format numbers under a German locale (decimal comma).
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then

@@ -54,16 +54,8 @@ void UnsteadyAnalysisModel::openFields() {
   setChoice(F_graphAValueGrid2, working_.fieldInt(F_graphAValueGrid2));
   setChoice(F_grid2WhenGrid1Small, working_.fieldInt(F_grid2WhenGrid1Small));
 
-  const int n = completeRows_;
-  int row1 = working_.fieldInt(F_point1Row);
-  if (row1 >= n) row1 = n;
-  if (row1 <= 0) row1 = 1;
-  int row2 = working_.fieldInt(F_point2Row);
-  if (row2 >= n) row2 = n;
-  if (row2 <= 0) row2 = n / 2 >= 2 ? n / 2 : 2;
-  // The default row 2 must be a complete row too (one complete row: both
-  // points on it).
-  if (n >= 1 && row2 > n) row2 = n;
+  // The same clamping as every other place that reads the points' rows.
+  const auto [row1, row2] = pointRows(working_, completeRows_);
   chosen_ = {row1, row2};
   highlighted_ = chosen_;
   openedChoices_ = {labelSet_, grid2Set_, grid2WhenSmall_};
