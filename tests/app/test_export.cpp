@@ -499,6 +499,15 @@ TEST(ExportProcess, InterruptedExportsLeaveNoTemporary) {
     const char* option;
     int signal;
   };
+  // Halfway through an uninterrupted PDF export of the same test, timed
+  // here: a fixed delay is passed on a fast, idle machine.
+  std::chrono::steady_clock::duration pdfMidway;
+  {
+    TempDir scratch;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(runTov({"--export-pdf", q(scratch / "x"), q(in / "fine.tvd"), "--paper", "A4"}, root.path()).exitCode, 0);
+    pdfMidway = (std::chrono::steady_clock::now() - start) / 2;
+  }
   for (const Case& c : {Case{"--export-png", SIGHUP}, Case{"--export-pdf", SIGINT}, Case{"--export-png", SIGQUIT},
                         Case{"--export-png", SIGTERM}}) {
     SCOPED_TRACE(std::string(c.option) + " " + ::strsignal(c.signal));
@@ -519,7 +528,7 @@ TEST(ExportProcess, InterruptedExportsLeaveNoTemporary) {
     const auto started = std::chrono::steady_clock::now();
     auto writing = [&] {
       if (png) return !filesIn(out.path()).empty();
-      return std::chrono::steady_clock::now() - started > std::chrono::milliseconds(400);
+      return std::chrono::steady_clock::now() - started > pdfMidway;
     };
     bool seen = false;
     for (int wait = 0; wait < 12000 && !seen && ::kill(pid, 0) == 0; ++wait) {
