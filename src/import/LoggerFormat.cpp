@@ -743,6 +743,9 @@ Columns guessColumns(const std::vector<std::string>& names, const std::vector<st
     if (!taken[c] && kinds[c] == Kind::Number && !counter[c]) columns.level = static_cast<int>(c), taken[c] = true;
   if (columns.level >= 0) {
     const std::string name = nameOf(static_cast<std::size_t>(columns.level));
+    // A header row may name fewer columns than the data hold.
+    const std::size_t level = static_cast<std::size_t>(columns.level);
+    const std::string shownName = level < names.size() ? names[level] : std::string();
     columns.levelUnit = levelUnitFromName(name).value_or(LevelUnit::M);
     columns.unknownUnit = unknownUnitInName(name);
     // A depth below a reference only when the name says so: "Depth" and
@@ -753,15 +756,15 @@ Columns guessColumns(const std::vector<std::string>& names, const std::vector<st
     if (isPressureUnit(columns.levelUnit)) {
       columns.levelKind = LevelKind::OverSensor;
       why = std::string("列名の単位 ") + levelUnitName(columns.levelUnit) + " から圧力";
-    } else if (names.empty()) {
+    } else if (shownName.empty()) {
       columns.levelKind = LevelKind::OverSensor;
       why = "列名がないのでセンサー上の水位";
     } else if (below && !anyOf(name, {"over", "above", "センサー上"})) {
       columns.levelKind = LevelKind::DepthBelowTop;
-      why = "列名「" + names[static_cast<std::size_t>(columns.level)] + "」から管頭からの深さ";
+      why = "列名「" + shownName + "」から管頭からの深さ";
     } else {
       columns.levelKind = LevelKind::OverSensor;
-      why = "列名「" + names[static_cast<std::size_t>(columns.level)] + "」に基準がないのでセンサー上の水位";
+      why = "列名「" + shownName + "」に基準がないのでセンサー上の水位";
     }
   }
   if (!steady) columns.flow = -1;

@@ -159,6 +159,13 @@ TEST(LoggerFormat, ColumnsFromNames) {
   EXPECT_EQ(minutes.levelKind, LevelKind::DepthBelowTop);
   const auto bare = guessColumns({}, {{"1", "0", "2.51"}, {"2", "5", "2.40"}}, false);
   EXPECT_EQ(bare.level, 2);
+  // A header naming fewer columns than the data hold once read past its names.
+  std::string why;
+  const auto shortHeader = guessColumns({"Date Time", "Abs Pres, kPa"},
+                                        {{"1", "11/03/26 10:00:00 AM", "179.7"}, {"2", "11/03/26 10:00:02 AM", "165.0"}},
+                                        false, &why);
+  EXPECT_EQ(shortHeader.level, 2);
+  EXPECT_EQ(why, "列名がないのでセンサー上の水位");
 }
 
 } // namespace
