@@ -441,7 +441,13 @@ double toDouble(std::string_view text) {
       else if (seen && !point) ++position;
       else if (!seen && point) --position;
     }
-    if (k < number.size()) position += parseLong(number.substr(k + 1), 10);
+    if (k < number.size()) {
+      // The exponent saturates at the range of long; adding it must too.
+      const long exponent = parseLong(number.substr(k + 1), 10);
+      if (exponent > 0 && position > LONG_MAX - exponent) position = LONG_MAX;
+      else if (exponent < 0 && position < LONG_MIN - exponent) position = LONG_MIN;
+      else position += exponent;
+    }
     value = position > 0 ? HUGE_VAL : 0.0;
   }
   return negative ? -value : value;

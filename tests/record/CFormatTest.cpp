@@ -84,6 +84,9 @@ const Parsed kDoubles[] = {
     {"1abc", 1.0},       {"-", 0.0},        {"1e", 1.0},        {"0.0001", 0.0001},
     {"1e+", 1.0},        {"5.", 5.0},       {".", 0.0},         {"-1.5e3", -1500.0},
     {"0x10", 0.0},       {"inf", 0.0},      {"-nan", 0.0},      {"+-1", 0.0},
+    // Out of range as strtod, also where the exponent itself overflows a long.
+    {"1e309", HUGE_VAL}, {"-1e309", -HUGE_VAL}, {"1e-400", 0.0},
+    {"000000000001e300000000000000000000", HUGE_VAL}, {"0.001e-9223372036854775808", 0.0},
 };
 
 TEST(CFormat, ToDoubleReadsTheLongestDecimalPrefix) {
