@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up, builds the normal, the Qt-free core and the sanitizer trees and runs every test,
+# Sets everything up, builds the normal, the Qt-free core (natively and for Windows, run under Wine) and
+# the sanitizer trees and runs every test,
 # then runs each fuzz target for 30 s and builds and checks the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,6 +11,8 @@ ctest --test-dir build --output-on-failure -j2
 # The core must build and pass its tests without Qt.
 bash scripts/build.sh build-core -DTOV_WITH_QT=OFF -DTOV_BUILD_BENCH=OFF
 ctest --test-dir build-core --output-on-failure -j2
+# The same core and its tests cross-built for Windows and run under Wine.
+bash scripts/windows-check.sh build-win
 bash scripts/build.sh build-asan -DTOV_SANITIZE=ON -DTOV_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
