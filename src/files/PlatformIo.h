@@ -66,8 +66,24 @@ inline int errnoOf(DWORD error) {
 // The file's facts with 64-bit sizes (the CRT's struct stat holds 32 bits).
 using Stat = struct ::_stat64;
 
+// Windows finds no path also where one of its folders is a file; that is
+// told apart as on Linux (ENOTDIR), so the reason names the folder's name.
+inline int missingFolderError(const std::filesystem::path& path) {
+  std::error_code ec;
+  for (std::filesystem::path folder = path.parent_path(); !folder.empty();) {
+    const auto status = std::filesystem::status(folder, ec);
+    if (std::filesystem::exists(status)) return std::filesystem::is_directory(status) ? ENOENT : ENOTDIR;
+    std::filesystem::path up = folder.parent_path();
+    if (up == folder) break;
+    folder = std::move(up);
+  }
+  return ENOENT;
+}
+
 inline int open(const std::filesystem::path& path, int flags, int mode = 0) {
-  return ::_wopen(path.c_str(), flags | _O_BINARY | _O_NOINHERIT, mode == 0 ? 0 : _S_IREAD | _S_IWRITE);
+  const int fd = ::_wopen(path.c_str(), flags | _O_BINARY | _O_NOINHERIT, mode == 0 ? 0 : _S_IREAD | _S_IWRITE);
+  if (fd < 0 && errno == ENOENT) errno = missingFolderError(path);
+  return fd;
 }
 // One call moves at most INT_MAX bytes; the callers loop.
 inline int read(int fd, void* buffer, std::size_t size) {
