@@ -185,9 +185,11 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path* 
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string suffix = ".tmp-" + std::to_string(currentProcessId()) + "-" + std::to_string(gTempCounter.fetch_add(1));
     // A name near the limit (83 Japanese characters are 253 bytes) gets a
-    // short temporary name of its own.
+    // short temporary name of its own. Counted in UTF-8 bytes on Windows
+    // too: a shared folder on a Linux server holds 255 bytes, not 255
+    // UTF-16 characters.
     std::filesystem::path name = target.filename();
-    if (name.native().size() + suffix.size() <= NAME_MAX) name += suffix;
+    if (io::nativeName(name).size() + suffix.size() <= NAME_MAX) name += suffix;
     else name = ".~tov" + suffix;
     *temp = folder / name;
     WriterSection section;
