@@ -203,4 +203,6 @@ inline void waitForever() { ::pause(); }
 
 #endif
 
+static_assert(sizeof(Stat::st_size) == 8, "a file over 2 GiB keeps its size");
+
 } // namespace tov::io
