@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <tuple>
 
 #ifndef _WIN32
@@ -80,16 +81,22 @@ TEST(TextFile, FailuresCarryStatusAndReason) {
   EXPECT_TRUE(strayFiles(dir.path(), {"folder"}).empty());
   EXPECT_EQ(writeTextLines(dir / "f.txt", {"caf\u00e9"}).status, WriteStatus::CannotEncode);
 #ifdef _WIN32
-  // A file another program holds (a table open in a spreadsheet) is not
-  // replaced: its bytes stay, and no temporary file is left beside it.
-  writeBytes(dir / "held.csv", "old");
-  {
-    const testing::HeldFile held(dir / "held.csv");
-    ASSERT_TRUE(held.held());
-    EXPECT_EQ(writeFileBytes(dir / "held.csv", "new").status, WriteStatus::WriteFailed);
+  // A file another program holds (a table open in a spreadsheet) or a
+  // read-only one is not replaced: its bytes stay, no temporary is left.
+  const struct { const char* name; bool held; WriteStatus status; } rows[] = {
+      {"held.csv", true, WriteStatus::WriteFailed}, {"read-only.csv", false, WriteStatus::CannotCreate}};
+  for (const auto& r : rows) {
+    writeBytes(dir / r.name, "old");
+    std::optional<testing::HeldFile> holder;
+    if (r.held) ASSERT_TRUE(holder.emplace(dir / r.name).held());
+    else std::filesystem::permissions(dir / r.name, std::filesystem::perms(0444));
+    result = writeFileBytes(dir / r.name, "new");
+    holder.reset();
+    EXPECT_EQ(result.status, r.status) << r.name;
+    EXPECT_EQ(result.detail, "書き込みの権限がありません") << r.name;
+    EXPECT_EQ(readBytes(dir / r.name), "old") << r.name;
   }
-  EXPECT_EQ(readBytes(dir / "held.csv"), "old");
-  EXPECT_TRUE(strayFiles(dir.path(), {"folder", "held.csv"}).empty());
+  EXPECT_TRUE(strayFiles(dir.path(), {"folder", "held.csv", "read-only.csv"}).empty());
 #endif
 }
 
