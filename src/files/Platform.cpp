@@ -318,7 +318,13 @@ CreateResult createNewFile(const fs::path& path, std::string_view bytes) {
 
 bool mayRead(const fs::path& path) {
 #ifdef _WIN32
-  return _waccess(path.c_str(), 4) == 0;
+  // _waccess looks at nothing but the read-only flag: whether the file opens
+  // for reading says it, also for one another program holds shared with nobody.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
 #else
   return ::access(path.c_str(), R_OK) == 0;
 #endif

@@ -3,8 +3,11 @@
 // named alike on every system: on Linux the POSIX calls themselves, on
 // Windows the CRT's descriptors over wide (UTF-16) names, with
 // MoveFileExW (write-through) for the atomic replace and _commit
-// (FlushFileBuffers) for the sync. Only the file writer includes this.
+// (FlushFileBuffers) for the sync, and sizes of 64 bits on both. Only the
+// file writer includes this.
 #include <cerrno>
+#include <climits>
+#include <cstddef>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -45,16 +48,61 @@ inline std::string nativeName(const std::filesystem::path& path) {
   return std::string(text.begin(), text.end());
 }
 
-inline int open(const std::filesystem::path& path, int flags, int mode = 0) {
-  return ::_wopen(path.c_str(), flags | _O_BINARY | _O_NOINHERIT, mode == 0 ? 0 : _S_IREAD | _S_IWRITE);
+inline int errnoOf(DWORD error) {
+  switch (error) {
+  case ERROR_ACCESS_DENIED:
+  case ERROR_SHARING_VIOLATION:
+  case ERROR_LOCK_VIOLATION: return EACCES;
+  case ERROR_DISK_FULL:
+  case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+  case ERROR_FILE_NOT_FOUND:
+  case ERROR_PATH_NOT_FOUND: return ENOENT;
+  case ERROR_WRITE_PROTECT: return EROFS;
+  case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
+  default: return EIO;
+  }
 }
 
+// The file's facts with 64-bit sizes (the CRT's struct stat holds 32 bits).
+using Stat = struct ::_stat64;
+
+// Windows finds no path also where one of its folders is a file; that is
+// told apart as on Linux (ENOTDIR), so the reason names the folder's name.
+inline int missingFolderError(const std::filesystem::path& path) {
+  std::error_code ec;
+  for (std::filesystem::path folder = path.parent_path(); !folder.empty();) {
+    const auto status = std::filesystem::status(folder, ec);
+    if (std::filesystem::exists(status)) return std::filesystem::is_directory(status) ? ENOENT : ENOTDIR;
+    std::filesystem::path up = folder.parent_path();
+    if (up == folder) break;
+    folder = std::move(up);
+  }
+  return ENOENT;
+}
+
+inline int open(const std::filesystem::path& path, int flags, int mode = 0) {
+  const int fd = ::_wopen(path.c_str(), flags | _O_BINARY | _O_NOINHERIT, mode == 0 ? 0 : _S_IREAD | _S_IWRITE);
+  if (fd < 0 && errno == ENOENT) errno = missingFolderError(path);
+  return fd;
+}
+// One call moves at most INT_MAX bytes; the callers loop.
+inline int read(int fd, void* buffer, std::size_t size) {
+  return ::_read(fd, buffer, static_cast<unsigned>(size < INT_MAX ? size : INT_MAX));
+}
+inline int write(int fd, const void* buffer, std::size_t size) {
+  return ::_write(fd, buffer, static_cast<unsigned>(size < INT_MAX ? size : INT_MAX));
+}
+inline int close(int fd) { return ::_close(fd); }
+inline int dup(int fd) { return ::_dup(fd); }
+inline int fstat(int fd, Stat* st) { return ::_fstat64(fd, st); }
+inline long long seek(int fd, long long offset, int whence) { return ::_lseeki64(fd, offset, whence); }
+
 // stat as far as the writer needs it (kind, size, links), symbolic links followed.
-inline int stat(const std::filesystem::path& path, struct ::stat* st) {
+inline int stat(const std::filesystem::path& path, Stat* st) {
   HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    errno = ENOENT;
+    errno = errnoOf(GetLastError());
     return -1;
   }
   BY_HANDLE_FILE_INFORMATION info {};
@@ -80,26 +128,11 @@ inline int truncate(int fd, long long size) { return ::_chsize_s(fd, size) == 0 
 inline int sync(int fd) { return ::_commit(fd); }
 inline void syncFolder(const std::filesystem::path&) {}  // the replace itself writes through
 inline bool writable(const std::filesystem::path& path) { return ::_waccess(path.c_str(), 2) == 0; }
-inline void keepOwnerAndMode(int, const struct ::stat&) {}  // no owner or mode bits to carry
+inline void keepOwnerAndMode(int, const Stat&) {}  // no owner or mode bits to carry
 inline int reserve(int, long long) { return 0; }
 inline long long readAt(int fd, char* buffer, std::size_t size, long long offset) {
   if (::_lseeki64(fd, offset, SEEK_SET) != offset) return -1;
-  return ::_read(fd, buffer, static_cast<unsigned>(size));
-}
-
-inline int errnoOf(DWORD error) {
-  switch (error) {
-  case ERROR_ACCESS_DENIED:
-  case ERROR_SHARING_VIOLATION:
-  case ERROR_LOCK_VIOLATION: return EACCES;
-  case ERROR_DISK_FULL:
-  case ERROR_HANDLE_DISK_FULL: return ENOSPC;
-  case ERROR_FILE_NOT_FOUND:
-  case ERROR_PATH_NOT_FOUND: return ENOENT;
-  case ERROR_WRITE_PROTECT: return EROFS;
-  case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
-  default: return EIO;
-  }
+  return read(fd, buffer, size);
 }
 
 // Puts `from` in place of `to` at once, written through to the disk.
@@ -119,9 +152,17 @@ inline void waitForever() {
 
 #else
 
+using Stat = struct ::stat;
+
 inline const std::string& nativeName(const std::filesystem::path& path) { return path.native(); }
 inline int open(const std::filesystem::path& path, int flags, int mode = 0) { return ::open(path.c_str(), flags, mode); }
-inline int stat(const std::filesystem::path& path, struct ::stat* st) { return ::stat(path.c_str(), st); }
+inline ssize_t read(int fd, void* buffer, std::size_t size) { return ::read(fd, buffer, size); }
+inline ssize_t write(int fd, const void* buffer, std::size_t size) { return ::write(fd, buffer, size); }
+inline int close(int fd) { return ::close(fd); }
+inline int dup(int fd) { return ::dup(fd); }
+inline int fstat(int fd, Stat* st) { return ::fstat(fd, st); }
+inline long long seek(int fd, long long offset, int whence) { return ::lseek(fd, static_cast<off_t>(offset), whence); }
+inline int stat(const std::filesystem::path& path, Stat* st) { return ::stat(path.c_str(), st); }
 inline void clearNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK); }
 inline int sync(int fd) { return ::fsync(fd); }
 inline int truncate(int fd, long long size) { return ::ftruncate(fd, static_cast<off_t>(size)); }
@@ -136,7 +177,7 @@ inline bool writable(const std::filesystem::path& path) { return ::access(path.c
 // The owner, group and mode of the file being replaced go to its
 // replacement, as far as the user may set them: root keeps another user's
 // file theirs; anybody keeps a group they belong to.
-inline void keepOwnerAndMode(int fd, const struct ::stat& old) {
+inline void keepOwnerAndMode(int fd, const Stat& old) {
   if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
     if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
   }
@@ -161,5 +202,7 @@ inline void restoreSignals(const void* previous) {
 inline void waitForever() { ::pause(); }
 
 #endif
+
+static_assert(sizeof(Stat::st_size) == 8, "a file over 2 GiB keeps its size");
 
 } // namespace tov::io

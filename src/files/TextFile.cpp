@@ -52,7 +52,7 @@ bool writeAll(int fd, std::string_view bytes, int* error) {
       }
       if (chunk > allowed - done) chunk = static_cast<size_t>(allowed - done);
     }
-    ssize_t n = ::write(fd, bytes.data() + done, chunk);
+    const auto n = io::write(fd, bytes.data() + done, chunk);
     if (n < 0) {
       if (errno == EINTR) continue;
       *error = errno;
@@ -85,12 +85,12 @@ std::filesystem::path replacedFile(const std::filesystem::path& path) {
 // and a FIFO or a device may never end. The kind is checked before opening,
 // and again on what was opened, which never waits.
 int openRegularFile(const std::filesystem::path& path) {
-  struct stat st {};
+  io::Stat st {};
   if (io::stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   int fd = io::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
+  if (io::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    io::close(fd);
     return -1;
   }
   io::clearNonBlocking(fd);
@@ -101,22 +101,22 @@ int openRegularFile(const std::filesystem::path& path) {
 // descriptor.
 std::optional<std::string> readFromDescriptor(int fd, std::size_t maxBytes) {
   std::string bytes;
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && st.st_size > 0)
+  io::Stat st {};
+  if (io::fstat(fd, &st) == 0 && st.st_size > 0)
     bytes.reserve(std::min(static_cast<std::size_t>(st.st_size), maxBytes));
   char buffer[65536];
   while (bytes.size() < maxBytes) {
     const std::size_t want = std::min(sizeof buffer, maxBytes - bytes.size());
-    ssize_t n = ::read(fd, buffer, want);
+    const auto n = io::read(fd, buffer, want);
     if (n < 0) {
       if (errno == EINTR) continue;
-      ::close(fd);
+      io::close(fd);
       return std::nullopt;
     }
     if (n == 0) break;
     bytes.append(buffer, static_cast<size_t>(n));
   }
-  ::close(fd);
+  io::close(fd);
   return bytes;
 }
 
@@ -185,9 +185,11 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path* 
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string suffix = ".tmp-" + std::to_string(currentProcessId()) + "-" + std::to_string(gTempCounter.fetch_add(1));
     // A name near the limit (83 Japanese characters are 253 bytes) gets a
-    // short temporary name of its own.
+    // short temporary name of its own. Counted in UTF-8 bytes on Windows
+    // too: a shared folder on a Linux server holds 255 bytes, not 255
+    // UTF-16 characters.
     std::filesystem::path name = target.filename();
-    if (name.native().size() + suffix.size() <= NAME_MAX) name += suffix;
+    if (io::nativeName(name).size() + suffix.size() <= NAME_MAX) name += suffix;
     else name = ".~tov" + suffix;
     *temp = folder / name;
     WriterSection section;
@@ -210,27 +212,27 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path* 
 // reports a short write as success).
 bool writeCheckedAndClose(int fd, std::string_view bytes, int* error) {
   bool ok = writeAll(fd, bytes, error);
-  struct stat st {};
+  io::Stat st {};
   if (ok && io::sync(fd) != 0) {
     *error = errno;
     ok = false;
   }
-  if (ok && (::fstat(fd, &st) != 0 || st.st_size != static_cast<off_t>(bytes.size()))) {
+  if (ok && (io::fstat(fd, &st) != 0 || static_cast<unsigned long long>(st.st_size) != bytes.size())) {
     *error = ENOSPC;
     ok = false;
   }
-  if (::close(fd) != 0 && ok) {
+  if (io::close(fd) != 0 && ok) {
     *error = errno;
     ok = false;
   }
   return ok;
 }
 
-void keepOwnerAndMode(int fd, const struct stat& old) { io::keepOwnerAndMode(fd, old); }
+void keepOwnerAndMode(int fd, const io::Stat& old) { io::keepOwnerAndMode(fd, old); }
 
 // Puts bytes at the start of the file and cuts it to their length, synced.
 bool overwriteFrom(int fd, std::string_view bytes, int* error) {
-  if (::lseek(fd, 0, SEEK_SET) != 0) {
+  if (io::seek(fd, 0, SEEK_SET) != 0) {
     *error = errno;
     return false;
   }
@@ -254,10 +256,10 @@ bool writeInPlace(const std::filesystem::path& target, std::string_view bytes, i
     *error = errno;
     return false;
   }
-  const auto old = readFromDescriptor(::dup(fd), SIZE_MAX);
+  const auto old = readFromDescriptor(io::dup(fd), SIZE_MAX);
   if (!old) {
     *error = EIO;
-    ::close(fd);
+    io::close(fd);
     return false;
   }
   // A file system that cannot reserve (EOPNOTSUPP) is written without it:
@@ -266,14 +268,14 @@ bool writeInPlace(const std::filesystem::path& target, std::string_view bytes, i
       io::reserve(fd, static_cast<long long>(bytes.size())) != 0 && errno != EOPNOTSUPP &&
       errno != ENOSYS) {
     *error = errno;
-    ::close(fd);
+    io::close(fd);
     return false;
   }
   bool ok = overwriteFrom(fd, bytes, error);
   if (ok) {
-    struct stat st {};
+    io::Stat st {};
     std::string back(bytes.size(), '\0');
-    ok = ::fstat(fd, &st) == 0 && st.st_size == static_cast<off_t>(bytes.size()) &&
+    ok = io::fstat(fd, &st) == 0 && static_cast<unsigned long long>(st.st_size) == bytes.size() &&
          io::readAt(fd, back.data(), back.size(), 0) == static_cast<long long>(back.size()) && back == bytes;
     if (!ok) *error = EIO;
   }
@@ -284,7 +286,7 @@ bool writeInPlace(const std::filesystem::path& target, std::string_view bytes, i
     *oldKept = overwriteFrom(fd, *old, &ignored);
     gFailAfterBytes = hook;
   }
-  if (::close(fd) != 0 && ok) {
+  if (io::close(fd) != 0 && ok) {
     *error = errno;
     ok = false;
   }
@@ -319,7 +321,7 @@ std::string failureReason(int error) {
 }
 
 std::string refusedTargetReason(const std::filesystem::path& path) {
-  struct stat st {};
+  io::Stat st {};
   if (io::stat(path, &st) != 0 || S_ISREG(st.st_mode)) return {};
   return kindName(st.st_mode);
 }
@@ -328,7 +330,7 @@ WriteResult writeFileBytes(const std::filesystem::path& path, std::string_view b
   const std::filesystem::path target = replacedFile(path);
   if (target.filename().empty()) return failure(WriteStatus::CannotCreate, systemReason(EISDIR));
 
-  struct stat old {};
+  io::Stat old {};
   bool existed = io::stat(target, &old) == 0;
   // A FIFO, a device or a folder is never replaced by a file.
   if (existed && !S_ISREG(old.st_mode)) return failure(WriteStatus::CannotCreate, kindName(old.st_mode));
@@ -391,7 +393,7 @@ bool OutputBatch::add(const std::filesystem::path& path, std::string_view bytes)
   const std::filesystem::path target = replacedFile(path);
   if (target.filename().empty()) return fail(path, failureReason(EISDIR));
   if (std::string refused = refusedTargetReason(target); !refused.empty()) return fail(path, refused);
-  struct stat old {};
+  io::Stat old {};
   const bool existed = io::stat(target, &old) == 0;
   if (existed && !io::writable(target)) return fail(path, failureReason(errno));
   Staged staged{target, {}};

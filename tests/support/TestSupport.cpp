@@ -8,6 +8,14 @@
 #include <sstream>
 #include <stdexcept>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#endif
+
 namespace tov::testing {
 
 TempDir::TempDir() {
@@ -71,6 +79,34 @@ ScopedLocale::~ScopedLocale() {
   std::setlocale(LC_ALL, previous_.c_str());
   std::locale::global(std::locale::classic());
 }
+
+bool runsAsRoot() {
+#ifdef _WIN32
+  return false;
+#else
+  return ::geteuid() == 0;
+#endif
+}
+
+std::filesystem::path nullDevice(const std::filesystem::path& folder, std::string_view name) {
+#ifdef _WIN32
+  (void)name;
+  return folder / "NUL";
+#else
+  const std::filesystem::path path = folder / std::string(name);
+  if (!runsAsRoot() || ::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) return {};
+  return path;
+#endif
+}
+
+#ifdef _WIN32
+HeldFile::HeldFile(const std::filesystem::path& path)
+    : handle_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+HeldFile::~HeldFile() {
+  if (held()) CloseHandle(handle_);
+}
+bool HeldFile::held() const { return handle_ != INVALID_HANDLE_VALUE; }
+#endif
 
 std::string readBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

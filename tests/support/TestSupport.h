@@ -51,6 +51,30 @@ private:
   bool available_ = false;
 };
 
+// What the system offers the file tests. Windows has no root, no FIFO and
+// no device node to make; its device names (NUL) are in every folder.
+bool runsAsRoot();
+// A device that reads like /dev/null at folder/name, or an empty path when
+// none can be made (Linux makes one only as root; on Windows it is
+// folder/NUL, which keeps no name of its own).
+std::filesystem::path nullDevice(const std::filesystem::path& folder, std::string_view name);
+
+#ifdef _WIN32
+// Holds a file open as another program does that shares it with nobody:
+// while it lives, nobody else may read, write, replace or remove the file.
+class HeldFile {
+public:
+  explicit HeldFile(const std::filesystem::path& path);
+  ~HeldFile();
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool held() const;
+
+private:
+  void* handle_;
+};
+#endif
+
 std::string readBytes(const std::filesystem::path& path);
 void writeBytes(const std::filesystem::path& path, std::string_view bytes);
 // Lines joined with CR LF after each line.
