@@ -15,8 +15,7 @@
 #include <map>
 #include <system_error>
 
-#include <unistd.h>
-
+#include "files/Platform.h"
 #include "files/TextCodec.h"
 #include "files/TextFile.h"
 #include "record/CFormat.h"
@@ -100,7 +99,7 @@ std::string exponentFormat(const std::string& text) {
 }
 
 // A name beside the target that no other writer uses.
-std::string temporaryFolderText(const std::filesystem::path& scratch) { return scratch.parent_path().string(); }
+std::string temporaryFolderText(const std::filesystem::path& scratch) { return utf8Path(scratch.parent_path()); }
 #endif
 
 } // namespace
@@ -224,8 +223,8 @@ std::string writeCsv(const std::filesystem::path& path, const SummaryTable& tabl
 }
 
 #if !TOV_HAS_XLSXWRITER
-// A build without libxlsxwriter (the Windows cross build for now) writes no
-// workbooks and says so; the CSV file holds the same table.
+// A build without libxlsxwriter writes no workbooks and says so; the CSV
+// file holds the same table.
 std::string writeXlsx(const std::filesystem::path&, const SummaryTable&) {
   return "この版は .xlsx を書けません。CSV で保存してください";
 }
@@ -367,17 +366,24 @@ std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& tab
   std::error_code ec;
   const std::filesystem::path scratch =
       std::filesystem::temp_directory_path(ec) /
-      cformat("tov-%ld-%u.xlsx", static_cast<long>(::getpid()), counter.fetch_add(1));
-  const std::string tempName = scratch.string();
+      cformat("tov-%ld-%u.xlsx", currentProcessId(), counter.fetch_add(1));
+  // The library opens its files by narrow names only (on Windows in the
+  // ANSI code page); its own scratch files go into the same folder.
+  const std::string tempName = narrowPath(scratch);
+  const std::string fileName = scratch.filename().string();
+  std::string tempFolder =
+      tempName.size() > fileName.size() ? tempName.substr(0, tempName.size() - fileName.size() - 1) : "";
   announceTemporary(scratch);
   auto dropScratch = [&] {
-    ::unlink(tempName.c_str());
+    removeFile(scratch);
     withdrawTemporary(scratch);
   };
   lxw_workbook* book = nullptr;
-  {
+  if (!tempName.empty()) {
     WriterSection section;
-    book = workbook_new(tempName.c_str());
+    lxw_workbook_options options{};
+    options.tmpdir = tempFolder.data();
+    book = workbook_new_opt(tempName.c_str(), &options);
   }
   if (!book) {
     dropScratch();

@@ -81,6 +81,45 @@ std::string utf8Path(const fs::path& path) {
 #endif
 }
 
+#ifdef _WIN32
+namespace {
+// The text in the ANSI code page, or nothing when a character has no exact
+// form there.
+std::optional<std::string> ansiText(const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  BOOL lossy = FALSE;
+  const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                       nullptr, 0, nullptr, &lossy);
+  if (size <= 0 || lossy) return std::nullopt;
+  std::string out(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), out.data(), size,
+                      nullptr, &lossy);
+  if (lossy) return std::nullopt;
+  return out;
+}
+} // namespace
+#endif
+
+std::string narrowPath(const fs::path& path) {
+#ifdef _WIN32
+  if (auto text = ansiText(path.wstring())) return *text;
+  // The file need not exist yet: its folder is shortened, its name kept.
+  const fs::path folder = path.parent_path();
+  std::wstring shortFolder(MAX_PATH, L'\0');
+  DWORD size = GetShortPathNameW(folder.c_str(), shortFolder.data(), static_cast<DWORD>(shortFolder.size()));
+  if (size >= shortFolder.size()) {
+    shortFolder.resize(size);
+    size = GetShortPathNameW(folder.c_str(), shortFolder.data(), size);
+  }
+  if (size == 0 || size >= shortFolder.size()) return {};
+  shortFolder.resize(size);
+  const auto text = ansiText((fs::path(shortFolder) / path.filename()).wstring());
+  return text ? *text : std::string();
+#else
+  return path.string();
+#endif
+}
+
 std::string hostName() {
 #ifdef _WIN32
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};

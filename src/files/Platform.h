@@ -46,6 +46,13 @@ std::FILE* openFile(const std::filesystem::path& path, const char* mode);
 // Windows path.string() would give the ANSI code page, or throw).
 std::string utf8Path(const std::filesystem::path& path);
 
+// The path as the C library's narrow (char) file functions take it, for a
+// library that opens files only by such a name: on Linux its bytes; on
+// Windows in the ANSI code page, through the short (8.3) form of its folder
+// where the long one holds characters that code page lacks (a user folder
+// named in Japanese on a Western system). "" when it has no such form.
+std::string narrowPath(const std::filesystem::path& path);
+
 // This computer's name (UTF-8); "localhost" when the system gives none.
 std::string hostName();
 
