@@ -17,29 +17,8 @@ prefix="$dir/install"
 [ -f "$prefix/lib/libxlsxwriter.a" ] && exit 0
 
 source "$root/scripts/apt-install.sh"
-install_missing dpkg-dev libz-mingw-w64-dev cmake ninja-build g++-mingw-w64-x86-64-posix
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-
-src=$(find "$dir" -maxdepth 2 -path '*/libxlsxwriter-*/CMakeLists.txt' -printf '%h\n' -quit)
-if [ -z "$src" ]; then
-  if ! apt-get source --print-uris libxlsxwriter > /dev/null 2>&1; then
-    # Source entries beside the binary ones of debian.sources (deb822).
-    echo "== deb-src entry for Debian's source packages"
-    $sudo tee /etc/apt/sources.list.d/tov-deb-src.sources > /dev/null <<'EOF'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-    $sudo apt-get update -qq
-  fi
-  echo "== libxlsxwriter source (apt-get source)"
-  (cd "$dir" && apt-get source -qq libxlsxwriter > "$dir/source.log" 2>&1) || { cat "$dir/source.log"; exit 1; }
-  src=$(find "$dir" -maxdepth 2 -path '*/libxlsxwriter-*/CMakeLists.txt' -printf '%h\n' -quit)
-  [ -n "$src" ] || { echo "apt-get source unpacked no libxlsxwriter-* folder in $dir"; exit 1; }
-fi
+install_missing libz-mingw-w64-dev cmake ninja-build g++-mingw-w64-x86-64-posix
+src=$(debian_source libxlsxwriter "$dir")
 
 # Debian builds it with the system's minizip, which mingw has not: the
 # minizip the source ships is used (on mingw the library opens every file,
