@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
 #include <vector>
 
@@ -44,6 +45,18 @@ fs::path comparablePath(const fs::path& p) {
   return canonical.lexically_normal();
 }
 
+// A path named by the environment ("" when unset), as the system gives it:
+// on Windows in UTF-16, so a folder of any name works.
+fs::path environmentPath(const char* name) {
+#ifdef _WIN32
+  const std::wstring wide(name, name + std::strlen(name));
+  const wchar_t* value = _wgetenv(wide.c_str());
+  return value && *value ? fs::path(value) : fs::path();
+#else
+  return fs::path(environment(name));
+#endif
+}
+
 #ifdef _WIN32
 std::string utf8Of(const wchar_t* text, int length) {
   if (length <= 0) return std::string();
@@ -78,6 +91,14 @@ std::string utf8Path(const fs::path& path) {
   return std::string(text.begin(), text.end());
 #else
   return path.string();
+#endif
+}
+
+fs::path pathFromUtf8(std::string_view utf8) {
+#ifdef _WIN32
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+#else
+  return fs::path(std::string(utf8));
 #endif
 }
 
@@ -169,12 +190,9 @@ fs::path userSettingsFolder() {
 }
 
 fs::path driveRoot() {
-  std::string root = environment("TOV_ROOT");
-  if (!root.empty()) return fs::path(root);
-  std::string data = environment("XDG_DATA_HOME");
-  if (!data.empty()) return fs::path(data) / "tov" / "drives";
-  std::string home = environment("HOME");
-  if (!home.empty()) return fs::path(home) / ".local" / "share" / "tov" / "drives";
+  if (fs::path root = environmentPath("TOV_ROOT"); !root.empty()) return root;
+  if (fs::path data = environmentPath("XDG_DATA_HOME"); !data.empty()) return data / "tov" / "drives";
+  if (fs::path home = environmentPath("HOME"); !home.empty()) return home / ".local" / "share" / "tov" / "drives";
   // No home folder at all (a bare service account): keep the drives in the
   // temporary folder rather than somewhere relative to the current directory.
   std::error_code ec;
@@ -196,7 +214,7 @@ std::string currentDirectory() {
 
 fs::path hostPath(std::string_view windowsPath) {
   if (windowsPath.size() < 2 || !isAsciiLetter(windowsPath[0]) || windowsPath[1] != ':')
-    return fs::path(std::string(windowsPath));
+    return pathFromUtf8(windowsPath);
 
   // The folders below the drive. ".." never climbs above the drive's own
   // folder, so a stored path cannot reach outside the root.
@@ -218,8 +236,8 @@ fs::path hostPath(std::string_view windowsPath) {
   }
   flush();
 
-  fs::path result = driveRoot() / std::string(1, upperAscii(windowsPath[0]));
-  for (const auto& p : parts) result /= p;
+  fs::path result = driveRoot() / pathFromUtf8(std::string(1, upperAscii(windowsPath[0])));
+  for (const auto& p : parts) result /= pathFromUtf8(p);
   return result;
 }
 
@@ -236,7 +254,7 @@ std::optional<std::string> windowsPathOf(const fs::path& host) {
   while (t != target.end() && t->empty()) ++t;
   if (t == target.end()) return std::nullopt;  // the root itself is no drive
 
-  const std::string drive = t->string();
+  const std::string drive = utf8Path(*t);
   if (drive.size() != 1 || drive[0] < 'A' || drive[0] > 'Z') return std::nullopt;
   ++t;
 
@@ -245,7 +263,7 @@ std::optional<std::string> windowsPathOf(const fs::path& host) {
   for (; t != target.end(); ++t) {
     if (t->empty()) continue;
     if (!first) result += '\\';
-    result += t->string();
+    result += utf8Path(*t);
     first = false;
   }
   return result;

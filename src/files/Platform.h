@@ -46,6 +46,12 @@ std::FILE* openFile(const std::filesystem::path& path, const char* mode);
 // Windows path.string() would give the ANSI code page, or throw).
 std::string utf8Path(const std::filesystem::path& path);
 
+// The path named by UTF-8 text (typed, read from our own files, built from
+// a test's name): on Windows through UTF-16, since std::filesystem::path of
+// a std::string would take the bytes as the ANSI code page there. Elsewhere
+// the bytes as they stand. Every path made from text goes through this.
+std::filesystem::path pathFromUtf8(std::string_view utf8);
+
 // This computer's name (UTF-8); "localhost" when the system gives none.
 std::string hostName();
 

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "files/Platform.h"
+
 namespace tov::testing {
 
 TempDir::TempDir() {
@@ -23,6 +25,8 @@ TempDir::TempDir() {
   }
   throw std::runtime_error("cannot create a temporary folder");
 }
+
+std::filesystem::path TempDir::operator/(std::string_view name) const { return path_ / pathFromUtf8(name); }
 
 TempDir::~TempDir() {
   std::error_code ec;
