@@ -101,4 +101,24 @@ bool removeFile(const std::filesystem::path& path);
 // Lets only the user into a folder where the system has modes.
 void restrictToOwner(const std::filesystem::path& folder);
 
+// Interrupts: Ctrl+C, a closed terminal or console window, a request to end
+// the program (SIGHUP, SIGINT, SIGQUIT and SIGTERM; on Windows the console's
+// CTRL_C, CTRL_BREAK and CTRL_CLOSE events). At the first of them `handler`
+// runs once, then the interrupt ends the process as it would have without
+// it. It runs as a signal handler (async-signal-safe work only) or, on
+// Windows, on a thread of the system's while the others go on. An interrupt
+// the process ignored stays ignored. restoreInterrupts() puts back what was
+// there before.
+using InterruptHandler = void (*)();
+void onInterrupt(InterruptHandler handler);
+void restoreInterrupts();
+
+// Removes the file named by UTF-8 text, from an interrupt handler (nothing
+// allocated; a name longer than the system takes is left).
+void removeFileOnInterrupt(const char* utf8Name);
+
+// The file open on a C runtime descriptor; nothing when the system cannot
+// tell or the file has no name any more.
+std::optional<std::filesystem::path> openFileName(int fd);
+
 } // namespace tov
