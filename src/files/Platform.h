@@ -103,12 +103,12 @@ void restrictToOwner(const std::filesystem::path& folder);
 
 // Interrupts: Ctrl+C, a closed terminal or console window, a request to end
 // the program (SIGHUP, SIGINT, SIGQUIT and SIGTERM; on Windows the console's
-// CTRL_C, CTRL_BREAK and CTRL_CLOSE events). At the first of them `handler`
-// runs once, then the interrupt ends the process as it would have without
-// it. It runs as a signal handler (async-signal-safe work only) or, on
-// Windows, on a thread of the system's while the others go on. An interrupt
-// the process ignored stays ignored. restoreInterrupts() puts back what was
-// there before.
+// CTRL_C, CTRL_BREAK and CTRL_CLOSE events). At an interrupt `handler` runs,
+// then the interrupt ends the process as it would have without it. It runs
+// as a signal handler (async-signal-safe work only; each signal's handler is
+// reset as it starts) or, on Windows, once, on a thread of the system's while
+// the others go on. An interrupt the process ignored stays ignored.
+// restoreInterrupts() puts back what was there before.
 using InterruptHandler = void (*)();
 void onInterrupt(InterruptHandler handler);
 void restoreInterrupts();
