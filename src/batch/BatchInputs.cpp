@@ -5,6 +5,7 @@
 #include <set>
 #include <system_error>
 
+#include "files/Platform.h"
 #include "record/CFormat.h"
 
 namespace fs = std::filesystem;
@@ -12,7 +13,7 @@ namespace fs = std::filesystem;
 namespace tov {
 
 bool isTestFileName(const fs::path& path) {
-  std::string ext = path.extension().string();
+  std::string ext = utf8Path(path.extension());
   for (char& c : ext)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return ext == ".tvd";
@@ -35,9 +36,9 @@ void collectFolder(const fs::path& folder, bool recursive, BatchInputs& out) {
   } else {
     for (fs::directory_iterator it(folder, options, ec), end; !ec && it != end; it.increment(ec)) take(*it);
   }
-  if (ec) out.problems.push_back(folder.string() + ": " + ec.message());
+  if (ec) out.problems.push_back(utf8Path(folder) + ": " + ec.message());
   std::sort(found.begin(), found.end());
-  if (found.empty() && !ec) out.problems.push_back(folder.string() + ": 試験データ (.tvd) がありません");
+  if (found.empty() && !ec) out.problems.push_back(utf8Path(folder) + ": 試験データ (.tvd) がありません");
   out.tests.insert(out.tests.end(), found.begin(), found.end());
 }
 
@@ -57,7 +58,7 @@ std::vector<std::string> uniqueOutputNames(const std::vector<fs::path>& tests) {
   std::vector<std::string> names;
   std::set<std::string> used;
   for (const fs::path& test : tests) {
-    std::string stem = test.stem().string();
+    std::string stem = utf8Path(test.stem());
     if (stem.empty()) stem = "test";
     std::string name = stem;
     for (int n = 2; used.count(name); ++n) name = stem + cformat(" (%d)", n);

@@ -196,7 +196,7 @@ std::string csvText(const SummaryTable& table) {
 }
 
 std::optional<TableFormat> tableFormatOf(const std::filesystem::path& path) {
-  std::string ext = path.extension().string();
+  std::string ext = utf8Path(path.extension());
   for (char& c : ext)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   if (ext == ".csv") return TableFormat::Csv;

@@ -3,12 +3,10 @@
 #include <array>
 #include <atomic>
 #include <climits>
-#include <csignal>
 #include <cstring>
 #include <string>
 
-#include <unistd.h>
-
+#include "files/Platform.h"
 #include "files/TextFile.h"
 
 namespace tov {
@@ -26,21 +24,15 @@ struct Slot {
 static_assert(std::atomic<int>::is_always_lock_free);
 std::array<Slot, 128> gSlots;
 
-constexpr int kSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
-constexpr int kSignalCount = 4;
-struct sigaction gPrevious[kSignalCount];
-bool gInstalled[kSignalCount] = {};
 std::atomic<int> gGuards{0};
 
-extern "C" void removeTemporariesAndEnd(int signal) {
+// Runs at the interrupt; the interrupt then ends the process.
+void removeTemporaries() {
   // Writers on other threads finish telling their temporaries (and
   // renaming a batch) first, and start nothing more.
   stopWritersForInterrupt();
   for (Slot& slot : gSlots)
-    if (slot.state.load(std::memory_order_acquire) == Used) ::unlink(slot.path);
-  // The handler was reset on entry (SA_RESETHAND): the signal, raised again,
-  // ends the process once this handler returns.
-  ::raise(signal);
+    if (slot.state.load(std::memory_order_acquire) == Used) removeFileOnInterrupt(slot.path);
 }
 
 // Every writer's temporaries (saves, tables, exports) as they come and go.
@@ -67,22 +59,7 @@ void madeTemporary(const char* path) { claim(path); }
 
 void install() {
   setTemporaryListener(madeTemporary, release);
-  for (int i = 0; i < kSignalCount; ++i) {
-    struct sigaction previous {};
-    if (::sigaction(kSignals[i], nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) continue;
-    struct sigaction action {};
-    action.sa_handler = removeTemporariesAndEnd;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND | SA_RESTART;
-    if (::sigaction(kSignals[i], &action, &gPrevious[i]) == 0) gInstalled[i] = true;
-  }
-}
-
-void restore() {
-  for (int i = 0; i < kSignalCount; ++i) {
-    if (gInstalled[i]) ::sigaction(kSignals[i], &gPrevious[i], nullptr);
-    gInstalled[i] = false;
-  }
+  onInterrupt(removeTemporaries);
 }
 
 } // namespace
@@ -97,7 +74,7 @@ InterruptCleanup::InterruptCleanup() {
 InterruptCleanup::~InterruptCleanup() {
   for (const std::string& path : paths_) forget(path);
   if (gGuards.fetch_sub(1) == 1) {
-    restore();
+    restoreInterrupts();
     for (Slot& slot : gSlots) slot.state.store(Free, std::memory_order_release);
   }
 }
@@ -107,15 +84,7 @@ void InterruptCleanup::add(const std::string& path) {
 }
 
 void InterruptCleanup::addOpenFile(int fd) {
-  if (fd < 0) return;
-  char name[PATH_MAX];
-  const std::string link = "/proc/self/fd/" + std::to_string(fd);
-  const ssize_t n = ::readlink(link.c_str(), name, sizeof name - 1);
-  if (n <= 0 || name[0] != '/') return;
-  const std::string path(name, static_cast<std::size_t>(n));
-  // A file made without a name (O_TMPFILE) vanishes with the process.
-  if (path.ends_with(" (deleted)")) return;
-  add(path);
+  if (const auto path = openFileName(fd)) add(utf8Path(*path));
 }
 
 void InterruptCleanup::forget(const std::string& path) {

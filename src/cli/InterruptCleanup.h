@@ -1,8 +1,9 @@
 #pragma once
 // The temporary files of an export are removed when the program is
-// interrupted or hung up (SIGHUP, SIGINT, SIGQUIT, SIGTERM) while they exist: the signal's handler
-// unlinks them and then lets the signal end the process as it would have.
-// A signal that was ignored when the guard was made stays ignored.
+// interrupted or hung up (SIGHUP, SIGINT, SIGQUIT, SIGTERM; Ctrl+C, Ctrl+Break
+// or a closed console on Windows) while they exist: the interrupt's handler
+// removes them and then lets the interrupt end the process as it would have.
+// An interrupt that was ignored when the guard was made stays ignored.
 #include <string>
 #include <vector>
 

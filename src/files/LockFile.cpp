@@ -20,7 +20,10 @@ std::string cleaned(std::string text) {
 } // namespace
 
 std::filesystem::path lockPathFor(const std::filesystem::path& test) {
-  return test.parent_path() / (".~lock." + test.filename().string() + "#");
+  std::filesystem::path name = ".~lock.";
+  name += test.filename();
+  name += "#";
+  return test.parent_path() / name;
 }
 
 LockOwner currentLockOwner() {

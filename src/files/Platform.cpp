@@ -1,7 +1,10 @@
 #include "files/Platform.h"
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
 #include <vector>
 
@@ -44,6 +47,18 @@ fs::path comparablePath(const fs::path& p) {
   return canonical.lexically_normal();
 }
 
+// A path named by the environment ("" when unset), as the system gives it:
+// on Windows in UTF-16, so a folder of any name works.
+fs::path environmentPath(const char* name) {
+#ifdef _WIN32
+  const std::wstring wide(name, name + std::strlen(name));
+  const wchar_t* value = _wgetenv(wide.c_str());
+  return value && *value ? fs::path(value) : fs::path();
+#else
+  return fs::path(environment(name));
+#endif
+}
+
 #ifdef _WIN32
 std::string utf8Of(const wchar_t* text, int length) {
   if (length <= 0) return std::string();
@@ -57,6 +72,32 @@ std::string utf8Of(const wchar_t* text, int length) {
 fs::path environmentFolder(const wchar_t* name) {
   const wchar_t* value = _wgetenv(name);
   return value && *value ? fs::path(value) : fs::path();
+}
+#endif
+
+// What runs at an interrupt (see onInterrupt).
+std::atomic<InterruptHandler> gInterruptHandler{nullptr};
+static_assert(std::atomic<InterruptHandler>::is_always_lock_free);
+
+#ifdef _WIN32
+bool gConsoleHandlerSet = false;
+
+BOOL WINAPI consoleInterrupted(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+  if (const InterruptHandler handler = gInterruptHandler.exchange(nullptr)) handler();
+  return FALSE;  // the next handler, in the end the system's, ends the process
+}
+#else
+constexpr int kInterrupts[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+constexpr int kInterruptCount = 4;
+struct sigaction gPreviousActions[kInterruptCount];
+bool gInstalled[kInterruptCount] = {};
+
+extern "C" void interrupted(int signal) {
+  if (const InterruptHandler handler = gInterruptHandler.load()) handler();
+  // The handler was reset on entry (SA_RESETHAND): the signal, raised again,
+  // ends the process once this handler returns.
+  ::raise(signal);
 }
 #endif
 
@@ -117,6 +158,14 @@ std::string narrowPath(const fs::path& path) {
   return text ? *text : std::string();
 #else
   return path.string();
+#endif
+}
+
+fs::path pathFromUtf8(std::string_view utf8) {
+#ifdef _WIN32
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+#else
+  return fs::path(std::string(utf8));
 #endif
 }
 
@@ -208,12 +257,9 @@ fs::path userSettingsFolder() {
 }
 
 fs::path driveRoot() {
-  std::string root = environment("TOV_ROOT");
-  if (!root.empty()) return fs::path(root);
-  std::string data = environment("XDG_DATA_HOME");
-  if (!data.empty()) return fs::path(data) / "tov" / "drives";
-  std::string home = environment("HOME");
-  if (!home.empty()) return fs::path(home) / ".local" / "share" / "tov" / "drives";
+  if (fs::path root = environmentPath("TOV_ROOT"); !root.empty()) return root;
+  if (fs::path data = environmentPath("XDG_DATA_HOME"); !data.empty()) return data / "tov" / "drives";
+  if (fs::path home = environmentPath("HOME"); !home.empty()) return home / ".local" / "share" / "tov" / "drives";
   // No home folder at all (a bare service account): keep the drives in the
   // temporary folder rather than somewhere relative to the current directory.
   std::error_code ec;
@@ -235,7 +281,7 @@ std::string currentDirectory() {
 
 fs::path hostPath(std::string_view windowsPath) {
   if (windowsPath.size() < 2 || !isAsciiLetter(windowsPath[0]) || windowsPath[1] != ':')
-    return fs::path(std::string(windowsPath));
+    return pathFromUtf8(windowsPath);
 
   // The folders below the drive. ".." never climbs above the drive's own
   // folder, so a stored path cannot reach outside the root.
@@ -257,8 +303,8 @@ fs::path hostPath(std::string_view windowsPath) {
   }
   flush();
 
-  fs::path result = driveRoot() / std::string(1, upperAscii(windowsPath[0]));
-  for (const auto& p : parts) result /= p;
+  fs::path result = driveRoot() / pathFromUtf8(std::string(1, upperAscii(windowsPath[0])));
+  for (const auto& p : parts) result /= pathFromUtf8(p);
   return result;
 }
 
@@ -275,7 +321,7 @@ std::optional<std::string> windowsPathOf(const fs::path& host) {
   while (t != target.end() && t->empty()) ++t;
   if (t == target.end()) return std::nullopt;  // the root itself is no drive
 
-  const std::string drive = t->string();
+  const std::string drive = utf8Path(*t);
   if (drive.size() != 1 || drive[0] < 'A' || drive[0] > 'Z') return std::nullopt;
   ++t;
 
@@ -284,7 +330,7 @@ std::optional<std::string> windowsPathOf(const fs::path& host) {
   for (; t != target.end(); ++t) {
     if (t->empty()) continue;
     if (!first) result += '\\';
-    result += t->string();
+    result += utf8Path(*t);
     first = false;
   }
   return result;
@@ -382,6 +428,72 @@ void restrictToOwner(const fs::path& folder) {
   (void)folder;  // the profile's folders are the user's already
 #else
   ::chmod(folder.c_str(), 0700);
+#endif
+}
+
+void onInterrupt(InterruptHandler handler) {
+  gInterruptHandler.store(handler);
+#ifdef _WIN32
+  if (!gConsoleHandlerSet) gConsoleHandlerSet = SetConsoleCtrlHandler(consoleInterrupted, TRUE) != 0;
+#else
+  for (int i = 0; i < kInterruptCount; ++i) {
+    if (gInstalled[i]) continue;
+    struct sigaction previous {};
+    if (::sigaction(kInterrupts[i], nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = interrupted;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    if (::sigaction(kInterrupts[i], &action, &gPreviousActions[i]) == 0) gInstalled[i] = true;
+  }
+#endif
+}
+
+void restoreInterrupts() {
+#ifdef _WIN32
+  if (gConsoleHandlerSet) SetConsoleCtrlHandler(consoleInterrupted, FALSE);
+  gConsoleHandlerSet = false;
+#else
+  for (int i = 0; i < kInterruptCount; ++i) {
+    if (gInstalled[i]) ::sigaction(kInterrupts[i], &gPreviousActions[i], nullptr);
+    gInstalled[i] = false;
+  }
+#endif
+  gInterruptHandler.store(nullptr);
+}
+
+void removeFileOnInterrupt(const char* utf8Name) {
+#ifdef _WIN32
+  wchar_t wide[4096];
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8Name, -1, wide, 4096) > 0) DeleteFileW(wide);
+#else
+  ::unlink(utf8Name);
+#endif
+}
+
+std::optional<fs::path> openFileName(int fd) {
+  if (fd < 0) return std::nullopt;
+#ifdef _WIN32
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::wstring name(32768, L'\0');
+  const DWORD n = GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()),
+                                            FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (n == 0 || n >= name.size()) return std::nullopt;
+  name.resize(n);
+  // "\\?\C:\..." and "\\?\UNC\server\share\..." in their usual forms.
+  if (name.starts_with(L"\\\\?\\UNC\\")) name.replace(0, 8, L"\\\\");
+  else if (name.starts_with(L"\\\\?\\")) name.erase(0, 4);
+  return fs::path(name);
+#else
+  char name[PATH_MAX];
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  const ssize_t n = ::readlink(link.c_str(), name, sizeof name - 1);
+  if (n <= 0 || name[0] != '/') return std::nullopt;
+  const std::string path(name, static_cast<std::size_t>(n));
+  // A file made without a name (O_TMPFILE) vanishes with the process.
+  if (path.ends_with(" (deleted)")) return std::nullopt;
+  return fs::path(path);
 #endif
 }
 

@@ -53,6 +53,12 @@ std::string utf8Path(const std::filesystem::path& path);
 // named in Japanese on a Western system). "" when it has no such form.
 std::string narrowPath(const std::filesystem::path& path);
 
+// The path named by UTF-8 text (typed, read from our own files, built from
+// a test's name): on Windows through UTF-16, since std::filesystem::path of
+// a std::string would take the bytes as the ANSI code page there. Elsewhere
+// the bytes as they stand. Every path made from text goes through this.
+std::filesystem::path pathFromUtf8(std::string_view utf8);
+
 // This computer's name (UTF-8); "localhost" when the system gives none.
 std::string hostName();
 
@@ -101,5 +107,25 @@ bool removeFile(const std::filesystem::path& path);
 
 // Lets only the user into a folder where the system has modes.
 void restrictToOwner(const std::filesystem::path& folder);
+
+// Interrupts: Ctrl+C, a closed terminal or console window, a request to end
+// the program (SIGHUP, SIGINT, SIGQUIT and SIGTERM; on Windows the console's
+// CTRL_C, CTRL_BREAK and CTRL_CLOSE events). At an interrupt `handler` runs,
+// then the interrupt ends the process as it would have without it. It runs
+// as a signal handler (async-signal-safe work only; each signal's handler is
+// reset as it starts) or, on Windows, once, on a thread of the system's while
+// the others go on. An interrupt the process ignored stays ignored.
+// restoreInterrupts() puts back what was there before.
+using InterruptHandler = void (*)();
+void onInterrupt(InterruptHandler handler);
+void restoreInterrupts();
+
+// Removes the file named by UTF-8 text, from an interrupt handler (nothing
+// allocated; a name longer than the system takes is left).
+void removeFileOnInterrupt(const char* utf8Name);
+
+// The file open on a C runtime descriptor; nothing when the system cannot
+// tell or the file has no name any more.
+std::optional<std::filesystem::path> openFileName(int fd);
 
 } // namespace tov

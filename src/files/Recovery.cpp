@@ -118,10 +118,9 @@ std::optional<RecoveryFile> parseRecoveryText(std::string_view text) {
 }
 
 fs::path newRecoveryFile() {
-  return recoveryFolder() /
-         (cformat("%ld-%ld-%u", currentProcessId(), static_cast<long>(std::time(nullptr)),
-                  gCounter.fetch_add(1)) +
-          kExtension);
+  return recoveryFolder() / pathFromUtf8(cformat("%ld-%ld-%u", currentProcessId(), static_cast<long>(std::time(nullptr)),
+                                                 gCounter.fetch_add(1)) +
+                                         kExtension);
 }
 
 bool writeRecovery(const fs::path& file, const TestRecord& record, const std::string& testPath,

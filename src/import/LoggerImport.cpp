@@ -8,6 +8,7 @@
 
 #include "analysis/Analysis.h"
 #include "dialogs/AnalysisModel.h"
+#include "files/Platform.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
@@ -530,7 +531,7 @@ bool saveProfile(const fs::path& installFolder, const std::string& name, const I
   }
   std::error_code ec;
   fs::create_directories(profileFolder(installFolder), ec);
-  const WriteResult result = writeTextLines(profileFolder(installFolder) / (name + ".txt"), profileLines(settings));
+  const WriteResult result = writeTextLines(profileFolder(installFolder) / pathFromUtf8(name + ".txt"), profileLines(settings));
   if (!result.ok()) {
     *error = "プロファイルを保存できませんでした";
     if (!result.detail.empty()) *error += "\n" + result.detail;
@@ -542,15 +543,15 @@ bool saveProfile(const fs::path& installFolder, const std::string& name, const I
 std::optional<ImportSettings> loadProfile(const fs::path& installFolder, const std::string& nameOrFile,
                                           std::string* error) {
   std::error_code ec;
-  fs::path path = nameOrFile;
-  if (!fs::is_regular_file(path, ec)) path = profileFolder(installFolder) / (nameOrFile + ".txt");
+  fs::path path = pathFromUtf8(nameOrFile);
+  if (!fs::is_regular_file(path, ec)) path = profileFolder(installFolder) / pathFromUtf8(nameOrFile + ".txt");
   if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) > 64 * 1024) {
     *error = "プロファイルが見つかりません\n( " + nameOrFile + " )";
     return std::nullopt;
   }
   const auto lines = readTextLines(path);
   auto settings = lines ? profileFromLines(lines->lines) : std::nullopt;
-  if (!settings) *error = "プロファイルを読めません\n( " + path.string() + " )";
+  if (!settings) *error = "プロファイルを読めません\n( " + utf8Path(path) + " )";
   return settings;
 }
 
@@ -558,7 +559,7 @@ std::vector<std::string> profileNames(const fs::path& installFolder) {
   std::vector<std::string> names;
   std::error_code ec;
   for (fs::directory_iterator it(profileFolder(installFolder), ec), end; !ec && it != end; it.increment(ec))
-    if (it->path().extension() == ".txt" && names.size() < 500) names.push_back(it->path().stem().string());
+    if (it->path().extension() == ".txt" && names.size() < 500) names.push_back(utf8Path(it->path().stem()));
   std::sort(names.begin(), names.end());
   return names;
 }

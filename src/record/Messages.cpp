@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "files/Platform.h"
+
 namespace tov {
 namespace {
 
@@ -80,7 +82,7 @@ std::string messageText(int id, std::initializer_list<std::string_view> args) {
   return out;
 }
 
-std::string shownPath(const std::filesystem::path& path) { return escapedControls(path.string(), false); }
+std::string shownPath(const std::filesystem::path& path) { return escapedControls(utf8Path(path), false); }
 
 std::string escapedControls(std::string_view text, bool keepLineBreaks) {
   std::string out;

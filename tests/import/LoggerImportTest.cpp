@@ -9,6 +9,7 @@
 
 #include "LoggerSamples.h"
 #include "cli/ImportReadingsCommand.h"
+#include "files/Platform.h"
 #include "files/TvdFile.h"
 #include "import/LoggerImport.h"
 #include "support/TestSupport.h"
@@ -196,7 +197,7 @@ TEST(LoggerProfiles, SavedByNameAndByLayout) {
   ASSERT_TRUE(saveProfile(dir.path(), "現場A", s, &error)) << error;
   EXPECT_EQ(profileNames(dir.path()), std::vector<std::string>{"現場A"});
   EXPECT_EQ(loadProfile(dir.path(), "現場A", &error), s);
-  EXPECT_EQ(loadProfile(dir.path(), (profileFolder(dir.path()) / "現場A.txt").string(), &error), s);
+  EXPECT_EQ(loadProfile(dir.path(), utf8Path(profileFolder(dir.path()) / pathFromUtf8("現場A.txt")), &error), s);
   EXPECT_FALSE(loadProfile(dir.path(), "none", &error));
   EXPECT_FALSE(saveProfile(dir.path(), "../x", s, &error));
   rememberLayout(dir.path(), "Date,Time,LEVEL", s);

@@ -10,6 +10,9 @@ TEST_F(SettingsTest, DrivesMapToFoldersUnderTheRoot) {
   EXPECT_EQ(hostPath("d:\\Data\\Sys.ndx"), root / "D" / "Data" / "Sys.ndx");
   EXPECT_EQ(hostPath("D:\\..\\..\\etc\\passwd"), root / "D" / "etc" / "passwd");  // stays on its drive
   EXPECT_EQ(hostPath("/tmp/x.tvd"), fs::path("/tmp/x.tvd"));
+  const fs::path japanese = root / "D" / pathFromUtf8("現場データ") / pathFromUtf8("透水.tvd");
+  EXPECT_EQ(hostPath("D:\\現場データ\\透水.tvd"), japanese);  // not the ANSI code page's reading on Windows
+  EXPECT_EQ(windowsPathOf(japanese), "D:\\現場データ\\透水.tvd");
   fs::create_directories(root / "D" / "work");
   EXPECT_EQ(windowsPathOf(root / "D" / "work" / "a.tvd"), "D:\\work\\a.tvd");
   EXPECT_EQ(windowsPathOf(root / "lower"), std::nullopt);

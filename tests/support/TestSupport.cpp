@@ -15,6 +15,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 #endif
+#include "files/Platform.h"
 
 namespace tov::testing {
 
@@ -31,6 +32,8 @@ TempDir::TempDir() {
   }
   throw std::runtime_error("cannot create a temporary folder");
 }
+
+std::filesystem::path TempDir::operator/(std::string_view name) const { return path_ / pathFromUtf8(name); }
 
 TempDir::~TempDir() {
   std::error_code ec;

@@ -18,7 +18,8 @@ public:
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const { return path_ / std::string(name); }
+  // `name` is UTF-8 (a Japanese name works on Windows too).
+  std::filesystem::path operator/(std::string_view name) const;
 
 private:
   std::filesystem::path path_;
