@@ -403,7 +403,7 @@ bool OutputBatch::add(const std::filesystem::path& path, std::string_view bytes)
     WriterSection held;
     fd = createTemporary(target, &staged.temporary, &error);
     if (fd >= 0) {
-      if (made_) made_(staged.temporary.string());
+      if (made_) made_(utf8Path(staged.temporary));
       staged_.push_back(staged);
     }
   }
@@ -424,7 +424,7 @@ bool OutputBatch::commit() {
     if (io::replace(s.temporary, s.target) != 0) return fail(s.target, failureReason(errno));
     staged_.erase(staged_.begin());
     tellGone(s.temporary);
-    if (gone_) gone_(s.temporary.string());
+    if (gone_) gone_(utf8Path(s.temporary));
     syncFolder(s.target.parent_path().empty() ? std::filesystem::path(".") : s.target.parent_path());
   }
   return true;
@@ -434,7 +434,7 @@ void OutputBatch::discard() {
   for (const Staged& s : staged_) {
     removeFile(s.temporary);
     tellGone(s.temporary);
-    if (gone_) gone_(s.temporary.string());
+    if (gone_) gone_(utf8Path(s.temporary));
   }
   staged_.clear();
 }
