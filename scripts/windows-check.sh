@@ -65,6 +65,12 @@ nice -n 10 cmake --build "$dir" "${targets[@]}"
 
 echo "== Tests under Wine ($("$wine" --version 2>/dev/null || echo wine))"
 export WINEDEBUG=-all WINEPREFIX="${WINEPREFIX:-$dir/wineprefix}"
+# One Wine server for all the programs, kept until the end: a program started
+# just as the server of the one before shuts down loses it ("wine client
+# error: recvmsg: Connection reset by peer").
+wineserver=$(command -v wineserver || ls /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver 2>/dev/null | head -1)
+"$wineserver" -p
+trap '"$wineserver" -k 2>/dev/null || true' EXIT
 failed=0 total=0 bad=()
 for a in "${test_areas[@]}"; do
   exe="$dir/tests/test_$a.exe"
