@@ -177,6 +177,9 @@ TEST(SummaryTable, WorkbookTargetsAreCheckedLikeEveryOutput) {
 // number in its shortest exact form, and the zip put together again is sound.
 TEST(SummaryTable, AWorkbookKeepsNumbersAsTyped) {
   if (!writesWorkbooks()) GTEST_SKIP() << "this build writes no .xlsx workbooks";
+#ifdef _WIN32
+  GTEST_SKIP() << "no unzip among Windows' programs (the workbook's bytes are Linux's: SummaryWorkbook.*)";
+#endif
   if (std::system("unzip -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "unzip is not installed";
   using K = TableCell::Kind;
   const struct { TableCell cell; const char* stored; } rows[] = {
