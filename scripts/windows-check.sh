@@ -69,6 +69,7 @@ export WINEDEBUG=-all WINEPREFIX="${WINEPREFIX:-$dir/wineprefix}"
 # just as the server of the one before shuts down loses it ("wine client
 # error: recvmsg: Connection reset by peer").
 wineserver=$(command -v wineserver || ls /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver 2>/dev/null | head -1)
+mkdir -p "$WINEPREFIX"
 "$wineserver" -p
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
 failed=0 total=0 bad=()
