@@ -50,9 +50,9 @@ inline std::string nativeName(const std::filesystem::path& path) {
 
 inline int errnoOf(DWORD error) {
   switch (error) {
-  case ERROR_ACCESS_DENIED:
+  case ERROR_ACCESS_DENIED: return EACCES;
   case ERROR_SHARING_VIOLATION:
-  case ERROR_LOCK_VIOLATION: return EACCES;
+  case ERROR_LOCK_VIOLATION: return EBUSY;  // another program has the file open
   case ERROR_DISK_FULL:
   case ERROR_HANDLE_DISK_FULL: return ENOSPC;
   case ERROR_FILE_NOT_FOUND:
@@ -136,9 +136,17 @@ inline long long readAt(int fd, char* buffer, std::size_t size, long long offset
 }
 
 // Puts `from` in place of `to` at once, written through to the disk.
+// A file another program holds (a table open in a spreadsheet) refuses to be
+// replaced, often as "access denied": asked for deletion it tells which.
 inline int replace(const std::filesystem::path& from, const std::filesystem::path& to) {
   if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
   errno = errnoOf(GetLastError());
+  if (errno == EACCES) {
+    HANDLE target = CreateFileW(to.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (target != INVALID_HANDLE_VALUE) CloseHandle(target);
+    else if (GetLastError() == ERROR_SHARING_VIOLATION) errno = EBUSY;
+  }
   return -1;
 }
 

@@ -316,6 +316,7 @@ std::string failureReason(int error) {
   case EFBIG: return "ファイルが大きすぎます";
   case ENAMETOOLONG: return "ファイル名が長すぎます";
   case EIO: return "入出力エラーです";
+  case EBUSY: return "ほかのプログラムが使用中です";
   default: return std::strerror(error);
   }
 }

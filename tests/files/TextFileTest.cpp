@@ -83,8 +83,9 @@ TEST(TextFile, FailuresCarryStatusAndReason) {
 #ifdef _WIN32
   // A file another program holds (a table open in a spreadsheet) or a
   // read-only one is not replaced: its bytes stay, no temporary is left.
-  const struct { const char* name; bool held; WriteStatus status; } rows[] = {
-      {"held.csv", true, WriteStatus::WriteFailed}, {"read-only.csv", false, WriteStatus::CannotCreate}};
+  const struct { const char* name; bool held; WriteStatus status; const char* reason; } rows[] = {
+      {"held.csv", true, WriteStatus::WriteFailed, "ほかのプログラムが使用中です"},
+      {"read-only.csv", false, WriteStatus::CannotCreate, "書き込みの権限がありません"}};
   for (const auto& r : rows) {
     writeBytes(dir / r.name, "old");
     std::optional<testing::HeldFile> holder;
@@ -93,7 +94,7 @@ TEST(TextFile, FailuresCarryStatusAndReason) {
     result = writeFileBytes(dir / r.name, "new");
     holder.reset();
     EXPECT_EQ(result.status, r.status) << r.name;
-    EXPECT_EQ(result.detail, "書き込みの権限がありません") << r.name;
+    EXPECT_EQ(result.detail, r.reason) << r.name;
     EXPECT_EQ(readBytes(dir / r.name), "old") << r.name;
   }
   EXPECT_TRUE(strayFiles(dir.path(), {"folder", "held.csv", "read-only.csv"}).empty());
