@@ -18,8 +18,8 @@ install_missing() {
 }
 
 # debian_source PACKAGE DIR: unpacks Debian's source package PACKAGE into DIR
-# with apt-get source (Debian's own archive; a deb-src entry is added in a
-# file of its own when the system has none) and prints the unpacked folder.
+# with apt-get source (from the archives the system uses: source entries are
+# added in a file of their own when the system has none) and prints the unpacked folder.
 # Nothing is fetched when DIR holds it already.
 debian_source() {
   local package="$1" dir="$2" src sudo=""
@@ -29,13 +29,21 @@ debian_source() {
     install_missing dpkg-dev >&2
     if ! apt-get source --print-uris "$package" > /dev/null 2>&1; then
       echo "== deb-src entry for Debian's source packages" >&2
-      $sudo tee /etc/apt/sources.list.d/tov-deb-src.sources > /dev/null <<'EOF'
+      # The archives the system already uses, as source entries.
+      if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+        sed 's/^Types:.*$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+          | $sudo tee /etc/apt/sources.list.d/tov-deb-src.sources > /dev/null
+      elif grep -q '^deb ' /etc/apt/sources.list 2>/dev/null; then
+        sed -n 's/^deb /deb-src /p' /etc/apt/sources.list | $sudo tee /etc/apt/sources.list.d/tov-deb-src.list > /dev/null
+      else
+        $sudo tee /etc/apt/sources.list.d/tov-deb-src.sources > /dev/null <<'EOF'
 Types: deb-src
 URIs: http://deb.debian.org/debian
 Suites: bookworm bookworm-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
+      fi
       $sudo apt-get update -qq >&2
     fi
     echo "== $package source (apt-get source)" >&2
