@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -473,7 +474,12 @@ void withdrawTemporary(const std::filesystem::path& path) {
 
 void stopWritersForInterrupt() {
   gStopping.store(true);
-  while (gSections.load() > 0) {
+  // A bounded wait: a writer inside its section may need a lock (the
+  // allocator's) that the interrupted thread holds, and would never leave
+  // it. After two seconds the interrupt goes on: a temporary not yet told
+  // may then stay, but the process still ends.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (gSections.load() > 0 && std::chrono::steady_clock::now() < deadline) {
   }
 }
 

@@ -112,8 +112,8 @@ void announceTemporary(const std::filesystem::path& path);
 void withdrawTemporary(const std::filesystem::path& path);
 
 // For an interrupt handler, async-signal-safe: keeps writers from starting
-// a new section and waits until none is in one, so that every temporary
-// that exists is told and no batch is half renamed.
+// a new section and waits until none is in one (two seconds at most), so
+// that every temporary that exists is told and no batch is half renamed.
 void stopWritersForInterrupt();
 
 // Test hook: when set, writes fail after this many bytes as a full disk
