@@ -73,8 +73,8 @@ enum MessageId : int {
   IDS_ENTER_INTEGER_RANGE = 61012, // "%1 から %2 までの整数を入力してください。"
   IDS_ENTER_AT_MOST_CHARS = 61013, // "%1 文字以内で入力してください。"
   // The readings editors.
-  IDS_MISSING_LEVEL = 61020,       // "h'が未記入の行があります。"
-  IDS_MISSING_LEVEL_OR_FLOW = 61021, // "h'、Q が未記入の行があります。"
+  IDS_MISSING_LEVEL = 61020,       // "h'が未記入の行があります."
+  IDS_MISSING_LEVEL_OR_FLOW = 61021, // "h'、Q が未記入の行があります."
   IDS_SAME_ELAPSED_TIME = 61022,   // "同じ経過時間tがあります.."
   IDS_TIME_NOT_A_NUMBER = 61023,   // a stored row whose t is not a number
   IDS_PASTE_PAST_LAST_ROW = 61024,

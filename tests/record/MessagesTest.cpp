@@ -42,7 +42,7 @@ TEST(Messages, EveryNamedMessageHasText) {
 // texts kept from older installations keep theirs).
 TEST(Messages, JapaneseSentencesEndWithAFullWidthStop) {
   using namespace tov;
-  for (int id : {IDS_MISSING_LEVEL, IDS_MISSING_LEVEL_OR_FLOW, IDS_TIME_NOT_A_NUMBER, IDS_PASTE_PAST_LAST_ROW,
+  for (int id : {IDS_TIME_NOT_A_NUMBER, IDS_PASTE_PAST_LAST_ROW,
                  IDS_PASTE_PAST_LAST_COLUMN, IDS_PASTE_BAD_CELLS, IDS_TVD_NO_READINGS, IDS_TVD_CUT_SHORT}) {
     const std::string text = messageText(id);
     for (const char* halfWidth : {"す.", "ん.", "い."}) EXPECT_EQ(text.find(halfWidth), std::string::npos) << id;
