@@ -25,6 +25,7 @@
 #include "app/CTovView.h"
 #include "qt/FileChooser.h"
 #include "qt/MessageBoxSink.h"
+#include "qt/WidgetFont.h"
 #include "app/RecentFiles.h"
 #include "app/SettingsLocation.h"
 #include "app/TovApp.h"
@@ -182,6 +183,8 @@ int runDesktopApplication(int argc, char** argv) {
   QApplication application(qtArgc, argv);
   qInstallMessageHandler(qtMessagesBefore);
   QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+  // A decimal point that reads as a point in every field, grid and label.
+  QApplication::setFont(readableWidgetFont(QApplication::font()));
   installJapaneseTranslations(application);
   QApplication::setWindowIcon(programIcon());
   CTovApp app;

@@ -373,7 +373,7 @@ void CTovView::printPages(QPrinter& device) {
   if (device.pageLayout().orientation() == QPageLayout::Landscape) {
     // The layout is portrait; on landscape paper its lower half would be
     // cut off.
-    messageSink().report(kLandscapeRefused);
+    reportMessage(IDS_LANDSCAPE_REFUSED);
     return;
   }
   prepareForPages(device);

@@ -112,8 +112,4 @@ private:
   int shownPage_ = 1;  // the page the scroll position belongs to
 };
 
-// The message when a print is asked for on landscape paper.
-inline constexpr const char* kLandscapeRefused =
-    "ページは縦向きです。横向きの用紙には印刷できません。\n用紙の向きを縦にしてから印刷してください。";
-
 } // namespace tov

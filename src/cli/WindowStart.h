@@ -20,8 +20,8 @@ bool displayNamed();
 
 // The one line said when the window cannot reach a display.
 inline constexpr const char* kNoDisplayLine =
-    "tov: 画面(ディスプレイ)に接続できないため、ウィンドウを開けません。"
-    "画面なしの書き出しは tov --help を見てください。\n";
+    "tov: 画面(ディスプレイ)に接続できないため、ウィンドウを開けません. "
+    "画面なしの書き出しは tov --help を見てください.\n";
 
 // Prints "tov: ERROR", a blank line and the usage to standard error; the
 // exit status of a bad command line (2).

@@ -43,31 +43,37 @@ bool HelpModel::openForPrinting(DocumentLauncher& launcher, const std::filesyste
 
 std::size_t HelpModel::topicLine(const std::string& topic) const {
   if (topic.empty()) return 0;
+  const std::string heading = "■ " + topic;
   for (std::size_t i = 0; i < lines_.size(); ++i)
-    if (lines_[i].rfind("■", 0) == 0 && lines_[i].find(topic) != std::string::npos) return i;
+    if (lines_[i].rfind(heading, 0) == 0) return i;
   return 0;
 }
 
 std::string helpTopicFor(const std::string& windowName) {
+  // Each dialog's section starts with its title.
   static const struct { const char* name; const char* topic; } topics[] = {
-      {"unsteadyReadingsDialog", "測定データの入力"},
-      {"steadyReadingsDialog", "測定データの入力"},
-      {"testerRegisterDialog", "表の操作とキー"},
-      {"importDialog", "ロガーのファイル"},
+      {"headingsDialog", "見出し"},
+      {"unsteadyReadingsDialog", "非定常法 測定データ"},
+      {"steadyReadingsDialog", "非定常法 測定データ"},
+      {"importDialog", "測定データの取り込み"},
+      {"unsteadyAnalysisDialog", "解析/目盛り"},
+      {"steadyAnalysisDialog", "解析/目盛り"},
+      {"pageFormatDialog", "ページ書式"},
+      {"styleDigitsDialog", "様式/桁数"},
+      {"linesMarginsDialog", "線種/マージン/社名"},
+      {"testerRegisterDialog", "マスタファイル 試験者"},
+      {"fontsDialog", "フォント"},
+      {"keyBehaviourDialog", "キーの動作"},
+      {"setupDialog", "セットアップ"},
       {"batchDialog", "一括処理"},
-      {"unsteadyAnalysisDialog", "直線の当てはまり"},
-      {"steadyAnalysisDialog", "直線の当てはまり"},
-      {"keyBehaviourDialog", "Enter キー"},
-      {"setupDialog", "設定ファイルの場所"},
-      {"headingsDialog", "基本の流れ"},
+      {"aboutDialog", "このプログラムについて"},
+      {"printDialog", "印刷"},
+      {"printPreviewDialog", "印刷"},
+      {"pageSetupDialog", "印刷"},
   };
   for (const auto& t : topics)
     if (windowName == t.name) return t.topic;
-  // The other dialogs are the menu's commands.
-  const std::string dialog = "Dialog";
-  const bool isDialog = windowName.size() > dialog.size() &&
-                        windowName.compare(windowName.size() - dialog.size(), dialog.size(), dialog) == 0;
-  return isDialog ? "メニュー" : std::string();
+  return {};
 }
 
 } // namespace tov

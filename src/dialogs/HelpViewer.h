@@ -34,8 +34,8 @@ public:
   // missing; a copy from before is replaced) and has the launcher open it.
   // "実行できませんでした" when the copy cannot be written or nothing starts.
   bool openForPrinting(DocumentLauncher& launcher, const std::filesystem::path& copyFolder) const;
-  // The line (from 0) of the section "■ ..." whose heading holds the topic
-  // (0: the top, for an empty or unknown topic).
+  // The line (from 0) of the section whose heading starts with "■ " and the
+  // topic (0: the top, for an empty or unknown topic).
   std::size_t topicLine(const std::string& topic) const;
 
 private:
@@ -43,8 +43,8 @@ private:
   std::vector<std::string> lines_;
 };
 
-// F1: the help section of a window or dialog, by its object name ("" for
-// the top of the text).
+// F1: the help section of a dialog, by its object name: the title its
+// heading starts with ("" for a window without a section of its own).
 std::string helpTopicFor(const std::string& windowName);
 
 } // namespace tov

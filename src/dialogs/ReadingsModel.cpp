@@ -339,15 +339,8 @@ std::string ReadingsModel::nextElapsedTime(int row) const {
   if (!autoIncrement_ || row < 3 || row > kRows + 1) return std::string();
   const double next = 2.0 * timeOf(row - 1) - timeOf(row - 2);
   if (!(next > 0.01) || !std::isfinite(next)) return std::string();
-  // As the t it repeats were typed: as many decimals as the finer of them.
-  auto decimals = [](const std::string& t) {
-    const std::size_t point = t.find('.');
-    if (point == std::string::npos || t.find_first_of("eE") != std::string::npos) return 0;
-    std::size_t end = point + 1;
-    while (end < t.size() && t[end] >= '0' && t[end] <= '9') ++end;
-    return static_cast<int>(std::min<std::size_t>(end - point - 1, 6));
-  };
-  return cformat("%.*f", std::max(decimals(cell(row - 1, 1)), decimals(cell(row - 2, 1))), next);
+  // One decimal, whatever the t it repeats: "30.0" after 10 and 20.
+  return cformat("%.1f", next);
 }
 
 bool ReadingsModel::overwriteReading(bool showMessages) {

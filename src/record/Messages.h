@@ -57,7 +57,7 @@ enum MessageId : int {
   IDS_SAVE_CHANGES = 61007,        // the test has changes that were not saved
   // Nothing lost: exports, changes by others, locks and recovery.
   IDS_IMAGE_TOO_LARGE = 62500,     // "%1 dpi の %2 は大きすぎます…"
-  IDS_CHANGED_ON_DISK = 62501,     // "ファイルは他で変更されています。上書きしますか？"
+  IDS_CHANGED_ON_DISK = 62501,     // "ファイルは他で変更されています. 上書きしますか？"
   IDS_RELOAD_CHANGED = 62502,      // the open, unmodified test changed on disk
   IDS_LOCKED_BY_OTHER = 62503,     // another Tov has the test open
   IDS_RECOVERY_FOUND = 62504,      // a test that was not saved before the program ended
@@ -73,8 +73,8 @@ enum MessageId : int {
   IDS_ENTER_INTEGER_RANGE = 61012, // "%1 から %2 までの整数を入力してください。"
   IDS_ENTER_AT_MOST_CHARS = 61013, // "%1 文字以内で入力してください。"
   // The readings editors.
-  IDS_MISSING_LEVEL = 61020,       // "h'が未記入の行があります。"
-  IDS_MISSING_LEVEL_OR_FLOW = 61021, // "h'、Q が未記入の行があります。"
+  IDS_MISSING_LEVEL = 61020,       // "h'が未記入の行があります."
+  IDS_MISSING_LEVEL_OR_FLOW = 61021, // "h'、Q が未記入の行があります."
   IDS_SAME_ELAPSED_TIME = 61022,   // "同じ経過時間tがあります.."
   IDS_TIME_NOT_A_NUMBER = 61023,   // a stored row whose t is not a number
   IDS_PASTE_PAST_LAST_ROW = 61024,
@@ -93,6 +93,8 @@ enum MessageId : int {
   // A test file cut short (the fields read are still shown).
   IDS_TVD_NO_READINGS = 62700,     // no readings block (%1: the file)
   IDS_TVD_CUT_SHORT = 62701,       // ends inside a line (%1: the file)
+  // Printing.
+  IDS_LANDSCAPE_REFUSED = 63400,   // a print asked for on landscape paper
 };
 
 // Whether the user wants to save, not to save, or to go back.

@@ -26,6 +26,8 @@ constexpr unsigned kCentreTop = TA_CENTER | TA_TOP;
 
 // Values below this count as zero (log axes, plot positions).
 constexpr double kTinyValue = 1e-7;
+// The value labels of a vertical axis end this far left of the frame.
+constexpr double kLabelGapMm = 0.5;
 
 // The plot rectangle in page millimetres.
 struct PlotBox {
@@ -111,8 +113,11 @@ LinearAxis drawTimeAxis(Surface& s, const PageInputs& in, const PlotBox& b, cons
   return t;
 }
 
+// Points on the frame show up to 0.8 mm beyond it, except on the left,
+// where the value labels end kLabelGapMm before the frame: there they stop
+// half way, so that no point covers or touches a label.
 void clipToPlot(Surface& s, const PlotBox& b) {
-  clipToMm(s, b.left - 0.8, b.top - 0.8, b.right + 0.8, b.bottom + 0.8);
+  clipToMm(s, b.left - kLabelGapMm / 2.0, b.top - 0.8, b.right + 0.8, b.bottom + 0.8);
 }
 
 // The readings of one plot, clipped to its frame: from row 1 up to the first
@@ -273,7 +278,7 @@ void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight) {
   const double sFrom = drawnValue(r.field(F_graphAValueFrom)).value_or(0.1);
   const double sTo = drawnValue(r.field(F_graphAValueTo)).value_or(10.0);
   s.setTextAlign(kRightTop);
-  const int n = labelsLogY(s, b.left - 0.5, b.bottom - c / 2.0, b.top - c / 2.0, sFrom, sTo,
+  const int n = labelsLogY(s, b.left - kLabelGapMm, b.bottom - c / 2.0, b.top - c / 2.0, sFrom, sTo,
                            r.fieldInt(F_graphAValueStep));
   horizontalGridLog(s, b.left, b.right, b.bottom, b.top, sFrom, sTo, r.fieldInt(F_graphAValueGrid2), grid1Pen(ds),
                     grid2Pen(ds), r.fieldInt(F_grid2WhenGrid1Small));
@@ -384,7 +389,7 @@ void drawHTPlot(Surface& s, const PageInputs& in, double charHeight) {
   s.setTextAlign(kRightTop);
   int n = 0;
   if (level.usable)
-    n = labelsLinearY(s, b.left - 0.5, b.top - c / 2.0, b.bottom - c / 2.0, hTop, hBottom,
+    n = labelsLinearY(s, b.left - kLabelGapMm, b.top - c / 2.0, b.bottom - c / 2.0, hTop, hBottom,
                       std::fabs(drawnStep(r, F_graphBLevelStep)));
   horizontalGridLinear(s, b.left, b.right, b.top, b.bottom, grid1Mm, grid2Mm, grid1Pen(ds), grid2Pen(ds), 0);
   s.setTextAlign(kLeftTop);
@@ -544,8 +549,9 @@ void drawFormulaBlock(Surface& s, const PageInputs& in, double charHeight) {
       if (report.segment && report.segment->usable) {
         // The fitted line's own k beside its R², never the two points' k alone.
         textAtMm(s, xk, yN + 3.2 * pitch, "   近似直線 " + fitCaption(*report.segment));
+        // k as the line above writes it, ×10 with the exponent raised.
         if (report.fittedInterval)
-          textAtMm(s, xk, yN + 4.2 * pitch, "   " + intervalText(*report.fittedInterval, 2));
+          scientificLine(s, xk, yN + 4.2 * pitch, "   " + intervalText(*report.fittedInterval, 2));
       }
     }
   } else if (kind == 4) {

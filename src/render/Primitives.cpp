@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <regex>
 #include <string>
 
 #include "files/TextCodec.h"
@@ -331,6 +332,24 @@ void scientificText(Surface& s, double x, double y, std::string_view valueText, 
   }
   // Reset in every case, so that a value that is not drawn does not leave
   // later texts anchored at the current position.
+  s.setTextAlign(TA_LEFT | TA_TOP);
+}
+
+void scientificLine(Surface& s, double x, double y, std::string_view text) {
+  const std::string line(drawnText(text));
+  static const std::regex number(R"((\d+(?:\.\d+)?)E([+-]\d+))");
+  s.setTextAlign(TA_UPDATECP);
+  moveToMm(s, x, y);
+  const int raise = superscriptRaise();
+  std::size_t from = 0;
+  for (std::sregex_iterator it(line.begin(), line.end(), number), end; it != end; ++it) {
+    const std::size_t at = static_cast<std::size_t>(it->position(0));
+    if (at > from) textAtCurrent(s, std::string_view(line).substr(from, at - from));
+    textAtCurrent(s, (*it)[1].str() + "×10");
+    drawRaised(s, cformat("%d", toInt((*it)[2].str())), raise);
+    from = at + static_cast<std::size_t>(it->length(0));
+  }
+  if (from < line.size()) textAtCurrent(s, std::string_view(line).substr(from));
   s.setTextAlign(TA_LEFT | TA_TOP);
 }
 

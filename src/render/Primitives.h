@@ -87,6 +87,10 @@ void textInPixelRect(Surface& s, int left, int top, int right, int bottom, std::
 void superscriptText(Surface& s, double x, double y, std::string_view base, std::string_view exponent,
                      std::string_view tail, int rightAlign);
 void scientificText(Surface& s, double x, double y, std::string_view valueText, std::string_view tail);
+// A line of text at (x, y) with every number in "E" notation in it
+// ("2.01E-006") drawn as the page writes k: mantissa ×10 with the exponent
+// raised ("2.01×10" and "-6").
+void scientificLine(Surface& s, double x, double y, std::string_view text);
 // Text at the current position, which advances past it (TA_UPDATECP must
 // be set).
 void textAtCurrent(Surface& s, std::string_view text);

@@ -143,13 +143,16 @@ TEST_F(AnalysisDialog, SuggestedSegmentSetsThePointsShowsItsFitAndReachesThePage
   EXPECT_EQ(record.permeabilityText(), formatPermeability(*report.fittedK, 4));
   const std::string k = record.permeabilityText();
   EXPECT_TRUE(contains(graphPageTexts(record), "   " + k.substr(0, k.find('E')) + "×10"));
-  // The page prints the fit, its k and interval only by choice.
+  // The page prints the fit, its k and interval only by choice, k as the
+  // page writes it, ×10 with the exponent raised.
   const std::string caption = "   近似直線 " + fitCaption(*report.segment);
-  const std::string interval = "   " + intervalText(*report.fittedInterval, 2);
+  const std::string fitted = formatPermeability(report.fittedInterval->k, 2);
   EXPECT_FALSE(contains(graphPageTexts(record), caption));
   theAnalysisSettings().fitOnPage = true;
   EXPECT_TRUE(contains(graphPageTexts(record), caption));
-  EXPECT_TRUE(contains(graphPageTexts(record), interval));
+  EXPECT_TRUE(contains(graphPageTexts(record), "   k "));
+  EXPECT_TRUE(contains(graphPageTexts(record), fitted.substr(0, fitted.find('E')) + "×10"));
+  for (const std::string& text : graphPageTexts(record)) EXPECT_EQ(text.find("E-0"), std::string::npos) << text;
   theAnalysisSettings().fitOnPage = false;
 }
 

@@ -1,15 +1,22 @@
 // The QPainter surface: Japanese face substitution, cell heights, text
 // anchoring and rotation, digits that read right at screen sizes, pens and
-// clipping, checked on the pixels of a QImage.
+// clipping, checked on the pixels of a QImage; and the decimal point of the
+// widgets' font, in a field and a grid cell.
 #include <gtest/gtest.h>
 
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
+#include <QStandardItemModel>
 #include <cmath>
+#include <functional>
 
+#include "dialogs/qt/SheetGrid.h"
 #include "qt/QtSurface.h"
+#include "qt/WidgetFont.h"
 
 namespace tov {
 namespace {
@@ -336,6 +343,119 @@ TEST(QtSurfaceTest, RemovingAPlotClipRestoresThePaintersOwnClip) {
   EXPECT_EQ(qGray(img.pixel(250, 150)), 255);
   EXPECT_EQ(inkOf(img.copy(200, 200, 200, 200)).count, 0);
   EXPECT_GT(inkOf(img.copy(50, 170, 20, 20)).count, 0);
+}
+
+
+// The ink a widget draws for its text: the widget rendered with the text
+// less the same widget rendered empty, as darkness 0..1 per device pixel.
+using Darkness = std::vector<std::vector<double>>;
+
+Darkness textInk(QWidget& widget, const std::function<void(const QString&)>& setText, const QString& text,
+                 double pixelRatio) {
+  auto render = [&](const QString& shown) {
+    setText(shown);
+    QImage img((QSizeF(widget.size()) * pixelRatio).toSize(), QImage::Format_RGB32);
+    img.setDevicePixelRatio(pixelRatio);
+    img.fill(Qt::white);
+    widget.render(&img);
+    return img;
+  };
+  const QImage with = render(text), without = render(QString());
+  Darkness ink(static_cast<std::size_t>(with.height()), std::vector<double>(static_cast<std::size_t>(with.width())));
+  for (int y = 0; y < with.height(); ++y)
+    for (int x = 0; x < with.width(); ++x)
+      ink[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] =
+          std::max(0, qGray(without.pixel(x, y)) - qGray(with.pixel(x, y))) / 255.0;
+  return ink;
+}
+
+// The share of the second character's ink ("." or "," of "4.520") that lies
+// under the baseline of the flat-footed "2", the fourth: about 0 for a point,
+// half or more for a comma's tail.
+double separatorInkUnderDigits(const Darkness& ink, const QFont& font, double pixelRatio, const QString& text) {
+  const QFontMetricsF metrics(font);
+  int first = -1;
+  for (std::size_t x = 0; first < 0 && x < ink.front().size(); ++x)
+    for (const auto& row : ink)
+      if (row[x] > 0.25) {
+        first = static_cast<int>(x);
+        break;
+      }
+  if (first < 0) return -1;
+  const double start = first - metrics.leftBearing(text.front()) * pixelRatio;
+  auto columns = [&](int index) {
+    return std::pair{static_cast<int>(std::lround(start + metrics.horizontalAdvance(text.left(index)) * pixelRatio)),
+                     static_cast<int>(std::lround(start + metrics.horizontalAdvance(text.left(index + 1)) * pixelRatio))};
+  };
+  const auto [digitFrom, digitTo] = columns(3);
+  int baseline = -1;
+  for (int y = 0; y < static_cast<int>(ink.size()); ++y)
+    for (int x = digitFrom; x < digitTo; ++x)
+      if (ink[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] > 0.5) baseline = y;
+  const auto [from, to] = columns(1);
+  double under = 0, all = 0;
+  for (int y = 0; y < static_cast<int>(ink.size()); ++y)
+    for (int x = from; x < to; ++x) {
+      const double d = ink[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)];
+      all += d;
+      if (y > baseline) under += d;
+    }
+  return all > 0 ? under / all : -1;
+}
+
+// "4.520" must not read as four thousand five hundred and twenty: in a field
+// and in a grid cell, at the sizes of a desktop and of its zooms, the point
+// of the widgets' font sits on the digits' baseline, and the comma, drawn
+// the same way, hangs below it. IPAGothic, the Japanese desktop's face
+// where the package's fonts are the only ones, drew the point a pixel under
+// the digits: the measure must see that fault.
+TEST(WidgetFontTest, DecimalPointsSitOnTheDigitsBaselineInFieldsAndGridCells) {
+  if (!QFontDatabase::hasFamily(QStringLiteral("IPAGothic")) || !QFontDatabase::hasFamily(QStringLiteral("IPAPGothic")))
+    GTEST_SKIP() << "the package's fonts (fonts-ipafont-gothic) are not installed";
+  QLineEdit field;
+  field.resize(240, 80);
+  auto fieldText = [&](const QString& t) { field.setText(t); };
+  QStandardItemModel cells(1, 1);
+  SheetGridView grid;
+  setUpSheetGrid(grid);
+  grid.setModel(&cells);
+  grid.resize(300, 90);
+  field.show();
+  grid.show();
+  auto cellText = [&](const QString& t) { cells.setData(cells.index(0, 0), t); };
+
+  for (const char* desktopFamily : {"IPAGothic", "IPAMincho"}) {
+    for (int pixels : {9, 10, 11, 12, 13, 14, 16, 20, 24, 32}) {
+      QFont desktop(QString::fromLatin1(desktopFamily));
+      desktop.setPixelSize(pixels);
+      const QFont font = readableWidgetFont(desktop);
+      field.setFont(font);
+      grid.setFont(font);
+      grid.setColumnWidth(0, 260);
+      grid.setRowHeight(0, pixels * 2);
+      for (double ratio : {1.0, 2.0}) {
+        SCOPED_TRACE(testing::Message() << desktopFamily << " " << pixels << " px, ratio " << ratio << ", "
+                                        << font.family().toStdString());
+        for (auto* widget : {static_cast<QWidget*>(&field), static_cast<QWidget*>(grid.viewport())}) {
+          const auto& setText = widget == &field ? std::function<void(const QString&)>(fieldText) : cellText;
+          const double point = separatorInkUnderDigits(textInk(*widget, setText, QStringLiteral("4.520"), ratio),
+                                                        font, ratio, QStringLiteral("4.520"));
+          const double comma = separatorInkUnderDigits(textInk(*widget, setText, QStringLiteral("4,520"), ratio),
+                                                        font, ratio, QStringLiteral("4,520"));
+          EXPECT_GE(point, 0) << "no ink";
+          EXPECT_LT(point, 0.15) << "the point hangs under the digits";
+          EXPECT_GT(comma, point + 0.25) << "the comma looks like the point";
+        }
+      }
+    }
+  }
+  // The measure sees IPAGothic's point in a field at 12 px.
+  QFont old(QStringLiteral("IPAGothic"));
+  old.setPixelSize(12);
+  field.setFont(old);
+  EXPECT_GT(separatorInkUnderDigits(textInk(field, fieldText, QStringLiteral("4.520"), 1.0), old, 1.0,
+                                    QStringLiteral("4.520")),
+            0.3);
 }
 
 } // namespace

@@ -109,7 +109,7 @@ TEST_F(ReadingsDialogTest, TypedCorrectedAndPastedReadingsAreStoredWithHAndS) {
       click(&dialog, "addButton");
     }
     // The increment offers the next t after the third reading.
-    EXPECT_EQ(child<QLineEdit>(&dialog, "entryTime")->text(), QStringLiteral("90"));
+    EXPECT_EQ(child<QLineEdit>(&dialog, "entryTime")->text(), QStringLiteral("90.0"));
 
     // Row 2 corrected in place: Enter moves from h' to the clock time and on.
     ASSERT_TRUE(dialog.openCellEditor(2, 2));

@@ -268,7 +268,7 @@ TEST_F(View, LandscapePaperIsRefusedNotCutOff) {
   printer.setPageOrientation(QPageLayout::Landscape);
   theViewState().currentPage = 2;
   frame.view().printPages(printer);
-  EXPECT_EQ(sink.reported, std::vector<std::string>{kLandscapeRefused});
+  EXPECT_EQ(sink.reported, std::vector<std::string>{messageText(IDS_LANDSCAPE_REFUSED)});
   EXPECT_FALSE(fs::exists(pdf));
   // The screen shows the paper upright.
   EXPECT_LT(theViewState().paperWidthMm, theViewState().paperHeightMm);
@@ -304,7 +304,7 @@ TEST_F(View, PdfOutputOffersTheTestsNameAndWritesEveryPage) {
 
 TEST(MessageBoxes, FailuresWarnQuestionsAskAndQtSpeaksJapanese) {
   EXPECT_EQ(reportIcon(messageText(IDS_FILE_NOT_FOUND, "/x.tvd")), QMessageBox::Warning);
-  EXPECT_EQ(reportIcon(kLandscapeRefused), QMessageBox::Warning);
+  EXPECT_EQ(reportIcon(messageText(IDS_LANDSCAPE_REFUSED)), QMessageBox::Warning);
   EXPECT_EQ(reportIcon(messageText(IDS_NO_IMPORT)), QMessageBox::Information);
   EXPECT_EQ(reportIcon(messageText(IDS_IMPORTED, "12")), QMessageBox::Information);
 

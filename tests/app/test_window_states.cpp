@@ -14,17 +14,29 @@
 namespace tov {
 namespace {
 
+// Every dialog has a section of its own, headed by the dialog's title; four
+// of them once opened the general menu section.
 TEST_F(SettingsDialogTest, F1OpensTheHelpAtTheSectionOfTheOpenDialog) {
   const struct { int command; const char* heading; } rows[] = {
-      {ID_UNSTEADY_READINGS, "■ 測定データの入力"},
-      {ID_TESTER_REGISTER, "■ 表の操作とキー"},
-      {ID_ENTER_KEY, "■ Enter キーと入力欄"},
-      {ID_STYLE_DIGITS, "■ メニュー"},
+      {ID_HEADINGS, "■ 見出し（データ → 見出し）"},
+      {ID_UNSTEADY_READINGS, "■ 非定常法 測定データ、定常法 測定データ（測定データの入力）"},
+      {ID_ANALYSIS, "■ 解析/目盛り（直線の当てはまり、推奨区間、k の幅、検討事項）"},
+      {ID_PAGE_FORMAT, "■ ページ書式（データ → ページ設定）"},
+      {ID_STYLE_DIGITS, "■ 様式/桁数（設定 → 様式・桁数）"},
+      {ID_LINES_MARGINS, "■ 線種/マージン/社名（設定 → 線種・マージン）"},
+      {ID_FONTS, "■ フォント（設定 → フォント）"},
+      {ID_ENTER_KEY, "■ キーの動作（設定 → キーの動作）"},
+      {ID_TESTER_REGISTER, "■ マスタファイル 試験者（設定 → 登録 試験者）"},
+      {ID_SETUP, "■ セットアップ（設定ファイルの場所）"},
   };
+  record.setCell(1, C_time, "0");
+  record.setCell(1, C_pipeLevel, "1.0");
   for (const auto& r : rows) {
     SCOPED_TRACE(r.heading);
-    QString shown;
+    QString shown, title;
     runCommand(r.command, [&](QDialog& d) {
+      // The title without the method in brackets: "解析/目盛り  〔非定常法〕 ".
+      title = d.windowTitle().section(QChar(0x3014), 0, 0).trimmed();
       QTimer::singleShot(0, [&] {
         auto* help = qobject_cast<CHelpDialog*>(QApplication::activeModalWidget());
         if (!help) return;
@@ -37,6 +49,7 @@ TEST_F(SettingsDialogTest, F1OpensTheHelpAtTheSectionOfTheOpenDialog) {
       EXPECT_TRUE(d.isVisible()) << "the dialog stays open under the help";
     });
     EXPECT_EQ(shown.toStdString(), r.heading);
+    EXPECT_TRUE(shown.contains(title)) << title.toStdString();
   }
 }
 

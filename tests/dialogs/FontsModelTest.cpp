@@ -66,7 +66,7 @@ TEST_F(Fonts, WhatTheChooserOnlyShowedBackKeepsTheSlotsOwnFaceAndSize) {
   model.openFonts(settings);
   EXPECT_FALSE(model.chooseFont(FontTable, {"나눔고딕", 12.0, false}, {"DejaVu Sans", 9.0, false}));
   EXPECT_EQ(model.font(FontTable), settings.font(FontTable));
-  EXPECT_EQ(sink.reported, std::vector<std::string>{"ファイルの文字コード(シフトJIS)で表せない文字があります\n( 나 )"});
+  EXPECT_EQ(sink.reported, std::vector<std::string>{"ファイルの文字コード(シフトJIS)で表せない文字があります.\n( 나 )"});
 }
 
 TEST_F(Fonts, CancelAsksOnlyAfterAChange) {
@@ -111,7 +111,7 @@ TEST_F(Fonts, SettingsFilesThatCannotBeWrittenAreNamed) {
   std::filesystem::remove(sys);
   std::filesystem::create_directory(sys);
   EXPECT_FALSE(saveSettingsReporting(settings));
-  EXPECT_EQ(sink.reported, std::vector<std::string>{"保存できませんでした\n( C:\\Rundalk\\Tov5\\Sys.ndx )"});
+  EXPECT_EQ(sink.reported, std::vector<std::string>{"保存できませんでした.\n( C:\\Rundalk\\Tov5\\Sys.ndx )"});
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "dialogs/HelpViewer.h"
 #include "dialogs/SetupModel.h"
+#include "files/Settings.h"
 #include "files/TextCodec.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
@@ -52,6 +53,32 @@ TEST_F(HelpTest, ShowsEveryLineInFileOrder) {
   model.openHelp(dir / "missing.txt");
   EXPECT_TRUE(model.lines().empty());
   EXPECT_EQ(sink.reported, Said{messageText(IDS_FILE_NOT_FOUND, (dir / "missing.txt").string())});
+}
+
+// The shipped help has a section for every dialog, its heading naming the
+// dialog by its title; a window without one opens the top.
+TEST_F(HelpTest, EveryDialogOpensASectionHeadedByItsTitle) {
+  writeBytes(help, utf8ToCp932(shippedHelpText()).value());
+  model.openHelp(help);
+  const struct { const char* name; const char* title; } rows[] = {
+      {"headingsDialog", "見出し"},           {"unsteadyReadingsDialog", "非定常法 測定データ"},
+      {"steadyReadingsDialog", "定常法 測定データ"}, {"importDialog", "測定データの取り込み"},
+      {"unsteadyAnalysisDialog", "解析/目盛り"}, {"steadyAnalysisDialog", "解析/目盛り"},
+      {"pageFormatDialog", "ページ書式"},     {"styleDigitsDialog", "様式/桁数"},
+      {"linesMarginsDialog", "線種/マージン/社名"}, {"testerRegisterDialog", "マスタファイル 試験者"},
+      {"fontsDialog", "フォント"},            {"keyBehaviourDialog", "キーの動作"},
+      {"setupDialog", "セットアップ"},        {"batchDialog", "一括処理"},
+      {"aboutDialog", "ﾊﾞｰｼﾞｮﾝ情報"},         {"printDialog", "印刷"},
+      {"printPreviewDialog", "印刷ﾌﾟﾚﾋﾞｭｰ"},  {"pageSetupDialog", "ﾌﾟﾘﾝﾀの設定"},
+  };
+  for (const auto& r : rows) {
+    const std::size_t line = model.topicLine(helpTopicFor(r.name));
+    ASSERT_GT(line, 0u) << r.name;
+    const std::string& heading = model.lines()[line];
+    EXPECT_EQ(heading.rfind("■ ", 0), 0u) << heading;
+    EXPECT_NE(heading.find(r.title), std::string::npos) << r.name << ": " << heading;
+  }
+  EXPECT_EQ(model.topicLine(helpTopicFor("mainFrame")), 0u);
 }
 
 TEST_F(HelpTest, OpenToPrintHandsOverAUtf8Copy) {

@@ -86,7 +86,7 @@ TEST_F(LinesMargins, OkChecksIntegersAndThePlotSizeButNoRanges) {
   } rows[] = {
       {F::PlotSize, "1.5", ""},          {F::FrameLineWidth, "1.5", integer}, {F::PlotSize, "abc", number},
       {F::TopMargin, "-5", ""},          {F::Grid1Blank, "", integer},        {F::LeftMargin, "300", ""},
-      {F::ContractorName, "", ""},       {F::ContractorName, "株式会社😀", "ファイルの文字コード(シフトJIS)で表せない文字があります\n( 😀 )"},
+      {F::ContractorName, "", ""},       {F::ContractorName, "株式会社😀", "ファイルの文字コード(シフトJIS)で表せない文字があります.\n( 😀 )"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);

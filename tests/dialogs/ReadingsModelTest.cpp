@@ -77,7 +77,7 @@ TEST_F(ReadingsModelTest, AddAppendsBehindTheLastFilledRowAndRefusesTheSameTime)
   EXPECT_EQ(row(unsteady, 3), (Texts{"20.0002", "0.8", "09:02"}));
   // h and s of the new row at once; the entries cleared, t increments.
   EXPECT_EQ(unsteady.workingCopy().cell(3, C_level), "-0.3");
-  EXPECT_EQ(unsteady.entry(1), "20.0004");
+  EXPECT_EQ(unsteady.entry(1), "20.0");  // one decimal
   EXPECT_EQ(unsteady.entry(2), "");
   EXPECT_EQ(unsteady.takeFocusRequest(), FocusRequest::EntryTime);  // t with the increment, to type over
   EXPECT_FALSE(unsteady.entryPending());  // the increment alone is no reading
@@ -97,10 +97,10 @@ TEST_F(ReadingsModelTest, AddAppendsBehindTheLastFilledRowAndRefusesTheSameTime)
 
 TEST_F(ReadingsModelTest, TimeIncrementRepeatsTheLastInterval) {
   const struct { Texts times; int row; const char* next; } rows[] = {
-      // as typed: "2100", not "2100.0"
-      {{"10", "20"}, 3, "30"},  {{"10", "20"}, 2, ""},       {{"20", "10"}, 3, ""},
-      {{"0.02", "0.015"}, 3, ""}, {{"0.02", "0.0151"}, 3, "0.0102"}, {{"0", "0.25"}, 3, "0.50"},
-      {{"1900", "2000"}, 3, "2100"}, {{"1.5", "2.25"}, 3, "3.00"},
+      // one decimal whatever was typed; nothing unless above 0.01
+      {{"10", "20"}, 3, "30.0"},  {{"10", "20"}, 2, ""},      {{"20", "10"}, 3, ""},
+      {{"0.02", "0.015"}, 3, ""}, {{"0.02", "0.0151"}, 3, "0.0"}, {{"0", "0.25"}, 3, "0.5"},
+      {{"1900", "2000"}, 3, "2100.0"}, {{"1.5", "2.25"}, 3, "3.0"},
   };
   for (const auto& r : rows) {
     open(unsteady, {{r.times[0], "1"}, {r.times[1], "1"}});
@@ -175,7 +175,7 @@ TEST_F(ReadingsModelTest, EntriesCorrectTheCurrentRowOnlyWhenTheyKeepItsTime) {
 TEST_F(ReadingsModelTest, InPlaceEditorMovesAcrossCellsAndRows) {
   open(unsteady, {{"10", "1"}, {"20", "2"}});
   ASSERT_TRUE(unsteady.openCellEditor(3, 1));
-  EXPECT_EQ(unsteady.editorText(), "30");  // the increment pre-fills an empty t
+  EXPECT_EQ(unsteady.editorText(), "30.0");  // the increment pre-fills an empty t
   EXPECT_FALSE(unsteady.isModified());         // opening the editor changes nothing
   unsteady.commitCell(3, 1, "30");
   EXPECT_TRUE(unsteady.isModified());
@@ -209,7 +209,7 @@ TEST_F(ReadingsModelTest, StoreOrdersByTimeAndWarnsOnce) {
   ReadingTable table;
   table.setCell(10, C_time, "stale");
   const std::string warning = unsteady.storeReadings(table);
-  EXPECT_EQ(warning, "h'が未記入の行があります。\n同じ経過時間tがあります..\n 60 s \n");
+  EXPECT_EQ(warning, "h'が未記入の行があります.\n同じ経過時間tがあります..\n 60 s \n");
   EXPECT_EQ(table.cell(1, C_time), "30");
   EXPECT_EQ(table.cell(2, C_pipeLevel), "2.1");
   EXPECT_EQ(table.cell(3, C_pipeLevel), "2.0");
@@ -361,7 +361,7 @@ TEST_F(ReadingsModelTest, SteadyFlowSplitsIntoMantissaAndExponentAndJoinsOnStore
   entries(steady, {"60", "", "", "x1"});
   ASSERT_TRUE(steady.addReading(true));
   ReadingTable table;
-  EXPECT_EQ(steady.storeReadings(table), "h'、Q が未記入の行があります。\n");
+  EXPECT_EQ(steady.storeReadings(table), "h'、Q が未記入の行があります.\n");
   const Texts flows{"1.5E-5", "0.00002", "abc", "3", "3E-6", ""};
   for (int r = 1; r <= 6; ++r) EXPECT_EQ(table.cell(r, C_flow), flows[static_cast<std::size_t>(r - 1)]) << r;
 

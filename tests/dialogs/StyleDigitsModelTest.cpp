@@ -64,7 +64,7 @@ TEST_F(StyleDigits, OkRefusesAFieldWithTheStandardMessageAndNamesItForTheFocus) 
       {F::ResultLeftUnsteady, "201", range}, {F::UpperGraphLeft, "200", ""},
       {F::ResultLeftSteady, "250", ""},    {F::UpperGraphTop, "-30", ""},
       {F::DigitsTime, "1.5", integer},     {F::GraphWidth, "", integer},
-      {F::DigitsPermeability, " 3 ", ""},  {F::GraphTitle, "タイトル😀", "ファイルの文字コード(シフトJIS)で表せない文字があります\n( 😀 )"},
+      {F::DigitsPermeability, " 3 ", ""},  {F::GraphTitle, "タイトル😀", "ファイルの文字コード(シフトJIS)で表せない文字があります.\n( 😀 )"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);

@@ -361,7 +361,7 @@ TEST_F(FileTest, FailedSavesReportAndKeepThePreviousFile) {
     setWriteFailureAfterBytesForTesting(c.failAfter);
     EXPECT_FALSE(saveTestFile(c.target, record));
     setWriteFailureAfterBytesForTesting(-1);
-    EXPECT_EQ(sink.reported, std::vector<std::string>{"保存できませんでした\n( " + c.target.string() + ": " + c.reason + " )"});
+    EXPECT_EQ(sink.reported, std::vector<std::string>{"保存できませんでした.\n( " + c.target.string() + ": " + c.reason + " )"});
     EXPECT_EQ(readBytes(dir / "t.tvd"), previous);
     EXPECT_EQ(onlyFile(dir.path()).size(), std::string("t.tvd plain folder.tvd ").size());
     EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.tvd"));

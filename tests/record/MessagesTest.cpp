@@ -38,16 +38,101 @@ TEST(Messages, EveryNamedMessageHasText) {
   }
 }
 
-// The program's own messages end their Japanese sentences with "。" (the
-// texts kept from older installations keep theirs).
-TEST(Messages, JapaneseSentencesEndWithAFullWidthStop) {
-  using namespace tov;
-  for (int id : {IDS_MISSING_LEVEL, IDS_MISSING_LEVEL_OR_FLOW, IDS_TIME_NOT_A_NUMBER, IDS_PASTE_PAST_LAST_ROW,
-                 IDS_PASTE_PAST_LAST_COLUMN, IDS_PASTE_BAD_CELLS, IDS_TVD_NO_READINGS, IDS_TVD_CUT_SHORT}) {
-    const std::string text = messageText(id);
-    for (const char* halfWidth : {"す.", "ん.", "い."}) EXPECT_EQ(text.find(halfWidth), std::string::npos) << id;
-    EXPECT_NE(text.find("。"), std::string::npos) << id;
+// The texts older installations show, word for word: their readings
+// editors' messages and warnings, the file, scale and setup messages, and
+// the standard checks of the dialogs' fields.
+const struct { int id; const char* text; } kKeptTexts[] = {
+    {132, "データが変更されましたが、キャンセルしてよいのですか？"},
+    {133, "フッタ表示位置が用紙外の可能性があります \n( %1 mm)"},
+    {803, "旧バージョンからの追加データはありませんでした"},
+    {804, "旧バージョンからの追加データ数=[ %1 ]"},
+    {901, "追加できません."},
+    {902, "最大行数です. 追加できません."},
+    {903, "データが無い、または不正です."},
+    {904, "上書きできません."},
+    {905, "上書きできません. 指定行が範囲外です."},
+    {907, "上書きできません、同じ %1 がありません."},
+    {908, "同じ %1データがあります.\n修正なら上書きしてください."},
+    {4001, "これ以上データを扱えません"},
+    {4005, "保存できませんでした"},
+    {4006, "数値が異常です"},
+    {4007, "データがありません"},
+    {4008, "目盛りが異常です"},
+    {4011, "試験区間、直径などのデータがありません、または異常です"},
+    {4013, "未入力データがあります\n( %1 )"},
+    {4032, "実行できませんでした"},
+    {4090, "ハードウェア、デバイスエラー"},
+    {32790, "ファイルが見つかりません\n( %1 )"},
+    {32791, "グリッドきざみ(網目の間隔）の値が小さすぎます"},
+    {32792, "透水試験「Tov」のデータではありません"},
+    {60001, "ドライブ名が異常です"},
+    {60002, "フォルダ名またはドライブ名が異常です"},
+    {60003, "拡張子を tvd(TVD)にして下さい"},
+    {60004, "too many csv"},
+    {60005, "Can't create font"},
+    {60006, "パイプ(管)の値が異常です"},
+    {60007, "マスタファイルは\n"},
+    {60008, "同じデータがあります"},
+    {61010, "整数を入力してください。"},
+    {61011, "数字を入力してください。"},
+    {61012, "%1 から %2 までの整数を入力してください。"},
+    {61013, "%1 文字以内で入力してください。"},
+    {61020, "h'が未記入の行があります."},
+    {61021, "h'、Q が未記入の行があります."},
+    {61022, "同じ経過時間tがあります.."},
+    {61200, "水位データが異常です"},
+};
+
+// What is wrong with the sentence style of one of the program's own texts,
+// or "": sentences end as those of 901 to 908 do, with "." (or "？" for a
+// question), ". " between two on a line, never "。". A last line "( ... )" or
+// "%n" is the detail the caller fills in, not a sentence; a text that ends
+// in "%n" takes its ending from the text put there.
+std::string sentenceStyleFault(const std::string& text) {
+  if (text.find("。") != std::string::npos) return "a full-width stop";
+  std::string body = text;
+  const std::regex detail(R"(\n(\( .* \)|%\d)$)");
+  for (std::smatch m; std::regex_search(body, m, detail);) body.erase(static_cast<std::size_t>(m.position(0)));
+  const std::string question = "？";
+  const bool endsWithPlaceholder = body.size() >= 2 && body[body.size() - 2] == '%';
+  if (!body.ends_with(".") && !body.ends_with(question) && !endsWithPlaceholder) return "no stop at the end";
+  for (std::size_t i = 0; i + 1 < body.size(); ++i) {
+    // A stop after Japanese text or a closing bracket ends a sentence.
+    const bool stop = body[i + 1] == '.' && (static_cast<unsigned char>(body[i]) >= 0x80 || body[i] == ')');
+    const bool asked = body.compare(i, question.size(), question) == 0;
+    const std::size_t after = i + (asked ? question.size() : stop ? 2 : 0);
+    if ((stop || asked) && after < body.size() && body[after] != ' ' && body[after] != '\n')
+      return "no blank after a sentence";
   }
+  return {};
+}
+
+TEST(Messages, KeptTextsWordForWordAndOursInTheirSentenceStyle) {
+  std::map<int, const char*> kept;
+  for (const auto& k : kKeptTexts) {
+    EXPECT_EQ(tov::messageText(k.id), k.text) << k.id;
+    kept[k.id] = k.text;
+  }
+  const std::string table = tov::testing::readBytes(std::filesystem::path(TOV_SOURCE_DIR) / "resources/StringTable.inc");
+  const std::regex entry(R"(\{(\d+), ")");
+  std::map<std::string, int> numberOfText;
+  int ours = 0;
+  for (auto it = std::sregex_iterator(table.begin(), table.end(), entry); it != std::sregex_iterator(); ++it) {
+    const int id = std::stoi((*it)[1]);
+    const std::string& text = tov::messageText(id);
+    // One text, one number: the same words twice would be two messages read as one.
+    EXPECT_TRUE(numberOfText.emplace(text, id).second) << id << " repeats " << numberOfText[text];
+    if (kept.count(id)) continue;
+    ++ours;
+    EXPECT_EQ(sentenceStyleFault(text), "") << id << ": " << text;
+  }
+  EXPECT_GT(ours, 30);
+  // The check itself sees each fault it names.
+  for (const char* wrong : {"保存できません。", "保存できません", "保存できません.上書きしますか？",
+                            "上書きしますか？保存します.", "読めません\n( %1 )"})
+    EXPECT_NE(sentenceStyleFault(wrong), "") << wrong;
+  for (const char* right : {"読めません.\n( %1 )", "%1 行目 %2: %3", "a (1.5 MB).\n続けますか？\n%1\n( %2 )"})
+    EXPECT_EQ(sentenceStyleFault(right), "") << right;
 }
 
 // Two texts under one number let the first win: a question of one dialog

@@ -137,6 +137,9 @@ TEST_F(GraphPageTest, ReadingsStopAtFirstRowWithoutTimeAndGapsBreakThePolyline) 
   int big = 0;
   for (const auto* cl : circles(kBlack)) {
     EXPECT_TRUE(cl->clipped);
+    // Beyond the frame, but short of the value labels, which end 0.5 mm left of it.
+    EXPECT_EQ(cl->clip.left, toDeviceX(25.0 - 0.25));
+    EXPECT_EQ(cl->clip.right, toDeviceX(125.0 + 0.8));
     if (cl->radius == radius) ++big;
   }
   EXPECT_EQ(big, 5);  // rows 1, 3, 4, 6, 7

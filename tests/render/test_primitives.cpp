@@ -282,6 +282,14 @@ TEST_F(PrimitivesTest, SuperscriptAndScientificText) {
   scientificText(s, 10, 20, "2.5E+03", "");
   EXPECT_EQ(s.texts()[1].text, "3");
 
+  // A line with several: each number in E notation raised, the rest as is.
+  s.clear();
+  scientificLine(s, 10, 20, "k 2.01E-006 (95 % 0〜2.02E+003)");
+  EXPECT_EQ(textsOf(s), (Texts{"k ", "2.01×10", "-6", " (95 % 0〜", "2.02×10", "3", ")"}));
+  EXPECT_EQ(s.texts()[2].at.y, 192);
+  EXPECT_EQ(s.texts()[3].at.y, 200);
+  EXPECT_EQ(s.textAlign(), 0u);
+
   // Not a number, or no exponent: nothing, and the alignment is left as
   // plain left/top.
   s.clear();

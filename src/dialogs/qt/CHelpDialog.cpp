@@ -113,8 +113,13 @@ protected:
     QWidget* window = QApplication::activeModalWidget();
     if (!window) window = QApplication::activeWindow();
     if (!window || window->objectName() == QStringLiteral("helpDialog")) return false;
+    // A chooser without a section of its own (file, font, colour) opens the
+    // section of the dialog it was opened from.
+    std::string topic;
+    for (QWidget* w = window; w && topic.empty(); w = w->parentWidget() ? w->parentWidget()->window() : nullptr)
+      topic = helpTopicFor(w->objectName().toStdString());
     open_ = true;
-    runHelpViewer(window, helpTopicFor(window->objectName().toStdString()));
+    runHelpViewer(window, topic);
     open_ = false;
     return true;
   }

@@ -43,7 +43,7 @@ struct EntryCaption {
 };
 const EntryCaption kEntryCaptions[] = {
     {ReadingColumn::Time, "経過時間", "t s"},
-    {ReadingColumn::PipeLevel, "水位", "h' m"},
+    {ReadingColumn::PipeLevel, "管口からの水位", "h' m"},
     {ReadingColumn::FlowMantissa, "流量", "Q m3/s"},
     {ReadingColumn::ClockTime, "測定時刻", "hh:mm"},
 };
