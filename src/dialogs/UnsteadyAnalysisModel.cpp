@@ -101,11 +101,34 @@ void UnsteadyAnalysisModel::fieldLeft(int field) {
       if (off < best) best = off, row = r;
     }
   }
+  const int other = chosen_[index(point == 1 ? 2 : 1)];
+  if (row == other) {
+    // Both points on one row give no line: the point keeps its row.
+    reportMessage(IDS_POINTS_SAME_ROW);
+    row = chosen_[index(point)];
+  }
   chosen_[index(point)] = row;
   highlighted_[index(point)] = row;
   if (point == active_) cursor_ = row;
   fillPointEdits(point, row);
+  orderPoints();
   redrawPending_ = true;
+}
+
+bool UnsteadyAnalysisModel::orderPoints() {
+  const double t1 = working_.fieldValue(F_pointT1), t2 = working_.fieldValue(F_pointT2);
+  if (!(t1 > t2)) return false;
+  // Point 1 is the earlier one: the points change places, with a word.
+  std::swap(chosen_[0], chosen_[1]);
+  std::swap(highlighted_[0], highlighted_[1]);
+  const std::string tA = text(F_pointT1), sA = text(F_pointS1);
+  working_.setField(F_pointT1, text(F_pointT2));
+  working_.setField(F_pointS1, text(F_pointS2));
+  working_.setField(F_pointT2, tA);
+  working_.setField(F_pointS2, sA);
+  cursor_ = chosen_[index(active_)];
+  reportMessage(IDS_POINTS_SWAPPED);
+  return true;
 }
 
 void UnsteadyAnalysisModel::selectPoint(int point) {
@@ -166,8 +189,17 @@ void UnsteadyAnalysisModel::recomputePermeability() {
   highlighted_ = chosen_;
   // The points as their edits hold them: a row's readings, or after
   // 推奨区間 the fitted line's s at the rows' t.
-  const int row1 = chosen_[0], row2 = chosen_[1];
   auto inRange = [this](int row) { return row >= 1 && row <= completeRows_; };
+  if (inRange(chosen_[0]) && inRange(chosen_[1])) {
+    orderPoints();
+    if (std::fabs(working_.fieldValue(F_pointT2) - working_.fieldValue(F_pointT1)) <= 0.01) {
+      // Never an empty k without a word.
+      working_.setField(F_permeabilityText, "");
+      reportMessage(IDS_POINTS_SAME_TIME);
+      return;
+    }
+  }
+  const int row1 = chosen_[0], row2 = chosen_[1];
   std::optional<double> a;
   if (inRange(row1) && inRange(row2))
     a = computeGradient(working_.fieldValue(F_pointT1), working_.fieldValue(F_pointS1), working_.fieldValue(F_pointT2),
@@ -201,7 +233,7 @@ AnalysisReport UnsteadyAnalysisModel::analysis() const {
   probe.setField(F_point1Row, cformat("%d", chosen_[0]));
   probe.setField(F_point2Row, cformat("%d", chosen_[1]));
   if (!analysedRecord_ || !(*analysedRecord_ == probe) || !(analysedSettings_ == settings_)) {
-    analysed_ = analyseRecord(probe, settings_);
+    analysed_ = analyseRecord(probe, settings_, digits_);
     analysedRecord_ = std::move(probe);
     analysedSettings_ = settings_;
   }
@@ -234,34 +266,24 @@ std::string UnsteadyAnalysisModel::bandText() const {
 }
 
 void UnsteadyAnalysisModel::applySuggestion() {
-  const AnalysisReport report = analysis();
-  const Suggestion& suggestion = report.suggestion;
-  suggestionText_ = suggestion.reason;
-  if (!suggestion.found) return;
-  const LineFit& fit = suggestion.fit;
-  if (!permeabilityFromGradient(geometryOf(working_), fit.a)) {
-    suggestionText_ += "。寸法と計算式から正の k が求まらないため、点は変えていません";
-    return;
+  // The rule is the analysis module's; scales the engineer typed here stay.
+  const AppliedSuggestion done = tov::applySuggestion(working_, settings_, digits_, scalesTyped_);
+  suggestionText_ = done.text;
+  if (done.applied) {
+    chosen_ = {working_.fieldInt(F_point1Row), working_.fieldInt(F_point2Row)};
+    highlighted_ = chosen_;
+    cursor_ = chosen_[index(active_)];
   }
-  chosen_ = {fit.first, fit.last};
-  for (int point : {1, 2}) {
-    const int row = chosen_[index(point)];
-    fillPointEdits(point, row);
-    working_.setField(point == 1 ? F_pointS1 : F_pointS2, fittedHeadText(fit, toDouble(working_.cell(row, C_time))));
-  }
-  highlighted_ = chosen_;
-  cursor_ = chosen_[index(active_)];
-  recomputePermeability();
   redrawPreviews();
 }
 
 std::string UnsteadyAnalysisModel::spreadText() const {
   const AnalysisReport report = analysis();
-  std::string text = report.suggestion.found ? report.suggestion.spreadText() : std::string();
+  std::string text = report.suggestion.found ? report.suggestion.spreadText(digits_) : std::string();
   if (report.bandK) {
     if (!text.empty()) text += "\n";
     text += cformat("推奨範囲内の行 %d〜%d (n %d) の k ", report.bandFit->first, report.bandFit->last, report.bandFit->n) +
-            formatPermeability(*report.bandK, 2);
+            formatPermeability(*report.bandK, digits_);
   }
   return text;
 }

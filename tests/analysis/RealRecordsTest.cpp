@@ -3,11 +3,13 @@
 // its closed form; the faults the suggestion once had.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <random>
 
 #include "analysis/Analysis.h"
+#include "support/FieldRecords.h"
 #include "record/CFormat.h"
 
 namespace {
@@ -97,8 +99,11 @@ TEST(RealRecords, TheSuggestedKIsTheFormationsWhereALineExists) {
       {"oscillation",
        synthetic(kField, [](double t) { return 0.5 + 1.5 * std::exp(-t / 150.0) * std::cos(t / 40.0); }, 3), noK,
        {K::Oscillation, K::BelowResolution}},
+      // A recovery towards s = 0.3 m: the rest level is 0.3 m off; the k is
+      // the one of the record's own rest level (named in 検討事項).
       {"incomplete recovery",
-       synthetic(kField, [](double t) { return 0.3 + 1.7 * std::pow(10.0, -0.004 * t); }, 3), -1, {K::Incomplete}},
+       synthetic(kField, [](double t) { return 0.3 + 1.7 * std::pow(10.0, -0.004 * t); }, 3), 0.004,
+       {K::BelowResolution}},
       {"s rising", synthetic(kField, [](double t) { return 1.0 + t / 1000.0; }, 3), noK, {K::Rising}},
       {"s flat", synthetic(kField, [](double) { return 1.0; }, 3), noK, {K::Rising}},
       {"3 rows", synthetic({0, 30, 60}, line(1, 0.006), 4), 0.006, {}},
@@ -135,30 +140,36 @@ TEST(RealRecords, TheSuggestedKIsTheFormationsWhereALineExists) {
     if (r.earlierLast > 0) {
       ASSERT_TRUE(got.earlier) << got.reason;
       EXPECT_LE(got.earlier->last, got.fit.first);
-      EXPECT_NE(got.reason.find("前半の直線"), std::string::npos);
+      const auto named = std::find_if(report.checks.begin(), report.checks.end(),
+                                      [](const Check& c) { return c.kind == CheckKind::EarlierLine; });
+      ASSERT_NE(named, report.checks.end());
+      EXPECT_NE(named->text.find("前半の直線"), std::string::npos);
     }
     EXPECT_EQ(shapeChecks(report.checks), r.checks) << got.reason;
   }
 }
 
-// The 95 % interval from the gradient's standard error covers the true k in
-// about 95 of 100 records with noise.
+// The printed 95 % interval (bounds rounded outward) covers the formation's
+// k in 90 to 97 % of straight records with additive noise of 0.3 to 1.5 mm
+// at reading steps of 1 mm and 0.1 mm (the fit weighted for such noise;
+// unweighted it covered 62 % once rounded to nearest).
 TEST(RealRecords, TheIntervalCoversTheTrueKAt95PerCent) {
-  Geometry g;
-  g.formula = 1, g.length = 1, g.bore = 0.1, g.equivalentDiameter = 0.05;
-  const double a = 0.002, trueK = *permeabilityFromGradient(g, a);
-  int covered = 0;
-  for (unsigned seed = 1; seed <= 1000; ++seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<double> noise(0.0, 0.01);
-    std::vector<Sample> samples;
-    for (int i = 0; i < 8; ++i) samples.push_back({i * 60.0, std::pow(10.0, -a * i * 60.0 + noise(random))});
-    const auto k = permeabilityInterval(g, fitLine(samples, 1, 8));
-    ASSERT_TRUE(k);
-    covered += k->low <= trueK && trueK <= k->high ? 1 : 0;
-  }
-  EXPECT_GE(covered, 925);  // 931 for these seeds; 94.9 % over 20,000
-  EXPECT_LE(covered, 975);
+  int covered = 0, records = 0;
+  for (int decimals : {3, 4})
+    for (double noise : {0.0003, 0.0006, 0.001, 0.0015})
+      for (unsigned seed = 1; seed <= 40; ++seed) {
+        fieldrecords::Shape shape;
+        shape.noise = noise, shape.decimals = decimals, shape.restDecimals = decimals, shape.seed = seed;
+        const Suggestion got = analyseRecord(fieldrecords::make(shape), AnalysisSettings{}).suggestion;
+        ASSERT_TRUE(got.k) << got.reason;
+        const auto [low, high] = intervalBounds(*got.k, 2);
+        ASSERT_NE(low, high);
+        const double k = fieldrecords::formationK(shape);
+        covered += toDouble(low) <= k && k <= toDouble(high) ? 1 : 0;
+        ++records;
+      }
+  EXPECT_GE(covered, records * 90 / 100) << covered << " of " << records;
+  EXPECT_LE(covered, records * 97 / 100) << covered << " of " << records;
   // Student's t against its table.
   const struct { int df; double t; } table[] = {{1, 12.706}, {2, 4.303}, {5, 2.571}, {10, 2.228}, {30, 2.042}};
   for (const auto& row : table) EXPECT_NEAR(studentT95(row.df), row.t, 0.001) << row.df;
