@@ -105,7 +105,7 @@ public:
     const Sum& hi = sums_[static_cast<std::size_t>(j + 1)];
     const double w = hi.w - lo.w, wt = hi.wt - lo.wt, wy = hi.wy - lo.wy;
     const double ctt = (hi.wtt - lo.wtt) - wt * wt / w, cty = (hi.wty - lo.wty) - wt * wy / w;
-    const int n = static_cast<int>(std::lround(hi.n - lo.n));
+    const int n = j - i + 1;
     if (n < 2 || !(w > 0) || !(ctt > 0)) return {};
     const double slope = cty / ctt;
     const double sse = std::max(0.0, (hi.wyy - lo.wyy) - wy * wy / w - slope * cty);
@@ -263,9 +263,10 @@ double readingStep(const TestRecord& record) {
 }
 
 double restLevelError(const TestRecord& record, double step) {
+  // A tape's 1 cm at most: "-1.5" is read as written to 1 cm, not 10.
   const int decimals = decimalsOf(record.field(F_equilibriumLevel));
   if (decimals < 0) return step;
-  return std::max(step, std::pow(10.0, -std::clamp(decimals, 0, 6)));
+  return std::max(step, std::min(0.01, std::pow(10.0, -std::clamp(decimals, 0, 6))));
 }
 
 std::vector<Sample> signedSamples(const TestRecord& record) {
@@ -616,33 +617,30 @@ double recoveryAloneRms(const std::vector<Sample>& samples, int first, int last)
   }
   const std::size_t n = t.size();
   if (n < 4 || !(t.back() > 0)) return INFINITY;
+  // With A chosen best for each λ: sse = Σs² - (Σs·e)² / Σe².
+  double ss = 0;
+  for (double v : s) ss += v * v;
   auto sseAt = [&](double rate) {
     double se = 0, ee = 0;
     for (std::size_t i = 0; i < n; ++i) {
       const double e = std::exp(-rate * t[i]);
       se += s[i] * e, ee += e * e;
     }
-    const double amplitude = ee > 0 ? se / ee : 0;
-    double sse = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-      const double d = s[i] - amplitude * std::exp(-rate * t[i]);
-      sse += d * d;
-    }
-    return sse;
+    return ee > 0 ? std::max(ss - se * se / ee, 0.0) : ss;
   };
   const double span = t.back();
   double lo = std::log(0.05 / span), hi = std::log(200.0 / span);
   // The best of a grid, then golden sections about it.
   double best = lo, bestSse = INFINITY;
-  for (int k = 0; k < 48; ++k) {
-    const double x = lo + (hi - lo) * k / 47.0, sse = sseAt(std::exp(x));
+  for (int k = 0; k < 24; ++k) {
+    const double x = lo + (hi - lo) * k / 23.0, sse = sseAt(std::exp(x));
     if (sse < bestSse) bestSse = sse, best = x;
   }
-  const double width = (hi - lo) / 47.0;
+  const double width = (hi - lo) / 23.0;
   lo = best - width, hi = best + width;
   const double g = (std::sqrt(5.0) - 1) / 2;
   double x1 = hi - g * (hi - lo), x2 = lo + g * (hi - lo), f1 = sseAt(std::exp(x1)), f2 = sseAt(std::exp(x2));
-  for (int i = 0; i < 30; ++i) {
+  for (int i = 0; i < 24; ++i) {
     if (f1 < f2) hi = x2, x2 = x1, f2 = f1, x1 = hi - g * (hi - lo), f1 = sseAt(std::exp(x1));
     else lo = x1, x1 = x2, f1 = f2, x2 = lo + g * (hi - lo), f2 = sseAt(std::exp(x2));
   }
@@ -667,11 +665,13 @@ std::optional<RestLevel> fitRestLevel(const std::vector<Sample>& samples, int fi
   const double span = t.back() - t.front();
   if (!(span > 0)) return std::nullopt;
   // For a rate λ the rest is linear: offset, A (and drift) by least squares.
+  std::vector<double> e(n);
   auto fitAt = [&](double rate, std::array<double, 3>& coef) {
     std::array<std::array<double, 3>, 3> m{};
     std::array<double, 3> v{};
     for (std::size_t i = 0; i < n; ++i) {
-      const double b[3] = {1, std::exp(-rate * t[i]), t[i] / span};
+      e[i] = std::exp(-rate * t[i]);
+      const double b[3] = {1, e[i], t[i] / span};
       for (std::size_t r = 0; r < q; ++r) {
         for (std::size_t c = 0; c < q; ++c) m[r][c] += b[r] * b[c];
         v[r] += b[r] * s[i];
@@ -681,7 +681,7 @@ std::optional<RestLevel> fitRestLevel(const std::vector<Sample>& samples, int fi
     if (!solve(m, coef, q)) return static_cast<double>(INFINITY);
     double sse = 0;
     for (std::size_t i = 0; i < n; ++i) {
-      const double b[3] = {1, std::exp(-rate * t[i]), t[i] / span};
+      const double b[3] = {1, e[i], t[i] / span};
       double f = 0;
       for (std::size_t r = 0; r < q; ++r) f += coef[r] * b[r];
       sse += (s[i] - f) * (s[i] - f);
@@ -689,7 +689,7 @@ std::optional<RestLevel> fitRestLevel(const std::vector<Sample>& samples, int fi
     return sse;
   };
   // λ·span from 0.3 to 60 on a grid, then golden sections about the best.
-  constexpr int kGrid = 48;
+  constexpr int kGrid = 24;
   std::array<double, 3> coef{};
   int best = 0;
   double bestSse = INFINITY;
@@ -702,7 +702,7 @@ std::optional<RestLevel> fitRestLevel(const std::vector<Sample>& samples, int fi
   const double g = (std::sqrt(5.0) - 1) / 2;
   double x1 = hi - g * (hi - lo), x2 = lo + g * (hi - lo);
   double f1 = fitAt(std::exp(x1), coef), f2 = fitAt(std::exp(x2), coef);
-  for (int i = 0; i < 30; ++i) {
+  for (int i = 0; i < 24; ++i) {
     if (f1 < f2) hi = x2, x2 = x1, f2 = f1, x1 = hi - g * (hi - lo), f1 = fitAt(std::exp(x1), coef);
     else lo = x1, x1 = x2, f1 = f2, x2 = lo + g * (hi - lo), f2 = fitAt(std::exp(x2), coef);
   }
@@ -752,6 +752,9 @@ std::optional<RestLevel> recordRestLevel(const Readings& readings) {
       }
   const double noise = std::max(readings.noise, 0.3 * readings.step);
   for (const int start : starts) {
+    // Rows that follow the written ho within the noise say nothing against it.
+    const double alone = recoveryAloneRms(rows, start, last);
+    if (alone <= 2.0 * noise) return std::nullopt;
     const auto plain = fitRestLevel(rows, start, last, false);
     const auto drift = fitRestLevel(rows, start, last, true);
     const double span = rows[static_cast<std::size_t>(last - 1)].t - rows[static_cast<std::size_t>(start - 1)].t;
@@ -761,10 +764,9 @@ std::optional<RestLevel> recordRestLevel(const Readings& readings) {
     };
     const bool plainFits = follows(plain), driftFits = follows(drift);
     if (!plainFits && !driftFits) continue;
-    // Rows that follow the written ho as well say nothing against it.
-    const double alone = recoveryAloneRms(rows, start, last);
+    // Nor those the written ho explains about as well.
     const double better = std::min(plainFits ? plain->rms : INFINITY, driftFits ? drift->rms : INFINITY);
-    if (alone <= 2.0 * noise || alone <= 1.5 * better) return std::nullopt;
+    if (alone <= 1.5 * better) return std::nullopt;
     if (driftFits && (!plainFits || plain->rms > 1.3 * drift->rms) &&
         std::fabs(drift->drift) * span > std::max(readings.restError, 3.0 * drift->driftError * span))
       return drift;
@@ -810,6 +812,9 @@ Choice choose(const Runs& runs, const Readings& readings, const AnalysisSettings
   const int usable = runs.size();
   if (usable < kLeastFitRows) return choice;
   const int least = std::min(kLeastStraightRows, usable);
+  choice.candidates.reserve(static_cast<std::size_t>(usable));
+  // For each last row the longest run that passes: starting earlier adds
+  // rows of larger s, so it is the best determined of those ending there.
   for (int j = least - 1; j < usable; ++j)
     for (int i = 0; i + least - 1 <= j; ++i) {
       const Straightness st = runs.test(i, j, false);
@@ -825,8 +830,9 @@ Choice choose(const Runs& runs, const Readings& readings, const AnalysisSettings
       // A line the scatter could make (its k not known within a half) is none.
       if (!(statistical < 0.5)) continue;
       c.sensitivity = std::fabs(w.perMetre) * readings.restError / w.a;
-      c.u = std::hypot(statistical, c.sensitivity);
+      c.u = std::sqrt(statistical * statistical + c.sensitivity * c.sensitivity);
       choice.candidates.push_back(c);
+      break;
     }
   if (choice.candidates.empty()) return choice;
   const bool anyFull = std::any_of(choice.candidates.begin(), choice.candidates.end(), [](const Candidate& c) { return c.full; });
@@ -965,9 +971,9 @@ Suggestion suggestSegment(const Readings& given, const Band& band, const Geometr
   }
 
   const LineFit& fit = suggestion.fit;
-  suggestion.reason = cformat("推奨区間 %d〜%d 行 (n %d, R² %s): 直線とみなせ k が十分に決まる区間のうち最も後のもの",
+  suggestion.reason = cformat("推奨区間 %d〜%d 行 (n %d, R² %s): 直線で k の決まる区間のうち最も後のもの",
                               fit.first, fit.last, fit.n, r2Text(fit.r2).c_str());
-  if (useCorrected) suggestion.reason += ". s は記録の回復から求めた平衡水位 ho によるもの (検討事項)";
+  if (useCorrected) suggestion.reason += ". s は記録から求めた平衡水位 ho による (検討事項)";
   if (suggestion.shortFall) suggestion.reason += cformat(". s の低下が %.0f %% と短い (検討事項)", suggestion.fall * 100.0);
   return suggestion;
 }
@@ -1319,13 +1325,20 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
     if (auto check = recordedPermeabilityCheck(record)) report.checks.push_back(std::move(*check));
     return report;
   }
-  const std::vector<Sample> samples = unsteadySamples(record);
-  const int n = static_cast<int>(samples.size());
+  const int n = static_cast<int>(unsteadySamples(record).size());
   report.completeRows = n;
-  report.band = recommendedBand(record, samples, settings);
+  report.band = recommendedBand(record, unsteadySamples(record), settings);
   const double step = readingStep(record);
   const Readings readings = readingsOf(signedSamples(record), step, settings, restLevelError(record, step));
   report.suggestion = suggestSegment(readings, report.band, g, settings);
+  // Where the record's rest level differs from the written one, the fit of
+  // the chosen rows and their checks are of the s it gives.
+  const auto& rest = report.suggestion.restLevel;
+  std::vector<Sample> samples = rest ? signedSamples(record) : unsteadySamples(record);
+  if (rest) {
+    for (Sample& p : samples) p.s = rest->corrected(p.t, p.s);
+    report.ownRest = samples;
+  }
   // The same rows the dialog opens with.
   const auto [row1, row2] = pointRows(record, n);
   if (n >= 1) {

@@ -338,6 +338,10 @@ struct AnalysisReport {
   // Points 1 and 2 are the suggested segment's end rows and their s the
   // fitted line's (fittedHeadText): "近似直線上の点".
   bool pointsOnLine = false;
+  // s of each complete row from the record's own rest level, where it
+  // differs from the written ho (the segment and its checks are of these);
+  // empty otherwise.
+  std::vector<Sample> ownRest;
   std::vector<Check> checks;
 };
 // digits: of k in the texts.

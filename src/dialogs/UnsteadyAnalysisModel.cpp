@@ -242,9 +242,9 @@ AnalysisReport UnsteadyAnalysisModel::analysis() const {
 
 std::string UnsteadyAnalysisModel::fitText() const {
   const AnalysisReport report = analysis();
-  if (!report.segment || !report.segment->usable) return "近似直線: 区間に s の使える行が 3 行以上ありません";
+  if (!report.segment || !report.segment->usable) return "照合: 点 1〜2 の行に s の使える行が 3 行以上ありません";
   const LineFit& fit = *report.segment;
-  std::string text = "近似直線 a " + cformat("%g", fit.a) + "  " +
+  std::string text = cformat("照合: 行 %d〜%d の近似直線 a ", fit.first, fit.last) + cformat("%g", fit.a) + "  " +
                      (report.fittedInterval ? intervalText(*report.fittedInterval, digits_) : std::string("k -")) +
                      "\n" + fitCaption(fit);
   if (report.pointsOnLine)
@@ -279,10 +279,10 @@ void UnsteadyAnalysisModel::applySuggestion() {
 
 std::string UnsteadyAnalysisModel::spreadText() const {
   const AnalysisReport report = analysis();
-  std::string text = report.suggestion.found ? report.suggestion.spreadText(digits_) : std::string();
+  std::string text = report.suggestion.found ? "照合: " + report.suggestion.spreadText(digits_) : std::string();
   if (report.bandK) {
     if (!text.empty()) text += "\n";
-    text += cformat("推奨範囲内の行 %d〜%d (n %d) の k ", report.bandFit->first, report.bandFit->last, report.bandFit->n) +
+    text += cformat("照合: 推奨範囲内の行 %d〜%d (n %d) の k ", report.bandFit->first, report.bandFit->last, report.bandFit->n) +
             formatPermeability(*report.bandK, digits_);
   }
   return text;
@@ -316,6 +316,13 @@ void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, con
     auto map = [&](double time, double value) { return mapToArea(logRange, time, std::log10(value), width, plotHeight); };
     auto at = [&](int row) { return map(t(row), s(row)); };
     const AnalysisReport report = analysis();
+    // The fitted line is of s from the record's own rest level where that
+    // differs from ho: those s are shown too (small, in the line's colour),
+    // and the residuals are theirs.
+    auto fitted = [&](int row) {
+      const auto i = static_cast<std::size_t>(row - 1);
+      return i < report.ownRest.size() ? report.ownRest[i].s : s(row);
+    };
     if (report.band.known() && report.band.low > 0) {
       // The recommended band, shaded under the readings.
       const int top = map(0, report.band.high).y;
@@ -343,6 +350,11 @@ void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, con
       circle(at(row), penFor(row));
     }
     if (shown.cursor >= 1 && s(shown.cursor) >= kLeastS) cursorRing(at(shown.cursor));
+    for (std::size_t i = 0; i < report.ownRest.size(); ++i)
+      if (report.ownRest[i].s >= kLeastS) {
+        const DevicePoint p = map(report.ownRest[i].t, report.ownRest[i].s);
+        surface.circle(p.x, p.y, 1, Pen{PS_SOLID, 2, kFitLine});
+      }
 
     if (plotHeight < height && report.segment && report.segment->usable) {
       // Residuals in per cent of the line's s, on a scale of at least ±5 %.
@@ -350,15 +362,15 @@ void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, con
       const int top = plotHeight + 4, bottom = height - 2, zero = (top + bottom) / 2;
       double largest = 5;
       for (int row = fit.first; row <= fit.last; ++row)
-        if (s(row) > kLeastHead) largest = std::max(largest, std::fabs(s(row) / fit.sAt(t(row)) - 1) * 100);
+        if (fitted(row) > kLeastHead) largest = std::max(largest, std::fabs(fitted(row) / fit.sAt(t(row)) - 1) * 100);
       const Pen axis{PS_SOLID, 1, kGrey}, bar{PS_SOLID, 2, kFitLine};
       surface.moveTo(0, top - 2);
       surface.lineTo(width, top - 2, axis);
       surface.moveTo(0, zero);
       surface.lineTo(width, zero, axis);
       for (int row = fit.first; row <= fit.last; ++row) {
-        if (!(s(row) > kLeastHead)) continue;
-        const double percent = (s(row) / fit.sAt(t(row)) - 1) * 100;
+        if (!(fitted(row) > kLeastHead)) continue;
+        const double percent = (fitted(row) / fit.sAt(t(row)) - 1) * 100;
         const int x = map(t(row), 1).x;
         const int y = zero - static_cast<int>(std::lround(percent / largest * (zero - top)));
         surface.moveTo(x, zero);
