@@ -768,9 +768,10 @@ std::optional<RestLevel> recordRestLevel(const Readings& readings) {
     const double better = std::min(plainFits ? plain->rms : INFINITY, driftFits ? drift->rms : INFINITY);
     if (alone <= 1.5 * better) return std::nullopt;
     if (driftFits && (!plainFits || plain->rms > 1.3 * drift->rms) &&
-        std::fabs(drift->drift) * span > std::max(readings.restError, 3.0 * drift->driftError * span))
+        std::fabs(drift->drift) * span > readings.restError + 3.0 * drift->driftError * span)
       return drift;
-    if (plainFits && std::fabs(plain->offset) > std::max(readings.restError, 3.0 * plain->offsetError)) return plain;
+    // Beyond what ho can be off by, the fit's own error besides.
+    if (plainFits && std::fabs(plain->offset) > readings.restError + 3.0 * plain->offsetError) return plain;
     return std::nullopt;  // the rows follow the written ho
   }
   return std::nullopt;

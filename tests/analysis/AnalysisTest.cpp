@@ -276,8 +276,13 @@ TEST(AnalysisSettingsFile, RoundTripAndUnusableValues) {
   AnalysisSettings custom;
   custom.straightness = 0.995, custom.bandLow = 0.2, custom.bandHigh = 0.3, custom.fitOnPage = true;
   custom.halvesTolerance = 0.2, custom.rowTolerance = 0.05, custom.rowSteps = 2, custom.leastFall = 0.5;
-  custom.zeroSteps = 5;
+  custom.zeroSteps = 5, custom.shortestFall = 0.3;
   EXPECT_EQ(analysisSettingsFromLines(analysisSettingsLines(custom)), custom);
+  // A file of an older version (no shortestFall) with a fall of 0.1 for a
+  // full k: no k is never asked for a fall above that.
+  AnalysisSettings older;
+  older.leastFall = 0.1, older.shortestFall = 0.1;
+  EXPECT_EQ(analysisSettingsFromLines({"leastFall=0.1"}), older);
   const AnalysisSettings defaults;
   const struct { std::vector<std::string> lines; AnalysisSettings expected; } rows[] = {
       {{}, defaults},

@@ -470,6 +470,29 @@ TEST_F(Analysis, SuggestionNeverLeavesAOrKEmptyOrNegative) {
   }
 }
 
+// 推奨区間 keeps its points on the graph: the scales follow as 自動目盛り
+// sets them (a t axis to 600 s left point 2 at 900 s off the frame once),
+// unless a scale was typed in the dialog: then 検討事項 says so.
+TEST_F(Analysis, SuggestionSetsTheScalesUnlessTyped) {
+  for (const bool typed : {false, true}) {
+    SCOPED_TRACE(typed ? "typed" : "as stored");
+    TestRecord r = headsRecord(heads(2, 0.002, 16));  // t to 900 s
+    r.set_graphATimeFrom("0"), r.set_graphATimeTo("600"), r.set_graphAValueFrom("0.1"), r.set_graphAValueTo("10");
+    open(r);
+    if (typed) model.setText(F_graphATimeTo, "700");
+    model.applySuggestion();
+    ASSERT_EQ(model.chosenRow(2), 16);
+    const std::vector<std::string> checks = model.checkTexts();
+    const bool outside = std::any_of(checks.begin(), checks.end(),
+                                     [](const std::string& c) { return c.find("目盛りの外") != std::string::npos; });
+    EXPECT_EQ(model.text(F_graphATimeTo), typed ? "700" : "1000");
+    EXPECT_EQ(outside, typed);
+    if (!typed) {
+      EXPECT_LE(toDouble(model.text(F_graphAValueFrom)), toDouble(model.text(F_pointS2)));
+    }
+  }
+}
+
 // A point t typed by hand takes the nearest row's readings (or, no number,
 // is refused), so what OK stores is always a row's t and s and the a and k
 // 計算更新 gives from them.
