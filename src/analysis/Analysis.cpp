@@ -865,22 +865,15 @@ Choice choose(const Runs& runs, const Readings& readings, const AnalysisSettings
   return choice;
 }
 
-// The same readings with other s (noise, step and mistyped rows kept).
-Readings withSamples(const Readings& from, std::vector<Sample> samples, const AnalysisSettings& settings) {
-  Readings readings = from;
-  readings.samples = std::move(samples);
-  readings.leftOut.clear();
-  for (std::size_t i = 0; i < readings.samples.size(); ++i)
-    if (!(readings.samples[i].s > readings.floor) || !std::isfinite(readings.samples[i].s))
-      readings.leftOut.push_back(static_cast<int>(i) + 1);
-  (void)settings;
-  return readings;
-}
-
-Readings restCorrected(const Readings& readings, const RestLevel& rest, const AnalysisSettings& settings) {
-  std::vector<Sample> samples = readings.samples;
-  for (Sample& p : samples) p.s = rest.corrected(p.t, p.s);
-  return withSamples(readings, std::move(samples), settings);
+// The readings with s from the record's own rest level (noise, step and
+// mistyped rows kept).
+Readings restCorrected(const Readings& readings, const RestLevel& rest) {
+  Readings out = readings;
+  for (Sample& p : out.samples) p.s = rest.corrected(p.t, p.s);
+  out.leftOut.clear();
+  for (std::size_t i = 0; i < out.samples.size(); ++i)
+    if (!(out.samples[i].s > out.floor) || !std::isfinite(out.samples[i].s)) out.leftOut.push_back(static_cast<int>(i) + 1);
+  return out;
 }
 
 std::string noSegmentReason(const Runs& runs, const Readings& readings, const AnalysisSettings& settings) {
@@ -913,7 +906,7 @@ Suggestion suggestSegment(const Readings& given, const Band& band, const Geometr
   std::optional<Runs> correctedRuns;
   Choice choice = writtenChoice;
   if (const auto rest = recordRestLevel(given)) {
-    corrected = restCorrected(given, *rest, settings);
+    corrected = restCorrected(given, *rest);
     correctedRuns.emplace(*corrected, settings);
     Choice other = choose(*correctedRuns, *corrected, settings);
     if (other.best) {
@@ -1382,14 +1375,7 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
   for (Check& check : suggestionChecks(record, report.suggestion, digits)) report.checks.push_back(std::move(check));
   for (const auto& m : readings.mistyped) report.checks.push_back(mistypedCheck(record, m));
   // The shape of the record as its own rest level gives it, where that differs.
-  const Readings shaped = report.suggestion.restLevel ? [&] {
-    Readings r = readings;
-    for (Sample& p : r.samples) p.s = report.suggestion.restLevel->corrected(p.t, p.s);
-    r.leftOut.clear();
-    for (std::size_t i = 0; i < r.samples.size(); ++i)
-      if (!(r.samples[i].s > r.floor) || !std::isfinite(r.samples[i].s)) r.leftOut.push_back(static_cast<int>(i) + 1);
-    return r;
-  }() : readings;
+  const Readings shaped = rest ? restCorrected(readings, *rest) : readings;
   for (Check& check : recordChecks(shaped, report.suggestion)) report.checks.push_back(std::move(check));
   if (auto check = pointsOutsideCheck(record)) report.checks.push_back(std::move(*check));
   if (auto check = recordedPermeabilityCheck(record)) report.checks.push_back(std::move(*check));
