@@ -2,12 +2,21 @@
 // its k and interval, the k over its sub-segments, the band's k and the
 // checks. The analysis dialog recomputes it at each change, so it must stay
 // well under 5 ms.
+//
+// Its cost in rows n: every run of rows is a candidate (n²/2, 7,140 for
+// 120), each tested from running sums in a few operations plus its rows
+// until one fails (n³ in the worst case, a straight record, where every
+// run passes); the noise and the mistyped rows look at each row's four
+// neighbours (n); the record's rest level fits up to five windows of rows
+// 3 × 80 times each (1,200 n). A second search runs where the rest level
+// is off.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 
 #include "analysis/Analysis.h"
 #include "FullTable.h"
+#include "../tests/support/FieldRecords.h"
 #include "record/CFormat.h"
 
 namespace {
@@ -28,5 +37,17 @@ void BM_Analysis_120RowsNoLine(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(tov::analyseRecord(record, settings));
 }
 BENCHMARK(BM_Analysis_120RowsNoLine)->Unit(benchmark::kMicrosecond);
+
+// A logger's straight record with 1 mm of noise whose rest level drifts
+// 2 cm/h: every run passes the test, and the search runs twice.
+void BM_Analysis_120RowsDriftingRestLevel(benchmark::State& state) {
+  fieldrecords::Shape shape;
+  shape.times = fieldrecords::loggerTimes(3600);
+  shape.s0 = 1.5, shape.a = 0.0008, shape.noise = 0.001, shape.drift = 0.02 / 3600;
+  const tov::TestRecord record = fieldrecords::make(shape);
+  const tov::AnalysisSettings settings;
+  for (auto _ : state) benchmark::DoNotOptimize(tov::analyseRecord(record, settings));
+}
+BENCHMARK(BM_Analysis_120RowsDriftingRestLevel)->Unit(benchmark::kMicrosecond);
 
 } // namespace

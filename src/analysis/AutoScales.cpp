@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "record/CFormat.h"
 
@@ -92,6 +93,14 @@ ScaleTexts autoScales(const TestRecord& r) {
   }
   ScaleTexts out;
   if (!t.known()) return out;
+  // The analysis points too (推奨区間 puts them on the fitted line, whose s
+  // at the last row may lie below every reading).
+  if (!steady)
+    for (const auto& [tf, sf] : {std::pair{F_pointT1, F_pointS1}, std::pair{F_pointT2, F_pointS2}})
+      if (r.fieldIsNumber(tf) && r.fieldIsNumber(sf) && r.fieldValue(sf) >= 1e-7) {
+        t.add(r.fieldValue(tf));
+        s.add(r.fieldValue(sf));
+      }
 
   auto timeAxis = [&](int from) {
     const Linear a = linearAxis(0.0, std::max(t.high, 0.0), true);

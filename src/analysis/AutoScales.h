@@ -2,7 +2,7 @@
 // Scales from the data ("自動目盛り"): the axis ranges, label steps and grid
 // spacings of the two graphs of a test, chosen so that the readings fill
 // the graphs. Time axes run from 0 to a round value past the last t; the
-// log s axis covers the decades of the data; the h axis covers the levels;
+// log s axis covers the decades of the data and of the analysis points; the h axis covers the levels;
 // the steady Q axis runs from 0 in the exponent of the data. No axis gets
 // more than 200 grid intervals.
 #include <map>

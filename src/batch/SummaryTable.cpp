@@ -154,7 +154,7 @@ std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& f
   const auto k = permeabilityFromHeadings(record);
   row.push_back(k ? exponentOrText(formatPermeability(*k, digits)) : textCell(""));
 
-  const AnalysisReport report = analyseRecord(record, analysis);
+  const AnalysisReport report = analyseRecord(record, analysis, digits);
   if (report.segment && report.segment->usable)
     row.push_back(numberOrText(r2Text(report.segment->r2)));
   else
@@ -162,12 +162,13 @@ std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& f
   const Suggestion& suggestion = report.suggestion;
   if (suggestion.found && suggestion.k) {
     row.push_back(textCell(cformat("%d〜%d", suggestion.fit.first, suggestion.fit.last)));
-    for (const double k : {suggestion.k->k, suggestion.k->low, suggestion.k->high}) {
-      if (!(k > 0)) {
+    // k with the k digits, the bounds rounded outward as the summary prints them.
+    const auto [low, high] = intervalBounds(*suggestion.k, digits);
+    for (const std::string& text : {formatPermeability(suggestion.k->k, digits), low, high}) {
+      if (!(toDouble(text) > 0)) {
         row.push_back(textCell(""));
         continue;
       }
-      const std::string text = formatPermeability(k, 2);
       row.push_back({text, TableCell::Kind::Exponent, toDouble(text)});
     }
   } else {
@@ -226,7 +227,7 @@ std::string writeCsv(const std::filesystem::path& path, const SummaryTable& tabl
 // A build without libxlsxwriter writes no workbooks and says so; the CSV
 // file holds the same table.
 std::string writeXlsx(const std::filesystem::path&, const SummaryTable&) {
-  return "この版は .xlsx を書けません。CSV で保存してください";
+  return "この版は .xlsx を書けません. CSV で保存してください.";
 }
 #else
 namespace {

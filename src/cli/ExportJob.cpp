@@ -528,19 +528,19 @@ std::string summaryText(const TestRecord& record, const Settings& settings) {
   line("透水係数 k (再計算)", k ? formatPermeability(*k, digits) + " m/s" : "(計算できません)");
   // How far k can be trusted: the fit of the chosen segment, the suggested
   // segment with its k and interval, the cross-checks and the checks.
-  const AnalysisReport report = analyseRecord(record, theAnalysisSettings());
+  const AnalysisReport report = analyseRecord(record, theAnalysisSettings(), digits);
   if (!report.steady) {
     if (report.segment && report.segment->usable)
       line("近似直線", cformat("%d〜%d 行, a %g, ", report.segment->first, report.segment->last, report.segment->a) +
                            fitCaption(*report.segment) +
                            (report.fittedInterval ? ", " + intervalText(*report.fittedInterval, digits) + " m/s" : ""));
-    line("推奨区間", report.suggestion.summary());
-    if (report.suggestion.found) line("区間の取り方による k の幅", report.suggestion.spreadRange());
+    line("推奨区間", report.suggestion.summary(digits));
+    if (report.suggestion.found) line("区間の取り方による k の幅", report.suggestion.spreadRange(digits));
     if (const auto& earlier = report.suggestion.earlier)
       line("前半の直線", cformat("%d〜%d 行 (n %d)", earlier->first, earlier->last, earlier->n) +
                              (report.suggestion.earlierK ? " k " + formatPermeability(*report.suggestion.earlierK, digits) : ""));
     if (report.bandK)
-      line("推奨範囲内の行の k", cformat("%d〜%d 行 (n %d) ", report.bandFit->first, report.bandFit->last, report.bandFit->n) +
+      line("s/H0 範囲内の行の k", cformat("%d〜%d 行 (n %d) ", report.bandFit->first, report.bandFit->last, report.bandFit->n) +
                                   formatPermeability(*report.bandK, digits) + " m/s");
   }
   if (report.checks.empty()) line("検討事項", "なし");

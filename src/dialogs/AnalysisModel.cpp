@@ -19,6 +19,7 @@ void AnalysisModel::openAnalysis(const TestRecord& record, int digitsPermeabilit
   while (completeRows_ < kRows && rowComplete(completeRows_ + 1)) ++completeRows_;
   if (completeRows_ < timeRows_) reportMessage(IDS_MISSING_INPUT, missingValueName());
   active_ = 1;
+  scalesTyped_ = false;
   pendingGrids_.clear();
   shown_ = Shown{};
   openFields();
@@ -32,7 +33,10 @@ void AnalysisModel::openAnalysis(const TestRecord& record, int digitsPermeabilit
 void AnalysisModel::applyAutoScales() {
   const ScaleTexts texts = autoScales(working_);
   if (texts.empty()) return;
+  takingScales_ = true;
   takeScales(texts);
+  takingScales_ = false;
+  scalesTyped_ = false;
   redrawPreviews();
 }
 
@@ -59,7 +63,11 @@ void AnalysisModel::storeCode(TestRecord& record, int field, int value, int open
   if (value != opened || (!stored.empty() && stored != code)) record.setField(field, code);
 }
 
-void AnalysisModel::setText(int field, std::string text) { working_.setField(field, std::move(text)); }
+void AnalysisModel::setText(int field, std::string text) {
+  if (field >= F_graphATimeFrom && field <= F_graphBLevelGrid2 && !takingScales_ && text != working_.field(field))
+    scalesTyped_ = true;
+  working_.setField(field, std::move(text));
+}
 
 void AnalysisModel::moveCursor(int step) {
   if (step > 0 && cursor_ < completeRows_) ++cursor_;

@@ -192,6 +192,10 @@ protected:
   int active_ = 1;
   int cursor_ = 0;
   bool redrawPending_ = false;
+  // A scale was typed in this dialog (推奨区間 then keeps the scales);
+  // "自動目盛り" makes them automatic again.
+  bool scalesTyped_ = false;
+  bool takingScales_ = false;
   std::set<int> pendingGrids_;
   std::array<AxisRange, 2> ranges_{};
   std::array<PreviewLabels, 2> labels_{};
@@ -231,11 +235,11 @@ public:
   std::string fitText() const;
   // The band and whether the chosen segment lies in it.
   std::string bandText() const;
-  // "推奨区間": points 1 and 2 become the suggested segment's first and
-  // last rows with the fitted line's s at their t (so the two points'
-  // gradient is the fitted one), a and k are recomputed; the reason is kept
-  // for the dialog. Without a segment, or when it gives no positive k,
-  // nothing changes and the reason says why.
+  // "推奨区間": the analysis module's applySuggestion on the dialog's
+  // record (points 1 and 2 on the suggested segment's fitted line, a and
+  // k; without a segment a and k are emptied), the scales set as 自動目盛り
+  // sets them where the points would lie outside, unless a scale was typed
+  // here; the reason is kept for the dialog.
   void applySuggestion();
   const std::string& suggestionText() const { return suggestionText_; }
   // "区間の取り方による k の幅 .." and the k of the rows inside the band.
@@ -243,7 +247,9 @@ public:
 
   // A typed point t takes the nearest complete row (its t and s readings);
   // a typed s, or a t that is no number, is refused: the row's readings
-  // come back. Done when the focus leaves the edit.
+  // come back. A t on the other point's row is refused (message 63002); one
+  // past the other point's swaps the points (63000). Done when the focus
+  // leaves the edit.
   void setText(int field, std::string text) override;
   void fieldLeft(int field) override;
 
@@ -256,6 +262,8 @@ protected:
   void drawPoints(Surface& surface, PreviewGraph graph, const Shown& shown, int width, int height) const override;
 
 private:
+  // Point 1 after point 2 in time: they change places (message 63000).
+  bool orderPoints();
   int labelSet_ = 0;
   int grid2Set_ = 0;
   int grid2WhenSmall_ = 0;

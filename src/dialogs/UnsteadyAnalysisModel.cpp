@@ -101,11 +101,34 @@ void UnsteadyAnalysisModel::fieldLeft(int field) {
       if (off < best) best = off, row = r;
     }
   }
+  const int other = chosen_[index(point == 1 ? 2 : 1)];
+  if (row == other) {
+    // Both points on one row give no line: the point keeps its row.
+    reportMessage(IDS_POINTS_SAME_ROW);
+    row = chosen_[index(point)];
+  }
   chosen_[index(point)] = row;
   highlighted_[index(point)] = row;
   if (point == active_) cursor_ = row;
   fillPointEdits(point, row);
+  orderPoints();
   redrawPending_ = true;
+}
+
+bool UnsteadyAnalysisModel::orderPoints() {
+  const double t1 = working_.fieldValue(F_pointT1), t2 = working_.fieldValue(F_pointT2);
+  if (!(t1 > t2)) return false;
+  // Point 1 is the earlier one: the points change places, with a word.
+  std::swap(chosen_[0], chosen_[1]);
+  std::swap(highlighted_[0], highlighted_[1]);
+  const std::string tA = text(F_pointT1), sA = text(F_pointS1);
+  working_.setField(F_pointT1, text(F_pointT2));
+  working_.setField(F_pointS1, text(F_pointS2));
+  working_.setField(F_pointT2, tA);
+  working_.setField(F_pointS2, sA);
+  cursor_ = chosen_[index(active_)];
+  reportMessage(IDS_POINTS_SWAPPED);
+  return true;
 }
 
 void UnsteadyAnalysisModel::selectPoint(int point) {
@@ -166,8 +189,17 @@ void UnsteadyAnalysisModel::recomputePermeability() {
   highlighted_ = chosen_;
   // The points as their edits hold them: a row's readings, or after
   // 推奨区間 the fitted line's s at the rows' t.
-  const int row1 = chosen_[0], row2 = chosen_[1];
   auto inRange = [this](int row) { return row >= 1 && row <= completeRows_; };
+  if (inRange(chosen_[0]) && inRange(chosen_[1])) {
+    orderPoints();
+    if (std::fabs(working_.fieldValue(F_pointT2) - working_.fieldValue(F_pointT1)) <= 0.01) {
+      // Never an empty k without a word.
+      working_.setField(F_permeabilityText, "");
+      reportMessage(IDS_POINTS_SAME_TIME);
+      return;
+    }
+  }
+  const int row1 = chosen_[0], row2 = chosen_[1];
   std::optional<double> a;
   if (inRange(row1) && inRange(row2))
     a = computeGradient(working_.fieldValue(F_pointT1), working_.fieldValue(F_pointS1), working_.fieldValue(F_pointT2),
@@ -201,7 +233,7 @@ AnalysisReport UnsteadyAnalysisModel::analysis() const {
   probe.setField(F_point1Row, cformat("%d", chosen_[0]));
   probe.setField(F_point2Row, cformat("%d", chosen_[1]));
   if (!analysedRecord_ || !(*analysedRecord_ == probe) || !(analysedSettings_ == settings_)) {
-    analysed_ = analyseRecord(probe, settings_);
+    analysed_ = analyseRecord(probe, settings_, digits_);
     analysedRecord_ = std::move(probe);
     analysedSettings_ = settings_;
   }
@@ -210,9 +242,9 @@ AnalysisReport UnsteadyAnalysisModel::analysis() const {
 
 std::string UnsteadyAnalysisModel::fitText() const {
   const AnalysisReport report = analysis();
-  if (!report.segment || !report.segment->usable) return "近似直線: 区間に s の使える行が 3 行以上ありません";
+  if (!report.segment || !report.segment->usable) return "照合: 点 1〜2 の行に s の使える行が 3 行以上ありません";
   const LineFit& fit = *report.segment;
-  std::string text = "近似直線 a " + cformat("%g", fit.a) + "  " +
+  std::string text = cformat("照合: 行 %d〜%d の近似直線 a ", fit.first, fit.last) + cformat("%g", fit.a) + "  " +
                      (report.fittedInterval ? intervalText(*report.fittedInterval, digits_) : std::string("k -")) +
                      "\n" + fitCaption(fit);
   if (report.pointsOnLine)
@@ -226,42 +258,32 @@ std::string UnsteadyAnalysisModel::fitText() const {
 std::string UnsteadyAnalysisModel::bandText() const {
   const AnalysisReport report = analysis();
   const Band& band = report.band;
-  if (!band.known()) return "推奨範囲: H0 (Sp または最初の s) がありません";
-  std::string text = cformat("推奨範囲 s/H0 %g〜%g (s %s〜%s m)", settings_.bandLow, settings_.bandHigh,
+  if (!band.known()) return "s/H0 範囲: 初期水位差 H0 (Sp または最初の s) がありません";
+  std::string text = cformat("s/H0 範囲 %g〜%g (s %s〜%s m)", settings_.bandLow, settings_.bandHigh,
                              cformat("%.3g", band.low).c_str(), cformat("%.3g", band.high).c_str());
   if (report.segmentPlace != BandPlace::Unknown) text += std::string(": 区間は") + bandPlaceText(report.segmentPlace);
   return text;
 }
 
 void UnsteadyAnalysisModel::applySuggestion() {
-  const AnalysisReport report = analysis();
-  const Suggestion& suggestion = report.suggestion;
-  suggestionText_ = suggestion.reason;
-  if (!suggestion.found) return;
-  const LineFit& fit = suggestion.fit;
-  if (!permeabilityFromGradient(geometryOf(working_), fit.a)) {
-    suggestionText_ += "。寸法と計算式から正の k が求まらないため、点は変えていません";
-    return;
+  // The rule is the analysis module's; scales the engineer typed here stay.
+  const AppliedSuggestion done = tov::applySuggestion(working_, settings_, digits_, scalesTyped_);
+  suggestionText_ = done.text;
+  if (done.applied) {
+    chosen_ = {working_.fieldInt(F_point1Row), working_.fieldInt(F_point2Row)};
+    highlighted_ = chosen_;
+    cursor_ = chosen_[index(active_)];
   }
-  chosen_ = {fit.first, fit.last};
-  for (int point : {1, 2}) {
-    const int row = chosen_[index(point)];
-    fillPointEdits(point, row);
-    working_.setField(point == 1 ? F_pointS1 : F_pointS2, fittedHeadText(fit, toDouble(working_.cell(row, C_time))));
-  }
-  highlighted_ = chosen_;
-  cursor_ = chosen_[index(active_)];
-  recomputePermeability();
   redrawPreviews();
 }
 
 std::string UnsteadyAnalysisModel::spreadText() const {
   const AnalysisReport report = analysis();
-  std::string text = report.suggestion.found ? report.suggestion.spreadText() : std::string();
+  std::string text = report.suggestion.found ? "照合: " + report.suggestion.spreadText(digits_) : std::string();
   if (report.bandK) {
     if (!text.empty()) text += "\n";
-    text += cformat("推奨範囲内の行 %d〜%d (n %d) の k ", report.bandFit->first, report.bandFit->last, report.bandFit->n) +
-            formatPermeability(*report.bandK, 2);
+    text += cformat("照合: s/H0 範囲内の行 %d〜%d (n %d) の k ", report.bandFit->first, report.bandFit->last, report.bandFit->n) +
+            formatPermeability(*report.bandK, digits_);
   }
   return text;
 }
@@ -294,6 +316,13 @@ void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, con
     auto map = [&](double time, double value) { return mapToArea(logRange, time, std::log10(value), width, plotHeight); };
     auto at = [&](int row) { return map(t(row), s(row)); };
     const AnalysisReport report = analysis();
+    // The fitted line is of s from the record's own rest level where that
+    // differs from ho: those s are shown too (small, in the line's colour),
+    // and the residuals are theirs.
+    auto fitted = [&](int row) {
+      const auto i = static_cast<std::size_t>(row - 1);
+      return i < report.ownRest.size() ? report.ownRest[i].s : s(row);
+    };
     if (report.band.known() && report.band.low > 0) {
       // The recommended band, shaded under the readings.
       const int top = map(0, report.band.high).y;
@@ -321,33 +350,40 @@ void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, con
       circle(at(row), penFor(row));
     }
     if (shown.cursor >= 1 && s(shown.cursor) >= kLeastS) cursorRing(at(shown.cursor));
+    for (std::size_t i = 0; i < report.ownRest.size(); ++i)
+      if (report.ownRest[i].s >= kLeastS) {
+        const DevicePoint p = map(report.ownRest[i].t, report.ownRest[i].s);
+        surface.circle(p.x, p.y, 1, Pen{PS_SOLID, 2, kFitLine});
+      }
 
     if (plotHeight < height && report.segment && report.segment->usable) {
       // Residuals in per cent of the line's s, on a scale of at least ±5 %.
       const LineFit& fit = *report.segment;
-      const int top = plotHeight + 4, bottom = height - 2, zero = (top + bottom) / 2;
+      // The label has the strip's first line to itself: no bar crosses it.
+      FontSpec font;
+      font.height = -12;
+      surface.selectFont(font);
+      const int labelTop = plotHeight + 4;
+      const int top = labelTop + surface.textExtent("残差").cy + 2, bottom = height - 2, zero = (top + bottom) / 2;
       double largest = 5;
       for (int row = fit.first; row <= fit.last; ++row)
-        if (s(row) > kLeastHead) largest = std::max(largest, std::fabs(s(row) / fit.sAt(t(row)) - 1) * 100);
+        if (fitted(row) > kLeastHead) largest = std::max(largest, std::fabs(fitted(row) / fit.sAt(t(row)) - 1) * 100);
       const Pen axis{PS_SOLID, 1, kGrey}, bar{PS_SOLID, 2, kFitLine};
-      surface.moveTo(0, top - 2);
-      surface.lineTo(width, top - 2, axis);
+      surface.moveTo(0, labelTop - 2);
+      surface.lineTo(width, labelTop - 2, axis);
       surface.moveTo(0, zero);
       surface.lineTo(width, zero, axis);
       for (int row = fit.first; row <= fit.last; ++row) {
-        if (!(s(row) > kLeastHead)) continue;
-        const double percent = (s(row) / fit.sAt(t(row)) - 1) * 100;
+        if (!(fitted(row) > kLeastHead)) continue;
+        const double percent = (fitted(row) / fit.sAt(t(row)) - 1) * 100;
         const int x = map(t(row), 1).x;
         const int y = zero - static_cast<int>(std::lround(percent / largest * (zero - top)));
         surface.moveTo(x, zero);
         surface.lineTo(x, y, bar);
       }
-      FontSpec font;
-      font.height = -12;
-      surface.selectFont(font);
       surface.setTextColor(0x000000);
       surface.setTextAlign(TA_LEFT | TA_TOP);
-      surface.textOut(kInset, top, cformat("残差 (%%) ±%.0f", largest));
+      surface.textOut(kInset, labelTop, cformat("残差 (%%) ±%.0f", largest));
     }
   } else {
     // h against t.

@@ -1,6 +1,7 @@
 // Analysis.ini: our analysis settings beside Sys.ndx.
 #include "files/AnalysisIni.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "files/TextFile.h"
@@ -22,9 +23,9 @@ std::string trimmed(const std::string& text) {
 
 std::vector<std::string> analysisSettingsLines(const AnalysisSettings& settings) {
   return {
-      "; 解析の設定: 検討事項に挙げる R2 の下限、推奨範囲 (s/H0)、ページに近似直線を描くか (1/0)、",
-      "; 直線の判定 (前半と後半の勾配の差、各行の直線からのずれ = 割合 + 読み取り単位の倍数、s の低下の下限、",
-      "; 0 とみなす読み取り単位の倍数)",
+      "; 解析の設定: 検討事項に挙げる R2 の下限、s/H0 範囲、ページに近似直線を描くか (1/0)、",
+      "; 直線の判定 (前半と後半の勾配の差、各行の直線からのずれ = 割合 + 読み取り単位の倍数、s の低下の下限 (これ未満は",
+      "; 低下が短いと検討事項に記す)、k を出す s の低下の最小、0 とみなす読み取り単位の倍数)",
       cformat("straightness=%g", settings.straightness),
       cformat("bandLow=%g", settings.bandLow),
       cformat("bandHigh=%g", settings.bandHigh),
@@ -33,6 +34,7 @@ std::vector<std::string> analysisSettingsLines(const AnalysisSettings& settings)
       cformat("rowTolerance=%g", settings.rowTolerance),
       cformat("rowSteps=%g", settings.rowSteps),
       cformat("leastFall=%g", settings.leastFall),
+      cformat("shortestFall=%g", settings.shortestFall),
       cformat("zeroSteps=%g", settings.zeroSteps),
   };
 }
@@ -56,6 +58,7 @@ AnalysisSettings analysisSettingsFromLines(const std::vector<std::string>& lines
     else if (name == "rowTolerance" && number >= 0 && number < 1) settings.rowTolerance = number;
     else if (name == "rowSteps" && number >= 0 && number <= 100) settings.rowSteps = number;
     else if (name == "leastFall" && number >= 0 && number < 1) settings.leastFall = number;
+    else if (name == "shortestFall" && number >= 0 && number < 1) settings.shortestFall = number;
     else if (name == "zeroSteps" && number >= 0 && number <= 1000) settings.zeroSteps = number;
   }
   // A band that is no band falls back to the defaults as a whole.
@@ -63,6 +66,8 @@ AnalysisSettings analysisSettingsFromLines(const std::vector<std::string>& lines
     settings.bandLow = defaults.bandLow;
     settings.bandHigh = defaults.bandHigh;
   }
+  // A fall that gives no k is never above the one that gives a full k.
+  settings.shortestFall = std::min(settings.shortestFall, settings.leastFall);
   return settings;
 }
 

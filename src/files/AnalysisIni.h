@@ -24,7 +24,8 @@ struct AnalysisSettings {
   double halvesTolerance = 0.10;   // the gradients of its halves differ by at most this fraction
   double rowTolerance = 0.03;      // every row within this fraction of the line's s ...
   double rowSteps = 1.0;           // ... plus this many reading steps
-  double leastFall = 0.40;         // s falls over it by at least this fraction
+  double leastFall = 0.40;         // s falls over it by at least this fraction (a shorter fall is noted)
+  double shortestFall = 0.20;      // below this fall no k at all
   double zeroSteps = 3.0;          // rows with s within this many reading steps of 0 are left out
   bool operator==(const AnalysisSettings&) const = default;
 };

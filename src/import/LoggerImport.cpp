@@ -7,7 +7,6 @@
 #include <map>
 
 #include "analysis/Analysis.h"
-#include "dialogs/AnalysisModel.h"
 #include "files/Platform.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
@@ -433,10 +432,7 @@ void setAnalysisBySuggestion(TestRecord& record, int digitsPermeability) {
   // analysis asks for them when it is opened).
   const double length = record.fieldValue(F_sectionLength), bore = record.fieldValue(F_boreDiameter);
   if (!(length >= 0.001) || !(bore >= 0.001)) return;
-  UnsteadyAnalysisModel model;
-  model.openAnalysis(record, digitsPermeability);
-  model.applySuggestion();
-  model.storeAnalysis(record);
+  applySuggestion(record, theAnalysisSettings(), digitsPermeability);
 }
 
 // --- profiles -------------------------------------------------------------------

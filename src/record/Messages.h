@@ -95,6 +95,10 @@ enum MessageId : int {
   IDS_TVD_CUT_SHORT = 62701,       // ends inside a line (%1: the file)
   // Printing.
   IDS_LANDSCAPE_REFUSED = 63400,   // a print asked for on landscape paper
+  // The unsteady analysis: the two points' order.
+  IDS_POINTS_SWAPPED = 63000,      // point 1 after point 2 in time: swapped
+  IDS_POINTS_SAME_TIME = 63001,    // points 1 and 2 at one time: no a, no k
+  IDS_POINTS_SAME_ROW = 63002,     // a typed t that puts both points on one row: refused
 };
 
 // Whether the user wants to save, not to save, or to go back.

@@ -299,9 +299,12 @@ void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight) {
     });
   }
 
-  // Analysis points, markers and the gradient line (not clipped). A point
+  // Analysis points, markers and the gradient line, clipped to the frame
+  // as the readings are: scales that leave a point outside show nothing
+  // across the page (the analysis names such points in 検討事項). A point
   // with a value that cannot be drawn is left out.
   if (axisUsable && time.usable) {
+    clipToPlot(s, b);
     const double tFrom = time.from, tTo = time.to;
     bool point1 = false, point2 = false;
     double x1 = 0.0, y1 = 0.0, x2 = 0.0, y2 = 0.0;
@@ -361,6 +364,7 @@ void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight) {
         lineMm(s, x(ta), y(ta), x(tb), y(tb), PS_DASH, std::max(ds.slopeLineWidth, 1), kBlack);
       }
     }
+    unclip(s);
   }
 
   drawVerticalAxisName(s, in, b, c, n + 1.5, "水位差", " s", "(m)");
@@ -548,7 +552,7 @@ void drawFormulaBlock(Surface& s, const PageInputs& in, double charHeight) {
       const AnalysisReport report = analyseRecord(r, theAnalysisSettings());
       if (report.segment && report.segment->usable) {
         // The fitted line's own k beside its R², never the two points' k alone.
-        textAtMm(s, xk, yN + 3.2 * pitch, "   近似直線 " + fitCaption(*report.segment));
+        textAtMm(s, xk, yN + 3.2 * pitch, "   (参考) 近似直線 " + fitCaption(*report.segment));
         // k as the line above writes it, ×10 with the exponent raised.
         if (report.fittedInterval)
           scientificLine(s, xk, yN + 4.2 * pitch, "   " + intervalText(*report.fittedInterval, 2));

@@ -166,7 +166,8 @@ TestRecord unsteadyRecord(const std::vector<Sample>& samples, int formula, doubl
   int row = 1;
   for (const Sample& p : samples) {
     record.setCell(row, C_time, cformat("%g", p.t));
-    record.setCell(row, C_pipeLevel, "1");
+    // h' = s: the rest level at 0.
+    record.setCell(row, C_pipeLevel, cformat("%.6g", p.s));
     record.setCell(row, C_headDifference, cformat("%.6g", p.s));
     ++row;
   }
@@ -187,7 +188,7 @@ TEST(Checks, EachWarnsOnItsOwnFault) {
       {"approximation with L/D 2.5", unsteadyRecord(clean, 0, 0.25, 2.0, 10, 14), {K::ShapeRatio}},
       {"basic formula with L/D 2.5", unsteadyRecord(clean, 3, 0.25, 2.0, 10, 14), {}},
       {"two rows", unsteadyRecord(clean, 1, 1.0, 2.0, 12, 13), {K::FewRows}},
-      {"not straight", unsteadyRecord(doubleLine(0.02, 0.001, 30), 1, 1.0, 2.0, 1, 16), {K::Straightness}},
+      {"not straight", unsteadyRecord(doubleLine(0.02, 0.001, 30), 1, 1.0, 2.0, 1, 16), {K::Straightness, K::EarlierLine}},
       {"rising", unsteadyRecord(decay(2, -900), 1, 1.0, 2.0, 1, 8), {K::NotFalling, K::OutsideBand, K::Rising}},
       {"Sp 30 % off", unsteadyRecord(clean, 1, 1.0, 2.86, 10, 14), {K::FirstHeadVsSp}},
       {"before the band", unsteadyRecord(clean, 1, 1.0, 2.0, 1, 8), {K::OutsideBand}},
@@ -275,8 +276,13 @@ TEST(AnalysisSettingsFile, RoundTripAndUnusableValues) {
   AnalysisSettings custom;
   custom.straightness = 0.995, custom.bandLow = 0.2, custom.bandHigh = 0.3, custom.fitOnPage = true;
   custom.halvesTolerance = 0.2, custom.rowTolerance = 0.05, custom.rowSteps = 2, custom.leastFall = 0.5;
-  custom.zeroSteps = 5;
+  custom.zeroSteps = 5, custom.shortestFall = 0.3;
   EXPECT_EQ(analysisSettingsFromLines(analysisSettingsLines(custom)), custom);
+  // A file of an older version (no shortestFall) with a fall of 0.1 for a
+  // full k: no k is never asked for a fall above that.
+  AnalysisSettings older;
+  older.leastFall = 0.1, older.shortestFall = 0.1;
+  EXPECT_EQ(analysisSettingsFromLines({"leastFall=0.1"}), older);
   const AnalysisSettings defaults;
   const struct { std::vector<std::string> lines; AnalysisSettings expected; } rows[] = {
       {{}, defaults},

@@ -3,11 +3,13 @@
 // its closed form; the faults the suggestion once had.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <random>
 
 #include "analysis/Analysis.h"
+#include "support/FieldRecords.h"
 #include "record/CFormat.h"
 
 namespace {
@@ -65,12 +67,21 @@ double kOf(double a) {
 }
 
 std::vector<CheckKind> shapeChecks(const std::vector<Check>& checks) {
+  using K = CheckKind;
   std::vector<CheckKind> out;
   for (const Check& c : checks)
-    if (c.kind == CheckKind::Oscillation || c.kind == CheckKind::Incomplete || c.kind == CheckKind::Rising ||
-        c.kind == CheckKind::BelowResolution)
+    if (c.kind == K::Oscillation || c.kind == K::Incomplete || c.kind == K::Rising || c.kind == K::BelowResolution ||
+        c.kind == K::RestLevel || c.kind == K::ShortFall || c.kind == K::MistypedRow)
       out.push_back(c.kind);
   return out;
+}
+
+// A field record of `shape` (h' from the pipe top, ho written, h and s derived).
+TestRecord field(void (*change)(fieldrecords::Shape&), unsigned seed = 1) {
+  fieldrecords::Shape shape;
+  shape.noise = 0.0003, shape.seed = seed;
+  change(shape);
+  return fieldrecords::make(shape);
 }
 
 TEST(RealRecords, TheSuggestedKIsTheFormationsWhereALineExists) {
@@ -97,8 +108,11 @@ TEST(RealRecords, TheSuggestedKIsTheFormationsWhereALineExists) {
       {"oscillation",
        synthetic(kField, [](double t) { return 0.5 + 1.5 * std::exp(-t / 150.0) * std::cos(t / 40.0); }, 3), noK,
        {K::Oscillation, K::BelowResolution}},
+      // A recovery towards s = 0.3 m: the rest level is 0.3 m off; the k is
+      // the one of the record's own rest level (named in 検討事項).
       {"incomplete recovery",
-       synthetic(kField, [](double t) { return 0.3 + 1.7 * std::pow(10.0, -0.004 * t); }, 3), -1, {K::Incomplete}},
+       synthetic(kField, [](double t) { return 0.3 + 1.7 * std::pow(10.0, -0.004 * t); }, 3), 0.004,
+       {K::RestLevel, K::BelowResolution}},
       {"s rising", synthetic(kField, [](double t) { return 1.0 + t / 1000.0; }, 3), noK, {K::Rising}},
       {"s flat", synthetic(kField, [](double) { return 1.0; }, 3), noK, {K::Rising}},
       {"3 rows", synthetic({0, 30, 60}, line(1, 0.006), 4), 0.006, {}},
@@ -111,6 +125,29 @@ TEST(RealRecords, TheSuggestedKIsTheFormationsWhereALineExists) {
       {"last row at s = 0",
        synthetic(kField, [](double t) { return t >= 1200 ? 0.0 : 2.0 * std::pow(10.0, -0.0015 * t); }, 3), 0.0015,
        {K::BelowResolution}},
+      // The rest level written off or drifting: the k of the record's own
+      // rest level, which is named (a tail's k without a word once).
+      {"ho written 3 cm high", field([](auto& s) { s.restOff = 0.03; }), 0.0015, {K::RestLevel}},
+      {"ho written 5 cm low: late rows cross s = 0", field([](auto& s) { s.restOff = -0.05; }), 0.0015,
+       {K::RestLevel}},
+      {"ho rising 5 cm/h through a logger's hour",
+       field([](auto& s) { s.times = fieldrecords::loggerTimes(3600), s.s0 = 1.5, s.a = 0.0008, s.drift = 0.05 / 3600; }),
+       0.0008, {K::RestLevel, K::BelowResolution}},
+      {"ho falling 2 cm/h over 20 min", field([](auto& s) { s.drift = -0.02 / 3600; }), 0.0015, {K::RestLevel}},
+      {"ho written to 1 cm, 1 cm off: within its error",
+       field([](auto& s) { s.restOff = 0.01, s.restDecimals = 2; }), 0.0015, {}},
+      // A logger run into its noise floor: never the tail's k (+80 % once).
+      {"logger, 1 mm readings with 1 mm noise",
+       field([](auto& s) { s.times = fieldrecords::loggerTimes(3600), s.s0 = 1.5, s.a = 0.00082, s.noise = 0.001; }, 7),
+       0.00082, {K::BelowResolution}},
+      // Past full recovery at 0.1 mm with noise of 3 steps: no false 振動 nor 頭打ち.
+      {"clean, run on past full recovery (0.1 mm)",
+       field([](auto& s) { s.times = fieldrecords::loggerTimes(3600), s.s0 = 1.5, s.a = 0.002, s.decimals = 4; }, 5),
+       0.002, {K::BelowResolution}},
+      {"a mistyped row (3.670 for 3.760)", field([](auto& s) { s.mistypedRow = 14; }), 0.0015, {K::MistypedRow}},
+      {"a fall of 30 % stopped early", field([](auto& s) { s.a = -std::log10(0.7) / 1200; }), -std::log10(0.7) / 1200,
+       {K::ShortFall}},
+      {"a fall of 15 %: no k", field([](auto& s) { s.a = -std::log10(0.85) / 1200; }), noK, {}},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.name);
@@ -135,30 +172,36 @@ TEST(RealRecords, TheSuggestedKIsTheFormationsWhereALineExists) {
     if (r.earlierLast > 0) {
       ASSERT_TRUE(got.earlier) << got.reason;
       EXPECT_LE(got.earlier->last, got.fit.first);
-      EXPECT_NE(got.reason.find("前半の直線"), std::string::npos);
+      const auto named = std::find_if(report.checks.begin(), report.checks.end(),
+                                      [](const Check& c) { return c.kind == CheckKind::EarlierLine; });
+      ASSERT_NE(named, report.checks.end());
+      EXPECT_NE(named->text.find("前半の直線"), std::string::npos);
     }
     EXPECT_EQ(shapeChecks(report.checks), r.checks) << got.reason;
   }
 }
 
-// The 95 % interval from the gradient's standard error covers the true k in
-// about 95 of 100 records with noise.
+// The printed 95 % interval (bounds rounded outward) covers the formation's
+// k in 90 to 97 % of straight records with additive noise of 0.3 to 1.5 mm
+// at reading steps of 1 mm and 0.1 mm (the fit weighted for such noise;
+// unweighted it covered 62 % once rounded to nearest).
 TEST(RealRecords, TheIntervalCoversTheTrueKAt95PerCent) {
-  Geometry g;
-  g.formula = 1, g.length = 1, g.bore = 0.1, g.equivalentDiameter = 0.05;
-  const double a = 0.002, trueK = *permeabilityFromGradient(g, a);
-  int covered = 0;
-  for (unsigned seed = 1; seed <= 1000; ++seed) {
-    std::mt19937 random(seed);
-    std::normal_distribution<double> noise(0.0, 0.01);
-    std::vector<Sample> samples;
-    for (int i = 0; i < 8; ++i) samples.push_back({i * 60.0, std::pow(10.0, -a * i * 60.0 + noise(random))});
-    const auto k = permeabilityInterval(g, fitLine(samples, 1, 8));
-    ASSERT_TRUE(k);
-    covered += k->low <= trueK && trueK <= k->high ? 1 : 0;
-  }
-  EXPECT_GE(covered, 925);  // 931 for these seeds; 94.9 % over 20,000
-  EXPECT_LE(covered, 975);
+  int covered = 0, records = 0;
+  for (int decimals : {3, 4})
+    for (double noise : {0.0003, 0.0006, 0.001, 0.0015})
+      for (unsigned seed = 1; seed <= 40; ++seed) {
+        fieldrecords::Shape shape;
+        shape.noise = noise, shape.decimals = decimals, shape.restDecimals = decimals, shape.seed = seed;
+        const Suggestion got = analyseRecord(fieldrecords::make(shape), AnalysisSettings{}).suggestion;
+        ASSERT_TRUE(got.k) << got.reason;
+        const auto [low, high] = intervalBounds(*got.k, 2);
+        ASSERT_NE(low, high);
+        const double k = fieldrecords::formationK(shape);
+        covered += toDouble(low) <= k && k <= toDouble(high) ? 1 : 0;
+        ++records;
+      }
+  EXPECT_GE(covered, records * 90 / 100) << covered << " of " << records;
+  EXPECT_LE(covered, records * 97 / 100) << covered << " of " << records;
   // Student's t against its table.
   const struct { int df; double t; } table[] = {{1, 12.706}, {2, 4.303}, {5, 2.571}, {10, 2.228}, {30, 2.042}};
   for (const auto& row : table) EXPECT_NEAR(studentT95(row.df), row.t, 0.001) << row.df;
@@ -205,7 +248,40 @@ TEST(RealRecords, SummaryLineGivesRowsKAndInterval) {
   const Suggestion got = analyseRecord(synthetic(kField, line(2, 0.0015), 4), AnalysisSettings{}).suggestion;
   ASSERT_TRUE(got.k);
   EXPECT_EQ(got.summary(), "1〜28 行 (n 28) " + intervalText(*got.k, 2));
-  EXPECT_EQ(intervalText(KInterval{2.01e-6, 2.0e-6, 2.02e-6}, 2), "k 2.01E-006 (95 % 2.00E-006〜2.02E-006)");
+  // Bounds rounded outward, with digits enough that they differ and are
+  // not widened much (a narrow interval printed "2.18E-006〜2.18E-006" once);
+  // k with the k digits.
+  const struct { KInterval k; int digits; const char* text; } rows[] = {
+      {{2.01e-6, 2.0e-6, 2.02e-6}, 2, "k 2.01E-006 (95 % 2.00E-006〜2.02E-006)"},
+      {{2.177e-6, 2.1755e-6, 2.1785e-6}, 2, "k 2.18E-006 (95 % 2.1755E-006〜2.1785E-006)"},
+      {{2.177e-6, 2.1755e-6, 2.1785e-6}, 3, "k 2.177E-006 (95 % 2.1755E-006〜2.1785E-006)"},
+      {{2.177e-6, 2.1e-6, 2.26e-6}, 1, "k 2.2E-006 (95 % 2.10E-006〜2.26E-006)"},
+      {{2.177e-6, 2.143e-6, 2.216e-6}, 2, "k 2.18E-006 (95 % 2.14E-006〜2.22E-006)"},
+  };
+  for (const auto& r : rows) EXPECT_EQ(intervalText(r.k, r.digits), r.text);
+}
+
+// Every h' moved by less than one reading step (a barometer's record in
+// kPa against psi) never moves the suggested k by more than its interval
+// (rows 1-112 against 106-120 once, +0.4 % against +6.3 %).
+TEST(RealRecords, ReadingsMovedByLessThanAStepKeepTheK) {
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    fieldrecords::Shape shape;
+    shape.times = fieldrecords::loggerTimes(3600);
+    shape.s0 = 1.5, shape.a = 0.00082, shape.decimals = 4, shape.restDecimals = 4, shape.noise = 0.001;
+    shape.seed = seed;
+    const TestRecord one = fieldrecords::make(shape);
+    TestRecord other = one;
+    std::mt19937 random(seed + 1000);
+    std::uniform_int_distribution<int> units(-1, 1);
+    for (int row = 1; row <= 120; ++row)
+      other.setCell(row, C_pipeLevel, cformat("%.4f", toDouble(one.cell(row, C_pipeLevel)) + 0.0001 * units(random)));
+    other.deriveAllRows();
+    const Suggestion a = analyseRecord(one, AnalysisSettings{}).suggestion;
+    const Suggestion b = analyseRecord(other, AnalysisSettings{}).suggestion;
+    ASSERT_TRUE(a.k && b.k) << seed;
+    EXPECT_LE(std::fabs(a.k->k - b.k->k), (a.k->high - a.k->low) / 2) << seed << ": " << a.summary() << " / " << b.summary();
+  }
 }
 
 } // namespace

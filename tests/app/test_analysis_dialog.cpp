@@ -131,7 +131,9 @@ TEST_F(AnalysisDialog, SuggestedSegmentSetsThePointsShowsItsFitAndReachesThePage
     EXPECT_EQ(child<QLineEdit>(dialog, "pointT2")->text(), QStringLiteral("1800"));
     EXPECT_TRUE(child<QLabel>(dialog, "fitText")->text().contains(QStringLiteral("(n 25)  点 1, 2 は近似直線上の点")));
     EXPECT_TRUE(child<QLabel>(dialog, "suggestionText")->text().startsWith(QStringLiteral("推奨区間 6〜30 行")));
-    EXPECT_TRUE(child<QLabel>(dialog, "spreadText")->text().startsWith(QStringLiteral("区間の取り方による k の幅 2.01E-006〜")));
+    EXPECT_TRUE(child<QLabel>(dialog, "spreadText")->text().startsWith(QStringLiteral("照合: 区間の取り方による k の幅 2.0058E-006〜")));  // k digits 4
+    // Said once: the points on the line in the fit's text, not again beside the button.
+    EXPECT_FALSE(child<QLabel>(dialog, "suggestionText")->text().contains(QStringLiteral("近似直線上の点")));
     click(dialog, "okButton");
   });
   EXPECT_EQ(record.point1Row(), "6");
@@ -145,7 +147,7 @@ TEST_F(AnalysisDialog, SuggestedSegmentSetsThePointsShowsItsFitAndReachesThePage
   EXPECT_TRUE(contains(graphPageTexts(record), "   " + k.substr(0, k.find('E')) + "×10"));
   // The page prints the fit, its k and interval only by choice, k as the
   // page writes it, ×10 with the exponent raised.
-  const std::string caption = "   近似直線 " + fitCaption(*report.segment);
+  const std::string caption = "   (参考) 近似直線 " + fitCaption(*report.segment);
   const std::string fitted = formatPermeability(report.fittedInterval->k, 2);
   EXPECT_FALSE(contains(graphPageTexts(record), caption));
   theAnalysisSettings().fitOnPage = true;

@@ -130,21 +130,38 @@ struct UnusablePoints {
   const char* s1;
   const char* t2;
   const char* s2;
+  int message;  // what says why (0: nothing to say, s gives no line)
 };
 
+// Never an empty k without a word: points at one time say so; a point 1
+// after point 2 is swapped (with a word) and computed.
 TEST_F(Analysis, PointsThatGiveNoLineEmptyAAndK) {
   const UnusablePoints cases[] = {
-      {"0", "2", "0.01", "1"},    // t2 - t1 must exceed 0.01
-      {"70", "2", "10", "1"},     // point 2 before point 1
-      {"10", "0.0001", "70", "1"}, // s must exceed 0.0001
-      {"10", "2", "70", "0"},
+      {"0", "2", "0.01", "1", IDS_POINTS_SAME_TIME},  // t2 - t1 must exceed 0.01
+      {"10", "0.0001", "70", "1", 0},                 // s must exceed 0.0001
+      {"10", "2", "70", "0", 0},
   };
   for (const UnusablePoints& c : cases) {
     open(withPoints(c.t1, c.s1, c.t2, c.s2));
+    sink.reported.clear();
     model.recomputePermeability();
     EXPECT_EQ(model.text(F_gradientText), "") << c.t1 << " " << c.t2;
     EXPECT_EQ(model.text(F_permeabilityText), "") << c.t1 << " " << c.t2;
+    EXPECT_EQ(sink.reported.size(), c.message ? 1u : 0u) << c.t1 << " " << c.t2;
+    if (c.message) {
+      EXPECT_EQ(sink.reported.front(), messageText(c.message));
+    }
   }
+  // Point 1 typed after point 2 (1500 after 1200): the points change places.
+  open(withPoints("70", "1", "10", "2"));
+  sink.reported.clear();
+  model.recomputePermeability();
+  EXPECT_EQ(model.text(F_pointT1), "10");
+  EXPECT_EQ(model.text(F_pointT2), "70");
+  EXPECT_EQ(model.text(F_gradientText), "0.00501717");
+  ASSERT_EQ(sink.reported.size(), 1u);
+  EXPECT_EQ(sink.reported.front(), messageText(IDS_POINTS_SWAPPED));
+  sink.reported.clear();
   // A chosen row beyond the complete rows.
   TestRecord r = withPoints("10", "2", "70", "1");
   r.setCell(2, C_pipeLevel, "");
@@ -158,7 +175,10 @@ TEST_F(Analysis, PointsThatGiveNoLineEmptyAAndK) {
   model.recomputePermeability();
   EXPECT_EQ(model.text(F_gradientText), "0.00501717");
   EXPECT_EQ(model.text(F_permeabilityText), "");
-  EXPECT_EQ(sink.reported.size(), 1u);  // only the 4013 of the row without h'
+  // The 4013 of the row without h', and why its k is empty (both points on
+  // its one complete row).
+  ASSERT_EQ(sink.reported.size(), 2u);
+  EXPECT_EQ(sink.reported.back(), messageText(IDS_POINTS_SAME_TIME));
 }
 
 TEST_F(Analysis, UnusableGeometryIsReportedAndKeepsK) {
@@ -410,8 +430,8 @@ std::vector<std::pair<double, double>> heads(double s0, double a, int rows, doub
 }
 
 // 推奨区間 sets the points on the fitted line, so the two points give the
-// fitted gradient; it never empties a and k nor makes k negative, and a
-// record without a segment keeps its points.
+// fitted gradient; it never makes k negative, and a record without a
+// segment keeps its points but no old k under its "no k" (emptied, said).
 TEST_F(Analysis, SuggestionNeverLeavesAOrKEmptyOrNegative) {
   const struct { const char* name; TestRecord record; bool applied; int row2; } cases[] = {
       {"a full recovery ending at s = 0", headsRecord(heads(2, 0.002, 14, 0.0)), true, 13},
@@ -427,8 +447,11 @@ TEST_F(Analysis, SuggestionNeverLeavesAOrKEmptyOrNegative) {
     EXPECT_FALSE(model.suggestionText().empty());
     EXPECT_EQ(model.chosenRow(2), c.row2);
     if (!c.applied) {
-      EXPECT_EQ(model.text(F_gradientText), a);
-      EXPECT_EQ(model.text(F_permeabilityText), k);
+      EXPECT_EQ(model.text(F_gradientText), "");
+      EXPECT_EQ(model.text(F_permeabilityText), "");
+      if (!k.empty()) {
+        EXPECT_NE(model.suggestionText().find("k と a の欄を空にしました"), std::string::npos);
+      }
       continue;
     }
     ASSERT_FALSE(model.text(F_permeabilityText).empty());
@@ -447,12 +470,36 @@ TEST_F(Analysis, SuggestionNeverLeavesAOrKEmptyOrNegative) {
   }
 }
 
+// 推奨区間 keeps its points on the graph: the scales follow as 自動目盛り
+// sets them (a t axis to 600 s left point 2 at 900 s off the frame once),
+// unless a scale was typed in the dialog: then 検討事項 says so.
+TEST_F(Analysis, SuggestionSetsTheScalesUnlessTyped) {
+  for (const bool typed : {false, true}) {
+    SCOPED_TRACE(typed ? "typed" : "as stored");
+    TestRecord r = headsRecord(heads(2, 0.002, 16));  // t to 900 s
+    r.set_graphATimeFrom("0"), r.set_graphATimeTo("600"), r.set_graphAValueFrom("0.1"), r.set_graphAValueTo("10");
+    open(r);
+    if (typed) model.setText(F_graphATimeTo, "700");
+    model.applySuggestion();
+    ASSERT_EQ(model.chosenRow(2), 16);
+    const std::vector<std::string> checks = model.checkTexts();
+    const bool outside = std::any_of(checks.begin(), checks.end(),
+                                     [](const std::string& c) { return c.find("目盛りの外") != std::string::npos; });
+    EXPECT_EQ(model.text(F_graphATimeTo), typed ? "700" : "1000");
+    EXPECT_EQ(outside, typed);
+    if (!typed) {
+      EXPECT_LE(toDouble(model.text(F_graphAValueFrom)), toDouble(model.text(F_pointS2)));
+    }
+  }
+}
+
 // A point t typed by hand takes the nearest row's readings (or, no number,
 // is refused), so what OK stores is always a row's t and s and the a and k
 // 計算更新 gives from them.
 TEST_F(Analysis, ATypedPointTTakesTheNearestRowsReadings) {
   const struct { const char* typed; int row; const char* t; } cases[] = {
-      {"1500", 10, "540"}, {"130", 3, "120"}, {"abc", 2, "60"}, {"-5", 1, "0"},
+      {"1500", 10, "540"}, {"130", 3, "120"}, {"abc", 2, "60"},
+      {"-5", 2, "60"},  // point 1's row: refused (63002), the point stays
   };
   for (const auto& c : cases) {
     open(headsRecord(heads(2, 0.002, 10)));

@@ -165,14 +165,17 @@ TEST_F(GraphPageTest, EqualTimeLimitsGiveNoInnerGridLines) {
   }
 }
 
-TEST_F(GraphPageTest, AnalysisPointsAreRedUnclippedAndMarked) {
+// The points, markers and gradient line are clipped to the frame as the
+// readings are: a point outside the scales is not drawn across the page.
+TEST_F(GraphPageTest, AnalysisPointsAreRedClippedToTheFrameAndMarked) {
   settings.gradientLineMode = 0;
   set({{F_pointT1, "150"}, {F_pointS1, "5"}, {F_pointT2, "40"}, {F_pointS2, "1"}});
   drawLogSTPlot(surface, in(), c());
   const auto red = circles(kRed);
   ASSERT_EQ(red.size(), 2u);
-  EXPECT_FALSE(red[0]->clipped);
-  EXPECT_NEAR(red[0]->centre.x, toDeviceX(175.0), 1);  // outside the frame
+  EXPECT_TRUE(red[0]->clipped);
+  EXPECT_NEAR(red[0]->centre.x, toDeviceX(175.0), 1);  // outside the frame: clipped away
+  EXPECT_LT(red[0]->clip.right, red[0]->centre.x - red[0]->radius);
   EXPECT_EQ(red[0]->radius, static_cast<int>(pageTransform().scaleY * 1.1));
   const auto markers = surface.linesWithPen(kRule, kBlack);
   ASSERT_EQ(markers.size(), 2u);

@@ -179,9 +179,11 @@ QListWidget* CAnalysisDialog::checksList(QWidget* parent) {
   checks_->setFocusPolicy(Qt::NoFocus);
   checks_->setSelectionMode(QAbstractItemView::NoSelection);
   checks_->setWordWrap(true);
-  checks_->setFixedWidth(checks_->fontMetrics().horizontalAdvance(QStringLiteral("０")) * 28);
-  checks_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  checks_->setFixedHeight(checks_->fontMetrics().lineSpacing() * 4 + 8);
+  checks_->setFixedWidth(checks_->fontMetrics().horizontalAdvance(QStringLiteral("０")) * 26);
+  // The notes of a record can be many and long: the list scrolls.
+  checks_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  checks_->setMinimumHeight(checks_->fontMetrics().lineSpacing() * 4 + 8);
+  checks_->setMaximumHeight(checks_->fontMetrics().lineSpacing() * 8 + 8);
   return checks_;
 }
 
@@ -297,7 +299,7 @@ CUnsteadyAnalysisDialog::CUnsteadyAnalysisDialog(UnsteadyAnalysisModel& model, Q
 }
 
 QWidget* CUnsteadyAnalysisDialog::reviewBox() {
-  auto* box = new QGroupBox(QStringLiteral("直線の当てはまりと検討事項"), this);
+  auto* box = new QGroupBox(QStringLiteral("照合 (参考) と検討事項"), this);
   box->setObjectName(QStringLiteral("reviewBox"));
   auto* grid = new QGridLayout(box);
   grid->setVerticalSpacing(2);
@@ -320,13 +322,15 @@ QWidget* CUnsteadyAnalysisDialog::reviewBox() {
   fitOnPage_->setObjectName(QStringLiteral("fitOnPageCheck"));
   for (QLabel* l : {fitText_, bandText_, spreadText_, suggestionText_}) {
     l->setWordWrap(true);
-    l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("０")) * 27);
+    l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("０")) * 25);
   }
-  grid->addWidget(fitText_, 0, 0, 1, 2);
-  grid->addWidget(bandText_, 1, 0, 1, 2);
+  // The suggestion (rows) first, then the cross-checks, then the head
+  // band on a line of its own.
+  grid->addWidget(suggest, 0, 0, Qt::AlignTop);
+  grid->addWidget(suggestionText_, 0, 1);
+  grid->addWidget(fitText_, 1, 0, 1, 2);
   grid->addWidget(spreadText_, 2, 0, 1, 2);
-  grid->addWidget(suggest, 3, 0, Qt::AlignTop);
-  grid->addWidget(suggestionText_, 3, 1, 2, 1);
+  grid->addWidget(bandText_, 3, 0, 1, 2);
   auto* checks = new QVBoxLayout;
   checks->setSpacing(2);
   checks->addWidget(caption("検討事項", box));
@@ -370,6 +374,10 @@ QWidget* CUnsteadyAnalysisDialog::pointBox() {
   recompute->setObjectName(QStringLiteral("recomputeButton"));
   connect(recompute, &QPushButton::clicked, this, [this] { apply([this] { model_.recomputePermeability(); }); });
   grid->addWidget(recompute, 1, 8);
+  // The one k of the test; every other k shown is a cross-check.
+  auto* recorded = caption("↑ 試験の k (保存・印刷)", box);
+  recorded->setObjectName(QStringLiteral("recordedKCaption"));
+  grid->addWidget(recorded, 2, 6, 1, 4);
   grid->addLayout(buttonRow(box), 2, 0, 1, 5);
   grid->setColumnMinimumWidth(5, 16);
   grid->setColumnStretch(9, 1);
