@@ -400,12 +400,14 @@ std::string ImportSession::report() const {
   } else if (series_ && !steady_ && settings_.columns.levelKind == LevelKind::OverSensor) {
     // An absolute logger's level holds the air: its drift is seen in the
     // quiet record before the start, when there is enough of it.
+    // A drift is seen in ten minutes when it is large; that there is none
+    // takes half an hour to tell.
     const QuietStretch quiet = quietStretch(*series_, start_);
-    if (slowTest() && quiet.minutes < kLeastQuietMinutes)
-      text += messageText(IDS_AIR_NOT_CHECKED, cformat("%.0f", std::floor(quiet.minutes))) + "\n";
-    else if (quiet.perHour && std::abs(*quiet.perHour) >= kLeastDriftPerHour &&
-             std::abs(*quiet.perHour) > 3 * quiet.standardError)
+    if (quiet.perHour && std::abs(*quiet.perHour) >= kLeastDriftPerHour &&
+        std::abs(*quiet.perHour) > 3 * quiet.standardError)
       text += cformat("気圧の変化 %+.2f kPa/h（試験前の水位から）\n", *quiet.perHour / kMetresPerKPa);
+    else if (slowTest() && quiet.minutes < kLeastQuietMinutes)
+      text += messageText(IDS_AIR_NOT_CHECKED, cformat("%.0f", std::floor(quiet.minutes))) + "\n";
     else if (quiet.perHour && slowTest())
       text += messageText(IDS_AIR_NO_DRIFT, {cformat("%.0f", std::floor(quiet.minutes)),
                                              cformat("%+.2f", *quiet.perHour / kMetresPerKPa)}) + "\n";
@@ -500,7 +502,15 @@ std::vector<std::string> ImportSession::warnings(const TestRecord& record, const
   const double sp = record.fieldValue(F_startHeadDifference);
   if (record.fieldIsNumber(F_startHeadDifference) && sp > 0 && std::abs(first - sp) > std::max(0.05, 0.5 * sp))
     texts.push_back(cformat("最初の s (%.3f m) が Sp (%.3f m) から離れています", first, sp) + hint);
-  const LineFit fit = fitLine(unsteadySamples(record), 1, n);
+  // Whether s falls: over the rows down to a fifth of the first s (a long
+  // record's tail, where s is noise or a trend, says nothing of it).
+  int falling = n;
+  for (int row = 2; row <= n; ++row)
+    if (s(row) < 0.2 * first) {
+      falling = std::max(row, 3);
+      break;
+    }
+  const LineFit fit = fitLine(unsteadySamples(record), 1, falling);
   const bool sized = record.fieldValue(F_sectionLength) >= 0.001 && record.fieldValue(F_boreDiameter) >= 0.001;
   if (fit.usable && !(fit.a > 0) && texts.empty()) {
     texts.push_back(std::string("s が減らないので k が求まりません") + hint);
@@ -520,13 +530,16 @@ std::optional<std::string> ImportSession::airWarning(const TestRecord& record) c
   const QuietStretch quiet = quietStretch(*series_, start_);
   if (!quiet.perHour || std::abs(*quiet.perHour) < kLeastDriftPerHour || std::abs(*quiet.perHour) <= 3 * quiet.standardError)
     return std::nullopt;
-  // The readings as they would be had the level not drifted: h' moves the
-  // other way from the level over the sensor.
+  // The readings as they would be had the level not drifted since the
+  // static level was taken (the middle of the samples before the start):
+  // h' moves the other way from the level over the sensor.
+  const std::size_t taken = start_ - std::min<std::size_t>(start_, 60) / 2;
+  const double since = series_->time[start_] - series_->time[taken];
   const int n = record.countRows(C_time);
   TestRecord steadyAir = record;
   for (int row = 1; row <= n; ++row) {
     const double t = toDouble(record.cell(row, C_time)), depth = toDouble(record.cell(row, C_pipeLevel));
-    steadyAir.setCell(row, C_pipeLevel, cformat("%.4f", depth + *quiet.perHour * t / 3600.0));
+    steadyAir.setCell(row, C_pipeLevel, cformat("%.4f", depth + *quiet.perHour * (t + since) / 3600.0));
   }
   steadyAir.deriveAllRows();
   // Over the analysed rows (the suggested segment when set, else all).

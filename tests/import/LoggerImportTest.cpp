@@ -12,6 +12,7 @@
 #include "files/Platform.h"
 #include "files/TvdFile.h"
 #include "import/LoggerImport.h"
+#include "record/Messages.h"
 #include "support/TestSupport.h"
 
 using namespace tov;
@@ -128,6 +129,10 @@ TEST(LoggerSeries, HostileFiles) {
       {"blank lines", "\n\n , \n", "データの行がありません"},
       {"a line of 100 000 characters", "t,h\n0,1\n1,2\n" + std::string(100000, '7') + "\n", "行目が長すぎます"},
       {"one line of 300 kB", std::string(300000, 'x'), "1 行目が長すぎます"},
+      {"XML of another layout", "<?xml version=\"1.0\"?>\n<gpx><trk><trkpt lat=\"35\"/></trk></gpx>\n", "Solinst の .xle"},
+      {"an .xle that is not well formed", "<?xml version=\"1.0\"?>\n<Body_xle>\n<Data><Log><ch1>1</Data>\n",
+       "XML のファイルが正しくありません (3 行目"},
+      {"an .xle without samples", "<?xml version=\"1.0\"?><Body_xle><Data></Data></Body_xle>", "データの行がありません"},
   };
   for (const Row& row : rows) {
     tov::testing::writeBytes(dir / "in.csv", row.bytes);
@@ -184,6 +189,35 @@ TEST(LoggerSeries, TooManyRowsStopEarly) {
   std::string error;
   EXPECT_FALSE(readText(text, s, &error));
   EXPECT_NE(error.find("200 万行を超えます"), std::string::npos) << error;
+  EXPECT_NE(error.find("--from"), std::string::npos) << error;
+  // A window of it: only its rows are kept, the reading ends past it.
+  const auto window = readSeriesText(text, s, &error, {Moment{std::nullopt, 1000}, Moment{std::nullopt, 2000}});
+  ASSERT_TRUE(window) << error;
+  EXPECT_EQ(window->time.size(), 1001u);
+  EXPECT_EQ(window->time.front(), 1000);
+  EXPECT_EQ(window->outsideWindow, 1001u);
+  EXPECT_FALSE(readSeriesText(text, s, &error, {Moment{std::nullopt, 3e6}, std::nullopt}));
+  EXPECT_NE(error.find("読む範囲"), std::string::npos) << error;
+}
+
+// A clock time on a record of several days: one day only, or refused with
+// the days listed; a date is matched to the rows' dates.
+TEST(LoggerSeries, MomentsOnSeveralDays) {
+  Series series = seriesOf(1800, 60);  // every minute from 10:00 on the first day to 15:59 on the second
+  series.firstDay = 20760;
+  std::string error;
+  EXPECT_EQ(timeOfMoment(series, {std::nullopt, 9 * 3600.0}, 60, &error), 86400 + 9 * 3600.0);  // the second day only
+  EXPECT_FALSE(timeOfMoment(series, {std::nullopt, 11 * 3600.0}, 60, &error));
+  EXPECT_NE(error.find("2 回あります (2026/11/03, 2026/11/04)"), std::string::npos) << error;
+  EXPECT_EQ(timeOfMoment(series, {20761, 11 * 3600.0}, 60, &error), 86400 + 11 * 3600.0);
+  EXPECT_FALSE(timeOfMoment(series, {20770, 11 * 3600.0}, 60, &error));
+  EXPECT_NE(error.find("2026/11/13 11:00:00 のデータがありません (記録は 2026/11/03 10:00:00〜2026/11/04 15:59:00)"),
+            std::string::npos) << error;
+  EXPECT_EQ(momentText(series, 86400 + 60), "2026/11/04 00:01:00");
+  series.firstDay.reset();  // clock times without dates: the days are counted
+  EXPECT_EQ(momentText(series, 86400 + 60), "2 日目 00:01:00");
+  EXPECT_FALSE(timeOfMoment(series, {20761, 11 * 3600.0}, 60, &error));
+  EXPECT_EQ(error, messageText(IDS_RECORD_WITHOUT_DATES));
 }
 
 TEST(LoggerProfiles, SavedByNameAndByLayout) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 
 #include "LoggerSamples.h"
@@ -41,10 +42,11 @@ struct Recovery {
 
   int samples() const { return static_cast<int>((before + after) / step) + 1; }
   double time(int i) const { return i * step; }
+  double staticDepth = 2.0;  // m below the pipe top
   double depth(double t) const {
-    if (t < before) return 2.0;
+    if (t < before) return staticDepth;
     const double a = kTrueA * k / 2.0e-6;
-    return 2.0 + 1.5 * std::pow(10.0, -a * (t - before));
+    return staticDepth + 1.5 * std::pow(10.0, -a * (t - before));
   }
   double airAt(double t) const { return air + (airChange ? airChange(t) : 0.0); }
   // Water over the sensor in metres (with the air when absolute), a little noise.
@@ -485,22 +487,121 @@ TEST(LoggerLayouts, IntoATemplateTheAnalysisIsTheImportsOwn) {
   headings.set_point1Row("1"), headings.set_point2Row("30");
   headings.set_pointT1("0"), headings.set_pointT2("1500");
   headings.set_gradientText("0.000821881"), headings.set_permeabilityText("2.01E-006");
+  headings.set_startHeadDifference("1.2"), headings.set_testMethod("汲上げ(回復)");
+  headings.set_testDateYear("2025"), headings.set_testDateMonth("1"), headings.set_testDateDay("9");
   ASSERT_TRUE(saveTestFile(dir / "template.tvd", headings));
-  for (const double k : {6.45e-6, 4.04e-5}) {
+  // The template was made at a borehole whose water stood 2.00 m down;
+  // this one's stands 2.37 m down. Its ho, Sp and date are the record's
+  // own, whichever reference turns the level into h' (a tape reading
+  // 0.13 m off moves h' and ho alike, never s).
+  struct Row { double k; std::vector<std::string> reference; const char* ho; };
+  const Row rows[] = {
+      {6.45e-6, {"--sensor-depth", "10"}, "-2.370"},
+      {4.04e-5, {"--sensor-depth", "10"}, "-2.370"},
+      {6.45e-6, {"--reference-depth", "2.50", "--at", "10:00:00"}, "-2.500"},
+  };
+  for (const Row& row : rows) {
     Recovery r;
-    r.k = k, r.after = std::round(2.0 / (kTrueA * k / 2.0e-6));  // down to about 1.5 cm
+    r.k = row.k, r.staticDepth = 2.37, r.after = std::round(2.0 / (kTrueA * row.k / 2.0e-6));  // down to about 1.5 cm
     tov::testing::writeBytes(dir / "in.csv", "Date,Time,Level (m)\n" +
                                                  dataLines(r, [&](int i) { return fixed(r.overSensor(i), 4); }, ",", "\n"));
     std::filesystem::remove(dir / "out.tvd");
-    ASSERT_EQ(runImportCommand({"--import-readings", (dir / "in.csv").string(), "--output", (dir / "out.tvd").string(),
-                                "--into", (dir / "template.tvd").string(), "--sensor-depth", "10"},
-                               dir.path()),
-              0);
+    std::vector<std::string> args = {"--import-readings", (dir / "in.csv").string(), "--output",
+                                     (dir / "out.tvd").string(), "--into", (dir / "template.tvd").string()};
+    args.insert(args.end(), row.reference.begin(), row.reference.end());
+    ASSERT_EQ(runImportCommand(args, dir.path()), 0) << row.reference[0];
     TestRecord record;
     ASSERT_EQ(loadTestFile(dir / "out.tvd", record), LoadStatus::Ok);
-    EXPECT_NE(record.gradientText(), "0.000821881") << k;
-    EXPECT_NEAR(record.fieldValue(F_permeabilityText) / k, 1.0, 0.03) << k << " k " << record.permeabilityText();
+    EXPECT_NE(record.gradientText(), "0.000821881") << row.k;
+    EXPECT_NEAR(record.fieldValue(F_permeabilityText) / row.k, 1.0, 0.03) << row.k << " k " << record.permeabilityText();
     EXPECT_EQ(record.sectionLength(), "1.0");
+    EXPECT_EQ(record.equilibriumLevel(), row.ho) << row.reference[0];
+    EXPECT_EQ(record.startHeadDifference(), "1.500");
+    EXPECT_EQ(record.testDateYear() + "/" + record.testDateMonth() + "/" + record.testDateDay(), "2026/11/3");
+  }
+}
+
+// A record of three days with the test on the second: a clock time alone
+// is refused with the days listed, a date finds the right day (h' of the
+// first reading then is the reference's 2.00 m plus the drop).
+TEST(LoggerLayouts, ADateFindsTheDayOfSeveral) {
+  TempDir dir;
+  Recovery r;
+  r.step = 60, r.before = 86400 + 36000, r.after = 2 * 86400 - 36000, r.clockStart = 0;
+  r.airChange = [](double t) { return 0.3 * t / 86400.0; };  // the water rises 3 cm a day
+  std::string text = "日時,水位(m)\n";
+  for (int i = 0; i < r.samples(); ++i) {
+    const double t = r.clock(i);
+    text += dateText(20669 + static_cast<long>(t / 86400)) + " " + clockOf(t) + "," + fixed(r.overSensor(i), 4) + "\n";
+  }
+  tov::testing::writeBytes(dir / "days.csv", text);  // 2026/08/04 to 2026/08/06
+  ImportSession session(false);
+  std::string error;
+  ASSERT_TRUE(session.open(dir / "days.csv", &error) && session.readAll(&error)) << error;
+  EXPECT_EQ(session.momentOf(session.start()), "2026/08/05 10:00:00");
+  session.settings().reference = {ReferenceKind::DepthAtTime, 2.0, 35400};
+  EXPECT_FALSE(session.depths(&error));
+  EXPECT_NE(error.find("3 回あります (2026/08/04, 2026/08/05, 2026/08/06)"), std::string::npos) << error;
+  EXPECT_NE(error.find("2026-08-06T09:50:00"), std::string::npos) << error;
+  EXPECT_FALSE(session.setStartAt(*parseMoment("10:00:00"), &error));
+  const std::string out = (dir / "out.tvd").string();
+  std::vector<std::string> args = {"--import-readings", (dir / "days.csv").string(), "--output", out,
+                                   "--reference-depth", "2.0", "--at", "09:50:00"};
+  EXPECT_EQ(runImportCommand(args, dir.path()), 1);
+  EXPECT_FALSE(std::filesystem::exists(out));
+  args.back() = "2026-08-05T09:50:00";
+  ASSERT_EQ(runImportCommand(args, dir.path()), 0);
+  TestRecord record;
+  ASSERT_EQ(loadTestFile(out, record), LoadStatus::Ok);
+  EXPECT_NEAR(toDouble(record.cell(1, C_pipeLevel)), 3.5, 0.002);
+  EXPECT_EQ(record.testDateMonth() + "/" + record.testDateDay(), "8/5");
+}
+
+// Without a barometer the quiet record before the start tells the air's
+// drift: over 20 minutes its effect on k is told and the command ends
+// with status 1; over 9 minutes a slow test's air could not be checked.
+TEST(LoggerLayouts, AirWithoutABarometer) {
+  TempDir dir;
+  struct Row { double quiet; bool warned; const char* told; };
+  const Row rows[] = {{1200, true, "k が約 "}, {540, false, "気圧の変化を確かめられません"}};
+  for (const Row& row : rows) {
+    Recovery r;
+    r.k = 2.0e-7, r.step = 10, r.before = row.quiet, r.after = 6 * 3600.0, r.air = 101.3;
+    r.airChange = [](double t) { return -0.3 * t / 3600.0; };  // a front coming in
+    std::string text = "Date Time,Abs Pres (kPa)\n";
+    for (int i = 0; i < r.samples(); ++i)
+      text += "2026/11/03 " + clockOf(r.clock(i)) + "," + fixed(r.overSensor(i) / kKPaToMetres, 3) + "\n";
+    tov::testing::writeBytes(dir / "slow.csv", text);
+    // As the command line does it: the record's own headings and analysis.
+    ImportSession session(false);
+    std::string error;
+    ASSERT_TRUE(session.open(dir / "slow.csv", &error)) << error;
+    session.settings().reference = kDepth2At10;
+    ASSERT_TRUE(session.readAll(&error)) << error;
+    TestRecord record;
+    tov::testing::sampleHeadings(record, false);
+    ASSERT_TRUE(session.apply(record, &error)) << error;
+    session.fillHeadings(record, true);
+    setAnalysisBySuggestion(record, 2);
+    const double k = record.fieldValue(F_permeabilityText);
+    const double off = (2.0e-7 / k - 1.0) * 100.0;  // what correcting the air would change k by
+    EXPECT_GT(std::abs(off), 10) << row.quiet;
+    const auto warnings = session.warnings(record);
+    const std::string told = warnings.empty() ? session.report() : warnings.back();
+    EXPECT_NE(told.find(row.told), std::string::npos) << row.quiet << ": " << told;
+    EXPECT_EQ(!warnings.empty(), row.warned) << row.quiet;
+    if (row.warned) {
+      // The estimate within a few percent of what the air did.
+      const std::size_t at = told.find("k が約 ") + std::strlen("k が約 ");
+      EXPECT_NEAR(std::atof(told.c_str() + at), off, 4) << told;
+    }
+    const std::string out = (dir / "out.tvd").string();
+    std::filesystem::remove(out);
+    std::vector<std::string> args = {"--import-readings", (dir / "slow.csv").string(), "--output", out,
+                                     "--reference-depth", "2.0", "--at", "10:00:00"};
+    EXPECT_EQ(runImportCommand(args, dir.path()), row.warned ? 1 : 0) << row.quiet;
+    args.push_back("--accept-warnings");
+    EXPECT_EQ(runImportCommand(args, dir.path()), 0) << row.quiet;
   }
 }
 
@@ -514,18 +615,48 @@ TEST(LoggerLayouts, CheckedOptionsWriteNothing) {
   flat.after = 0, flat.before = 600;
   tov::testing::writeBytes(dir / "flat.csv", "Date,Time,Level (m)\n" +
                                                  dataLines(flat, [&](int) { return std::string("8.0000"); }, ",", "\n"));
-  const std::string in = (dir / "in.csv").string(), out = (dir / "out.tvd").string();
+  // Two rows: too few for a test, with or without --start (the fault
+  // wrote a test of one row).
+  tov::testing::writeBytes(dir / "two.csv", "Date,Time,Level (m)\n2026/11/03,10:00:00,8.0\n2026/11/03,10:00:01,6.5\n");
+  const std::string in = (dir / "in.csv").string(), out = (dir / "out.tvd").string(), two = (dir / "two.csv").string();
   const std::vector<std::vector<std::string>> failing = {
       {"--import-readings", in, "--output", out, "--sensor-depth", "1e308"},
       {"--import-readings", in, "--output", out, "--sensor-depth", "-10001"},
       {"--import-readings", in, "--output", out, "--reference-depth", "20000", "--at", "10:00:00"},
       {"--import-readings", (dir / "flat.csv").string(), "--output", out, "--sensor-depth", "10"},
       {"--import-readings", in, "--output", out, "--sensor-depth", "10", "--level-unit", "furlong"},
+      {"--import-readings", two, "--output", out, "--sensor-depth", "10"},
+      {"--import-readings", two, "--output", out, "--sensor-depth", "10", "--start", "10:00:00"},
+      {"--import-readings", in, "--output", out, "--sensor-depth", "10", "--level-meaning", "pressure"},
+      {"--import-readings", in, "--output", out, "--sensor-depth", "10", "--level-meaning", "depth"},
+      {"--import-readings", in, "--output", out, "--sensor-depth", "10", "--from", "yesterday"},
+      {"--import-readings", in, "--output", out, "--sensor-depth", "10", "--from", "2026-11-04T00:00:00"},
   };
   for (const auto& args : failing) {
-    EXPECT_EQ(runImportCommand(args, dir.path()), 1) << args[5];
-    EXPECT_FALSE(std::filesystem::exists(out)) << args[5];
+    EXPECT_EQ(runImportCommand(args, dir.path()), 1) << args[1] << " " << args.back();
+    EXPECT_FALSE(std::filesystem::exists(out)) << args[1] << " " << args.back();
   }
+}
+
+// --level-meaning sets what the dialog's choice sets: a sheet's bare 水位
+// (read as h') taken as the water over the sensor, and a window read.
+TEST(LoggerLayouts, LevelMeaningAndWindowFromTheCommandLine) {
+  TempDir dir;
+  Recovery r;
+  r.before = 600;
+  std::string text = "時刻,水位(m)\r\n";
+  for (int i = 0; i < r.samples(); ++i) text += clockOf(r.clock(i)) + "," + fixed(r.overSensor(i), 4) + "\r\n";
+  tov::testing::writeBytes(dir / "sheet.csv", cp932(text));
+  const std::string out = (dir / "out.tvd").string();
+  ASSERT_EQ(runImportCommand({"--import-readings", (dir / "sheet.csv").string(), "--output", out, "--level-meaning",
+                              "above-sensor", "--sensor-depth", "10", "--from", "10:05:00", "--to", "11:00:00"},
+                             dir.path()),
+            0);
+  TestRecord record;
+  ASSERT_EQ(loadTestFile(out, record), LoadStatus::Ok);
+  EXPECT_NEAR(toDouble(record.cell(1, C_pipeLevel)), 3.5, 0.002);
+  EXPECT_EQ(record.testMethod(), "汲上げ(回復)");
+  EXPECT_EQ(record.cell(record.countRows(C_time), C_clockTime), "11:00");
 }
 
 // From a logger file into an empty test: the headings the file knows are
