@@ -390,8 +390,8 @@ bool ImportSession::apply(TestRecord& record, std::string* error) const {
 std::string ImportSession::report() const {
   std::string text = series_ ? seriesReport(*series_) : std::string();
   if (mixed_) text = "文字コードが混在しています（CP932 として読みます）\n" + text;
-  if (head_.xle && head_.xle->truncated)
-    text += "XML が " + std::to_string(head_.xle->truncatedLine) + " 行目で途中で終わっています（その前までを読みました）\n";
+  if (series_ && series_->xmlCutAtLine > 0)
+    text += "XML が " + std::to_string(series_->xmlCutAtLine) + " 行目で途中で終わっています（その前までを読みました）\n";
   if (series_ && series_->outsideWindow > 0)
     text += "読む範囲の外の " + std::to_string(series_->outsideWindow) + " 行は読みませんでした\n";
   if (baro_) {

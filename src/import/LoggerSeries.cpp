@@ -452,6 +452,7 @@ std::optional<Series> readSeries(const std::filesystem::path& path, const Import
       // The XML's lines, one sample each, through the same builder.
       std::uintmax_t done = 0;
       bool failed = false, cancelled = false;
+      XleInfo info;
       const bool ok = readXleLines(
           [&](char* buffer, std::size_t bytes) {
             const std::size_t n = std::fread(buffer, 1, bytes, file.get());
@@ -464,13 +465,15 @@ std::optional<Series> readSeries(const std::filesystem::path& path, const Import
             if (!builder.line(line, error)) return !(failed = true);
             return true;
           },
-          error);
+          error, &info);
       if (cancelled) {
         *error = "取り込みを中止しました";
         return std::nullopt;
       }
       if (!ok || failed) return std::nullopt;
-      return builder.finish(error);
+      auto series = builder.finish(error);
+      if (series && info.truncated) series->xmlCutAtLine = info.truncatedLine;
+      return series;
     }
   }
   std::vector<char> buffer(1 << 20);

@@ -91,6 +91,7 @@ struct Series {
   std::size_t firstClockChangeLine = 0;
   std::size_t footerLines = 0;    // "END OF DATA FILE ...", "[...]" after the data
   std::size_t outsideWindow = 0;  // rows left out by the window read
+  std::size_t xmlCutAtLine = 0;   // an .xle that ends inside its data: the line of the cut
   std::size_t gaps = 0;           // steps over five times the usual step
   double largestGap = 0;
   double largestGapAt = 0;

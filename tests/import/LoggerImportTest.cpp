@@ -142,6 +142,19 @@ TEST(LoggerSeries, HostileFiles) {
     EXPECT_FALSE(opened) << row.what;
     EXPECT_NE(error.find(row.message), std::string::npos) << row.what << ": " << error;
   }
+  // An .xle cut off inside its data (a download that stopped): the samples
+  // before the cut are read and the cut is told.
+  std::string xle = "<?xml version=\"1.0\"?>\n<Body_xle><Ch1_data_header><Identification>LEVEL</Identification>"
+                    "<Unit>m</Unit></Ch1_data_header>\n<Data>\n";
+  for (int i = 0; i < 10; ++i)
+    xle += "<Log id=\"" + std::to_string(i) + "\"><Date>2026/11/03</Date><Time>10:00:0" + std::to_string(i) +
+           "</Time><ms>0</ms><ch1>" + std::to_string(8.0 - 0.1 * i) + "</ch1></Log>\n";
+  tov::testing::writeBytes(dir / "cut.xle", xle + "<Log id=\"10\"><Date>2026/11/03</Da");
+  ImportSession cut(false);
+  std::string cutError;
+  ASSERT_TRUE(cut.open(dir / "cut.xle", &cutError) && cut.readAll(&cutError)) << cutError;
+  EXPECT_EQ(cut.series()->time.size(), 10u);
+  EXPECT_NE(cut.report().find("途中で終わっています"), std::string::npos) << cut.report();
   // Mixed encodings are read as CP932 and said.
   tov::testing::writeBytes(dir / "mixed.csv", "メモ\n\x8E\x9E\x8D\x8F,level\n10:00:00,1.5\n10:00:01,1.6\n10:00:02,1.7\n");
   ImportSession mixed(false);

@@ -1004,7 +1004,7 @@ bool runImportEditor(QWidget* parent, TestRecord& record, const std::filesystem:
     const auto picked = chooser.chooseOpenFile(
         parent, {},
         {QStringLiteral("すべてのファイル (*)"),
-         QStringLiteral("測定データ (*.csv *.txt *.dat *.tsv *.mon *.lev *.CSV *.TXT *.DAT *.TSV *.MON *.LEV)")});
+         QStringLiteral("測定データ (*.csv *.txt *.dat *.tsv *.mon *.lev *.xle *.CSV *.TXT *.DAT *.TSV *.MON *.LEV *.XLE)")});
     if (!picked) return false;
     chosen = *picked;
   }
