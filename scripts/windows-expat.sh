@@ -17,7 +17,19 @@ prefix="$dir/install"
 
 source "$root/scripts/apt-install.sh"
 install_missing cmake ninja-build g++-mingw-w64-x86-64-posix
-src=$(debian_source expat "$dir")
+# The newest source version may sit in an archive the mirror does not hold
+# (a security update): then each older one the system lists is tried.
+src=$(debian_source expat "$dir" 2> "$dir/source-first.log") || src=""
+if [ -z "$src" ]; then
+  for version in $(apt-cache showsrc expat | sed -n 's/^Version: //p' | sort -rV); do
+    echo "== expat $version source (apt-get source)"
+    if (cd "$dir" && apt-get source -qq "expat=$version" > "$dir/source.log" 2>&1); then
+      src=$(find "$dir" -mindepth 1 -maxdepth 1 -type d -name "expat-[0-9]*" -print -quit)
+      [ -n "$src" ] && break
+    fi
+  done
+  [ -n "$src" ] || { cat "$dir/source-first.log" "$dir/source.log" >&2; exit 1; }
+fi
 # The release's CMake project is at the top of the source package, or in
 # its expat/ folder in some layouts.
 project="$src"
@@ -31,6 +43,9 @@ cmake -S "$project" -B "$dir/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DEXPAT_SHARED_LIBS=OFF -DEXPAT_MSVC_STATIC_CRT=OFF -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF \
   -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_PKGCONFIG=OFF "${launcher[@]}" \
   > "$dir/configure.log" 2>&1 || { cat "$dir/configure.log"; exit 1; }
+# Debian's security patches test "#if XML_DTD == 1", as its own (autotools)
+# build defines it; the CMake build defines it empty.
+sed -i -e 's/^#define XML_DTD$/#define XML_DTD 1/' -e 's/^#define XML_NS$/#define XML_NS 1/' "$dir/build/expat_config.h"
 nice -n 10 cmake --build "$dir/build" > "$dir/build.log" 2>&1 || { cat "$dir/build.log"; exit 1; }
 cmake --install "$dir/build" > /dev/null
 # Its name on mingw may carry a suffix (libexpatMD.a): one name for the build.
