@@ -70,12 +70,37 @@ int codePointOf(std::string_view utf8) {
 // ISO-8859-1 and US-ASCII itself.
 int XMLCALL convertCp932(void*, const char* bytes) { return codePointOf(cp932ToUtf8(std::string_view(bytes, 2))); }
 
+// EUC-JP: two bytes of JIS X 0208 (each 0xA1-0xFE) become the CP932 pair
+// by the usual arithmetic; 0x8E before a half-width katakana; the three
+// bytes of JIS X 0212 (0x8F ...) are beyond CP932.
+int XMLCALL convertEucJp(void*, const char* bytes) {
+  const auto b1 = static_cast<unsigned char>(bytes[0]), b2 = static_cast<unsigned char>(bytes[1]);
+  if (b1 == 0x8E) return b2 >= 0xA1 && b2 <= 0xDF ? 0xFF61 + (b2 - 0xA1) : 0xFFFD;
+  if (b1 == 0x8F || b2 < 0xA1 || b2 > 0xFE) return 0xFFFD;
+  const int j1 = b1 - 0x80, j2 = b2 - 0x80;
+  int s1 = ((j1 - 0x21) >> 1) + 0x81;
+  if (s1 > 0x9F) s1 += 0x40;
+  int s2 = j1 & 1 ? j2 + 0x1F + (j2 + 0x1F >= 0x7F ? 1 : 0) : j2 + 0x7E;
+  const char pair[2] = {static_cast<char>(s1), static_cast<char>(s2)};
+  return codePointOf(cp932ToUtf8(std::string_view(pair, 2)));
+}
+
 int XMLCALL unknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
   const std::string encoding = lowerAscii(name ? name : "");
   const bool cp932 = encoding == "shift_jis" || encoding == "shift-jis" || encoding == "sjis" ||
                      encoding == "windows-31j" || encoding == "cp932" || encoding == "ms_kanji" ||
                      encoding == "x-sjis" || encoding == "csshiftjis";
   const bool cp1252 = encoding == "windows-1252" || encoding == "cp1252" || encoding == "x-cp1252";
+  const bool eucJp = encoding == "euc-jp" || encoding == "eucjp" || encoding == "x-euc-jp" ||
+                     encoding == "cseucpkdfmtjapanese";
+  if (eucJp) {
+    for (int b = 0; b < 256; ++b)
+      info->map[b] = b < 0x80 ? b : b == 0x8E ? -2 : b == 0x8F ? -3 : b >= 0xA1 && b <= 0xFE ? -2 : 0xFFFD;
+    info->data = nullptr;
+    info->convert = convertEucJp;
+    info->release = nullptr;
+    return XML_STATUS_OK;
+  }
   if (!cp932 && !cp1252) return XML_STATUS_ERROR;
   static const int kHigh1252[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,

@@ -103,6 +103,24 @@ std::string xleFile(const Recovery& r, const std::string& encoding, double offse
   return text + "</Data>\r\n</Body_xle>\r\n";
 }
 
+// EUC-JP bytes of a UTF-8 text that CP932 holds (JIS X 0208 and half-width katakana).
+std::string eucJp(const std::string& utf8) {
+  const std::string sjis = cp932(utf8);
+  std::string out;
+  for (std::size_t i = 0; i < sjis.size(); ++i) {
+    const auto s1 = static_cast<unsigned char>(sjis[i]);
+    if (s1 < 0x80) { out += sjis[i]; continue; }
+    if (s1 >= 0xA1 && s1 <= 0xDF) { out += '\x8E'; out += sjis[i]; continue; }
+    const auto s2 = static_cast<unsigned char>(sjis[++i]);
+    int j1 = (s1 - (s1 >= 0xE0 ? 0xB0 : 0x70)) * 2, j2 = s2;
+    if (s2 >= 0x9F) j2 -= 0x7E;
+    else --j1, j2 -= s2 >= 0x80 ? 0x20 : 0x1F;
+    out += static_cast<char>(j1 + 0x80);
+    out += static_cast<char>(j2 + 0x80);
+  }
+  return out;
+}
+
 // Latin-1 bytes of a UTF-8 text that holds no character beyond U+00FF.
 std::string latin1(const std::string& utf8) {
   std::string out;
@@ -310,6 +328,8 @@ TEST(LoggerLayouts, EveryLayoutGivesItsK) {
        LevelKind::OverSensor, LevelUnit::M},
       {".xle, UTF-16", [](const Recovery& r) { return utf16(xleFile(r, "UTF-16", 0, "現場")); }, Recovery{}, kSensor10,
        LevelKind::OverSensor, LevelUnit::M},
+      {".xle, EUC-JP", [](const Recovery& r) { return eucJp(xleFile(r, "EUC-JP", 0, "現場Ａ ｶﾅ")); }, Recovery{},
+       kSensor10, LevelKind::OverSensor, LevelUnit::M},
   };
   for (const LayoutRow& row : rows) {
     tov::testing::writeBytes(dir / "in.txt", row.write(row.recovery));
@@ -327,6 +347,19 @@ TEST(LoggerLayouts, EveryLayoutGivesItsK) {
     // air could not be checked, and nothing else is told.
     if (row.kind == LevelKind::OverSensor) EXPECT_TRUE(onlyAirNote(got.report)) << row.what << ": " << got.report;
     else EXPECT_EQ(got.report, "") << row.what;
+  }
+  // An .xle's Japanese text reads as written in each encoding it may come in.
+  Recovery few;
+  few.before = 0, few.after = 3;
+  for (const auto& [encoding, bytes] :
+       {std::pair{"Shift_JIS", cp932(xleFile(few, "Shift_JIS", 0, "現場Ａ ｶﾅ"))},
+        {"EUC-JP", eucJp(xleFile(few, "EUC-JP", 0, "現場Ａ ｶﾅ"))},
+        {"ISO-8859-1 holding CP932", cp932(xleFile(few, "ISO-8859-1", 0, "現場Ａ ｶﾅ"))},
+        {"UTF-16", utf16(xleFile(few, "UTF-16", 0, "現場Ａ ｶﾅ"))}}) {
+    XleInfo info;
+    std::string error;
+    ASSERT_TRUE(readXleText(bytes, [](std::string_view) { return true; }, &error, &info)) << encoding << error;
+    EXPECT_EQ(info.location, "BH-1 / 現場Ａ ｶﾅ") << encoding;
   }
 }
 
