@@ -782,6 +782,7 @@ void CImportDialog::refreshSummary() {
   const Series* series = session_.series();
   if (!series) {
     summary_->setStyleSheet(QStringLiteral("color: #c00000"));
+    referenceMoment_->hide();
     return;
   }
   loading_ = true;
