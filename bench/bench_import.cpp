@@ -43,7 +43,8 @@ void BM_ImportMillionLines(benchmark::State& state) {
       state.SkipWithError(error.c_str());
       return;
     }
-    session.settings().reference = {tov::logger::ReferenceKind::DepthAtTime, 2.0, 36000};
+    // The record runs over six days: the reference's moment has its date (2026-11-03).
+    session.settings().reference = {tov::logger::ReferenceKind::DepthAtTime, 2.0, 36000, 20760};
     tov::TestRecord record;
     if (!session.apply(record, &error)) {
       state.SkipWithError(error.c_str());

@@ -1,5 +1,6 @@
-// A logger's export: the guesses of the import (encoding, separator, header,
-// columns, metadata, sections and footers), the whole record read, the
+// A logger's export, text or XML (an .xle through expat, with every
+// encoding it may declare): the guesses of the import (encoding, separator,
+// header, columns, metadata, sections and footers), the whole record read, the
 // start found, the readings scheduled and written into a test, the headings
 // filled and the checks of what the data contradict. The first byte chooses
 // the method and the reference; with its bit 8 the input after the first

@@ -14,7 +14,7 @@ packages=(
   xvfb xauth x11-apps imagemagick poppler-utils
   shared-mime-info desktop-file-utils locales
   clang libclang-rt-dev llvm
-  libxlsxwriter-dev libqpdf-dev zlib1g-dev unzip
+  libxlsxwriter-dev libqpdf-dev zlib1g-dev unzip libexpat1-dev
 )
 
 source "$(dirname "${BASH_SOURCE[0]}")/apt-install.sh"

@@ -48,6 +48,9 @@ fi
 # need no DLLs beside them.
 bash "$root/scripts/windows-xlsxwriter.sh" "$dir/xlsxwriter"
 xlsx="$dir/xlsxwriter/install" zlib=/usr/x86_64-w64-mingw32/lib/libz.a
+# expat, the logger import's XML parser, likewise from Debian's source.
+bash "$root/scripts/windows-expat.sh" "$dir/expat"
+expat="$dir/expat/install"
 
 echo "== Core and tests for Windows (left out: ${core_exclude[*]})"
 joined() { local IFS=';'; echo "$*"; }
@@ -55,6 +58,7 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DTOV_WITH_QT=OFF -DTOV_BUILD_BENCH=OFF \
   -DTOV_WITH_XLSX=ON -DCMAKE_PREFIX_PATH="$xlsx" -Dpkgcfg_lib_XLSXWRITER_xlsxwriter="$xlsx/lib/libxlsxwriter.a" \
   -Dpkgcfg_lib_XLSXWRITER_z="$zlib" -DZLIB_LIBRARY="$zlib" \
+  -DEXPAT_INCLUDE_DIR="$expat/include" -DEXPAT_LIBRARY="$expat/lib/libexpat.a" \
   "-DTOV_CORE_EXCLUDE=$(joined "${core_exclude[@]}")" "-DTOV_TEST_AREAS=$(joined "${test_areas[@]}")" \
   -DGTest_DIR="$gtest/install/lib/cmake/GTest" \
   -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST "${launcher[@]}" > "$dir.configure.log" 2>&1 \

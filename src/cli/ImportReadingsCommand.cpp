@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "analysis/Analysis.h"
 #include "files/TvdFile.h"
 #include "import/LoggerImport.h"
 #include "record/CFormat.h"
+#include "record/Messages.h"
 
 namespace tov::logger {
 
@@ -34,8 +36,10 @@ int fail(const std::string& text) {
 int runImportCommand(const std::vector<std::string>& args, const fs::path& installFolder) {
   std::map<std::string, std::string> options;
   bool steadyWanted = false, acceptWarnings = false;
-  static const char* const kValued[] = {"--import-readings", "--output", "--profile", "--sensor-depth",
-                                        "--reference-depth", "--at", "--start", "--into", "--baro", "--level-unit"};
+  static const char* const kValued[] = {"--import-readings", "--output",     "--profile",   "--sensor-depth",
+                                        "--reference-depth", "--at",         "--start",     "--into",
+                                        "--baro",            "--level-unit", "--level-meaning",
+                                        "--from",            "--to"};
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--steady") { steadyWanted = true; continue; }
     if (args[i] == "--accept-warnings") { acceptWarnings = true; continue; }
@@ -80,9 +84,23 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
   }
   if (has("--level-unit")) {
     const auto unit = levelUnitFromToken(options["--level-unit"]);
-    if (!unit) return fail("--level-unit は m, cm, mm, ft, in, mH2O, cmH2O, mmH2O, inH2O, ftH2O, kPa, Pa, hPa, mbar, bar, psi のどれかで指定してください");
+    if (!unit)
+      return fail("--level-unit は m, cm, mm, ft, in, mH2O, cmH2O, mmH2O, inH2O, ftH2O, MPa, kPa, Pa, hPa, mbar, bar, "
+                  "kgf/cm2, psi のどれかで指定してください");
     session.setLevelUnit(*unit);
   }
+  if (has("--level-meaning")) {
+    const auto meaning = levelMeaningFromName(options["--level-meaning"]);
+    if (!meaning) return fail("--level-meaning は below-top, above-sensor, pressure のどれかで指定してください");
+    if (!session.setLevelMeaning(*meaning, &error)) return fail(error);
+  }
+  Window window;
+  for (const auto& [option, bound] : {std::pair{"--from", &window.from}, {"--to", &window.to}})
+    if (has(option)) {
+      *bound = parseMoment(options[option]);
+      if (!*bound) return fail(std::string(option) + " は HH:MM:SS か 2026-08-05T09:50:00 (経過時間の記録では秒) で指定してください");
+    }
+  session.setWindow(window);
   Reference& reference = session.settings().reference;
   if (has("--sensor-depth")) {
     const auto depth = depthOption("--sensor-depth");
@@ -91,34 +109,42 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
   }
   if (has("--reference-depth")) {
     const auto depth = depthOption("--reference-depth");
-    const auto at = parseTimeArgument(options["--at"]);
-    if (!depth || !at) return fail("--reference-depth は -10000〜10000 (m) の数値、--at は HH:MM:SS で指定してください");
-    reference = Reference{ReferenceKind::DepthAtTime, *depth, *at};
+    const auto at = parseMoment(options["--at"]);
+    if (!depth || !at)
+      return fail("--reference-depth は -10000〜10000 (m) の数値、--at は HH:MM:SS か 2026-08-05T09:50:00 で指定してください");
+    reference = Reference{ReferenceKind::DepthAtTime, *depth, at->seconds, at->day};
   }
   if (!session.readAll(&error)) return fail(input + ": " + error);
   if (has("--baro") && !session.setBarometer(options["--baro"], &error)) return fail(options["--baro"] + ": " + error);
+  const std::size_t samples = session.series()->time.size();
   if (has("--start")) {
-    const auto at = parseTimeArgument(options["--start"]);
-    if (!at) return fail("--start は HH:MM:SS で指定してください");
+    const auto at = parseMoment(options["--start"]);
+    if (!at) return fail("--start は HH:MM:SS か 2026-08-05T09:50:00 で指定してください");
     if (!session.setStartAt(*at, &error)) return fail(error);
+  } else if (!steady && samples < static_cast<std::size_t>(kLeastFitRows)) {
+    return fail(input + ": " + messageText(IDS_TOO_FEW_ROWS, {std::to_string(samples), std::to_string(kLeastFitRows)}));
   } else if (!steady && !levelChanges(session.series()->level)) {
-    return fail(input + ": 水位が変化していません（試験の開始が見つかりません）。--start で開始時刻を指定してください");
+    return fail(input + ": 水位が変化していません（試験の開始が見つかりません）. --start で開始時刻を指定してください");
   }
+  const TestRecord before = record;
   if (!session.apply(record, &error)) return fail(input + ": " + error);
-  const std::vector<std::string> filled = session.fillHeadings(record, false);
+  // ho, Sp, 試験年月日 and 試験方法 are this record's own whenever it gives
+  // them: a template's levels belong to another borehole.
+  const std::vector<std::string> filled = session.fillHeadings(record, true);
+  if (!session.equilibriumFromRecord() && record.fieldIsNumber(F_equilibriumLevel))
+    std::fprintf(stderr, "tov: %s\n", messageText(IDS_HO_FROM_TEMPLATE, record.equilibriumLevel()).c_str());
   // The template gives the headings only: the analysis is this record's own.
   setAnalysisBySuggestion(record, 2);
   const std::string report = session.report();
   if (!report.empty()) std::fprintf(stderr, "%s", report.c_str());
-  const auto warnings = session.warnings(record);
+  const auto warnings = session.warnings(record, &before);
   for (const std::string& warning : warnings) std::fprintf(stderr, "tov: 警告: %s\n", warning.c_str());
   if (!warnings.empty() && !acceptWarnings)
     return fail("書きませんでした（確かめた上で書くには --accept-warnings を付けてください）");
   if (!saveTestFile(options["--output"], record)) return fail("保存できませんでした: " + options["--output"]);
   const Series& series = *session.series();
   std::printf("%d 行を %s に書きました（開始 %s）\n", record.countRows(C_time), options["--output"].c_str(),
-              series.hasClock ? clockText(series.time[session.start()], true).c_str()
-                              : cformat("%g s", series.time[session.start()]).c_str());
+              momentText(series, series.time[session.start()]).c_str());
   if (!filled.empty()) {
     std::string names;
     for (const std::string& name : filled) names += (names.empty() ? "" : "、") + name;

@@ -133,20 +133,29 @@ std::string cp1252ToUtf8(std::string_view bytes) {
 Encoding detectEncoding(std::string_view head, bool* mixed) {
   if (mixed) *mixed = false;
   if (head.substr(0, 3) == kBom) return Encoding::Utf8Bom;
-  std::size_t valid = 0, invalid = 0;
+  // Each run of bytes beyond ASCII is UTF-8 when the whole run is: a CP932
+  // word may hold a valid UTF-8 sequence by chance, hardly a whole run.
+  std::size_t invalid = 0, utf8Runs = 0, otherRuns = 0;
+  bool runValid = true, inRun = false;
+  auto endRun = [&] {
+    if (inRun) ++(runValid ? utf8Runs : otherRuns);
+    inRun = false, runValid = true;
+  };
   for (std::size_t i = 0; i < head.size();) {
     const auto c = static_cast<unsigned char>(head[i]);
-    if (c < 0x80) { ++i; continue; }
+    if (c < 0x80) { endRun(); ++i; continue; }
+    inRun = true;
     std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c <= 0xDF ? 2 : 0;
-    if (length == 0 || c > 0xF4) { ++invalid; ++i; continue; }
-    if (i + length > head.size()) break;  // cut by the end of the sample
+    if (length == 0 || c > 0xF4) { ++invalid; runValid = false; ++i; continue; }
+    if (i + length > head.size()) { inRun = false; break; }  // cut by the end of the sample
     bool ok = true;
     for (std::size_t k = 1; k < length; ++k)
       if ((static_cast<unsigned char>(head[i + k]) & 0xC0) != 0x80) ok = false;
-    if (ok) { ++valid; i += length; } else { ++invalid; ++i; }
+    if (ok) { i += length; } else { ++invalid; runValid = false; ++i; }
   }
+  endRun();
   if (invalid == 0) return Encoding::Utf8;
-  if (mixed) *mixed = valid > 0 && valid >= invalid / 4;
+  if (mixed) *mixed = utf8Runs > 0 && otherRuns > 0;
   if (looksWestern(head)) {
     if (mixed) *mixed = false;
     return Encoding::Cp1252;
@@ -242,8 +251,10 @@ std::optional<double> parseClock(std::string_view text) {
     }
     return false;
   };
-  strip("AM", 1, false) || strip("am", 1, false) || strip("PM", 2, false) || strip("pm", 2, false) ||
-      strip("午前", 1, true) || strip("午後", 2, true);
+  // Either side of the clock: English exports write "10:00:00 AM", Japanese
+  // ones "午前 10:00:00" or, in some, "10:00:00 午前".
+  for (const auto& [word, which] : {std::pair{"AM", 1}, {"am", 1}, {"PM", 2}, {"pm", 2}, {"午前", 1}, {"午後", 2}})
+    if (strip(word, which, false) || strip(word, which, true)) break;
   std::size_t count = 0;
   const auto h = digitsValue(text, &count);
   if (!h || count > 2 || count >= text.size() || text[count] != ':') return std::nullopt;
@@ -329,6 +340,37 @@ std::string clockText(double secondsOfDay, bool withSeconds) {
   return text;
 }
 
+void civilFromDays(long z, int* y, int* m, int* d) {
+  z += 719468;
+  const long era = (z >= 0 ? z : z - 146096) / 146097;
+  const long doe = z - era * 146097;
+  const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const long mp = (5 * doy + 2) / 153;
+  *d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  *m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  *y = static_cast<int>(yoe + era * 400 + (*m <= 2));
+}
+
+std::string dateText(long day) {
+  int y = 0, m = 0, d = 0;
+  civilFromDays(day, &y, &m, &d);
+  char text[24];
+  std::snprintf(text, sizeof text, "%04d/%02d/%02d", y, m, d);
+  return text;
+}
+
+std::optional<Moment> parseMoment(std::string_view text) {
+  text = trim(text);
+  if (text.empty() || text.size() > 64) return std::nullopt;
+  if (const auto clock = parseClock(text)) return Moment{std::nullopt, *clock};
+  // A date with a clock time; the date's parts year first (as ISO writes it).
+  if (const auto stamp = parseStamp(text, DateOrder::YMD); stamp && stamp->day && stamp->hasClock)
+    return Moment{stamp->day, stamp->seconds};
+  if (const auto seconds = parseNumber(text, DecimalMark::Point)) return Moment{std::nullopt, *seconds};
+  return std::nullopt;
+}
+
 std::optional<double> utcOffsetFromText(std::string_view text) {
   const std::string lower = lowerAscii(text);
   for (const char* zone : {"gmt", "utc"}) {
@@ -370,6 +412,8 @@ double levelUnitToMetres(LevelUnit unit) {
   case LevelUnit::HPa: return kPaToMetres / 10.0;
   case LevelUnit::Bar: return kPaToMetres * 100.0;
   case LevelUnit::Psi: return 6.894757 * kPaToMetres;
+  case LevelUnit::MPa: return kPaToMetres * 1000.0;
+  case LevelUnit::KgfCm2: return 10.0;  // 98.0665 kPa
   }
   return 1.0;
 }
@@ -388,7 +432,12 @@ double flowUnitToM3PerS(FlowUnit unit) {
 
 bool isPressureUnit(LevelUnit unit) {
   return unit == LevelUnit::KPa || unit == LevelUnit::Pa || unit == LevelUnit::HPa || unit == LevelUnit::Psi ||
-         unit == LevelUnit::Bar;
+         unit == LevelUnit::Bar || unit == LevelUnit::MPa || unit == LevelUnit::KgfCm2;
+}
+
+bool isWaterColumnUnit(LevelUnit unit) {
+  return unit == LevelUnit::MH2O || unit == LevelUnit::CmH2O || unit == LevelUnit::MmH2O || unit == LevelUnit::InH2O ||
+         unit == LevelUnit::FtH2O;
 }
 
 const char* levelUnitName(LevelUnit unit) {
@@ -408,6 +457,8 @@ const char* levelUnitName(LevelUnit unit) {
   case LevelUnit::Bar: return "bar";
   case LevelUnit::InH2O: return "inH2O";
   case LevelUnit::FtH2O: return "ftH2O";
+  case LevelUnit::MPa: return "MPa";
+  case LevelUnit::KgfCm2: return "kgf/cm²";
   }
   return "m";
 }
@@ -431,7 +482,7 @@ std::string unitKey(std::string_view utf8) {
   std::string name = lowerAscii(utf8);
   std::erase(name, ' ');
   std::erase(name, '\t');
-  for (const auto& [wide, narrow] : {std::pair{"（", "("}, {"）", ")"}, {"［", "["}, {"］", "]"}, {"₂", "2"}})
+  for (const auto& [wide, narrow] : {std::pair{"（", "("}, {"）", ")"}, {"［", "["}, {"］", "]"}, {"₂", "2"}, {"²", "2"}})
     for (std::size_t at = name.find(wide); at != std::string::npos; at = name.find(wide))
       name.replace(at, std::strlen(wide), narrow);
   return name;
@@ -446,6 +497,8 @@ std::optional<LevelUnit> waterColumnUnit(const std::string& name) {
       {"inh2o", LevelUnit::InH2O}, {"inwc", LevelUnit::InH2O}, {"fth2o", LevelUnit::FtH2O},
       {"mh2o", LevelUnit::MH2O},   {"mws", LevelUnit::MH2O},   {"mwc", LevelUnit::MH2O},   {"maq", LevelUnit::MH2O},
       {"kpa", LevelUnit::KPa},     {"hpa", LevelUnit::HPa},    {"mbar", LevelUnit::HPa},   {"psi", LevelUnit::Psi},
+      {"mpa", LevelUnit::MPa},     {"kgf/cm2", LevelUnit::KgfCm2}, {"kg/cm2", LevelUnit::KgfCm2},
+      {"kgf/cm^2", LevelUnit::KgfCm2},
   };
   for (const auto& [text, unit] : kWater)
     if (contains(name, text)) return unit;
@@ -703,9 +756,13 @@ Columns guessColumns(const std::vector<std::string>& names, const std::vector<st
     case Kind::Clock: if (columns.time < 0) columns.time = index, taken[c] = true; break;
     case Kind::Number: {
       const std::string trimmed(trim(name));
+      // Channels of other quantities (a multi-parameter logger's density,
+      // conductivity, ...) are never the level, whatever else they name.
       if (anyOf(name, {"temp", "温", "℃", "°c", "cond", "電導", "batt", "電池", "event", "detached", "coupler",
-                       "end of file", "番号"}) ||
-          trimmed == "#" || trimmed == "no" || trimmed == "no." || trimmed == "id") {
+                       "end of file", "番号", "density", "密度", "salin", "塩分", "tds", "volt", "電圧", "oxygen",
+                       "酸素", "turb", "濁", "g/cm3", "kg/m3"}) ||
+          trimmed == "#" || trimmed == "no" || trimmed == "no." || trimmed == "id" || trimmed == "ph" ||
+          trimmed == "ec" || trimmed == "do") {
         taken[c] = true;
       } else if (trimmed == "ms" || anyOf(name, {"msec", "millisec", "ミリ秒", "(ms)", "[ms]"})) {
         if (columns.millis < 0) columns.millis = index, taken[c] = true;
@@ -723,7 +780,8 @@ Columns guessColumns(const std::vector<std::string>& names, const std::vector<st
           columns.elapsedUnit = anyOf(name, {"min", "分"}) && !anyOf(name, {"秒"}) ? TimeUnit::Minutes : TimeUnit::Seconds;
         }
       } else if (anyOf(name, {"水位", "level", "depth", "深", "pres", "圧", "head", "水頭", "water", "wl"}) ||
-                 levelUnitFromName(name)) {
+                 trimmed == "h" || trimmed == "h'" || name.starts_with("h(") || name.starts_with("h[") ||
+                 name.starts_with("h'(") || levelUnitFromName(name)) {
         if (columns.level < 0) columns.level = index, taken[c] = true;
       }
       break;
@@ -739,8 +797,11 @@ Columns guessColumns(const std::vector<std::string>& names, const std::vector<st
         columns.elapsed = static_cast<int>(c), taken[c] = true;
         break;
       }
+  // A column without a name may be the level; a named one only when its
+  // name says level, pressure, depth or head (above).
   for (std::size_t c = 0; c < width && columns.level < 0; ++c)
-    if (!taken[c] && kinds[c] == Kind::Number && !counter[c]) columns.level = static_cast<int>(c), taken[c] = true;
+    if (!taken[c] && kinds[c] == Kind::Number && !counter[c] && std::string(trim(nameOf(c))).empty())
+      columns.level = static_cast<int>(c), taken[c] = true;
   if (columns.level >= 0) {
     const std::string name = nameOf(static_cast<std::size_t>(columns.level));
     // A header row may name fewer columns than the data hold.
@@ -750,18 +811,29 @@ Columns guessColumns(const std::vector<std::string>& names, const std::vector<st
     columns.unknownUnit = unknownUnitInName(name);
     // A depth below a reference only when the name says so: "Depth" and
     // "Sensor Depth" of a level logger are the water over the sensor.
-    const bool below = anyOf(name, {"管頭", "管口", "からの", "depth to", "dtw", "below", "btoc", "bgs", "bmp",
-                                    "from top", "to water"}) ||
-                       (anyOf(name, {"水位", "深"}) && !anyOf(name, {"水深", "センサ"}));
+    const bool saysBelow = anyOf(name, {"管頭", "管口", "からの", "depth to", "dtw", "below", "btoc", "bgs", "bmp",
+                                        "from top", "to water"});
+    // A bare "水位" is what the sheet of a test's readings calls h' (typed
+    // with elapsed times or clock times), but what a Japanese level logger
+    // calls the water over its sensor (its rows carry dates).
+    const bool dated = columns.dateTime >= 0 || columns.date >= 0;
+    const bool bareLevel = anyOf(name, {"水位"}) && !saysBelow;
+    const bool below = saysBelow || (anyOf(name, {"水位", "深"}) && !anyOf(name, {"水深", "センサ"}) && !(bareLevel && dated));
     if (isPressureUnit(columns.levelUnit)) {
       columns.levelKind = LevelKind::OverSensor;
       why = std::string("列名の単位 ") + levelUnitName(columns.levelUnit) + " から圧力";
+    } else if (isWaterColumnUnit(columns.levelUnit) && !saysBelow) {
+      columns.levelKind = LevelKind::OverSensor;
+      why = std::string("列名の単位 ") + levelUnitName(columns.levelUnit) + " から水柱の圧力（センサー上の水位）";
+    } else if (bareLevel && dated) {
+      columns.levelKind = LevelKind::OverSensor;
+      why = "列名「" + shownName + "」と日付のある記録（ロガー）からセンサー上の水位";
     } else if (shownName.empty()) {
       columns.levelKind = LevelKind::OverSensor;
       why = "列名がないのでセンサー上の水位";
     } else if (below && !anyOf(name, {"over", "above", "センサー上"})) {
       columns.levelKind = LevelKind::DepthBelowTop;
-      why = "列名「" + shownName + "」から管頭からの深さ";
+      why = "列名「" + shownName + "」から管口からの水位 h'";
     } else {
       columns.levelKind = LevelKind::OverSensor;
       why = "列名「" + shownName + "」に基準がないのでセンサー上の水位";
@@ -825,12 +897,19 @@ void applyMetadata(Columns& columns, const Metadata& metadata, bool unitFromName
   }
   if (metadata.depthBelowTop && !isPressureUnit(columns.levelUnit) && columns.levelKind == LevelKind::OverSensor) {
     columns.levelKind = LevelKind::DepthBelowTop;
-    if (reason) *reason = "見出しの「depth to water」から管頭からの深さ";
+    if (reason) *reason = "見出しの「depth to water」から管口からの水位 h'";
   }
 }
 
+std::optional<LevelMeaning> levelMeaningFromName(std::string_view name) {
+  if (name == "below-top") return LevelMeaning::BelowTop;
+  if (name == "above-sensor") return LevelMeaning::AboveSensor;
+  if (name == "pressure") return LevelMeaning::Pressure;
+  return std::nullopt;
+}
+
 std::string levelMeaningText(const Columns& columns) {
-  if (columns.levelKind == LevelKind::DepthBelowTop) return "管頭からの深さ（h'）";
+  if (columns.levelKind == LevelKind::DepthBelowTop) return "管口からの水位 h'";
   return isPressureUnit(columns.levelUnit) ? "センサー上の圧力（水柱に換算）" : "センサー上の水位";
 }
 

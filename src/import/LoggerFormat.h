@@ -22,8 +22,8 @@ enum class TimeUnit { Seconds, Minutes };
 // reference to become h'.
 enum class LevelKind { DepthBelowTop, OverSensor };
 // New units go at the end: profiles keep the number.
-enum class LevelUnit { M, Cm, Mm, KPa, Pa, HPa, Psi, MH2O, CmH2O, MmH2O, Ft, In, Bar, InH2O, FtH2O };
-inline constexpr int kLevelUnitCount = 15;
+enum class LevelUnit { M, Cm, Mm, KPa, Pa, HPa, Psi, MH2O, CmH2O, MmH2O, Ft, In, Bar, InH2O, FtH2O, MPa, KgfCm2 };
+inline constexpr int kLevelUnitCount = 17;
 enum class FlowUnit { M3PerS, LPerS, LPerMin, Cm3PerS, MlPerMin, Gpm };
 inline constexpr int kFlowUnitCount = 6;
 
@@ -76,7 +76,8 @@ struct Stamp {
   double seconds = 0;       // of the day (a clock time), or 0 for a date only
   bool hasClock = false;
 };
-// "hh:mm", "hh:mm:ss", "hh:mm:ss.fff", with "AM"/"PM" (also "午前"/"午後").
+// "hh:mm", "hh:mm:ss", "hh:mm:ss.fff", with "AM"/"PM" or "午前"/"午後"
+// before or after the clock ("11:45:00 午前", "午後 1:00", "AM 9:05").
 std::optional<double> parseClock(std::string_view text);
 // "2026/11/03", "2026-11-03", "11/03/26" (MDY), "03.11.2026" (DMY) ...; a
 // two-digit year is 20yy.
@@ -88,6 +89,18 @@ std::optional<Stamp> parseStamp(std::string_view text, DateOrder order);
 DateOrder guessDateOrder(const std::vector<std::string>& dates);
 // hh:mm:ss of seconds of the day (wrapped into one day).
 std::string clockText(double secondsOfDay, bool withSeconds);
+// "2026/11/03" of days since 1970-01-01.
+std::string dateText(long day);
+void civilFromDays(long day, int* year, int* month, int* dayOfMonth);
+
+// A moment the engineer types: a clock time, a date with a clock time
+// ("2026-08-05T09:50:00", "2026/08/05 09:50:00"), or elapsed seconds.
+struct Moment {
+  std::optional<long> day;  // days since 1970-01-01 when a date is given
+  double seconds = 0;       // of the day, or elapsed seconds
+  bool operator==(const Moment&) const = default;
+};
+std::optional<Moment> parseMoment(std::string_view text);
 
 // The offset from UTC a text gives ("Date Time, GMT+09:00", "UTC-5",
 // "GMT-07:00"), in seconds; nothing when it gives none.
@@ -99,6 +112,8 @@ double levelUnitToMetres(LevelUnit unit);
 // Cubic metres a second per unit; seconds per unit.
 double flowUnitToM3PerS(FlowUnit unit);
 bool isPressureUnit(LevelUnit unit);
+// mH2O, cmH2O, mmH2O, inH2O, ftH2O: a pressure written as a column of water.
+bool isWaterColumnUnit(LevelUnit unit);
 const char* levelUnitName(LevelUnit unit);
 const char* flowUnitName(FlowUnit unit);
 
@@ -135,6 +150,10 @@ Metadata readMetadata(const std::vector<std::string>& utf8Lines);
 void applyMetadata(Columns& columns, const Metadata& metadata, bool unitFromName, std::string* reason = nullptr);
 // "管頭からの深さ", "センサー上の水位", "センサー上の圧力" for the level column as set.
 std::string levelMeaningText(const Columns& columns);
+// What --level-meaning names: below-top (h'), above-sensor, pressure (a
+// level over the sensor given in a pressure unit).
+enum class LevelMeaning { BelowTop, AboveSensor, Pressure };
+std::optional<LevelMeaning> levelMeaningFromName(std::string_view name);
 std::optional<FlowUnit> flowUnitFromName(std::string_view utf8Name);
 
 } // namespace tov::logger

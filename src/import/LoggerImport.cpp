@@ -11,11 +11,28 @@
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
+#include "record/Messages.h"
 #include "record/Permeability.h"
 
 namespace tov::logger {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kMetresPerKPa = 0.101972;
+// A test whose readings span this long is slow: the air may move during it.
+constexpr double kSlowTestSeconds = 1800;
+// The quiet record needed before a slow test to see the air's drift.
+constexpr double kLeastQuietMinutes = 30;
+// A drift below this (m of water an hour, 0.02 kPa/h) is not told.
+constexpr double kLeastDriftPerHour = 0.002;
+// An estimated change of k from the drift that is a contradiction.
+constexpr double kLeastAirEffectPercent = 3;
+// h' more than this above the pipe top (median, m) is not water in a borehole.
+constexpr double kMostAboveTop = 1.0;
+
+} // namespace
 
 // --- the session --------------------------------------------------------------
 
@@ -25,6 +42,7 @@ bool ImportSession::open(const fs::path& path, std::string* error) {
   path_ = path;
   head_ = std::move(*head);
   series_.reset();
+  window_ = {};
   const Encoding encoding = detectEncoding(head_.bytes, &mixed_);
   settings_ = ImportSettings{};
   settings_.layout.encoding = encoding;
@@ -45,19 +63,6 @@ bool ImportSession::open(const fs::path& path, std::string* error) {
 
 namespace {
 
-// Days since 1970-01-01 as a civil date.
-void civilFromDays(long z, int* y, int* m, int* d) {
-  z += 719468;
-  const long era = (z >= 0 ? z : z - 146096) / 146097;
-  const long doe = z - era * 146097;
-  const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const long mp = (5 * doy + 2) / 153;
-  *d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  *m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  *y = static_cast<int>(yoe + era * 400 + (*m <= 2));
-}
-
 std::string fixed3(double value) {
   std::string text = cformat("%.3f", value);
   if (text == "-0.000") text = "0.000";
@@ -76,7 +81,7 @@ void ImportSession::guessColumns() {
     const std::string& line = head_.lines[static_cast<std::size_t>(i)];
     // Blank lines and a footer ("END OF DATA FILE") say nothing of the columns.
     if (line.find_first_of("0123456789") == std::string::npos) continue;
-    auto fields = splitFields(line, settings_.layout.separator);
+    auto fields = splitFields(toUtf8(line, settings_.layout.encoding), settings_.layout.separator);
     if (settings_.layout.decimal == DecimalMark::Point)
       for (std::string& field : fields)
         if (field.find(',') != std::string::npos) field = "?";
@@ -95,6 +100,12 @@ void ImportSession::guessColumns() {
       settings_.columns.level >= 0 && static_cast<std::size_t>(settings_.columns.level) < names.size() &&
       levelUnitFromName(names[static_cast<std::size_t>(settings_.columns.level)]).has_value();
   applyMetadata(settings_.columns, metadata_, unitFromName, &levelReason_);
+  // An .xle's level offset is taken off its values (XleReader): said beside the meaning.
+  if (head_.xle && settings_.columns.level >= 3)
+    for (const XleChannel& channel : head_.xle->channels)
+      if (&channel - head_.xle->channels.data() == settings_.columns.level - 3 && channel.offset != 0)
+        levelReason_ += cformat("（.xle のレベルオフセット %g %s を差し引いた値）", channel.offset,
+                                (channel.offsetUnit.empty() ? channel.unit : channel.offsetUnit).c_str());
   settings_.reference = reference;
   settings_.schedule = schedule;
   series_.reset();
@@ -117,6 +128,18 @@ std::optional<double> ImportSession::utcOffset() const {
 }
 
 std::string ImportSession::levelMeaning() const { return levelMeaningText(settings_.columns); }
+
+bool ImportSession::setLevelMeaning(LevelMeaning meaning, std::string* error) {
+  Columns& c = settings_.columns;
+  if (meaning == LevelMeaning::Pressure && !isPressureUnit(c.levelUnit) && !isWaterColumnUnit(c.levelUnit)) {
+    *error = messageText(IDS_PRESSURE_NEEDS_UNIT);
+    return false;
+  }
+  c.levelKind = meaning == LevelMeaning::BelowTop ? LevelKind::DepthBelowTop : LevelKind::OverSensor;
+  levelReason_ = "指定による";
+  series_.reset();
+  return true;
+}
 
 void ImportSession::setLevelUnit(LevelUnit unit) {
   settings_.columns.levelUnit = unit;
@@ -215,11 +238,11 @@ std::string ImportSession::layoutKey() const {
 
 std::string ImportSession::columnsProblem() const {
   const Columns& c = settings_.columns;
-  if (c.dateTime < 0 && c.time < 0 && c.elapsed < 0) return "時刻（または経過時間）の列を決められません。列を指定してください";
-  if (c.level < 0) return "水位の列を決められません。列を指定してください";
+  if (c.dateTime < 0 && c.time < 0 && c.elapsed < 0) return "時刻（または経過時間）の列を決められません. 列を指定してください";
+  if (c.level < 0) return "水位の列を決められません. 列を指定してください";
   if (!c.unknownUnit.empty())
-    return "水位の単位「" + c.unknownUnit + "」が分かりません。単位を指定してください（m と見なしません）";
-  if (steady_ && c.flow < 0) return "流量の列を決められません。列を指定してください";
+    return "水位の単位「" + c.unknownUnit + "」が分かりません. 単位を指定してください（m と見なしません）";
+  if (steady_ && c.flow < 0) return "流量の列を決められません. 列を指定してください";
   return {};
 }
 
@@ -229,7 +252,7 @@ bool ImportSession::readAll(std::string* error, const Progress& progress) {
     *error = problem;
     return false;
   }
-  auto series = readSeries(path_, settings_, error, progress);
+  auto series = readSeries(path_, settings_, error, progress, window_);
   if (!series) return false;
   series_ = std::move(*series);
   series_->utcOffset = utcOffset();
@@ -282,7 +305,6 @@ bool ImportSession::setBarometer(const fs::path& path, std::string* error) {
 
 std::optional<double> ImportSession::pressureDriftKPaPerHour() const {
   if (!series_) return std::nullopt;
-  constexpr double kMetresPerKPa = 0.101972;
   if (baro_) {
     Series raw = *series_;
     if (!rawLevel_.empty()) raw.level = rawLevel_;
@@ -308,15 +330,26 @@ double ImportSession::timeOfDay(std::size_t index) const {
   return series_ && index < series_->time.size() ? series_->time[index] : 0.0;
 }
 
-bool ImportSession::setStartAt(double at, std::string* error) {
+std::string ImportSession::momentOf(std::size_t index) const {
+  return series_ && index < series_->time.size() ? momentText(*series_, series_->time[index]) : std::string();
+}
+
+std::string ImportSession::referenceMoment(std::string* error) const {
+  const Reference& r = settings_.reference;
+  if (!series_ || r.kind != ReferenceKind::DepthAtTime) return {};
+  const auto at = timeOfMoment(*series_, Moment{r.day, r.at}, std::max(60.0, 2 * usualStep(*series_)), error);
+  return at ? momentText(*series_, *at) : std::string();
+}
+
+bool ImportSession::setStartAt(const Moment& at, std::string* error) {
   if (!series_ || series_->time.empty()) return false;
-  if (series_->hasClock && at < series_->time.front() - 1) at += 86400.0;
-  const std::size_t i = nearestSample(series_->time, at);
-  if (at < series_->time.front() - 60 || at > series_->time.back() + 60) {
-    *error = "開始時刻 " + (series_->hasClock ? clockText(at, true) : cformat("%g s", at)) + " のデータがありません";
+  std::string why;
+  const auto t = timeOfMoment(*series_, at, 60, &why);
+  if (!t) {
+    *error = "開始時刻: " + why;
     return false;
   }
-  start_ = i;
+  start_ = nearestSample(series_->time, *t);
   return true;
 }
 
@@ -345,6 +378,10 @@ bool ImportSession::apply(TestRecord& record, std::string* error) const {
     *error = "開始の後にデータがありません";
     return false;
   }
+  if (!steady_ && rows.size() < static_cast<std::size_t>(kLeastFitRows)) {
+    *error = messageText(IDS_TOO_FEW_ROWS, {std::to_string(rows.size()), std::to_string(kLeastFitRows)});
+    return false;
+  }
   writeReadings(record, *series_, *depth, start_, rows, steady_);
   return true;
 }
@@ -352,11 +389,35 @@ bool ImportSession::apply(TestRecord& record, std::string* error) const {
 std::string ImportSession::report() const {
   std::string text = series_ ? seriesReport(*series_) : std::string();
   if (mixed_) text = "文字コードが混在しています（CP932 として読みます）\n" + text;
-  if (const auto drift = pressureDriftKPaPerHour(); drift && std::abs(*drift) >= 0.02)
-    text += cformat("気圧の変化 %+.2f kPa/h", *drift) +
-            (baro_ ? std::string("（気圧のファイルで補正しました）\n")
-                   : std::string("（試験前の水位から。ゆっくりした回復では k が変わります。気圧のファイルで補正できます）\n"));
+  if (series_ && series_->xmlCutAtLine > 0)
+    text += "XML が " + std::to_string(series_->xmlCutAtLine) + " 行目で途中で終わっています（その前までを読みました）\n";
+  if (series_ && series_->outsideWindow > 0)
+    text += "読む範囲の外の " + std::to_string(series_->outsideWindow) + " 行は読みませんでした\n";
+  if (baro_) {
+    if (const auto drift = pressureDriftKPaPerHour(); drift && std::abs(*drift) >= 0.02)
+      text += cformat("気圧の変化 %+.2f kPa/h（気圧のファイルで補正しました）\n", *drift);
+  } else if (series_ && !steady_ && settings_.columns.levelKind == LevelKind::OverSensor) {
+    // An absolute logger's level holds the air: its drift is seen in the
+    // quiet record before the start, when there is enough of it.
+    // A drift is seen in ten minutes when it is large; that there is none
+    // takes half an hour to tell.
+    const QuietStretch quiet = quietStretch(*series_, start_);
+    if (quiet.perHour && std::abs(*quiet.perHour) >= kLeastDriftPerHour &&
+        std::abs(*quiet.perHour) > 3 * quiet.standardError)
+      text += cformat("気圧の変化 %+.2f kPa/h（試験前の水位から）\n", *quiet.perHour / kMetresPerKPa);
+    else if (slowTest() && quiet.minutes < kLeastQuietMinutes)
+      text += messageText(IDS_AIR_NOT_CHECKED, cformat("%.0f", std::floor(quiet.minutes))) + "\n";
+    else if (quiet.perHour && slowTest())
+      text += messageText(IDS_AIR_NO_DRIFT, {cformat("%.0f", std::floor(quiet.minutes)),
+                                             cformat("%+.2f", *quiet.perHour / kMetresPerKPa)}) + "\n";
+  }
   return text;
+}
+
+bool ImportSession::slowTest() const {
+  if (!series_) return false;
+  const auto rows = scheduled();
+  return !rows.empty() && series_->time[rows.back()] - series_->time[start_] >= kSlowTestSeconds;
 }
 
 std::vector<std::string> ImportSession::fillHeadings(TestRecord& record, bool overwrite) const {
@@ -372,13 +433,8 @@ std::vector<std::string> ImportSession::fillHeadings(TestRecord& record, bool ov
     filled.push_back(name);
   };
   const std::size_t start = std::min(start_, depth->size() - 1);
-  if (start >= 3) {
-    // The static level: the median of the samples before the start.
-    std::vector<double> before(depth->begin() + static_cast<std::ptrdiff_t>(start > 60 ? start - 60 : 0),
-                               depth->begin() + static_cast<std::ptrdiff_t>(start));
-    std::nth_element(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(before.size() / 2), before.end());
-    const double staticDepth = before[before.size() / 2];
-    const double change = (*depth)[start] - staticDepth;
+  if (const auto levels = staticAndChange()) {
+    const auto [staticDepth, change] = *levels;
     put(F_equilibriumLevel, fixed3(record.fieldValue(F_pipeTopHeight) - staticDepth), "平衡水位 ho");
     if (!steady_) {
       put(F_startHeadDifference, fixed3(std::abs(change)), "Sp");
@@ -398,22 +454,103 @@ std::vector<std::string> ImportSession::fillHeadings(TestRecord& record, bool ov
   return filled;
 }
 
-std::vector<std::string> ImportSession::warnings(const TestRecord& record) const {
+bool ImportSession::equilibriumFromRecord() const { return series_ && start_ >= 3 && start_ < series_->time.size(); }
+
+std::optional<std::pair<double, double>> ImportSession::staticAndChange() const {
+  if (!equilibriumFromRecord()) return std::nullopt;
+  std::string error;
+  const auto depth = depths(&error);
+  if (!depth || depth->size() <= start_) return std::nullopt;
+  // The static level: the median of the samples before the start.
+  std::vector<double> before(depth->begin() + static_cast<std::ptrdiff_t>(start_ > 60 ? start_ - 60 : 0),
+                             depth->begin() + static_cast<std::ptrdiff_t>(start_));
+  std::nth_element(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(before.size() / 2), before.end());
+  const double staticDepth = before[before.size() / 2];
+  return std::pair{staticDepth, (*depth)[start_] - staticDepth};
+}
+
+std::vector<std::string> ImportSession::warnings(const TestRecord& record, const TestRecord* before) const {
   std::vector<std::string> texts;
   if (steady_) return texts;
+  // A bail lowers the water (h' grows at the start), an injection raises it.
+  if (const auto levels = staticAndChange(); before && levels && std::abs(levels->second) >= 0.005) {
+    const std::string& method = before->testMethod();
+    const bool bail = method.find("汲上") != std::string::npos || method.find("揚水") != std::string::npos ||
+                      method.find("回復") != std::string::npos;
+    const bool injection = method.find("注水") != std::string::npos || method.find("投入") != std::string::npos;
+    if ((bail && levels->second < 0) || (injection && levels->second > 0))
+      texts.push_back(messageText(IDS_METHOD_AGAINST_RECORD,
+                                  {method, levels->second < 0 ? "上がっています" : "下がっています"}));
+  }
   const int n = record.countRows(C_time);
   if (n < 3) return texts;
   auto s = [&](int row) { return toDouble(record.cell(row, C_headDifference)); };
   const double first = s(1), last = s(n);
-  const char* hint = "（水位の列の意味を確かめてください: 管頭からの深さか、センサー上の水位か）";
+  // h' far above the pipe top: an absolute level read with the sensor's
+  // depth still holds the air (about 10.3 m of water).
+  std::vector<double> depths;
+  for (int row = 1; row <= n; ++row) depths.push_back(toDouble(record.cell(row, C_pipeLevel)));
+  std::nth_element(depths.begin(), depths.begin() + static_cast<std::ptrdiff_t>(depths.size() / 2), depths.end());
+  const double medianDepth = depths[depths.size() / 2];
+  const bool aboveTop = medianDepth < -kMostAboveTop;
+  const char* hint = aboveTop ? "（h' が管口より上です: 値に大気圧が含まれていないか確かめてください）"
+                              : "（水位の列の意味を確かめてください: 管口からの水位 h' か、センサー上の水位か）";
+  if (aboveTop) texts.push_back(messageText(IDS_LEVEL_ABOVE_TOP, cformat("%.2f", medianDepth)));
   if (last > first + std::max(0.005, 0.1 * first))
     texts.push_back(cformat("s が試験の間に大きくなっています（%.3f → %.3f m）", first, last) + hint);
   const double sp = record.fieldValue(F_startHeadDifference);
   if (record.fieldIsNumber(F_startHeadDifference) && sp > 0 && std::abs(first - sp) > std::max(0.05, 0.5 * sp))
     texts.push_back(cformat("最初の s (%.3f m) が Sp (%.3f m) から離れています", first, sp) + hint);
-  const LineFit fit = fitLine(unsteadySamples(record), 1, n);
-  if (fit.usable && !(fit.a > 0) && texts.empty()) texts.push_back(std::string("s が減らないので k が求まりません") + hint);
+  // Whether s falls: over the rows down to a fifth of the first s (a long
+  // record's tail, where s is noise or a trend, says nothing of it).
+  int falling = n;
+  for (int row = 2; row <= n; ++row)
+    if (s(row) < 0.2 * first) {
+      falling = std::max(row, 3);
+      break;
+    }
+  const LineFit fit = fitLine(unsteadySamples(record), 1, falling);
+  const bool sized = record.fieldValue(F_sectionLength) >= 0.001 && record.fieldValue(F_boreDiameter) >= 0.001;
+  if (fit.usable && !(fit.a > 0) && texts.empty()) {
+    texts.push_back(std::string("s が減らないので k が求まりません") + hint);
+  } else if (sized && texts.empty()) {
+    // With the sizes there, the suggested segment must give k.
+    TestRecord analysed = record;
+    setAnalysisBySuggestion(analysed, 2);
+    if (analysed.permeabilityText().empty()) texts.push_back(messageText(IDS_NO_K_FROM_IMPORT));
+  }
+  if (!equilibriumFromRecord() && !record.fieldIsNumber(F_equilibriumLevel)) texts.push_back(messageText(IDS_NO_EQUILIBRIUM));
+  if (const auto air = airWarning(record)) texts.push_back(*air);
   return texts;
+}
+
+std::optional<std::string> ImportSession::airWarning(const TestRecord& record) const {
+  if (!series_ || baro_ || steady_ || settings_.columns.levelKind != LevelKind::OverSensor) return std::nullopt;
+  const QuietStretch quiet = quietStretch(*series_, start_);
+  if (!quiet.perHour || std::abs(*quiet.perHour) < kLeastDriftPerHour || std::abs(*quiet.perHour) <= 3 * quiet.standardError)
+    return std::nullopt;
+  // The readings as they would be had the level not drifted since the
+  // static level was taken (the middle of the samples before the start):
+  // h' moves the other way from the level over the sensor.
+  const std::size_t taken = start_ - std::min<std::size_t>(start_, 60) / 2;
+  const double since = series_->time[start_] - series_->time[taken];
+  const int n = record.countRows(C_time);
+  TestRecord steadyAir = record;
+  for (int row = 1; row <= n; ++row) {
+    const double t = toDouble(record.cell(row, C_time)), depth = toDouble(record.cell(row, C_pipeLevel));
+    steadyAir.setCell(row, C_pipeLevel, cformat("%.4f", depth + *quiet.perHour * (t + since) / 3600.0));
+  }
+  steadyAir.deriveAllRows();
+  // Over the analysed rows (the suggested segment when set, else all).
+  int first = record.fieldInt(F_point1Row), last = record.fieldInt(F_point2Row);
+  if (first < 1 || last <= first || last > n) first = 1, last = n;
+  const LineFit asRead = fitLine(unsteadySamples(record), first, last);
+  const LineFit corrected = fitLine(unsteadySamples(steadyAir), first, last);
+  if (!asRead.usable || !corrected.usable || !(asRead.a > 0) || !(corrected.a > 0)) return std::nullopt;
+  const double change = (corrected.a / asRead.a - 1.0) * 100.0;
+  if (std::abs(change) < kLeastAirEffectPercent) return std::nullopt;
+  return messageText(IDS_AIR_DRIFT_EFFECT, {cformat("%+.4f", *quiet.perHour), cformat("%+.2f", *quiet.perHour / kMetresPerKPa),
+                                            cformat("%+.0f", change)});
 }
 
 bool levelChanges(const std::vector<double>& level) {
@@ -421,6 +558,46 @@ bool levelChanges(const std::vector<double>& level) {
   const auto [low, high] = std::minmax_element(level.begin(), level.end());
   if (*high - *low < 0.005) return false;
   return detectStart(level) > 0 || std::abs(level.front() - level.back()) >= 0.005;
+}
+
+bool needsSizes(const TestRecord& record) {
+  if (record.fieldInt(F_formulaKind) == 4) return false;
+  return !(record.fieldValue(F_sectionLength) >= 0.001) || !(record.fieldValue(F_boreDiameter) >= 0.001) ||
+         !(record.fieldValue(F_equivalentDiameter) > 0);
+}
+
+TestSizes sizesOf(const TestRecord& record) {
+  TestSizes sizes;
+  sizes.length = record.field(F_sectionLength);
+  sizes.bore = record.field(F_boreDiameter);
+  sizes.equivalentDiameter = record.field(F_equivalentDiameter);
+  const int formula = record.fieldInt(F_formulaKind);
+  sizes.formula = formula >= 0 && formula <= 3 ? formula : 1;
+  if (!record.fieldIsNumber(F_sectionLength) && record.fieldIsNumber(F_depthFrom) && record.fieldIsNumber(F_depthTo))
+    sizes.length = cformat("%.2f", std::abs(record.fieldValue(F_depthTo) - record.fieldValue(F_depthFrom)));
+  return sizes;
+}
+
+std::string sizesProblem(const TestSizes& sizes) {
+  struct Size { const std::string* text; const char* name; };
+  for (const Size size : {Size{&sizes.length, "試験区間長さ L"}, Size{&sizes.bore, "試験区間孔径 D"},
+                          Size{&sizes.equivalentDiameter, "等価内径 de"}}) {
+    if (size.text->find_first_not_of(" ") == std::string::npos) continue;
+    const auto value = parseNumber(*size.text, DecimalMark::Point);
+    if (!value || !(*value >= 0.001) || *value > 1000) return std::string(size.name) + " は 0.001〜1000 m の数値で入力してください.";
+  }
+  return {};
+}
+
+void applySizes(TestRecord& record, const TestSizes& sizes) {
+  auto put = [&](int field, const std::string& text) {
+    if (text.find_first_not_of(" ") != std::string::npos) record.setField(field, text);
+  };
+  put(F_sectionLength, sizes.length);
+  put(F_boreDiameter, sizes.bore);
+  put(F_equivalentDiameter, sizes.equivalentDiameter);
+  if (record.fieldInt(F_formulaKind) != 4 && sizes.formula >= 0 && sizes.formula <= 3)
+    record.setField(F_formulaKind, std::to_string(sizes.formula));
 }
 
 void setAnalysisBySuggestion(TestRecord& record, int digitsPermeability) {
@@ -442,7 +619,7 @@ namespace {
 const char* const kProfileKeys[] = {"encoding", "separator", "decimal", "header", "first", "date", "time",
                                     "datetime", "ms", "elapsed", "level", "flow", "dateorder", "elapsedunit",
                                     "levelkind", "levelunit", "flowunit", "reference", "referencedepth",
-                                    "referenceat", "schedule", "interval"};
+                                    "referenceat", "schedule", "interval", "referenceday"};
 
 std::vector<double> profileValues(const ImportSettings& s) {
   const Layout& l = s.layout;
@@ -452,7 +629,7 @@ std::vector<double> profileValues(const ImportSettings& s) {
           double(c.elapsed), double(c.level), double(c.flow), double(int(c.dateOrder)), double(int(c.elapsedUnit)),
           double(int(c.levelKind)), double(int(c.levelUnit)), double(int(c.flowUnit)),
           double(int(s.reference.kind)), s.reference.depth, s.reference.at, double(int(s.schedule.kind)),
-          s.schedule.interval};
+          s.schedule.interval, s.reference.day ? double(*s.reference.day) : -1.0};
 }
 
 const fs::path kLayoutsFile = "ImportLayouts.txt";
@@ -505,6 +682,7 @@ std::optional<ImportSettings> profileFromLines(const std::vector<std::string>& l
   s.reference.kind = ReferenceKind(pick("reference", 0, 2));
   s.reference.depth = get("referencedepth", 0);
   s.reference.at = get("referenceat", -1);
+  if (const double day = get("referenceday", -1); day >= 0) s.reference.day = static_cast<long>(day);
   s.schedule.kind = ScheduleKind(pick("schedule", 0, 3));
   s.schedule.interval = std::max(0.001, get("interval", 60));
   return s;

@@ -57,7 +57,19 @@ public:
   // unit the file named).
   void setLevelUnit(LevelUnit unit);
 
-  // Reads the whole file and proposes the start.
+  // An XML export (.xle): its lines are made by the reader, so the
+  // encoding, separator and header row are not the engineer's to change.
+  bool isXml() const { return head_.xle.has_value(); }
+  // What --level-meaning names, as the dialog's choice of the level
+  // column's meaning sets it. False, with *error set, for "pressure" when
+  // the level's unit is not a pressure (a column of water counts as one).
+  bool setLevelMeaning(LevelMeaning meaning, std::string* error);
+  // The part of a long record to read (the whole file when empty); taken
+  // by the next readAll.
+  void setWindow(const Window& window) { window_ = window; }
+  const Window& window() const { return window_; }
+
+  // Reads the whole file (or its window) and proposes the start.
   bool readAll(std::string* error, const Progress& progress = {});
   // The barometric logger's file: its air pressure is subtracted from the
   // level (LoggerSeries.h compensatedLevel). An empty path removes it.
@@ -76,31 +88,53 @@ public:
   std::size_t start() const { return start_; }
   std::size_t proposedStart() const { return proposedStart_; }
   void setStart(std::size_t index);
-  // The start at a clock time (or elapsed seconds without clock times).
-  bool setStartAt(double at, std::string* error);
+  // The start at a clock time (or elapsed seconds without clock times); a
+  // clock time that falls on several days of the record is refused with
+  // the days listed unless the moment has its date.
+  bool setStartAt(const Moment& at, std::string* error);
+  bool setStartAt(double at, std::string* error) { return setStartAt(Moment{std::nullopt, at}, error); }
   double timeOfDay(std::size_t index) const;
+  // "2026/11/03 10:02:00" (LoggerSeries.h momentText) of a sample.
+  std::string momentOf(std::size_t index) const;
+  // Where the reference of the level is on the record ("" when it is not a
+  // time, or not found: then *error says why).
+  std::string referenceMoment(std::string* error) const;
 
   std::vector<std::size_t> scheduled() const;
   // h' of every sample, or nothing with *error set.
   std::optional<std::vector<double>> depths(std::string* error) const;
-  // Writes the readings into the record (the other fields stay).
+  // Writes the readings into the record (the other fields stay). False,
+  // with *error set, for an unsteady test of fewer than three rows.
   bool apply(TestRecord& record, std::string* error) const;
   // The headings the record can take from the file: 平衡水位 ho (the
   // level before the start), Sp (the change at the start), 試験年月日 and
   // 試験方法 (回復 or 注水 by the direction of the change). Only empty
-  // ones unless `overwrite`; the names of the headings filled. Call after
-  // apply (the rows' h and s are derived again).
+  // ones unless `overwrite` (an import into a test or a template takes
+  // the record's own); the names of the headings filled. Call after apply
+  // (the rows' h and s are derived again).
   std::vector<std::string> fillHeadings(TestRecord& record, bool overwrite) const;
+  // True when the record has a quiet stretch before the start that gives
+  // 平衡水位 ho (otherwise the test's own ho stays and gives s).
+  bool equilibriumFromRecord() const;
   // What the data contradict in the readings written (s rising through
-  // the test, the first s far from Sp, a fit that gives no k): each a text;
-  // empty when nothing.
-  std::vector<std::string> warnings(const TestRecord& record) const;
-  // Duplicates, gaps, rows out of order and skipped rows ("" when none).
+  // the test, the first s far from Sp, no k although the sizes are there,
+  // h' above the pipe top, a drift of the quiet level before the start
+  // that would move k, and, given the test as it was before the import,
+  // its typed 試験方法 against the direction of the change at the start):
+  // each a text; empty when nothing.
+  std::vector<std::string> warnings(const TestRecord& record, const TestRecord* before = nullptr) const;
+  // Duplicates, gaps, rows out of order and skipped rows, the air
+  // pressure's drift or that it could not be checked ("" when none).
   std::string report() const;
 
 private:
   void guessColumns();
   bool compensate(std::string* error);
+  std::optional<std::string> airWarning(const TestRecord& record) const;
+  // The static depth (median before the start) and the change of h' at
+  // the start; nothing without a quiet stretch or a depth.
+  std::optional<std::pair<double, double>> staticAndChange() const;
+  bool slowTest() const;
 
   bool steady_;
   std::filesystem::path path_;
@@ -114,7 +148,26 @@ private:
   std::filesystem::path baroPath_;
   std::optional<Series> baro_;
   std::vector<double> rawLevel_;
+  Window window_;
 };
+
+// The sizes k needs of an unsteady test (L, D, de and the formula), which
+// the import asks for beside the reference when the test has none, so
+// that one OK gives k.
+struct TestSizes {
+  std::string length, bore, equivalentDiameter;  // L, D, de (m), as typed
+  int formula = 1;                               // 0 to 3 (PermeabilityFormula)
+  bool operator==(const TestSizes&) const = default;
+};
+// True when an unsteady test lacks a size k needs (L or D under 1 mm, de
+// not a number above 0).
+bool needsSizes(const TestRecord& record);
+// The sizes the test has (L from its depths when L is empty).
+TestSizes sizesOf(const TestRecord& record);
+// What is wrong with the typed sizes ("" when they are usable, or all empty).
+std::string sizesProblem(const TestSizes& sizes);
+// Writes the sizes into the test (only those typed).
+void applySizes(TestRecord& record, const TestSizes& sizes);
 
 // The analysis of a test whose readings were replaced: the template's
 // chosen points, a and k (and the steady method's Qo, So) are emptied, and

@@ -6,6 +6,7 @@
 
 #include "files/Platform.h"
 #include "record/CFormat.h"
+#include "record/Messages.h"
 
 namespace tov::logger {
 
@@ -30,7 +31,7 @@ File openRegular(const std::filesystem::path& path, std::uintmax_t* size, std::s
 
 std::string longLineMessage(std::size_t line) {
   return std::to_string(line) + " 行目が長すぎます（" + std::to_string(kMaxLineBytes) +
-         " 文字まで）。測定データのファイルではないようです";
+         " 文字まで）. 測定データのファイルではないようです";
 }
 
 double median(std::vector<double> values) {
@@ -38,6 +39,39 @@ double median(std::vector<double> values) {
   const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
   std::nth_element(values.begin(), middle, values.end());
   return *middle;
+}
+
+std::string trimmedFixed(double value, int decimals);
+
+std::string momentTextOf(bool hasClock, std::optional<long> firstDay, double t) {
+  if (!hasClock) return trimmedFixed(t, 3) + " s";
+  const long dayIndex = static_cast<long>(std::floor(t / 86400.0));
+  if (firstDay) return dateText(*firstDay + dayIndex) + " " + clockText(t, true);
+  if (dayIndex > 0) return std::to_string(dayIndex + 1) + " 日目 " + clockText(t, true);
+  return clockText(t, true);
+}
+
+// The days (as momentTextOf names them) on which a clock time falls
+// within [first, last] of a record's times, and their times.
+std::vector<double> clockOnDays(double clock, double first, double last, double tolerance) {
+  std::vector<double> times;
+  const double lowest = std::floor((first - tolerance - clock) / 86400.0);
+  for (double n = lowest; clock + n * 86400.0 <= last + tolerance && times.size() < 1000; ++n)
+    if (const double t = clock + n * 86400.0; t >= first - tolerance) times.push_back(t);
+  return times;
+}
+
+std::string daysText(bool hasClock, std::optional<long> firstDay, const std::vector<double>& times) {
+  std::string text;
+  for (std::size_t i = 0; i < times.size() && i < 8; ++i) {
+    std::string moment = momentTextOf(hasClock, firstDay, times[i]);
+    // The date (or "N 日目") without the clock, which is the same on each.
+    if (const std::size_t space = moment.rfind(' '); space != std::string::npos) moment.resize(space);
+    else moment = "1 日目";
+    text += (text.empty() ? "" : ", ") + moment;
+  }
+  if (times.size() > 8) text += " ...";
+  return text;
 }
 
 // Splits without allocating when the line has no quotes.
@@ -71,7 +105,7 @@ std::string_view fieldAt(const std::vector<std::string_view>& fields, int index)
 // Builds the series row by row.
 class SeriesBuilder {
 public:
-  SeriesBuilder(const ImportSettings& settings) : settings_(settings) {
+  SeriesBuilder(const ImportSettings& settings, const Window& window) : settings_(settings), window_(window) {
     const Columns& c = settings.columns;
     levelScale_ = levelUnitToMetres(c.levelUnit);
     flowScale_ = flowUnitToM3PerS(c.flowUnit);
@@ -92,6 +126,14 @@ public:
       ++series_.footerLines;
       return true;
     }
+    // A row in CP932 or CP1252 with bytes beyond ASCII ("午前" beside the
+    // clock) is read as UTF-8, as its names are.
+    const Encoding encoding = settings_.layout.encoding;
+    if ((encoding == Encoding::Cp932 || encoding == Encoding::Cp1252) &&
+        std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
+      converted_ = toUtf8(text, encoding);
+      text = converted_;
+    }
     fastSplit(text, settings_.layout.separator, scratch_, fields_);
     const auto time = timeOf();
     const auto level = parseNumber(fieldAt(fields_, settings_.columns.level), settings_.layout.decimal);
@@ -102,6 +144,7 @@ public:
       return true;
     }
     double at = *time + clockShift_;
+    if (!inWindow(at)) return true;
     if (!series_.time.empty()) {
       const double previous = series_.time.back();
       // A clock change: an hour back or on where the next sample was due.
@@ -130,8 +173,9 @@ public:
       }
     }
     if (series_.time.size() >= kMaxSamples) {
-      *error = "データの行が多すぎます（" + std::to_string(kMaxSamples / 10000) +
-               " 万行まで）。記録を短く切って取り込んでください";
+      *error = messageText(IDS_TOO_MANY_ROWS, {std::to_string(kMaxSamples / 10000),
+                                               momentTextOf(series_.hasClock, firstDay_, series_.time.front()),
+                                               momentTextOf(series_.hasClock, firstDay_, at)});
       return false;
     }
     series_.time.push_back(at);
@@ -141,8 +185,11 @@ public:
   }
 
   std::size_t linesRead() const { return series_.lines; }
+  // The rows past the window's end need not be read.
+  bool done() const { return done_; }
 
   std::optional<Series> finish(std::string* error) {
+    if (!windowChecked(error)) return std::nullopt;
     if (series_.time.empty()) {
       *error = series_.lines <= static_cast<std::size_t>(settings_.layout.firstDataRow) + 1 && series_.skippedRows == 0
                    ? "データの行がありません"
@@ -166,6 +213,71 @@ public:
   }
 
 private:
+  // A bound of the window on the series' scale: a date on the rows' dates,
+  // a clock time alone at its first time from the record's first row (or
+  // from the window's start), elapsed seconds as they are.
+  std::optional<double> bound(const std::optional<Moment>& moment, double after) const {
+    if (!moment) return std::nullopt;
+    if (!series_.hasClock || !moment->day) {
+      if (!series_.hasClock) return moment->seconds;
+      return moment->seconds + 86400.0 * std::ceil((after - 1 - moment->seconds) / 86400.0);
+    }
+    if (!firstDay_) return std::nullopt;  // refused when the reading ends
+    return static_cast<double>(*moment->day - *firstDay_) * 86400.0 + moment->seconds;
+  }
+
+  bool inWindow(double at) {
+    if (!window_.from && !window_.to) return true;
+    if (!seenAny_) {
+      seenAny_ = true;
+      seenFirst_ = seenLast_ = at;
+      from_ = bound(window_.from, at);
+      to_ = bound(window_.to, from_.value_or(at));
+    }
+    seenLast_ = std::max(seenLast_, at);
+    if ((from_ && at < *from_ - 1e-9) || (to_ && at > *to_ + 1e-9)) {
+      ++series_.outsideWindow;
+      // Past the end of a window whose end cannot fall on a later day.
+      if (to_ && at > *to_ + 1e-9 && (window_.to->day || !series_.hasClock)) done_ = true;
+      return false;
+    }
+    return true;
+  }
+
+  // A window whose bounds the record cannot place: a date in a record
+  // without dates, a clock time that falls on several of its days, or
+  // nothing inside it.
+  bool windowChecked(std::string* error) const {
+    if (!window_.from && !window_.to) return true;
+    for (const auto* moment : {&window_.from, &window_.to}) {
+      if (!*moment || !seenAny_) continue;
+      if ((*moment)->day && (!series_.hasClock || !firstDay_)) {
+        *error = messageText(IDS_RECORD_WITHOUT_DATES);
+        return false;
+      }
+      if (!(*moment)->day && series_.hasClock) {
+        const auto times = clockOnDays((*moment)->seconds, seenFirst_, seenLast_, 1.0);
+        if (times.size() > 1) {
+          *error = messageText(IDS_WINDOW_CLOCK_ON_DAYS,
+                               {clockText((*moment)->seconds, true), daysText(true, firstDay_, times)});
+          return false;
+        }
+      }
+    }
+    if (series_.time.empty() && series_.outsideWindow > 0) {
+      auto shown = [&](const std::optional<Moment>& m) {
+        if (!m) return std::string();
+        if (!series_.hasClock) return trimmedFixed(m->seconds, 3) + " s";
+        return (m->day ? dateText(*m->day) + " " : std::string()) + clockText(m->seconds, true);
+      };
+      *error = messageText(IDS_WINDOW_EMPTY, {shown(window_.from), shown(window_.to),
+                                              momentTextOf(series_.hasClock, firstDay_, seenFirst_),
+                                              momentTextOf(series_.hasClock, firstDay_, seenLast_)});
+      return false;
+    }
+    return true;
+  }
+
   // A line after the data that holds no digit and begins a footer or a
   // section ("END OF DATA FILE ...", "[Footer]") and no field separator.
   bool isFooter(std::string_view text) const {
@@ -218,10 +330,15 @@ private:
   }
 
   const ImportSettings& settings_;
+  const Window window_;
+  bool seenAny_ = false, done_ = false;
+  double seenFirst_ = 0, seenLast_ = 0;
+  std::optional<double> from_, to_;
   Series series_;
   double levelScale_ = 1, flowScale_ = 1;
   std::vector<std::string> scratch_;
   std::vector<std::string_view> fields_;
+  std::string converted_;
   std::optional<long> firstDay_;
   std::optional<double> lastClock_;
   double dayOffset_ = 0;
@@ -262,8 +379,38 @@ std::optional<FileHead> readHead(const std::filesystem::path& path, std::string*
     *error = "ファイルが空です";
     return std::nullopt;
   }
+  if (looksLikeXml(head.bytes)) {
+    // The lines the XML gives, as many as a text file's sample holds.
+    std::rewind(file.get());
+    XleInfo info;
+    std::size_t bytes = 0;
+    bool more = false;
+    head.lines.clear();
+    const bool ok = readXleLines(
+        [&](char* buffer, std::size_t size) { return std::fread(buffer, 1, size, file.get()); },
+        [&](std::string_view line) {
+          if (static_cast<int>(head.lines.size()) >= kHeadLines || bytes > kHeadBytes) {
+            more = true;
+            return false;
+          }
+          head.lines.emplace_back(line);
+          bytes += line.size() + 1;
+          return true;
+        },
+        error, &info);
+    if (!ok) return std::nullopt;
+    head.bytes.clear();
+    for (const std::string& line : head.lines) head.bytes += line + "\n";
+    head.wholeFile = !more;
+    head.xle = std::move(info);
+    if (head.lines.empty()) {
+      *error = "データの行がありません";
+      return std::nullopt;
+    }
+    return head;
+  }
   if (looksBinary(head.bytes)) {
-    *error = "テキストのファイルではありません（バイナリ）。ロガーのソフトで CSV かテキストに書き出してください";
+    *error = "テキストのファイルではありません（バイナリ）. ロガーのソフトで CSV かテキストに書き出してください";
     return std::nullopt;
   }
   std::size_t begin = 0;
@@ -292,11 +439,43 @@ std::optional<FileHead> readHead(const std::filesystem::path& path, std::string*
 }
 
 std::optional<Series> readSeries(const std::filesystem::path& path, const ImportSettings& settings,
-                                 std::string* error, const Progress& progress) {
+                                 std::string* error, const Progress& progress, const Window& window) {
   std::uintmax_t size = 0;
   const File file = openRegular(path, &size, error);
   if (!file) return std::nullopt;
-  SeriesBuilder builder(settings);
+  SeriesBuilder builder(settings, window);
+  {
+    char first[64];
+    const std::size_t got = std::fread(first, 1, sizeof first, file.get());
+    std::rewind(file.get());
+    if (looksLikeXml(std::string_view(first, got))) {
+      // The XML's lines, one sample each, through the same builder.
+      std::uintmax_t done = 0;
+      bool failed = false, cancelled = false;
+      XleInfo info;
+      const bool ok = readXleLines(
+          [&](char* buffer, std::size_t bytes) {
+            const std::size_t n = std::fread(buffer, 1, bytes, file.get());
+            done += n;
+            if (progress && !progress(done, size)) cancelled = true;
+            return n;
+          },
+          [&](std::string_view line) {
+            if (cancelled || builder.done()) return false;
+            if (!builder.line(line, error)) return !(failed = true);
+            return true;
+          },
+          error, &info);
+      if (cancelled) {
+        *error = "取り込みを中止しました";
+        return std::nullopt;
+      }
+      if (!ok || failed) return std::nullopt;
+      auto series = builder.finish(error);
+      if (series && info.truncated) series->xmlCutAtLine = info.truncatedLine;
+      return series;
+    }
+  }
   std::vector<char> buffer(1 << 20);
   std::string carry;
   std::uintmax_t done = 0;
@@ -326,7 +505,9 @@ std::optional<Series> readSeries(const std::filesystem::path& path, const Import
       }
       if (!ok) return std::nullopt;
       begin = end + 1;
+      if (builder.done()) break;
     }
+    if (builder.done()) break;
     if (progress && !progress(done, size)) {
       *error = "取り込みを中止しました";
       return std::nullopt;
@@ -336,14 +517,23 @@ std::optional<Series> readSeries(const std::filesystem::path& path, const Import
     *error = "ファイルを読めません\n( " + utf8Path(path) + " )";
     return std::nullopt;
   }
-  if (!carry.empty() && !builder.line(carry, error)) return std::nullopt;
+  if (!carry.empty() && !builder.done() && !builder.line(carry, error)) return std::nullopt;
   return builder.finish(error);
 }
 
-std::optional<Series> readSeriesText(std::string_view text, const ImportSettings& settings, std::string* error) {
-  SeriesBuilder builder(settings);
+std::optional<Series> readSeriesText(std::string_view text, const ImportSettings& settings, std::string* error,
+                                     const Window& window) {
+  SeriesBuilder builder(settings, window);
+  if (looksLikeXml(text.substr(0, 64))) {
+    bool failed = false;
+    if (!readXleText(text, [&](std::string_view line) { return builder.line(line, error) || !(failed = true); },
+                     error) ||
+        failed)
+      return std::nullopt;
+    return builder.finish(error);
+  }
   std::size_t begin = 0;
-  while (begin < text.size()) {
+  while (begin < text.size() && !builder.done()) {
     std::size_t end = text.find('\n', begin);
     if (end == std::string_view::npos) end = text.size();
     if (!builder.line(text.substr(begin, end - begin), error)) return std::nullopt;
@@ -470,21 +660,22 @@ std::optional<std::vector<double>> depthBelowTop(const Series& series, const Col
     return depth;
   }
   if (reference.kind == ReferenceKind::DepthAtTime && !series.time.empty()) {
-    double at = reference.at;
-    if (series.hasClock && at < series.time.front() - 1) at += 86400.0;
-    const std::size_t i = nearestSample(series.time, at);
-    std::vector<double> steps;
-    for (std::size_t k = 1; k < series.time.size() && k < 1000; ++k) steps.push_back(series.time[k] - series.time[k - 1]);
-    const double tolerance = std::max(60.0, 2 * median(steps));
-    if (std::abs(series.time[i] - at) > tolerance) {
-      *error = "基準の時刻 " + (series.hasClock ? clockText(reference.at, true) : trimmedFixed(reference.at, 3) + " s") +
-               " のデータがありません";
+    const double tolerance = std::max(60.0, 2 * usualStep(series));
+    std::string why;
+    const auto at = timeOfMoment(series, Moment{reference.day, reference.at}, tolerance, &why);
+    if (!at) {
+      *error = "基準の時刻: " + why;
+      return std::nullopt;
+    }
+    const std::size_t i = nearestSample(series.time, *at);
+    if (std::abs(series.time[i] - *at) > tolerance) {
+      *error = "基準の時刻 " + momentText(series, *at) + " のデータがありません";
       return std::nullopt;
     }
     for (std::size_t k = 0; k < depth.size(); ++k) depth[k] = reference.depth + (series.level[i] - series.level[k]);
     return depth;
   }
-  *error = "水位計の値を管頭からの水位 h' にするには、センサーの深さ、またはある時刻の水位（管頭から）が必要です";
+  *error = "水位計の値を管口からの水位 h' にするには、センサーの深さ (管口から) か、ある時刻の管口からの水位 h' が必要です.";
   return std::nullopt;
 }
 
@@ -520,8 +711,8 @@ std::optional<std::vector<double>> compensatedLevel(const Series& level, const S
   const double hold = median(steps);
   const double from = bt.front() + shift, to = bt.back() + shift;
   if (level.time.front() < from - hold - 1e-9 || level.time.back() > to + hold + 1e-9) {
-    *error = "気圧の記録 (" + clockText(from, true) + "〜" + clockText(to, true) + ") が水位の記録 (" +
-             clockText(level.time.front(), true) + "〜" + clockText(level.time.back(), true) + ") を覆っていません";
+    *error = "気圧の記録 (" + momentText(level, from) + "〜" + momentText(level, to) + ") が水位の記録 (" +
+             momentText(level, level.time.front()) + "〜" + momentText(level, level.time.back()) + ") を覆っていません";
     return std::nullopt;
   }
   auto airAt = [&](double t) {
@@ -541,6 +732,82 @@ std::optional<std::vector<double>> compensatedLevel(const Series& level, const S
     *driftPerHour = hours > 0 ? (airAt(level.time.back()) - airAt(level.time.front())) / hours : 0.0;
   }
   return out;
+}
+
+QuietStretch quietStretch(const Series& series, std::size_t start) {
+  QuietStretch quiet;
+  if (start < 4 || start > series.time.size()) return quiet;
+  const std::size_t end = start - 3;  // the last few samples may hold the bail's beginning
+  quiet.minutes = (series.time[end - 1] - series.time[0]) / 60.0;
+  if (end < 10 || quiet.minutes < 10) return quiet;
+  double st = 0, sl = 0;
+  for (std::size_t i = 0; i < end; ++i) st += series.time[i] - series.time[0], sl += series.level[i];
+  const double n = static_cast<double>(end), meanT = st / n, meanL = sl / n;
+  double stt = 0, stl = 0;
+  for (std::size_t i = 0; i < end; ++i) {
+    const double dt = series.time[i] - series.time[0] - meanT;
+    stt += dt * dt, stl += dt * (series.level[i] - meanL);
+  }
+  if (!(stt > 0)) return quiet;
+  const double slope = stl / stt;
+  double residuals = 0;
+  for (std::size_t i = 0; i < end; ++i) {
+    const double r = series.level[i] - (meanL + slope * (series.time[i] - series.time[0] - meanT));
+    residuals += r * r;
+  }
+  quiet.perHour = slope * 3600.0;
+  quiet.standardError = std::sqrt(residuals / std::max(1.0, n - 2) / stt) * 3600.0;
+  return quiet;
+}
+
+double usualStep(const Series& series) {
+  std::vector<double> steps;
+  for (std::size_t k = 1; k < series.time.size() && k < 1000; ++k) steps.push_back(series.time[k] - series.time[k - 1]);
+  return median(steps);
+}
+
+std::string momentText(const Series& series, double t) { return momentTextOf(series.hasClock, series.firstDay, t); }
+
+std::optional<double> timeOfMoment(const Series& series, const Moment& moment, double tolerance, std::string* error) {
+  if (series.time.empty()) return std::nullopt;
+  const double first = series.time.front(), last = series.time.back();
+  auto notInRecord = [&](const std::string& shown) {
+    *error = messageText(IDS_MOMENT_NOT_IN_RECORD, {shown, momentText(series, first), momentText(series, last)});
+    return std::nullopt;
+  };
+  if (!series.hasClock) {
+    if (moment.day) {
+      *error = messageText(IDS_RECORD_WITHOUT_DATES);
+      return std::nullopt;
+    }
+    if (moment.seconds < first - tolerance || moment.seconds > last + tolerance)
+      return notInRecord(trimmedFixed(moment.seconds, 3) + " s");
+    return moment.seconds;
+  }
+  if (moment.day) {
+    if (!series.firstDay) {
+      *error = messageText(IDS_RECORD_WITHOUT_DATES);
+      return std::nullopt;
+    }
+    const double t = static_cast<double>(*moment.day - *series.firstDay) * 86400.0 + moment.seconds;
+    if (t < first - tolerance || t > last + tolerance)
+      return notInRecord(dateText(*moment.day) + " " + clockText(moment.seconds, true));
+    return t;
+  }
+  const auto times = clockOnDays(moment.seconds, first, last, tolerance);
+  if (times.empty()) return notInRecord(clockText(moment.seconds, true));
+  if (times.size() > 1) {
+    std::string example = clockText(moment.seconds, true);
+    if (series.firstDay) {
+      std::string date = dateText(*series.firstDay + static_cast<long>(std::floor(times.back() / 86400.0)));
+      std::replace(date.begin(), date.end(), '/', '-');
+      example = date + "T" + example;
+    }
+    *error = messageText(IDS_CLOCK_ON_DAYS, {clockText(moment.seconds, true), std::to_string(times.size()),
+                                             daysText(true, series.firstDay, times), example});
+    return std::nullopt;
+  }
+  return times.front();
 }
 
 std::optional<double> driftBeforeStart(const Series& series, std::size_t start) {
@@ -567,25 +834,25 @@ std::string seriesReport(const Series& series) {
     text += "同じ時刻の行が " + std::to_string(series.duplicates) + " 行あります（最初の行を使います）\n";
   if (series.clockBack > 0)
     text += "時計が 1 時間戻されています（" + std::to_string(series.firstClockChangeLine) +
-            " 行目。夏時間の終わり）。経過時間は続けて数えました\n";
+            " 行目. 夏時間の終わり）. 経過時間は続けて数えました\n";
   if (series.clockForward > 0)
     text += "時計が 1 時間進められています（" + std::to_string(series.firstClockChangeLine) +
-            " 行目。夏時間の始まり）。経過時間は続けて数えました\n";
+            " 行目. 夏時間の始まり）. 経過時間は続けて数えました\n";
   if (series.outOfOrder > 0) {
     std::string lines;
     for (const std::size_t line : series.outOfOrderLines) lines += (lines.empty() ? "" : ", ") + std::to_string(line);
     if (series.outOfOrder > series.outOfOrderLines.size()) lines += " ほか";
     text += "時刻の順でない行が " + std::to_string(series.outOfOrder) + " 行あります（" + lines +
-            " 行目。取り込みません）\n";
+            " 行目. 取り込みません）\n";
   }
   if (series.gaps > 0)
     text += "記録の途切れが " + std::to_string(series.gaps) + " か所あります（最大 " +
             trimmedFixed(series.largestGap, 1) + " 秒、" +
-            (series.hasClock ? clockText(series.largestGapAt, true) : trimmedFixed(series.largestGapAt, 1) + " s") +
+            momentText(series, series.largestGapAt) +
             " の後）\n";
   if (series.skippedRows > 0)
     text += "読めない行が " + std::to_string(series.skippedRows) + " 行あります（" +
-            std::to_string(series.firstSkippedLine) + " 行目から。取り込みません）\n";
+            std::to_string(series.firstSkippedLine) + " 行目から. 取り込みません）\n";
   return text;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "import/LoggerFormat.h"
+#include "import/XleReader.h"
 #include "record/TestRecord.h"
 
 namespace tov::logger {
@@ -26,6 +27,9 @@ struct FileHead {
   std::vector<std::string> lines;
   bool wholeFile = false;  // the sample holds the whole file
   std::string bytes;       // the sampled bytes
+  // An XML export (.xle): the lines are those it gives (UTF-8), and what
+  // it says besides its samples.
+  std::optional<XleInfo> xle;
 };
 // Nothing, with *error set, when the file cannot be read, is binary or has
 // a line longer than kMaxLineBytes within the sample.
@@ -36,7 +40,17 @@ struct Reference {
   ReferenceKind kind = ReferenceKind::None;
   double depth = 0;     // m below the pipe top (the sensor's, or the water's at `at`)
   double at = -1;       // seconds of the day (clock) or elapsed seconds, for DepthAtTime
+  std::optional<long> day;  // the date of `at` (days since 1970-01-01) when one was given
+  Reference() = default;
+  Reference(ReferenceKind k, double d, double a, std::optional<long> date = std::nullopt)
+      : kind(k), depth(d), at(a), day(date) {}
   bool operator==(const Reference&) const = default;
+};
+
+// The part of a long record to read: from and to a moment (each optional).
+struct Window {
+  std::optional<Moment> from, to;
+  bool operator==(const Window&) const = default;
 };
 
 enum class ScheduleKind { Automatic, Logarithmic, Interval, Every };
@@ -76,6 +90,8 @@ struct Series {
   std::size_t clockBack = 0, clockForward = 0;
   std::size_t firstClockChangeLine = 0;
   std::size_t footerLines = 0;    // "END OF DATA FILE ...", "[...]" after the data
+  std::size_t outsideWindow = 0;  // rows left out by the window read
+  std::size_t xmlCutAtLine = 0;   // an .xle that ends inside its data: the line of the cut
   std::size_t gaps = 0;           // steps over five times the usual step
   double largestGap = 0;
   double largestGapAt = 0;
@@ -84,13 +100,28 @@ struct Series {
 // Return false to cancel; called with the bytes read so far and the total.
 using Progress = std::function<bool(std::uintmax_t done, std::uintmax_t total)>;
 
-// Reads the whole file with the settings. Nothing, with *error set, when
-// it cannot be read, is cancelled, has a line over kMaxLineBytes, more
-// than kMaxSamples rows, or no row with a time and a level.
+// Reads the whole file with the settings, or the part of it in the window
+// (the rows outside are read past, never kept): memory grows with the
+// samples kept, never with the file. An XML file (.xle) is read through
+// XleReader as the lines it gives. Nothing, with *error set, when it
+// cannot be read, is cancelled, has a line over kMaxLineBytes, more than
+// kMaxSamples rows in the window, or no row with a time and a level.
 std::optional<Series> readSeries(const std::filesystem::path& path, const ImportSettings& settings,
-                                 std::string* error, const Progress& progress = {});
+                                 std::string* error, const Progress& progress = {}, const Window& window = {});
 // The same for text already in memory (tests, the fuzz target).
-std::optional<Series> readSeriesText(std::string_view text, const ImportSettings& settings, std::string* error);
+std::optional<Series> readSeriesText(std::string_view text, const ImportSettings& settings, std::string* error,
+                                     const Window& window = {});
+
+// A time of the series as the engineer reads it: "2026/11/03 10:00:00"
+// when the rows carry dates, "2 日目 10:00:00" past the first day of clock
+// times without dates, "10:00:00", or "12.5 s" of elapsed time.
+std::string momentText(const Series& series, double t);
+// The time of the series at a moment typed by the engineer: a clock time
+// alone must fall on one day of the record only (else the days are
+// listed and a date asked for); a date is matched to the rows' dates.
+// Nothing, with *error set, when it is not within `tolerance` seconds of
+// the record.
+std::optional<double> timeOfMoment(const Series& series, const Moment& moment, double tolerance, std::string* error);
 
 // The index of the sample where the test starts: just after the sudden
 // change of the level that comes out of a quiet stretch; 0 when the record
@@ -130,11 +161,22 @@ std::optional<std::vector<double>> compensatedLevel(const Series& level, const S
 // (a drift of the air pressure in a record that holds it); nothing when
 // they span less than ten minutes.
 std::optional<double> driftBeforeStart(const Series& series, std::size_t start);
+// The quiet stretch before the start: its length, and the level's change
+// an hour fitted over it with the fit's standard error (nothing when it
+// spans less than ten minutes).
+struct QuietStretch {
+  double minutes = 0;
+  std::optional<double> perHour;  // m/h of the level column
+  double standardError = 0;       // m/h
+};
+QuietStretch quietStretch(const Series& series, std::size_t start);
 
 // The findings worth telling: duplicates, rows out of order, gaps, skipped rows.
 std::string seriesReport(const Series& series);
 
 // A clock text "hh:mm[:ss]" or a plain number of seconds as seconds.
 std::optional<double> parseTimeArgument(std::string_view text);
+// The median step between the first thousand samples (0 for fewer than two).
+double usualStep(const Series& series);
 
 } // namespace tov::logger

@@ -99,6 +99,25 @@ enum MessageId : int {
   IDS_POINTS_SWAPPED = 63000,      // point 1 after point 2 in time: swapped
   IDS_POINTS_SAME_TIME = 63001,    // points 1 and 2 at one time: no a, no k
   IDS_POINTS_SAME_ROW = 63002,     // a typed t that puts both points on one row: refused
+  // The logger import.
+  IDS_XML_NOT_XLE = 63100,         // XML of a layout the import does not read
+  IDS_XML_MALFORMED = 63101,       // XML that is not well formed (%1 line, %2 expat's reason)
+  IDS_CLOCK_ON_DAYS = 63102,       // a clock time on more than one day (%1 clock, %2 count, %3 days, %4 example)
+  IDS_MOMENT_NOT_IN_RECORD = 63103, // %1 moment, %2 and %3 the record's first and last
+  IDS_RECORD_WITHOUT_DATES = 63104, // a date given for a record of clock times only
+  IDS_TOO_MANY_ROWS = 63105,       // %1 the limit (10 000 rows), %2 first moment, %3 the moment where it stopped
+  IDS_TOO_FEW_ROWS = 63106,        // %1 rows from the start, %2 rows needed
+  IDS_AIR_DRIFT_EFFECT = 63107,    // %1 m/h, %2 kPa/h, %3 percent of k
+  IDS_AIR_NOT_CHECKED = 63108,     // %1 minutes of quiet record
+  IDS_LEVEL_ABOVE_TOP = 63109,     // %1 median h' (m)
+  IDS_HO_FROM_TEMPLATE = 63110,    // %1 the template's ho
+  IDS_PRESSURE_NEEDS_UNIT = 63111,
+  IDS_NO_K_FROM_IMPORT = 63112,
+  IDS_WINDOW_EMPTY = 63113,        // %1 from, %2 to, %3 and %4 the record's first and last
+  IDS_WINDOW_CLOCK_ON_DAYS = 63114, // %1 clock, %2 days
+  IDS_AIR_NO_DRIFT = 63115,        // %1 minutes, %2 kPa/h
+  IDS_NO_EQUILIBRIUM = 63116,      // ho neither in the record nor in the test
+  IDS_METHOD_AGAINST_RECORD = 63117, // %1 the typed method, %2 the record's direction
 };
 
 // Whether the user wants to save, not to save, or to go back.

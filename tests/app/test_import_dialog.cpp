@@ -30,6 +30,7 @@
 #include "dialogs/qt/CImportDialog.h"
 #include "dialogs/qt/CReadingsDialog.h"
 #include "files/Settings.h"
+#include "files/TextCodec.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
 #include "support/TestSupport.h"
@@ -244,7 +245,7 @@ TEST_F(ImportWindow, SectionFileWithABarometerShowsMeaningAndCompensation) {
   dialog.findChild<QRadioButton*>(QStringLiteral("importBySensorDepth"))->setChecked(true);
   emit dialog.findChild<QLineEdit*>(QStringLiteral("importSensorDepth"))->editingFinished();
   ASSERT_TRUE(session.setBarometer(root / "baro.csv", &error)) << error;
-  dialog.findChild<QCheckBox*>(QStringLiteral("importOverwriteHeadings"))->toggle();
+  dialog.setTarget(empty, 2);  // shown again
   const QString baroText = dialog.findChild<QLabel*>(QStringLiteral("importBarometer"))->text();
   EXPECT_TRUE(baroText.contains(QStringLiteral("baro.csv")) && baroText.contains(QStringLiteral("+0.30 kPa/h")))
       << baroText.toStdString();
@@ -274,34 +275,119 @@ private:
   fs::path file_;
 };
 
-// From a logger file to k in four actions for a test whose sizes are
-// typed: the menu command, the file, the sensor depth, OK. The headings the
-// file knows are filled.
-TEST_F(ImportWindow, FromALoggerFileToKInFourActions) {
+// From a logger file to k: for a test whose sizes are typed in four
+// actions (the menu command, the file, the sensor depth, OK); for a new,
+// empty test in seven, the dialog asking L, D and de beside the reference.
+// The headings the file knows are filled.
+TEST_F(ImportWindow, FromALoggerFileToKInFourOrSevenActions) {
   testing::writeBytes(root / "bh1.csv", recoveryCsv("Level (m)", 1800));
-  record.clearRecord();
-  record.set_sectionLength("1.0"), record.set_boreDiameter("0.066"), record.set_equivalentDiameter("0.05");
-  record.set_formulaKind("1");
-  OneFile file(root / "bh1.csv");
-  setImportFileChooser(&file);
-  bool driven = false;
-  whenOpen<CImportDialog>([&](CImportDialog& dialog) {
-    auto* depth = dialog.findChild<QLineEdit*>(QStringLiteral("importSensorDepth"));
-    depth->setFocus();
-    QTest::keyClicks(depth, QStringLiteral("10"));
-    clickOk(dialog);
-  }, &driven);
-  frame.onCommand(ID_IMPORT_READINGS);
-  setImportFileChooser(nullptr);
-  ASSERT_TRUE(driven);
-  EXPECT_EQ(file.firstFilter, QStringLiteral("すべてのファイル (*)"));  // .MON and .lev are not hidden
-  EXPECT_TRUE(sink.reported.empty()) << sink.reported.front();
-  int filled = 0;
-  for (const auto& [field, text] : {std::pair{F_equilibriumLevel, "-2.000"}, {F_startHeadDifference, "1.500"},
-                                    {F_testMethod, "汲上げ(回復)"}, {F_testDateYear, "2026"}})
-    filled += record.field(field) == text;
-  EXPECT_EQ(filled, 4);
-  EXPECT_NEAR(record.fieldValue(F_permeabilityText) / 2.0e-6, 1.0, 0.03) << record.permeabilityText();
+  for (const bool sized : {true, false}) {
+    SCOPED_TRACE(sized ? "sizes typed" : "a new test");
+    record.clearRecord();
+    if (sized) {
+      record.set_sectionLength("1.0"), record.set_boreDiameter("0.066"), record.set_equivalentDiameter("0.05");
+      record.set_formulaKind("1");
+    }
+    OneFile file(root / "bh1.csv");
+    setImportFileChooser(&file);
+    bool driven = false;
+    int actions = 2;  // the menu command and the file
+    whenOpen<CImportDialog>([&](CImportDialog& dialog) {
+      auto type = [&](const char* name, const char* text) {
+        auto* edit = dialog.findChild<QLineEdit*>(QString::fromUtf8(name));
+        ASSERT_TRUE(edit && edit->isVisible()) << name;
+        edit->setFocus();
+        edit->selectAll();  // the layout's last sensor depth may stand there
+        QTest::keyClicks(edit, QString::fromUtf8(text));
+        ++actions;
+      };
+      type("importSensorDepth", "10");
+      if (!sized) {
+        type("importSectionLength", "1.0");
+        type("importBoreDiameter", "0.066");
+        type("importEquivalentDiameter", "0.05");
+        auto* formula = dialog.findChild<QComboBox*>(QStringLiteral("importFormula"));
+        formula->setCurrentIndex(1);  // the sample's formula (a new test starts at 近似式)
+        EXPECT_FALSE(dialog.findChild<QWidget*>(QStringLiteral("importSizes"))->isHidden());
+        if (const char* shots = std::getenv("TOV_SHOTS")) {
+          QTest::qWait(300);
+          dialog.screen()->grabWindow(0).save(QString::fromUtf8(shots) + "/import-new-test.png");
+        }
+      } else {
+        EXPECT_TRUE(dialog.findChild<QWidget*>(QStringLiteral("importSizes"))->isHidden());
+      }
+      clickOk(dialog);
+      ++actions;
+    }, &driven);
+    frame.onCommand(ID_IMPORT_READINGS);
+    setImportFileChooser(nullptr);
+    ASSERT_TRUE(driven);
+    EXPECT_EQ(actions, sized ? 4 : 7);
+    EXPECT_EQ(file.firstFilter, QStringLiteral("すべてのファイル (*)"));  // .MON and .lev are not hidden
+    EXPECT_TRUE(sink.reported.empty()) << sink.reported.front();
+    int filled = 0;
+    for (const auto& [field, text] : {std::pair{F_equilibriumLevel, "-2.000"}, {F_startHeadDifference, "1.500"},
+                                      {F_testMethod, "汲上げ(回復)"}, {F_testDateYear, "2026"}, {F_sectionLength, "1.0"}})
+      filled += record.field(field) == text;
+    EXPECT_EQ(filled, 5) << record.equilibriumLevel();
+    EXPECT_NEAR(record.fieldValue(F_permeabilityText) / 2.0e-6, 1.0, 0.03) << record.permeabilityText();
+  }
+}
+
+// Files as a Japanese site has them: Japanese HOBOware (CP932, 午前/午後
+// after the clock, the test just after midnight) and a Levelogger .xle.
+// The reference's moment is shown with its date; an .xle's text controls
+// are its reader's, not the engineer's.
+TEST_F(ImportWindow, JapaneseHobowareAndXleInTheDialog) {
+  std::string hobo = "\"プロット タイトル: BH-1\"\r\n\"#\",\"日付 時間, GMT+09:00\",\"絶対圧, kPa (LGR S/N: 20001234)\","
+                     "\"温度, °C (LGR S/N: 20001234)\"\r\n";
+  std::string xle = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<Body_xle><Instrument_info><Instrument_type>L5_LT"
+                    "</Instrument_type><Serial_number>2048882</Serial_number></Instrument_info>"
+                    "<Instrument_info_data_header><Location>現場Ａ 孔１</Location></Instrument_info_data_header>\r\n"
+                    "<Ch1_data_header><Identification>LEVEL</Identification><Unit>m</Unit></Ch1_data_header>\r\n"
+                    "<Ch2_data_header><Identification>TEMPERATURE</Identification><Unit>°C</Unit></Ch2_data_header>\r\n<Data>\r\n";
+  for (int i = 0; i <= 1800; ++i) {
+    const double t = i * 2.0, clock = 23 * 3600 + 58 * 60 + t;
+    const double depth = t < 120 ? 2.0 : 2.0 + 1.5 * std::pow(10.0, -8.154559e-4 * (t - 120));
+    const double level = 10.0 - depth + 101.3 * 0.101972;  // absolute: the air over the water
+    const long h = static_cast<long>(clock / 3600) % 24, m = static_cast<long>(clock / 60) % 60, sec = static_cast<long>(clock) % 60;
+    const std::string date = clock < 86400 ? "11/03/2026" : "11/04/2026";
+    hobo += std::to_string(i + 1) + "," + date + cformat(" %02ld:%02ld:%02ld ", h % 12 == 0 ? 12 : h % 12, m, sec) +
+            (h < 12 ? "午前" : "午後") + "," + cformat("%.3f", level / 0.101972) + ",14.20\r\n";
+    xle += "<Log id=\"" + std::to_string(i + 1) + "\"><Date>" + (clock < 86400 ? "2026/11/03" : "2026/11/04") +
+           "</Date><Time>" + logger::clockText(clock, true) + "</Time><ms>0</ms><ch1>" + cformat("%.4f", level) +
+           "</ch1><ch2>12.3</ch2></Log>\r\n";
+  }
+  xle += "</Data></Body_xle>\r\n";
+  testing::writeBytes(root / "hobo.csv", utf8ToCp932(hobo).value());
+  testing::writeBytes(root / "BH1.xle", utf8ToCp932(xle).value());
+  for (const char* name : {"hobo.csv", "BH1.xle"}) {
+    SCOPED_TRACE(name);
+    const bool xml = std::string(name).ends_with(".xle");
+    logger::ImportSession session(false);
+    std::string error;
+    ASSERT_TRUE(session.open(root / name, &error)) << error;
+    CImportDialog dialog(session, root.path());
+    dialog.readRecord();
+    dialog.setTarget(record, 2);
+    EXPECT_EQ(dialog.findChild<QComboBox*>(QStringLiteral("importEncoding"))->isEnabled(), !xml);
+    EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("importStartTime"))->text(), QStringLiteral("2026/11/04 00:00:00"));
+    auto* at = dialog.findChild<QLineEdit*>(QStringLiteral("importReferenceAt"));
+    QTest::keyClicks(at, QStringLiteral("23:58:00"));
+    QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("importReferenceDepth")), QStringLiteral("2.00"));
+    const QString moment = dialog.findChild<QLabel*>(QStringLiteral("importReferenceMoment"))->text();
+    EXPECT_EQ(moment, QStringLiteral("基準: 2026/11/03 23:58:00 の水位"));
+    EXPECT_TRUE(dialog.currentWarnings().empty());
+    dialog.show();
+    if (const char* shots = std::getenv("TOV_SHOTS")) {
+      QTest::qWait(300);
+      dialog.screen()->grabWindow(0).save(QString::fromUtf8(shots) + "/import-" + QString::fromUtf8(name) + ".png");
+    }
+    TestRecord written = record;
+    ASSERT_TRUE(dialog.writeInto(written));
+    EXPECT_EQ(written.testDateDay(), "4");
+    EXPECT_NEAR(written.fieldValue(F_permeabilityText) / 2.0e-6, 1.0, 0.03) << written.permeabilityText();
+  }
 }
 
 // The fault: a level read the wrong way round was written without a word.
@@ -309,6 +395,7 @@ TEST_F(ImportWindow, FromALoggerFileToKInFourActions) {
 TEST_F(ImportWindow, AContradictionIsAskedBeforeOk) {
   testing::writeBytes(root / "wrong.csv", recoveryCsv("Depth to water (m)", 600));
   record.set_startHeadDifference("1.5");
+  record.set_testMethod("汲上げ(回復)");  // the record's water rises at the start: one of them is wrong
   const TestRecord before = record;
   bool driven = false;
   sink.answers = {false};
@@ -327,17 +414,19 @@ TEST_F(ImportWindow, AContradictionIsAskedBeforeOk) {
 
 // The fault: the dialog was 824 pixels tall and its OK button fell below a
 // 1366 x 768 screen. With the window's frame and the taskbar about 700 are
-// left. The tall states: a barometer, and the warnings with the advice to
-// choose one.
+// left. The tall states: a barometer, the warnings with the advice to
+// choose one, and the sizes asked of a new test.
 TEST_F(ImportWindow, TheDialogFitsA1366x768Screen) {
   writeSectionFileAndBarometer(root.path());
   struct Row {
+    const char* what;
     bool barometer;
-    bool warned;  // an absolute level read without the air shows two warnings
+    bool warned;  // an absolute level read with the sensor's depth: h' above the pipe top
+    bool sized;   // the test has L, D and de
   };
-  const Row rows[] = {{true, false}, {false, true}};
+  const Row rows[] = {{"baro", true, false, true}, {"warnings", false, true, true}, {"sizes", true, false, false}};
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.barometer ? "with a barometer" : "without");
+    SCOPED_TRACE(row.what);
     logger::ImportSession session(false);
     std::string error;
     ASSERT_TRUE(session.open(root / "BH1.MON", &error)) << error;
@@ -345,13 +434,17 @@ TEST_F(ImportWindow, TheDialogFitsA1366x768Screen) {
     dialog.readRecord();
     TestRecord target = record;
     target.set_startHeadDifference("1.5");
+    if (!row.sized) target.clearRecord();
     dialog.setTarget(target, 2);
+    EXPECT_EQ(dialog.findChild<QWidget*>(QStringLiteral("importSizes"))->isVisibleTo(&dialog), !row.sized);
     QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("importSensorDepth")), QStringLiteral("10"));
     OneFile baro(root / "baro.csv");
     setImportFileChooser(&baro);
     if (row.barometer) QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("importChooseBarometer")), Qt::LeftButton);
     setImportFileChooser(nullptr);
-    EXPECT_EQ(dialog.currentWarnings().size(), row.warned ? 2u : 0u);
+    const auto warnings = dialog.currentWarnings();
+    EXPECT_EQ(warnings.size(), row.warned ? 1u : 0u) << (warnings.empty() ? "" : warnings.front());
+    if (row.warned) EXPECT_NE(warnings.front().find("大気圧"), std::string::npos) << warnings.front();
     dialog.show();
     EXPECT_LE(dialog.sizeHint().height(), 700);
     EXPECT_LE(dialog.minimumSizeHint().height(), 700);
@@ -360,7 +453,7 @@ TEST_F(ImportWindow, TheDialogFitsA1366x768Screen) {
       QTest::qWait(300);
       QScreen* screen = dialog.screen();
       screen->grabWindow(0).save(QStringLiteral("%1/import-fit-%2-%3x%4.png")
-                                     .arg(QString::fromUtf8(shots), row.barometer ? "baro" : "warnings")
+                                     .arg(QString::fromUtf8(shots), QString::fromUtf8(row.what))
                                      .arg(screen->size().width())
                                      .arg(screen->size().height()));
     }

@@ -30,6 +30,10 @@ TEST(LoggerFormat, StampsOfEveryForm) {
       {"10:02:03", DateOrder::YMD, -1, 36123},
       {"午後 1:00:00", DateOrder::YMD, -1, 46800},
       {"10:02:03,25", DateOrder::DMY, -1, 36123.25},                 // decimal-comma seconds
+      {"11/03/2026 10:02:00 午前", DateOrder::MDY, kNov3, 36120},      // Japanese HOBOware: after the clock
+      {"11/03/2026 12:00:01 午前", DateOrder::MDY, kNov3, 1},
+      {"2026/11/03 午後 1:00", DateOrder::YMD, kNov3, 46800},           // before it, without seconds
+      {"AM 10:02:00", DateOrder::YMD, -1, 36120},
   };
   for (const StampRow& row : rows) {
     const auto stamp = parseStamp(row.text, row.order);
@@ -37,8 +41,15 @@ TEST(LoggerFormat, StampsOfEveryForm) {
     EXPECT_EQ(stamp->day.value_or(-1), row.day) << row.text;
     EXPECT_DOUBLE_EQ(stamp->seconds, row.seconds) << row.text;
   }
-  for (const char* bad : {"", "13/45/2026 10:00", "10:61", "25:00", "13:00 PM", "2026/11", "abc", "1.5"})
+  for (const char* bad : {"", "13/45/2026 10:00", "10:61", "25:00", "13:00 PM", "2026/11", "abc", "1.5", "午後 13:00"})
     EXPECT_FALSE(parseStamp(bad, DateOrder::MDY)) << bad;
+  // What the engineer types for --at, --start, --from and --to.
+  EXPECT_EQ(parseMoment("2026-11-03T10:02:00"), (Moment{kNov3, 36120}));
+  EXPECT_EQ(parseMoment("2026/11/03 10:02"), (Moment{kNov3, 36120}));
+  EXPECT_EQ(parseMoment("10:02:00"), (Moment{std::nullopt, 36120}));
+  EXPECT_EQ(parseMoment("90.5"), (Moment{std::nullopt, 90.5}));
+  EXPECT_FALSE(parseMoment("2026-11-03"));
+  EXPECT_EQ(dateText(kNov3), "2026/11/03");
 }
 
 TEST(LoggerFormat, DateOrderFromTheSamples) {
@@ -75,7 +86,8 @@ TEST(LoggerFormat, UnitsFromColumnNames) {
       {"水位(cm)", LevelUnit::Cm},  {"管頭からの水位(m)", LevelUnit::M}, {"Depth (mm)", LevelUnit::Mm},
       {"Pressure, mbar", LevelUnit::HPa}, {"P [Pa]", LevelUnit::Pa}, {"Pressure (psi)", LevelUnit::Psi},
       {"Head mH2O", LevelUnit::MH2O}, {"水位（cm）", LevelUnit::Cm}, {"LEVEL", std::nullopt},
-      {"Temp, °C", std::nullopt},
+      {"Temp, °C", std::nullopt}, {"圧力(MPa)", LevelUnit::MPa}, {"水圧(kgf/cm²)", LevelUnit::KgfCm2},
+      {"水圧 [kgf/cm2]", LevelUnit::KgfCm2}, {"水位[cmH2O]", LevelUnit::CmH2O}, {"水位(mmAq)", LevelUnit::MmH2O},
   };
   for (const Row& row : rows) EXPECT_EQ(levelUnitFromName(row.name), row.unit) << row.name;
   EXPECT_EQ(flowUnitFromName("流量(L/min)"), FlowUnit::LPerMin);
@@ -85,6 +97,9 @@ TEST(LoggerFormat, UnitsFromColumnNames) {
   EXPECT_EQ(flowUnitFromName("Q m3/s"), FlowUnit::M3PerS);
   EXPECT_DOUBLE_EQ(levelUnitToMetres(LevelUnit::KPa), 0.101972);
   EXPECT_DOUBLE_EQ(levelUnitToMetres(LevelUnit::HPa), 0.0101972);
+  EXPECT_DOUBLE_EQ(levelUnitToMetres(LevelUnit::KgfCm2), 10.0);
+  EXPECT_EQ(levelUnitFromToken("MPa"), LevelUnit::MPa);
+  EXPECT_EQ(levelUnitFromToken("kgf/cm2"), LevelUnit::KgfCm2);
 }
 
 TEST(LoggerFormat, EncodingsAndBinary) {
@@ -166,6 +181,24 @@ TEST(LoggerFormat, ColumnsFromNames) {
                                         false, &why);
   EXPECT_EQ(shortHeader.level, 2);
   EXPECT_EQ(why, "列名がないのでセンサー上の水位");
+  // A multi-parameter logger without a level channel: its density is not
+  // taken for the level (the engineer is asked).
+  const auto noLevel = guessColumns({"Date Time", "Water Density (g/cm3)", "Temperature (C)", "Battery"},
+                                    {{"11/03/26 10:00:00 AM", "0.9997", "14.2", "98"}}, false);
+  EXPECT_EQ(noLevel.level, -1);
+  // A bare 水位: h' on a sheet of readings, the water over the sensor
+  // where the rows carry a logger's dates; a column of water is a pressure.
+  struct Row { std::vector<std::string> names; std::vector<std::string> row; LevelKind kind; };
+  const Row meanings[] = {
+      {{"時刻", "水位(m)"}, {"10:00", "3.5"}, LevelKind::DepthBelowTop},
+      {{"日時", "水位(m)"}, {"2026/11/03 10:00:00", "8.0"}, LevelKind::OverSensor},
+      {{"日時", "管頭からの水位(m)"}, {"2026/11/03 10:00:00", "2.0"}, LevelKind::DepthBelowTop},
+      {{"経過時間(s)", "水位[cmH2O]"}, {"0", "800"}, LevelKind::OverSensor},
+  };
+  for (const Row& row : meanings)
+    EXPECT_EQ(guessColumns(row.names, {row.row}, false).levelKind, row.kind) << row.names[0] << "," << row.names[1];
+  EXPECT_EQ(levelMeaningFromName("above-sensor"), LevelMeaning::AboveSensor);
+  EXPECT_FALSE(levelMeaningFromName("above"));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "files/Platform.h"
 #include "files/TvdFile.h"
 #include "import/LoggerImport.h"
+#include "record/Messages.h"
 #include "support/TestSupport.h"
 
 using namespace tov;
@@ -112,7 +113,7 @@ TEST(LoggerSeries, ReferenceGivesDepthBelowTop) {
   EXPECT_EQ(*depthBelowTop(series, columns, {ReferenceKind::DepthAtTime, 2.5, 36000}, &error),
             (std::vector<double>{2.5, 4.0, 3.5}));
   EXPECT_FALSE(depthBelowTop(series, columns, {ReferenceKind::DepthAtTime, 2.5, 50000}, &error));
-  EXPECT_NE(error.find("基準の時刻 13:53:20"), std::string::npos);
+  EXPECT_NE(error.find("13:53:20 のデータがありません"), std::string::npos) << error;
   EXPECT_FALSE(depthBelowTop(series, columns, {}, &error));
 }
 
@@ -128,6 +129,10 @@ TEST(LoggerSeries, HostileFiles) {
       {"blank lines", "\n\n , \n", "データの行がありません"},
       {"a line of 100 000 characters", "t,h\n0,1\n1,2\n" + std::string(100000, '7') + "\n", "行目が長すぎます"},
       {"one line of 300 kB", std::string(300000, 'x'), "1 行目が長すぎます"},
+      {"XML of another layout", "<?xml version=\"1.0\"?>\n<gpx><trk><trkpt lat=\"35\"/></trk></gpx>\n", "Solinst の .xle"},
+      {"an .xle that is not well formed", "<?xml version=\"1.0\"?>\n<Body_xle>\n<Data><Log><ch1>1</Data>\n",
+       "XML のファイルが正しくありません (3 行目"},
+      {"an .xle without samples", "<?xml version=\"1.0\"?><Body_xle><Data></Data></Body_xle>", "データの行がありません"},
   };
   for (const Row& row : rows) {
     tov::testing::writeBytes(dir / "in.csv", row.bytes);
@@ -137,6 +142,19 @@ TEST(LoggerSeries, HostileFiles) {
     EXPECT_FALSE(opened) << row.what;
     EXPECT_NE(error.find(row.message), std::string::npos) << row.what << ": " << error;
   }
+  // An .xle cut off inside its data (a download that stopped): the samples
+  // before the cut are read and the cut is told.
+  std::string xle = "<?xml version=\"1.0\"?>\n<Body_xle><Ch1_data_header><Identification>LEVEL</Identification>"
+                    "<Unit>m</Unit></Ch1_data_header>\n<Data>\n";
+  for (int i = 0; i < 10; ++i)
+    xle += "<Log id=\"" + std::to_string(i) + "\"><Date>2026/11/03</Date><Time>10:00:0" + std::to_string(i) +
+           "</Time><ms>0</ms><ch1>" + std::to_string(8.0 - 0.1 * i) + "</ch1></Log>\n";
+  tov::testing::writeBytes(dir / "cut.xle", xle + "<Log id=\"10\"><Date>2026/11/03</Da");
+  ImportSession cut(false);
+  std::string cutError;
+  ASSERT_TRUE(cut.open(dir / "cut.xle", &cutError) && cut.readAll(&cutError)) << cutError;
+  EXPECT_EQ(cut.series()->time.size(), 10u);
+  EXPECT_NE(cut.report().find("途中で終わっています"), std::string::npos) << cut.report();
   // Mixed encodings are read as CP932 and said.
   tov::testing::writeBytes(dir / "mixed.csv", "メモ\n\x8E\x9E\x8D\x8F,level\n10:00:00,1.5\n10:00:01,1.6\n10:00:02,1.7\n");
   ImportSession mixed(false);
@@ -183,7 +201,36 @@ TEST(LoggerSeries, TooManyRowsStopEarly) {
   for (std::size_t i = 0; i <= kMaxSamples; ++i) text += std::to_string(i) + ",1\n";
   std::string error;
   EXPECT_FALSE(readText(text, s, &error));
-  EXPECT_NE(error.find("データの行が多すぎます"), std::string::npos);
+  EXPECT_NE(error.find("200 万行を超えます"), std::string::npos) << error;
+  EXPECT_NE(error.find("--from"), std::string::npos) << error;
+  // A window of it: only its rows are kept, the reading ends past it.
+  const auto window = readSeriesText(text, s, &error, {Moment{std::nullopt, 1000}, Moment{std::nullopt, 2000}});
+  ASSERT_TRUE(window) << error;
+  EXPECT_EQ(window->time.size(), 1001u);
+  EXPECT_EQ(window->time.front(), 1000);
+  EXPECT_EQ(window->outsideWindow, 1001u);
+  EXPECT_FALSE(readSeriesText(text, s, &error, {Moment{std::nullopt, 3e6}, std::nullopt}));
+  EXPECT_NE(error.find("読む範囲"), std::string::npos) << error;
+}
+
+// A clock time on a record of several days: one day only, or refused with
+// the days listed; a date is matched to the rows' dates.
+TEST(LoggerSeries, MomentsOnSeveralDays) {
+  Series series = seriesOf(1800, 60);  // every minute from 10:00 on the first day to 15:59 on the second
+  series.firstDay = 20760;
+  std::string error;
+  EXPECT_EQ(timeOfMoment(series, {std::nullopt, 9 * 3600.0}, 60, &error), 86400 + 9 * 3600.0);  // the second day only
+  EXPECT_FALSE(timeOfMoment(series, {std::nullopt, 11 * 3600.0}, 60, &error));
+  EXPECT_NE(error.find("2 回あります (2026/11/03, 2026/11/04)"), std::string::npos) << error;
+  EXPECT_EQ(timeOfMoment(series, {20761, 11 * 3600.0}, 60, &error), 86400 + 11 * 3600.0);
+  EXPECT_FALSE(timeOfMoment(series, {20770, 11 * 3600.0}, 60, &error));
+  EXPECT_NE(error.find("2026/11/13 11:00:00 のデータがありません (記録は 2026/11/03 10:00:00〜2026/11/04 15:59:00)"),
+            std::string::npos) << error;
+  EXPECT_EQ(momentText(series, 86400 + 60), "2026/11/04 00:01:00");
+  series.firstDay.reset();  // clock times without dates: the days are counted
+  EXPECT_EQ(momentText(series, 86400 + 60), "2 日目 00:01:00");
+  EXPECT_FALSE(timeOfMoment(series, {20761, 11 * 3600.0}, 60, &error));
+  EXPECT_EQ(error, messageText(IDS_RECORD_WITHOUT_DATES));
 }
 
 TEST(LoggerProfiles, SavedByNameAndByLayout) {

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 
 #include "LoggerSamples.h"
 #include "cli/ImportReadingsCommand.h"
+#include "files/TextCodec.h"
 #include "files/TvdFile.h"
 #include "import/LoggerImport.h"
 #include "record/CFormat.h"
@@ -40,10 +42,11 @@ struct Recovery {
 
   int samples() const { return static_cast<int>((before + after) / step) + 1; }
   double time(int i) const { return i * step; }
+  double staticDepth = 2.0;  // m below the pipe top
   double depth(double t) const {
-    if (t < before) return 2.0;
+    if (t < before) return staticDepth;
     const double a = kTrueA * k / 2.0e-6;
-    return 2.0 + 1.5 * std::pow(10.0, -a * (t - before));
+    return staticDepth + 1.5 * std::pow(10.0, -a * (t - before));
   }
   double airAt(double t) const { return air + (airChange ? airChange(t) : 0.0); }
   // Water over the sensor in metres (with the air when absolute), a little noise.
@@ -61,6 +64,89 @@ struct Recovery {
 std::string fixed(double value, int decimals) { return tov::cformat("%.*f", decimals, value); }
 
 std::string clockOf(double seconds) { return clockText(seconds, true); }
+
+std::string cp932(const std::string& utf8) { return utf8ToCp932(utf8).value(); }
+
+// "10:00:00 午前" (after) or "午後 1:00" (before, without seconds), as
+// Japanese exports write the clock.
+std::string japaneseClock(double seconds, bool withSeconds, bool before) {
+  const long total = std::lround(seconds);
+  const long hour = total / 3600 % 24, minute = total / 60 % 60, second = total % 60;
+  const std::string half = hour < 12 ? "午前" : "午後";
+  const long h12 = hour % 12 == 0 ? 12 : hour % 12;
+  const std::string clock =
+      withSeconds ? tov::cformat("%02ld:%02ld:%02ld", h12, minute, second) : tov::cformat("%ld:%02ld", h12, minute);
+  return before ? half + " " + clock : clock + " " + half;
+}
+
+// A Levelogger's XML export: instrument, channels (the level's offset
+// added to its values as the logger records them), one <Log> a sample.
+std::string xleFile(const Recovery& r, const std::string& encoding, double offset, const std::string& location) {
+  std::string text = "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?>\r\n<Body_xle>\r\n"
+      "<File_info><Company></Company><LICENCE></LICENCE><Date>2026/11/04</Date><Time>09:12:44</Time>"
+      "<FileName>2048882_BH1.xle</FileName><Created_by>Version 4.4.0</Created_by></File_info>\r\n"
+      "<Instrument_info><Instrument_type>L5_LT</Instrument_type><Model_number>M10</Model_number>"
+      "<Instrument_state>Started</Instrument_state><Serial_number>2048882</Serial_number>"
+      "<Battery_level>98</Battery_level><Channel>2</Channel><Firmware>1.004</Firmware></Instrument_info>\r\n"
+      "<Instrument_info_data_header><Project_ID>BH-1</Project_ID><Location>" + location + "</Location>"
+      "<Latitude>0.000</Latitude><Longtitude>0.000</Longtitude><Sample_rate>100</Sample_rate>"
+      "<Sample_mode>0</Sample_mode><Event_ch>1</Event_ch><Event_threshold>0.000000</Event_threshold><Schedule/>"
+      "<Start_time>2026/11/03 10:00:00</Start_time><Stop_time>2026/11/03 11:02:00</Stop_time>"
+      "<Num_log>" + std::to_string(r.samples()) + "</Num_log></Instrument_info_data_header>\r\n"
+      "<Ch1_data_header><Identification>LEVEL</Identification><Unit>m</Unit><Parameters>"
+      "<Offset Val=\"" + fixed(offset, 6) + "\" Unit=\"m\"/></Parameters></Ch1_data_header>\r\n"
+      "<Ch2_data_header><Identification>TEMPERATURE</Identification><Unit>°C</Unit><Parameters/></Ch2_data_header>\r\n"
+      "<Data>\r\n";
+  for (int i = 0; i < r.samples(); ++i)
+    text += "<Log id=\"" + std::to_string(i + 1) + "\"><Date>2026/11/03</Date><Time>" + clockOf(r.clock(i)) +
+            "</Time><ms>0</ms><ch1>" + fixed(r.overSensor(i) + offset, 4) + "</ch1><ch2>12.3</ch2></Log>\r\n";
+  return text + "</Data>\r\n</Body_xle>\r\n";
+}
+
+// EUC-JP bytes of a UTF-8 text that CP932 holds (JIS X 0208 and half-width katakana).
+std::string eucJp(const std::string& utf8) {
+  const std::string sjis = cp932(utf8);
+  std::string out;
+  for (std::size_t i = 0; i < sjis.size(); ++i) {
+    const auto s1 = static_cast<unsigned char>(sjis[i]);
+    if (s1 < 0x80) { out += sjis[i]; continue; }
+    if (s1 >= 0xA1 && s1 <= 0xDF) { out += '\x8E'; out += sjis[i]; continue; }
+    const auto s2 = static_cast<unsigned char>(sjis[++i]);
+    int j1 = (s1 - (s1 >= 0xE0 ? 0xB0 : 0x70)) * 2, j2 = s2;
+    if (s2 >= 0x9F) j2 -= 0x7E;
+    else --j1, j2 -= s2 >= 0x80 ? 0x20 : 0x1F;
+    out += static_cast<char>(j1 + 0x80);
+    out += static_cast<char>(j2 + 0x80);
+  }
+  return out;
+}
+
+// Latin-1 bytes of a UTF-8 text that holds no character beyond U+00FF.
+std::string latin1(const std::string& utf8) {
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    if (c == 0xC2 || c == 0xC3) out += static_cast<char>(((c & 0x1F) << 6) | (utf8[++i] & 0x3F));
+    else out += utf8[i];
+  }
+  return out;
+}
+
+// UTF-16LE with its mark, of a text within the basic plane.
+std::string utf16(const std::string& utf8) {
+  std::string out = "\xFF\xFE";
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    unsigned code = c;
+    const int length = c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    if (length > 1) code = c & (0xFF >> (length + 1));
+    for (int k = 1; k < length; ++k) code = (code << 6) | (utf8[i + k] & 0x3F);
+    i += length;
+    out += static_cast<char>(code & 0xFF);
+    out += static_cast<char>(code >> 8);
+  }
+  return out;
+}
 
 // Lines "2026/11/03<sep>10:00:00<sep>value" with the given value and separator.
 std::string dataLines(const Recovery& r, const std::function<std::string(int)>& value, const std::string& separator,
@@ -124,7 +210,15 @@ struct LayoutRow {
   Reference reference;
   LevelKind kind;
   LevelUnit unit;
+  const char* firstClock = "10:02";  // 時刻 of the first reading
 };
+
+// The air pressure's note of a level over the sensor read without a
+// barometer and with too little quiet record before a slow test.
+bool onlyAirNote(const std::string& report) {
+  const std::string note = messageText(IDS_AIR_NOT_CHECKED).substr(0, 20);
+  return report.starts_with(note) && report.find('\n') == report.size() - 1;
+}
 
 TEST(LoggerLayouts, EveryLayoutGivesItsK) {
   TempDir dir;
@@ -132,6 +226,13 @@ TEST(LoggerLayouts, EveryLayoutGivesItsK) {
   absolute.air = 101.3;
   Recovery shortSections = absolute;
   shortSections.step = 30, shortSections.after = 2400;  // 85 lines in all
+  // Japanese exports: across noon (午前 to 午後), and a minute's step
+  // without seconds.
+  Recovery noon = absolute;
+  noon.clockStart = 11 * 3600 + 58 * 60;
+  Recovery minutes = absolute;
+  minutes.step = 60, minutes.before = 600;
+  const Reference depth2AtNoon{ReferenceKind::DepthAtTime, 2.0, noon.clockStart};
   const LayoutRow rows[] = {
       {"sections with a footer, long", sectionFile, absolute, kDepth2At10, LevelKind::OverSensor, LevelUnit::Cm},
       {"sections with a footer, short", sectionFile, shortSections, kDepth2At10, LevelKind::OverSensor, LevelUnit::Cm},
@@ -167,6 +268,68 @@ TEST(LoggerLayouts, EveryLayoutGivesItsK) {
                 dataLines(r, [&](int i) { return fixed(r.overSensor(i) / 0.3048, 4) + ",14.2"; }, ",", "\n");
        },
        Recovery{}, kSensor10, LevelKind::OverSensor, LevelUnit::Ft},
+      {"Japanese HOBOware, CP932, 午前/午後 after the clock, across noon",
+       [](const Recovery& r) {
+         std::string text = "\"プロット タイトル: BH-1\"\r\n\"#\",\"日付 時間, GMT+09:00\","
+                            "\"絶対圧, kPa (LGR S/N: 20001234, SEN S/N: 20001234)\","
+                            "\"温度, °C (LGR S/N: 20001234, SEN S/N: 20001234)\",\"カプラ切断 (LGR S/N: 20001234)\","
+                            "\"ファイルの終わり (LGR S/N: 20001234)\"\r\n";
+         for (int i = 0; i < r.samples(); ++i)
+           text += std::to_string(i + 1) + ",11/03/2026 " + japaneseClock(r.clock(i), true, false) + "," +
+                   fixed(r.overSensor(i) / kKPaToMetres, 3) + ",14.20,,\r\n";
+         return cp932(text);
+       },
+       noon, depth2AtNoon, LevelKind::OverSensor, LevelUnit::KPa, "12:00"},
+      {"Japanese HOBOware, UTF-8 with BOM, 午前 before the clock, no seconds",
+       [](const Recovery& r) {
+         std::string text = "\xEF\xBB\xBF\"#\",\"日付 時間, GMT+09:00\",\"絶対圧, kPa (LGR S/N: 20001234)\"\r\n";
+         for (int i = 0; i < r.samples(); ++i)
+           text += std::to_string(i + 1) + ",2026/11/03 " + japaneseClock(r.clock(i), false, true) + "," +
+                   fixed(r.overSensor(i) / kKPaToMetres, 3) + "\r\n";
+         return text;
+       },
+       minutes, kDepth2At10, LevelKind::OverSensor, LevelUnit::KPa, "10:10"},
+      {"Japanese logger 日時,水位(m): water over the sensor",
+       [](const Recovery& r) {
+         std::string text = "日時,水位(m),水温(℃)\r\n";
+         for (int i = 0; i < r.samples(); ++i)
+           text += "2026/11/03 " + clockOf(r.clock(i)) + "," + fixed(r.overSensor(i), 4) + ",14.2\r\n";
+         return cp932(text);
+       },
+       Recovery{}, kSensor10, LevelKind::OverSensor, LevelUnit::M},
+      {"水位[cmH2O]: a column of water over the sensor",
+       [](const Recovery& r) {
+         return "日付,時刻,水位[cmH2O]\n" + dataLines(r, [&](int i) { return fixed(r.overSensor(i) * 100, 2); }, ",", "\n");
+       },
+       Recovery{}, kSensor10, LevelKind::OverSensor, LevelUnit::CmH2O},
+      {"圧力(MPa)",
+       [](const Recovery& r) {
+         return "Date,Time,圧力(MPa)\n" +
+                dataLines(r, [&](int i) { return fixed(r.overSensor(i) / (kKPaToMetres * 1000), 7); }, ",", "\n");
+       },
+       Recovery{}, kSensor10, LevelKind::OverSensor, LevelUnit::MPa},
+      {"水圧(kgf/cm²), UTF-8 with BOM",
+       [](const Recovery& r) {
+         std::string text = "\xEF\xBB\xBF日時,水圧(kgf/cm²)\n";
+         for (int i = 0; i < r.samples(); ++i)
+           text += "2026/11/03 " + clockOf(r.clock(i)) + "," + fixed(r.overSensor(i) / 10, 6) + "\n";
+         return text;
+       },
+       Recovery{}, kSensor10, LevelKind::OverSensor, LevelUnit::KgfCm2},
+      {".xle, UTF-8, absolute", [](const Recovery& r) { return xleFile(r, "UTF-8", 0, "Site A"); }, absolute,
+       kDepth2At10, LevelKind::OverSensor, LevelUnit::M},
+      {".xle, ISO-8859-1 (°C as one byte)", [](const Recovery& r) { return latin1(xleFile(r, "ISO-8859-1", 0, "Site A")); },
+       Recovery{}, kSensor10, LevelKind::OverSensor, LevelUnit::M},
+      {".xle, Shift_JIS, Japanese location, level offset 0.5 m",
+       [](const Recovery& r) { return cp932(xleFile(r, "Shift_JIS", 0.5, "現場Ａ 孔１")); }, Recovery{}, kSensor10,
+       LevelKind::OverSensor, LevelUnit::M},
+      {".xle, said ISO-8859-1 but written in CP932",
+       [](const Recovery& r) { return cp932(xleFile(r, "ISO-8859-1", 0, "ｶﾅ 現場")); }, Recovery{}, kSensor10,
+       LevelKind::OverSensor, LevelUnit::M},
+      {".xle, UTF-16", [](const Recovery& r) { return utf16(xleFile(r, "UTF-16", 0, "現場")); }, Recovery{}, kSensor10,
+       LevelKind::OverSensor, LevelUnit::M},
+      {".xle, EUC-JP", [](const Recovery& r) { return eucJp(xleFile(r, "EUC-JP", 0, "現場Ａ ｶﾅ")); }, Recovery{},
+       kSensor10, LevelKind::OverSensor, LevelUnit::M},
   };
   for (const LayoutRow& row : rows) {
     tov::testing::writeBytes(dir / "in.txt", row.write(row.recovery));
@@ -174,11 +337,29 @@ TEST(LoggerLayouts, EveryLayoutGivesItsK) {
     ASSERT_TRUE(got.ok) << row.what << ": " << got.error;
     EXPECT_EQ(got.settings.columns.levelKind, row.kind) << row.what;
     EXPECT_EQ(got.settings.columns.levelUnit, row.unit) << row.what;
-    EXPECT_EQ(got.record.cell(1, C_clockTime), "10:02") << row.what;
+    EXPECT_EQ(got.record.cell(1, C_clockTime), row.firstClock) << row.what;
+    // h' at the start: the static 2.000 m and the drop of 1.5 m.
+    EXPECT_NEAR(toDouble(got.record.cell(1, C_pipeLevel)), 3.5, 0.002) << row.what;
     ASSERT_TRUE(got.k) << row.what;
     EXPECT_NEAR(*got.k / 2.0e-6, 1.0, 0.03) << row.what << " k " << *got.k;
     EXPECT_TRUE(got.warnings.empty()) << row.what << ": " << got.warnings.front();
-    EXPECT_EQ(got.report, "") << row.what;
+    // A level over the sensor of a slow test with two quiet minutes: the
+    // air could not be checked, and nothing else is told.
+    if (row.kind == LevelKind::OverSensor) EXPECT_TRUE(onlyAirNote(got.report)) << row.what << ": " << got.report;
+    else EXPECT_EQ(got.report, "") << row.what;
+  }
+  // An .xle's Japanese text reads as written in each encoding it may come in.
+  Recovery few;
+  few.before = 0, few.after = 3;
+  for (const auto& [encoding, bytes] :
+       {std::pair{"Shift_JIS", cp932(xleFile(few, "Shift_JIS", 0, "現場Ａ ｶﾅ"))},
+        {"EUC-JP", eucJp(xleFile(few, "EUC-JP", 0, "現場Ａ ｶﾅ"))},
+        {"ISO-8859-1 holding CP932", cp932(xleFile(few, "ISO-8859-1", 0, "現場Ａ ｶﾅ"))},
+        {"UTF-16", utf16(xleFile(few, "UTF-16", 0, "現場Ａ ｶﾅ"))}}) {
+    XleInfo info;
+    std::string error;
+    ASSERT_TRUE(readXleText(bytes, [](std::string_view) { return true; }, &error, &info)) << encoding << error;
+    EXPECT_EQ(info.location, "BH-1 / 現場Ａ ｶﾅ") << encoding;
   }
 }
 
@@ -298,20 +479,28 @@ TEST(LoggerLayouts, ClockChangesKeepTRunning) {
 }
 
 // The fault: a level over the sensor read as depth below the top gave a
-// rising s and a negative k without a word.
+// rising s and a negative k without a word. With ho the record's own, s
+// comes out right either way, but h' and 試験方法 do not: the test's typed
+// 試験方法 against the record's direction is reported, and the command
+// line writes nothing unless told to.
 TEST(LoggerLayouts, AnInvertedLevelIsReportedNotWritten) {
   TempDir dir;
   const Recovery r;
   tov::testing::writeBytes(dir / "wrong.csv", "Date,Time,Depth to water (m)\n" +
                                                   dataLines(r, [&](int i) { return fixed(r.overSensor(i), 4); }, ",", "\n"));
-  const Imported got = importFile(dir / "wrong.csv", {});
-  ASSERT_TRUE(got.ok) << got.error;
-  ASSERT_FALSE(got.warnings.empty());
-  EXPECT_NE(got.warnings.front().find("水位の列の意味"), std::string::npos);
-  // The command line writes nothing unless told to.
   TestRecord headings;
   tov::testing::sampleHeadings(headings, false);
-  headings.set_startHeadDifference("1.5");
+  headings.set_testMethod("汲上げ(回復)");
+  ImportSession session(false);
+  std::string error;
+  ASSERT_TRUE(session.open(dir / "wrong.csv", &error) && session.readAll(&error)) << error;
+  TestRecord record = headings;
+  ASSERT_TRUE(session.apply(record, &error)) << error;
+  session.fillHeadings(record, true);
+  const auto warnings = session.warnings(record, &headings);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings.front().find("水位の列の意味"), std::string::npos) << warnings.front();
+  EXPECT_TRUE(session.warnings(record).empty());  // nothing typed to contradict
   ASSERT_TRUE(saveTestFile(dir / "bh.tvd", headings));
   std::vector<std::string> args = {"--import-readings", (dir / "wrong.csv").string(), "--output",
                                    (dir / "out.tvd").string(), "--into", (dir / "bh.tvd").string()};
@@ -331,22 +520,121 @@ TEST(LoggerLayouts, IntoATemplateTheAnalysisIsTheImportsOwn) {
   headings.set_point1Row("1"), headings.set_point2Row("30");
   headings.set_pointT1("0"), headings.set_pointT2("1500");
   headings.set_gradientText("0.000821881"), headings.set_permeabilityText("2.01E-006");
+  headings.set_startHeadDifference("1.2"), headings.set_testMethod("汲上げ(回復)");
+  headings.set_testDateYear("2025"), headings.set_testDateMonth("1"), headings.set_testDateDay("9");
   ASSERT_TRUE(saveTestFile(dir / "template.tvd", headings));
-  for (const double k : {6.45e-6, 4.04e-5}) {
+  // The template was made at a borehole whose water stood 2.00 m down;
+  // this one's stands 2.37 m down. Its ho, Sp and date are the record's
+  // own, whichever reference turns the level into h' (a tape reading
+  // 0.13 m off moves h' and ho alike, never s).
+  struct Row { double k; std::vector<std::string> reference; const char* ho; };
+  const Row rows[] = {
+      {6.45e-6, {"--sensor-depth", "10"}, "-2.370"},
+      {4.04e-5, {"--sensor-depth", "10"}, "-2.370"},
+      {6.45e-6, {"--reference-depth", "2.50", "--at", "10:00:00"}, "-2.500"},
+  };
+  for (const Row& row : rows) {
     Recovery r;
-    r.k = k, r.after = std::round(2.0 / (kTrueA * k / 2.0e-6));  // down to about 1.5 cm
+    r.k = row.k, r.staticDepth = 2.37, r.after = std::round(2.0 / (kTrueA * row.k / 2.0e-6));  // down to about 1.5 cm
     tov::testing::writeBytes(dir / "in.csv", "Date,Time,Level (m)\n" +
                                                  dataLines(r, [&](int i) { return fixed(r.overSensor(i), 4); }, ",", "\n"));
     std::filesystem::remove(dir / "out.tvd");
-    ASSERT_EQ(runImportCommand({"--import-readings", (dir / "in.csv").string(), "--output", (dir / "out.tvd").string(),
-                                "--into", (dir / "template.tvd").string(), "--sensor-depth", "10"},
-                               dir.path()),
-              0);
+    std::vector<std::string> args = {"--import-readings", (dir / "in.csv").string(), "--output",
+                                     (dir / "out.tvd").string(), "--into", (dir / "template.tvd").string()};
+    args.insert(args.end(), row.reference.begin(), row.reference.end());
+    ASSERT_EQ(runImportCommand(args, dir.path()), 0) << row.reference[0];
     TestRecord record;
     ASSERT_EQ(loadTestFile(dir / "out.tvd", record), LoadStatus::Ok);
-    EXPECT_NE(record.gradientText(), "0.000821881") << k;
-    EXPECT_NEAR(record.fieldValue(F_permeabilityText) / k, 1.0, 0.03) << k << " k " << record.permeabilityText();
+    EXPECT_NE(record.gradientText(), "0.000821881") << row.k;
+    EXPECT_NEAR(record.fieldValue(F_permeabilityText) / row.k, 1.0, 0.03) << row.k << " k " << record.permeabilityText();
     EXPECT_EQ(record.sectionLength(), "1.0");
+    EXPECT_EQ(record.equilibriumLevel(), row.ho) << row.reference[0];
+    EXPECT_EQ(record.startHeadDifference(), "1.500");
+    EXPECT_EQ(record.testDateYear() + "/" + record.testDateMonth() + "/" + record.testDateDay(), "2026/11/3");
+  }
+}
+
+// A record of three days with the test on the second: a clock time alone
+// is refused with the days listed, a date finds the right day (h' of the
+// first reading then is the reference's 2.00 m plus the drop).
+TEST(LoggerLayouts, ADateFindsTheDayOfSeveral) {
+  TempDir dir;
+  Recovery r;
+  r.step = 60, r.before = 86400 + 36000, r.after = 2 * 86400 - 36000, r.clockStart = 0;
+  r.airChange = [](double t) { return 0.3 * t / 86400.0; };  // the water rises 3 cm a day
+  std::string text = "日時,水位(m)\n";
+  for (int i = 0; i < r.samples(); ++i) {
+    const double t = r.clock(i);
+    text += dateText(20669 + static_cast<long>(t / 86400)) + " " + clockOf(t) + "," + fixed(r.overSensor(i), 4) + "\n";
+  }
+  tov::testing::writeBytes(dir / "days.csv", text);  // 2026/08/04 to 2026/08/06
+  ImportSession session(false);
+  std::string error;
+  ASSERT_TRUE(session.open(dir / "days.csv", &error) && session.readAll(&error)) << error;
+  EXPECT_EQ(session.momentOf(session.start()), "2026/08/05 10:00:00");
+  session.settings().reference = {ReferenceKind::DepthAtTime, 2.0, 35400};
+  EXPECT_FALSE(session.depths(&error));
+  EXPECT_NE(error.find("3 回あります (2026/08/04, 2026/08/05, 2026/08/06)"), std::string::npos) << error;
+  EXPECT_NE(error.find("2026-08-06T09:50:00"), std::string::npos) << error;
+  EXPECT_FALSE(session.setStartAt(*parseMoment("10:00:00"), &error));
+  const std::string out = (dir / "out.tvd").string();
+  std::vector<std::string> args = {"--import-readings", (dir / "days.csv").string(), "--output", out,
+                                   "--reference-depth", "2.0", "--at", "09:50:00"};
+  EXPECT_EQ(runImportCommand(args, dir.path()), 1);
+  EXPECT_FALSE(std::filesystem::exists(out));
+  args.back() = "2026-08-05T09:50:00";
+  ASSERT_EQ(runImportCommand(args, dir.path()), 0);
+  TestRecord record;
+  ASSERT_EQ(loadTestFile(out, record), LoadStatus::Ok);
+  EXPECT_NEAR(toDouble(record.cell(1, C_pipeLevel)), 3.5, 0.002);
+  EXPECT_EQ(record.testDateMonth() + "/" + record.testDateDay(), "8/5");
+}
+
+// Without a barometer the quiet record before the start tells the air's
+// drift: over 20 minutes its effect on k is told and the command ends
+// with status 1; over 9 minutes a slow test's air could not be checked.
+TEST(LoggerLayouts, AirWithoutABarometer) {
+  TempDir dir;
+  struct Row { double quiet; bool warned; const char* told; };
+  const Row rows[] = {{1200, true, "k が約 "}, {540, false, "気圧の変化を確かめられません"}};
+  for (const Row& row : rows) {
+    Recovery r;
+    r.k = 2.0e-7, r.step = 10, r.before = row.quiet, r.after = 6 * 3600.0, r.air = 101.3;
+    r.airChange = [](double t) { return -0.3 * t / 3600.0; };  // a front coming in
+    std::string text = "Date Time,Abs Pres (kPa)\n";
+    for (int i = 0; i < r.samples(); ++i)
+      text += "2026/11/03 " + clockOf(r.clock(i)) + "," + fixed(r.overSensor(i) / kKPaToMetres, 3) + "\n";
+    tov::testing::writeBytes(dir / "slow.csv", text);
+    // As the command line does it: the record's own headings and analysis.
+    ImportSession session(false);
+    std::string error;
+    ASSERT_TRUE(session.open(dir / "slow.csv", &error)) << error;
+    session.settings().reference = kDepth2At10;
+    ASSERT_TRUE(session.readAll(&error)) << error;
+    TestRecord record;
+    tov::testing::sampleHeadings(record, false);
+    ASSERT_TRUE(session.apply(record, &error)) << error;
+    session.fillHeadings(record, true);
+    setAnalysisBySuggestion(record, 2);
+    const double k = record.fieldValue(F_permeabilityText);
+    const double off = (2.0e-7 / k - 1.0) * 100.0;  // what correcting the air would change k by
+    EXPECT_GT(std::abs(off), 10) << row.quiet;
+    const auto warnings = session.warnings(record);
+    const std::string told = warnings.empty() ? session.report() : warnings.back();
+    EXPECT_NE(told.find(row.told), std::string::npos) << row.quiet << ": " << told;
+    EXPECT_EQ(!warnings.empty(), row.warned) << row.quiet;
+    if (row.warned) {
+      // The estimate within a few percent of what the air did.
+      const std::size_t at = told.find("k が約 ") + std::strlen("k が約 ");
+      EXPECT_NEAR(std::atof(told.c_str() + at), off, 4) << told;
+    }
+    const std::string out = (dir / "out.tvd").string();
+    std::filesystem::remove(out);
+    std::vector<std::string> args = {"--import-readings", (dir / "slow.csv").string(), "--output", out,
+                                     "--reference-depth", "2.0", "--at", "10:00:00"};
+    EXPECT_EQ(runImportCommand(args, dir.path()), row.warned ? 1 : 0) << row.quiet;
+    args.push_back("--accept-warnings");
+    EXPECT_EQ(runImportCommand(args, dir.path()), 0) << row.quiet;
   }
 }
 
@@ -360,18 +648,48 @@ TEST(LoggerLayouts, CheckedOptionsWriteNothing) {
   flat.after = 0, flat.before = 600;
   tov::testing::writeBytes(dir / "flat.csv", "Date,Time,Level (m)\n" +
                                                  dataLines(flat, [&](int) { return std::string("8.0000"); }, ",", "\n"));
-  const std::string in = (dir / "in.csv").string(), out = (dir / "out.tvd").string();
+  // Two rows: too few for a test, with or without --start (the fault
+  // wrote a test of one row).
+  tov::testing::writeBytes(dir / "two.csv", "Date,Time,Level (m)\n2026/11/03,10:00:00,8.0\n2026/11/03,10:00:01,6.5\n");
+  const std::string in = (dir / "in.csv").string(), out = (dir / "out.tvd").string(), two = (dir / "two.csv").string();
   const std::vector<std::vector<std::string>> failing = {
       {"--import-readings", in, "--output", out, "--sensor-depth", "1e308"},
       {"--import-readings", in, "--output", out, "--sensor-depth", "-10001"},
       {"--import-readings", in, "--output", out, "--reference-depth", "20000", "--at", "10:00:00"},
       {"--import-readings", (dir / "flat.csv").string(), "--output", out, "--sensor-depth", "10"},
       {"--import-readings", in, "--output", out, "--sensor-depth", "10", "--level-unit", "furlong"},
+      {"--import-readings", two, "--output", out, "--sensor-depth", "10"},
+      {"--import-readings", two, "--output", out, "--sensor-depth", "10", "--start", "10:00:00"},
+      {"--import-readings", in, "--output", out, "--sensor-depth", "10", "--level-meaning", "pressure"},
+      {"--import-readings", in, "--output", out, "--sensor-depth", "10", "--level-meaning", "depth"},
+      {"--import-readings", in, "--output", out, "--sensor-depth", "10", "--from", "yesterday"},
+      {"--import-readings", in, "--output", out, "--sensor-depth", "10", "--from", "2026-11-04T00:00:00"},
   };
   for (const auto& args : failing) {
-    EXPECT_EQ(runImportCommand(args, dir.path()), 1) << args[5];
-    EXPECT_FALSE(std::filesystem::exists(out)) << args[5];
+    EXPECT_EQ(runImportCommand(args, dir.path()), 1) << args[1] << " " << args.back();
+    EXPECT_FALSE(std::filesystem::exists(out)) << args[1] << " " << args.back();
   }
+}
+
+// --level-meaning sets what the dialog's choice sets: a sheet's bare 水位
+// (read as h') taken as the water over the sensor, and a window read.
+TEST(LoggerLayouts, LevelMeaningAndWindowFromTheCommandLine) {
+  TempDir dir;
+  Recovery r;
+  r.before = 600;
+  std::string text = "時刻,水位(m)\r\n";
+  for (int i = 0; i < r.samples(); ++i) text += clockOf(r.clock(i)) + "," + fixed(r.overSensor(i), 4) + "\r\n";
+  tov::testing::writeBytes(dir / "sheet.csv", cp932(text));
+  const std::string out = (dir / "out.tvd").string();
+  ASSERT_EQ(runImportCommand({"--import-readings", (dir / "sheet.csv").string(), "--output", out, "--level-meaning",
+                              "above-sensor", "--sensor-depth", "10", "--from", "10:05:00", "--to", "11:00:00"},
+                             dir.path()),
+            0);
+  TestRecord record;
+  ASSERT_EQ(loadTestFile(out, record), LoadStatus::Ok);
+  EXPECT_NEAR(toDouble(record.cell(1, C_pipeLevel)), 3.5, 0.002);
+  EXPECT_EQ(record.testMethod(), "汲上げ(回復)");
+  EXPECT_EQ(record.cell(record.countRows(C_time), C_clockTime), "11:00");
 }
 
 // From a logger file into an empty test: the headings the file knows are

@@ -32,6 +32,7 @@
 #include <cmath>
 
 #include "qt/FileChooser.h"
+#include "qt/WidgetFont.h"
 #include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
 #include "files/Settings.h"
@@ -47,11 +48,20 @@ namespace {
 
 FileChooser* gChooser = nullptr;
 
-const char* const kReplaceQuestion = "この試験には測定データがあります。取り込んだデータで置き換えますか？";
+const char* const kReplaceQuestion = "この試験には測定データがあります. 取り込んだデータで置き換えますか？";
 
+// A time of the record as the dialog shows it: with its date when the
+// record runs over more than one day (a clock time alone is then not
+// enough to say which), else the clock time (or elapsed seconds).
 QString clockOrSeconds(const Series& series, double t) {
-  return series.hasClock ? qtext(clockText(t, true)) : qtext(cformat("%g s", t));
+  if (!series.hasClock) return qtext(cformat("%g s", t));
+  const bool severalDays = !series.time.empty() &&
+                           std::floor(series.time.back() / 86400.0) > std::floor(series.time.front() / 86400.0);
+  return qtext(severalDays ? momentText(series, t) : clockText(t, true));
 }
+
+const char* const kFormulaNames[] = {"近似式 (L/D>=4)・難透水層なし", "基本式・難透水層なし", "近似式 (L/D>=4)・難透水層あり",
+                                     "基本式・難透水層あり"};
 
 } // namespace
 
@@ -216,14 +226,26 @@ void ImportPlot::paintEvent(QPaintEvent*) {
   painter.setPen(Qt::black);
   const QFontMetrics metrics(font());
   const int baseline = area.bottom() + metrics.ascent() + 3;
-  painter.drawText(area.left(), baseline, clockOrSeconds(*series, series->time.front()));
+  const QString first = clockOrSeconds(*series, series->time.front());
+  painter.drawText(area.left(), baseline, first);
   const QString end = clockOrSeconds(*series, series->time.back());
   painter.drawText(area.right() - metrics.horizontalAdvance(end), baseline, end);
+  // The start under its line between the first and last times; where they
+  // leave no room, inside the plot beside the line.
   const QString start = QStringLiteral("開始 ") + clockOrSeconds(*series, series->time[session_.start()]);
-  const int startLeft = std::clamp(int(startX) - metrics.horizontalAdvance(start) / 2, area.left() + 70,
-                                   area.right() - 70 - metrics.horizontalAdvance(start));
+  const int startWidth = metrics.horizontalAdvance(start);
+  const int lowest = area.left() + metrics.horizontalAdvance(first) + 8;
+  const int highest = area.right() - metrics.horizontalAdvance(end) - 8 - startWidth;
+  const int wanted = int(startX) - startWidth / 2;
   painter.setPen(QColor(220, 0, 0));
-  painter.drawText(startLeft, baseline, start);
+  if (wanted >= lowest && wanted <= highest) {
+    painter.drawText(wanted, baseline, start);
+  } else {
+    const int left = int(startX) + startWidth + 6 <= area.right() ? int(startX) + 4 : int(startX) - 4 - startWidth;
+    const int y = area.bottom() - 8;
+    painter.fillRect(QRect(left - 1, y - metrics.ascent(), startWidth + 2, metrics.height()), Qt::white);
+    painter.drawText(left, y, start);
+  }
 }
 
 // --- the dialog -----------------------------------------------------------------
@@ -273,8 +295,27 @@ void CImportDialog::buildLayout() {
     reading->addWidget(widget);
     reading->addSpacing(8);
   }
+  // A long record: the part of it to read (from, to), a clock time or a
+  // date and time; empty reads the whole file.
+  windowFrom_ = numberEdit(this, "importWindowFrom", 19);
+  windowTo_ = numberEdit(this, "importWindowTo", 19);
+  for (QLineEdit* edit : {windowFrom_, windowTo_}) {
+    edit->setToolTip(QStringLiteral("長い記録の読む範囲. hh:mm:ss か 2026/08/05 09:50:00 (空なら全部)."));
+    connect(edit, &QLineEdit::editingFinished, this, [this] { windowChanged(); });
+  }
+  reading->addWidget(new QLabel(QStringLiteral("読む範囲"), this));
+  reading->addWidget(windowFrom_);
+  reading->addWidget(new QLabel(QStringLiteral("〜"), this));
+  reading->addWidget(windowTo_);
   reading->addStretch();
   top->addLayout(reading);
+  if (session_.isXml()) {
+    // The lines of an XML export are made by its reader: nothing to choose.
+    for (QWidget* w : {static_cast<QWidget*>(encoding_), static_cast<QWidget*>(separator_),
+                       static_cast<QWidget*>(decimal_), static_cast<QWidget*>(headerRow_)})
+      w->setEnabled(false);
+    file->setText(file->text() + QStringLiteral("  (XML: 表と元の行は XML から読んだ値です)"));
+  }
   connect(encoding_, &QComboBox::currentIndexChanged, this, [this] { layoutChanged(); });
   connect(separator_, &QComboBox::currentIndexChanged, this, [this] { layoutChanged(); });
   connect(decimal_, &QComboBox::currentIndexChanged, this, [this] { layoutChanged(); });
@@ -292,12 +333,16 @@ void CImportDialog::buildLayout() {
   raw_->setObjectName(QStringLiteral("importRawLines"));
   raw_->setReadOnly(true);
   raw_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  // A font whose "." and "," differ plainly (the decimal mark is read here).
+  // The raw lines in a fixed-pitch face whose "." and "," differ plainly
+  // (the decimal mark is read here); where the face found draws its point
+  // under its digits (IPAGothic stands in for monospace on a Japanese
+  // desktop), it is drawn without hinting. The table keeps the widgets'
+  // font, chosen for that already.
   QFont preview(QStringLiteral("DejaVu Sans Mono"));
   preview.setStyleHint(QFont::Monospace);
   if (!QFontInfo(preview).fixedPitch()) preview = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  if (pointDropEm(preview) >= 0.01) preview.setHintingPreference(QFont::PreferNoHinting);
   raw_->setFont(preview);
-  table_->setFont(preview);
   tabs->addTab(table_, QStringLiteral("表"));
   tabs->addTab(raw_, QStringLiteral("元の行"));
   // As tall as the columns beside it (the plot takes what is left), at
@@ -323,7 +368,7 @@ void CImportDialog::buildLayout() {
   flowColumn_ = columnCombo("importFlowColumn");
   elapsedUnit_ = listCombo(this, "importElapsedUnit", {"秒", "分"});
   dateOrder_ = listCombo(this, "importDateOrder", {"年/月/日", "月/日/年", "日.月.年"});
-  levelKind_ = listCombo(this, "importLevelKind", {"管頭からの深さ h'", "センサー上の水位・圧力"});
+  levelKind_ = listCombo(this, "importLevelKind", {"管口からの水位 h'", "センサー上の水位・圧力"});
   std::vector<std::string> levelUnits, flowUnits;
   for (int u = 0; u < kLevelUnitCount; ++u) levelUnits.push_back(levelUnitName(LevelUnit(u)));
   for (int u = 0; u < kFlowUnitCount; ++u) flowUnits.push_back(flowUnitName(FlowUnit(u)));
@@ -376,9 +421,9 @@ void CImportDialog::buildLayout() {
   auto* referenceAtRow = new QHBoxLayout;
   referenceRows->addLayout(reference);
   referenceRows->addLayout(referenceAtRow);
-  bySensor_ = new QRadioButton(QStringLiteral("センサーの深さ（管頭から）"), this);
+  bySensor_ = new QRadioButton(QStringLiteral("センサーの深さ（管口から）"), this);
   bySensor_->setObjectName(QStringLiteral("importBySensorDepth"));
-  byDepthAt_ = new QRadioButton(QStringLiteral("ある時刻の水位（管頭から）: 時刻"), this);
+  byDepthAt_ = new QRadioButton(QStringLiteral("ある時刻の管口からの水位 h': 時刻"), this);
   byDepthAt_->setObjectName(QStringLiteral("importByDepthAt"));
   sensorDepth_ = numberEdit(this, "importSensorDepth", 6);
   referenceAt_ = numberEdit(this, "importReferenceAt", 8);
@@ -387,12 +432,19 @@ void CImportDialog::buildLayout() {
   reference->addWidget(sensorDepth_);
   reference->addWidget(label("m"));
   reference->addStretch();
+  referenceAt_->setMinimumWidth(referenceAt_->fontMetrics().horizontalAdvance(QStringLiteral("2026/08/05 09:50:00")) + 12);
+  referenceAt_->setToolTip(QStringLiteral("hh:mm:ss. 記録が何日にもわたるときは 2026/08/05 09:50:00 のように日付も."));
   referenceAtRow->addWidget(byDepthAt_);
   referenceAtRow->addWidget(referenceAt_);
   referenceAtRow->addWidget(label("の水位"));
   referenceAtRow->addWidget(referenceDepth_);
   referenceAtRow->addWidget(label("m"));
   referenceAtRow->addStretch();
+  // Where on the record that moment is, with its date (or why it is not).
+  referenceMoment_ = new QLabel(this);
+  referenceMoment_->setObjectName(QStringLiteral("importReferenceMoment"));
+  referenceMoment_->setWordWrap(true);
+  referenceRows->addWidget(referenceMoment_);
   for (QRadioButton* radio : {bySensor_, byDepthAt_})
     connect(radio, &QRadioButton::toggled, this, [this] { referenceChanged(); });
   for (QLineEdit* edit : {sensorDepth_, referenceAt_, referenceDepth_})
@@ -409,7 +461,10 @@ void CImportDialog::buildLayout() {
       referenceChanged();
     });
   auto* airRow = new QHBoxLayout;
-  airRow->addWidget(referenceBox);
+  // The reference, and under it the sizes when the test has none.
+  auto* referenceColumn = new QVBoxLayout;
+  referenceColumn->addWidget(referenceBox);
+  airRow->addLayout(referenceColumn);
   top->addLayout(airRow);
 
   // The air pressure of a barometric logger, subtracted from an absolute level.
@@ -436,6 +491,29 @@ void CImportDialog::buildLayout() {
   baro->addWidget(barometer_, 1);
   airRow->addWidget(baroBox, 1);
 
+  // The sizes k needs, asked here when the test has none (setTarget).
+  sizesBox_ = new QGroupBox(QStringLiteral("k に必要な大きさ（試験にないので）"), this);
+  sizesBox_->setObjectName(QStringLiteral("importSizes"));
+  auto* sizes = new QGridLayout(sizesBox_);
+  sectionLength_ = numberEdit(this, "importSectionLength", 6);
+  boreDiameter_ = numberEdit(this, "importBoreDiameter", 6);
+  equivalentDiameter_ = numberEdit(this, "importEquivalentDiameter", 6);
+  formula_ = listCombo(this, "importFormula", {kFormulaNames[0], kFormulaNames[1], kFormulaNames[2], kFormulaNames[3]});
+  sizes->addWidget(label("L"), 0, 0);
+  sizes->addWidget(sectionLength_, 0, 1);
+  sizes->addWidget(label("m  D"), 0, 2);
+  sizes->addWidget(boreDiameter_, 0, 3);
+  sizes->addWidget(label("m  de"), 0, 4);
+  sizes->addWidget(equivalentDiameter_, 0, 5);
+  sizes->addWidget(label("m"), 0, 6);
+  sizes->addWidget(formula_, 0, 7);
+  sizes->setColumnStretch(8, 1);
+  for (QLineEdit* edit : {sectionLength_, boreDiameter_, equivalentDiameter_})
+    connect(edit, &QLineEdit::textEdited, this, [this] { refreshSummary(); });
+  connect(formula_, &QComboBox::currentIndexChanged, this, [this] { refreshSummary(); });
+  sizesBox_->hide();
+  referenceColumn->addWidget(sizesBox_);
+
   // The start and the readings.
   auto* startBox = new QGroupBox(QStringLiteral("試験の開始と取り込む読み"), this);
   auto* startLayout = new QVBoxLayout(startBox);
@@ -444,7 +522,8 @@ void CImportDialog::buildLayout() {
   startLayout->addWidget(plot_, 1);
   auto* startRow = new QHBoxLayout;
   startTime_ = numberEdit(this, "importStartTime", 8);
-  startTime_->setToolTip(QStringLiteral("hh:mm:ss（時刻のない記録では経過秒）"));
+  startTime_->setMinimumWidth(startTime_->fontMetrics().horizontalAdvance(QStringLiteral("2026/08/05 09:50:00")) + 12);
+  startTime_->setToolTip(QStringLiteral("hh:mm:ss（時刻のない記録では経過秒）. 何日にもわたる記録では日付も."));
   connect(startTime_, &QLineEdit::editingFinished, this, [this] { startTyped(); });
   schedule_ = listCombo(this, "importSchedule", {"自動（120 以下なら全部、多ければ対数間隔）", "対数間隔", "一定間隔", "全部（120 まで）"});
   interval_ = new QDoubleSpinBox(this);
@@ -472,10 +551,12 @@ void CImportDialog::buildLayout() {
   warnings_->setWordWrap(true);
   warnings_->setStyleSheet(QStringLiteral("color: #c00000"));
   startLayout->addWidget(warnings_);
-  overwriteHeadings_ = new QCheckBox(QStringLiteral("見出しの ho・Sp・試験年月日・試験方法を、入力済みでもファイルの値で置き換える"), this);
-  overwriteHeadings_->setObjectName(QStringLiteral("importOverwriteHeadings"));
-  overwriteHeadings_->setToolTip(QStringLiteral("空の見出しは、いつもファイルから埋めます"));
-  connect(overwriteHeadings_, &QCheckBox::toggled, this, [this] { refreshSummary(); });
+  // ho, Sp, 試験年月日 and 試験方法 are the record's own: a test's typed
+  // ones are replaced unless the engineer keeps them.
+  keepHeadings_ = new QCheckBox(QStringLiteral("入力済みの ho・Sp・試験年月日・試験方法を残す"), this);
+  keepHeadings_->setObjectName(QStringLiteral("importKeepHeadings"));
+  keepHeadings_->setToolTip(QStringLiteral("外すと、記録から求めた値で置き換えます（s は記録の ho から求めます）. 空の見出しは、いつも記録から埋めます."));
+  connect(keepHeadings_, &QCheckBox::toggled, this, [this] { refreshSummary(); });
   top->addWidget(startBox, 1);
 
   // Profiles, OK and ｷｬﾝｾﾙ.
@@ -498,13 +579,13 @@ void CImportDialog::buildLayout() {
   bottom->addWidget(save);
   bottom->addStretch();
   // What OK writes besides the readings, next to it.
-  bottom->addWidget(overwriteHeadings_);
+  bottom->addWidget(keepHeadings_);
   bottom->addSpacing(8);
   auto [ok, cancel] = okCancelButtons(*this);
   bottom->addWidget(ok);
   bottom->addWidget(cancel);
-  setTabOrder(save, overwriteHeadings_);
-  setTabOrder(overwriteHeadings_, ok);
+  setTabOrder(save, keepHeadings_);
+  setTabOrder(keepHeadings_, ok);
   top->addLayout(bottom);
 }
 
@@ -564,7 +645,16 @@ void CImportDialog::loadFromSession() {
   byDepthAt_->setChecked(r.kind != ReferenceKind::SensorDepth);
   sensorDepth_->setText(r.kind == ReferenceKind::SensorDepth ? qtext(cformat("%g", r.depth)) : QString());
   referenceDepth_->setText(r.kind == ReferenceKind::DepthAtTime ? qtext(cformat("%g", r.depth)) : QString());
-  referenceAt_->setText(r.kind == ReferenceKind::DepthAtTime && r.at >= 0 ? qtext(clockText(r.at, true)) : QString());
+  referenceAt_->setText(r.kind == ReferenceKind::DepthAtTime && r.at >= 0
+                            ? qtext((r.day ? dateText(*r.day) + " " : std::string()) + clockText(r.at, true))
+                            : QString());
+  const Window& w = session_.window();
+  auto momentShown = [](const std::optional<Moment>& m) {
+    if (!m) return QString();
+    return qtext((m->day ? dateText(*m->day) + " " : std::string()) + clockText(m->seconds, true));
+  };
+  windowFrom_->setText(momentShown(w.from));
+  windowTo_->setText(momentShown(w.to));
   setListIndex(schedule_, int(s.schedule.kind));
   interval_->setValue(s.schedule.interval);
   loading_ = false;
@@ -607,10 +697,26 @@ void CImportDialog::referenceChanged() {
       r = Reference{ReferenceKind::SensorDepth, *depth, -1};
   } else {
     const auto depth = parseNumber(utf8(referenceDepth_->text()), DecimalMark::Point);
-    const auto at = parseTimeArgument(utf8(referenceAt_->text()));
-    if (depth && at) r = Reference{ReferenceKind::DepthAtTime, *depth, *at};
+    const auto at = parseMoment(utf8(referenceAt_->text()));
+    if (depth && at) r = Reference{ReferenceKind::DepthAtTime, *depth, at->seconds, at->day};
   }
   refreshSummary();
+}
+
+void CImportDialog::windowChanged() {
+  if (loading_) return;
+  Window window;
+  for (const auto& [edit, bound] : {std::pair{windowFrom_, &window.from}, {windowTo_, &window.to}}) {
+    if (edit->text().trimmed().isEmpty()) continue;
+    *bound = parseMoment(utf8(edit->text()));
+    if (!*bound) {
+      messageSink().report("読む範囲は hh:mm:ss か 2026/08/05 09:50:00 で入力してください.");
+      return;
+    }
+  }
+  if (window == session_.window()) return;
+  session_.setWindow(window);
+  readRecord();
 }
 
 void CImportDialog::scheduleChanged() {
@@ -622,7 +728,8 @@ void CImportDialog::scheduleChanged() {
 
 void CImportDialog::startTyped() {
   if (loading_ || !session_.series()) return;
-  const auto at = parseTimeArgument(utf8(startTime_->text()));
+  if (startTime_->text() == clockOrSeconds(*session_.series(), session_.timeOfDay(session_.start()))) return;
+  const auto at = parseMoment(utf8(startTime_->text()));
   std::string error;
   if (!at || !session_.setStartAt(*at, &error))
     messageSink().report(at ? error : "開始時刻は hh:mm:ss で入力してください");
@@ -664,12 +771,12 @@ void CImportDialog::refreshSummary() {
   QString meaning = QStringLiteral("水位の列の意味: ") + qtext(session_.levelMeaning());
   if (!session_.levelReason().empty()) meaning += QStringLiteral("（推定: ") + qtext(session_.levelReason()) + QStringLiteral("）");
   if (!columns.unknownUnit.empty())
-    meaning += QStringLiteral("\n単位「") + qtext(columns.unknownUnit) + QStringLiteral("」は分かりません。単位を選んでください");
+    meaning += QStringLiteral("\n単位「") + qtext(columns.unknownUnit) + QStringLiteral("」は分かりません. 単位を選んでください");
   levelMeaning_->setText(meaning);
   clearBarometer_->setEnabled(!session_.barometerPath().empty());
   QString baroText = session_.barometerPath().empty()
-                         ? QStringLiteral("なし。絶対圧のロガーで、ゆっくりした回復（1 時間以上）や天気の変わる日には、"
-                                          "気圧ロガーのファイルで補正してください（気圧の変化で k が変わります）。")
+                         ? QStringLiteral("なし. 絶対圧のロガーの値は大気圧 (約 10.3 m) を含みます: センサーの深さで換算するなら"
+                                          "気圧のファイルが必要です (ある時刻の水位で換算すれば要りません).")
                          : QStringLiteral("気圧: ") + toQString(session_.barometerPath().filename());
   if (const auto drift = session_.pressureDriftKPaPerHour())
     baroText += QStringLiteral("  気圧の変化 %1 kPa/h").arg(qtext(cformat("%+.2f", *drift)));
@@ -680,15 +787,16 @@ void CImportDialog::refreshSummary() {
   const Series* series = session_.series();
   if (!series) {
     summary_->setStyleSheet(QStringLiteral("color: #c00000"));
+    referenceMoment_->hide();
     return;
   }
   loading_ = true;
-  startTime_->setText(series->hasClock ? qtext(clockText(series->time[session_.start()], true))
-                                       : qtext(cformat("%g", series->time[session_.start()])));
+  startTime_->setText(clockOrSeconds(*series, series->time[session_.start()]));
+  if (!series->hasClock) startTime_->setText(qtext(cformat("%g", series->time[session_.start()])));
   loading_ = false;
   const auto rows = session_.scheduled();
   static const char* const kScheduleNames[] = {"", "対数間隔", "一定間隔", "全部"};
-  QString text = QStringLiteral("%1 行のデータ（%2 〜 %3）。開始 %4 から %5 行を取り込みます（%6）。")
+  QString text = QStringLiteral("%1 行のデータ（%2 〜 %3）. 開始 %4 から %5 行を取り込みます（%6）.")
                      .arg(series->time.size())
                      .arg(clockOrSeconds(*series, series->time.front()), clockOrSeconds(*series, series->time.back()),
                           clockOrSeconds(*series, series->time[session_.start()]))
@@ -696,10 +804,14 @@ void CImportDialog::refreshSummary() {
                      .arg(QString::fromUtf8(
                          kScheduleNames[int(effectiveSchedule(*series, session_.start(), session_.settings().schedule))]));
   if (!session_.steady() && !levelChanges(series->level))
-    text += QStringLiteral("\n水位が変化していません（試験の開始が見つかりません）。グラフのクリックか開始時刻で開始を指定してください。");
+    text += QStringLiteral("\n水位が変化していません（試験の開始が見つかりません）. グラフのクリックか開始時刻で開始を指定してください.");
   std::string error;
   const bool depthOk = session_.depths(&error).has_value();
   if (!depthOk) text += '\n' + qtext(error);
+  std::string momentError;
+  const std::string moment = session_.referenceMoment(&momentError);
+  referenceMoment_->setText(moment.empty() ? QString() : QStringLiteral("基準: ") + qtext(moment) + QStringLiteral(" の水位"));
+  referenceMoment_->setVisible(!moment.empty());
   const std::string report = session_.report();
   if (!report.empty()) text += '\n' + qtext(report).trimmed();
   summary_->setStyleSheet(depthOk ? QString() : QStringLiteral("color: #c00000"));
@@ -747,6 +859,15 @@ void CImportDialog::accept() {
     messageSink().report(error);
     return;
   }
+  if (askSizes_)
+    if (const std::string problem = sizesProblem(typedSizes()); !problem.empty()) {
+      messageSink().report(problem);
+      return;
+    }
+  if (TestRecord record; !session_.apply(record, &error)) {
+    messageSink().report(error);
+    return;
+  }
   // What the data contradict is asked before anything is written.
   const auto warnings = currentWarnings();
   if (!warnings.empty()) {
@@ -761,31 +882,60 @@ void CImportDialog::accept() {
 void CImportDialog::setTarget(const TestRecord& record, int digitsPermeability) {
   target_ = record;
   digitsPermeability_ = digitsPermeability;
+  askSizes_ = !session_.steady() && needsSizes(record);
+  sizesBox_->setVisible(askSizes_);
+  if (askSizes_) {
+    const TestSizes sizes = sizesOf(record);
+    sectionLength_->setText(qtext(sizes.length));
+    boreDiameter_->setText(qtext(sizes.bore));
+    equivalentDiameter_->setText(qtext(sizes.equivalentDiameter));
+    setListIndex(formula_, sizes.formula);
+  }
   refreshSummary();
+}
+
+TestSizes CImportDialog::typedSizes() const {
+  TestSizes sizes;
+  sizes.length = utf8(sectionLength_->text().trimmed());
+  sizes.bore = utf8(boreDiameter_->text().trimmed());
+  sizes.equivalentDiameter = utf8(equivalentDiameter_->text().trimmed());
+  sizes.formula = std::max(0, formula_->currentIndex());
+  return sizes;
+}
+
+// The readings, the headings, the sizes typed here and the analysis, as
+// OK writes them into a test.
+bool CImportDialog::fill(TestRecord& record, std::string* error) const {
+  if (!session_.apply(record, error)) return false;
+  if (askSizes_ && sizesProblem(typedSizes()).empty()) applySizes(record, typedSizes());
+  session_.fillHeadings(record, !keepHeadings_->isChecked());
+  setAnalysisBySuggestion(record, digitsPermeability_);
+  return true;
 }
 
 std::optional<TestRecord> CImportDialog::probe() const {
   if (!session_.series()) return std::nullopt;
   TestRecord record = target_ ? *target_ : TestRecord{};
   std::string error;
-  if (!session_.apply(record, &error)) return std::nullopt;
-  session_.fillHeadings(record, overwriteHeadings_ && overwriteHeadings_->isChecked());
+  if (!fill(record, &error)) return std::nullopt;
   return record;
 }
 
 std::vector<std::string> CImportDialog::currentWarnings() const {
   const auto record = probe();
-  return record ? session_.warnings(*record) : std::vector<std::string>{};
+  if (!record) return {};
+  std::vector<std::string> texts = session_.warnings(*record, target_ ? &*target_ : nullptr);
+  if (askSizes_)
+    if (const std::string problem = sizesProblem(typedSizes()); !problem.empty()) texts.insert(texts.begin(), problem);
+  return texts;
 }
 
 bool CImportDialog::writeInto(TestRecord& record) {
   std::string error;
-  if (!session_.apply(record, &error)) {
+  if (!fill(record, &error)) {
     messageSink().report(error);
     return false;
   }
-  session_.fillHeadings(record, overwriteHeadings_->isChecked());
-  setAnalysisBySuggestion(record, digitsPermeability_);
   return true;
 }
 
@@ -860,7 +1010,7 @@ bool runImportEditor(QWidget* parent, TestRecord& record, const std::filesystem:
     const auto picked = chooser.chooseOpenFile(
         parent, {},
         {QStringLiteral("すべてのファイル (*)"),
-         QStringLiteral("測定データ (*.csv *.txt *.dat *.tsv *.mon *.lev *.CSV *.TXT *.DAT *.TSV *.MON *.LEV)")});
+         QStringLiteral("測定データ (*.csv *.txt *.dat *.tsv *.mon *.lev *.xle *.CSV *.TXT *.DAT *.TSV *.MON *.LEV *.XLE)")});
     if (!picked) return false;
     chosen = *picked;
   }

@@ -15,6 +15,7 @@
 
 class QComboBox;
 class QDoubleSpinBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QCheckBox;
@@ -61,8 +62,9 @@ public:
   bool readRecord();
   void accept() override;
   // The readings the dialog writes on OK (into a copy the caller keeps),
-  // with the headings the file gives (empty ones, or all when the engineer
-  // ticked it) and the analysis by the suggested segment.
+  // with the headings the record gives (ho, Sp, 試験年月日, 試験方法: its
+  // own unless the engineer keeps the typed ones), the sizes asked for
+  // when the test had none, and the analysis by the suggested segment.
   bool writeInto(TestRecord& record);
   // The test the readings go into: what the warnings are checked against.
   void setTarget(const TestRecord& record, int digitsPermeability);
@@ -77,6 +79,9 @@ private:
   void referenceChanged();
   void scheduleChanged();
   void startTyped();
+  void windowChanged();
+  logger::TestSizes typedSizes() const;
+  bool fill(TestRecord& record, std::string* error) const;
   void setStart(std::size_t sample);
   void refreshSummary();
   void saveProfile();
@@ -122,7 +127,16 @@ private:
   QLabel* levelMeaning_ = nullptr;
   QLabel* barometer_ = nullptr;
   QPushButton* clearBarometer_ = nullptr;
-  QCheckBox* overwriteHeadings_ = nullptr;
+  QCheckBox* keepHeadings_ = nullptr;
+  QLineEdit* windowFrom_ = nullptr;
+  QLineEdit* windowTo_ = nullptr;
+  QLabel* referenceMoment_ = nullptr;
+  QGroupBox* sizesBox_ = nullptr;
+  bool askSizes_ = false;  // the test lacks a size k needs
+  QLineEdit* sectionLength_ = nullptr;
+  QLineEdit* boreDiameter_ = nullptr;
+  QLineEdit* equivalentDiameter_ = nullptr;
+  QComboBox* formula_ = nullptr;
   QLabel* warnings_ = nullptr;
   std::optional<TestRecord> target_;
   int digitsPermeability_ = 2;
