@@ -444,7 +444,9 @@ TEST_F(ImportWindow, TheDialogFitsA1366x768Screen) {
     setImportFileChooser(nullptr);
     const auto warnings = dialog.currentWarnings();
     EXPECT_EQ(warnings.size(), row.warned ? 1u : 0u) << (warnings.empty() ? "" : warnings.front());
-    if (row.warned) EXPECT_NE(warnings.front().find("大気圧"), std::string::npos) << warnings.front();
+    if (row.warned) {
+        EXPECT_NE(warnings.front().find("大気圧"), std::string::npos) << warnings.front();
+    }
     dialog.show();
     EXPECT_LE(dialog.sizeHint().height(), 700);
     EXPECT_LE(dialog.minimumSizeHint().height(), 700);
