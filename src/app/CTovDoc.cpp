@@ -335,7 +335,8 @@ void CTovDoc::onFileSave(QWidget* parent) {
     return;
   }
   if (readOnly_ == ReadOnly::NoPermission) {
-    if (messageSink().askYesNo(messageText(IDS_NO_WRITE_PERMISSION, shownPath(pathFromUtf8(pathName_)))))
+    if (messageSink().askTwoWay(messageText(IDS_NO_WRITE_PERMISSION, shownPath(pathFromUtf8(pathName_))),
+                                "名前を付けて保存", "キャンセル"))
       onFileSaveAs(parent);
     return;
   }

@@ -333,7 +333,7 @@ std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& tab
     const std::size_t cut = prefixOfUnits(text, kMostCellCharacters, &units);
     if (cut < text.size()) {
       text.resize(cut);
-      note(IDS_CELL_TOO_LONG, {shownFile, cellName(r, c), cformat("%zu", units)});
+      note(IDS_CELL_TOO_LONG, {shownFile, cellName(r, c), std::to_string(units)});
     }
     const lxw_error written =
         worksheet_write_string(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), text.c_str(), format);

@@ -149,6 +149,11 @@ public:
                              const std::string& /*cancel*/) {
     return askYesNoCancel(text);
   }
+  // A Yes/No question whose buttons say what they do ("名前を付けて保存",
+  // "キャンセル"); Yes is the default button. True for the first.
+  virtual bool askTwoWay(const std::string& text, const std::string& /*yes*/, const std::string& /*no*/) {
+    return askYesNo(text);
+  }
 };
 
 // The sink the program's logic reports through. Before any sink is
