@@ -13,6 +13,7 @@
 // makes is made again the same.
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -182,8 +183,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     double read = 0;
     if (found == cells.end()) fail("a number is missing from the sheet");
     const auto parsed = std::from_chars(found->second.data(), found->second.data() + found->second.size(), read);
-    if (parsed.ec != std::errc() || parsed.ptr != found->second.data() + found->second.size() || read != value)
+    if (parsed.ec != std::errc() || parsed.ptr != found->second.data() + found->second.size() || read != value) {
+      std::fprintf(stderr, "%s: %.17g written, \"%s\" read\n", name.c_str(), value, found->second.c_str());
       fail("a number reads back as another");
+    }
   }
   const std::string& shared = entries["xl/sharedStrings.xml"];
   if (!tov::isValidUtf8(shared)) fail("the shared strings are not UTF-8");

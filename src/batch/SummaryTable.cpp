@@ -312,6 +312,7 @@ std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& tab
   lxw_format* bold = workbook_add_format(book);
   format_set_bold(bold);
   std::map<std::string, lxw_format*> exponentFormats;
+  ExactNumbers exact;  // each number cell's value, for the post-processing
   std::vector<double> widths(table.header.size(), 4.0);
   auto widen = [&widths](std::size_t column, const std::string& text) {
     if (column >= widths.size()) widths.resize(column + 1, 4.0);
@@ -366,6 +367,7 @@ std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& tab
         format = f;
       }
       worksheet_write_number(sheet, row, column, cell.value, format);
+      exact[cellName(r + 1, c)] = cell.value;
     }
   }
   for (std::size_t c = 0; c < widths.size(); ++c)
@@ -383,7 +385,7 @@ std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& tab
   dropScratch();
   if (!failed.empty()) return "一覧表を作れませんでした (" + failed + ")";
   if (bytes && !bytes->empty()) {
-    if (auto shortest = withShortestNumbers(*bytes)) bytes = std::move(shortest);
+    if (auto shortest = withShortestNumbers(*bytes, exact)) bytes = std::move(shortest);
   }
   if (!bytes || bytes->empty())
     return "一覧表を作れませんでした (" + utf8Path(temp) + ": " + failureReason(closeErrno ? closeErrno : EIO) + ")";

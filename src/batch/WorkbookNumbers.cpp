@@ -25,7 +25,7 @@ void putLe(std::string& z, std::size_t at, std::uint32_t v, int size) {
 
 } // namespace
 
-std::string shortestNumbers(const std::string& xml) {
+std::string shortestNumbers(const std::string& xml, const ExactNumbers& exact) {
   std::string out;
   std::size_t pos = 0;
   while (true) {
@@ -43,7 +43,16 @@ std::string shortestNumbers(const std::string& xml) {
     const char* first = xml.data() + tagEnd + 4;
     double value = 0;
     char text[32];
-    const auto parsed = std::from_chars(first, xml.data() + end, value);
+    auto parsed = std::from_chars(first, xml.data() + end, value);
+    if (!exact.empty()) {
+      // The cell's name: r="C2" in its tag.
+      const auto name = xml.find(" r=\"", cell);
+      const auto nameEnd = name < tagEnd ? xml.find('"', name + 4) : std::string::npos;
+      if (nameEnd < tagEnd) {
+        const auto known = exact.find(xml.substr(name + 4, nameEnd - name - 4));
+        if (known != exact.end() && parsed.ec == std::errc()) value = known->second;
+      }
+    }
     const auto written = std::to_chars(text, text + sizeof text, value);
     out.append(xml, pos, tagEnd + 4 - pos);
     if (parsed.ec == std::errc() && parsed.ptr == xml.data() + end && written.ec == std::errc())
@@ -96,7 +105,7 @@ std::optional<std::string> deflated(const std::string& data) {
 
 // The workbook writer makes neither ZIP64 records nor data descriptors; an
 // archive with them is left as it is.
-std::optional<std::string> withShortestNumbers(const std::string& zip) {
+std::optional<std::string> withShortestNumbers(const std::string& zip, const ExactNumbers& exact) {
   const auto eocd = zip.rfind(std::string("PK\5\6", 4));
   if (eocd == std::string::npos || eocd + 22 > zip.size()) return std::nullopt;
   const std::size_t count = le(zip, eocd + 10, 2);
@@ -122,7 +131,7 @@ std::optional<std::string> withShortestNumbers(const std::string& zip) {
       if (method == 8 ? size > packed * kMostInflation + 64 : size != packed) return std::nullopt;
       std::optional<std::string> xml = method == 8 ? inflated(data, size) : std::optional(data);
       if (!xml) return std::nullopt;
-      *xml = shortestNumbers(*xml);
+      *xml = shortestNumbers(*xml, name == "xl/worksheets/sheet1.xml" ? exact : ExactNumbers{});
       const auto packedXml = method == 8 ? deflated(*xml) : xml;
       if (!packedXml) return std::nullopt;
       data = *packedXml;

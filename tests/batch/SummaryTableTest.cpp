@@ -201,8 +201,9 @@ TEST(SummaryTable, WorkbookTargetsAreCheckedLikeEveryOutput) {
   EXPECT_EQ(tov::testing::readBytes(dir / "ro.xlsx").substr(0, 2), root ? "PK" : "ol");
 }
 
-// D typed as 0.086 was stored as 0.08599999999999999: the workbook holds each
-// number in its shortest exact form, and the zip put together again is sound.
+// D typed as 0.086 was stored as 0.08599999999999999, a number of 17 digits
+// as another: the workbook holds each number in its shortest exact form, and
+// the zip put together again is sound.
 TEST(SummaryTable, AWorkbookKeepsNumbersAsTyped) {
   if (!writesWorkbooks()) GTEST_SKIP() << "this build writes no .xlsx workbooks";
 #ifdef _WIN32
@@ -214,6 +215,8 @@ TEST(SummaryTable, AWorkbookKeepsNumbersAsTyped) {
       {{"0.086", K::Number, 0.086}, "<v>0.086</v>"},
       {{"2.15E-006", K::Exponent, 2.15e-6}, "<v>2.15e-06</v>"},
       {{"-8.3", K::Number, -8.3}, "<v>-8.3</v>"},
+      // 17 significant digits: the writer's 16 would be another number.
+      {{"1.0946299933262814e-18", K::Number, 1.0946299933262814e-18}, "<v>1.0946299933262814e-18</v>"},
   };
   tov::SummaryTable table{{"D", "k", "z"}, {{}}};
   for (const auto& r : rows) table.rows[0].push_back(r.cell);
