@@ -141,7 +141,10 @@ const char* formulaDisplayName(int kind) {
   }
 }
 
-std::optional<double> parseWholeNumber(std::string_view text) {
+namespace {
+
+// The text as a whole number, "nan", "inf" and "infinity" included.
+std::optional<double> anyWholeNumber(std::string_view text) {
   const std::string t = trimmed(text);
   if (t.empty()) return std::nullopt;
   const char* first = t.data();
@@ -149,9 +152,16 @@ std::optional<double> parseWholeNumber(std::string_view text) {
   double value = 0;
   const auto [end, ec] = std::from_chars(first, t.data() + t.size(), value, std::chars_format::general);
   if (ec != std::errc() || end != t.data() + t.size()) return std::nullopt;
+  return value;
+}
+
+} // namespace
+
+std::optional<double> parseWholeNumber(std::string_view text) {
   // "nan", "inf" and "infinity" (another program's field) are no number a
   // table can hold: they stay text.
-  if (!std::isfinite(value)) return std::nullopt;
+  const auto value = anyWholeNumber(text);
+  if (!value || !std::isfinite(*value)) return std::nullopt;
   return value;
 }
 
@@ -351,7 +361,10 @@ std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& tab
       const auto column = static_cast<lxw_col_t>(c);
       widen(c, cell.text);
       if (cell.kind == TableCell::Kind::Text || !std::isfinite(cell.value)) {
-        if (cell.kind != TableCell::Kind::Text)
+        // A number that is not finite, also a field that holds one (kept as
+        // text by the row), is said: the sheet holds its text instead.
+        const auto number = cell.kind == TableCell::Kind::Text ? anyWholeNumber(cell.text) : std::nullopt;
+        if (cell.kind != TableCell::Kind::Text || (number && !std::isfinite(*number)))
           note(IDS_CELL_NOT_FINITE, {shownFile, cellName(r + 1, c), escapedControls(cell.text, false)});
         if (!cell.text.empty()) writeText(r + 1, c, cell.text, nullptr);
         continue;

@@ -245,6 +245,7 @@ TEST(SummaryTable, EveryWorkbookCellOpens) {
   const struct { TableCell cell; std::string shared; int note; const char* noted; } rows[] = {
       {{"nan", K::Number, std::nan("")}, "<t>nan</t>", tov::IDS_CELL_NOT_FINITE, "nan"},
       {{"inf", K::Exponent, HUGE_VAL}, "<t>inf</t>", tov::IDS_CELL_NOT_FINITE, "inf"},
+      {{"-inf", K::Text, 0}, "<t>-inf</t>", tov::IDS_CELL_NOT_FINITE, "-inf"},  // a field, as the row keeps it
       {{"\x82\xa0.tvd", K::Text, 0}, "<t>\\x82\\xa0.tvd</t>", tov::IDS_CELL_NOT_UTF8, ""},
       {{std::string(40000, 'a'), K::Text, 0}, "<t>" + std::string(32767, 'a') + "</t>", tov::IDS_CELL_TOO_LONG, "40000"},
       {{smiles, K::Text, 0}, "<t>" + smiles.substr(0, 16383 * 4) + "</t>", tov::IDS_CELL_TOO_LONG, "40000"},
