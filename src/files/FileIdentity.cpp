@@ -44,15 +44,6 @@ std::optional<FileKey> fileKeyOf(const std::filesystem::path& path) {
   return FileKey{facts->volume, facts->index};
 }
 
-std::optional<std::filesystem::path> inputAtOutput(const std::filesystem::path& output,
-                                                   const std::vector<std::filesystem::path>& inputs) {
-  const auto key = fileKeyOf(output);
-  if (!key) return std::nullopt;
-  for (const auto& input : inputs)
-    if (fileKeyOf(input) == key) return input;
-  return std::nullopt;
-}
-
 namespace {
 
 // The name a path will have once made: absolute, its links resolved as far

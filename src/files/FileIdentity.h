@@ -39,11 +39,6 @@ struct FileKey {
 };
 std::optional<FileKey> fileKeyOf(const std::filesystem::path& path);
 
-// The first of the inputs that is the very file at output; nothing when the
-// output is none of them (or does not exist yet).
-std::optional<std::filesystem::path> inputAtOutput(const std::filesystem::path& output,
-                                                   const std::vector<std::filesystem::path>& inputs);
-
 // The rule every command keeps before it writes anything: every file it
 // reads is an input, and no output may be an input (the same file by
 // identity: another spelling, a symbolic or a hard link) nor another output
