@@ -6,6 +6,7 @@
 #include "app/RecentFiles.h"
 #include "app/ShellLogic.h"
 #include "files/LockFile.h"
+#include "files/Platform.h"
 #include "files/Recovery.h"
 #include "files/Settings.h"
 #include "files/TextFile.h"
@@ -90,12 +91,19 @@ void CTovDoc::adoptFile(const std::filesystem::path& path, bool readOnly) {
   identity_ = identityOf(full);
   identityPath_ = full.string();
   dismissed_.reset();
-  readOnly_ = readOnly;
+  // A file this user may not write (or in a folder where it cannot be
+  // replaced) is open read-only as well: the caption says so and Save
+  // offers Save As.
+  const std::filesystem::path folder = full.has_parent_path() ? full.parent_path() : std::filesystem::path(".");
+  readOnly_ = readOnly ? ReadOnly::Locked
+              : std::filesystem::exists(full, ec) && (!mayWrite(full) || !mayWrite(folder)) ? ReadOnly::NoPermission
+                                                                                            : ReadOnly::No;
   if (full == lockedPath_) return;
   releaseOwnLock();
   // A live lock of another program stays theirs; a folder that takes no
-  // lock file does not stop the work.
-  if (!readOnly) {
+  // lock file does not stop the work; a test that cannot be saved here
+  // takes no lock.
+  if (readOnly_ == ReadOnly::No) {
     const LockResult lock = acquireLock(full);
     if (lock.state == LockState::Acquired || lock.state == LockState::TakenOver) {
       lockedPath_ = full;
@@ -124,11 +132,30 @@ void CTovDoc::checkChangedOnDisk() {
 }
 
 void CTovDoc::offerRecovery() {
-  for (RecoveryFile& left : leftRecoveries()) {
+  std::vector<std::filesystem::path> setAside;
+  std::vector<RecoveryFile> found = leftRecoveries(&setAside);
+  // A file that is no recovery any more is named, never passed over.
+  for (const auto& file : setAside) reportMessage(IDS_RECOVERY_SET_ASIDE, shownPath(file));
+  for (RecoveryFile& left : found) {
     const std::string name = left.testPath.empty() ? std::string("無題") : left.testPath;
     if (!messageSink().askYesNo(messageText(IDS_RECOVERY_FOUND, {name, recoveryTimeText(left.savedAt)}))) {
       removeRecovery(left.file);
       continue;
+    }
+    if (!left.testPath.empty()) {
+      // The test's file as it is now, beside the one the edits began from:
+      // deleted, saved by someone else, or not to be told (a damaged
+      // record of it). Each is asked again; No keeps the recovery file for
+      // the next start.
+      std::error_code ec;
+      const bool there = std::filesystem::exists(pathFromUtf8(left.testPath), ec);
+      const bool startedFromFile = left.base || left.baseUnknown;
+      int question = 0;
+      if (startedFromFile && !there) question = IDS_RECOVERY_BASE_DELETED;
+      else if (left.baseUnknown) question = IDS_RECOVERY_BASE_UNKNOWN;
+      else if (left.base && changedOnDisk(pathFromUtf8(left.testPath), *left.base)) question = IDS_RECOVERY_BASE_CHANGED;
+      if (question != 0 && !messageSink().askYesNo(messageText(question, shownPath(pathFromUtf8(left.testPath)))))
+        continue;
     }
     record_ = std::move(left.record);
     clearHistory();
@@ -136,19 +163,17 @@ void CTovDoc::offerRecovery() {
       pathName_.clear();
       releaseOwnLock();
       identity_.reset();
-      readOnly_ = false;
+      readOnly_ = ReadOnly::No;
       emit pathChanged();
     } else {
-      // Someone saved the test after these edits began: restoring is asked
-      // again, and the restored test keeps the old base so Save asks too.
-      if (left.base && changedOnDisk(left.testPath, *left.base) &&
-          !messageSink().askYesNo(messageText(IDS_RECOVERY_BASE_CHANGED, left.testPath)))
-        continue;  // the recovery file stays for the next start
-      setPathName(left.testPath, false);
+      setPathName(pathFromUtf8(left.testPath), false);
       bool readOnly = false;
-      if (!askAboutLock(left.testPath, &readOnly)) readOnly = true;
-      adoptFile(left.testPath, readOnly);
-      if (left.base) identity_ = left.base;
+      if (!askAboutLock(pathFromUtf8(left.testPath), &readOnly)) readOnly = true;
+      adoptFile(pathFromUtf8(left.testPath), readOnly);
+      // A test saved by someone else since keeps the old base, so Save asks
+      // before overwriting; a deleted one, or one the user took as it is,
+      // is saved without asking again.
+      if (left.base && identity_) identity_ = left.base;
     }
     // The restored test keeps its recovery file until it is saved or dropped.
     removeRecovery(recoveryFile_);
@@ -248,7 +273,7 @@ bool CTovDoc::onNewDocument() {
   pathName_.clear();
   releaseOwnLock();
   identity_.reset();
-  readOnly_ = false;
+  readOnly_ = ReadOnly::No;
   clearHistory();
   emit pathChanged();
   emit updateAllViews();
@@ -304,13 +329,28 @@ void CTovDoc::onFileSave(QWidget* parent) {
     onFileSaveAs(parent);
     return;
   }
-  if (readOnly_) {
+  if (readOnly_ == ReadOnly::Locked) {
     reportMessage(IDS_READ_ONLY_SAVE);
     onFileSaveAs(parent);
     return;
   }
-  // Someone else changed the file since it was read or written here.
-  if (identity_ && identityPath_ == pathName_ && changedOnDisk(pathName_, *identity_)) {
+  if (readOnly_ == ReadOnly::NoPermission) {
+    if (messageSink().askTwoWay(messageText(IDS_NO_WRITE_PERMISSION, shownPath(pathFromUtf8(pathName_))),
+                                "名前を付けて保存", "キャンセル"))
+      onFileSaveAs(parent);
+    return;
+  }
+  std::error_code ec;
+  if (identity_ && identityPath_ == pathName_ && !std::filesystem::exists(pathFromUtf8(pathName_), ec)) {
+    // Deleted by someone else since: saved again under its name, or elsewhere.
+    switch (messageSink().askThreeWay(messageText(IDS_DELETED_ON_DISK, shownPath(pathFromUtf8(pathName_))), "保存",
+                                      "名前を付けて保存", "キャンセル")) {
+    case Answer::Yes: break;
+    case Answer::No: onFileSaveAs(parent); return;
+    case Answer::Cancel: return;
+    }
+  } else if (identity_ && identityPath_ == pathName_ && changedOnDisk(pathName_, *identity_)) {
+    // Someone else changed the file since it was read or written here.
     switch (messageSink().askThreeWay(messageText(IDS_CHANGED_ON_DISK), "上書き", "名前を付けて保存", "キャンセル")) {
     case Answer::Yes: break;
     case Answer::No: onFileSaveAs(parent); return;

@@ -83,9 +83,9 @@ public:
   // Forgets the history (New, Open); the test stays as it is.
   void clearHistory();
 
-  // The test was opened read-only (another program has it open): Save goes
-  // to Save As.
-  bool isReadOnly() const { return readOnly_; }
+  // The test was opened read-only (another program has it open, or this
+  // user may not write its file): Save goes to Save As.
+  bool isReadOnly() const { return readOnly_ != ReadOnly::No; }
   // When the window is active again: an unmodified test whose file changed
   // on disk is offered to be read again.
   void checkChangedOnDisk();
@@ -137,7 +137,8 @@ private:
   // A hang-up or termination (a session's logout) removes our lock file on
   // its way out; the recovery file stays for the next start.
   InterruptCleanup lockOnInterrupt_;
-  bool readOnly_ = false;
+  enum class ReadOnly { No, Locked, NoPermission };
+  ReadOnly readOnly_ = ReadOnly::No;
   bool asking_ = false;
   std::filesystem::path recoveryFile_;
   bool recoveryFailureReported_ = false;

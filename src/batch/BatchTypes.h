@@ -24,6 +24,7 @@ struct BatchTestResult {
 struct BatchResult {
   std::vector<BatchTestResult> tests;  // in the order of the tests (those done before a cancel)
   std::vector<std::string> failures;   // the combined PDF or the table could not be written
+  std::vector<std::string> notes;      // what writing the table changed to make every cell valid
   bool cancelled = false;
   int failedTests() const;
   bool allDone() const { return failures.empty() && !cancelled && failedTests() == 0; }

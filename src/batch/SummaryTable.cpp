@@ -3,12 +3,11 @@
 
 #if TOV_HAS_XLSXWRITER
 #include <xlsxwriter.h>
-#include <zlib.h>
 #endif
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <charconv>
 #include <cstdio>
@@ -18,7 +17,9 @@
 #include "files/Platform.h"
 #include "files/TextCodec.h"
 #include "files/TextFile.h"
+#include "batch/WorkbookNumbers.h"
 #include "record/CFormat.h"
+#include "record/Messages.h"
 #include "record/Permeability.h"
 
 namespace tov {
@@ -98,8 +99,33 @@ std::string exponentFormat(const std::string& text) {
   return decimals == 0 ? "0E+00" : "0." + std::string(decimals, '0') + "E+00";
 }
 
-// A name beside the target that no other writer uses.
-std::string temporaryFolderText(const std::filesystem::path& scratch) { return utf8Path(scratch.parent_path()); }
+// The most characters (UTF-16 units, as the spreadsheet counts them) a
+// cell may hold.
+constexpr std::size_t kMostCellCharacters = 32767;
+
+// "M3": a cell's name by its 0-based row and column.
+std::string cellName(std::size_t row, std::size_t column) {
+  std::string letters;
+  for (std::size_t c = column + 1; c > 0; c = (c - 1) / 26) letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+  return letters + std::to_string(row + 1);
+}
+
+// The length in UTF-8 bytes of the longest start of the (valid UTF-8) text
+// that is at most `units` UTF-16 units, never splitting a character; the
+// text's own count of units goes to *total.
+std::size_t prefixOfUnits(std::string_view utf8, std::size_t units, std::size_t* total) {
+  std::size_t counted = 0, cut = utf8.size();
+  for (std::size_t at = 0; at < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[at]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const std::size_t width = length == 4 ? 2 : 1;  // a surrogate pair
+    if (counted + width > units && cut == utf8.size()) cut = at;
+    counted += width;
+    at += length;
+  }
+  *total = counted;
+  return cut;
+}
 #endif
 
 } // namespace
@@ -115,7 +141,10 @@ const char* formulaDisplayName(int kind) {
   }
 }
 
-std::optional<double> parseWholeNumber(std::string_view text) {
+namespace {
+
+// The text as a whole number, "nan", "inf" and "infinity" included.
+std::optional<double> anyWholeNumber(std::string_view text) {
   const std::string t = trimmed(text);
   if (t.empty()) return std::nullopt;
   const char* first = t.data();
@@ -123,6 +152,16 @@ std::optional<double> parseWholeNumber(std::string_view text) {
   double value = 0;
   const auto [end, ec] = std::from_chars(first, t.data() + t.size(), value, std::chars_format::general);
   if (ec != std::errc() || end != t.data() + t.size()) return std::nullopt;
+  return value;
+}
+
+} // namespace
+
+std::optional<double> parseWholeNumber(std::string_view text) {
+  // "nan", "inf" and "infinity" (another program's field) are no number a
+  // table can hold: they stay text.
+  const auto value = anyWholeNumber(text);
+  if (!value || !std::isfinite(*value)) return std::nullopt;
   return value;
 }
 
@@ -137,7 +176,9 @@ std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& f
   const int stored = record.fieldInt(F_formulaKind);
   const int kind = stored > 4 || stored < 0 ? 0 : stored;
   std::vector<TableCell> row;
-  row.push_back(textCell(fileName));
+  // A name whose bytes are not UTF-8 (CP932 from a Japanese Windows' zip)
+  // is shown as messages show it, its bytes as "\x82".
+  row.push_back(textCell(escapedControls(fileName, false)));
   row.push_back(textCell(trimmed(record.surveyName())));
   row.push_back(textCell(trimmed(record.field(F_surveyLocation))));
   row.push_back(textCell(trimmed(record.field(F_testIdNumber))));
@@ -226,158 +267,42 @@ std::string writeCsv(const std::filesystem::path& path, const SummaryTable& tabl
 #if !TOV_HAS_XLSXWRITER
 // A build without libxlsxwriter writes no workbooks and says so; the CSV
 // file holds the same table.
-std::string writeXlsx(const std::filesystem::path&, const SummaryTable&) {
+std::string writeXlsx(const std::filesystem::path&, const SummaryTable&, std::vector<std::string>*) {
   return "この版は .xlsx を書けません. CSV で保存してください.";
 }
 #else
-namespace {
-
-// The library stores a number with 16 significant digits, so 0.086 would be
-// kept as 0.08599999999999999. The workbook's sheets are rewritten with each
-// number in its shortest exact form and the zip put together again (the
-// library writes neither ZIP64 records nor data descriptors; an archive with
-// them is left as it is).
-std::uint32_t le(const std::string& z, std::size_t at, int size) {
-  std::uint32_t v = 0;
-  for (int i = size - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(z[at + static_cast<std::size_t>(i)]);
-  return v;
-}
-void putLe(std::string& z, std::size_t at, std::uint32_t v, int size) {
-  for (int i = 0; i < size; ++i) z[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-std::string shortestNumbers(const std::string& xml) {
-  std::string out;
-  std::size_t pos = 0;
-  while (true) {
-    const auto cell = xml.find("<c ", pos);
-    const auto tagEnd = cell == std::string::npos ? cell : xml.find('>', cell);
-    if (tagEnd == std::string::npos) break;
-    const bool typed = xml.compare(tagEnd - 1, 1, "/") == 0 ||
-                       xml.substr(cell, tagEnd - cell).find(" t=\"") != std::string::npos;
-    const auto end = xml.find("</v>", tagEnd);
-    if (typed || xml.compare(tagEnd + 1, 3, "<v>") != 0 || end == std::string::npos) {
-      out.append(xml, pos, tagEnd + 1 - pos);
-      pos = tagEnd + 1;
-      continue;
-    }
-    const char* first = xml.data() + tagEnd + 4;
-    double value = 0;
-    char text[32];
-    const auto parsed = std::from_chars(first, xml.data() + end, value);
-    const auto written = std::to_chars(text, text + sizeof text, value);
-    out.append(xml, pos, tagEnd + 4 - pos);
-    if (parsed.ec == std::errc() && parsed.ptr == xml.data() + end && written.ec == std::errc())
-      out.append(text, written.ptr);
-    else
-      out.append(first, xml.data() + end);
-    pos = end;
-  }
-  out.append(xml, pos);
-  return out;
-}
-
-// zlib's raw deflate streams, as a zip holds them.
-std::optional<std::string> inflated(const std::string& data, std::size_t size) {
-  std::string out(size, '\0');
-  z_stream s{};
-  if (inflateInit2(&s, -MAX_WBITS) != Z_OK) return std::nullopt;
-  s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  s.avail_in = static_cast<uInt>(data.size());
-  s.next_out = reinterpret_cast<Bytef*>(out.data());
-  s.avail_out = static_cast<uInt>(out.size());
-  const int rc = inflate(&s, Z_FINISH);
-  inflateEnd(&s);
-  if (rc != Z_STREAM_END || s.total_out != size) return std::nullopt;
-  return out;
-}
-std::optional<std::string> deflated(const std::string& data) {
-  z_stream s{};
-  if (deflateInit2(&s, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-    return std::nullopt;
-  std::string out(deflateBound(&s, static_cast<uLong>(data.size())), '\0');
-  s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  s.avail_in = static_cast<uInt>(data.size());
-  s.next_out = reinterpret_cast<Bytef*>(out.data());
-  s.avail_out = static_cast<uInt>(out.size());
-  const int rc = deflate(&s, Z_FINISH);
-  deflateEnd(&s);
-  if (rc != Z_STREAM_END) return std::nullopt;
-  out.resize(s.total_out);
-  return out;
-}
-
-// The archive again with every sheet's numbers in shortest form; nothing
-// when it holds what this does not handle.
-std::optional<std::string> withShortestNumbers(const std::string& zip) {
-  const auto eocd = zip.rfind(std::string("PK\5\6", 4));
-  if (eocd == std::string::npos || eocd + 22 > zip.size()) return std::nullopt;
-  const std::size_t count = le(zip, eocd + 10, 2);
-  std::size_t entry = le(zip, eocd + 16, 4);
-  std::string files, directory;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (entry + 46 > zip.size() || le(zip, entry, 4) != 0x02014b50) return std::nullopt;
-    const std::size_t nameSize = le(zip, entry + 28, 2);
-    const std::size_t entrySize = 46 + nameSize + le(zip, entry + 30, 2) + le(zip, entry + 32, 2);
-    const std::size_t local = le(zip, entry + 42, 4);
-    std::size_t packed = le(zip, entry + 20, 4), size = le(zip, entry + 24, 4);
-    if (entry + entrySize > zip.size() || local + 30 > zip.size() || le(zip, local, 4) != 0x04034b50 ||
-        (le(zip, local + 6, 2) & 8) || packed == 0xFFFFFFFF || size == 0xFFFFFFFF)
-      return std::nullopt;
-    const std::size_t header = 30 + le(zip, local + 26, 2) + le(zip, local + 28, 2);
-    if (local + header + packed > zip.size()) return std::nullopt;
-    std::string localHeader = zip.substr(local, header), data = zip.substr(local + header, packed);
-    std::string central = zip.substr(entry, entrySize);
-    const std::string name = zip.substr(entry + 46, nameSize);
-    if (name.starts_with("xl/worksheets/sheet") && name.ends_with(".xml")) {
-      const auto method = le(zip, entry + 10, 2);  // 8 deflated, 0 stored
-      if (method != 8 && method != 0) return std::nullopt;
-      std::optional<std::string> xml = method == 8 ? inflated(data, size) : std::optional(data);
-      if (!xml) return std::nullopt;
-      *xml = shortestNumbers(*xml);
-      const auto packedXml = method == 8 ? deflated(*xml) : xml;
-      if (!packedXml) return std::nullopt;
-      data = *packedXml;
-      const auto crc = crc32(0, reinterpret_cast<const Bytef*>(xml->data()), static_cast<uInt>(xml->size()));
-      for (auto [part, at] : {std::pair{&localHeader, 14}, std::pair{&central, 16}}) {
-        putLe(*part, static_cast<std::size_t>(at), static_cast<std::uint32_t>(crc), 4);
-        putLe(*part, static_cast<std::size_t>(at) + 4, static_cast<std::uint32_t>(data.size()), 4);
-        putLe(*part, static_cast<std::size_t>(at) + 8, static_cast<std::uint32_t>(xml->size()), 4);
-      }
-    }
-    putLe(central, 42, static_cast<std::uint32_t>(files.size()), 4);
-    files += localHeader + data;
-    directory += central;
-    entry += entrySize;
-  }
-  std::string end = zip.substr(eocd);
-  putLe(end, 12, static_cast<std::uint32_t>(directory.size()), 4);
-  putLe(end, 16, static_cast<std::uint32_t>(files.size()), 4);
-  return files + directory + end;
-}
-
-} // namespace
-
-std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& table) {
-  // The library writes only to a named file: a scratch file of ours in the
-  // system's temporary folder, read back and written to the target through
-  // the checked writer like every other output (a FIFO, a device or a
-  // read-only file is refused, a link is followed, the mode kept).
-  static std::atomic<unsigned> counter{0};
+std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& table, std::vector<std::string>* notes) {
+  // The library writes only to a named file: a scratch file of ours, read
+  // back and written to the target through the checked writer like every
+  // other output (a FIFO, a device or a read-only file is refused, a link
+  // is followed, the mode kept). It lies in a folder of its own that this
+  // run made, of a name nobody can guess, that only the user may enter: the
+  // library opens it without O_EXCL, and nobody can plant a link there.
   std::error_code ec;
-  const std::filesystem::path scratch =
-      std::filesystem::temp_directory_path(ec) /
-      cformat("tov-%ld-%u.xlsx", currentProcessId(), counter.fetch_add(1));
+  std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+  if (ec) temp = ".";
+  std::optional<std::filesystem::path> folder;
+  int folderErrno = 0;
+  {
+    WriterSection section;  // made and told at once: an interrupt removes it
+    folder = makePrivateFolder(temp, "tov-");
+    folderErrno = errno;
+    if (folder) announceTemporary(*folder);
+  }
+  if (!folder) return "一覧表を作れませんでした (" + utf8Path(temp) + ": " + failureReason(folderErrno) + ")";
+  const std::filesystem::path scratch = *folder / "book.xlsx";
   // The library opens its files by narrow names only (on Windows in the
   // ANSI code page); its own scratch files go into the same folder.
   const std::string tempName = narrowPath(scratch);
-  const std::string fileName = scratch.filename().string();
+  const std::string fileName = "book.xlsx";
   std::string tempFolder =
       tempName.size() > fileName.size() ? tempName.substr(0, tempName.size() - fileName.size() - 1) : "";
   announceTemporary(scratch);
   auto dropScratch = [&] {
     removeFile(scratch);
     withdrawTemporary(scratch);
+    removeEmptyFolder(*folder);
+    withdrawTemporary(*folder);
   };
   lxw_workbook* book = nullptr;
   if (!tempName.empty()) {
@@ -398,13 +323,36 @@ std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& tab
   lxw_format* bold = workbook_add_format(book);
   format_set_bold(bold);
   std::map<std::string, lxw_format*> exponentFormats;
+  ExactNumbers exact;  // each number cell's value, for the post-processing
   std::vector<double> widths(table.header.size(), 4.0);
   auto widen = [&widths](std::size_t column, const std::string& text) {
     if (column >= widths.size()) widths.resize(column + 1, 4.0);
     widths[column] = std::max(widths[column], std::min(displayWidth(text) + 2.0, 60.0));
   };
+  const std::string shownFile = shownPath(path);
+  auto note = [&](int id, std::initializer_list<std::string_view> args) {
+    if (notes) notes->push_back(messageText(id, args));
+  };
+  // Every cell the spreadsheet can open: text that is UTF-8 and within its
+  // limit (cut, with a note), numbers that are finite (else their text).
+  std::string failed;
+  auto writeText = [&](std::size_t r, std::size_t c, std::string text, lxw_format* format) {
+    if (!isValidUtf8(text)) {
+      text = escapedControls(text);
+      note(IDS_CELL_NOT_UTF8, {shownFile, cellName(r, c)});
+    }
+    std::size_t units = 0;
+    const std::size_t cut = prefixOfUnits(text, kMostCellCharacters, &units);
+    if (cut < text.size()) {
+      text.resize(cut);
+      note(IDS_CELL_TOO_LONG, {shownFile, cellName(r, c), std::to_string(units)});
+    }
+    const lxw_error written =
+        worksheet_write_string(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), text.c_str(), format);
+    if (written != LXW_NO_ERROR && failed.empty()) failed = cellName(r, c) + ": " + lxw_strerror(written);
+  };
   for (std::size_t c = 0; c < table.header.size(); ++c) {
-    worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), table.header[c].c_str(), bold);
+    writeText(0, c, table.header[c], bold);
     widen(c, table.header[c]);
   }
   for (std::size_t r = 0; r < table.rows.size(); ++r) {
@@ -413,8 +361,13 @@ std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& tab
       const TableCell& cell = table.rows[r][c];
       const auto column = static_cast<lxw_col_t>(c);
       widen(c, cell.text);
-      if (cell.kind == TableCell::Kind::Text) {
-        if (!cell.text.empty()) worksheet_write_string(sheet, row, column, cell.text.c_str(), nullptr);
+      if (cell.kind == TableCell::Kind::Text || !std::isfinite(cell.value)) {
+        // A number that is not finite, also a field that holds one (kept as
+        // text by the row), is said: the sheet holds its text instead.
+        const auto number = cell.kind == TableCell::Kind::Text ? anyWholeNumber(cell.text) : std::nullopt;
+        if (cell.kind != TableCell::Kind::Text || (number && !std::isfinite(*number)))
+          note(IDS_CELL_NOT_FINITE, {shownFile, cellName(r + 1, c), escapedControls(cell.text, false)});
+        if (!cell.text.empty()) writeText(r + 1, c, cell.text, nullptr);
         continue;
       }
       lxw_format* format = nullptr;
@@ -428,6 +381,7 @@ std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& tab
         format = f;
       }
       worksheet_write_number(sheet, row, column, cell.value, format);
+      exact[cellName(r + 1, c)] = cell.value;
     }
   }
   for (std::size_t c = 0; c < widths.size(); ++c)
@@ -441,14 +395,14 @@ std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& tab
     error = workbook_close(book);
     closeErrno = errno;
   }
-  auto bytes = error == LXW_NO_ERROR ? readFileBytes(scratch) : std::nullopt;
+  auto bytes = error == LXW_NO_ERROR && failed.empty() ? readFileBytes(scratch) : std::nullopt;
   dropScratch();
+  if (!failed.empty()) return "一覧表を作れませんでした (" + failed + ")";
   if (bytes && !bytes->empty()) {
-    if (auto shortest = withShortestNumbers(*bytes)) bytes = std::move(shortest);
+    if (auto shortest = withShortestNumbers(*bytes, exact)) bytes = std::move(shortest);
   }
   if (!bytes || bytes->empty())
-    return "一覧表を作れませんでした (" + temporaryFolderText(scratch) + ": " +
-           failureReason(closeErrno ? closeErrno : EIO) + ")";
+    return "一覧表を作れませんでした (" + utf8Path(temp) + ": " + failureReason(closeErrno ? closeErrno : EIO) + ")";
   OutputBatch batch;
   if (!batch.add(path, *bytes) || !batch.commit()) return batch.reason();
   return {};

@@ -64,7 +64,11 @@ std::optional<TableFormat> tableFormatOf(const std::filesystem::path& path);
 // else the reason. In CP932 a character it cannot hold fails the write.
 std::string writeCsv(const std::filesystem::path& path, const SummaryTable& table, CsvEncoding encoding);
 // One sheet "一覧": the header row frozen, columns sized to their texts,
-// numbers as numbers, k in exponent format.
-std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& table);
+// numbers as numbers, k in exponent format. Every cell is one the
+// spreadsheet opens: a number that is not finite is written as its text,
+// bytes that are not UTF-8 as "\x82", a text beyond 32,767 characters cut;
+// each says so in *notes (for standard error or a box).
+std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& table,
+                      std::vector<std::string>* notes = nullptr);
 
 } // namespace tov

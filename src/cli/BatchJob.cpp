@@ -21,10 +21,17 @@
 #include <thread>
 
 #include <pthread.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "cli/InterruptCleanup.h"
 #include "batch/BatchInputs.h"
+#include "files/AnalysisIni.h"
 #include "files/FileIdentity.h"
+#include "files/Platform.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "qt/QtSurface.h"
@@ -37,6 +44,37 @@ namespace fs = std::filesystem;
 namespace tov {
 
 namespace {
+
+// The combined PDF's pages go to its temporary through the system's write
+// call: the reason of a write that fails is kept (a file device of Qt loses
+// it when a write stops part way, as on a full disk).
+class DescriptorDevice : public QIODevice {
+public:
+  explicit DescriptorDevice(int fd) : fd_(fd) { open(QIODevice::WriteOnly); }
+  // The system's error of the first write that failed; 0 while none has.
+  int failure() const { return failure_; }
+
+protected:
+  qint64 readData(char*, qint64) override { return -1; }
+  qint64 writeData(const char* data, qint64 size) override {
+    qint64 done = 0;
+    while (done < size && failure_ == 0) {
+#ifdef _WIN32
+      const auto n = ::_write(fd_, data + done, static_cast<unsigned>(std::min<qint64>(size - done, 1 << 30)));
+#else
+      const auto n = ::write(fd_, data + done, static_cast<std::size_t>(size - done));
+#endif
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) failure_ = n < 0 ? errno : EIO;
+      else done += n;
+    }
+    return failure_ == 0 ? done : -1;
+  }
+
+private:
+  int fd_;
+  int failure_ = 0;
+};
 
 std::string joined(const std::vector<std::string>& texts) {
   std::string out;
@@ -51,7 +89,8 @@ std::string joined(const std::vector<std::string>& texts) {
 
 // One test: read, drawn to its outputs, its row made. Runs on a worker.
 BatchTestResult runOne(const BatchOptions& options, const Settings& settings, const AnalysisSettings& analysis,
-                       int index, const std::string& name, PdfBook* book, int* firstPage) {
+                       int index, const std::string& name, PdfBook* book, int* firstPage,
+                       const std::function<std::string()>& bookFailure) {
   BatchTestResult result;
   result.index = index;
   result.file = options.tests[static_cast<std::size_t>(index)];
@@ -67,14 +106,16 @@ BatchTestResult runOne(const BatchOptions& options, const Settings& settings, co
   record->fillScaleDefaults(settings.display.headingDefaults());
   repairScalesForDrawing(*record);
   result.pages = pageCount(*record);
-  result.row = summaryRow(*record, result.file.filename().string(), settings.display.digitsPermeability, analysis);
+  result.row = summaryRow(*record, utf8Path(result.file.filename()), settings.display.digitsPermeability, analysis);
   const std::string& checks = result.row[SC_warnings].text;
   if (!checks.empty()) result.warnings += (result.warnings.empty() ? "" : " / ") + checks;
 
   bool written = true;
   switch (options.output) {
-    case BatchOutput::PdfEach: {
-      const fs::path pdf = options.outputPath / (name + ".pdf");
+    case BatchOutput::PdfEach:
+    case BatchOutput::PdfFile: {
+      const fs::path pdf =
+          options.output == BatchOutput::PdfFile ? options.outputPath : options.outputPath / pathFromUtf8(name + ".pdf");
       written = writePdf(pdf, *record, settings, options.paper);
       if (written) result.written.push_back(pdf);
       break;
@@ -82,8 +123,11 @@ BatchTestResult runOne(const BatchOptions& options, const Settings& settings, co
     case BatchOutput::PdfCombined: {
       if (!book) break;  // the combined PDF cannot be written: said once, at the end
       *firstPage = book->pageCount();
-      written = book->add(*record, settings);
-      if (!written) said.reported.push_back("PDF を作れません");
+      // The pages of a test the disk took no more of are not in the PDF.
+      const std::string before = bookFailure ? bookFailure() : std::string();
+      written = book->add(*record, settings) && before.empty() && (!bookFailure || bookFailure().empty());
+      const std::string why = written || !bookFailure ? std::string() : bookFailure();
+      if (!written) said.reported.push_back("PDF を作れません" + (why.empty() ? why : " (" + why + ")"));
       break;
     }
     case BatchOutput::Png: {
@@ -106,37 +150,38 @@ BatchTestResult runOne(const BatchOptions& options, const Settings& settings, co
   return result;
 }
 
-// An output that is one of the tests (another spelling, a link) or a PDF
-// under a test's name: the whole batch is refused before anything is
-// written. "" when every output is free.
-std::string outputOverInput(const BatchOptions& options, const std::vector<std::string>& names) {
-  auto clash = [&](const fs::path& output) {
-    const auto input = inputAtOutput(output, options.tests);
-    return input ? messageText(IDS_OUTPUT_IS_INPUT, {shownPath(output), shownPath(*input)}) : std::string();
-  };
-  if (!options.table.empty())
-    if (std::string c = clash(options.table); !c.empty()) return c;
-  if (options.output == BatchOutput::PdfCombined) {
-    if (isTestFileName(options.outputPath)) return messageText(IDS_OUTPUT_NAMED_AS_TEST, shownPath(options.outputPath));
-    return clash(options.outputPath);
+// What the batch reads and writes, checked by the one rule before anything
+// is written: an output that is one of the tests or of the settings files
+// (another spelling, a link), or another output (the table named as the
+// combined PDF or as the PDFs' folder), or a PDF under a test's name,
+// refuses the whole batch. "" when every output is free.
+std::string outputClash(const BatchOptions& options, const std::vector<std::string>& names, const Settings& settings) {
+  if (options.output == BatchOutput::PdfCombined && isTestFileName(options.outputPath))
+    return messageText(IDS_OUTPUT_NAMED_AS_TEST, shownPath(options.outputPath));
+  std::vector<fs::path> inputs = options.tests;
+  const std::vector<fs::path> settingsFiles = settingsFilesRead(settings);
+  inputs.insert(inputs.end(), settingsFiles.begin(), settingsFiles.end());
+  std::vector<fs::path> outputs;
+  if (options.output != BatchOutput::None) outputs.push_back(options.outputPath);
+  if (options.output == BatchOutput::PdfEach)
+    for (const std::string& name : names) outputs.push_back(options.outputPath / pathFromUtf8(name + ".pdf"));
+  if (options.output == BatchOutput::Png) {
+    // The pages that already exist in the output folder, NAME-n.png for any
+    // page n (how many pages a test has is known once it is read).
+    const std::set<std::string> named(names.begin(), names.end());
+    auto isPageName = [&](const std::string& file) {
+      if (!file.ends_with(".png")) return false;
+      std::size_t dash = file.size() - 4;
+      while (dash > 0 && file[dash - 1] >= '0' && file[dash - 1] <= '9') --dash;
+      return dash > 1 && dash < file.size() - 4 && file[dash - 1] == '-' && named.count(file.substr(0, dash - 1)) > 0;
+    };
+    std::error_code ec;
+    for (fs::directory_iterator it(options.outputPath, ec), end; !ec && it != end; it.increment(ec))
+      if (isPageName(utf8Path(it->path().filename()))) outputs.push_back(it->path());
   }
-  if (options.output != BatchOutput::PdfEach && options.output != BatchOutput::Png) return {};
-  // The per-test files that already exist in the output folder: NAME.pdf,
-  // or NAME-n.png for any page n.
-  const std::set<std::string> named(names.begin(), names.end());
-  auto isOutputName = [&](const std::string& file) {
-    if (options.output == BatchOutput::PdfEach)
-      return file.size() > 4 && file.ends_with(".pdf") && named.count(file.substr(0, file.size() - 4)) > 0;
-    if (!file.ends_with(".png")) return false;
-    std::size_t dash = file.size() - 4;
-    while (dash > 0 && file[dash - 1] >= '0' && file[dash - 1] <= '9') --dash;
-    return dash > 1 && dash < file.size() - 4 && file[dash - 1] == '-' && named.count(file.substr(0, dash - 1)) > 0;
-  };
-  std::error_code ec;
-  for (fs::directory_iterator it(options.outputPath, ec), end; !ec && it != end; it.increment(ec))
-    if (isOutputName(it->path().filename().string()))
-      if (std::string c = clash(it->path()); !c.empty()) return c;
-  return {};
+  if (!options.table.empty()) outputs.push_back(options.table);
+  const auto clash = findOutputClash(inputs, outputs);
+  return clash ? outputClashText(*clash) : std::string();
 }
 
 } // namespace
@@ -145,6 +190,13 @@ int batchThreadCount(int asked, std::size_t tests) {
   int threads = asked > 0 ? asked : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   threads = std::min(threads, 64);
   return std::max(1, std::min(threads, static_cast<int>(std::max<std::size_t>(tests, 1))));
+}
+
+std::vector<fs::path> settingsFilesRead(const Settings& settings) {
+  std::vector<fs::path> files{hostPath(settings.location.settingsPath()),
+                              settings.installFolderPath() / kAnalysisSettingsFile};
+  for (int slot = 1; slot <= kFontSlotCount; ++slot) files.push_back(hostPath(settings.location.fontPath(slot)));
+  return files;
 }
 
 BatchResult runBatch(const BatchOptions& options, const Settings& settings,
@@ -156,7 +208,7 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
   // workers while the handlers stay installed.
   InterruptCleanup guard;
   const AnalysisSettings analysis = readAnalysisSettings(settings.installFolderPath());
-  if (std::string refused = outputOverInput(options, names); !refused.empty()) {
+  if (std::string refused = outputClash(options, names, settings); !refused.empty()) {
     batch.failures.push_back(std::move(refused));
     return batch;
   }
@@ -165,8 +217,8 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
     std::error_code ec;
     fs::create_directories(options.outputPath, ec);
     if (!fs::is_directory(options.outputPath)) {
-      batch.failures.push_back(options.outputPath.string() + ": フォルダを作れません" +
-                               (ec ? " (" + ec.message() + ")" : std::string()));
+      batch.failures.push_back(shownPath(options.outputPath) + ": フォルダを作れません" +
+                               (ec ? " (" + failureReason(ec.value()) + ")" : std::string()));
       return batch;
     }
   }
@@ -178,14 +230,21 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
   // target that cannot be written is said at the end, as any failure of the
   // combined PDF; the tests and the table are still done.
   const bool combined = options.output == BatchOutput::PdfCombined;
-  QTemporaryFile combinedFile;
+  QTemporaryFile combinedFile;  // made exclusively, under a name nobody can guess
+  std::optional<DescriptorDevice> pages;
   std::optional<PdfBook> book;
   std::string combinedError;
   if (combined && count > 0) {
     combinedError = refusedTargetReason(options.outputPath);
     const fs::path folder = options.outputPath.has_parent_path() ? options.outputPath.parent_path() : fs::path(".");
     combinedFile.setFileTemplate(QString::fromStdString((folder / ".tov-pages-XXXXXX.pdf").string()));
-    if (combinedError.empty() && !combinedFile.open()) {
+    bool opened = false;
+    if (combinedError.empty()) {
+      WriterSection section;  // made and told at once: an interrupt removes it
+      opened = combinedFile.open();
+      if (opened) guard.add(combinedFile.fileName().toStdString());
+    }
+    if (combinedError.empty() && !opened) {
       std::error_code ec;
       combinedError = !fs::exists(folder, ec)         ? failureReason(ENOENT)
                       : !fs::is_directory(folder, ec) ? failureReason(ENOTDIR)
@@ -193,10 +252,15 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
                                                             combinedFile.errorString().toStdString() + ")";
     }
     if (combinedError.empty()) {
-      guard.add(combinedFile.fileName().toStdString());
-      book.emplace(combinedFile, options.paper);
+      pages.emplace(combinedFile.handle());
+      book.emplace(*pages, options.paper);
     }
   }
+  // Why the combined PDF's temporary took no more pages: a full disk is
+  // said as such, as every other writer says it.
+  const std::function<std::string()> bookFailure = [&pages]() -> std::string {
+    return pages && pages->failure() != 0 ? failureReason(pages->failure()) : std::string();
+  };
   std::vector<int> firstPages(count, 0);
   std::atomic<std::size_t> next{0};
   std::mutex doneMutex;
@@ -208,7 +272,7 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
       const std::size_t i = next.fetch_add(1);
       if (i >= count) return;
       BatchTestResult result = runOne(options, settings, analysis, static_cast<int>(i), names[i],
-                                      book ? &*book : nullptr, &firstPages[i]);
+                                      book ? &*book : nullptr, &firstPages[i], combined ? bookFailure : nullptr);
       std::lock_guard lock(doneMutex);
       results[i] = std::move(result);
       if (onTestDone) onTestDone(*results[i]);
@@ -243,17 +307,23 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
       marks.push_back({names[i], firstPages[i]});
     }
     if (!combinedError.empty()) {
-      batch.failures.push_back(options.outputPath.string() + ": " + combinedError);
+      batch.failures.push_back(shownPath(options.outputPath) + ": " + combinedError);
+    } else if (book && (book->failed() || !bookFailure().empty())) {
+      // The disk filled while the pages were drawn: said once, with why.
+      const std::string why = bookFailure();
+      batch.failures.push_back(shownPath(options.outputPath) + ": PDF を作れませんでした" +
+                               (why.empty() ? std::string() : " (" + why + ")"));
     } else if (!marks.empty()) {
       std::string error;
-      if (!book->finish() || !combinedFile.flush()) {
-        error = "PDF を作れませんでした";
+      if (!book->finish() || !bookFailure().empty()) {
+        const std::string why = bookFailure();
+        error = why.empty() ? std::string("PDF を作れませんでした") : why;
       } else {
         book.reset();
         error = writeBookmarkedPdf(options.outputPath, combinedFile.fileName().toStdString(), marks,
                                    "透水試験 " + cformat("%zu 件", marks.size()), versionText());
       }
-      if (!error.empty()) batch.failures.push_back(options.outputPath.string() + ": " + error);
+      if (!error.empty()) batch.failures.push_back(shownPath(options.outputPath) + ": " + error);
     }
   }
   if (!options.table.empty()) {
@@ -265,8 +335,8 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
     std::string error;
     if (!format) error = "表の形式は拡張子 .csv か .xlsx で指定してください";
     else if (*format == TableFormat::Csv) error = writeCsv(options.table, table, options.csvEncoding);
-    else error = writeXlsx(options.table, table);
-    if (!error.empty()) batch.failures.push_back(options.table.string() + ": " + error);
+    else error = writeXlsx(options.table, table, &batch.notes);
+    if (!error.empty()) batch.failures.push_back(shownPath(options.table) + ": " + error);
   }
   return batch;
 }

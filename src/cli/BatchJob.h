@@ -20,13 +20,14 @@
 
 namespace tov {
 
-enum class BatchOutput { None, PdfEach, PdfCombined, Png };
+// PdfFile: the one test's PDF is the output itself (a file named .pdf).
+enum class BatchOutput { None, PdfEach, PdfCombined, PdfFile, Png };
 
 struct BatchOptions {
   std::vector<std::filesystem::path> tests;
   BatchOutput output = BatchOutput::None;
   // The folder of per-test PDFs or PNG pages (made when missing), or the
-  // combined PDF.
+  // combined PDF, or the one test's PDF.
   std::filesystem::path outputPath;
   std::filesystem::path table;  // .csv or .xlsx; empty for none
   CsvEncoding csvEncoding = CsvEncoding::Utf8WithBom;
@@ -39,7 +40,15 @@ struct BatchOptions {
 // core, never more than the tests.
 int batchThreadCount(int asked, std::size_t tests);
 
-// Runs the batch with the settings (read once by the caller). onTestDone is
+// The files a command reads beside its tests: the settings file, the font
+// files and the analysis settings of the install folder. No output may be
+// one of them.
+std::vector<std::filesystem::path> settingsFilesRead(const Settings& settings);
+
+// Runs the batch with the settings (read once by the caller). Before
+// anything is written, every output is checked against every file the
+// batch reads and against the other outputs (findOutputClash): a clash
+// refuses the whole batch. onTestDone is
 // called once per test as it finishes, from the worker threads but never
 // two at a time. A set cancel flag stops the batch after the tests under
 // way; then neither the combined PDF nor the table is written.

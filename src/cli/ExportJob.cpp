@@ -29,6 +29,7 @@
 #include "batch/BatchInputs.h"
 #include "batch/SummaryTable.h"
 #include "files/FileIdentity.h"
+#include "files/Platform.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
@@ -574,18 +575,23 @@ int runJob(const CommandLineJob& job) {
       break;
   }
   if (isBatchJob(job)) return runBatchJob(job);
-  // No output over the input, nor a PDF under a test's name ("--export-pdf
-  // a.tvd b.tvd" would turn the test a.tvd into a PDF).
-  auto overInput = [&](const std::filesystem::path& output) {
-    if (job.kind == JobKind::ExportPdf && isTestFileName(output)) {
-      reportMessage(IDS_OUTPUT_NAMED_AS_TEST, shownPath(output));
+  Settings& settings = theSettings();
+  settings.loadSettings(false);  // where the settings files are: they are inputs too
+  // No output over a file the job reads (the test, the settings), nor a PDF
+  // under a test's name ("--export-pdf a.tvd b.tvd" would turn the test
+  // a.tvd into a PDF).
+  std::vector<std::filesystem::path> inputs{pathFromUtf8(job.input)};
+  for (const auto& file : settingsFilesRead(settings)) inputs.push_back(file);
+  auto clashes = [&](const std::vector<std::filesystem::path>& outputs) {
+    if (job.kind == JobKind::ExportPdf && isTestFileName(outputs.front())) {
+      reportMessage(IDS_OUTPUT_NAMED_AS_TEST, shownPath(outputs.front()));
       return true;
     }
-    const auto input = inputAtOutput(output, {job.input});
-    if (input) messageSink().report(messageText(IDS_OUTPUT_IS_INPUT, {shownPath(output), shownPath(*input)}));
-    return input.has_value();
+    const auto clash = findOutputClash(inputs, outputs);
+    if (clash) messageSink().report(outputClashText(*clash));
+    return clash.has_value();
   };
-  if (job.kind == JobKind::ExportPdf && overInput(job.output)) return 1;
+  if (job.kind == JobKind::ExportPdf && clashes({pathFromUtf8(job.output)})) return 1;
   TestRecord& record = theRecord();
   // What reading the test said (a file cut short) heads the summary.
   RecordingMessageSink loading;
@@ -600,11 +606,9 @@ int runJob(const CommandLineJob& job) {
     for (const std::string& text : loading.reported) messageSink().report(text);
     return 1;
   }
-  if (job.kind == JobKind::ExportPng)
-    for (const auto& page : pngPagePaths(pngPrefixFor(job.output, job.input), pageCount(record)))
-      if (overInput(page)) return 1;
-  Settings& settings = theSettings();
-  settings.loadSettings(false);
+  if (job.kind == JobKind::ExportPng && clashes(pngPagePaths(pngPrefixFor(job.output, job.input), pageCount(record))))
+    return 1;
+  settings.loadSettings(false);  // the scale defaults of the test just read
   repairScalesForDrawing(record);
   switch (job.kind) {
     case JobKind::Summary: {
@@ -640,7 +644,7 @@ public:
   explicit BatchProgress(std::size_t total) : total_(total), terminal_(::isatty(2) == 1) {}
   void done(const BatchTestResult& result) {
     ++done_;
-    const std::string name = escapedControls(result.file.string(), false);
+    const std::string name = shownPath(result.file);
     if (terminal_) {
       if (!result.ok)
         std::fprintf(stderr, "\r\033[Ktov: %s: %s\n", name.c_str(), escapedControls(result.reason, false).c_str());
@@ -648,7 +652,7 @@ public:
       const int filled = total_ ? static_cast<int>(done_ * width / total_) : width;
       std::fprintf(stderr, "\r\033[K[%s%s] %zu/%zu %s", std::string(static_cast<std::size_t>(filled), '#').c_str(),
                    std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), done_, total_,
-                   escapedControls(result.file.filename().string(), false).c_str());
+                   shownPath(result.file.filename()).c_str());
     } else if (result.ok) {
       std::fprintf(stderr, "[%zu/%zu] %s\n", done_, total_, name.c_str());
     } else {
@@ -687,11 +691,25 @@ int runBatchJob(const CommandLineJob& job) {
   options.csvEncoding = job.cp932 ? CsvEncoding::Cp932 : CsvEncoding::Utf8WithBom;
   if (job.kind == JobKind::ExportPdf) options.output = job.combine ? BatchOutput::PdfCombined : BatchOutput::PdfEach;
   if (job.kind == JobKind::ExportPng) options.output = BatchOutput::Png;
-  options.outputPath = job.output;
+  options.outputPath = pathFromUtf8(job.output);
+  // An output named as a PDF file is never made a folder: one test (with a
+  // table beside it) is written to it as a single export would; several
+  // need --combine or a folder.
+  std::error_code ec;
+  if (options.output == BatchOutput::PdfEach && lowerAscii(utf8Path(options.outputPath.extension())) == ".pdf" &&
+      !std::filesystem::is_directory(options.outputPath, ec)) {
+    if (options.tests.size() > 1) {
+      std::fprintf(stderr, "tov: %s\n",
+                   escapedControls(messageText(IDS_PDF_FILE_FOR_MANY, shownPath(options.outputPath)), false).c_str());
+      return 1;
+    }
+    options.output = BatchOutput::PdfFile;
+  }
 
   BatchProgress progress(options.tests.size());
   const BatchResult result = runBatch(options, settings, [&](const BatchTestResult& r) { progress.done(r); });
   progress.finish();
+  for (const std::string& note : result.notes) std::fprintf(stderr, "tov: %s\n", escapedControls(note, false).c_str());
   for (const std::string& failure : result.failures)
     std::fprintf(stderr, "tov: %s\n", escapedControls(failure, false).c_str());
   const int failed = result.failedTests();

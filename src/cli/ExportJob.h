@@ -108,6 +108,8 @@ public:
   int pageCount() const { return pages_; }
   // Ends the document; false when it could not be completed.
   bool finish();
+  // A page could not be added (the device took no more): the book is unusable.
+  bool failed() const { return failed_; }
 
 private:
   QIODevice& device_;

@@ -8,6 +8,9 @@
 #include "files/FileIdentity.h"
 #include "files/Settings.h"
 #include "cli/ImportReadingsCommand.h"
+#include "cli/InterruptCleanup.h"
+#include "files/Platform.h"
+#include "import/LoggerImport.h"
 #include "record/Messages.h"
 
 namespace tov {
@@ -24,20 +27,26 @@ int runImportCommandLine(int argc, char** argv) {
       settings.loadSettings(false);
       folder = settings.installFolderPath();
     }
-  // The new test never goes over the logger's file or the profile it reads
-  // (by file identity: another spelling or a link is the same file).
+  // The new test never goes over a file the import reads: the logger's
+  // file, the profile (as named or as found in the install folder), the
+  // template (--into) or the barometer's file (--baro); by file identity,
+  // so another spelling or a link is the same file.
   std::vector<std::filesystem::path> inputs;
-  std::optional<std::filesystem::path> output;
+  std::vector<std::filesystem::path> outputs;
   for (std::size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] == "--import-readings" || args[i] == "--profile") inputs.emplace_back(args[i + 1]);
-    if (args[i] == "--output") output = args[i + 1];
+    const std::string& option = args[i];
+    if (option == "--import-readings" || option == "--profile" || option == "--into" || option == "--baro")
+      inputs.push_back(pathFromUtf8(args[i + 1]));
+    if (option == "--profile") inputs.push_back(logger::profileFolder(folder) / pathFromUtf8(args[i + 1] + ".txt"));
+    if (option == "--output") outputs.push_back(pathFromUtf8(args[i + 1]));
   }
-  if (output)
-    if (const auto input = inputAtOutput(*output, inputs)) {
-      const std::string text = messageText(IDS_OUTPUT_IS_INPUT, {output->string(), input->string()});
-      std::fprintf(stderr, "tov: %s\n", escapedControls(text, false).c_str());
-      return 1;
-    }
+  if (const auto clash = findOutputClash(inputs, outputs)) {
+    std::fprintf(stderr, "tov: %s\n", escapedControls(outputClashText(*clash), false).c_str());
+    return 1;
+  }
+  // An interrupt (a logout's SIGTERM) while the test is written leaves no
+  // temporary beside it.
+  InterruptCleanup guard;
   return logger::runImportCommand(args, folder);
 }
 

@@ -104,7 +104,9 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
   Reference& reference = session.settings().reference;
   if (has("--sensor-depth")) {
     const auto depth = depthOption("--sensor-depth");
-    if (!depth) return fail("--sensor-depth は -10000〜10000 (m) の数値で指定してください");
+    if (!depth) return fail("--sensor-depth は 0〜10000 (m) の数値で指定してください");
+    // The depth is below the pipe top: a negative one puts the sensor above it.
+    if (*depth < 0) return fail(messageText(IDS_SENSOR_ABOVE_TOP, options["--sensor-depth"]));
     reference = Reference{ReferenceKind::SensorDepth, *depth, -1};
   }
   if (has("--reference-depth")) {

@@ -31,8 +31,11 @@ void removeTemporaries() {
   // Writers on other threads finish telling their temporaries (and
   // renaming a batch) first, and start nothing more.
   stopWritersForInterrupt();
-  for (Slot& slot : gSlots)
-    if (slot.state.load(std::memory_order_acquire) == Used) removeFileOnInterrupt(slot.path);
+  // Twice: a private scratch folder told before the files in it is removed
+  // once they are gone.
+  for (int pass = 0; pass < 2; ++pass)
+    for (Slot& slot : gSlots)
+      if (slot.state.load(std::memory_order_acquire) == Used) removeFileOnInterrupt(slot.path);
 }
 
 // Every writer's temporaries (saves, tables, exports) as they come and go.

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "files/Platform.h"
+#include "record/Messages.h"
 
 namespace fs = std::filesystem;
 
@@ -94,9 +95,16 @@ SummaryTable BatchModel::summaryTable() const {
 
 std::string BatchModel::writeTable(const fs::path& output, CsvEncoding encoding, std::string& status) const {
   const SummaryTable table = summaryTable();
+  std::vector<std::string> notes;
   const std::string error =
-      tableFormatOf(output) == TableFormat::Xlsx ? writeXlsx(output, table) : writeCsv(output, table, encoding);
+      tableFormatOf(output) == TableFormat::Xlsx ? writeXlsx(output, table, &notes) : writeCsv(output, table, encoding);
   if (!error.empty()) return utf8Path(output) + ": " + error;
+  // What was changed to make every cell one the spreadsheet opens, in one box.
+  if (!notes.empty()) {
+    std::string text;
+    for (const std::string& note : notes) text += (text.empty() ? "" : "\n") + note;
+    messageSink().report(text);
+  }
   status = "一覧表 (" + std::to_string(table.rows.size()) + " 件) を書き出しました: " + utf8Path(output);
   return {};
 }

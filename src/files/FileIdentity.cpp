@@ -1,7 +1,10 @@
 #include "files/FileIdentity.h"
 
+#include <map>
+
 #include "files/Platform.h"
 #include "files/TextFile.h"
+#include "record/Messages.h"
 
 namespace tov {
 
@@ -41,13 +44,55 @@ std::optional<FileKey> fileKeyOf(const std::filesystem::path& path) {
   return FileKey{facts->volume, facts->index};
 }
 
-std::optional<std::filesystem::path> inputAtOutput(const std::filesystem::path& output,
-                                                   const std::vector<std::filesystem::path>& inputs) {
-  const auto key = fileKeyOf(output);
-  if (!key) return std::nullopt;
-  for (const auto& input : inputs)
-    if (fileKeyOf(input) == key) return input;
+namespace {
+
+// The name a path will have once made: absolute, its links resolved as far
+// as they exist, "." and ".." gone; folded to one case where the system's
+// names are.
+std::string comparableName(const std::filesystem::path& path) {
+  std::error_code ec;
+  std::filesystem::path full = std::filesystem::absolute(path, ec);
+  if (ec) full = path;
+  std::filesystem::path resolved = std::filesystem::weakly_canonical(full, ec);
+  if (ec) resolved = full;
+  std::string name = utf8Path(resolved.lexically_normal());
+  while (name.size() > 1 && (name.back() == '/' || name.back() == '\\')) name.pop_back();
+#ifdef _WIN32
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+#endif
+  return name;
+}
+
+} // namespace
+
+std::optional<OutputClash> findOutputClash(const std::vector<std::filesystem::path>& inputs,
+                                           const std::vector<std::filesystem::path>& outputs) {
+  std::vector<std::optional<FileKey>> inputKeys;
+  inputKeys.reserve(inputs.size());
+  for (const auto& input : inputs) inputKeys.push_back(fileKeyOf(input));
+  std::map<std::string, std::size_t> names;
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> keys;
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const std::filesystem::path& output = outputs[i];
+    const auto key = fileKeyOf(output);
+    if (key) {
+      for (std::size_t k = 0; k < inputs.size(); ++k)
+        if (inputKeys[k] == key) return OutputClash{output, inputs[k], false};
+      const auto [at, fresh] = keys.emplace(std::pair{key->device, key->inode}, i);
+      if (!fresh) return OutputClash{output, outputs[at->second], true};
+    }
+    const auto [at, fresh] = names.emplace(comparableName(output), i);
+    if (!fresh) return OutputClash{output, outputs[at->second], true};
+  }
   return std::nullopt;
+}
+
+std::string outputClashText(const OutputClash& clash) {
+  const std::string output = shownPath(clash.output), other = shownPath(clash.other);
+  if (!clash.otherIsOutput) return messageText(IDS_OUTPUT_IS_INPUT, {output, other});
+  return output == other ? messageText(IDS_OUTPUT_NAMED_TWICE, output)
+                         : messageText(IDS_OUTPUT_IS_OUTPUT, {output, other});
 }
 
 } // namespace tov

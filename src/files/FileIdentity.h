@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -38,9 +39,18 @@ struct FileKey {
 };
 std::optional<FileKey> fileKeyOf(const std::filesystem::path& path);
 
-// The first of the inputs that is the very file at output; nothing when the
-// output is none of them (or does not exist yet).
-std::optional<std::filesystem::path> inputAtOutput(const std::filesystem::path& output,
-                                                   const std::vector<std::filesystem::path>& inputs);
+// The rule every command keeps before it writes anything: every file it
+// reads is an input, and no output may be an input (the same file by
+// identity: another spelling, a symbolic or a hard link) nor another output
+// (the same file, or the same name once made; on Windows in any case).
+struct OutputClash {
+  std::filesystem::path output;
+  std::filesystem::path other;  // the input, or the other output
+  bool otherIsOutput = false;
+};
+std::optional<OutputClash> findOutputClash(const std::vector<std::filesystem::path>& inputs,
+                                           const std::vector<std::filesystem::path>& outputs);
+// What the user is told of a clash (nothing was written).
+std::string outputClashText(const OutputClash& clash);
 
 } // namespace tov

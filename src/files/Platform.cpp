@@ -2,9 +2,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <system_error>
 #include <vector>
 
@@ -415,6 +417,66 @@ bool mayRead(const fs::path& path) {
 #endif
 }
 
+bool mayWrite(const fs::path& path) {
+#ifdef _WIN32
+  // _waccess looks at the read-only flag only: asking for write access says
+  // what the folder's rights say too. A file another program holds shared
+  // with nobody is no matter of rights.
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (!folder && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+  HANDLE file = CreateFileW(path.c_str(), folder ? FILE_ADD_FILE : GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError() != ERROR_ACCESS_DENIED && GetLastError() != ERROR_WRITE_PROTECT;
+  CloseHandle(file);
+  return true;
+#else
+  return ::access(path.c_str(), W_OK) == 0;
+#endif
+}
+
+std::optional<fs::path> makePrivateFolder(const fs::path& parent, std::string_view prefix) {
+#ifdef _WIN32
+  // The user's temporary folder is the user's own; the name is still not
+  // one another program could guess, and CreateDirectoryW makes it or fails
+  // (a name that is there, a link too, is never taken).
+  std::random_device device;
+  std::mt19937_64 random(static_cast<std::uint64_t>(device()) << 32 ^ device() ^
+                         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                         GetCurrentProcessId());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[17];
+    const std::uint64_t value = random();
+    for (int i = 0; i < 16; ++i) name[i] = "0123456789abcdef"[(value >> (4 * i)) & 15];
+    name[16] = '\0';
+    const fs::path folder = parent / pathFromUtf8(std::string(prefix) + name);
+    if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
+    const DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS) {
+      errno = error == ERROR_ACCESS_DENIED ? EACCES : error == ERROR_PATH_NOT_FOUND ? ENOENT
+            : error == ERROR_DISK_FULL ? ENOSPC : EIO;
+      return std::nullopt;
+    }
+  }
+  errno = EEXIST;
+  return std::nullopt;
+#else
+  std::string pattern = (parent / (std::string(prefix) + "XXXXXX")).native();
+  if (::mkdtemp(pattern.data()) == nullptr) return std::nullopt;  // made with mode 0700
+  return fs::path(pattern);
+#endif
+}
+
+bool removeEmptyFolder(const fs::path& folder) {
+#ifdef _WIN32
+  return RemoveDirectoryW(folder.c_str()) != 0;
+#else
+  return ::rmdir(folder.c_str()) == 0;
+#endif
+}
+
 bool removeFile(const fs::path& path) {
 #ifdef _WIN32
   return DeleteFileW(path.c_str()) != 0;
@@ -465,9 +527,12 @@ void restoreInterrupts() {
 void removeFileOnInterrupt(const char* utf8Name) {
 #ifdef _WIN32
   wchar_t wide[4096];
-  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8Name, -1, wide, 4096) > 0) DeleteFileW(wide);
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8Name, -1, wide, 4096) > 0 && !DeleteFileW(wide))
+    RemoveDirectoryW(wide);
 #else
-  ::unlink(utf8Name);
+  const int saved = errno;  // the interrupted code's
+  if (::unlink(utf8Name) != 0 && errno == EISDIR) ::rmdir(utf8Name);
+  errno = saved;
 #endif
 }
 

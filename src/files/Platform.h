@@ -101,6 +101,16 @@ CreateResult createNewFile(const std::filesystem::path& path, std::string_view b
 
 // Whether this user may read the file.
 bool mayRead(const std::filesystem::path& path);
+// Whether this user may write the file, or make files in the folder
+// (false also on a read-only file system).
+bool mayWrite(const std::filesystem::path& path);
+
+// A new folder of an unpredictable name under `parent` that only the user
+// may enter, made by this call (never one that was there): the place for
+// scratch files a library makes by name. Nothing when none can be made.
+std::optional<std::filesystem::path> makePrivateFolder(const std::filesystem::path& parent, std::string_view prefix);
+// Removes an empty folder; false when it could not.
+bool removeEmptyFolder(const std::filesystem::path& folder);
 
 // Removes a file (not a folder); false when it could not.
 bool removeFile(const std::filesystem::path& path);
@@ -121,7 +131,8 @@ void onInterrupt(InterruptHandler handler);
 void restoreInterrupts();
 
 // Removes the file named by UTF-8 text, from an interrupt handler (nothing
-// allocated; a name longer than the system takes is left).
+// allocated; a name longer than the system takes is left). A name that is
+// an empty folder (a private scratch folder) is removed as well.
 void removeFileOnInterrupt(const char* utf8Name);
 
 // The file open on a C runtime descriptor; nothing when the system cannot

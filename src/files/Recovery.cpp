@@ -31,20 +31,32 @@ std::optional<long long> wholeNumber(std::string_view text) {
   return value;
 }
 
-// "size time hash": decimal size and nanoseconds, 16 hex digits of hash.
+// A time may lie before 1970 (a file restored from an old archive).
+std::optional<long long> signedNumber(std::string_view text) {
+  if (!text.starts_with('-')) return wholeNumber(text);
+  const auto value = wholeNumber(text.substr(1));
+  if (!value) return std::nullopt;
+  return -*value;
+}
+
+// "size time hash": decimal size and nanoseconds, 16 hex digits of hash
+// (either case).
 std::optional<FileIdentity> parseBase(std::string_view text) {
   const auto first = text.find(' ');
   const auto second = first == std::string_view::npos ? first : text.find(' ', first + 1);
   if (second == std::string_view::npos) return std::nullopt;
   const auto size = wholeNumber(text.substr(0, first));
-  const auto time = wholeNumber(text.substr(first + 1, second - first - 1));
+  const auto time = signedNumber(text.substr(first + 1, second - first - 1));
   const std::string_view hex = text.substr(second + 1);
   if (!size || !time || hex.size() != 16) return std::nullopt;
   FileIdentity id;
   id.size = static_cast<std::uint64_t>(*size);
   id.modifiedNs = *time;
   for (char c : hex) {
-    const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    const int digit = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                             : -1;
     if (digit < 0) return std::nullopt;
     id.hash = id.hash << 4 | static_cast<std::uint64_t>(digit);
   }
@@ -99,8 +111,9 @@ std::optional<RecoveryFile> parseRecoveryText(std::string_view text) {
     } else if (key == "host") {
       result.host = std::string(value);
     } else if (key == "base") {
+      // A damaged base loses the check, never the edits.
       result.base = parseBase(value);
-      if (!result.base) return std::nullopt;
+      result.baseUnknown = !result.base;
     }
   }
   if (!havePath || !haveTime) return std::nullopt;
@@ -137,22 +150,35 @@ void removeRecovery(const fs::path& file) {
   if (!file.empty()) removeFile(file);
 }
 
-std::vector<RecoveryFile> leftRecoveries() {
+std::vector<RecoveryFile> leftRecoveries(std::vector<fs::path>* setAside) {
   std::vector<RecoveryFile> found;
   std::error_code ec;
   const std::string host = hostName();
+  std::vector<fs::path> unreadable;
   for (const auto& entry : fs::directory_iterator(recoveryFolder(), ec)) {
     if (entry.path().extension() != kExtension) continue;
-    const auto bytes = readFileHead(entry.path(), kMaxRecoveryBytes);
-    if (!bytes) continue;
-    auto parsed = parseRecoveryText(*bytes);
-    if (!parsed) continue;
+    std::error_code typeError;
+    if (!entry.is_regular_file(typeError)) continue;
+    const auto bytes = readFileHead(entry.path(), kMaxRecoveryBytes + 1);
+    auto parsed = bytes && bytes->size() <= kMaxRecoveryBytes ? parseRecoveryText(*bytes) : std::nullopt;
+    if (!parsed) {
+      unreadable.push_back(entry.path());
+      continue;
+    }
     // Another program of this host that still runs keeps its own.
     if (parsed->host == host && parsed->pid > 0 && parsed->pid != currentProcessId() &&
         processAlive(parsed->pid))
       continue;
     parsed->file = entry.path();
     found.push_back(std::move(*parsed));
+  }
+  // Renamed after the folder was read: the listing does not meet them twice.
+  for (const fs::path& file : unreadable) {
+    fs::path aside = file;
+    aside += ".unreadable";
+    std::error_code renameError;
+    fs::rename(file, aside, renameError);
+    if (setAside) setAside->push_back(renameError ? file : aside);
   }
   std::sort(found.begin(), found.end(), [](const RecoveryFile& a, const RecoveryFile& b) { return a.savedAt < b.savedAt; });
   return found;

@@ -28,6 +28,9 @@ struct RecoveryFile {
   // test or a file that was not there): restoring onto a file that is no
   // longer this is restoring over someone else's save.
   std::optional<FileIdentity> base;
+  // A base line that could not be read (damaged): whether the test's file
+  // changed since cannot be told, and restoring asks.
+  bool baseUnknown = false;
   TestRecord record;
 };
 
@@ -46,8 +49,11 @@ bool writeRecovery(const std::filesystem::path& file, const TestRecord& record, 
                    const std::optional<FileIdentity>& base = std::nullopt);
 void removeRecovery(const std::filesystem::path& file);
 // The recovery files left by programs that are no longer running, oldest
-// first (those of a live program of this host are that program's).
-std::vector<RecoveryFile> leftRecoveries();
+// first (those of a live program of this host are that program's). A file
+// that cannot be read as one is never silently passed over: it is renamed
+// aside ("NAME.tovrec.unreadable", so it is not met again) and its new name
+// is added to *setAside for the user to be told.
+std::vector<RecoveryFile> leftRecoveries(std::vector<std::filesystem::path>* setAside = nullptr);
 
 // "2026-12-08 12:34" of a recovery time, local time.
 std::string recoveryTimeText(std::int64_t savedAt);

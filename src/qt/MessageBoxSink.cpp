@@ -65,4 +65,17 @@ Answer MessageBoxSink::askThreeWay(const std::string& text, const std::string& y
   return Answer::Cancel;
 }
 
+bool MessageBoxSink::askTwoWay(const std::string& text, const std::string& yesText, const std::string& noText) {
+  QMessageBox box(QMessageBox::Question, kBoxTitle, QString::fromUtf8(text), QMessageBox::NoButton,
+                  QApplication::activeWindow());
+  box.setObjectName(QStringLiteral("twoWayBox"));
+  QPushButton* yes = box.addButton(QString::fromUtf8(yesText), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(QString::fromUtf8(noText), QMessageBox::RejectRole);
+  yes->setObjectName(QStringLiteral("answerYes"));
+  box.setDefaultButton(yes);
+  box.setEscapeButton(no);
+  box.exec();
+  return box.clickedButton() == yes;
+}
+
 } // namespace tov

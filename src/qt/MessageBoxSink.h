@@ -19,6 +19,7 @@ public:
   Answer askYesNoCancel(const std::string& text) override;
   Answer askThreeWay(const std::string& text, const std::string& yes, const std::string& no,
                      const std::string& cancel) override;
+  bool askTwoWay(const std::string& text, const std::string& yes, const std::string& no) override;
 };
 
 } // namespace tov

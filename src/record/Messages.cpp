@@ -84,18 +84,56 @@ std::string messageText(int id, std::initializer_list<std::string_view> args) {
 
 std::string shownPath(const std::filesystem::path& path) { return escapedControls(utf8Path(path), false); }
 
+namespace {
+
+// The length of the well-formed UTF-8 character at text[at] (no overlong
+// form, no surrogate, nothing above U+10FFFF), or 0.
+std::size_t utf8CharacterAt(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u; };
+  const unsigned lead = byte(0);
+  const auto trail = [&](std::size_t i, unsigned low = 0x80, unsigned high = 0xBF) {
+    return byte(i) >= low && byte(i) <= high;
+  };
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) return trail(1) ? 2 : 0;
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    const unsigned low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
+    return trail(1, low, high) && trail(2) ? 3 : 0;
+  }
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    const unsigned low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
+    return trail(1, low, high) && trail(2) && trail(3) ? 4 : 0;
+  }
+  return 0;
+}
+
+} // namespace
+
+bool isValidUtf8(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t length = utf8CharacterAt(text, at);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}
+
 std::string escapedControls(std::string_view text, bool keepLineBreaks) {
   std::string out;
   out.reserve(text.size());
-  for (const char c : text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const char c = text[at];
     const auto byte = static_cast<unsigned char>(c);
-    if ((byte < 0x20 && c != '\t' && !(keepLineBreaks && c == '\n')) || byte == 0x7f) {
+    const std::size_t length = utf8CharacterAt(text, at);
+    if (length == 0 || (byte < 0x20 && c != '\t' && !(keepLineBreaks && c == '\n')) || byte == 0x7f) {
       static const char hex[] = "0123456789abcdef";
       out += "\\x";
       out += hex[byte >> 4];
       out += hex[byte & 15];
+      ++at;
     } else {
-      out += c;
+      out.append(text, at, length);
+      at += length;
     }
   }
   return out;

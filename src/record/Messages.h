@@ -67,6 +67,18 @@ enum MessageId : int {
   IDS_OUTPUT_IS_INPUT = 62508,       // an output that is one of the inputs (%1 output, %2 input)
   IDS_OUTPUT_NAMED_AS_TEST = 62509,  // a PDF to be written under a test's name (.tvd)
   IDS_CANNOT_READ = 62510,           // a file that is there but may not be read
+  IDS_OUTPUT_IS_OUTPUT = 63200,      // two outputs of one command are one file (%1, %2)
+  IDS_RECOVERY_SET_ASIDE = 63201,    // a recovery file that cannot be read, kept under another name
+  IDS_RECOVERY_BASE_DELETED = 63202, // a recovery whose test was deleted since
+  IDS_RECOVERY_BASE_UNKNOWN = 63203, // a recovery whose record of the test's file is damaged
+  IDS_DELETED_ON_DISK = 63204,       // Save of a test whose file was deleted meanwhile
+  IDS_NO_WRITE_PERMISSION = 63205,   // Save of a test the user may not write
+  IDS_CELL_NOT_FINITE = 63206,       // a workbook cell's number that is not finite (%1 file, %2 cell, %3 value)
+  IDS_CELL_TOO_LONG = 63207,         // a workbook cell's text beyond 32,767 characters
+  IDS_CELL_NOT_UTF8 = 63208,         // a workbook cell's bytes that are not UTF-8
+  IDS_PDF_FILE_FOR_MANY = 63209,     // several tests to one PDF file without --combine
+  IDS_SENSOR_ABOVE_TOP = 63210,      // a negative --sensor-depth
+  IDS_OUTPUT_NAMED_TWICE = 63211,    // one name given to two outputs of one command
   // The standard checks of the dialogs' fields.
   IDS_ENTER_INTEGER = 61010,       // "整数を入力してください。"
   IDS_ENTER_NUMBER = 61011,        // "数字を入力してください。"
@@ -132,8 +144,12 @@ std::string messageText(int id, std::initializer_list<std::string_view> args);
 
 // Text for a terminal: control characters (a terminal's escapes, CR, and
 // LF unless the text's own lines are kept) shown as "\x1b" and the like, so a
-// file name cannot move the cursor or fake a line.
+// file name cannot move the cursor or fake a line; bytes that are not UTF-8
+// (a name in CP932 from a Japanese Windows' zip) likewise, so the text is
+// always valid UTF-8.
 std::string escapedControls(std::string_view text, bool keepLineBreaks = true);
+// Whether the text is well-formed UTF-8.
+bool isValidUtf8(std::string_view text);
 // A file's name as a message shows it: every control character escaped, a
 // line break too, so that a name cannot split the message into fake lines.
 std::string shownPath(const std::filesystem::path& path);
@@ -157,6 +173,11 @@ public:
   virtual Answer askThreeWay(const std::string& text, const std::string& /*yes*/, const std::string& /*no*/,
                              const std::string& /*cancel*/) {
     return askYesNoCancel(text);
+  }
+  // A Yes/No question whose buttons say what they do ("名前を付けて保存",
+  // "キャンセル"); Yes is the default button. True for the first.
+  virtual bool askTwoWay(const std::string& text, const std::string& /*yes*/, const std::string& /*no*/) {
+    return askYesNo(text);
   }
 };
 

@@ -14,6 +14,7 @@
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
@@ -30,6 +31,7 @@
 #include "cli/InterruptCleanup.h"
 #include "batch/SummaryTable.h"
 #include "files/TvdFile.h"
+#include "record/CFormat.h"
 #include "record/Messages.h"
 #include "render/Page.h"
 #include "support/TestSupport.h"
@@ -293,10 +295,11 @@ TEST(BatchProcess, BadFilesAreNamedAndTheGoodOnesStillDone) {
   EXPECT_NE(blocked.err.find((out / "plain" / "k.xlsx").string()), std::string::npos) << blocked.err;
 }
 
-// Every command refuses an output that is one of its inputs, by another
-// spelling or a hard link, and a PDF under a test's name, with status 1 and
-// before anything is written: the tests and the logger file stay as they
-// were. A folder without tests is a failure too.
+// Every command refuses an output that is one of the files it reads (the
+// tests, the logger file, the template, the barometer, the settings), by
+// another spelling or a hard link, an output named twice, and a PDF under a
+// test's name, with status 1 and before anything is written: the inputs stay
+// as they were. A folder without tests is a failure too.
 TEST(BatchProcess, OutputOverAnInputIsRefusedBeforeAnythingIsWritten) {
   REQUIRE_TOV_PROGRAM();
   TempDir root, in, out;
@@ -308,8 +311,29 @@ TEST(BatchProcess, OutputOverAnInputIsRefusedBeforeAnythingIsWritten) {
   fs::create_hard_link(in / "long.tvd", out / "k.csv");
   fs::create_hard_link(in / "steady.tvd", out / "p-2.png");
   fs::create_hard_link(in / "steady.tvd", out / "all.pdf");
-  const std::string is = "は入力のファイル", named = "は試験データ(.tvd)の名前です";
+  fs::create_hard_link(in / "long.tvd", out / "into.tvd");
+  fs::create_hard_link(in / "steady.tvd", out / "baro.tvd");
+  ASSERT_EQ(runTov({"--summary", q(in / "long.tvd")}, root.path()).exitCode, 0);  // the install folder is made
+  fs::path settingsFile;
+  for (const auto& e : fs::recursive_directory_iterator(root.path()))
+    if (e.path().filename() == "Sys.ndx") settingsFile = e.path();
+  ASSERT_FALSE(settingsFile.empty());
+  const std::string is = "は入力のファイル", named = "は試験データ(.tvd)の名前です", twice = "が二つの出力に指定されています";
+  const QString log = q(in / "log.csv");
   const struct { QStringList args; std::string said; } cases[] = {
+      // Every file a command reads is an input: the template, the barometer,
+      // the settings; by another name or a hard link too.
+      {{"--import-readings", log, "--output", q(in / "long.tvd"), "--into", q(in / "long.tvd")}, is},
+      {{"--import-readings", log, "--output", q(out / "into.tvd"), "--into", q(in / "long.tvd")}, is},
+      {{"--import-readings", log, "--output", q(in / "steady.tvd"), "--baro", q(in / "." / "steady.tvd")}, is},
+      {{"--import-readings", log, "--output", q(out / "baro.tvd"), "--baro", q(in / "steady.tvd")}, is},
+      {{"--export-pdf", q(settingsFile), q(in / "long.tvd")}, is},
+      // No two outputs are one file: the table named as the combined PDF or
+      // as the PDFs' folder (which is not made).
+      {{"--export-pdf", q(out / "x.xlsx"), "--combine", q(in.path()), "--summary-table", q(out / "x.xlsx")}, twice},
+      {{"--export-pdf", q(out / "s.csv"), q(in.path()), "--summary-table", q(out / "s.csv")}, twice},
+      // Several tests into one PDF's name, without --combine: no folder of that name.
+      {{"--export-pdf", q(out / "many.pdf"), q(in / "long.tvd"), q(in / "steady.tvd")}, "一つの PDF ファイルの名前です"},
       {{"--export-pdf", q(in / "long.tvd"), q(in / "steady.tvd")}, named},
       {{"--export-pdf", q(in / "long.tvd"), "--combine", q(in.path())}, named},
       {{"--export-pdf", q(out / "all.pdf"), "--combine", q(in.path())}, is},
@@ -321,7 +345,7 @@ TEST(BatchProcess, OutputOverAnInputIsRefusedBeforeAnythingIsWritten) {
       {{"--summary-table", q(out / "t.csv"), q(in / "empty")}, "がありません"},
   };
   const std::string before = tov::testing::readBytes(in / "long.tvd") + tov::testing::readBytes(in / "steady.tvd") +
-                             tov::testing::readBytes(in / "log.csv");
+                             tov::testing::readBytes(in / "log.csv") + tov::testing::readBytes(settingsFile);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());
     const auto outBefore = filesIn(out.path());
@@ -329,7 +353,7 @@ TEST(BatchProcess, OutputOverAnInputIsRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(r.exitCode, c.said.empty() ? 0 : 1) << r.err;
     EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
     EXPECT_EQ(tov::testing::readBytes(in / "long.tvd") + tov::testing::readBytes(in / "steady.tvd") +
-                  tov::testing::readBytes(in / "log.csv"),
+                  tov::testing::readBytes(in / "log.csv") + tov::testing::readBytes(settingsFile),
               before);
     if (!c.said.empty()) {
       EXPECT_EQ(filesIn(out.path()), outBefore);
@@ -338,10 +362,26 @@ TEST(BatchProcess, OutputOverAnInputIsRefusedBeforeAnythingIsWritten) {
   }
 }
 
+// One test with a table beside its PDF: the PDF named OUT.pdf is that file,
+// as the single export writes it, never a folder OUT.pdf holding it.
+TEST(BatchProcess, OneTestsPdfBesideATableIsTheFileNamed) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, out;
+  ASSERT_EQ(runTov({"--export-pdf", q(out / "single.pdf"), q(samples() / "long.tvd")}, root.path()).exitCode, 0);
+  const RunResult r = runTov({"--export-pdf", q(out / "one.pdf"), q(samples() / "long.tvd"), "--summary-table",
+                              q(out / "k.csv")},
+                             root.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(fs::is_regular_file(out / "one.pdf"));
+  EXPECT_EQ(undated(out / "one.pdf"), undated(out / "single.pdf"));
+  EXPECT_TRUE(fs::is_regular_file(out / "k.csv"));
+}
+
 // SIGTERM the moment a writer's temporary appears (seen by inotify), 20
 // times per writer: per-test PDFs on two threads, the CSV and the workbook
-// tables (whose library's scratch file lies in TMPDIR), and a save. Nothing
-// is left behind but complete files under their own names.
+// tables (whose library's scratch folder lies in TMPDIR), the import of a
+// logger's file, and a save. Nothing is left behind but complete files
+// under their own names.
 TEST(BatchProcess, ASignalAsATemporaryAppearsLeavesNothing) {
   REQUIRE_TOV_PROGRAM();
   TempDir root, runtime;
@@ -358,10 +398,19 @@ TEST(BatchProcess, ASignalAsATemporaryAppearsLeavesNothing) {
     ::close(fd);
     return seen;
   };
+  // A logger's file for the import: level steady, then falling.
+  TempDir logger;
+  std::string csv = "Date,Time,Level (m)\r\n";
+  for (int i = 0; i < 600; ++i)
+    csv += tov::cformat("2026/01/01,%02d:%02d:%02d,%.4f\r\n", 10 + i / 3600, i / 60 % 60, i % 60,
+                        i < 60 ? 8.0 : 8.0 - 3.0 * std::exp(-(i - 60) / 120.0));
+  tov::testing::writeBytes(logger / "log.csv", csv);
   const struct { const char* name; QStringList args; } writers[] = {
       {"pdf", {"--export-pdf", "OUT/pdf", q(samples()), "--threads", "2"}},
       {"csv", {"--summary-table", "OUT/k.csv", q(samples())}},
       {"xlsx", {"--summary-table", "OUT/k.xlsx", q(samples())}},
+      {"import", {"--import-readings", q(logger / "log.csv"), "--output", "OUT/t.tvd", "--sensor-depth", "10",
+                  "--start", "10:01:00"}},
   };
   for (const auto& w : writers) {
     int caught = 0;
@@ -387,7 +436,7 @@ TEST(BatchProcess, ASignalAsATemporaryAppearsLeavesNothing) {
       EXPECT_EQ(filesIn(scratch.path()), std::vector<std::string>{});
       for (const fs::path& folder : {out.path(), out / "pdf"})
         for (const std::string& name : filesIn(folder))
-          EXPECT_TRUE(name == "pdf" || name == "k.csv" || name == "k.xlsx" ||
+          EXPECT_TRUE(name == "pdf" || name == "k.csv" || name == "k.xlsx" || name == "t.tvd" ||
                       (name.ends_with(".pdf") && name.find(".tmp") == std::string::npos))
               << name;
     }

@@ -430,6 +430,8 @@ TEST(ExportProcess, FailedTargetsLeaveNothingAndSaySo) {
       {{"--export-pdf", q(out / "dev.pdf"), q(sample("unsteady.tvd"))}, "dev.pdf: デバイスです", device},
       {{"--export-pdf", q(full / "a.pdf"), q(sample("unsteady.tvd"))}, "a.pdf: ディスクの空きが足りません", mounted},
       {{"--export-png", q(full / "a"), q(sample("unsteady.tvd")), "--dpi", "300"}, ": ディスクの空きが足りません", mounted},
+      {{"--export-pdf", q(full / "all.pdf"), "--combine", q(sample("unsteady.tvd")), q(sample("long.tvd"))},
+       "all.pdf: PDF を作れませんでした (ディスクの空きが足りません)", mounted},
       {{"--export-png", q(out / "big"), q(sample("unsteady.tvd")), "--dpi", "2400", "--paper", "A3"},
        "2400 dpi の A3 は大きすぎます", true},
       {{"--export-png", q(out / "big"), q(sample("unsteady.tvd")), "--dpi", "2400", "--paper", "1000x1000"},

@@ -2,6 +2,7 @@
 // another document, the lock beside an open test, and crash recovery.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <sys/wait.h>
@@ -216,35 +217,60 @@ TEST_F(NothingLost, RecoveryAfterAKill) {
   }
 }
 
-// Edits left by a crash, then another writer saves the test: the restore
-// asks (No keeps the recovery for later), and the restored test keeps the
-// file it started from, so Ctrl+S asks before overwriting the other save.
+// Edits left by a crash, then the test's file changed: saved by another
+// writer, deleted, or its record in the recovery damaged. The restore asks
+// what happened (No keeps the recovery for later); a test saved by another
+// keeps the file it started from, so Ctrl+S asks before overwriting the
+// other save; a deleted one is saved again without a question about a file
+// that is not there. A test dated before 1970 restores like any other.
 TEST_F(NothingLost, RecoveryOntoAChangedFileAsks) {
-  const struct { bool otherSaved; bool restore; } cases[] = {{false, true}, {true, true}, {true, false}};
+  enum Change { None, OtherSaved, Deleted, DamagedBase, Before1970 };
+  const struct { Change change; bool restore; int question; } cases[] = {
+      {None, true, 0},
+      {OtherSaved, true, IDS_RECOVERY_BASE_CHANGED},
+      {OtherSaved, false, IDS_RECOVERY_BASE_CHANGED},
+      {Deleted, true, IDS_RECOVERY_BASE_DELETED},
+      {Deleted, false, IDS_RECOVERY_BASE_DELETED},
+      {DamagedBase, true, IDS_RECOVERY_BASE_UNKNOWN},
+      {Before1970, true, 0},
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.otherSaved) + std::to_string(c.restore));
+    SCOPED_TRACE(std::to_string(c.change) + " " + std::to_string(c.restore));
     fs::remove(dir / "t.tvd");
     fs::copy_file(sample("steady.tvd"), dir / "t.tvd");
+    if (c.change == Before1970)
+      fs::last_write_time(dir / "t.tvd", fs::file_time_type::clock::now() - std::chrono::hours(24 * 365 * 60));
     TestRecord edited;
     ASSERT_EQ(loadTestFile(dir / "t.tvd", edited), LoadStatus::Ok);
     edited.set_surveyName("復元する変更");
     const fs::path left = newRecoveryFile();
-    ASSERT_TRUE(writeRecovery(left, edited, (dir / "t.tvd").string(), identityOf(dir / "t.tvd")));
-    if (c.otherSaved) {
+    const auto base = identityOf(dir / "t.tvd");
+    ASSERT_TRUE(writeRecovery(left, edited, (dir / "t.tvd").string(), base));
+    if (c.change == Before1970) {
+      ASSERT_LT(base->modifiedNs, 0);
+    }
+    if (c.change == OtherSaved) {
       TestRecord other = edited;
       other.set_surveyName("他の保存");
       ASSERT_TRUE(saveTestFile(dir / "t.tvd", other));
     }
-    const std::string onDisk = readBytes(dir / "t.tvd");
+    if (c.change == Deleted) fs::remove(dir / "t.tvd");
+    if (c.change == DamagedBase) {
+      std::string text = readBytes(left);
+      const auto at = text.find("base=") + 5;
+      text.replace(at, text.find('\n', at) - at, "letters");
+      testing::writeBytes(left, text);
+    }
+    const std::string onDisk = fs::exists(dir / "t.tvd") ? readBytes(dir / "t.tvd") : "";
 
     TestRecord record;
     CTovDoc doc(record, chooser, nullptr);
     sink.asked.clear();
     sink.answers = {true, c.restore};
     doc.offerRecovery();
-    ASSERT_EQ(sink.asked.size(), c.otherSaved ? 2u : 1u);
-    if (c.otherSaved) {
-      EXPECT_EQ(sink.asked[1], messageText(IDS_RECOVERY_BASE_CHANGED, (dir / "t.tvd").string()));
+    ASSERT_EQ(sink.asked.size(), c.question ? 2u : 1u);
+    if (c.question) {
+      EXPECT_EQ(sink.asked[1], messageText(c.question, (dir / "t.tvd").string()));
     }
     EXPECT_EQ(doc.isModified(), c.restore);
     EXPECT_EQ(fs::exists(left), true);  // until saved or dropped
@@ -255,10 +281,96 @@ TEST_F(NothingLost, RecoveryOntoAChangedFileAsks) {
     sink.asked.clear();
     sink.choices = {Answer::Cancel};
     doc.onFileSave();
-    EXPECT_EQ(sink.asked.size(), c.otherSaved ? 1u : 0u);
-    EXPECT_EQ(readBytes(dir / "t.tvd") == onDisk, c.otherSaved);  // cancelled: the other save stays
+    EXPECT_EQ(sink.asked.size(), c.change == OtherSaved ? 1u : 0u);
+    EXPECT_EQ(readBytes(dir / "t.tvd") == onDisk, c.change == OtherSaved);  // cancelled: the other save stays
+    EXPECT_EQ(record.surveyName(), "復元する変更");
     removeRecovery(left);
   }
+}
+
+// A recovery file that cannot be read (cut short, not one, or its test cut
+// off) is never passed over in silence: the user is told where it now is,
+// under a name that is not met again, and the next start says nothing more.
+TEST_F(NothingLost, AnUnreadableRecoveryIsNamedAndKeptAside) {
+  const std::string texts[] = {"", "TovRecovery 1\npath=/a.tvd\n", "garbage", "TovRecovery 1\npath=/a.tvd\ntime=x\n\n"};
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    const fs::path left = newRecoveryFile();
+    fs::create_directories(left.parent_path());
+    testing::writeBytes(left, text);
+    fs::path aside = left;
+    aside += ".unreadable";
+    TestRecord record;
+    CTovDoc doc(record, chooser, nullptr);
+    sink.reported.clear();
+    sink.asked.clear();
+    doc.offerRecovery();
+    EXPECT_EQ(sink.reported, std::vector<std::string>{messageText(IDS_RECOVERY_SET_ASIDE, aside.string())});
+    EXPECT_TRUE(sink.asked.empty());
+    EXPECT_FALSE(fs::exists(left));
+    EXPECT_EQ(readBytes(aside), text);
+    sink.reported.clear();
+    doc.offerRecovery();
+    EXPECT_TRUE(sink.reported.empty());
+  }
+}
+
+// A test deleted by someone else while it is open: Save says it was deleted
+// (not that it was changed) and offers to save it again, elsewhere, or not.
+TEST_F(NothingLost, ASaveOfADeletedTestSaysDeleted) {
+  const struct { Answer answer; bool written; int saveAsCalls; } rows[] = {
+      {Answer::Cancel, false, 0}, {Answer::No, false, 1}, {Answer::Yes, true, 0}};
+  for (const auto& r : rows) {
+    fs::copy_file(sample("steady.tvd"), dir / "t.tvd", fs::copy_options::overwrite_existing);
+    TestRecord record;
+    CTovDoc doc(record, chooser, nullptr);
+    ASSERT_TRUE(doc.openDocumentFile(dir / "t.tvd"));
+    TestRecord changed = record;
+    changed.set_surveyName("削除の後");
+    doc.applyEdit(QStringLiteral("見出し"), changed);
+    fs::remove(dir / "t.tvd");
+    chooser.saveCalls = 0;
+    sink.asked.clear();
+    sink.choices = {r.answer};
+    doc.onFileSave();
+    EXPECT_EQ(sink.asked, std::vector<std::string>{messageText(IDS_DELETED_ON_DISK, (dir / "t.tvd").string())});
+    EXPECT_EQ(fs::exists(dir / "t.tvd"), r.written);
+    EXPECT_EQ(chooser.saveCalls, r.saveAsCalls);
+    EXPECT_EQ(doc.isModified(), !r.written);
+  }
+}
+
+// A test its user may not write opens read-only: Save asks to save it
+// under another name (Yes opens Save As, No leaves everything) and never
+// only says that writing failed. Root may write anything: the check runs
+// as nobody.
+TEST_F(NothingLost, ATestTheUserMayNotWriteOffersSaveAs) {
+  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+  fs::copy_file(sample("steady.tvd"), dir / "t.tvd");
+  fs::permissions(dir / "t.tvd", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const std::string before = readBytes(dir / "t.tvd");
+  for (const bool yes : {true, false}) {
+    const std::string said = testing::asOrdinaryUser([&] {
+      TestRecord record;
+      CTovDoc doc(record, chooser, nullptr);
+      if (!doc.openDocumentFile(dir / "t.tvd")) return std::string("not opened");
+      TestRecord changed = record;
+      changed.set_surveyName("読み取り専用");
+      doc.applyEdit(QStringLiteral("見出し"), changed);
+      chooser.saveCalls = 0;
+      sink.asked.clear();
+      sink.reported.clear();
+      sink.answers = {yes};
+      doc.onFileSave();
+      return std::string(doc.isReadOnly() ? "read-only" : "writable") + " asked " +
+             (sink.asked.empty() ? "" : sink.asked[0]) + " Save As " + std::to_string(chooser.saveCalls) +
+             " reported " + std::to_string(sink.reported.size());
+    });
+    EXPECT_EQ(said, "read-only asked " + messageText(IDS_NO_WRITE_PERMISSION, (dir / "t.tvd").string()) +
+                        " Save As " + (yes ? "1" : "0") + " reported 0");
+  }
+  EXPECT_EQ(readBytes(dir / "t.tvd"), before);
 }
 
 // A recovery folder that cannot be made says so once, not at every edit.

@@ -2,8 +2,10 @@
 // batch finds in the folders given.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -14,6 +16,7 @@
 #include "batch/SummaryTable.h"
 #include "files/TextCodec.h"
 #include "files/TvdFile.h"
+#include "record/Messages.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -24,7 +27,9 @@ TEST(SummaryTable, NumbersAreReadWholeAndWithoutTheLocale) {
   tov::testing::ScopedLocale german("de_DE.UTF-8");
   const std::pair<const char*, std::optional<double>> rows[] = {
       {"1.5", 1.5}, {" -6.0 ", -6.0}, {"1.50E-5", 1.5e-5}, {"+2", 2.0},
-      {"GL-5m", std::nullopt}, {"1,5", std::nullopt}, {"", std::nullopt}, {"0x10", std::nullopt}, {"-", std::nullopt}};
+      {"GL-5m", std::nullopt}, {"1,5", std::nullopt}, {"", std::nullopt}, {"0x10", std::nullopt}, {"-", std::nullopt},
+      // Another program's field: no number a workbook can hold.
+      {"nan", std::nullopt}, {"inf", std::nullopt}, {"-Infinity", std::nullopt}, {"1e999", std::nullopt}};
   for (const auto& [text, value] : rows) EXPECT_EQ(tov::parseWholeNumber(text), value) << text;
 }
 
@@ -131,6 +136,15 @@ TEST(SummaryTable, CsvInjectionCellsAreWrittenAsText) {
   }
 }
 
+// A shell command's exit status and standard output.
+std::pair<int, std::string> shell(const std::string& command) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  for (char buffer[4096]; pipe && std::fgets(buffer, sizeof buffer, pipe);) out += buffer;
+  const int status = pipe ? ::pclose(pipe) : -1;
+  return {status, out};
+}
+
 // Whether this build writes workbooks (the Windows cross build has no
 // libxlsxwriter yet and says so for every target).
 bool writesWorkbooks() {
@@ -161,11 +175,25 @@ TEST(SummaryTable, WorkbookTargetsAreCheckedLikeEveryOutput) {
   rows.push_back({dir / "fifo.xlsx", "名前付きパイプ(FIFO)です", T::fifo});
   rows.push_back({dir / "link.xlsx", "", T::symlink});
 #endif
+#ifndef _WIN32
+  // The scratch workbook is never written through a link planted where a
+  // predictable name would be.
+  const fs::path temp = dir / "tmp";
+  fs::create_directories(temp);
+  tov::testing::writeBytes(dir / "victim", "victim");
+  for (int n = 0; n < 4; ++n)
+    fs::create_symlink(dir / "victim", temp / ("tov-" + std::to_string(::getpid()) + "-" + std::to_string(n) + ".xlsx"));
+  const tov::testing::ScopedEnv tmpdir("TMPDIR", temp.string());
+#endif
   for (const auto& r : rows) {
     EXPECT_EQ(tov::writeXlsx(r.path, table), r.reason) << r.path;
     std::error_code ec;
     EXPECT_EQ(fs::symlink_status(r.path, ec).type(), r.kind) << r.path;
   }
+#ifndef _WIN32
+  EXPECT_EQ(tov::testing::readBytes(dir / "victim"), "victim");
+  EXPECT_EQ(std::distance(fs::directory_iterator(temp), fs::directory_iterator()), 4);  // the links alone
+#endif
   EXPECT_EQ(fs::status(dir / "ro.xlsx").permissions(), fs::perms(0444));
 #ifndef _WIN32
   EXPECT_EQ(tov::testing::readBytes(dir / "real.xlsx").substr(0, 2), "PK");  // written through the link
@@ -173,8 +201,9 @@ TEST(SummaryTable, WorkbookTargetsAreCheckedLikeEveryOutput) {
   EXPECT_EQ(tov::testing::readBytes(dir / "ro.xlsx").substr(0, 2), root ? "PK" : "ol");
 }
 
-// D typed as 0.086 was stored as 0.08599999999999999: the workbook holds each
-// number in its shortest exact form, and the zip put together again is sound.
+// D typed as 0.086 was stored as 0.08599999999999999, a number of 17 digits
+// as another: the workbook holds each number in its shortest exact form, and
+// the zip put together again is sound.
 TEST(SummaryTable, AWorkbookKeepsNumbersAsTyped) {
   if (!writesWorkbooks()) GTEST_SKIP() << "this build writes no .xlsx workbooks";
 #ifdef _WIN32
@@ -186,23 +215,61 @@ TEST(SummaryTable, AWorkbookKeepsNumbersAsTyped) {
       {{"0.086", K::Number, 0.086}, "<v>0.086</v>"},
       {{"2.15E-006", K::Exponent, 2.15e-6}, "<v>2.15e-06</v>"},
       {{"-8.3", K::Number, -8.3}, "<v>-8.3</v>"},
+      // 17 significant digits: the writer's 16 would be another number.
+      {{"1.0946299933262814e-18", K::Number, 1.0946299933262814e-18}, "<v>1.0946299933262814e-18</v>"},
   };
   tov::SummaryTable table{{"D", "k", "z"}, {{}}};
   for (const auto& r : rows) table.rows[0].push_back(r.cell);
   TempDir dir;
   const fs::path xlsx = dir / "k.xlsx";
   ASSERT_EQ(tov::writeXlsx(xlsx, table), "");
-  auto run = [](const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    for (char buffer[4096]; pipe && std::fgets(buffer, sizeof buffer, pipe);) out += buffer;
-    const int status = pipe ? ::pclose(pipe) : -1;
-    return std::pair{status, out};
-  };
-  const auto [testStatus, testOutput] = run("unzip -t '" + xlsx.string() + "'");
+  const auto [testStatus, testOutput] = shell("unzip -t '" + xlsx.string() + "'");
   EXPECT_EQ(testStatus, 0) << testOutput;
-  const std::string sheet = run("unzip -p '" + xlsx.string() + "' xl/worksheets/sheet1.xml").second;
+  const std::string sheet = shell("unzip -p '" + xlsx.string() + "' xl/worksheets/sheet1.xml").second;
   for (const auto& r : rows) EXPECT_NE(sheet.find(r.stored), std::string::npos) << r.cell.text << "\n" << sheet;
+}
+
+// Every cell opens in a reader that parses it: a number that is not finite
+// is its text, bytes that are not UTF-8 are shown as "\x82", a text beyond
+// 32,767 characters (UTF-16 units, a pair for 😀) is cut, a control
+// character is escaped by the writer; each change but the last is a note.
+TEST(SummaryTable, EveryWorkbookCellOpens) {
+  if (!writesWorkbooks()) GTEST_SKIP() << "this build writes no .xlsx workbooks";
+#ifdef _WIN32
+  GTEST_SKIP() << "no unzip among Windows' programs";
+#endif
+  if (std::system("unzip -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "unzip is not installed";
+  using K = TableCell::Kind;
+  std::string smiles;
+  for (int i = 0; i < 20000; ++i) smiles += "😀";
+  const struct { TableCell cell; std::string shared; int note; const char* noted; } rows[] = {
+      {{"nan", K::Number, std::nan("")}, "<t>nan</t>", tov::IDS_CELL_NOT_FINITE, "nan"},
+      {{"inf", K::Exponent, HUGE_VAL}, "<t>inf</t>", tov::IDS_CELL_NOT_FINITE, "inf"},
+      {{"-inf", K::Text, 0}, "<t>-inf</t>", tov::IDS_CELL_NOT_FINITE, "-inf"},  // a field, as the row keeps it
+      {{"\x82\xa0.tvd", K::Text, 0}, "<t>\\x82\\xa0.tvd</t>", tov::IDS_CELL_NOT_UTF8, ""},
+      {{std::string(40000, 'a'), K::Text, 0}, "<t>" + std::string(32767, 'a') + "</t>", tov::IDS_CELL_TOO_LONG, "40000"},
+      {{smiles, K::Text, 0}, "<t>" + smiles.substr(0, 16383 * 4) + "</t>", tov::IDS_CELL_TOO_LONG, "40000"},
+      {{"a\x01" "b", K::Text, 0}, "<t>a_x0001_b</t>", 0, ""},
+  };
+  tov::SummaryTable table{{"x"}, {}};
+  for (const auto& r : rows) table.rows.push_back({r.cell});
+  TempDir dir;
+  const fs::path xlsx = dir / "k.xlsx";
+  std::vector<std::string> notes;
+  ASSERT_EQ(tov::writeXlsx(xlsx, table, &notes), "");
+  EXPECT_EQ(shell("unzip -t '" + xlsx.string() + "'").first, 0);
+  const std::string shared = shell("unzip -p '" + xlsx.string() + "' xl/sharedStrings.xml").second;
+  const std::string sheet = shell("unzip -p '" + xlsx.string() + "' xl/worksheets/sheet1.xml").second;
+  EXPECT_TRUE(tov::isValidUtf8(shared));
+  EXPECT_EQ(sheet.find("<v>nan"), std::string::npos);
+  EXPECT_EQ(sheet.find("<v>inf"), std::string::npos);
+  std::vector<std::string> expected;
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    const auto& r = rows[i];
+    EXPECT_NE(shared.find(r.shared), std::string::npos) << i;
+    if (r.note) expected.push_back(tov::messageText(r.note, {tov::shownPath(xlsx), "A" + std::to_string(i + 2), r.noted}));
+  }
+  EXPECT_EQ(notes, expected);
 }
 
 TEST(BatchInputs, FoldersGiveTheirTestsSortedByName) {

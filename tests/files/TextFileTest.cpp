@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "files/FileIdentity.h"
 #include "files/Platform.h"
 #include "support/TestSupport.h"
 
@@ -277,6 +278,57 @@ TEST(TextFile, ALinkInTheTestsPlaceIsNeverReplaced) {
     EXPECT_TRUE(std::filesystem::is_symlink(dir / r.name)) << r.name;
   }
   EXPECT_EQ(readBytes(dir / "real" / "t.tvd"), "new");
+}
+
+// The one rule of every command: no output is a file it reads, by any
+// spelling or link, nor another output (also one not made yet); distinct
+// files pass.
+TEST(TextFile, NoOutputIsAnInputOrAnotherOutput) {
+  TempDir dir;
+  writeBytes(dir / "in.tvd", "x");
+  std::filesystem::create_directories(dir / "sub");
+  const std::filesystem::path in = dir / "in.tvd", spelled = dir / "sub" / ".." / "in.tvd";
+  const struct { std::vector<std::filesystem::path> outputs; bool clash; bool withOutput; } rows[] = {
+      {{dir / "out.pdf"}, false, false},
+      {{spelled}, true, false},
+      {{dir / "hard.tvd"}, true, false},
+      {{dir / "link.tvd"}, true, false},
+      {{dir / "out.xlsx", dir / "sub" / ".." / "out.xlsx"}, true, true},  // not made yet
+      {{dir / "sub", dir / "sub" / "x.pdf", dir / "sub/"}, true, true},   // a folder named twice
+      {{dir / "a.pdf", dir / "b.pdf", dir / "sub"}, false, false},
+  };
+  std::filesystem::create_hard_link(in, dir / "hard.tvd");
+#ifndef _WIN32
+  std::filesystem::create_symlink("in.tvd", dir / "link.tvd");
+#endif
+  for (const auto& r : rows) {
+#ifdef _WIN32
+    if (r.outputs.front() == dir / "link.tvd") continue;  // no symbolic links without extra rights
+#endif
+    const auto clash = findOutputClash({dir / "other.tvd", in}, r.outputs);
+    ASSERT_EQ(clash.has_value(), r.clash) << utf8Path(r.outputs.front());
+    if (clash) {
+      EXPECT_EQ(clash->otherIsOutput, r.withOutput);
+      EXPECT_EQ(clash->other, r.withOutput ? r.outputs.front() : in);
+    }
+  }
+}
+
+// Scratch files a library makes by name lie in a folder made for them, of
+// a name nobody can guess, that only the user may enter: never one that
+// was there, never through a link.
+TEST(TextFile, PrivateFoldersAreNewAndTheUsersOwn) {
+  TempDir dir;
+  const auto a = makePrivateFolder(dir.path(), "tov-"), b = makePrivateFolder(dir.path(), "tov-");
+  ASSERT_TRUE(a && b);
+  EXPECT_NE(*a, *b);
+  EXPECT_TRUE(utf8Path(a->filename()).starts_with("tov-"));
+#ifndef _WIN32
+  EXPECT_EQ(std::filesystem::status(*a).permissions() & std::filesystem::perms::all, std::filesystem::perms::owner_all);
+#endif
+  EXPECT_TRUE(removeEmptyFolder(*a));
+  EXPECT_FALSE(std::filesystem::exists(*a));
+  EXPECT_FALSE(makePrivateFolder(dir / "missing", "tov-").has_value());
 }
 
 } // namespace

@@ -638,7 +638,8 @@ TEST(LoggerLayouts, AirWithoutABarometer) {
   }
 }
 
-// Options out of range and a record without a drop are refused; nothing is written.
+// Options out of range (a sensor above the pipe top too) and a record without a drop are
+// refused; nothing is written.
 TEST(LoggerLayouts, CheckedOptionsWriteNothing) {
   TempDir dir;
   const Recovery r;
@@ -655,6 +656,7 @@ TEST(LoggerLayouts, CheckedOptionsWriteNothing) {
   const std::vector<std::vector<std::string>> failing = {
       {"--import-readings", in, "--output", out, "--sensor-depth", "1e308"},
       {"--import-readings", in, "--output", out, "--sensor-depth", "-10001"},
+      {"--import-readings", in, "--output", out, "--sensor-depth", "-5"},  // a sensor above the pipe top
       {"--import-readings", in, "--output", out, "--reference-depth", "20000", "--at", "10:00:00"},
       {"--import-readings", (dir / "flat.csv").string(), "--output", out, "--sensor-depth", "10"},
       {"--import-readings", in, "--output", out, "--sensor-depth", "10", "--level-unit", "furlong"},

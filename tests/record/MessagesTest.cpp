@@ -211,11 +211,14 @@ TEST(Messages, OneTextPerNumberAndPlaceholdersAsCallersFillThem) {
 }
 
 // A file name with a terminal's escape or a line break cannot move the
-// cursor or fake a line on standard error.
+// cursor or fake a line on standard error, nor make it text that is not UTF-8.
 TEST(Messages, ControlCharactersInNamesAreShownEscaped) {
   const struct { const char* text; bool keepLines; const char* shown; } rows[] = {
       {"a\x1b[2Jb.tvd", true, "a\\x1b[2Jb.tvd"}, {"a\nb", true, "a\nb"}, {"a\nb", false, "a\\x0ab"},
       {"a\rb\x7f", true, "a\\x0db\\x7f"}, {"表\tx", false, "表\tx"},
+      // Bytes that are not UTF-8: a CP932 name, an overlong '/', a surrogate, a cut character.
+      {"\x95\\.tvd", false, "\\x95\\.tvd"}, {"a\xc0\xaf" "b", false, "a\\xc0\\xafb"},
+      {"\xed\xa0\x80", false, "\\xed\\xa0\\x80"}, {"表\xe8\xa1", false, "表\\xe8\\xa1"},
   };
   for (const auto& r : rows) EXPECT_EQ(tov::escapedControls(r.text, r.keepLines), r.shown) << r.text;
 }

@@ -13,6 +13,7 @@
 #else
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 #include "files/Platform.h"
@@ -90,6 +91,29 @@ bool runsAsRoot() {
   return ::geteuid() == 0;
 #endif
 }
+
+#ifndef _WIN32
+std::string asOrdinaryUser(const std::function<std::string()>& check) {
+  if (!runsAsRoot()) return check();
+  int pipe[2];
+  if (::pipe(pipe) != 0) return "?";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipe[0]);
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+    const std::string text = check();
+    ::_exit(::write(pipe[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 3);
+  }
+  ::close(pipe[1]);
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+  ::close(pipe[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "?";
+}
+#endif
 
 std::filesystem::path nullDevice(const std::filesystem::path& folder, std::string_view name) {
 #ifdef _WIN32

@@ -2,6 +2,7 @@
 // Helpers shared by the tests: scratch folders, environment overrides and
 // whole-file byte access.
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -74,6 +75,13 @@ public:
 private:
   void* handle_;
 };
+#endif
+
+#ifndef _WIN32
+// Runs `check` as a user without root's rights and gives the text it
+// returns: as nobody in a child process when the tests run as root (who
+// may write any file), else here. "?" when the child could not run it.
+std::string asOrdinaryUser(const std::function<std::string()>& check);
 #endif
 
 std::string readBytes(const std::filesystem::path& path);

@@ -274,6 +274,9 @@ void CBatchDialog::testDone(const BatchTestResult& r, bool listing) {
 void CBatchDialog::finished(const BatchResult& result, bool listing) {
   if (worker_.joinable()) worker_.join();
   status_->setText(qtext(model_.finish(result, listing)));
+  std::string notes;
+  for (const std::string& note : result.notes) notes += (notes.empty() ? "" : "\n") + note;
+  if (!notes.empty()) messageSink().report(notes);
   for (const std::string& failure : result.failures) messageSink().report(failure);
   updateButtons();
 }
