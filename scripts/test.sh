@@ -8,18 +8,29 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/compiler-cache.sh
 phases=()
-phase() {  # phase NAME COMMAND...: runs the command and notes its wall time
-  local name="$1" start=$SECONDS
+times_file=$(mktemp)
+cpu_now() {  # cpu_now: sets cpu to the processor time (user + system) of the finished child processes so far
+  times > "$times_file"  # here, not in a subshell (which would count only its own children)
+  cpu=$(tail -1 "$times_file" | awk '{ split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%d", u[1] * 60 + u[2] + s[1] * 60 + s[2] }')
+}
+phase() {  # phase NAME COMMAND...: runs the command and notes its wall and processor time
+  local name="$1" start=$SECONDS cpu cpu_start
   shift
+  cpu_now; cpu_start=$cpu
   echo "== $name"
   "$@"
-  phases+=("$(printf '%-26s %5d s' "$name" $((SECONDS - start)))")
-  echo "== $name: $((SECONDS - start)) s"
+  cpu_now; cpu=$((cpu - cpu_start))
+  phases+=("$(printf '%-16s %5d s wall %6d s cpu   (load %s)' "$name" $((SECONDS - start)) "$cpu" \
+    "$(cut -d' ' -f1-3 /proc/loadavg)")")
+  echo "== $name: $((SECONDS - start)) s wall, $cpu s processor time"
 }
 report() {
-  echo "== phases (load now: $(cut -d' ' -f1-3 /proc/loadavg))"
+  local cpu
+  cpu_now
+  echo "== phases (wall time, processor time of all its processes, the load at its end)"
   printf '%s\n' "${phases[@]}"
-  echo "total                      $SECONDS s"
+  echo "total            $SECONDS s wall $cpu s cpu"
+  rm -f "$times_file"
 }
 trap report EXIT
 
