@@ -30,6 +30,18 @@ endforeach()
 configure_file(${PROJECT_SOURCE_DIR}/resources/tov.metainfo.xml.in
                ${PROJECT_BINARY_DIR}/invalid.tov.Tov.metainfo.xml @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/invalid.tov.Tov.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-configure_file(${PROJECT_SOURCE_DIR}/resources/tov.1.in ${PROJECT_BINARY_DIR}/tov.1 @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/tov.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The manual page's options, forms and examples come from the table that
+# --help prints (src/cli/CommandLineOptions.cpp), filled in by tov_manpage.
+configure_file(${PROJECT_SOURCE_DIR}/resources/tov.1.in ${PROJECT_BINARY_DIR}/tov.1.template @ONLY)
+if(NOT CMAKE_CROSSCOMPILING)
+  add_executable(tov_manpage src/cli/ManualPageTool.cpp src/cli/CommandLineOptions.cpp)
+  target_include_directories(tov_manpage PRIVATE src)
+  add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/tov.1
+    COMMAND tov_manpage ${PROJECT_BINARY_DIR}/tov.1.template ${PROJECT_BINARY_DIR}/tov.1
+    DEPENDS tov_manpage ${PROJECT_BINARY_DIR}/tov.1.template
+    COMMENT "Writing the manual page tov.1")
+  add_custom_target(tov_manual ALL DEPENDS ${PROJECT_BINARY_DIR}/tov.1)
+  add_dependencies(tov tov_manual)
+  install(FILES ${PROJECT_BINARY_DIR}/tov.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/resources/Help.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tov)

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Debian package of the program into dist/: a Release build of the
-# program alone (build-package/), installed stripped into a staging root under
-# /usr, with the documentation Debian asks for, its dependencies from the
+# Builds the Debian package of the program into dist/: a build of the program
+# alone (build-package/) with Debian's hardening flags (cmake/DebianFlags.cmake)
+# and the test build's optimisation, so that its compiles come from the
+# compiler cache after a test run; installed into a staging root under /usr and
+# stripped as Debian strips a program (debug information, .comment and .note
+# go), with the documentation Debian asks for, its dependencies from the
 # libraries the program links (dpkg-shlibdeps) and the fonts and Qt parts it
 # needs at run time. Prints the package's path on standard output and nothing
 # else there: the steps, the build's progress and, when the build fails, its
@@ -9,9 +12,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh >&2
+source scripts/compiler-cache.sh
 build=build-package
-echo "package: configuring $build (Release)" >&2
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOV_BUILD_TESTS=OFF -DTOV_BUILD_BENCH=OFF \
+echo "package: configuring $build (RelWithDebInfo with Debian's hardening flags)" >&2
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOV_DEBIAN_FLAGS=ON \
+  -DTOV_BUILD_TESTS=OFF -DTOV_BUILD_BENCH=OFF "${ccache_launcher[@]}" \
   > "$build.configure.log" 2>&1 || { cat "$build.configure.log" >&2; exit 1; }
 # The build's output goes to a log; a line of progress every tenth of the
 # steps (ninja's "[done/total]"), and the log itself when the build fails.
@@ -32,7 +37,9 @@ released=$(sed -n 's/^#define TOV_RELEASE_DATE "\(.*\)"$/\1/p' "$build/generated
 arch=$(dpkg --print-architecture)
 root="$PWD/$build/root"
 rm -rf "$root"
-DESTDIR="$root" cmake --install "$build" --prefix /usr --strip > /dev/null
+DESTDIR="$root" cmake --install "$build" --prefix /usr > /dev/null
+# As dh_strip does for a program: no debug information, no .comment or .note.
+strip --remove-section=.comment --remove-section=.note "$root/usr/bin/tov"
 
 doc="$root/usr/share/doc/tov"
 install -d "$doc"

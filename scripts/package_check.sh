@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package and checks it as shipped: unpacked into a scratch
 # root, its program prints a sample's summary and exports it to PDF, shows the
-# package's version, and lintian and appstreamcli accept the package.
+# package's version, and lintian and appstreamcli accept the package: lintian
+# finds no error or warning, and none of the notes of a program built without
+# Debian's hardening or stripped otherwise than Debian strips.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The package script prints only the package's path on standard output; its
@@ -28,7 +30,11 @@ line="Tov Version $major  R$((minor * 100 + patch))"
 pdfinfo "$scratch/unsteady.pdf" | grep -qx "Creator: *$line" \
   || { echo "package check: the PDF's creator is not \"$line\""; exit 1; }
 
-lintian --fail-on error "$deb"
+lintian --fail-on error,warning --display-info "$deb" | tee "$scratch/lintian.txt"
+if grep -E 'hardening-|binary-has-unneeded-section|unstripped-binary|desktop-entry-lacks-keywords' "$scratch/lintian.txt"; then
+  echo "package check: the program is not hardened or stripped as Debian builds it (lintian, above)"
+  exit 1
+fi
 appstreamcli validate --no-net "$scratch"/root/usr/share/metainfo/*.metainfo.xml
 desktop-file-validate "$scratch/root/usr/share/applications/tov.desktop"
 echo "package check: $deb passed"

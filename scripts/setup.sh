@@ -13,7 +13,7 @@ packages=(
   fonts-ipafont-mincho fonts-ipafont-gothic fontconfig libfontconfig-dev fonts-droid-fallback
   xvfb xauth x11-apps imagemagick poppler-utils
   shared-mime-info desktop-file-utils locales
-  clang libclang-rt-dev llvm
+  clang libclang-rt-dev llvm ccache
   libxlsxwriter-dev libqpdf-dev zlib1g-dev unzip libexpat1-dev
 )
 

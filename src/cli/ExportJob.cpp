@@ -23,6 +23,7 @@
 
 #include "analysis/Analysis.h"
 #include "cli/BatchJob.h"
+#include "cli/CommandLineOptions.h"
 #include "cli/InterruptCleanup.h"
 #include "qt/QtSurface.h"
 #include "cli/PagePng.h"
@@ -217,47 +218,7 @@ std::optional<CommandLineJob> parseCommandLine(const std::vector<std::string>& a
 }
 
 const std::string& commandLineHelp() {
-  static const std::string text =
-      "使い方: tov [試験データ.tvd]                   画面で開く\n"
-      "        tov --export-pdf OUT.pdf TEST.tvd [--paper 用紙]\n"
-      "        tov --export-png OUTPREFIX TEST.tvd [--dpi N] [--paper 用紙]\n"
-      "        tov --summary TEST.tvd\n"
-      "        tov --import-readings LOGGER.csv|LOGGER.xle --output NEW.tvd [取り込みのオプション]\n"
-      "                                  ロガーのファイルから測定データを取り込む\n"
-      "        tov --export-pdf OUTDIR|OUT.pdf [--combine] TEST.tvd|FOLDER...\n"
-      "        tov --export-png OUTDIR TEST.tvd|FOLDER... [--dpi N]\n"
-      "        tov --summary-table OUT.csv|OUT.xlsx TEST.tvd|FOLDER... [--cp932]\n"
-      "\n"
-      "  --export-pdf OUT.pdf   全ページを一つの PDF に書き出す (600 dpi)\n"
-      "  --export-png PREFIX    各ページを PREFIX-1.png, PREFIX-2.png, ... に書き出す\n"
-      "  --dpi N                PNG の解像度 (既定 150)\n"
-      "  --paper 用紙           A4 (既定), A3, B4, B5, Letter, または 幅x高さ (mm, 例 210x297)\n"
-      "  --summary              試験の概要 (調査名, 計算式, L, D, de, データ数, a, k, 近似直線, 推奨区間, k の幅, 検討事項, ページ数) を表示\n"
-      "  --summary-table OUT    試験ごとに一行の一覧表 (.csv は BOM 付き UTF-8, .xlsx は Excel)\n"
-      "  --combine              全試験を一つの PDF に (試験ごとにしおり)\n"
-      "  --recursive            フォルダの下のフォルダの試験も\n"
-      "  --cp932                CSV を Shift_JIS (CP932) で書く\n"
-      "  --threads N            同時に処理する数 (既定 CPU の数)\n"
-      "  複数の試験またはフォルダを指定すると OUTDIR (フォルダ) に 名前.pdf / 名前-ページ.png を書き出します。\n"
-      "  --export-pdf/--export-png と --summary-table は一度に指定できます。\n"
-      "\n"
-      "  取り込みのオプション (--import-readings):\n"
-      "  --into TEST.tvd        見出しを使う試験 (ho, Sp, 試験年月日, 試験方法は記録から)\n"
-      "  --steady               定常法の試験として取り込む\n"
-      "  --profile 名前|ファイル  保存したプロファイルの設定で読む\n"
-      "  --sensor-depth M       センサーの深さ (管頭から, m)\n"
-      "  --reference-depth M --at [日付T]HH:MM:SS  ある時刻の水位 (管頭から, m); 例 --at 2026-08-05T09:50:00\n"
-      "  --start [日付T]HH:MM:SS  試験の開始 (既定は水位の急な変化)\n"
-      "  --baro FILE            気圧ロガーのファイルで気圧を補正\n"
-      "  --level-unit U         水位の単位 (m, cm, mm, kPa, MPa, Pa, hPa, kgf/cm2, cmH2O, mmH2O, psi ...)\n"
-      "  --level-meaning M      水位の意味: below-top (管頭からの深さ h'), above-sensor (センサー上の水位), pressure\n"
-      "  --from 日時, --to 日時  長い記録の読む範囲 ([日付T]HH:MM:SS)\n"
-      "  --accept-warnings      データと合わない点があっても書く\n"
-      "\n"
-      "  --help                 この説明を表示\n"
-      "  --version              版を表示\n"
-      "\n"
-      "設定とフォントはインストールフォルダ (TOV_ROOT の下) から読みます。画面は使いません。\n";
+  static const std::string text = helpText();
   return text;
 }
 

@@ -6,10 +6,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "cli/CommandLineOptions.h"
 #include "cli/ExportJob.h"
 #include "cli/WindowStart.h"
 #include "record/Messages.h"
@@ -37,20 +37,15 @@ void quietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& t
   if (type == QtCriticalMsg || type == QtFatalMsg) std::fputs(("tov: " + text.toStdString() + "\n").c_str(), stderr);
 }
 
-// Any of these makes the run a command-line job; the options that only
-// qualify an export (--paper, --dpi) are here too, so that a missing export
-// option is reported rather than a window opened.
-const char* const kJobOptions[] = {"--export-pdf", "--export-png", "--summary", "--summary-table",
-                                   "--help",       "-h",           "--version", "--paper",
-                                   "--dpi",        "--combine",    "--recursive", "--cp932",
-                                   "--threads"};
-
 } // namespace
 
 bool isCommandLineJob(int argc, char** argv) {
+  // Any option of these commands (those that only qualify an export, such
+  // as --paper, too) makes the run one, so that a missing export option is
+  // reported rather than a window opened.
   for (int i = 1; i < argc; ++i)
-    for (const char* option : kJobOptions)
-      if (argv[i] && std::strcmp(argv[i], option) == 0) return true;
+    if (const OptionDoc* option = argv[i] ? findOption(argv[i]) : nullptr; option && option->command == CommandKind::Export)
+      return true;
   return false;
 }
 

@@ -187,7 +187,9 @@ inline bool writable(const std::filesystem::path& path) { return ::access(path.c
 // file theirs; anybody keeps a group they belong to.
 inline void keepOwnerAndMode(int fd, const Stat& old) {
   if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    // Owner and group, else the group alone; when neither may be set, the writer's stay.
+    [[maybe_unused]] const bool kept =
+        ::fchown(fd, old.st_uid, old.st_gid) == 0 || ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
   }
   (void)::fchmod(fd, old.st_mode & 07777);
 }
