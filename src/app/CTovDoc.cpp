@@ -6,6 +6,7 @@
 #include "app/RecentFiles.h"
 #include "app/ShellLogic.h"
 #include "files/LockFile.h"
+#include "files/Platform.h"
 #include "files/Recovery.h"
 #include "files/Settings.h"
 #include "files/TextFile.h"
@@ -60,7 +61,7 @@ void CTovDoc::updateRecovery() {
 
 void CTovDoc::releaseOwnLock() {
   if (!lockedPath_.empty()) {
-    lockOnInterrupt_.forget(lockPathFor(lockedPath_).string());
+    lockOnInterrupt_.forget(utf8Path(lockPathFor(lockedPath_)));
     releaseLock(lockedPath_);
   }
   lockedPath_.clear();
@@ -88,7 +89,7 @@ void CTovDoc::adoptFile(const std::filesystem::path& path, bool readOnly) {
   std::error_code ec;
   const std::filesystem::path full = std::filesystem::absolute(path, ec).lexically_normal();
   identity_ = identityOf(full);
-  identityPath_ = full.string();
+  identityPath_ = utf8Path(full);
   dismissed_.reset();
   readOnly_ = readOnly;
   if (full == lockedPath_) return;
@@ -99,15 +100,15 @@ void CTovDoc::adoptFile(const std::filesystem::path& path, bool readOnly) {
     const LockResult lock = acquireLock(full);
     if (lock.state == LockState::Acquired || lock.state == LockState::TakenOver) {
       lockedPath_ = full;
-      lockOnInterrupt_.add(lockPathFor(full).string());
+      lockOnInterrupt_.add(utf8Path(lockPathFor(full)));
     }
   }
 }
 
 void CTovDoc::checkChangedOnDisk() {
   if (asking_ || modified_ || pathName_.empty() || !identity_ || identityPath_ != pathName_) return;
-  if (!changedOnDisk(pathName_, *identity_)) return;
-  const auto now = identityOf(pathName_);
+  if (!changedOnDisk(filePath(), *identity_)) return;
+  const auto now = identityOf(filePath());
   if (!now || (dismissed_ && *now == *dismissed_)) return;
   asking_ = true;
   const bool reload = messageSink().askYesNo(messageText(IDS_RELOAD_CHANGED, pathName_));
@@ -116,8 +117,8 @@ void CTovDoc::checkChangedOnDisk() {
     dismissed_ = now;
     return;
   }
-  if (loadTestFile(pathName_, record_) != LoadStatus::Ok) return;
-  identity_ = identityOf(pathName_);
+  if (loadTestFile(filePath(), record_) != LoadStatus::Ok) return;
+  identity_ = identityOf(filePath());
   dismissed_.reset();
   clearHistory();
   emit updateAllViews();
@@ -141,13 +142,14 @@ void CTovDoc::offerRecovery() {
     } else {
       // Someone saved the test after these edits began: restoring is asked
       // again, and the restored test keeps the old base so Save asks too.
-      if (left.base && changedOnDisk(left.testPath, *left.base) &&
+      const std::filesystem::path testFile = pathFromUtf8(left.testPath);
+      if (left.base && changedOnDisk(testFile, *left.base) &&
           !messageSink().askYesNo(messageText(IDS_RECOVERY_BASE_CHANGED, left.testPath)))
         continue;  // the recovery file stays for the next start
-      setPathName(left.testPath, false);
+      setPathName(testFile, false);
       bool readOnly = false;
-      if (!askAboutLock(left.testPath, &readOnly)) readOnly = true;
-      adoptFile(left.testPath, readOnly);
+      if (!askAboutLock(testFile, &readOnly)) readOnly = true;
+      adoptFile(testFile, readOnly);
       if (left.base) identity_ = left.base;
     }
     // The restored test keeps its recovery file until it is saved or dropped.
@@ -198,9 +200,11 @@ void CTovDoc::cleanChanged() {
   emit modifiedChanged(modified_);
 }
 
+std::filesystem::path CTovDoc::filePath() const { return pathFromUtf8(pathName_); }
+
 std::string CTovDoc::title() const {
   if (pathName_.empty()) return "無題";
-  return std::filesystem::path(pathName_).filename().string();
+  return utf8Path(filePath().filename());
 }
 
 QStringList CTovDoc::openFilters() {
@@ -214,7 +218,7 @@ QStringList CTovDoc::saveFilters() {
 void CTovDoc::setPathName(const std::filesystem::path& path, bool addToRecentFiles) {
   std::error_code ec;
   std::filesystem::path full = std::filesystem::absolute(path, ec);
-  pathName_ = (ec ? path : full.lexically_normal()).string();
+  pathName_ = utf8Path(ec ? path : full.lexically_normal());
   if (addToRecentFiles && recent_) recent_->add(pathName_);
   emit pathChanged();
 }
@@ -258,7 +262,7 @@ bool CTovDoc::onNewDocument() {
 void CTovDoc::onFileOpen(QWidget* parent) {
   const std::filesystem::path installFolder = theSettings().installFolderPath();
   const LastFolder last = readLastFolder(installFolder);
-  const auto chosen = chooser_->chooseOpenFile(parent, last.folder, openFilters());
+  const auto chosen = chooser_->chooseOpenFile(parent, pathFromUtf8(last.folder), openFilters());
   if (!chosen) return;
   bool readOnly = false;
   if (!askAboutLock(*chosen, &readOnly)) return;
@@ -279,7 +283,7 @@ bool CTovDoc::openDocumentFile(const std::filesystem::path& path) {
     if (recent_) {
       std::error_code ec;
       std::filesystem::path full = std::filesystem::absolute(path, ec);
-      recent_->remove((ec ? path : full.lexically_normal()).string());
+      recent_->remove(utf8Path(ec ? path : full.lexically_normal()));
     }
     return false;
   }
@@ -310,18 +314,18 @@ void CTovDoc::onFileSave(QWidget* parent) {
     return;
   }
   // Someone else changed the file since it was read or written here.
-  if (identity_ && identityPath_ == pathName_ && changedOnDisk(pathName_, *identity_)) {
+  if (identity_ && identityPath_ == pathName_ && changedOnDisk(filePath(), *identity_)) {
     switch (messageSink().askThreeWay(messageText(IDS_CHANGED_ON_DISK), "上書き", "名前を付けて保存", "キャンセル")) {
     case Answer::Yes: break;
     case Answer::No: onFileSaveAs(parent); return;
     case Answer::Cancel: return;
     }
   }
-  writeTo(pathName_);
+  writeTo(filePath());
 }
 
 void CTovDoc::onFileSaveAs(QWidget* parent) {
-  const std::filesystem::path lastFolder = readLastFolder(theSettings().installFolderPath()).folder;
+  const std::filesystem::path lastFolder = pathFromUtf8(readLastFolder(theSettings().installFolderPath()).folder);
   const auto chosen = chooser_->chooseSaveFile(
       parent, suggestedSavePath(pathName_, record_, lastFolder, toPath(QDir::homePath())), saveFilters());
   if (!chosen) return;
@@ -331,7 +335,7 @@ void CTovDoc::onFileSaveAs(QWidget* parent) {
   // gained its extension here may be another, existing test.
   std::error_code ec;
   if (*target != *chosen && std::filesystem::exists(*target, ec) &&
-      !messageSink().askYesNo(messageText(IDS_CONFIRM_OVERWRITE, target->string())))
+      !messageSink().askYesNo(messageText(IDS_CONFIRM_OVERWRITE, utf8Path(*target))))
     return;
   writeTo(*target);
 }

@@ -25,6 +25,7 @@
 #include "cli/InterruptCleanup.h"
 #include "batch/BatchInputs.h"
 #include "files/FileIdentity.h"
+#include "files/Platform.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "qt/QtSurface.h"
@@ -67,7 +68,7 @@ BatchTestResult runOne(const BatchOptions& options, const Settings& settings, co
   record->fillScaleDefaults(settings.display.headingDefaults());
   repairScalesForDrawing(*record);
   result.pages = pageCount(*record);
-  result.row = summaryRow(*record, result.file.filename().string(), settings.display.digitsPermeability, analysis);
+  result.row = summaryRow(*record, utf8Path(result.file.filename()), settings.display.digitsPermeability, analysis);
   const std::string& checks = result.row[SC_warnings].text;
   if (!checks.empty()) result.warnings += (result.warnings.empty() ? "" : " / ") + checks;
 
@@ -87,7 +88,7 @@ BatchTestResult runOne(const BatchOptions& options, const Settings& settings, co
       break;
     }
     case BatchOutput::Png: {
-      const std::string prefix = (options.outputPath / name).string();
+      const std::string prefix = utf8Path(options.outputPath / pathFromUtf8(name));
       written = writePngPages(prefix, *record, settings, options.paper, options.dpi);
       if (written) {
         const auto paths = pngPagePaths(prefix, result.pages);
@@ -134,7 +135,7 @@ std::string outputOverInput(const BatchOptions& options, const std::vector<std::
   };
   std::error_code ec;
   for (fs::directory_iterator it(options.outputPath, ec), end; !ec && it != end; it.increment(ec))
-    if (isOutputName(it->path().filename().string()))
+    if (isOutputName(utf8Path(it->path().filename())))
       if (std::string c = clash(it->path()); !c.empty()) return c;
   return {};
 }
@@ -165,7 +166,7 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
     std::error_code ec;
     fs::create_directories(options.outputPath, ec);
     if (!fs::is_directory(options.outputPath)) {
-      batch.failures.push_back(options.outputPath.string() + ": フォルダを作れません" +
+      batch.failures.push_back(utf8Path(options.outputPath) + ": フォルダを作れません" +
                                (ec ? " (" + ec.message() + ")" : std::string()));
       return batch;
     }
@@ -184,7 +185,7 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
   if (combined && count > 0) {
     combinedError = refusedTargetReason(options.outputPath);
     const fs::path folder = options.outputPath.has_parent_path() ? options.outputPath.parent_path() : fs::path(".");
-    combinedFile.setFileTemplate(QString::fromStdString((folder / ".tov-pages-XXXXXX.pdf").string()));
+    combinedFile.setFileTemplate(QString::fromStdString(utf8Path(folder / ".tov-pages-XXXXXX.pdf")));
     if (combinedError.empty() && !combinedFile.open()) {
       std::error_code ec;
       combinedError = !fs::exists(folder, ec)         ? failureReason(ENOENT)
@@ -218,12 +219,15 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
   std::vector<std::thread> workers;
   for (int t = 1; t < threads; ++t)
     workers.emplace_back([&work] {
+#ifndef _WIN32
       // Interrupts are handled on the calling thread only, which waits for
-      // the workers' writers (see InterruptCleanup).
+      // the workers' writers (see InterruptCleanup). Windows handles them on
+      // a thread of its own.
       sigset_t interrupts;
       sigemptyset(&interrupts);
       for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) sigaddset(&interrupts, signal);
       ::pthread_sigmask(SIG_BLOCK, &interrupts, nullptr);
+#endif
       work();
     });
   work();
@@ -243,17 +247,17 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
       marks.push_back({names[i], firstPages[i]});
     }
     if (!combinedError.empty()) {
-      batch.failures.push_back(options.outputPath.string() + ": " + combinedError);
+      batch.failures.push_back(utf8Path(options.outputPath) + ": " + combinedError);
     } else if (!marks.empty()) {
       std::string error;
       if (!book->finish() || !combinedFile.flush()) {
         error = "PDF を作れませんでした";
       } else {
         book.reset();
-        error = writeBookmarkedPdf(options.outputPath, combinedFile.fileName().toStdString(), marks,
+        error = writeBookmarkedPdf(options.outputPath, pathFromUtf8(combinedFile.fileName().toStdString()), marks,
                                    "透水試験 " + cformat("%zu 件", marks.size()), versionText());
       }
-      if (!error.empty()) batch.failures.push_back(options.outputPath.string() + ": " + error);
+      if (!error.empty()) batch.failures.push_back(utf8Path(options.outputPath) + ": " + error);
     }
   }
   if (!options.table.empty()) {
@@ -266,7 +270,7 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
     if (!format) error = "表の形式は拡張子 .csv か .xlsx で指定してください";
     else if (*format == TableFormat::Csv) error = writeCsv(options.table, table, options.csvEncoding);
     else error = writeXlsx(options.table, table);
-    if (!error.empty()) batch.failures.push_back(options.table.string() + ": " + error);
+    if (!error.empty()) batch.failures.push_back(utf8Path(options.table) + ": " + error);
   }
   return batch;
 }
@@ -280,7 +284,7 @@ std::string writeBookmarkedPdf(const fs::path& output, const fs::path& pdf, cons
   try {
     QPDF out;
     out.setSuppressWarnings(true);
-    out.processFile(pdf.c_str());  // read as needed, not all at once
+    out.processFile(utf8Path(pdf).c_str());  // read as needed, not all at once (qpdf takes UTF-8 names)
     const std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(out).getAllPages();
     std::vector<QPDFObjectHandle> firstPages;
     for (const PdfBookmark& mark : marks) {

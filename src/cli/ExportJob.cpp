@@ -29,6 +29,7 @@
 #include "batch/BatchInputs.h"
 #include "batch/SummaryTable.h"
 #include "files/FileIdentity.h"
+#include "files/Platform.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
@@ -451,17 +452,17 @@ void releasePageImage() { threadPageImage().release(); }
 
 std::string pngPrefixFor(const std::string& prefix, const std::string& input) {
   std::error_code ec;
-  const std::string stem = std::filesystem::path(input).stem().string();
+  const std::string stem = utf8Path(pathFromUtf8(input).stem());
   // A folder (named with or without its "/") gets the pages named after the
   // test, not "-1.png".
-  if (!prefix.empty() && (prefix.back() == '/' || std::filesystem::is_directory(prefix, ec)))
-    return (std::filesystem::path(prefix) / (stem.empty() ? std::string("page") : stem)).string();
+  if (!prefix.empty() && (prefix.back() == '/' || std::filesystem::is_directory(pathFromUtf8(prefix), ec)))
+    return utf8Path(pathFromUtf8(prefix) / pathFromUtf8(stem.empty() ? std::string("page") : stem));
   return prefix;
 }
 
 std::vector<std::filesystem::path> pngPagePaths(const std::string& prefix, int pages) {
   std::vector<std::filesystem::path> paths;
-  for (int page = 1; page <= pages; ++page) paths.emplace_back(prefix + cformat("-%d.png", page));
+  for (int page = 1; page <= pages; ++page) paths.push_back(pathFromUtf8(prefix + cformat("-%d.png", page)));
   return paths;
 }
 
@@ -627,7 +628,7 @@ public:
   explicit BatchProgress(std::size_t total) : total_(total), terminal_(::isatty(2) == 1) {}
   void done(const BatchTestResult& result) {
     ++done_;
-    const std::string name = escapedControls(result.file.string(), false);
+    const std::string name = escapedControls(utf8Path(result.file), false);
     if (terminal_) {
       if (!result.ok)
         std::fprintf(stderr, "\r\033[Ktov: %s: %s\n", name.c_str(), escapedControls(result.reason, false).c_str());
@@ -635,7 +636,7 @@ public:
       const int filled = total_ ? static_cast<int>(done_ * width / total_) : width;
       std::fprintf(stderr, "\r\033[K[%s%s] %zu/%zu %s", std::string(static_cast<std::size_t>(filled), '#').c_str(),
                    std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), done_, total_,
-                   escapedControls(result.file.filename().string(), false).c_str());
+                   escapedControls(utf8Path(result.file.filename()), false).c_str());
     } else if (result.ok) {
       std::fprintf(stderr, "[%zu/%zu] %s\n", done_, total_, name.c_str());
     } else {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/FileIdentity.h"
+#include "files/Platform.h"
 #include "files/Settings.h"
 #include "cli/ImportReadingsCommand.h"
 #include "record/Messages.h"
@@ -13,8 +14,7 @@
 namespace tov {
 
 int runImportCommandLine(int argc, char** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+  const std::vector<std::string> args = commandArguments(argc, argv);
   // Named profiles live in the install folder; finding it reads nothing else.
   std::filesystem::path folder;
   for (std::size_t i = 0; i + 1 < args.size(); ++i)
@@ -29,12 +29,12 @@ int runImportCommandLine(int argc, char** argv) {
   std::vector<std::filesystem::path> inputs;
   std::optional<std::filesystem::path> output;
   for (std::size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] == "--import-readings" || args[i] == "--profile") inputs.emplace_back(args[i + 1]);
-    if (args[i] == "--output") output = args[i + 1];
+    if (args[i] == "--import-readings" || args[i] == "--profile") inputs.push_back(pathFromUtf8(args[i + 1]));
+    if (args[i] == "--output") output = pathFromUtf8(args[i + 1]);
   }
   if (output)
     if (const auto input = inputAtOutput(*output, inputs)) {
-      const std::string text = messageText(IDS_OUTPUT_IS_INPUT, {output->string(), input->string()});
+      const std::string text = messageText(IDS_OUTPUT_IS_INPUT, {utf8Path(*output), utf8Path(*input)});
       std::fprintf(stderr, "tov: %s\n", escapedControls(text, false).c_str());
       return 1;
     }

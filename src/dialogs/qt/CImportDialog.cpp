@@ -34,6 +34,7 @@
 #include "qt/FileChooser.h"
 #include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
+#include "files/Platform.h"
 #include "files/Settings.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
@@ -832,7 +833,7 @@ private:
   static std::optional<std::filesystem::path> localFile(const QMimeData* data) {
     if (!data) return std::nullopt;
     for (const QUrl& url : data->urls())
-      if (url.isLocalFile()) return std::filesystem::path(url.toLocalFile().toStdString());
+      if (url.isLocalFile()) return pathFromUtf8(url.toLocalFile().toStdString());
     return std::nullopt;
   }
   std::function<void(const std::filesystem::path&)> act_;
@@ -846,7 +847,7 @@ void acceptLoggerDrops(QWidget& widget, std::function<void(const std::filesystem
 }
 
 bool isLoggerFile(const std::filesystem::path& file) {
-  std::string extension = file.extension().string();
+  std::string extension = utf8Path(file.extension());
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return extension != ".tvd";
