@@ -12,6 +12,7 @@
 
 #include "cli/ExportJob.h"
 #include "cli/WindowStart.h"
+#include "files/Platform.h"
 #include "record/Messages.h"
 
 namespace tov {
@@ -55,15 +56,14 @@ bool isCommandLineJob(int argc, char** argv) {
 }
 
 int runCommandLineJob(int argc, char** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+  const std::vector<std::string> args = commandArguments(argc, argv);
   std::string error;
   const auto job = parseCommandLine(args, &error);
   if (!job) return reportUsageError(error);
   if (job->kind == JobKind::Help || job->kind == JobKind::Version) return runJob(*job);
 
   // Fonts and painting need a GUI application, but never a display.
-  if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (!std::getenv("TOV_QT_MESSAGES")) qInstallMessageHandler(quietQtMessages);
   QGuiApplication app(argc, argv);
   StderrMessageSink sink;

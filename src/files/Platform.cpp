@@ -5,12 +5,14 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <system_error>
 #include <vector>
 
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+#include <shellapi.h>
 #include <lmcons.h>
 #else
 #include <fcntl.h>
@@ -169,6 +171,23 @@ fs::path pathFromUtf8(std::string_view utf8) {
 #endif
 }
 
+std::vector<std::string> commandArguments(int argc, char** argv) {
+  std::vector<std::string> args;
+#ifdef _WIN32
+  // argv holds the ANSI code page's form (a Japanese name is "?" on a
+  // Western system): the wide command line instead, split as the system
+  // (and Qt) split it.
+  int count = 0;
+  if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    for (int i = 1; i < count; ++i) args.push_back(utf8Of(wide[i], static_cast<int>(std::wcslen(wide[i]))));
+    LocalFree(wide);
+    return args;
+  }
+#endif
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv && argv[i] ? argv[i] : "");
+  return args;
+}
+
 std::string hostName() {
 #ifdef _WIN32
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
@@ -258,6 +277,9 @@ fs::path userSettingsFolder() {
 
 fs::path driveRoot() {
   if (fs::path root = environmentPath("TOV_ROOT"); !root.empty()) return root;
+#ifdef _WIN32
+  return {};  // the drives themselves
+#endif
   if (fs::path data = environmentPath("XDG_DATA_HOME"); !data.empty()) return data / "tov" / "drives";
   if (fs::path home = environmentPath("HOME"); !home.empty()) return home / ".local" / "share" / "tov" / "drives";
   // No home folder at all (a bare service account): keep the drives in the
@@ -268,7 +290,16 @@ fs::path driveRoot() {
   return temp / "tov" / "drives";
 }
 
-std::string windowsDirectory() { return "C:\\WINDOWS"; }
+std::string windowsDirectory() {
+#ifdef _WIN32
+  if (driveRoot().empty()) {
+    wchar_t folder[MAX_PATH + 1];
+    const UINT n = GetSystemWindowsDirectoryW(folder, MAX_PATH + 1);
+    if (n >= 2 && n <= MAX_PATH) return utf8Of(folder, static_cast<int>(n));
+  }
+#endif
+  return "C:\\WINDOWS";
+}
 
 std::string currentDirectory() {
   std::error_code ec;
@@ -303,27 +334,39 @@ fs::path hostPath(std::string_view windowsPath) {
   }
   flush();
 
-  fs::path result = driveRoot() / pathFromUtf8(std::string(1, upperAscii(windowsPath[0])));
+  const fs::path root = driveRoot();
+  const std::string drive(1, upperAscii(windowsPath[0]));
+  fs::path result = root.empty() ? pathFromUtf8(drive + ":\\") : root / pathFromUtf8(drive);
   for (const auto& p : parts) result /= pathFromUtf8(p);
   return result;
 }
 
 std::optional<std::string> windowsPathOf(const fs::path& host) {
-  const fs::path root = comparablePath(driveRoot());
   const fs::path target = comparablePath(host);
-
-  auto r = root.begin();
   auto t = target.begin();
-  for (; r != root.end(); ++r, ++t) {
-    if (r->empty()) continue;  // a trailing separator of the root
-    if (t == target.end() || *r != *t) return std::nullopt;
+  std::string drive;
+  if (driveRoot().empty()) {
+    // The drives themselves: "d:" and its root folder.
+    drive = t != target.end() ? utf8Path(*t) : std::string();
+    if (drive.size() != 2 || !isAsciiLetter(drive[0]) || drive[1] != ':' || !target.has_root_directory())
+      return std::nullopt;
+    drive.resize(1);
+    drive[0] = upperAscii(drive[0]);
+    ++t;
+    if (t != target.end()) ++t;  // the root folder
+  } else {
+    const fs::path root = comparablePath(driveRoot());
+    auto r = root.begin();
+    for (; r != root.end(); ++r, ++t) {
+      if (r->empty()) continue;  // a trailing separator of the root
+      if (t == target.end() || *r != *t) return std::nullopt;
+    }
+    while (t != target.end() && t->empty()) ++t;
+    if (t == target.end()) return std::nullopt;  // the root itself is no drive
+    drive = utf8Path(*t);
+    if (drive.size() != 1 || drive[0] < 'A' || drive[0] > 'Z') return std::nullopt;
+    ++t;
   }
-  while (t != target.end() && t->empty()) ++t;
-  if (t == target.end()) return std::nullopt;  // the root itself is no drive
-
-  const std::string drive = utf8Path(*t);
-  if (drive.size() != 1 || drive[0] < 'A' || drive[0] > 'Z') return std::nullopt;
-  ++t;
 
   std::string result = drive + ":\\";
   bool first = true;

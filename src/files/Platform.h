@@ -5,6 +5,8 @@
 // Each drive letter X maps to the folder X under one root directory:
 // $TOV_ROOT when set, else $XDG_DATA_HOME/tov/drives, else
 // ~/.local/share/tov/drives. The Windows directory is "C:\WINDOWS".
+// On Windows the drives are the drives themselves (and the Windows
+// directory the system's) unless $TOV_ROOT names a root.
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -12,11 +14,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tov {
 
 // The root under which the drive folders lie (read from the environment at
-// each call, so tests can change TOV_ROOT).
+// each call, so tests can change TOV_ROOT); on Windows without TOV_ROOT
+// none (an empty path): the drives themselves.
 std::filesystem::path driveRoot();
 
 // "C:\WINDOWS".
@@ -58,6 +62,10 @@ std::string narrowPath(const std::filesystem::path& path);
 // a std::string would take the bytes as the ANSI code page there. Elsewhere
 // the bytes as they stand. Every path made from text goes through this.
 std::filesystem::path pathFromUtf8(std::string_view utf8);
+
+// The program's arguments (argv[1] on) as UTF-8 text: on Windows from the
+// wide (UTF-16) command line, as Qt reads it, not from argv's ANSI form.
+std::vector<std::string> commandArguments(int argc, char** argv);
 
 // This computer's name (UTF-8); "localhost" when the system gives none.
 std::string hostName();
