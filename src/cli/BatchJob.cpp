@@ -75,7 +75,7 @@ BatchTestResult runOne(const BatchOptions& options, const Settings& settings, co
   bool written = true;
   switch (options.output) {
     case BatchOutput::PdfEach: {
-      const fs::path pdf = options.outputPath / (name + ".pdf");
+      const fs::path pdf = options.outputPath / pathFromUtf8(name + ".pdf");
       written = writePdf(pdf, *record, settings, options.paper);
       if (written) result.written.push_back(pdf);
       break;

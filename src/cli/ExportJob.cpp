@@ -169,7 +169,7 @@ std::optional<CommandLineJob> parseCommandLine(const std::vector<std::string>& a
       if (!job.table.empty() || (haveKind && job.kind != JobKind::ExportPdf && job.kind != JobKind::ExportPng))
         return fail("処理は一つだけ指定してください: " + a);
       auto out = value();
-      if (!out || out->empty() || !tableFormatOf(*out))
+      if (!out || out->empty() || !tableFormatOf(pathFromUtf8(*out)))
         return fail("--summary-table には .csv か .xlsx のファイルを指定してください");
       job.table = *out;
       if (!haveKind) setKind(JobKind::SummaryTable);
@@ -209,7 +209,7 @@ std::optional<CommandLineJob> parseCommandLine(const std::vector<std::string>& a
     return fail("--summary の試験データのファイルは一つだけ指定してください (多数なら --summary-table)");
   if (dpiGiven && job.kind != JobKind::ExportPng) return fail("--dpi は --export-png にだけ指定できます");
   if (job.combine && job.kind != JobKind::ExportPdf) return fail("--combine は --export-pdf にだけ指定できます");
-  if (job.cp932 && tableFormatOf(job.table) != TableFormat::Csv)
+  if (job.cp932 && tableFormatOf(pathFromUtf8(job.table)) != TableFormat::Csv)
     return fail("--cp932 は CSV の --summary-table にだけ指定できます");
   job.input = operands.front();
   job.inputs = operands;
@@ -569,20 +569,20 @@ int runJob(const CommandLineJob& job) {
       reportMessage(IDS_OUTPUT_NAMED_AS_TEST, shownPath(output));
       return true;
     }
-    const auto input = inputAtOutput(output, {job.input});
+    const auto input = inputAtOutput(output, {pathFromUtf8(job.input)});
     if (input) messageSink().report(messageText(IDS_OUTPUT_IS_INPUT, {shownPath(output), shownPath(*input)}));
     return input.has_value();
   };
-  if (job.kind == JobKind::ExportPdf && overInput(job.output)) return 1;
+  if (job.kind == JobKind::ExportPdf && overInput(pathFromUtf8(job.output))) return 1;
   TestRecord& record = theRecord();
   // What reading the test said (a file cut short) heads the summary.
   RecordingMessageSink loading;
   LoadStatus loaded;
   if (job.kind == JobKind::Summary) {
     ScopedMessageSink scoped(loading);
-    loaded = loadTestFile(job.input, record);
+    loaded = loadTestFile(pathFromUtf8(job.input), record);
   } else {
-    loaded = loadTestFile(job.input, record);
+    loaded = loadTestFile(pathFromUtf8(job.input), record);
   }
   if (loaded != LoadStatus::Ok) {
     for (const std::string& text : loading.reported) messageSink().report(text);
@@ -603,7 +603,7 @@ int runJob(const CommandLineJob& job) {
       return std::fflush(stdout) == 0 ? 0 : 1;
     }
     case JobKind::ExportPdf:
-      return writePdf(job.output, record, settings, job.paper) ? 0 : 1;
+      return writePdf(pathFromUtf8(job.output), record, settings, job.paper) ? 0 : 1;
     case JobKind::ExportPng:
       return writePngPages(pngPrefixFor(job.output, job.input), record, settings, job.paper, job.dpi) ? 0 : 1;
     default:
@@ -616,7 +616,7 @@ bool isBatchJob(const CommandLineJob& job) {
       job.inputs.size() > 1)
     return true;
   std::error_code ec;
-  return !job.inputs.empty() && std::filesystem::is_directory(job.inputs.front(), ec);
+  return !job.inputs.empty() && std::filesystem::is_directory(pathFromUtf8(job.inputs.front()), ec);
 }
 
 namespace {
@@ -671,11 +671,11 @@ int runBatchJob(const CommandLineJob& job) {
   options.paper = job.paper;
   options.dpi = job.dpi;
   options.threads = job.threads;
-  options.table = job.table;
+  options.table = pathFromUtf8(job.table);
   options.csvEncoding = job.cp932 ? CsvEncoding::Cp932 : CsvEncoding::Utf8WithBom;
   if (job.kind == JobKind::ExportPdf) options.output = job.combine ? BatchOutput::PdfCombined : BatchOutput::PdfEach;
   if (job.kind == JobKind::ExportPng) options.output = BatchOutput::Png;
-  options.outputPath = job.output;
+  options.outputPath = pathFromUtf8(job.output);
 
   BatchProgress progress(options.tests.size());
   const BatchResult result = runBatch(options, settings, [&](const BatchTestResult& r) { progress.done(r); });
