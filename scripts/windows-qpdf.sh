@@ -7,7 +7,8 @@
 # Windows builds), compiled with the mingw-w64 toolchain at low priority
 # (a few minutes), and only the libraries and their headers are installed.
 # The exports' combined PDF with bookmarks is written with qpdf; its own
-# crypto code is used (the program writes no encrypted PDFs).
+# crypto code is used (the program writes no encrypted PDFs). Its configure
+# step does not find <stdint.h> when cross-compiling: it is told.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -55,7 +56,7 @@ echo "== qpdf $(basename "$src") for Windows"
 cmake -S "$src" -B "$work/qpdf" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
   -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DBUILD_DOC=OFF -DINSTALL_EXAMPLES=OFF \
-  -DUSE_IMPLICIT_CRYPTO=OFF -DREQUIRE_CRYPTO_NATIVE=ON \
+  -DUSE_IMPLICIT_CRYPTO=OFF -DREQUIRE_CRYPTO_NATIVE=ON -DHAVE_STDINT_H=1 -DHAVE_INTTYPES_H=1 \
   -DZLIB_H_PATH=/usr/x86_64-w64-mingw32/include -DZLIB_LIB_PATH=/usr/x86_64-w64-mingw32/lib/libz.a \
   "${launcher[@]}" > "$work/qpdf-configure.log" 2>&1 || { cat "$work/qpdf-configure.log"; exit 1; }
 nice -n 10 cmake --build "$work/qpdf" --parallel "$jobs" --target libqpdf > "$work/qpdf-build.log" 2>&1 \
