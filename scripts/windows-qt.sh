@@ -40,15 +40,17 @@ fi
 # Left out: what Tov does not use (SQL, network, D-Bus, OpenGL, XML,
 # concurrent, test library, JPEG). Tablet events need wintab.h, which the
 # +dfsg source leaves out; with OpenGL off the platform plugin's dynamic-GL
-# branch must be off too (it would not compile). Direct2D (a second
-# platform plugin) is not needed.
+# branch must be off too (it would not compile). Direct2D stays on: 6.4.2
+# builds the DirectWrite font engine that PrintSupport's Windows print
+# engine links against only with it (with it off, Qt6PrintSupport.dll fails
+# to link on QWindowsFontEngineDirectWrite::createHFONT).
 options=(
   -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
   -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
   -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_testlib=OFF
   -DFEATURE_opengl=OFF -DFEATURE_dynamicgl=OFF -DFEATURE_vulkan=OFF
   -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_tabletevent=OFF
-  -DFEATURE_direct2d=OFF -DFEATURE_jpeg=OFF
+  -DFEATURE_direct2d=ON -DFEATURE_jpeg=OFF
   -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_freetype=OFF
   -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF
 )
