@@ -188,6 +188,17 @@ std::vector<std::string> commandArguments(int argc, char** argv) {
   return args;
 }
 
+void useUtf8Console() {
+#ifdef _WIN32
+  static UINT before = 0;
+  const UINT now = GetConsoleOutputCP();
+  if (now == 0 || now == CP_UTF8 || before != 0) return;  // no console, or UTF-8 already
+  if (!SetConsoleOutputCP(CP_UTF8)) return;
+  before = now;
+  std::atexit([] { SetConsoleOutputCP(before); });
+#endif
+}
+
 std::string hostName() {
 #ifdef _WIN32
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};

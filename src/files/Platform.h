@@ -67,6 +67,11 @@ std::filesystem::path pathFromUtf8(std::string_view utf8);
 // wide (UTF-16) command line, as Qt reads it, not from argv's ANSI form.
 std::vector<std::string> commandArguments(int argc, char** argv);
 
+// The program's lines (UTF-8) read as they are in a console: on Windows the
+// console shows its output in UTF-8 while the program runs (its own code
+// page comes back at exit); elsewhere nothing to do.
+void useUtf8Console();
+
 // This computer's name (UTF-8); "localhost" when the system gives none.
 std::string hostName();
 
