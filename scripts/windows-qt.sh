@@ -5,7 +5,7 @@
 # done when it holds a finished build already. The source and the build tree
 # lie beside it (PREFIX-build: its logs stay, the rest is removed after a
 # finished build unless TOV_QT_KEEP_BUILD=1). Only what Tov uses: Core, Gui (with its PDF writer),
-# Widgets and PrintSupport, the windows platform plugin (and the offscreen
+# Widgets and PrintSupport, the windows platform plugin (and the minimal
 # one), the Windows styles; the host's Qt tools (moc, rcc, uic: the same
 # 6.4.2 from Debian) do the code generation. Compiles run at low priority,
 # two at a time unless CMAKE_BUILD_PARALLEL_LEVEL says otherwise; a cold

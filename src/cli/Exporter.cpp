@@ -62,8 +62,15 @@ int runCommandLineJob(int argc, char** argv) {
   if (!job) return reportUsageError(error);
   if (job->kind == JobKind::Help || job->kind == JobKind::Version) return runJob(*job);
 
-  // Fonts and painting need a GUI application, but never a display.
+  // Fonts and painting need a GUI application, but never a display. On
+  // Windows the offscreen platform would know no installed font (it reads a
+  // folder beside Qt): the minimal one with the system's font database, the
+  // window's, instead.
+#ifdef _WIN32
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "minimal:enable_fonts");
+#else
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
   if (!std::getenv("TOV_QT_MESSAGES")) qInstallMessageHandler(quietQtMessages);
   QGuiApplication app(argc, argv);
   StderrMessageSink sink;
