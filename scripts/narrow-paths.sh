@@ -4,7 +4,9 @@
 # on Windows those take the ANSI code page and lose Japanese names; the core
 # uses pathFromUtf8 / utf8Path instead. Compiles each core file for Windows
 # (syntax only) against a copy of mingw-w64's <filesystem> in which those
-# conversions are deprecated, and prints the warnings' places. The Qt side
+# conversions are deprecated, and prints the warnings' places; a conversion
+# inside the standard library (a vector of paths made from strings) is
+# named by the line of ours that asked for it. The Qt side
 # (src/app, src/qt, src/dialogs/qt, src/cli) is checked too when the Qt for
 # Windows is there (scripts/windows-qt.sh; $TOV_QT_MINGW, else
 # ~/.cache/tov/qt6-mingw), against its headers; without it, it says so.
@@ -60,8 +62,10 @@ mkdir -p "$work/generated"
 [ -d build/generated ] && cp -r build/generated/. "$work/generated/"
 found=0
 for f in "${files[@]}"; do
-  hits=$(nice "$cxx" -std=c++20 -fsyntax-only -I"$work" -Isrc -I. -I"$work/generated" -DTOV_HAS_XLSXWRITER=0 "${qtflags[@]}" "$f" 2>&1 |
-         grep -E "^[^ ]+:[0-9]+:[0-9]+: warning: .*NARROW" | cut -d: -f1-2 | sort -u) || true
+  hits=$(nice "$cxx" -std=c++20 -fsyntax-only -Wsystem-headers -I"$work" -Isrc -I. -I"$work/generated" -DTOV_HAS_XLSXWRITER=0 "${qtflags[@]}" "$f" 2>&1 |
+         awk -F: '/^[^ \/][^ ]*:[0-9]+:[0-9]+:   required from/ { here = $1 ":" $2 }
+                  /^[^ ]+:[0-9]+:[0-9]+: warning: .*NARROW/ { print ($1 ~ /^\// && here != "" ? here : $1 ":" $2); here = "" }' |
+         sort -u) || true
   [ -n "$hits" ] && { echo "$hits"; found=1; }
 done
 [ $found -eq 0 ] && echo "no narrow path conversions"

@@ -658,7 +658,8 @@ private:
 } // namespace
 
 int runBatchJob(const CommandLineJob& job) {
-  std::vector<std::filesystem::path> inputs(job.inputs.begin(), job.inputs.end());
+  std::vector<std::filesystem::path> inputs;
+  for (const std::string& input : job.inputs) inputs.push_back(pathFromUtf8(input));
   const BatchInputs found = collectTests(inputs, job.recursive);
   for (const std::string& problem : found.problems)
     std::fprintf(stderr, "tov: %s\n", escapedControls(problem, false).c_str());
