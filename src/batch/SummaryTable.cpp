@@ -378,6 +378,8 @@ std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& tab
     removeFile(scratch);
     withdrawTemporary(scratch);
   };
+  // The library writes the numbers and column widths with printf.
+  ClassicNumbers classicNumbers;
   lxw_workbook* book = nullptr;
   if (!tempName.empty()) {
     WriterSection section;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -16,6 +17,7 @@
 #include <lmcons.h>
 #else
 #include <fcntl.h>
+#include <locale.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -186,6 +188,36 @@ std::vector<std::string> commandArguments(int argc, char** argv) {
 #endif
   for (int i = 1; i < argc; ++i) args.emplace_back(argv && argv[i] ? argv[i] : "");
   return args;
+}
+
+ClassicNumbers::ClassicNumbers() {
+#ifdef _WIN32
+  perThread_ = _configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
+  if (const char* now = std::setlocale(LC_NUMERIC, nullptr)) numeric_ = now;
+  std::setlocale(LC_NUMERIC, "C");
+#else
+  const locale_t current = uselocale(static_cast<locale_t>(nullptr));
+  if (locale_t copy = duplocale(current)) {
+    if (locale_t classic = newlocale(LC_NUMERIC_MASK, "C", copy)) {
+      classic_ = classic;
+      previous_ = uselocale(classic);
+    } else {
+      freelocale(copy);
+    }
+  }
+#endif
+}
+
+ClassicNumbers::~ClassicNumbers() {
+#ifdef _WIN32
+  if (!numeric_.empty()) std::setlocale(LC_NUMERIC, numeric_.c_str());
+  if (perThread_ > 0) _configthreadlocale(perThread_);
+#else
+  if (classic_) {
+    uselocale(static_cast<locale_t>(previous_));
+    freelocale(static_cast<locale_t>(classic_));
+  }
+#endif
 }
 
 void useUtf8Console() {

@@ -141,4 +141,21 @@ void removeFileOnInterrupt(const char* utf8Name);
 // tell or the file has no name any more.
 std::optional<std::filesystem::path> openFileName(int fd);
 
+// While it lives, a C library's printf and strtod on this thread read and
+// write numbers with "." whatever LC_NUMERIC says (the window sets the
+// user's locale, and a decimal comma would corrupt a file a library writes).
+class ClassicNumbers {
+public:
+  ClassicNumbers();
+  ~ClassicNumbers();
+  ClassicNumbers(const ClassicNumbers&) = delete;
+  ClassicNumbers& operator=(const ClassicNumbers&) = delete;
+
+private:
+  void* classic_ = nullptr;   // POSIX: the thread's locale with C numbers
+  void* previous_ = nullptr;  // POSIX: the thread's locale before
+  int perThread_ = 0;         // Windows: the thread's locale setting before
+  std::string numeric_;       // Windows: LC_NUMERIC before
+};
+
 } // namespace tov
