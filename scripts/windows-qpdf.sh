@@ -47,7 +47,7 @@ includedir=\${prefix}/include
 Name: libjpeg
 Description: libjpeg-turbo (static, for Windows)
 Version: $(basename "$jpeg" | sed 's/^libjpeg-turbo-//')
-Libs: \${libdir}/libjpeg.a
+Libs: -L\${libdir} -ljpeg
 Cflags: -I\${includedir}
 EOF
 
@@ -72,7 +72,7 @@ Name: libqpdf
 Description: qpdf (static, for Windows)
 Version: $(basename "$src" | sed 's/^qpdf-//')
 Requires.private: libjpeg
-Libs: \${libdir}/libqpdf.a \${libdir}/libjpeg.a /usr/x86_64-w64-mingw32/lib/libz.a
+Libs: -L\${libdir} -lqpdf -ljpeg -lz
 Cflags: -I\${includedir}
 EOF
 # The licences of what the program links in.
