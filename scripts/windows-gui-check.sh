@@ -37,7 +37,7 @@ setup="${1:-}"
 if [ "$setup" = --ci ]; then
   qt="${TOV_QT_MINGW:-$HOME/.cache/tov/qt6-mingw}"
   if [ "${TOV_BUILD_WINDOWS_QT:-0}" != 1 ] && [ ! -f "$qt/tov-qt-build.txt" ]; then
-    echo "== Windows GUI check NOT RUN: no Qt for Windows in $qt, and a cold build of it (about an hour on"
+    echo "== Windows GUI check NOT RUN: no Qt for Windows in $qt, and a cold build of it (one to two hours on"
     echo "   2 cores) does not fit CI's time. Run it with: bash scripts/windows-qt.sh && bash scripts/windows-package.sh"
     echo "   && bash scripts/windows-gui-check.sh (or TOV_BUILD_WINDOWS_QT=1 bash scripts/windows-gui-check.sh --ci)."
     exit 0

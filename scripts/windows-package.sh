@@ -8,8 +8,8 @@
 #   (makensis from Debian): Start-menu entry "現場透水試験", .tvd files
 #   opening with Tov, an uninstaller that removes what it installed.
 # The Qt for Windows comes from scripts/windows-qt.sh (a cache built once per
-# machine, $TOV_QT_MINGW or ~/.cache/tov/qt6-mingw: 30-45 minutes on an idle
-# 2-core machine when it is not there yet), qpdf from scripts/windows-qpdf.sh,
+# machine, $TOV_QT_MINGW or ~/.cache/tov/qt6-mingw: one to two hours on a
+# shared 2-core machine when it is not there yet), qpdf from scripts/windows-qpdf.sh,
 # libxlsxwriter from scripts/windows-xlsxwriter.sh. Prints the two packages'
 # paths and sizes at the end.
 set -euo pipefail
@@ -26,7 +26,7 @@ source "$root/scripts/apt-install.sh"
 install_missing cmake ninja-build pkg-config g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev libz-mingw-w64-dev \
   nsis zip imagemagick qt6-translations-l10n
 if [ ! -f "$qt/tov-qt-build.txt" ]; then
-  echo "== no Qt for Windows in $qt yet: building it once (30-45 minutes on an idle machine)"
+  echo "== no Qt for Windows in $qt yet: building it once (one to two hours on 2 cores)"
 fi
 bash "$root/scripts/windows-qt.sh" "$qt"
 bash "$root/scripts/windows-qpdf.sh" "$qpdf"
