@@ -17,7 +17,8 @@
 #     text (pdftotext) with the Linux program's export of the same test;
 #  4. runs the batch (a folder of tests to one combined PDF and a workbook)
 #     and the logger import on the command line, comparing with Linux;
-#  5. uninstalls silently and compares the prefix with its state before the
+#  5. exports with tov-cli.exe from the zip, unpacked to a folder;
+#  6. uninstalls silently and compares the prefix with its state before the
 #     install: nothing the installer put down may stay.
 # Wine has none of Windows' Japanese fonts: the prefix gets the IPA fonts the
 # host has (through fontconfig) under the names of a Japanese Windows'
@@ -254,6 +255,25 @@ cli --import-readings "$docs_win\\ロガー.csv" --output "$docs_win\\取込.tvd
 TOV_ROOT="$linux/root" "$linux_tov" --import-readings "$linux/ロガー.csv" --output "$linux/取込.tvd" > /dev/null 2>&1 || true
 cmp -s "$docs/取込.tvd" "$linux/取込.tvd" && echo "   取込.tvd is the Linux import's, byte for byte" \
   || fail "取込.tvd differs from the Linux import's"
+
+step "the zip, unpacked to a folder of the user's"
+zip="${setup%-setup.exe}.zip"
+if [ -f "$zip" ]; then
+  unpacked="$docs/展開"
+  mkdir -p "$unpacked"
+  unzip -q "$zip" -d "$unpacked"
+  folder="$unpacked/$(basename "$zip" .zip)"
+  (cd "$folder" && "$wine" ./tov-cli.exe --export-pdf "$docs_win\\展開.pdf" "$test_win") 2>&1 | tr -d '\r' > "$out/zip.log" \
+    || fail "tov-cli.exe from the zip: $(cat "$out/zip.log")"
+  if [ -f "$docs/展開.pdf" ] && cmp -s <(pdftotext -layout "$docs/展開.pdf" -) "$out/linux.txt"; then
+    echo "   tov-cli.exe from the unpacked zip exports the same PDF text"
+  else
+    fail "the unpacked zip's export differs from the Linux export"
+  fi
+  rm -rf "$unpacked"
+else
+  fail "no $(basename "$zip") beside the setup"
+fi
 
 step "silent uninstall"
 "$wine" "C:\\Program Files\\Tov\\uninstall.exe" /S > "$out/uninstall.log" 2>&1 || fail "the uninstaller returned $?"
