@@ -385,6 +385,13 @@ fs::path hostPath(std::string_view windowsPath) {
 }
 
 std::optional<std::string> windowsPathOf(const fs::path& host) {
+  if (driveRoot().empty()) {
+    // A share ("\\server\share") has no drive letter; its canonical form
+    // under Wine names one.
+    const auto& name = host.native();
+    const auto separator = [](auto c) { return c == '\\' || c == '/'; };
+    if (name.size() >= 2 && separator(name[0]) && separator(name[1])) return std::nullopt;
+  }
   const fs::path target = comparablePath(host);
   auto t = target.begin();
   std::string drive;
