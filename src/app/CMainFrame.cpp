@@ -25,6 +25,7 @@
 #include "qt/FileChooser.h"
 #include "app/RecentFiles.h"
 #include "app/ShellLogic.h"
+#include "files/Platform.h"
 #include "files/Settings.h"
 #include "record/TestRecord.h"
 #include "render/Page.h"
@@ -333,7 +334,7 @@ void CMainFrame::onCommand(int id) {
     const std::size_t index = static_cast<std::size_t>(id - ID_FILE_MRU_FILE1);
     if (recent_ && index < recent_->files().size() && document_.saveModified(this)) {
       const std::string path = recent_->files()[index];
-      document_.openDocumentFile(path);
+      document_.openDocumentFile(pathFromUtf8(path));
     }
     updateCommandStates();
     return;

@@ -30,6 +30,7 @@
 #include "app/SettingsLocation.h"
 #include "app/TovApp.h"
 #include "cli/WindowStart.h"
+#include "files/Platform.h"
 #include "record/TestRecord.h"
 
 static void initTovResources() { Q_INIT_RESOURCE(tov); }
@@ -79,7 +80,8 @@ CTovApp::CTovApp() = default;
 
 CTovApp::~CTovApp() {
   if (frame_) {
-    QSettings settings(QString::fromUtf8(kSettingsOrganisation), QString::fromUtf8(kSettingsApplication));
+    QSettings settings(windowSettingsFormat(), QSettings::UserScope, QString::fromUtf8(kSettingsOrganisation),
+                       QString::fromUtf8(kSettingsApplication));
     frame_->saveWindowSettings(settings);
   }
   frame_.reset();
@@ -109,7 +111,8 @@ bool CTovApp::InitInstance(const QStringList& args, bool withMessageBoxes) {
   // with a new test rather than not at all.
   if (file.isEmpty() || !document_->openDocumentFile(toPath(file))) document_->onNewDocument();
   frame_->view().OnInitialUpdate();
-  QSettings settings(QString::fromUtf8(kSettingsOrganisation), QString::fromUtf8(kSettingsApplication));
+  QSettings settings(windowSettingsFormat(), QSettings::UserScope, QString::fromUtf8(kSettingsOrganisation),
+                     QString::fromUtf8(kSettingsApplication));
   frame_->restoreWindowSettings(settings);
 
   frame_->show();
@@ -150,6 +153,11 @@ std::string systemLocaleFor(const std::string& current, const std::function<bool
 }
 
 static void useJapaneseSystemLocale() {
+#ifdef _WIN32
+  // Qt takes the user's locale from the system there, not from these
+  // variables; the program's texts and Qt's dialogs are Japanese by the
+  // program's own translations either way.
+#else
   auto exists = [](const std::string& name) {
     const locale_t locale = newlocale(LC_ALL_MASK, name.c_str(), static_cast<locale_t>(nullptr));
     if (locale) freelocale(locale);
@@ -160,12 +168,12 @@ static void useJapaneseSystemLocale() {
     const std::string wanted = systemLocaleFor(qgetenv(name).toStdString(), exists);
     if (!wanted.empty()) qputenv(name, QByteArray::fromStdString(wanted));
   }
+#endif
 }
 
 int runDesktopApplication(int argc, char** argv) {
   // The arguments are checked before anything needs a display.
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+  const std::vector<std::string> args = commandArguments(argc, argv);
   std::string error;
   const auto file = parseWindowArguments(args, &error);
   if (!file) return reportUsageError(error);

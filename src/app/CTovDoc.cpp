@@ -61,7 +61,7 @@ void CTovDoc::updateRecovery() {
 
 void CTovDoc::releaseOwnLock() {
   if (!lockedPath_.empty()) {
-    lockOnInterrupt_.forget(lockPathFor(lockedPath_).string());
+    lockOnInterrupt_.forget(utf8Path(lockPathFor(lockedPath_)));
     releaseLock(lockedPath_);
   }
   lockedPath_.clear();
@@ -89,7 +89,7 @@ void CTovDoc::adoptFile(const std::filesystem::path& path, bool readOnly) {
   std::error_code ec;
   const std::filesystem::path full = std::filesystem::absolute(path, ec).lexically_normal();
   identity_ = identityOf(full);
-  identityPath_ = full.string();
+  identityPath_ = utf8Path(full);
   dismissed_.reset();
   // A file this user may not write (or in a folder where it cannot be
   // replaced) is open read-only as well: the caption says so and Save
@@ -107,15 +107,15 @@ void CTovDoc::adoptFile(const std::filesystem::path& path, bool readOnly) {
     const LockResult lock = acquireLock(full);
     if (lock.state == LockState::Acquired || lock.state == LockState::TakenOver) {
       lockedPath_ = full;
-      lockOnInterrupt_.add(lockPathFor(full).string());
+      lockOnInterrupt_.add(utf8Path(lockPathFor(full)));
     }
   }
 }
 
 void CTovDoc::checkChangedOnDisk() {
   if (asking_ || modified_ || pathName_.empty() || !identity_ || identityPath_ != pathName_) return;
-  if (!changedOnDisk(pathName_, *identity_)) return;
-  const auto now = identityOf(pathName_);
+  if (!changedOnDisk(filePath(), *identity_)) return;
+  const auto now = identityOf(filePath());
   if (!now || (dismissed_ && *now == *dismissed_)) return;
   asking_ = true;
   const bool reload = messageSink().askYesNo(messageText(IDS_RELOAD_CHANGED, pathName_));
@@ -124,8 +124,8 @@ void CTovDoc::checkChangedOnDisk() {
     dismissed_ = now;
     return;
   }
-  if (loadTestFile(pathName_, record_) != LoadStatus::Ok) return;
-  identity_ = identityOf(pathName_);
+  if (loadTestFile(filePath(), record_) != LoadStatus::Ok) return;
+  identity_ = identityOf(filePath());
   dismissed_.reset();
   clearHistory();
   emit updateAllViews();
@@ -223,9 +223,11 @@ void CTovDoc::cleanChanged() {
   emit modifiedChanged(modified_);
 }
 
+std::filesystem::path CTovDoc::filePath() const { return pathFromUtf8(pathName_); }
+
 std::string CTovDoc::title() const {
   if (pathName_.empty()) return "無題";
-  return std::filesystem::path(pathName_).filename().string();
+  return utf8Path(filePath().filename());
 }
 
 QStringList CTovDoc::openFilters() {
@@ -239,7 +241,7 @@ QStringList CTovDoc::saveFilters() {
 void CTovDoc::setPathName(const std::filesystem::path& path, bool addToRecentFiles) {
   std::error_code ec;
   std::filesystem::path full = std::filesystem::absolute(path, ec);
-  pathName_ = (ec ? path : full.lexically_normal()).string();
+  pathName_ = utf8Path(ec ? path : full.lexically_normal());
   if (addToRecentFiles && recent_) recent_->add(pathName_);
   emit pathChanged();
 }
@@ -283,7 +285,7 @@ bool CTovDoc::onNewDocument() {
 void CTovDoc::onFileOpen(QWidget* parent) {
   const std::filesystem::path installFolder = theSettings().installFolderPath();
   const LastFolder last = readLastFolder(installFolder);
-  const auto chosen = chooser_->chooseOpenFile(parent, last.folder, openFilters());
+  const auto chosen = chooser_->chooseOpenFile(parent, pathFromUtf8(last.folder), openFilters());
   if (!chosen) return;
   bool readOnly = false;
   if (!askAboutLock(*chosen, &readOnly)) return;
@@ -304,7 +306,7 @@ bool CTovDoc::openDocumentFile(const std::filesystem::path& path) {
     if (recent_) {
       std::error_code ec;
       std::filesystem::path full = std::filesystem::absolute(path, ec);
-      recent_->remove((ec ? path : full.lexically_normal()).string());
+      recent_->remove(utf8Path(ec ? path : full.lexically_normal()));
     }
     return false;
   }
@@ -349,7 +351,7 @@ void CTovDoc::onFileSave(QWidget* parent) {
     case Answer::No: onFileSaveAs(parent); return;
     case Answer::Cancel: return;
     }
-  } else if (identity_ && identityPath_ == pathName_ && changedOnDisk(pathName_, *identity_)) {
+  } else if (identity_ && identityPath_ == pathName_ && changedOnDisk(filePath(), *identity_)) {
     // Someone else changed the file since it was read or written here.
     switch (messageSink().askThreeWay(messageText(IDS_CHANGED_ON_DISK), "上書き", "名前を付けて保存", "キャンセル")) {
     case Answer::Yes: break;
@@ -357,11 +359,11 @@ void CTovDoc::onFileSave(QWidget* parent) {
     case Answer::Cancel: return;
     }
   }
-  writeTo(pathName_);
+  writeTo(filePath());
 }
 
 void CTovDoc::onFileSaveAs(QWidget* parent) {
-  const std::filesystem::path lastFolder = readLastFolder(theSettings().installFolderPath()).folder;
+  const std::filesystem::path lastFolder = pathFromUtf8(readLastFolder(theSettings().installFolderPath()).folder);
   const auto chosen = chooser_->chooseSaveFile(
       parent, suggestedSavePath(pathName_, record_, lastFolder, toPath(QDir::homePath())), saveFilters());
   if (!chosen) return;
@@ -371,7 +373,7 @@ void CTovDoc::onFileSaveAs(QWidget* parent) {
   // gained its extension here may be another, existing test.
   std::error_code ec;
   if (*target != *chosen && std::filesystem::exists(*target, ec) &&
-      !messageSink().askYesNo(messageText(IDS_CONFIRM_OVERWRITE, target->string())))
+      !messageSink().askYesNo(messageText(IDS_CONFIRM_OVERWRITE, utf8Path(*target))))
     return;
   writeTo(*target);
 }

@@ -43,6 +43,8 @@ public:
   // The file dialogs the document asks (the view's PDF output asks them too).
   FileChooser& fileChooser() { return *chooser_; }
   const std::string& pathName() const { return pathName_; }
+  // The test's file: pathName() (UTF-8 text) as a path.
+  std::filesystem::path filePath() const;
   // The file name of the path, or "無題" without one.
   std::string title() const;
   bool isModified() const { return modified_; }

@@ -18,6 +18,7 @@
 #include "qt/FileChooser.h"
 #include "qt/QtSurface.h"
 #include "app/Dialogs.h"
+#include "files/Platform.h"
 #include "files/Settings.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"
@@ -439,7 +440,7 @@ void CTovView::onFilePrintSetup() {
 }
 
 void CTovView::onFileExportPdf() {
-  std::filesystem::path fallback = readLastFolder(theSettings().installFolderPath()).folder;
+  std::filesystem::path fallback = pathFromUtf8(readLastFolder(theSettings().installFolderPath()).folder);
   if (fallback.empty()) fallback = toPath(QDir::homePath());
   const auto chosen = document_.fileChooser().chooseSaveFile(this, suggestedPdfPath(document_.pathName(), fallback),
                                                              {QStringLiteral("PDF (*.pdf)")});

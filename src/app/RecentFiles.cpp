@@ -2,6 +2,7 @@
 
 #include <QSettings>
 
+#include "app/SettingsLocation.h"
 #include "app/ShellLogic.h"
 
 namespace tov {
@@ -14,7 +15,8 @@ QString keyOf(int index) { return QStringLiteral("File%1").arg(index + 1); }
 RecentFiles::RecentFiles(QObject* parent) : QObject(parent) { load(); }
 
 void RecentFiles::load() {
-  QSettings settings(QString::fromUtf8(kSettingsOrganisation), QString::fromUtf8(kSettingsApplication));
+  QSettings settings(windowSettingsFormat(), QSettings::UserScope, QString::fromUtf8(kSettingsOrganisation),
+                     QString::fromUtf8(kSettingsApplication));
   settings.beginGroup(kGroup);
   files_.clear();
   for (int i = 0; i < kRecentFileCount; ++i) {
@@ -25,7 +27,8 @@ void RecentFiles::load() {
 }
 
 void RecentFiles::save() const {
-  QSettings settings(QString::fromUtf8(kSettingsOrganisation), QString::fromUtf8(kSettingsApplication));
+  QSettings settings(windowSettingsFormat(), QSettings::UserScope, QString::fromUtf8(kSettingsOrganisation),
+                     QString::fromUtf8(kSettingsApplication));
   settings.beginGroup(kGroup);
   for (int i = 0; i < kRecentFileCount; ++i) {
     if (i < static_cast<int>(files_.size()))

@@ -10,7 +10,7 @@
 namespace tov {
 
 QString settingsFileOf(const char* organisation, const char* application) {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromUtf8(organisation),
+  return QSettings(windowSettingsFormat(), QSettings::UserScope, QString::fromUtf8(organisation),
                    QString::fromUtf8(application))
       .fileName();
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "files/Platform.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
 #include "record/Permeability.h"
@@ -113,7 +114,7 @@ bool isEditorCommand(int id) {
 std::filesystem::path suggestedSavePath(const std::string& testPath, const TestRecord& record,
                                         const std::filesystem::path& lastFolder,
                                         const std::filesystem::path& fallbackFolder) {
-  if (!testPath.empty()) return testPath;
+  if (!testPath.empty()) return pathFromUtf8(testPath);
   auto trimmed = [](std::string text) {
     text.erase(0, text.find_first_not_of(" \t"));
     text.erase(text.find_last_not_of(" \t") + 1);
@@ -126,7 +127,7 @@ std::filesystem::path suggestedSavePath(const std::string& testPath, const TestR
     if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) c = '_';
   std::error_code ec;
   const bool usable = !lastFolder.empty() && std::filesystem::is_directory(lastFolder, ec);
-  return (usable ? lastFolder : fallbackFolder) / (name + ".tvd");
+  return (usable ? lastFolder : fallbackFolder) / pathFromUtf8(name + ".tvd");
 }
 
 bool isTestEditorCommand(int id) {
@@ -306,10 +307,10 @@ bool saveNeedsSaveAs(const std::string& pathName, const std::string& title) {
 }
 
 std::optional<std::filesystem::path> saveAsTarget(const std::filesystem::path& chosen) {
-  std::string text = chosen.string();
+  std::string text = utf8Path(chosen);
   if (!text.empty() && text.back() == '.') text.pop_back();
-  std::filesystem::path target(text);
-  const std::string extension = target.extension().string();  // ".txt" or ""
+  std::filesystem::path target = pathFromUtf8(text);
+  const std::string extension = utf8Path(target.extension());  // ".txt" or ""
   if (extension.empty()) {
     target += ".tvd";
     return target;
@@ -322,22 +323,22 @@ std::optional<std::filesystem::path> saveAsTarget(const std::filesystem::path& c
 }
 
 std::filesystem::path suggestedPdfPath(const std::string& testPath, const std::filesystem::path& fallbackFolder) {
-  if (testPath.empty()) return fallbackFolder / "無題.pdf";
-  const std::filesystem::path test(testPath);
-  return test.parent_path() / (test.stem().string() + ".pdf");
+  if (testPath.empty()) return fallbackFolder / pathFromUtf8("無題.pdf");
+  const std::filesystem::path test = pathFromUtf8(testPath);
+  return test.parent_path() / pathFromUtf8(utf8Path(test.stem()) + ".pdf");
 }
 
 std::filesystem::path pdfTarget(const std::filesystem::path& chosen) {
-  std::string text = chosen.string();
+  std::string text = utf8Path(chosen);
   if (!text.empty() && text.back() == '.') text.pop_back();
-  std::string extension = std::filesystem::path(text).extension().string();
+  std::string extension = utf8Path(pathFromUtf8(text).extension());
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (extension != ".pdf") text += ".pdf";
-  return text;
+  return pathFromUtf8(text);
 }
 
 std::string folderOfChosenFile(const std::filesystem::path& chosen) {
-  return chosen.parent_path().string();
+  return utf8Path(chosen.parent_path());
 }
 
 std::vector<std::string> withRecentFile(std::vector<std::string> list, const std::string& path) {

@@ -304,6 +304,8 @@ std::string writeXlsx(const std::filesystem::path& path, const SummaryTable& tab
     removeEmptyFolder(*folder);
     withdrawTemporary(*folder);
   };
+  // The library writes the numbers and column widths with printf.
+  ClassicNumbers classicNumbers;
   lxw_workbook* book = nullptr;
   if (!tempName.empty()) {
     WriterSection section;

@@ -131,7 +131,7 @@ BatchTestResult runOne(const BatchOptions& options, const Settings& settings, co
       break;
     }
     case BatchOutput::Png: {
-      const std::string prefix = (options.outputPath / name).string();
+      const std::string prefix = utf8Path(options.outputPath / pathFromUtf8(name));
       written = writePngPages(prefix, *record, settings, options.paper, options.dpi);
       if (written) {
         const auto paths = pngPagePaths(prefix, result.pages);
@@ -237,7 +237,7 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
   if (combined && count > 0) {
     combinedError = refusedTargetReason(options.outputPath);
     const fs::path folder = options.outputPath.has_parent_path() ? options.outputPath.parent_path() : fs::path(".");
-    combinedFile.setFileTemplate(QString::fromStdString((folder / ".tov-pages-XXXXXX.pdf").string()));
+    combinedFile.setFileTemplate(QString::fromStdString(utf8Path(folder / ".tov-pages-XXXXXX.pdf")));
     bool opened = false;
     if (combinedError.empty()) {
       WriterSection section;  // made and told at once: an interrupt removes it
@@ -282,12 +282,15 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
   std::vector<std::thread> workers;
   for (int t = 1; t < threads; ++t)
     workers.emplace_back([&work] {
+#ifndef _WIN32
       // Interrupts are handled on the calling thread only, which waits for
-      // the workers' writers (see InterruptCleanup).
+      // the workers' writers (see InterruptCleanup). Windows handles them on
+      // a thread of its own.
       sigset_t interrupts;
       sigemptyset(&interrupts);
       for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) sigaddset(&interrupts, signal);
       ::pthread_sigmask(SIG_BLOCK, &interrupts, nullptr);
+#endif
       work();
     });
   work();
@@ -320,7 +323,7 @@ BatchResult runBatch(const BatchOptions& options, const Settings& settings,
         error = why.empty() ? std::string("PDF を作れませんでした") : why;
       } else {
         book.reset();
-        error = writeBookmarkedPdf(options.outputPath, combinedFile.fileName().toStdString(), marks,
+        error = writeBookmarkedPdf(options.outputPath, pathFromUtf8(combinedFile.fileName().toStdString()), marks,
                                    "透水試験 " + cformat("%zu 件", marks.size()), versionText());
       }
       if (!error.empty()) batch.failures.push_back(shownPath(options.outputPath) + ": " + error);
@@ -350,7 +353,7 @@ std::string writeBookmarkedPdf(const fs::path& output, const fs::path& pdf, cons
   try {
     QPDF out;
     out.setSuppressWarnings(true);
-    out.processFile(pdf.c_str());  // read as needed, not all at once
+    out.processFile(utf8Path(pdf).c_str());  // read as needed, not all at once (qpdf takes UTF-8 names)
     const std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(out).getAllPages();
     std::vector<QPDFObjectHandle> firstPages;
     for (const PdfBookmark& mark : marks) {

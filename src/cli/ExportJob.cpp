@@ -170,7 +170,7 @@ std::optional<CommandLineJob> parseCommandLine(const std::vector<std::string>& a
       if (!job.table.empty() || (haveKind && job.kind != JobKind::ExportPdf && job.kind != JobKind::ExportPng))
         return fail("処理は一つだけ指定してください: " + a);
       auto out = value();
-      if (!out || out->empty() || !tableFormatOf(*out))
+      if (!out || out->empty() || !tableFormatOf(pathFromUtf8(*out)))
         return fail("--summary-table には .csv か .xlsx のファイルを指定してください");
       job.table = *out;
       if (!haveKind) setKind(JobKind::SummaryTable);
@@ -210,7 +210,7 @@ std::optional<CommandLineJob> parseCommandLine(const std::vector<std::string>& a
     return fail("--summary の試験データのファイルは一つだけ指定してください (多数なら --summary-table)");
   if (dpiGiven && job.kind != JobKind::ExportPng) return fail("--dpi は --export-png にだけ指定できます");
   if (job.combine && job.kind != JobKind::ExportPdf) return fail("--combine は --export-pdf にだけ指定できます");
-  if (job.cp932 && tableFormatOf(job.table) != TableFormat::Csv)
+  if (job.cp932 && tableFormatOf(pathFromUtf8(job.table)) != TableFormat::Csv)
     return fail("--cp932 は CSV の --summary-table にだけ指定できます");
   job.input = operands.front();
   job.inputs = operands;
@@ -426,17 +426,17 @@ void releasePageImage() { threadPageImage().release(); }
 
 std::string pngPrefixFor(const std::string& prefix, const std::string& input) {
   std::error_code ec;
-  const std::string stem = std::filesystem::path(input).stem().string();
+  const std::string stem = utf8Path(pathFromUtf8(input).stem());
   // A folder (named with or without its "/") gets the pages named after the
   // test, not "-1.png".
-  if (!prefix.empty() && (prefix.back() == '/' || std::filesystem::is_directory(prefix, ec)))
-    return (std::filesystem::path(prefix) / (stem.empty() ? std::string("page") : stem)).string();
+  if (!prefix.empty() && (prefix.back() == '/' || std::filesystem::is_directory(pathFromUtf8(prefix), ec)))
+    return utf8Path(pathFromUtf8(prefix) / pathFromUtf8(stem.empty() ? std::string("page") : stem));
   return prefix;
 }
 
 std::vector<std::filesystem::path> pngPagePaths(const std::string& prefix, int pages) {
   std::vector<std::filesystem::path> paths;
-  for (int page = 1; page <= pages; ++page) paths.emplace_back(prefix + cformat("-%d.png", page));
+  for (int page = 1; page <= pages; ++page) paths.push_back(pathFromUtf8(prefix + cformat("-%d.png", page)));
   return paths;
 }
 
@@ -559,9 +559,9 @@ int runJob(const CommandLineJob& job) {
   LoadStatus loaded;
   if (job.kind == JobKind::Summary) {
     ScopedMessageSink scoped(loading);
-    loaded = loadTestFile(job.input, record);
+    loaded = loadTestFile(pathFromUtf8(job.input), record);
   } else {
-    loaded = loadTestFile(job.input, record);
+    loaded = loadTestFile(pathFromUtf8(job.input), record);
   }
   if (loaded != LoadStatus::Ok) {
     for (const std::string& text : loading.reported) messageSink().report(text);
@@ -580,7 +580,7 @@ int runJob(const CommandLineJob& job) {
       return std::fflush(stdout) == 0 ? 0 : 1;
     }
     case JobKind::ExportPdf:
-      return writePdf(job.output, record, settings, job.paper) ? 0 : 1;
+      return writePdf(pathFromUtf8(job.output), record, settings, job.paper) ? 0 : 1;
     case JobKind::ExportPng:
       return writePngPages(pngPrefixFor(job.output, job.input), record, settings, job.paper, job.dpi) ? 0 : 1;
     default:
@@ -593,7 +593,7 @@ bool isBatchJob(const CommandLineJob& job) {
       job.inputs.size() > 1)
     return true;
   std::error_code ec;
-  return !job.inputs.empty() && std::filesystem::is_directory(job.inputs.front(), ec);
+  return !job.inputs.empty() && std::filesystem::is_directory(pathFromUtf8(job.inputs.front()), ec);
 }
 
 namespace {
@@ -635,7 +635,8 @@ private:
 } // namespace
 
 int runBatchJob(const CommandLineJob& job) {
-  std::vector<std::filesystem::path> inputs(job.inputs.begin(), job.inputs.end());
+  std::vector<std::filesystem::path> inputs;
+  for (const std::string& input : job.inputs) inputs.push_back(pathFromUtf8(input));
   const BatchInputs found = collectTests(inputs, job.recursive);
   for (const std::string& problem : found.problems)
     std::fprintf(stderr, "tov: %s\n", escapedControls(problem, false).c_str());
@@ -648,7 +649,7 @@ int runBatchJob(const CommandLineJob& job) {
   options.paper = job.paper;
   options.dpi = job.dpi;
   options.threads = job.threads;
-  options.table = job.table;
+  options.table = pathFromUtf8(job.table);
   options.csvEncoding = job.cp932 ? CsvEncoding::Cp932 : CsvEncoding::Utf8WithBom;
   if (job.kind == JobKind::ExportPdf) options.output = job.combine ? BatchOutput::PdfCombined : BatchOutput::PdfEach;
   if (job.kind == JobKind::ExportPng) options.output = BatchOutput::Png;

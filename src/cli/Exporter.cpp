@@ -12,6 +12,7 @@
 #include "cli/CommandLineOptions.h"
 #include "cli/ExportJob.h"
 #include "cli/WindowStart.h"
+#include "files/Platform.h"
 #include "record/Messages.h"
 
 namespace tov {
@@ -50,15 +51,21 @@ bool isCommandLineJob(int argc, char** argv) {
 }
 
 int runCommandLineJob(int argc, char** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+  const std::vector<std::string> args = commandArguments(argc, argv);
   std::string error;
   const auto job = parseCommandLine(args, &error);
   if (!job) return reportUsageError(error);
   if (job->kind == JobKind::Help || job->kind == JobKind::Version) return runJob(*job);
 
-  // Fonts and painting need a GUI application, but never a display.
-  if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // Fonts and painting need a GUI application, but never a display. On
+  // Windows the offscreen platform would know no installed font (it reads a
+  // folder beside Qt): the minimal one with the system's font database, the
+  // window's, instead.
+#ifdef _WIN32
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "minimal:enable_fonts");
+#else
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
   if (!std::getenv("TOV_QT_MESSAGES")) qInstallMessageHandler(quietQtMessages);
   QGuiApplication app(argc, argv);
   StderrMessageSink sink;

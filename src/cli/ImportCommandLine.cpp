@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/FileIdentity.h"
+#include "files/Platform.h"
 #include "files/Settings.h"
 #include "cli/ImportReadingsCommand.h"
 #include "cli/InterruptCleanup.h"
@@ -16,8 +17,7 @@
 namespace tov {
 
 int runImportCommandLine(int argc, char** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+  const std::vector<std::string> args = commandArguments(argc, argv);
   // Named profiles live in the install folder; finding it reads nothing else.
   std::filesystem::path folder;
   for (std::size_t i = 0; i + 1 < args.size(); ++i)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/Analysis.h"
+#include "files/Platform.h"
 #include "files/TvdFile.h"
 #include "import/LoggerImport.h"
 #include "record/CFormat.h"
@@ -67,7 +68,7 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
 
   TestRecord record;
   if (has("--into")) {
-    if (loadTestFile(options["--into"], record) != LoadStatus::Ok)
+    if (loadTestFile(pathFromUtf8(options["--into"]), record) != LoadStatus::Ok)
       return fail("試験のファイルを読めません: " + options["--into"]);
   }
   if (steadyWanted) record.set_formulaKind("4");
@@ -76,7 +77,7 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
   ImportSession session(steady);
   std::string error;
   const std::string& input = options["--import-readings"];
-  if (!session.open(input, &error)) return fail(input + ": " + error);
+  if (!session.open(pathFromUtf8(input), &error)) return fail(input + ": " + error);
   if (has("--profile")) {
     const auto profile = loadProfile(installFolder, options["--profile"], &error);
     if (!profile) return fail(error);
@@ -117,7 +118,8 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
     reference = Reference{ReferenceKind::DepthAtTime, *depth, at->seconds, at->day};
   }
   if (!session.readAll(&error)) return fail(input + ": " + error);
-  if (has("--baro") && !session.setBarometer(options["--baro"], &error)) return fail(options["--baro"] + ": " + error);
+  if (has("--baro") && !session.setBarometer(pathFromUtf8(options["--baro"]), &error))
+    return fail(options["--baro"] + ": " + error);
   const std::size_t samples = session.series()->time.size();
   if (has("--start")) {
     const auto at = parseMoment(options["--start"]);
@@ -143,7 +145,7 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
   for (const std::string& warning : warnings) std::fprintf(stderr, "tov: 警告: %s\n", warning.c_str());
   if (!warnings.empty() && !acceptWarnings)
     return fail("書きませんでした（確かめた上で書くには --accept-warnings を付けてください）");
-  if (!saveTestFile(options["--output"], record)) return fail("保存できませんでした: " + options["--output"]);
+  if (!saveTestFile(pathFromUtf8(options["--output"]), record)) return fail("保存できませんでした: " + options["--output"]);
   const Series& series = *session.series();
   std::printf("%d 行を %s に書きました（開始 %s）\n", record.countRows(C_time), options["--output"].c_str(),
               momentText(series, series.time[session.start()]).c_str());

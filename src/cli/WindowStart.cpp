@@ -27,6 +27,9 @@ std::optional<std::string> parseWindowArguments(const std::vector<std::string>& 
 }
 
 bool displayNamed() {
+#ifdef _WIN32
+  return true;  // the desktop of the session the program runs in
+#endif
   for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
     const char* value = std::getenv(name);
     if (value && *value) return true;

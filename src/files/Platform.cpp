@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <random>
 #include <system_error>
 #include <vector>
@@ -13,9 +15,11 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+#include <shellapi.h>
 #include <lmcons.h>
 #else
 #include <fcntl.h>
+#include <locale.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -171,6 +175,64 @@ fs::path pathFromUtf8(std::string_view utf8) {
 #endif
 }
 
+std::vector<std::string> commandArguments(int argc, char** argv) {
+  std::vector<std::string> args;
+#ifdef _WIN32
+  // argv holds the ANSI code page's form (a Japanese name is "?" on a
+  // Western system): the wide command line instead, split as the system
+  // (and Qt) split it.
+  int count = 0;
+  if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    for (int i = 1; i < count; ++i) args.push_back(utf8Of(wide[i], static_cast<int>(std::wcslen(wide[i]))));
+    LocalFree(wide);
+    return args;
+  }
+#endif
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv && argv[i] ? argv[i] : "");
+  return args;
+}
+
+ClassicNumbers::ClassicNumbers() {
+#ifdef _WIN32
+  perThread_ = _configthreadlocale(_ENABLE_PER_THREAD_LOCALE);
+  if (const char* now = std::setlocale(LC_NUMERIC, nullptr)) numeric_ = now;
+  std::setlocale(LC_NUMERIC, "C");
+#else
+  const locale_t current = uselocale(static_cast<locale_t>(nullptr));
+  if (locale_t copy = duplocale(current)) {
+    if (locale_t classic = newlocale(LC_NUMERIC_MASK, "C", copy)) {
+      classic_ = classic;
+      previous_ = uselocale(classic);
+    } else {
+      freelocale(copy);
+    }
+  }
+#endif
+}
+
+ClassicNumbers::~ClassicNumbers() {
+#ifdef _WIN32
+  if (!numeric_.empty()) std::setlocale(LC_NUMERIC, numeric_.c_str());
+  if (perThread_ > 0) _configthreadlocale(perThread_);
+#else
+  if (classic_) {
+    uselocale(static_cast<locale_t>(previous_));
+    freelocale(static_cast<locale_t>(classic_));
+  }
+#endif
+}
+
+void useUtf8Console() {
+#ifdef _WIN32
+  static UINT before = 0;
+  const UINT now = GetConsoleOutputCP();
+  if (now == 0 || now == CP_UTF8 || before != 0) return;  // no console, or UTF-8 already
+  if (!SetConsoleOutputCP(CP_UTF8)) return;
+  before = now;
+  std::atexit([] { SetConsoleOutputCP(before); });
+#endif
+}
+
 std::string hostName() {
 #ifdef _WIN32
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
@@ -260,6 +322,9 @@ fs::path userSettingsFolder() {
 
 fs::path driveRoot() {
   if (fs::path root = environmentPath("TOV_ROOT"); !root.empty()) return root;
+#ifdef _WIN32
+  return {};  // the drives themselves
+#endif
   if (fs::path data = environmentPath("XDG_DATA_HOME"); !data.empty()) return data / "tov" / "drives";
   if (fs::path home = environmentPath("HOME"); !home.empty()) return home / ".local" / "share" / "tov" / "drives";
   // No home folder at all (a bare service account): keep the drives in the
@@ -270,7 +335,16 @@ fs::path driveRoot() {
   return temp / "tov" / "drives";
 }
 
-std::string windowsDirectory() { return "C:\\WINDOWS"; }
+std::string windowsDirectory() {
+#ifdef _WIN32
+  if (driveRoot().empty()) {
+    wchar_t folder[MAX_PATH + 1];
+    const UINT n = GetSystemWindowsDirectoryW(folder, MAX_PATH + 1);
+    if (n >= 2 && n <= MAX_PATH) return utf8Of(folder, static_cast<int>(n));
+  }
+#endif
+  return "C:\\WINDOWS";
+}
 
 std::string currentDirectory() {
   std::error_code ec;
@@ -305,27 +379,46 @@ fs::path hostPath(std::string_view windowsPath) {
   }
   flush();
 
-  fs::path result = driveRoot() / pathFromUtf8(std::string(1, upperAscii(windowsPath[0])));
+  const fs::path root = driveRoot();
+  const std::string drive(1, upperAscii(windowsPath[0]));
+  fs::path result = root.empty() ? pathFromUtf8(drive + ":\\") : root / pathFromUtf8(drive);
   for (const auto& p : parts) result /= pathFromUtf8(p);
   return result;
 }
 
 std::optional<std::string> windowsPathOf(const fs::path& host) {
-  const fs::path root = comparablePath(driveRoot());
-  const fs::path target = comparablePath(host);
-
-  auto r = root.begin();
-  auto t = target.begin();
-  for (; r != root.end(); ++r, ++t) {
-    if (r->empty()) continue;  // a trailing separator of the root
-    if (t == target.end() || *r != *t) return std::nullopt;
+  if (driveRoot().empty()) {
+    // A share ("\\server\share") has no drive letter; its canonical form
+    // under Wine names one.
+    const auto& name = host.native();
+    const auto separator = [](auto c) { return c == '\\' || c == '/'; };
+    if (name.size() >= 2 && separator(name[0]) && separator(name[1])) return std::nullopt;
   }
-  while (t != target.end() && t->empty()) ++t;
-  if (t == target.end()) return std::nullopt;  // the root itself is no drive
-
-  const std::string drive = utf8Path(*t);
-  if (drive.size() != 1 || drive[0] < 'A' || drive[0] > 'Z') return std::nullopt;
-  ++t;
+  const fs::path target = comparablePath(host);
+  auto t = target.begin();
+  std::string drive;
+  if (driveRoot().empty()) {
+    // The drives themselves: "d:" and its root folder.
+    drive = t != target.end() ? utf8Path(*t) : std::string();
+    if (drive.size() != 2 || !isAsciiLetter(drive[0]) || drive[1] != ':' || !target.has_root_directory())
+      return std::nullopt;
+    drive.resize(1);
+    drive[0] = upperAscii(drive[0]);
+    ++t;
+    if (t != target.end()) ++t;  // the root folder
+  } else {
+    const fs::path root = comparablePath(driveRoot());
+    auto r = root.begin();
+    for (; r != root.end(); ++r, ++t) {
+      if (r->empty()) continue;  // a trailing separator of the root
+      if (t == target.end() || *r != *t) return std::nullopt;
+    }
+    while (t != target.end() && t->empty()) ++t;
+    if (t == target.end()) return std::nullopt;  // the root itself is no drive
+    drive = utf8Path(*t);
+    if (drive.size() != 1 || drive[0] < 'A' || drive[0] > 'Z') return std::nullopt;
+    ++t;
+  }
 
   std::string result = drive + ":\\";
   bool first = true;

@@ -5,6 +5,8 @@
 // Each drive letter X maps to the folder X under one root directory:
 // $TOV_ROOT when set, else $XDG_DATA_HOME/tov/drives, else
 // ~/.local/share/tov/drives. The Windows directory is "C:\WINDOWS".
+// On Windows the drives are the drives themselves (and the Windows
+// directory the system's) unless $TOV_ROOT names a root.
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -12,11 +14,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tov {
 
 // The root under which the drive folders lie (read from the environment at
-// each call, so tests can change TOV_ROOT).
+// each call, so tests can change TOV_ROOT); on Windows without TOV_ROOT
+// none (an empty path): the drives themselves.
 std::filesystem::path driveRoot();
 
 // "C:\WINDOWS".
@@ -58,6 +62,15 @@ std::string narrowPath(const std::filesystem::path& path);
 // a std::string would take the bytes as the ANSI code page there. Elsewhere
 // the bytes as they stand. Every path made from text goes through this.
 std::filesystem::path pathFromUtf8(std::string_view utf8);
+
+// The program's arguments (argv[1] on) as UTF-8 text: on Windows from the
+// wide (UTF-16) command line, as Qt reads it, not from argv's ANSI form.
+std::vector<std::string> commandArguments(int argc, char** argv);
+
+// The program's lines (UTF-8) read as they are in a console: on Windows the
+// console shows its output in UTF-8 while the program runs (its own code
+// page comes back at exit); elsewhere nothing to do.
+void useUtf8Console();
 
 // This computer's name (UTF-8); "localhost" when the system gives none.
 std::string hostName();
@@ -138,5 +151,22 @@ void removeFileOnInterrupt(const char* utf8Name);
 // The file open on a C runtime descriptor; nothing when the system cannot
 // tell or the file has no name any more.
 std::optional<std::filesystem::path> openFileName(int fd);
+
+// While it lives, a C library's printf and strtod on this thread read and
+// write numbers with "." whatever LC_NUMERIC says (the window sets the
+// user's locale, and a decimal comma would corrupt a file a library writes).
+class ClassicNumbers {
+public:
+  ClassicNumbers();
+  ~ClassicNumbers();
+  ClassicNumbers(const ClassicNumbers&) = delete;
+  ClassicNumbers& operator=(const ClassicNumbers&) = delete;
+
+private:
+  void* classic_ = nullptr;   // POSIX: the thread's locale with C numbers
+  void* previous_ = nullptr;  // POSIX: the thread's locale before
+  int perThread_ = 0;         // Windows: the thread's locale setting before
+  std::string numeric_;       // Windows: LC_NUMERIC before
+};
 
 } // namespace tov

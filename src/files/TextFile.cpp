@@ -190,8 +190,8 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path* 
     // too: a shared folder on a Linux server holds 255 bytes, not 255
     // UTF-16 characters.
     std::filesystem::path name = target.filename();
-    if (io::nativeName(name).size() + suffix.size() <= NAME_MAX) name += suffix;
-    else name = ".~tov" + suffix;
+    if (io::nativeName(name).size() + suffix.size() <= NAME_MAX) name += pathFromUtf8(suffix);
+    else name = pathFromUtf8(".~tov" + suffix);
     *temp = folder / name;
     WriterSection section;
     const int fd = io::open(*temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -3,14 +3,16 @@
 #include <QDir>
 #include <QFileDialog>
 
+#include "files/Platform.h"
+
 namespace tov {
 
 QString toQString(const std::filesystem::path& path) {
-  return QString::fromStdString(path.string());
+  return QString::fromStdString(utf8Path(path));
 }
 
 std::filesystem::path toPath(const QString& text) {
-  return std::filesystem::path(text.toStdString());
+  return pathFromUtf8(text.toStdString());
 }
 
 std::optional<std::filesystem::path> DialogFileChooser::chooseOpenFile(QWidget* parent,

@@ -32,7 +32,7 @@ public:
                                                       const QStringList& filters) override;
 };
 
-// A path as Qt text and back (file names are UTF-8 on this platform).
+// A path as Qt text and back (through UTF-8: wide on Windows).
 QString toQString(const std::filesystem::path& path);
 std::filesystem::path toPath(const QString& text);
 

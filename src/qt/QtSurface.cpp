@@ -92,6 +92,11 @@ const std::map<QString, QString>& fontAliases() {
 // its file), or "". A font file not installed is loaded for the program.
 QString installedFamily(const QString& name) {
   if (QString listed = listedFamily(name); !listed.isEmpty()) return listed;
+#ifdef Q_OS_WIN
+  // Windows lists a font under its name in the system's language and knows
+  // its English one too ("ＭＳ 明朝" and "MS Mincho" on a Japanese system).
+  if (QFontDatabase::hasFamily(name)) return name;
+#endif
   const auto& aliases = fontAliases();
   if (auto it = aliases.find(name.toCaseFolded()); it != aliases.end()) return it->second;
   static std::map<QString, QString> loaded;
@@ -121,8 +126,10 @@ QString firstInstalled(std::initializer_list<const char*> candidates) {
 const QStringList& japaneseFallbacks() {
   static const QStringList list = [] {
     QStringList l;
-    for (const char* name : {"IPAMincho", "IPAPMincho", "IPAGothic", "IPAPGothic", "IPAexMincho", "IPAexGothic",
-                             "Noto Serif CJK JP", "Noto Sans CJK JP", "Droid Sans Fallback"}) {
+    for (const char* name : {"ＭＳ 明朝", "MS Mincho", "ＭＳ ゴシック", "MS Gothic", "游明朝", "Yu Mincho", "游ゴシック",
+                             "Yu Gothic", "メイリオ", "Meiryo", "IPAMincho", "IPAPMincho", "IPAGothic", "IPAPGothic",
+                             "IPAexMincho", "IPAexGothic", "Noto Serif CJK JP", "Noto Sans CJK JP",
+                             "Droid Sans Fallback"}) {
       const QString found = installedFamily(QString::fromUtf8(name));
       if (!found.isEmpty()) l << found;
     }
@@ -303,15 +310,21 @@ QString QtSurface::substituteFamily(const std::string& faceName) {
   }
   const bool proportional = isProportionalName(name);
   QString found;
+  // The faces of a Japanese Windows first (MS, then Yu, then Meiryo for
+  // Gothic), then those of a Linux desktop.
   if (isGothicName(name)) {
-    found = proportional ? firstInstalled({"IPAPGothic", "IPAGothic", "IPAexGothic", "Noto Sans CJK JP", "ipagp.ttf",
-                                           "ipag.ttf"})
-                         : firstInstalled({"IPAGothic", "IPAPGothic", "IPAexGothic", "Noto Sans CJK JP", "ipag.ttf",
-                                           "ipagp.ttf"});
+    found = proportional ? firstInstalled({"ＭＳ Ｐゴシック", "MS PGothic", "ＭＳ ゴシック", "MS Gothic", "游ゴシック",
+                                           "Yu Gothic", "メイリオ", "Meiryo", "IPAPGothic", "IPAGothic", "IPAexGothic",
+                                           "Noto Sans CJK JP", "ipagp.ttf", "ipag.ttf"})
+                         : firstInstalled({"ＭＳ ゴシック", "MS Gothic", "ＭＳ Ｐゴシック", "MS PGothic", "游ゴシック",
+                                           "Yu Gothic", "メイリオ", "Meiryo", "IPAGothic", "IPAPGothic", "IPAexGothic",
+                                           "Noto Sans CJK JP", "ipag.ttf", "ipagp.ttf"});
   } else {
-    found = proportional ? firstInstalled({"IPAPMincho", "IPAMincho", "IPAexMincho", "Noto Serif CJK JP", "ipamp.ttf",
+    found = proportional ? firstInstalled({"ＭＳ Ｐ明朝", "MS PMincho", "ＭＳ 明朝", "MS Mincho", "游明朝", "Yu Mincho",
+                                           "IPAPMincho", "IPAMincho", "IPAexMincho", "Noto Serif CJK JP", "ipamp.ttf",
                                            "ipam.ttf"})
-                         : firstInstalled({"IPAMincho", "IPAPMincho", "IPAexMincho", "Noto Serif CJK JP", "ipam.ttf",
+                         : firstInstalled({"ＭＳ 明朝", "MS Mincho", "ＭＳ Ｐ明朝", "MS PMincho", "游明朝", "Yu Mincho",
+                                           "IPAMincho", "IPAPMincho", "IPAexMincho", "Noto Serif CJK JP", "ipam.ttf",
                                            "ipamp.ttf"});
   }
   if (found.isEmpty() && !japaneseFallbacks().isEmpty()) found = japaneseFallbacks().front();

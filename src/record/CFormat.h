@@ -15,7 +15,14 @@ namespace tov {
 // Supports the conversions d i u ld lu x X o c s f F e E g G and %%, with
 // flags, width and precision (including '*'). Arguments are checked by the
 // compiler as for printf.
-std::string cformat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// (mingw's "printf" is the Microsoft runtime's, which lacks %zu; this is
+// the C99 one of every other compiler.)
+#ifdef __MINGW32__
+#define TOV_PRINTF_FORMAT gnu_printf
+#else
+#define TOV_PRINTF_FORMAT printf
+#endif
+std::string cformat(const char* format, ...) __attribute__((format(TOV_PRINTF_FORMAT, 1, 2)));
 
 // Plain decimal conversion as C's atof: leading white space is skipped, the
 // longest valid prefix is converted, and text without a number gives 0.

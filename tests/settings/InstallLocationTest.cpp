@@ -24,9 +24,18 @@ TEST_F(SettingsTest, DrivesMapToFoldersUnderTheRoot) {
   EXPECT_EQ(currentDirectory(), "C:\\");  // the tests run outside the root
 
   tov::testing::ScopedEnv noRoot("TOV_ROOT", "");
+#ifdef _WIN32
+  // Windows without a root: the drives themselves, never a temporary folder.
+  EXPECT_EQ(driveRoot(), fs::path());
+  EXPECT_EQ(hostPath("d:\\Data\\..\\Sys.ndx"), fs::path(L"D:\\Sys.ndx"));
+  EXPECT_EQ(windowsPathOf(fs::path(L"d:\\現場\\a.tvd")), "D:\\現場\\a.tvd");
+  EXPECT_EQ(windowsPathOf(fs::path(L"\\\\server\\share\\a.tvd")), std::nullopt);
+  EXPECT_EQ(windowsDirectory().substr(1, 2), ":\\");
+#else
   tov::testing::ScopedEnv noData("XDG_DATA_HOME", std::nullopt);
   tov::testing::ScopedEnv home("HOME", "/home/someone");
   EXPECT_EQ(driveRoot(), fs::path("/home/someone/.local/share/tov/drives"));
+#endif
 }
 
 TEST_F(SettingsTest, FirstStartUsesTheDefaultFolderAndSeedsItSilently) {

@@ -28,7 +28,7 @@ DocumentLauncher*& injectedLauncher() {
 } // namespace
 
 bool DesktopLauncher::openDocument(const std::filesystem::path& file) {
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(utf8Path(file))));
 }
 
 CHelpDialog::CHelpDialog(HelpModel& model, DocumentLauncher& launcher, std::filesystem::path copyFolder,
@@ -76,7 +76,7 @@ DocumentLauncher* setHelpLauncher(DocumentLauncher* launcher) {
 std::filesystem::path helpCopyFolder() {
   QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
   if (folder.isEmpty()) folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-  return std::filesystem::path(folder.toStdString()) / "tov";
+  return pathFromUtf8(folder.toStdString()) / "tov";
 }
 
 bool runHelpViewer(QWidget* parent, const std::string& topic) {

@@ -35,6 +35,7 @@
 #include "qt/WidgetFont.h"
 #include "dialogs/qt/DialogWidgets.h"
 #include "dialogs/qt/EnterKeyFilter.h"
+#include "files/Platform.h"
 #include "files/Settings.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
@@ -982,7 +983,7 @@ private:
   static std::optional<std::filesystem::path> localFile(const QMimeData* data) {
     if (!data) return std::nullopt;
     for (const QUrl& url : data->urls())
-      if (url.isLocalFile()) return std::filesystem::path(url.toLocalFile().toStdString());
+      if (url.isLocalFile()) return pathFromUtf8(url.toLocalFile().toStdString());
     return std::nullopt;
   }
   std::function<void(const std::filesystem::path&)> act_;
@@ -996,7 +997,7 @@ void acceptLoggerDrops(QWidget& widget, std::function<void(const std::filesystem
 }
 
 bool isLoggerFile(const std::filesystem::path& file) {
-  std::string extension = file.extension().string();
+  std::string extension = utf8Path(file.extension());
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return extension != ".tvd";

@@ -67,7 +67,7 @@ CTesterRegisterDialog::CTesterRegisterDialog(TesterRegisterModel& model, QWidget
   setModal(true);
 
   auto* pathLabel = new QLabel(QStringLiteral("マスタファイル"), this);
-  auto* path = new QLineEdit(QString::fromStdString(model_.registerFile().string()), this);
+  auto* path = new QLineEdit(QString::fromStdString(utf8Path(model_.registerFile())), this);
   path->setObjectName(QStringLiteral("registerPath"));
   path->setReadOnly(true);
   path->setFocusPolicy(Qt::NoFocus);
