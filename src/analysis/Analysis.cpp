@@ -246,7 +246,9 @@ int decimalsOf(const std::string& text) {
   const std::string mantissa = text.substr(0, e);
   const std::size_t point = mantissa.find('.');
   int d = point == std::string::npos ? 0 : static_cast<int>(mantissa.size() - point - 1);
-  if (e != std::string::npos) d -= toInt(text.substr(e + 1));
+  // No double has an exponent beyond a few hundred: a typed "1E-99999999999"
+  // is held there instead of overflowing the count.
+  if (e != std::string::npos) d -= std::clamp(toInt(text.substr(e + 1)), -400, 400);
   return d;
 }
 
