@@ -32,6 +32,9 @@ bash "$root/scripts/windows-qt.sh" "$qt"
 bash "$root/scripts/windows-qpdf.sh" "$qpdf"
 bash "$root/scripts/windows-xlsxwriter.sh" "$dir/xlsxwriter"
 xlsx="$dir/xlsxwriter/install" zlib="$sysroot/lib/libz.a"
+# expat, the logger import's XML parser, likewise from Debian's source.
+bash "$root/scripts/windows-expat.sh" "$dir/expat"
+expat="$dir/expat/install"
 
 # The programs' icon, from the PNG sizes the Linux desktop uses.
 convert resources/icons/tov-{16,24,32,48,64,128}.png resources/tov.png "$dir/tov.ico"
@@ -47,6 +50,7 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DTOV_BUILD_TESTS=OFF -DTOV_BUILD_BENCH=OFF -DTOV_WITH_XLSX=ON -DCMAKE_PREFIX_PATH="$xlsx" \
   -Dpkgcfg_lib_XLSXWRITER_xlsxwriter="$xlsx/lib/libxlsxwriter.a" -Dpkgcfg_lib_XLSXWRITER_z="$zlib" \
   -Dpkgcfg_lib_QPDF_qpdf="$qpdf/lib/libqpdf.a" -Dpkgcfg_lib_QPDF_jpeg="$qpdf/lib/libjpeg.a" -Dpkgcfg_lib_QPDF_z="$zlib" \
+  -DEXPAT_INCLUDE_DIR="$expat/include" -DEXPAT_LIBRARY="$expat/lib/libexpat.a" \
   -DZLIB_LIBRARY="$zlib" -DZLIB_INCLUDE_DIR="$sysroot/include" -DTOV_WINDOWS_ICON="$dir/tov.ico" \
   "${launcher[@]}" > "$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; exit 1; }
 nice -n 10 cmake --build "$dir" --parallel "${CMAKE_BUILD_PARALLEL_LEVEL:-2}" --target tov tov-cli
@@ -101,6 +105,9 @@ for f in "$qpdf/licenses"/*; do sed 's/$/\r/' "$f" > "$licenses/$(basename "$f" 
 for f in "$dir"/xlsxwriter/libxlsxwriter-*/debian/copyright; do
   [ -f "$f" ] && sed 's/$/\r/' "$f" > "$licenses/libxlsxwriter-copyright.txt"
 done
+for f in "$dir"/expat/expat-*/debian/copyright "$dir"/expat/expat-*/COPYING; do
+  [ -f "$f" ] && sed 's/$/\r/' "$f" > "$licenses/expat-$(basename "$f").txt"
+done
 for f in /usr/share/doc/gcc-mingw-w64-base/copyright /usr/share/doc/mingw-w64-common/copyright \
          /usr/share/doc/libz-mingw-w64-dev/copyright; do
   [ -f "$f" ] && sed 's/$/\r/' "$f" > "$licenses/$(basename "$(dirname "$f")")-copyright.txt"
@@ -119,6 +126,7 @@ Tov itself:
 - qpdf and libjpeg-turbo, linked into the programs (Apache 2.0; IJG and BSD).
 - libxlsxwriter, linked into the programs (BSD; its bundled minizip and
   tmpfileplus under their own terms).
+- expat, linked into the programs (MIT; expat-COPYING.txt).
 - The GCC runtime (libstdc++-6.dll, libgcc_s_seh-1.dll: GPL 3 with the GCC
   Runtime Library Exception), mingw-w64's winpthreads (libwinpthread-1.dll)
   and zlib.
