@@ -243,11 +243,13 @@ done
 
 step "the logger import on the command line"
 # A logger's export typed in a spreadsheet (CP932): elapsed seconds and the
-# depth to water in centimetres, a recovery from 1.5 m below the static level.
+# depth to water in centimetres, five minutes at the static level (the
+# record's own ho), then a recovery from 1.5 m below it.
 {
   printf '経過時間(s),水位(cm),,\r\n' | iconv -f UTF-8 -t CP932
-  awk 'BEGIN { n = split("0 5 10 15 20 30 40 50 60 90 120 150 180 240 300 360 420 480 540 600 900 1200", t, " ")
-               for (i = 1; i <= n; i++) printf "%d,%.1f,,\r\n", t[i], 200 + 150 * exp(-t[i] / 532.579) }'
+  awk 'BEGIN { for (p = 0; p < 300; p += 30) printf "%d,200.0,,\r\n", p
+               n = split("0 5 10 15 20 30 40 50 60 90 120 150 180 240 300 360 420 480 540 600 900 1200", t, " ")
+               for (i = 1; i <= n; i++) printf "%d,%.1f,,\r\n", 300 + t[i], 200 + 150 * exp(-t[i] / 532.579) }'
 } > "$docs/ロガー.csv"
 cp "$docs/ロガー.csv" "$linux/ロガー.csv"
 cli --import-readings "$docs_win\\ロガー.csv" --output "$docs_win\\取込.tvd" > "$out/import.log" \
