@@ -606,10 +606,9 @@ Readings readingsOf(std::vector<Sample> samples, double step, const AnalysisSett
 
 namespace {
 
-// The recovery alone (no offset): s = A·e^(-λ(t - t0)); its rms, or
-// infinity when it cannot be fitted.
-double recoveryAloneRms(const std::vector<Sample>& samples, int first, int last) {
-  std::vector<double> t, s;
+// Rows first..last with both t and s known: t from the first row's, and s.
+void knownRows(const std::vector<Sample>& samples, int first, int last, std::vector<double>& t,
+               std::vector<double>& s) {
   const double t0 = samples[static_cast<std::size_t>(first - 1)].t;
   for (int row = first; row <= last; ++row) {
     const Sample& p = samples[static_cast<std::size_t>(row - 1)];
@@ -617,6 +616,13 @@ double recoveryAloneRms(const std::vector<Sample>& samples, int first, int last)
     t.push_back(p.t - t0);
     s.push_back(p.s);
   }
+}
+
+// The recovery alone (no offset): s = A·e^(-λ(t - t0)); its rms, or
+// infinity when it cannot be fitted.
+double recoveryAloneRms(const std::vector<Sample>& samples, int first, int last) {
+  std::vector<double> t, s;
+  knownRows(samples, first, last, t, s);
   const std::size_t n = t.size();
   if (n < 4 || !(t.back() > 0)) return INFINITY;
   // With A chosen best for each λ: sse = Σs² - (Σs·e)² / Σe².
@@ -655,13 +661,7 @@ std::optional<RestLevel> fitRestLevel(const std::vector<Sample>& samples, int fi
   const int rows = static_cast<int>(samples.size());
   if (first < 1 || last > rows || first >= last) return std::nullopt;
   std::vector<double> t, s;
-  const double t0 = samples[static_cast<std::size_t>(first - 1)].t;
-  for (int row = first; row <= last; ++row) {
-    const Sample& p = samples[static_cast<std::size_t>(row - 1)];
-    if (!std::isfinite(p.t) || !std::isfinite(p.s)) continue;
-    t.push_back(p.t - t0);
-    s.push_back(p.s);
-  }
+  knownRows(samples, first, last, t, s);
   const std::size_t n = t.size(), q = withDrift ? 3 : 2;
   if (n < q + 4) return std::nullopt;
   const double span = t.back() - t.front();
@@ -709,7 +709,7 @@ std::optional<RestLevel> fitRestLevel(const std::vector<Sample>& samples, int fi
     else lo = x1, x1 = x2, f1 = f2, x2 = lo + g * (hi - lo), f2 = fitAt(std::exp(x2), coef);
   }
   RestLevel out;
-  out.first = first, out.last = last, out.t0 = t0, out.withDrift = withDrift;
+  out.first = first, out.last = last, out.t0 = samples[static_cast<std::size_t>(first - 1)].t, out.withDrift = withDrift;
   out.rate = std::exp((lo + hi) / 2);
   const double sse = fitAt(out.rate, coef);
   if (!std::isfinite(sse)) return std::nullopt;
