@@ -25,6 +25,16 @@ std::pair<int, int> pointRows(const TestRecord& record, int n) {
 
 // ---- One record -------------------------------------------------------------------
 
+std::vector<TypeCurveFit> typeCurvesOf(const TestRecord& record, const Readings& readings,
+                                       const AnalysisSettings& settings) {
+  const TypeCurveGeometry geometry = typeCurveGeometry(record, settings.anisotropy);
+  if (!geometry.usable()) return {};
+  std::vector<Sample> rows = readings.samples;
+  for (const auto& m : readings.mistyped) rows[static_cast<std::size_t>(m.row - 1)].s = NAN;
+  std::erase_if(rows, [](const Sample& p) { return !std::isfinite(p.s) || !std::isfinite(p.t); });
+  return fitTypeCurves(rows, geometry);
+}
+
 AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& settings, int digits) {
   AnalysisReport report;
   const Geometry g = geometryOf(record);
@@ -40,6 +50,7 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
   report.band = recommendedBand(record, unsteadySamples(record), settings);
   const double step = readingStep(record);
   const Readings readings = readingsOf(signedSamples(record), step, settings, restLevelError(record, step));
+  report.typeCurves = typeCurvesOf(record, readings, settings);
   report.suggestion = suggestSegment(readings, report.band, g, settings);
   // Where the record's rest level differs from the written one, the fit of
   // the chosen rows and their checks are of the s it gives.

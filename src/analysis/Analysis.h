@@ -62,6 +62,8 @@
 //   RestLevel    the record's own rest level against the written ho
 //   Suggestion   the straightness test and the suggested segment
 //   Checks       検討事項
+//   TypeCurve, SlugModels, TypeCurveFit, BesselK
+//                K and Ss by type curves with storage (CBP, KGS)
 #include <optional>
 #include <string>
 #include <utility>
@@ -74,6 +76,7 @@
 #include "analysis/RestLevel.h"
 #include "analysis/Samples.h"
 #include "analysis/Suggestion.h"
+#include "analysis/TypeCurveFit.h"
 #include "files/AnalysisIni.h"
 #include "record/TestRecord.h"
 
@@ -107,8 +110,15 @@ struct AnalysisReport {
   // differs from the written ho (the segment and its checks are of these);
   // empty otherwise.
   std::vector<Sample> ownRest;
+  // The type curves fitted with the written ho (CBP, KGS), as cross-checks;
+  // empty without L, D and de.
+  std::vector<TypeCurveFit> typeCurves;
   std::vector<Check> checks;
 };
+// The type curves of the record's complete rows with the written ho (the
+// mistyped rows left out), nothing without L, D and de.
+std::vector<TypeCurveFit> typeCurvesOf(const TestRecord& record, const Readings& readings,
+                                       const AnalysisSettings& settings);
 // digits: of k in the texts.
 AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& settings, int digits = 2);
 

@@ -25,7 +25,8 @@ std::vector<std::string> analysisSettingsLines(const AnalysisSettings& settings)
   return {
       "; 解析の設定: 検討事項に挙げる R2 の下限、s/H0 範囲、ページに近似直線を描くか (1/0)、",
       "; 直線の判定 (前半と後半の勾配の差、各行の直線からのずれ = 割合 + 読み取り単位の倍数、s の低下の下限 (これ未満は",
-      "; 低下が短いと検討事項に記す)、k を出す s の低下の最小、0 とみなす読み取り単位の倍数)",
+      "; 低下が短いと検討事項に記す)、k を出す s の低下の最小、0 とみなす読み取り単位の倍数)、",
+      "; ページに標準曲線を描くか (1/0)、標準曲線の透水係数の異方性 (鉛直/水平、部分貫入の曲線に使う)",
       cformat("straightness=%g", settings.straightness),
       cformat("bandLow=%g", settings.bandLow),
       cformat("bandHigh=%g", settings.bandHigh),
@@ -36,6 +37,8 @@ std::vector<std::string> analysisSettingsLines(const AnalysisSettings& settings)
       cformat("leastFall=%g", settings.leastFall),
       cformat("shortestFall=%g", settings.shortestFall),
       cformat("zeroSteps=%g", settings.zeroSteps),
+      cformat("typeCurvesOnPage=%d", settings.typeCurvesOnPage ? 1 : 0),
+      cformat("anisotropy=%g", settings.anisotropy),
   };
 }
 
@@ -60,6 +63,8 @@ AnalysisSettings analysisSettingsFromLines(const std::vector<std::string>& lines
     else if (name == "leastFall" && number >= 0 && number < 1) settings.leastFall = number;
     else if (name == "shortestFall" && number >= 0 && number < 1) settings.shortestFall = number;
     else if (name == "zeroSteps" && number >= 0 && number <= 1000) settings.zeroSteps = number;
+    else if (name == "typeCurvesOnPage") settings.typeCurvesOnPage = toInt(value) != 0;
+    else if (name == "anisotropy" && number >= 0.001 && number <= 1000) settings.anisotropy = number;
   }
   // A band that is no band falls back to the defaults as a whole.
   if (!(settings.bandLow < settings.bandHigh)) {

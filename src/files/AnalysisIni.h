@@ -1,7 +1,8 @@
 #pragma once
 // Our analysis settings (Analysis.ini in the install folder, beside Sys.ndx,
 // which never gains a field): the tolerances of the straightness test, the
-// recommended band and whether the page shows the fitted line. Read and
+// recommended band, whether the page shows the fitted line and the type
+// curves, the anisotropy the curves assume. Read and
 // written here only; the analysis module and the settings loader use it.
 // Lines "name=value"; unknown names and unusable values are ignored (the
 // defaults stand).
@@ -27,6 +28,9 @@ struct AnalysisSettings {
   double leastFall = 0.40;         // s falls over it by at least this fraction (a shorter fall is noted)
   double shortestFall = 0.20;      // below this fall no k at all
   double zeroSteps = 3.0;          // rows with s within this many reading steps of 0 are left out
+  // The type curves (analysis/TypeCurveFit.h):
+  bool typeCurvesOnPage = false;   // the page draws the fitted curves over the readings
+  double anisotropy = 1.0;         // Kz / Kr of the partially penetrating model
   bool operator==(const AnalysisSettings&) const = default;
 };
 
