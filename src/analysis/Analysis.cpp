@@ -51,7 +51,7 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
   const double step = readingStep(record);
   const Readings readings = readingsOf(signedSamples(record), step, settings, restLevelError(record, step));
   report.typeCurves = typeCurvesOf(record, readings, settings);
-  report.suggestion = suggestSegment(readings, report.band, g, settings);
+  report.suggestion = suggestSegment(readings, report.band, g, settings, report.typeCurves);
   // Where the record's rest level differs from the written one, the fit of
   // the chosen rows and their checks are of the s it gives.
   const auto& rest = report.suggestion.restLevel;

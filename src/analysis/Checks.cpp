@@ -264,6 +264,12 @@ std::vector<Check> suggestionChecks(const TestRecord& record, const Suggestion& 
                       cformat("平衡水位 ho が %s m 違うと推奨区間の k は %.0f %% 変わります. ho を確かめてください.",
                               cformat("%g", suggestion.restError).c_str(), suggestion.restSensitivity * 100.0)});
   }
+  if (const auto& curve = suggestion.storage)
+    checks.push_back({CheckKind::Storage, curve->storage,
+                      "比貯留の影響: log s-t が初めから上に曲がっており、記入の ho のまま比貯留を含む標準曲線 " +
+                          curve->summary(digits) + " が記録に合います. ho は記入のままとし、推奨区間は s/H0 範囲 (" +
+                          cformat("%g〜%g", suggestion.bandLow, suggestion.bandHigh) +
+                          ") の行としました."});
   if (suggestion.earlier)
     checks.push_back({CheckKind::EarlierLine, suggestion.earlierK.value_or(0),
                       cformat("前半の直線 %d〜%d 行 (n %d) k %s: フィルター材や孔内の水の排水による可能性があります.",

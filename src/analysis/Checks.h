@@ -32,6 +32,7 @@ enum class CheckKind {
   ShortFall,       // the suggested segment's s falls less than leastFall; value percent
   MistypedRow,     // a row far off its neighbours' line; value the row
   PointsOutside,   // an analysis point outside the graph's scales; value the point
+  Storage,         // the record bent by storage, explained by a type curve with the written ho; value its Ss
 };
 struct Check {
   CheckKind kind;

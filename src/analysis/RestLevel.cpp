@@ -139,7 +139,76 @@ std::optional<RestLevel> fitRestLevel(const std::vector<Sample>& samples, int fi
   return out;
 }
 
-std::optional<RestLevel> recordRestLevel(const Readings& readings) {
+double misfitNoise(const Readings& readings) { return std::max(readings.noise, 0.3 * readings.step); }
+
+const TypeCurveFit* explainingCurve(const Readings& readings, const std::vector<TypeCurveFit>& curves) {
+  const TypeCurveFit* best = nullptr;
+  for (const TypeCurveFit& c : curves)
+    if (c.found && (!best || c.rms < best->rms)) best = &c;
+  return best && best->rms <= kExplained * misfitNoise(readings) ? best : nullptr;
+}
+
+const TypeCurveFit* bendingCurve(const Readings& readings, const std::vector<TypeCurveFit>& curves) {
+  const TypeCurveFit* best = nullptr;
+  for (const TypeCurveFit& c : curves)
+    if (c.found && (!best || c.rms < best->rms)) best = &c;
+  if (!best || (best->storageAtEnd && best->storage < 10 * kLeastStorage)) return nullptr;
+  const double noise = misfitNoise(readings), one = oneRecoveryRms(readings);
+  if (!(one > kExplained * noise)) return nullptr;
+  return best->rms <= kExplained * noise || (best->rms <= 2 * kExplained * noise && best->rms <= one / 2) ? best : nullptr;
+}
+
+std::vector<Sample> knownSamples(const Readings& readings) {
+  std::vector<Sample> rows = readings.samples;
+  for (const auto& m : readings.mistyped) rows[static_cast<std::size_t>(m.row - 1)].s = NAN;
+  std::erase_if(rows, [](const Sample& p) { return !std::isfinite(p.s) || !std::isfinite(p.t); });
+  return rows;
+}
+
+double oneRecoveryRms(const Readings& readings) {
+  std::vector<Sample> rows = knownSamples(readings);
+  std::erase_if(rows, [&](const Sample& p) { return !(p.s > readings.floor); });
+  return recoveryAloneRms(rows, 1, static_cast<int>(rows.size()));
+}
+
+bool restLevelShown(const Readings& readings, const std::vector<TypeCurveFit>& curves) {
+  const std::vector<Sample> rows = knownSamples(readings);
+  const double noise = misfitNoise(readings);
+  int crossing = 0;
+  for (const Sample& p : rows) crossing += p.s < -3.0 * noise ? 1 : 0;
+  if (crossing >= 2) return true;
+  const std::size_t m = std::max<std::size_t>(4, rows.size() / 5);
+  if (rows.size() < m + 3) return false;
+  // The fall over the last fifth by its least-squares line, and its standard error.
+  const std::vector<Sample> tail(rows.end() - static_cast<std::ptrdiff_t>(m), rows.end());
+  double mt = 0, ms = 0;
+  for (const Sample& p : tail) mt += p.t, ms += p.s;
+  mt /= static_cast<double>(m), ms /= static_cast<double>(m);
+  double tt = 0;
+  for (const Sample& p : tail) tt += (p.t - mt) * (p.t - mt);
+  const double span = tail.back().t - tail.front().t;
+  if (!(tt > 0) || !(ms > 3.0 * noise)) return false;
+  auto fallOf = [&](const std::vector<double>& s) {
+    double ts = 0;
+    for (std::size_t i = 0; i < m; ++i) ts += (tail[i].t - mt) * s[i];
+    return -ts / tt * span;
+  };
+  std::vector<double> observed;
+  for (const Sample& p : tail) observed.push_back(p.s);
+  const double fall = fallOf(observed), error = noise * span / std::sqrt(tt);
+  const TypeCurveFit* best = nullptr;
+  for (const TypeCurveFit& c : curves)
+    if (c.found && (!best || c.rms < best->rms)) best = &c;
+  if (!best) return std::fabs(fall) <= 3.0 * error && rows.front().s > 10.0 * ms;
+  std::vector<double> times;
+  for (const Sample& p : tail) times.push_back(p.t);
+  return std::fabs(fallOf(best->headsAt(times)) - fall) > 4.0 * error;
+}
+
+std::optional<RestLevel> recordRestLevel(const Readings& readings, const std::vector<TypeCurveFit>& curves) {
+  // Where a curve with the written ho explains the rows, or the rows do not
+  // show it themselves, the written ho stands.
+  if (explainingCurve(readings, curves) || !restLevelShown(readings, curves)) return std::nullopt;
   std::vector<Sample> rows = readings.samples;
   for (const auto& m : readings.mistyped) rows[static_cast<std::size_t>(m.row - 1)].s = NAN;
   int first = 0, last = 0;
@@ -160,7 +229,7 @@ std::optional<RestLevel> recordRestLevel(const Readings& readings) {
         if (row > starts.back()) starts.push_back(row);
         break;
       }
-  const double noise = std::max(readings.noise, 0.3 * readings.step);
+  const double noise = misfitNoise(readings);
   for (const int start : starts) {
     // Rows that follow the written ho within the noise say nothing against it.
     const double alone = recoveryAloneRms(rows, start, last);

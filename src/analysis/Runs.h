@@ -141,6 +141,42 @@ public:
     return out;
   }
 
+  // Whether the first quarter of rows i..j (at least one row; runs of 5 rows
+  // or more) lies on the weighted line of the rest within 3 widths of the
+  // noise (at least rounding's) and of that line's own error, each row and
+  // their mean: a bend at
+  // the start of a run (drainage of the filter pack, the water in the pipe)
+  // would otherwise pass the straightness test, which allows its halves
+  // 10 % of the gradient, and pull the line where s is largest.
+  bool headHolds(int i, int j) const {
+    const int n = j - i + 1, m = std::max(1, n / 4);
+    if (n < 5) return true;
+    const Sum& lo = sums_[static_cast<std::size_t>(i + m)];
+    const Sum& hi = sums_[static_cast<std::size_t>(j + 1)];
+    const double w = hi.w - lo.w, wt = hi.wt - lo.wt, wy = hi.wy - lo.wy;
+    const double mt = wt / w, my = wy / w;
+    const double ctt = (hi.wtt - lo.wtt) - wt * mt, cty = (hi.wty - lo.wty) - wt * my;
+    if (!(w > 0) || !(ctt > 0)) return true;
+    const double slope = cty / ctt;
+    // One row's log s has the variance noise² / (ln 10·s)² and weighs
+    // s²·unit_: the variance of unit weight is noise²·unit_ / ln 10².
+    const double noise = std::max(noise_, 0.3 * step_);
+    const double unitVariance = noise * noise * unit_ / (std::numbers::ln10 * std::numbers::ln10);
+    double sum = 0, lineWorst = 0;
+    for (int k = i; k < i + m; ++k) {
+      const auto u = static_cast<std::size_t>(k);
+      const double predicted = my + slope * (t_[u] - mt);
+      const double perLog = s_[u] * std::numbers::ln10;  // s per unit of log10 s
+      const double lineVariance = perLog * perLog * unitVariance * (1.0 / w + (t_[u] - mt) * (t_[u] - mt) / ctt);
+      const double off = (y_[u] - predicted) * perLog;
+      if (std::fabs(off) > 3.0 * std::sqrt(noise * noise + lineVariance)) return false;
+      sum += off;
+      lineWorst = std::max(lineWorst, lineVariance);
+    }
+    // Together: a gentle bend leaves every row of the head a little off on one side.
+    return std::fabs(sum / m) <= 3.0 * std::sqrt(noise * noise / m + lineWorst);
+  }
+
   // The exact fit (two passes) over usable rows i..j.
   LineFit fit(int i, int j) const {
     std::vector<Sample> part;

@@ -50,9 +50,21 @@ Choice choose(const Runs& runs, const Readings& readings, const AnalysisSettings
   const int least = std::min(kLeastStraightRows, usable);
   choice.candidates.reserve(static_cast<std::size_t>(usable));
   // For each last row the longest run that passes: starting earlier adds
-  // rows of larger s, so it is the best determined of those ending there.
-  for (int j = least - 1; j < usable; ++j)
+  // rows of larger s, so it is the best determined of those ending there;
+  // but a run whose first rows bend off the line of the rest gives way to
+  // the longest whose head holds (where none does, the record is curved
+  // throughout at the scale of its noise and the longest stands).
+  for (int j = least - 1; j < usable; ++j) {
+    int start = -1;
     for (int i = 0; i + least - 1 <= j; ++i) {
+      if (!runs.test(i, j, false).straight) continue;
+      if (start < 0) start = i;
+      if (runs.headHolds(i, j)) {
+        start = i;
+        break;
+      }
+    }
+    for (int i = start; i >= 0 && i + least - 1 <= j; ++i) {
       const Straightness st = runs.test(i, j, false);
       if (!st.straight) continue;
       const Runs::Weighted w = runs.weighted(i, j);
@@ -70,6 +82,7 @@ Choice choose(const Runs& runs, const Readings& readings, const AnalysisSettings
       choice.candidates.push_back(c);
       break;
     }
+  }
   if (choice.candidates.empty()) return choice;
   const bool anyFull = std::any_of(choice.candidates.begin(), choice.candidates.end(), [](const Candidate& c) { return c.full; });
   double least_u = INFINITY;
@@ -100,6 +113,37 @@ Choice choose(const Runs& runs, const Readings& readings, const AnalysisSettings
   return choice;
 }
 
+// The usable rows (indices into runs) whose s lies in the band, at least
+// kLeastFitRows of them: where fewer lie in it, the nearest rows on either
+// side are added. Nothing when the band is unknown or the rows never reach it.
+std::optional<std::pair<int, int>> bandRuns(const Runs& runs, const Band& band) {
+  if (!band.known() || runs.size() < kLeastFitRows) return std::nullopt;
+  int i = -1, j = -1;
+  for (int u = 0; u < runs.size(); ++u)
+    if (runs.s(u) >= band.low && runs.s(u) <= band.high) {
+      if (i < 0) i = u;
+      j = u;
+    }
+  if (i < 0) {
+    // No row inside: the rows either side of where s passes through it.
+    int below = -1;
+    for (int u = 0; u < runs.size() && below < 0; ++u)
+      if (runs.s(u) < band.low) below = u;
+    if (below <= 0) return std::nullopt;
+    i = below - 1, j = below;
+  }
+  while (j - i + 1 < kLeastFitRows) {
+    const bool before = i > 0, after = j + 1 < runs.size();
+    if (!before && !after) return std::nullopt;
+    // The side whose next row lies nearer the band's middle in log s.
+    const double middle = std::sqrt(band.low * band.high);
+    const double costBefore = before ? std::fabs(std::log(runs.s(i - 1) / middle)) : INFINITY;
+    const double costAfter = after ? std::fabs(std::log(runs.s(j + 1) / middle)) : INFINITY;
+    (costBefore <= costAfter ? i : j) += costBefore <= costAfter ? -1 : 1;
+  }
+  return std::pair{i, j};
+}
+
 std::string noSegmentReason(const Runs& runs, const Readings& readings, const AnalysisSettings& settings) {
   const int usable = runs.size();
   if (usable < kLeastFitRows)
@@ -120,7 +164,7 @@ std::string noSegmentReason(const Runs& runs, const Readings& readings, const An
 } // namespace
 
 Suggestion suggestSegment(const Readings& given, const Band& band, const Geometry& geometry,
-                          const AnalysisSettings& settings) {
+                          const AnalysisSettings& settings, const std::vector<TypeCurveFit>& curves) {
   Suggestion suggestion;
   suggestion.restError = given.restError;
   const Runs written(given, settings);
@@ -129,7 +173,7 @@ Suggestion suggestSegment(const Readings& given, const Band& band, const Geometr
   std::optional<Readings> corrected;
   std::optional<Runs> correctedRuns;
   Choice choice = writtenChoice;
-  if (const auto rest = recordRestLevel(given)) {
+  if (const auto rest = recordRestLevel(given, curves)) {
     corrected = restCorrected(given, *rest);
     correctedRuns.emplace(*corrected, settings);
     Choice other = choose(*correctedRuns, *corrected, settings);
@@ -145,6 +189,28 @@ Suggestion suggestSegment(const Readings& given, const Band& band, const Geometr
   const bool useCorrected = suggestion.restLevel.has_value();
   const Readings& readings = useCorrected ? *corrected : given;
   const Runs& runs = useCorrected ? *correctedRuns : written;
+  // A record bent by storage: the rows of the recommended range.
+  if (!useCorrected) {
+    const TypeCurveFit* curve = bendingCurve(given, curves);
+    if (curve) {
+      if (const auto rows = bandRuns(runs, band)) {
+        Candidate c;
+        c.i = rows->first, c.j = rows->second;
+        const Runs::Weighted w = runs.weighted(c.i, c.j);
+        if (w.ok && w.a > 0) {
+          c.a = w.a;
+          c.fall = runs.test(c.i, c.j, true).fall;
+          c.full = true;
+          c.sensitivity = std::fabs(w.perMetre) * readings.restError / w.a;
+          choice.best = c;
+          choice.later.reset();
+          choice.candidates.clear();
+          suggestion.storage = *curve;
+          suggestion.bandLow = settings.bandLow, suggestion.bandHigh = settings.bandHigh;
+        }
+      }
+    }
+  }
   if (!choice.best) {
     suggestion.reason = noSegmentReason(runs, readings, settings);
     return suggestion;
@@ -189,8 +255,13 @@ Suggestion suggestSegment(const Readings& given, const Band& band, const Geometr
   }
 
   const LineFit& fit = suggestion.fit;
-  suggestion.reason = cformat("推奨区間 %d〜%d 行 (n %d, R² %s): 直線で k の決まる区間のうち最も後のもの",
-                              fit.first, fit.last, fit.n, r2Text(fit.r2).c_str());
+  if (suggestion.storage)
+    suggestion.reason = cformat("推奨区間 %d〜%d 行 (n %d, R² %s): 比貯留で曲がった記録のため s/H0 %g〜%g の行 (標準曲線 %s が記録に合う)",
+                                fit.first, fit.last, fit.n, r2Text(fit.r2).c_str(), settings.bandLow, settings.bandHigh,
+                                typeCurveName(suggestion.storage->model));
+  else
+    suggestion.reason = cformat("推奨区間 %d〜%d 行 (n %d, R² %s): 直線で k の決まる区間のうち最も後のもの",
+                                fit.first, fit.last, fit.n, r2Text(fit.r2).c_str());
   if (useCorrected) suggestion.reason += ". s は記録から求めた平衡水位 ho による (検討事項)";
   if (suggestion.shortFall) suggestion.reason += cformat(". s の低下が %.0f %% と短い (検討事項)", suggestion.fall * 100.0);
   return suggestion;

@@ -42,6 +42,13 @@ Straightness straightnessOf(const Readings& readings, int first, int last, const
 // When the record's rest level is off (recordRestLevel), the rule runs on
 // the rows taken from the record's rest level, and the k from the written
 // ho is kept beside it.
+// A record bent by storage (a type curve with the written ho explains it,
+// one recovery s = A·e^(-λt) does not: it has no straight part over its
+// fall, and the rule above would take the flattest tail) gets the rows of
+// the recommended head range instead (Butler's s/H0 0.15-0.25 for the
+// Hvorslev-type formulas), at least kLeastFitRows of them (the nearest
+// rows added where the range holds fewer); the same where the rule finds
+// no segment at all.
 // An earlier straight line (a candidate ending at or before the segment's
 // first row, its gradient differing by more than halvesTolerance) is named
 // with its own k.
@@ -62,6 +69,8 @@ struct Suggestion {
   double restSensitivity = 0;          // |k change| / k when ho moves by restError
   double restError = 0;
   std::optional<RestLevel> restLevel;  // the record's rest level, when the written ho is off
+  std::optional<TypeCurveFit> storage; // the curve that explains a record bent by storage (the band's rows taken)
+  double bandLow = 0, bandHigh = 0;    // the range of s/H0 then taken
   std::optional<LineFit> writtenFit;   // the segment with the written ho
   std::optional<double> writtenK;
   // "区間の取り方による k の幅": k over the sub-segments of the segment that
@@ -77,7 +86,7 @@ struct Suggestion {
   std::string spreadRange(int digits = 2) const;
 };
 Suggestion suggestSegment(const Readings& readings, const Band& band, const Geometry& geometry,
-                          const AnalysisSettings& settings);
+                          const AnalysisSettings& settings, const std::vector<TypeCurveFit>& curves = {});
 // Without a reading step or geometry (no k).
 Suggestion suggestSegment(const std::vector<Sample>& samples, const Band& band, const AnalysisSettings& settings);
 
