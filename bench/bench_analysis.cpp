@@ -1,7 +1,8 @@
 // The analysis of a full reading table (120 rows): the suggested segment,
 // its k and interval, the k over its sub-segments, the band's k and the
 // checks. The analysis dialog recomputes it at each change, so it must stay
-// well under 5 ms.
+// well under 5 ms (the type curves of the same rows are kept from the first
+// time; their own cost is below).
 //
 // Its cost in rows n: every run of rows is a candidate (n²/2, 7,140 for
 // 120), each tested from running sums in a few operations plus its rows
@@ -49,5 +50,31 @@ void BM_Analysis_120RowsDriftingRestLevel(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(tov::analyseRecord(record, settings));
 }
 BENCHMARK(BM_Analysis_120RowsDriftingRestLevel)->Unit(benchmark::kMicrosecond);
+
+// The type curves of a logger's 120 rows with storage (Ss 1E-4, K 3E-6):
+// both models as shown (K, Ss and H0), and both with a skin as the rules
+// fit them too; no answer kept between iterations. Under 10 ms together is
+// the target of the shown pair.
+tov::TypeCurveFit fitOnce(tov::TypeCurveModel model, bool skin) {
+  fieldrecords::Shape shape;
+  shape.times = fieldrecords::loggerTimes(1800);
+  shape.conductivity = 3e-6, shape.storage = 1e-4, shape.noise = 0.0003, shape.decimals = 4;
+  static const std::vector<tov::Sample> rows = tov::signedSamples(fieldrecords::make(shape));
+  return tov::fitTypeCurve(model, rows, fieldrecords::kGeometry, skin);
+}
+void BM_TypeCurves_Shown_120Rows(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(fitOnce(tov::TypeCurveModel::Cbp, false));
+    benchmark::DoNotOptimize(fitOnce(tov::TypeCurveModel::Kgs, false));
+  }
+}
+BENCHMARK(BM_TypeCurves_Shown_120Rows)->Unit(benchmark::kMillisecond);
+void BM_TypeCurves_WithSkin_120Rows(benchmark::State& state) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(fitOnce(tov::TypeCurveModel::Cbp, true));
+    benchmark::DoNotOptimize(fitOnce(tov::TypeCurveModel::Kgs, true));
+  }
+}
+BENCHMARK(BM_TypeCurves_WithSkin_120Rows)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "../tests/analysis/PublishedSlugTests.h"
 #include "../tests/support/FieldRecords.h"
+#include "record/CFormat.h"
 #include "analysis/Analysis.h"
 
 namespace {
@@ -75,9 +77,99 @@ std::vector<Shape> each(const std::function<void(std::vector<Shape>&)>& fill) {
   return shapes;
 }
 
+// Records with storage: the head a type curve (CBP or the partially
+// penetrating section, with or without skin), read from s/H0 1 until about
+// 0.03, every 5 s at first in the field or 120 log-spaced logger rows. Their
+// k to meet: the straight line's over s/H0 0.15-0.25 of the true curve.
+void storageFamily() {
+  struct Layout {
+    const char* name;
+    bool logger;
+    int decimals;
+    double noise;
+  };
+  const Layout layouts[] = {{"field 1 mm", false, 3, 0.0003}, {"field 1 cm", false, 2, 0.002},
+                            {"logger 0.1 mm", true, 4, 0.0003}, {"logger 1 mm", true, 3, 0.001}};
+  int records = 0, named = 0, within = 0, noK = 0, storageNamed = 0;
+  std::vector<double> errors;
+  unsigned seed = 100;
+  for (const Layout& layout : layouts)
+    for (bool partial : {false, true})
+      for (double skin : {0.0, 3.0})
+        for (double k : {1e-7, 1e-6, 1e-5, 1e-4})
+          for (double ss : {3e-6, 3e-5, 3e-4, 3e-3, 3e-2}) {
+            Shape s;
+            s.conductivity = k, s.storage = ss, s.partial = partial, s.skin = skin, s.noise = layout.noise;
+            s.decimals = layout.decimals, s.restDecimals = 3, s.seed = ++seed;
+            double end = 0;
+            for (double t = 0.1; end == 0 && t < 1e9; t *= 1.05)
+              if (fieldrecords::storageHeads(s, {t})[0] < 0.03) end = t;
+            if (layout.logger) {
+              s.times = fieldrecords::loggerTimes(end);
+            } else {
+              s.times.clear();
+              for (double t : fieldrecords::fieldTimes()) s.times.push_back(std::max(std::round(t * end / 1200), s.times.empty() ? 0.0 : s.times.back() + 1));
+            }
+            const AnalysisReport report = analyseRecord(fieldrecords::make(s), AnalysisSettings{});
+            ++records;
+            named += names(report, "平衡水位") || names(report, "静水位") ? 1 : 0;
+            storageNamed += names(report, "比貯留の影響") ? 1 : 0;
+            if (!report.suggestion.k) {
+              ++noK;
+              continue;
+            }
+            const double error = std::fabs(report.suggestion.k->k / fieldrecords::bandK(s) - 1.0);
+            errors.push_back(error);
+            within += error <= 0.15 ? 1 : 0;
+          }
+  std::sort(errors.begin(), errors.end());
+  std::printf("%-44s %4d records: ho named %d; k given %d, within 15 %% of the s/H0 range's %d, |dk| median %.1f %% "
+              "worst %.1f %%; 比貯留 named %d\n",
+              "storage (CBP/KGS, skin 0/3, 4 layouts)", records, named, records - noK, within,
+              errors.empty() ? 0 : errors[errors.size() / 2] * 100, errors.empty() ? 0 : errors.back() * 100, storageNamed);
+}
+
+// Published field slug tests (tests/analysis/PublishedSlugTests.h), the
+// static level as published: the rest level named?, the suggested k against
+// the straight line's over s/H0 0.15-0.25 and against the published K, and
+// the type curves' K.
+void publishedFamily() {
+  const struct {
+    const char* name;
+    const publishedslug::Record& rows;
+    double length, bore, pipe, published;
+  } records[] = {
+      {"Dawsonville (Cooper et al. 1967)", publishedslug::kDawsonville, 98, 0.152, 0.152, 5.41e-6},
+      {"Pratt County (Butler 1998)", publishedslug::kPrattCounty, 1.52, 0.25, 0.128, 4.669e-5},
+      {"Ln-2 (Butler 1998)", publishedslug::kLn2, 6.1, 0.204, 0.102, 1.350e-5},
+  };
+  for (const auto& r : records) {
+    TestRecord record;
+    record.setField(F_formulaKind, "1");
+    record.setField(F_sectionLength, cformat("%g", r.length));
+    record.setField(F_boreDiameter, cformat("%g", r.bore));
+    record.setField(F_equivalentDiameter, cformat("%g", r.pipe));
+    record.setField(F_pipeTopHeight, "0");
+    record.setField(F_equilibriumLevel, "-10.000");
+    int row = 1;
+    for (const Sample& p : r.rows) {
+      record.setCell(row, C_time, cformat("%g", p.t));
+      record.setCell(row++, C_pipeLevel, cformat("%.3f", 10.0 - p.s));
+    }
+    record.deriveAllRows();
+    const AnalysisReport report = analyseRecord(record, AnalysisSettings{}, 3);
+    std::printf("%-34s ho named %d; 推奨区間 %s (published K %.3g); s/H0 range's k %s\n", r.name,
+                names(report, "平衡水位") ? 1 : 0, report.suggestion.summary(3).c_str(), r.published,
+                report.bandK ? formatPermeability(*report.bandK, 3).c_str() : "-");
+    for (const TypeCurveFit& c : report.typeCurves) std::printf("%-34s   標準曲線: %s\n", "", c.summary(3).c_str());
+  }
+}
+
 } // namespace
 
 int main() {
+  storageFamily();
+  publishedFamily();
   family("clean field records (issue 24's shapes)", each([](auto& out) {
            for (unsigned seed = 1; seed <= 20; ++seed)
              for (double a : {0.0012, 0.0015, 0.002}) {

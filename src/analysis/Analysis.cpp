@@ -26,13 +26,13 @@ std::pair<int, int> pointRows(const TestRecord& record, int n) {
 // ---- One record -------------------------------------------------------------------
 
 std::vector<TypeCurveFit> typeCurvesOf(const TestRecord& record, const Readings& readings,
-                                       const AnalysisSettings& settings) {
+                                       const AnalysisSettings& settings, bool withSkin) {
   const TypeCurveGeometry geometry = typeCurveGeometry(record, settings.anisotropy);
   if (!geometry.usable()) return {};
   std::vector<Sample> rows = readings.samples;
   for (const auto& m : readings.mistyped) rows[static_cast<std::size_t>(m.row - 1)].s = NAN;
   std::erase_if(rows, [](const Sample& p) { return !std::isfinite(p.s) || !std::isfinite(p.t); });
-  return fitTypeCurves(rows, geometry);
+  return fitTypeCurves(rows, geometry, withSkin);
 }
 
 AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& settings, int digits) {
@@ -51,7 +51,11 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
   const double step = readingStep(record);
   const Readings readings = readingsOf(signedSamples(record), step, settings, restLevelError(record, step));
   report.typeCurves = typeCurvesOf(record, readings, settings);
-  report.suggestion = suggestSegment(readings, report.band, g, settings, report.typeCurves);
+  // Whether a curve with the written ho explains the record is asked of the
+  // curves with a skin too.
+  std::vector<TypeCurveFit> curves = report.typeCurves;
+  for (TypeCurveFit& fit : typeCurvesOf(record, readings, settings, true)) curves.push_back(std::move(fit));
+  report.suggestion = suggestSegment(readings, report.band, g, settings, curves);
   // Where the record's rest level differs from the written one, the fit of
   // the chosen rows and their checks are of the s it gives.
   const auto& rest = report.suggestion.restLevel;

@@ -116,9 +116,10 @@ struct AnalysisReport {
   std::vector<Check> checks;
 };
 // The type curves of the record's complete rows with the written ho (the
-// mistyped rows left out), nothing without L, D and de.
+// mistyped rows left out), with a skin or without; nothing without L, D
+// and de.
 std::vector<TypeCurveFit> typeCurvesOf(const TestRecord& record, const Readings& readings,
-                                       const AnalysisSettings& settings);
+                                       const AnalysisSettings& settings, bool withSkin = false);
 // digits: of k in the texts.
 AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& settings, int digits = 2);
 

@@ -125,8 +125,9 @@ std::vector<Check> recordChecks(const Readings& readings, const Suggestion& sugg
     }
   }
 
-  // A flattening tail after the segment: incomplete recovery.
-  if (suggestion.found && suggestion.fit.a > 0) {
+  // A flattening tail after the segment: incomplete recovery (not where a
+  // curve with storage explains the record: its tail flattens so).
+  if (suggestion.found && suggestion.fit.a > 0 && !suggestion.storage) {
     const int tailRows = std::max<int>(3, static_cast<int>(usable.size()) / 5);
     if (static_cast<int>(usable.size()) >= tailRows && static_cast<int>(usable.back()) + 1 > suggestion.fit.last) {
       std::vector<Sample> tail;

@@ -152,7 +152,7 @@ const TypeCurveFit* bendingCurve(const Readings& readings, const std::vector<Typ
   const TypeCurveFit* best = nullptr;
   for (const TypeCurveFit& c : curves)
     if (c.found && (!best || c.rms < best->rms)) best = &c;
-  if (!best || (best->storageAtEnd && best->storage < 10 * kLeastStorage)) return nullptr;
+  if (!best) return nullptr;
   const double noise = misfitNoise(readings), one = oneRecoveryRms(readings);
   if (!(one > kExplained * noise)) return nullptr;
   return best->rms <= kExplained * noise || (best->rms <= 2 * kExplained * noise && best->rms <= one / 2) ? best : nullptr;

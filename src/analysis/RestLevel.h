@@ -52,8 +52,8 @@ std::vector<Sample> knownSamples(const Readings& readings);
 // the usable rows (infinity where it cannot be fitted).
 double oneRecoveryRms(const Readings& readings);
 // The curve of a record bent by storage: one recovery towards the written
-// ho does not explain the rows, the best type curve (its Ss above the
-// least searched) does: within kExplained noise widths, or within twice
+// ho does not explain the rows, the best type curve does (even at the
+// least Ss searched, its tail is not one recovery's): within kExplained noise widths, or within twice
 // that and half the recovery's rms (real records carry early rows off any
 // model: a slug put in over seconds, the water's inertia); nullptr
 // otherwise.

@@ -47,7 +47,7 @@ double TypeCurve::gAt(int odd, int exponent) const {
   return slot;
 }
 
-CurveGrid TypeCurve::grid(double alpha, double least, double most) const {
+CurveGrid TypeCurve::grid(double alpha, double least, double most, double skin) const {
   CurveGrid out;
   // Points m: τ_m = 2^(m/2), one beyond either end.
   out.from_ = static_cast<int>(std::floor(2.0 * std::log2(least))) - 1;
@@ -62,7 +62,8 @@ CurveGrid TypeCurve::grid(double alpha, double least, double most) const {
       int odd = j, q = 0;
       while (odd % 2 == 0) odd /= 2, ++q;
       const double p = j * std::numbers::ln2 / tauM;
-      const double ag = alpha * gAt(odd, 2 * q - m);
+      const double g = gAt(odd, 2 * q - m);
+      const double ag = alpha * g / (1.0 + 0.5 * skin * g);
       const double F = 1.0 / (p + ag);
       const double v = weights_[static_cast<std::size_t>(j - 1)];
       sumF += v * F;
@@ -87,13 +88,13 @@ double CurveGrid::atLog2(double log2Tau) const {
          (s3 - s2) * step * d_[k + 1];
 }
 
-std::vector<double> TypeCurve::heads(double alpha, const std::vector<double>& tau) const {
+std::vector<double> TypeCurve::heads(double alpha, const std::vector<double>& tau, double skin) const {
   std::vector<double> out(tau.size(), 1.0);
   double least = INFINITY, most = 0;
   for (double t : tau)
     if (t > 0 && std::isfinite(t)) least = std::min(least, t), most = std::max(most, t);
   if (!(most > 0)) return out;
-  const CurveGrid curve = grid(alpha, least, most);
+  const CurveGrid curve = grid(alpha, least, most, skin);
   for (std::size_t i = 0; i < tau.size(); ++i)
     if (tau[i] > 0 && std::isfinite(tau[i])) out[i] = curve.at(tau[i]);
   return out;

@@ -52,10 +52,12 @@ private:
 class TypeCurve {
 public:
   explicit TypeCurve(SlugModel model);
-  // The curve for α over [least, most] (both > 0).
-  CurveGrid grid(double alpha, double least, double most) const;
+  // The curve for α over [least, most] (both > 0). skin: a skin factor at
+  // the section's face, a head loss in proportion to the flow (Agarwal et
+  // al. 1970's S): 1/g grows by skin/2.
+  CurveGrid grid(double alpha, double least, double most, double skin = 0) const;
   // f at each τ (τ <= 0: 1), for one α.
-  std::vector<double> heads(double alpha, const std::vector<double>& tau) const;
+  std::vector<double> heads(double alpha, const std::vector<double>& tau, double skin = 0) const;
 
 private:
   // g at p = o·ln 2·2^(e/2) (o odd, 1..11), kept.

@@ -35,6 +35,13 @@ struct Fit {
   double sse = INFINITY, h0 = 0;
 };
 
+// The parameters searched: ln K, ln Ss and the skin.
+struct Params {
+  double logK = 0, logSs = 0, skin = 0;
+};
+double& coordinate(Params& x, std::size_t d) { return d == 0 ? x.logK : d == 1 ? x.logSs : x.skin; }
+double coordinate(const Params& x, std::size_t d) { return d == 0 ? x.logK : d == 1 ? x.logSs : x.skin; }
+
 class Problem {
 public:
   Problem(const TypeCurve& curve, const TypeCurveGeometry& g, const std::vector<Sample>& rows)
@@ -56,9 +63,9 @@ public:
   double tauScale(double logK, double logSs) const {
     return std::exp(logK - logSs) / (g_.boreRadius * g_.boreRadius);
   }
-  // The curve of logSs over the τ of the rows for K from kFrom to kTo (ln).
-  CurveGrid grid(double logSs, double logKFrom, double logKTo) const {
-    return curve_.grid(alpha(logSs), tauScale(logKFrom, logSs) * least_, tauScale(logKTo, logSs) * most_);
+  // The curve of (Ss, skin) over the τ of the rows for K from kFrom to kTo (ln).
+  CurveGrid grid(double logSs, double skin, double logKFrom, double logKTo) const {
+    return curve_.grid(alpha(logSs), tauScale(logKFrom, logSs) * least_, tauScale(logKTo, logSs) * most_, skin);
   }
   // The misfit with H0 at its best, over the rows `use` (all when empty).
   Fit misfit(const CurveGrid& curve, double scale, const std::vector<std::size_t>& use) const {
@@ -75,18 +82,24 @@ public:
     if (!(ff > 0)) return {};
     return {std::max(ss - sf * sf / ff, 0.0), sf / ff};
   }
-  Fit misfit(double logK, double logSs) const {
-    const double held = std::clamp(logSs, kLeastLogSs, kLargestLogSs);
-    Fit f = misfit(grid(held, logK, logK), tauScale(logK, held), {});
-    // Outside the range of Ss: worse the further out, so the search turns back.
-    const double out = std::fabs(logSs - held);
+  // Outside the ranges of Ss and skin the misfit grows with the distance,
+  // so that the search turns back.
+  Fit misfit(const Params& x) const {
+    const Params held = clamped(x);
+    Fit f = misfit(grid(held.logSs, held.skin, held.logK, held.logK), tauScale(held.logK, held.logSs), {});
+    const double out = std::fabs(x.logSs - held.logSs) + std::fabs(x.skin - held.skin) / kLargestSkin;
     f.sse *= 1.0 + out * out;
     return f;
   }
-  std::vector<double> model(double logK, double logSs, double h0) const {
-    const CurveGrid curve = grid(logSs, logK, logK);
+  static Params clamped(Params x) {
+    x.logSs = std::clamp(x.logSs, kLeastLogSs, kLargestLogSs);
+    x.skin = std::clamp(x.skin, 0.0, kLargestSkin);
+    return x;
+  }
+  std::vector<double> model(const Params& x, double h0) const {
+    const CurveGrid curve = grid(x.logSs, x.skin, x.logK, x.logK);
     std::vector<double> out;
-    for (double t : t_) out.push_back(h0 * curve.at(tauScale(logK, logSs) * t));
+    for (double t : t_) out.push_back(h0 * curve.at(tauScale(x.logK, x.logSs) * t));
     return out;
   }
   // ln of rc² / (L·t½), t½ the time s takes to halve; NaN where s does not fall.
@@ -112,42 +125,56 @@ private:
   double least_ = INFINITY, most_ = 0;
 };
 
-// Nelder–Mead on (ln K, ln Ss) from a start; the best point and its fit.
 struct Point {
-  double logK = 0, logSs = 0;
+  Params x;
   Fit fit;
 };
-Point refine(const Problem& problem, Point start) {
-  std::array<Point, 3> simplex{start, start, start};
-  simplex[1].logK += 0.3;
-  simplex[2].logSs += 0.7;
-  for (Point& p : simplex) p.fit = problem.misfit(p.logK, p.logSs);
-  auto at = [&](double k, double ss) { return Point{k, ss, problem.misfit(k, ss)}; };
-  for (int iteration = 0; iteration < 300; ++iteration) {
-    std::sort(simplex.begin(), simplex.end(), [](const Point& a, const Point& b) { return a.fit.sse < b.fit.sse; });
-    const double size = std::max(std::fabs(simplex[2].logK - simplex[0].logK), std::fabs(simplex[2].logSs - simplex[0].logSs));
-    if (size < 1e-5 || simplex[2].fit.sse - simplex[0].fit.sse <= 1e-13 * (simplex[0].fit.sse + 1e-30)) break;
-    const double ck = (simplex[0].logK + simplex[1].logK) / 2, cs = (simplex[0].logSs + simplex[1].logSs) / 2;
-    const Point& worst = simplex[2];
-    const Point reflected = at(2 * ck - worst.logK, 2 * cs - worst.logSs);
-    if (reflected.fit.sse < simplex[0].fit.sse) {
-      const Point expanded = at(3 * ck - 2 * worst.logK, 3 * cs - 2 * worst.logSs);
-      simplex[2] = expanded.fit.sse < reflected.fit.sse ? expanded : reflected;
-    } else if (reflected.fit.sse < simplex[1].fit.sse) {
-      simplex[2] = reflected;
+
+// Nelder–Mead over (ln K, ln Ss) or (ln K, ln Ss, skin) from a start.
+Point refine(const Problem& problem, const Point& start, std::size_t kDims) {
+  const double steps[3] = {0.3, 0.7, 1.0};
+  std::vector<Point> simplex(kDims + 1, start);
+  for (std::size_t d = 0; d < kDims; ++d) coordinate(simplex[d + 1].x, d) += steps[d];
+  for (Point& p : simplex) p.fit = problem.misfit(p.x);
+  auto order = [](const Point& a, const Point& b) { return a.fit.sse < b.fit.sse; };
+  // The point centre + by·(from - centre).
+  auto along = [&](const Params& centre, const Params& from, double by) {
+    Point p;
+    for (std::size_t d = 0; d < kDims; ++d)
+      coordinate(p.x, d) = coordinate(centre, d) + by * (coordinate(from, d) - coordinate(centre, d));
+    p.fit = problem.misfit(p.x);
+    return p;
+  };
+  for (int iteration = 0; iteration < 400; ++iteration) {
+    std::sort(simplex.begin(), simplex.end(), order);
+    double size = 0;
+    for (std::size_t d = 0; d < kDims; ++d)
+      size = std::max(size, std::fabs(coordinate(simplex.back().x, d) - coordinate(simplex.front().x, d)));
+    if (size < 1e-5 || simplex.back().fit.sse - simplex.front().fit.sse <= 1e-13 * (simplex.front().fit.sse + 1e-30)) break;
+    Params centre;
+    for (std::size_t d = 0; d < kDims; ++d) {
+      double sum = 0;
+      for (std::size_t i = 0; i < kDims; ++i) sum += coordinate(simplex[i].x, d);
+      coordinate(centre, d) = sum / kDims;
+    }
+    const Point worst = simplex.back();
+    const Point reflected = along(centre, worst.x, -1.0);
+    if (reflected.fit.sse < simplex.front().fit.sse) {
+      const Point expanded = along(centre, worst.x, -2.0);
+      simplex.back() = expanded.fit.sse < reflected.fit.sse ? expanded : reflected;
+    } else if (reflected.fit.sse < simplex[kDims - 1].fit.sse) {
+      simplex.back() = reflected;
     } else {
       const bool outside = reflected.fit.sse < worst.fit.sse;
-      const Point contracted = outside ? at(1.5 * ck - 0.5 * worst.logK, 1.5 * cs - 0.5 * worst.logSs)
-                                       : at(0.5 * ck + 0.5 * worst.logK, 0.5 * cs + 0.5 * worst.logSs);
+      const Point contracted = along(centre, worst.x, outside ? -0.5 : 0.5);
       if (contracted.fit.sse < std::min(worst.fit.sse, reflected.fit.sse)) {
-        simplex[2] = contracted;
+        simplex.back() = contracted;
       } else {
-        for (std::size_t i = 1; i < 3; ++i)
-          simplex[i] = at((simplex[0].logK + simplex[i].logK) / 2, (simplex[0].logSs + simplex[i].logSs) / 2);
+        for (std::size_t i = 1; i <= kDims; ++i) simplex[i] = along(simplex.front().x, simplex[i].x, 0.5);
       }
     }
   }
-  return *std::min_element(simplex.begin(), simplex.end(), [](const Point& a, const Point& b) { return a.fit.sse < b.fit.sse; });
+  return *std::min_element(simplex.begin(), simplex.end(), order);
 }
 
 std::shared_ptr<const TypeCurve> curveOf(TypeCurveModel model, const TypeCurveGeometry& g) {
@@ -157,7 +184,8 @@ std::shared_ptr<const TypeCurve> curveOf(TypeCurveModel model, const TypeCurveGe
 
 } // namespace
 
-TypeCurveFit fitTypeCurve(TypeCurveModel model, const std::vector<Sample>& rows, const TypeCurveGeometry& geometry) {
+TypeCurveFit fitTypeCurve(TypeCurveModel model, const std::vector<Sample>& rows, const TypeCurveGeometry& geometry,
+                          bool withSkin) {
   TypeCurveFit out;
   out.model = model;
   out.geometry = geometry;
@@ -168,8 +196,8 @@ TypeCurveFit fitTypeCurve(TypeCurveModel model, const std::vector<Sample>& rows,
   out.curve = curveOf(model, geometry);
   const Problem problem(*out.curve, geometry, rows);
   out.n = static_cast<int>(problem.size());
-  if (problem.size() < 5 || !problem.spansTime()) {
-    out.reason = cformat("行が %d 行しかありません (5 行以上必要)", out.n);
+  if (problem.size() < 6 || !problem.spansTime()) {
+    out.reason = cformat("行が %d 行しかありません (6 行以上必要)", out.n);
     return out;
   }
   // Where the curves fall over the record: f is about 0.5 at K·L·t/rc² = 1,
@@ -186,57 +214,71 @@ TypeCurveFit fitTypeCurve(TypeCurveModel model, const std::vector<Sample>& rows,
   const std::size_t n = problem.size();
   for (std::size_t i = 0; i < std::min<std::size_t>(n, 40); ++i) few.push_back(i * (n - 1) / std::max<std::size_t>(std::min<std::size_t>(n, 40) - 1, 1));
   constexpr int kStorageSteps = 9, kConductivitySteps = 41;
-  std::vector<Point> profile;
-  for (int i = 0; i < kStorageSteps; ++i) {
-    const double logSs = kLeastLogSs + (kLargestLogSs - kLeastLogSs) * i / (kStorageSteps - 1);
-    const CurveGrid curve = problem.grid(logSs, logKFrom, logKTo);
-    Point best{0, logSs, {}};
-    for (int j = 0; j < kConductivitySteps; ++j) {
-      const double logK = logKFrom + (logKTo - logKFrom) * j / (kConductivitySteps - 1);
-      const Fit f = problem.misfit(curve, problem.tauScale(logK, logSs), few);
-      if (f.sse < best.fit.sse) best = {logK, logSs, f};
+  const std::vector<double> skins = withSkin ? std::vector<double>{0.0, 1.0, 3.0, 10.0} : std::vector<double>{0.0};
+  const int across = static_cast<int>(skins.size());
+  std::vector<Point> profile;  // the best K for each (Ss, skin), skin the faster
+  for (int i = 0; i < kStorageSteps; ++i)
+    for (const double skin : skins) {
+      const double logSs = kLeastLogSs + (kLargestLogSs - kLeastLogSs) * i / (kStorageSteps - 1);
+      const CurveGrid curve = problem.grid(logSs, skin, logKFrom, logKTo);
+      Point best{{0, logSs, skin}, {}};
+      for (int j = 0; j < kConductivitySteps; ++j) {
+        const double logK = logKFrom + (logKTo - logKFrom) * j / (kConductivitySteps - 1);
+        const Fit f = problem.misfit(curve, problem.tauScale(logK, logSs), few);
+        if (f.sse < best.fit.sse) best = {{logK, logSs, skin}, f};
+      }
+      profile.push_back(best);
     }
-    profile.push_back(best);
-  }
-  // The best of each valley along Ss, best first; the three best refined.
+  // The best of each valley over (Ss, skin), best first; the three best refined.
+  auto cell = [&](int i, int j) -> const Point& { return profile[static_cast<std::size_t>(i * across + j)]; };
   std::vector<Point> starts;
-  for (std::size_t i = 0; i < profile.size(); ++i) {
-    const bool lower = i == 0 || profile[i].fit.sse <= profile[i - 1].fit.sse;
-    const bool upper = i + 1 == profile.size() || profile[i].fit.sse <= profile[i + 1].fit.sse;
-    if (lower && upper) starts.push_back(profile[i]);
-  }
+  for (int i = 0; i < kStorageSteps; ++i)
+    for (int j = 0; j < across; ++j) {
+      bool least = true;
+      for (int di = -1; di <= 1; ++di)
+        for (int dj = -1; dj <= 1; ++dj)
+          if ((di || dj) && i + di >= 0 && i + di < kStorageSteps && j + dj >= 0 && j + dj < across)
+            least = least && cell(i, j).fit.sse <= cell(i + di, j + dj).fit.sse;
+      if (least) starts.push_back(cell(i, j));
+    }
   std::sort(starts.begin(), starts.end(), [](const Point& a, const Point& b) { return a.fit.sse < b.fit.sse; });
   if (starts.size() > 3) starts.resize(3);
   Point best;
   for (const Point& start : starts) {
-    const Point p = refine(problem, start);
+    const Point p = refine(problem, start, withSkin ? 3 : 2);
     if (p.fit.sse < best.fit.sse) best = p;
   }
   if (!std::isfinite(best.fit.sse)) {
     out.reason = "曲線が合いません";
     return out;
   }
-  const double logSs = std::clamp(best.logSs, kLeastLogSs, kLargestLogSs);
-  out.storageAtEnd = logSs - kLeastLogSs < 0.05 || kLargestLogSs - logSs < 0.05;
-  out.k = std::exp(best.logK);
-  out.storage = std::exp(logSs);
+  const Params x = Problem::clamped(best.x);
+  out.storageAtEnd = x.logSs - kLeastLogSs < 0.05 || kLargestLogSs - x.logSs < 0.05;
+  out.k = std::exp(x.logK);
+  out.storage = std::exp(x.logSs);
+  out.skin = x.skin < 0.05 ? 0.0 : x.skin;
   out.h0 = best.fit.h0;
   out.rms = std::sqrt(best.fit.sse / static_cast<double>(n));
-  // The interval from the Jacobian of the residuals in (ln K, ln Ss, H0).
-  const std::size_t q = out.storageAtEnd ? 2 : 3;
+  // The interval from the Jacobian of the residuals in (ln K, H0, ln Ss,
+  // skin), those at an end of their range held.
   const double h = 1e-4;
-  const std::vector<double> kUp = problem.model(best.logK + h, logSs, out.h0), kDown = problem.model(best.logK - h, logSs, out.h0);
-  const std::vector<double> sUp = problem.model(best.logK, logSs + h, out.h0), sDown = problem.model(best.logK, logSs - h, out.h0);
-  const std::vector<double> at = problem.model(best.logK, logSs, out.h0);
-  std::array<std::array<double, 3>, 3> m{};
-  for (std::size_t i = 0; i < n; ++i) {
-    const double column[3] = {(kUp[i] - kDown[i]) / (2 * h), out.h0 != 0 ? at[i] / out.h0 : 0.0,
-                              (sUp[i] - sDown[i]) / (2 * h)};
-    for (std::size_t r = 0; r < q; ++r)
-      for (std::size_t c = 0; c < q; ++c) m[r][c] += column[r] * column[c];
-  }
-  const double df = static_cast<double>(n - q);
-  const double variance = best.fit.sse / df * detail::inverseDiagonal(m, 0, q);
+  auto derivative = [&](std::size_t d) {
+    Params up = x, down = x;
+    coordinate(up, d) += h, coordinate(down, d) -= h;
+    const std::vector<double> a = problem.model(up, out.h0), b = problem.model(down, out.h0);
+    std::vector<double> column(n);
+    for (std::size_t i = 0; i < n; ++i) column[i] = (a[i] - b[i]) / (2 * h);
+    return column;
+  };
+  std::vector<std::vector<double>> columns{derivative(0), problem.model(x, 1.0)};
+  if (!out.storageAtEnd) columns.push_back(derivative(1));
+  if (out.skin > 0 && x.skin < kLargestSkin - 0.05) columns.push_back(derivative(2));
+  const std::size_t q = columns.size();
+  std::array<std::array<double, 4>, 4> m{};
+  for (std::size_t r = 0; r < q; ++r)
+    for (std::size_t c = 0; c < q; ++c)
+      for (std::size_t i = 0; i < n; ++i) m[r][c] += columns[r][i] * columns[c][i];
+  const double variance = best.fit.sse / static_cast<double>(n - q) * detail::inverseDiagonal(m, 0, q);
   const double half = studentT95(static_cast<int>(n - q)) * std::sqrt(std::max(variance, 0.0));
   if (!std::isfinite(half)) {
     out.reason = "K が決まりません";
@@ -248,16 +290,18 @@ TypeCurveFit fitTypeCurve(TypeCurveModel model, const std::vector<Sample>& rows,
   return out;
 }
 
-std::vector<TypeCurveFit> fitTypeCurves(const std::vector<Sample>& rows, const TypeCurveGeometry& geometry) {
+std::vector<TypeCurveFit> fitTypeCurves(const std::vector<Sample>& rows, const TypeCurveGeometry& geometry,
+                                        bool withSkin) {
   struct Kept {
     std::vector<Sample> rows;
     TypeCurveGeometry geometry;
+    bool withSkin = false;
     std::vector<TypeCurveFit> fits;
   };
   static std::mutex lock;
   static std::deque<Kept> kept;
   auto same = [&](const Kept& k) {
-    if (k.rows.size() != rows.size() || k.geometry.length != geometry.length ||
+    if (k.withSkin != withSkin || k.rows.size() != rows.size() || k.geometry.length != geometry.length ||
         k.geometry.boreRadius != geometry.boreRadius || k.geometry.pipeRadius != geometry.pipeRadius ||
         k.geometry.anisotropy != geometry.anisotropy)
       return false;
@@ -270,11 +314,11 @@ std::vector<TypeCurveFit> fitTypeCurves(const std::vector<Sample>& rows, const T
     for (const Kept& k : kept)
       if (same(k)) return k.fits;
   }
-  std::vector<TypeCurveFit> fits{fitTypeCurve(TypeCurveModel::Cbp, rows, geometry),
-                                 fitTypeCurve(TypeCurveModel::Kgs, rows, geometry)};
+  std::vector<TypeCurveFit> fits{fitTypeCurve(TypeCurveModel::Cbp, rows, geometry, withSkin),
+                                 fitTypeCurve(TypeCurveModel::Kgs, rows, geometry, withSkin)};
   const std::lock_guard<std::mutex> guard(lock);
-  kept.push_front({rows, geometry, fits});
-  if (kept.size() > 8) kept.pop_back();
+  kept.push_front({rows, geometry, withSkin, fits});
+  if (kept.size() > 16) kept.pop_back();
   return fits;
 }
 
@@ -284,7 +328,7 @@ std::vector<double> TypeCurveFit::headsAt(const std::vector<double>& t) const {
   const double alpha = rw2 * storage * geometry.length / (geometry.pipeRadius * geometry.pipeRadius);
   std::vector<double> tau;
   for (double v : t) tau.push_back(k * v / (storage * rw2));
-  std::vector<double> f = curve->heads(alpha, tau);
+  std::vector<double> f = curve->heads(alpha, tau, skin);
   for (double& v : f) v *= h0;
   return f;
 }
@@ -295,7 +339,8 @@ std::string TypeCurveFit::summary(int digits) const {
   KInterval interval;
   interval.k = k, interval.low = kLow, interval.high = kHigh;
   return name + " " + intervalText(interval, digits) + " m/s, Ss " + formatPermeability(storage, 1) +
-         (storageAtEnd ? " (範囲の端)" : "") + " 1/m, 残差 " + cformat("%.1f mm", rms * 1000.0) + cformat(" (n %d)", n);
+         (storageAtEnd ? " (範囲の端)" : "") + " 1/m, 残差 " + cformat("%.1f mm", rms * 1000.0) + cformat(" (n %d)", n) +
+         (skin > 0 ? cformat(", スキン %.1f", skin) : "");
 }
 
 } // namespace tov

@@ -8,6 +8,7 @@
 #include <functional>
 #include <random>
 
+#include "PublishedSlugTests.h"
 #include "analysis/Analysis.h"
 #include "support/FieldRecords.h"
 #include "record/CFormat.h"
@@ -178,6 +179,126 @@ TEST(RealRecords, TheSuggestedKIsTheFormationsWhereALineExists) {
       EXPECT_NE(named->text.find("前半の直線"), std::string::npos);
     }
     EXPECT_EQ(shapeChecks(report.checks), r.checks) << got.reason;
+  }
+}
+
+// A formation with storage bends log s - t upwards from the start; s = c +
+// A·e^(-λt) fits that bend within millimetres, and the rest level was
+// named as off or drifting on 30 of 32 such records (drifts of +549 cm/h
+// in a test of minutes) with a k +26 … +127 % above the record's own
+// straight-line k over s/H0 0.15-0.25. With the written ho kept and a
+// curve with storage explaining the bend, the rows of that range are taken
+// and the bend named for what it is.
+TEST(RealRecords, StorageBendsTheRecordWithoutMovingItsRestLevel) {
+  const struct {
+    bool partial, logger;
+    double k, storage, skin;
+  } rows[] = {
+      {false, false, 3e-6, 1e-5, 0}, {false, false, 3e-5, 1e-3, 0}, {false, true, 3e-6, 1e-2, 0},
+      {false, true, 3e-5, 1e-4, 0},  {true, false, 3e-6, 1e-4, 0},  {true, false, 3e-5, 1e-2, 0},
+      {true, true, 3e-6, 1e-3, 0},   {true, true, 3e-5, 1e-5, 0},   {false, false, 3e-6, 1e-3, 3},
+      {true, true, 3e-6, 1e-4, 3},
+  };
+  unsigned seed = 0;
+  for (const auto& row : rows) {
+    fieldrecords::Shape shape;
+    shape.conductivity = row.k, shape.storage = row.storage, shape.partial = row.partial, shape.skin = row.skin;
+    shape.noise = 0.0003, shape.seed = ++seed;
+    // Read until s/H0 falls to about 0.03: every 5 s at first in the field, 120 log-spaced rows from a logger.
+    double end = 0;
+    for (double t = 1; end == 0; t *= 1.05)
+      if (fieldrecords::storageHeads(shape, {t})[0] < 0.03) end = t;
+    if (row.logger) {
+      shape.times = fieldrecords::loggerTimes(end), shape.decimals = 4, shape.restDecimals = 4;
+    } else {
+      shape.times.clear();
+      for (double t : fieldrecords::fieldTimes()) shape.times.push_back(std::round(t * end / 1200));
+    }
+    SCOPED_TRACE(cformat("%s %s K %g Ss %g skin %g", row.partial ? "KGS" : "CBP", row.logger ? "logger" : "field",
+                         row.k, row.storage, row.skin));
+    const AnalysisReport report = analyseRecord(fieldrecords::make(shape), AnalysisSettings{});
+    const Suggestion& got = report.suggestion;
+    ASSERT_TRUE(got.found && got.k) << got.reason;
+    EXPECT_FALSE(got.restLevel) << got.reason;
+    EXPECT_NEAR(got.k->k / fieldrecords::bandK(shape), 1.0, 0.15) << got.reason;
+    const bool named = std::any_of(report.checks.begin(), report.checks.end(),
+                                   [](const Check& c) { return c.kind == CheckKind::Storage; });
+    EXPECT_TRUE(named) << got.reason;
+  }
+}
+
+// Published field slug tests, their static levels as their authors
+// measured them (PublishedSlugTests.h): the rest level was named as off in
+// 4 of 5 ("ho は試験中に +57.2 cm/h 変化"). Now none, and the suggested k
+// is the straight line's over s/H0 0.15-0.25 within 15 %.
+TEST(RealRecords, PublishedRecordsKeepTheirStaticLevel) {
+  const struct {
+    const char* name;
+    const publishedslug::Record& rows;
+    double length, bore, pipe;
+  } records[] = {
+      {"Dawsonville", publishedslug::kDawsonville, 98, 0.152, 0.152},
+      {"Pratt County", publishedslug::kPrattCounty, 1.52, 0.25, 0.128},
+      {"Ln-2", publishedslug::kLn2, 6.1, 0.204, 0.102},
+  };
+  for (const auto& r : records) {
+    SCOPED_TRACE(r.name);
+    TestRecord record;
+    record.setField(F_formulaKind, "1");
+    record.setField(F_sectionLength, cformat("%g", r.length));
+    record.setField(F_boreDiameter, cformat("%g", r.bore));
+    record.setField(F_equivalentDiameter, cformat("%g", r.pipe));
+    record.setField(F_pipeTopHeight, "0");
+    record.setField(F_equilibriumLevel, "-10.000");
+    int row = 1;
+    for (const Sample& p : r.rows) {
+      record.setCell(row, C_time, cformat("%g", p.t));
+      record.setCell(row++, C_pipeLevel, cformat("%.3f", 10.0 - p.s));
+    }
+    record.deriveAllRows();
+    const AnalysisReport report = analyseRecord(record, AnalysisSettings{});
+    ASSERT_TRUE(report.suggestion.k) << report.suggestion.reason;
+    EXPECT_FALSE(report.suggestion.restLevel) << report.suggestion.reason;
+    // The straight line through the rows at s/H0 0.25 and 0.15 (the last above, the first below each).
+    const std::vector<Sample> s = unsteadySamples(record);
+    auto at = [&](double part) -> double {
+      for (std::size_t i = 1; i < s.size(); ++i)
+        if (s[i].s <= part * s[0].s)
+          return s[i - 1].t + (s[i].t - s[i - 1].t) * (s[i - 1].s - part * s[0].s) / (s[i - 1].s - s[i].s);
+      return NAN;
+    };
+    const double a = std::log10(0.25 / 0.15) / (at(0.15) - at(0.25));
+    EXPECT_NEAR(report.suggestion.k->k / *permeabilityFromGradient(geometryOf(record), a), 1.0, 0.15)
+        << report.suggestion.summary(3);
+  }
+}
+
+// A straight recovery after an early bump (the bundled samples'
+// shape: s = s0·10^(-a·t)·(1 + e·e^(-t/40)), read to 1 mm): the segment
+// took rows 6〜30 and k +2.4 % (samples/unsteady.tvd), long.tvd +1.0 %,
+// both outside their printed intervals, the fit's weight on the largest s
+// pulled by the bump that the 10 % allowed to the halves let in.
+TEST(RealRecords, AnEarlyBumpNeverPullsTheLine) {
+  const struct {
+    std::vector<double> times;
+    double s0, a, bump;
+    int straightFrom;  // the first row whose bump is below 0.1 mm
+  } rows[] = {
+      {{0,   5,   10,  15,  20,  30,  40,  50,  60,   80,   100,  120,  150,  180, 240,
+        300, 360, 420, 480, 540, 600, 720, 840, 960, 1080, 1200, 1350, 1500, 1650, 1800},
+       3.0, 8.2e-4, 0.08, 15},
+      {{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150, 160, 170, 180, 190, 200, 210, 220, 230,
+        240, 250, 260, 270, 280, 290, 300, 330, 360, 390, 420, 450, 480, 510, 540, 570, 600, 630, 660, 690, 720, 750},
+       2.0, 4.45e-4, 0.06, 20},
+  };
+  for (const auto& row : rows) {
+    const TestRecord record = synthetic(row.times, [&](double t) {
+      return row.s0 * std::pow(10.0, -row.a * t) * (1.0 + row.bump * std::exp(-t / 40.0));
+    }, 3);
+    const Suggestion got = analyseRecord(record, AnalysisSettings{}).suggestion;
+    ASSERT_TRUE(got.k) << got.reason;
+    EXPECT_GE(got.fit.first, row.straightFrom - 2) << got.summary(3);
+    EXPECT_NEAR(got.k->k / kOf(row.a), 1.0, 0.002) << got.summary(3);
   }
 }
 
