@@ -173,6 +173,73 @@ bool looksBinary(std::string_view head) {
   return control * 100 > head.size();
 }
 
+Utf16 detectUtf16(std::string_view head) {
+  if (head.starts_with("\xFF\xFE")) return Utf16::LittleEndian;
+  if (head.starts_with("\xFE\xFF")) return Utf16::BigEndian;
+  // Without a mark: ASCII text has a zero byte in every other place.
+  const std::size_t pairs = std::min<std::size_t>(head.size() / 2, 512);
+  if (pairs < 2) return Utf16::None;
+  std::size_t zeroEven = 0, zeroOdd = 0;
+  for (std::size_t i = 0; i < pairs; ++i) {
+    zeroEven += head[2 * i] == '\0';
+    zeroOdd += head[2 * i + 1] == '\0';
+  }
+  if (zeroOdd * 10 >= pairs * 9 && zeroEven == 0) return Utf16::LittleEndian;
+  if (zeroEven * 10 >= pairs * 9 && zeroOdd == 0) return Utf16::BigEndian;
+  return Utf16::None;
+}
+
+std::string Utf16Decoder::decode(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() / 2 + bytes.size() / 4);
+  auto put = [&](unsigned code) {
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  };
+  auto unit = [&](unsigned char a, unsigned char b) {
+    const unsigned code = bigEndian_ ? (a << 8 | b) : (b << 8 | a);
+    if (!started_) {
+      started_ = true;
+      if (code == 0xFEFF) return;  // the byte-order mark
+    }
+    if (high_ != 0) {
+      const unsigned high = high_;
+      high_ = 0;
+      if (code >= 0xDC00 && code <= 0xDFFF) {
+        put(0x10000 + ((high - 0xD800) << 10) + (code - 0xDC00));
+        return;
+      }
+      put(0xFFFD);
+    }
+    if (code >= 0xD800 && code <= 0xDBFF) high_ = code;
+    else if (code >= 0xDC00 && code <= 0xDFFF) put(0xFFFD);
+    else put(code);
+  };
+  std::size_t i = 0;
+  if (!carry_.empty() && !bytes.empty()) {
+    unit(static_cast<unsigned char>(carry_[0]), static_cast<unsigned char>(bytes[0]));
+    carry_.clear();
+    i = 1;
+  }
+  for (; i + 1 < bytes.size(); i += 2)
+    unit(static_cast<unsigned char>(bytes[i]), static_cast<unsigned char>(bytes[i + 1]));
+  if (i < bytes.size()) carry_.assign(1, bytes[i]);
+  return out;
+}
+
 std::string toUtf8(std::string_view line, Encoding encoding) {
   if (line.substr(0, 3) == kBom) line.remove_prefix(3);
   if (encoding == Encoding::Cp932) return cp932ToUtf8(line);

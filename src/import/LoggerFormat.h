@@ -59,6 +59,22 @@ struct Layout {
 Encoding detectEncoding(std::string_view head, bool* mixed = nullptr);
 // NUL bytes or many control characters: not a text export.
 bool looksBinary(std::string_view head);
+// UTF-16 text: a byte-order mark, or text whose every other byte is zero.
+enum class Utf16 { None, LittleEndian, BigEndian };
+Utf16 detectUtf16(std::string_view head);
+// UTF-16 as UTF-8, piece by piece (a pair or a surrogate cut between two
+// pieces is kept for the next; the byte-order mark is dropped).
+class Utf16Decoder {
+public:
+  explicit Utf16Decoder(Utf16 order) : bigEndian_(order == Utf16::BigEndian) {}
+  std::string decode(std::string_view bytes);
+
+private:
+  bool bigEndian_;
+  bool started_ = false;
+  std::string carry_;
+  unsigned high_ = 0;  // a high surrogate waiting for its low one
+};
 // One line as UTF-8 (the byte-order mark removed).
 std::string toUtf8(std::string_view line, Encoding encoding);
 

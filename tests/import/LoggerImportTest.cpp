@@ -117,10 +117,22 @@ TEST(LoggerSeries, ReferenceGivesDepthBelowTop) {
   EXPECT_FALSE(depthBelowTop(series, columns, {}, &error));
 }
 
+// An .xle with one channel declared (LEVEL in m) and `body` inside <Data>.
+std::string xleWith(const std::string& headers, const std::string& body) {
+  return "<?xml version=\"1.0\"?>\n<Body_xle>\n" + headers + "\n<Data>\n" + body + "</Data>\n</Body_xle>\n";
+}
+const std::string kLevelHeader =
+    "<Ch1_data_header><Identification>LEVEL</Identification><Unit>m</Unit></Ch1_data_header>";
+std::string xleLog(int i, const std::string& channels) {
+  return "<Log id=\"" + std::to_string(i) + "\"><Date>2026/11/03</Date><Time>10:00:0" + std::to_string(i % 10) +
+         "</Time><ms>0</ms>" + channels + "</Log>\n";
+}
+
 // Hostile files: a clear message and no series.
 TEST(LoggerSeries, HostileFiles) {
   TempDir dir;
   struct Row { const char* what; std::string bytes; const char* message; };
+  const std::string twoSamples = xleLog(0, "<ch1>8.0</ch1>") + xleLog(1, "<ch1>7.9</ch1>");
   const Row rows[] = {
       {"binary", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "バイナリ"},
       {"no numeric column", "name,place\nabc,def\nghi,jkl\n", "数値の列がありません"},
@@ -133,6 +145,30 @@ TEST(LoggerSeries, HostileFiles) {
       {"an .xle that is not well formed", "<?xml version=\"1.0\"?>\n<Body_xle>\n<Data><Log><ch1>1</Data>\n",
        "XML のファイルが正しくありません (3 行目"},
       {"an .xle without samples", "<?xml version=\"1.0\"?><Body_xle><Data></Data></Body_xle>", "データの行がありません"},
+      // The fault held every level (1.2 GB for 7 M), or parsed a long
+      // token again with each 64 KB fed (its time the square of its size).
+      {"XML nested 100 000 deep", "<?xml version=\"1.0\"?>\n<Body_xle>" + [] {
+         std::string deep;
+         for (int i = 0; i < 100000; ++i) deep += "<a>";
+         return deep;
+       }(), "XML の入れ子が深すぎます (2 行目"},
+      {"a comment of 3 MB in the data", xleWith(kLevelHeader, twoSamples + "<!--" + std::string(3 << 20, 'x') + "-->"),
+       "XML の 7 行目から先に、1 MB を超える"},
+      {"an attribute of 3 MB", xleWith(kLevelHeader, "<Log id=\"" + std::string(3 << 20, 'x') + "\"/>"),
+       "1 MB を超えるひとつながりの部分"},
+      {"a document type", "<?xml version=\"1.0\"?>\n<!DOCTYPE Body_xle [<!ENTITY a \"aaaa\">]>\n<Body_xle/>", "Solinst の .xle"},
+      // The fault took the later unit (or column) without a word.
+      {"a channel declared twice, m then ft",
+       xleWith(kLevelHeader + "<Ch01_data_header><Unit>ft</Unit></Ch01_data_header>", twoSamples),
+       "チャンネル 1 の見出しが二つあります (Ch1_data_header と Ch01_data_header)"},
+      {"a channel without a header after the first sample",
+       xleWith(kLevelHeader, twoSamples + xleLog(2, "<ch2>12.0</ch2><ch1>7.8</ch1>")),
+       "7 行目の測定にチャンネル ch2 がありますが、その見出し (単位) がありません"},
+      {"an offset in a unit of its own that is not known",
+       xleWith("<Ch1_data_header><Identification>LEVEL</Identification><Unit>m</Unit><Parameters>"
+               "<Offset Val=\"1\" Unit=\"furlong\"/></Parameters></Ch1_data_header>",
+               twoSamples),
+       "チャンネル 1 のレベルオフセット 1 furlong を水位の単位 m に換算できません"},
   };
   for (const Row& row : rows) {
     tov::testing::writeBytes(dir / "in.csv", row.bytes);

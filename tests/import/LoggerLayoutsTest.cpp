@@ -79,9 +79,12 @@ std::string japaneseClock(double seconds, bool withSeconds, bool before) {
   return before ? half + " " + clock : clock + " " + half;
 }
 
-// A Levelogger's XML export: instrument, channels (the level's offset
-// added to its values as the logger records them), one <Log> a sample.
-std::string xleFile(const Recovery& r, const std::string& encoding, double offset, const std::string& location) {
+// A Levelogger's XML export: instrument, channels (the level's offset,
+// in its own unit, added to its values as the logger records them), one
+// <Log> a sample.
+std::string xleFile(const Recovery& r, const std::string& encoding, double offset, const std::string& location,
+                    const std::string& offsetUnit = "m") {
+  const double offsetMetres = offset * (offsetUnit == "cm" ? 0.01 : 1.0);
   std::string text = "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?>\r\n<Body_xle>\r\n"
       "<File_info><Company></Company><LICENCE></LICENCE><Date>2026/11/04</Date><Time>09:12:44</Time>"
       "<FileName>2048882_BH1.xle</FileName><Created_by>Version 4.4.0</Created_by></File_info>\r\n"
@@ -94,12 +97,12 @@ std::string xleFile(const Recovery& r, const std::string& encoding, double offse
       "<Start_time>2026/11/03 10:00:00</Start_time><Stop_time>2026/11/03 11:02:00</Stop_time>"
       "<Num_log>" + std::to_string(r.samples()) + "</Num_log></Instrument_info_data_header>\r\n"
       "<Ch1_data_header><Identification>LEVEL</Identification><Unit>m</Unit><Parameters>"
-      "<Offset Val=\"" + fixed(offset, 6) + "\" Unit=\"m\"/></Parameters></Ch1_data_header>\r\n"
+      "<Offset Val=\"" + fixed(offset, 6) + "\" Unit=\"" + offsetUnit + "\"/></Parameters></Ch1_data_header>\r\n"
       "<Ch2_data_header><Identification>TEMPERATURE</Identification><Unit>°C</Unit><Parameters/></Ch2_data_header>\r\n"
       "<Data>\r\n";
   for (int i = 0; i < r.samples(); ++i)
     text += "<Log id=\"" + std::to_string(i + 1) + "\"><Date>2026/11/03</Date><Time>" + clockOf(r.clock(i)) +
-            "</Time><ms>0</ms><ch1>" + fixed(r.overSensor(i) + offset, 4) + "</ch1><ch2>12.3</ch2></Log>\r\n";
+            "</Time><ms>0</ms><ch1>" + fixed(r.overSensor(i) + offsetMetres, 4) + "</ch1><ch2>12.3</ch2></Log>\r\n";
   return text + "</Data>\r\n</Body_xle>\r\n";
 }
 
