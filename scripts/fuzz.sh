@@ -16,7 +16,7 @@ shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(fuzz_tvd fuzz_settings fuzz_font fuzz_register fuzz_cp932 fuzz_readings_paste fuzz_lock_recovery
-           fuzz_logger_import fuzz_run_deflate fuzz_xlsx_numbers)
+           fuzz_logger_import fuzz_xle_reader fuzz_run_deflate fuzz_xlsx_numbers)
 fi
 
 jobs="${FUZZ_JOBS:-1}"

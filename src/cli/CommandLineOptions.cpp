@@ -94,9 +94,13 @@ constexpr OptionDoc kOptions[] = {
      "水位の意味: below-top (管口からの水位 h'), above-sensor (センサー上の水位), pressure (センサー上の圧力)",
      "What the level column means, where the guess is wrong: below-top (the depth to water below the pipe top, "
      "h'), above-sensor (water over the sensor) or pressure (the pressure over the sensor, as a water column)."},
+    {"--date-order", "", "ORDER", C::Import, "日付の順序: ymd (年/月/日), mdy (月/日/年), dmy (日/月/年)",
+     "The order of the record's dates: ymd, mdy or dmy. Dates that fit both mdy and dmy (05/08/2026) in a file that "
+     "names neither order are refused without it; dates that fit one order only follow it."},
     {"--from", "", "[YYYY-MM-DDT]HH:MM:SS", C::Import, "長い記録の読む範囲の始め",
      "Reads the record from this moment on (seconds for a record of elapsed times): a window of a long record, "
-     "also one too long to read whole."},
+     "also one too long to read whole. A plain number on a record of clock times is refused, as is a --from after "
+     "--to."},
     {"--to", "", "[YYYY-MM-DDT]HH:MM:SS", C::Import, "長い記録の読む範囲の終わり",
      "Reads the record up to this moment (seconds for a record of elapsed times)."},
     {"--accept-warnings", "", "", C::Import, "データと推定の食い違いがあっても書く",

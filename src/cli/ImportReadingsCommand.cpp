@@ -40,7 +40,7 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
   static const char* const kValued[] = {"--import-readings", "--output",     "--profile",   "--sensor-depth",
                                         "--reference-depth", "--at",         "--start",     "--into",
                                         "--baro",            "--level-unit", "--level-meaning",
-                                        "--from",            "--to"};
+                                        "--from",            "--to",         "--date-order"};
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--steady") { steadyWanted = true; continue; }
     if (args[i] == "--accept-warnings") { acceptWarnings = true; continue; }
@@ -56,6 +56,9 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
   }
   const auto has = [&](const char* o) { return options.count(o) > 0; };
   if (!has("--output")) return fail("--output NEW.tvd を指定してください");
+  // A name that ends in a separator names a folder, whatever is there.
+  if (const std::string& output = options["--output"]; output.ends_with('/') || output.ends_with('\\'))
+    return fail("--output " + output + " はフォルダの名前です. 新しい試験のファイル名 (NEW.tvd) を指定してください");
   if (has("--sensor-depth") && (has("--reference-depth") || has("--at")))
     return fail("--sensor-depth と --reference-depth は一緒に使えません");
   if (has("--reference-depth") != has("--at")) return fail("--reference-depth と --at は一緒に指定してください");
@@ -90,6 +93,11 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
                   "kgf/cm2, psi のどれかで指定してください");
     session.setLevelUnit(*unit);
   }
+  if (has("--date-order")) {
+    const auto order = dateOrderFromName(options["--date-order"]);
+    if (!order) return fail("--date-order は ymd, mdy, dmy のどれかで指定してください (" + options["--date-order"] + ")");
+    session.setDateOrder(*order);
+  }
   if (has("--level-meaning")) {
     const auto meaning = levelMeaningFromName(options["--level-meaning"]);
     if (!meaning) return fail("--level-meaning は below-top, above-sensor, pressure のどれかで指定してください");
@@ -99,7 +107,9 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
   for (const auto& [option, bound] : {std::pair{"--from", &window.from}, {"--to", &window.to}})
     if (has(option)) {
       *bound = parseMoment(options[option]);
-      if (!*bound) return fail(std::string(option) + " は HH:MM:SS か 2026-08-05T09:50:00 (経過時間の記録では秒) で指定してください");
+      if (!*bound)
+        return fail(std::string(option) + " " + options[option] +
+                    ": HH:MM:SS か 2026-08-05T09:50:00 (経過時間の記録では秒) で指定してください");
     }
   session.setWindow(window);
   Reference& reference = session.settings().reference;
@@ -113,9 +123,9 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
   if (has("--reference-depth")) {
     const auto depth = depthOption("--reference-depth");
     const auto at = parseMoment(options["--at"]);
-    if (!depth || !at)
-      return fail("--reference-depth は -10000〜10000 (m) の数値、--at は HH:MM:SS か 2026-08-05T09:50:00 で指定してください");
-    reference = Reference{ReferenceKind::DepthAtTime, *depth, at->seconds, at->day};
+    if (!depth) return fail("--reference-depth " + options["--reference-depth"] + ": -10000〜10000 (m) の数値で指定してください");
+    if (!at) return fail("--at " + options["--at"] + ": HH:MM:SS か 2026-08-05T09:50:00 で指定してください");
+    reference = Reference{ReferenceKind::DepthAtTime, *depth, *at};
   }
   if (!session.readAll(&error)) return fail(input + ": " + error);
   if (has("--baro") && !session.setBarometer(pathFromUtf8(options["--baro"]), &error))
@@ -123,7 +133,7 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
   const std::size_t samples = session.series()->time.size();
   if (has("--start")) {
     const auto at = parseMoment(options["--start"]);
-    if (!at) return fail("--start は HH:MM:SS か 2026-08-05T09:50:00 で指定してください");
+    if (!at) return fail("--start " + options["--start"] + ": HH:MM:SS か 2026-08-05T09:50:00 で指定してください");
     if (!session.setStartAt(*at, &error)) return fail(error);
   } else if (!steady && samples < static_cast<std::size_t>(kLeastFitRows)) {
     return fail(input + ": " + messageText(IDS_TOO_FEW_ROWS, {std::to_string(samples), std::to_string(kLeastFitRows)}));

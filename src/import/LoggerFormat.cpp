@@ -173,6 +173,73 @@ bool looksBinary(std::string_view head) {
   return control * 100 > head.size();
 }
 
+Utf16 detectUtf16(std::string_view head) {
+  if (head.starts_with("\xFF\xFE")) return Utf16::LittleEndian;
+  if (head.starts_with("\xFE\xFF")) return Utf16::BigEndian;
+  // Without a mark: ASCII text has a zero byte in every other place.
+  const std::size_t pairs = std::min<std::size_t>(head.size() / 2, 512);
+  if (pairs < 2) return Utf16::None;
+  std::size_t zeroEven = 0, zeroOdd = 0;
+  for (std::size_t i = 0; i < pairs; ++i) {
+    zeroEven += head[2 * i] == '\0';
+    zeroOdd += head[2 * i + 1] == '\0';
+  }
+  if (zeroOdd * 10 >= pairs * 9 && zeroEven == 0) return Utf16::LittleEndian;
+  if (zeroEven * 10 >= pairs * 9 && zeroOdd == 0) return Utf16::BigEndian;
+  return Utf16::None;
+}
+
+std::string Utf16Decoder::decode(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() / 2 + bytes.size() / 4);
+  auto put = [&](unsigned code) {
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  };
+  auto unit = [&](unsigned char a, unsigned char b) {
+    const unsigned code = bigEndian_ ? (a << 8 | b) : (b << 8 | a);
+    if (!started_) {
+      started_ = true;
+      if (code == 0xFEFF) return;  // the byte-order mark
+    }
+    if (high_ != 0) {
+      const unsigned high = high_;
+      high_ = 0;
+      if (code >= 0xDC00 && code <= 0xDFFF) {
+        put(0x10000 + ((high - 0xD800) << 10) + (code - 0xDC00));
+        return;
+      }
+      put(0xFFFD);
+    }
+    if (code >= 0xD800 && code <= 0xDBFF) high_ = code;
+    else if (code >= 0xDC00 && code <= 0xDFFF) put(0xFFFD);
+    else put(code);
+  };
+  std::size_t i = 0;
+  if (!carry_.empty() && !bytes.empty()) {
+    unit(static_cast<unsigned char>(carry_[0]), static_cast<unsigned char>(bytes[0]));
+    carry_.clear();
+    i = 1;
+  }
+  for (; i + 1 < bytes.size(); i += 2)
+    unit(static_cast<unsigned char>(bytes[i]), static_cast<unsigned char>(bytes[i + 1]));
+  if (i < bytes.size()) carry_.assign(1, bytes[i]);
+  return out;
+}
+
 std::string toUtf8(std::string_view line, Encoding encoding) {
   if (line.substr(0, 3) == kBom) line.remove_prefix(3);
   if (encoding == Encoding::Cp932) return cp932ToUtf8(line);
@@ -267,15 +334,15 @@ std::optional<double> parseClock(std::string_view text) {
     if (text[0] != ':') return std::nullopt;
     text.remove_prefix(1);
     const auto s = parseNumber(text, DecimalMark::Comma);
-    if (!s || *s < 0 || *s >= 61 || text.empty() || !isDigit(text[0])) return std::nullopt;
+    if (!s || *s < 0 || *s >= 60 || text.empty() || !isDigit(text[0])) return std::nullopt;
     seconds = *s;
   }
   int hour = *h;
   if (half != 0) {
     if (hour < 1 || hour > 12) return std::nullopt;
     hour = hour % 12 + (half == 2 ? 12 : 0);
-  } else if (hour > 24) {
-    return std::nullopt;
+  } else if (hour > 24 || (hour == 24 && (*m != 0 || seconds != 0))) {
+    return std::nullopt;  // 24:00:00 is the day's end, 24:30 no clock
   }
   return hour * 3600.0 + *m * 60.0 + seconds;
 }
@@ -293,7 +360,10 @@ std::optional<long> parseDate(std::string_view text, DateOrder order) {
     d = parts->value[0], m = parts->value[1], y = parts->value[2];
   }
   if (y < 100) y += 2000;
-  if (m < 1 || m > 12 || d < 1 || d > 31 || y < 1900 || y > 2999) return std::nullopt;
+  if (m < 1 || m > 12 || d < 1 || y < 1900 || y > 2999) return std::nullopt;
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  if (d > kDays[m - 1] + (m == 2 && leap ? 1 : 0)) return std::nullopt;
   return daysFromCivil(y, m, d);
 }
 
@@ -310,8 +380,10 @@ std::optional<Stamp> parseStamp(std::string_view text, DateOrder order) {
   return Stamp{day, *clock, true};
 }
 
-DateOrder guessDateOrder(const std::vector<std::string>& dates) {
+DateOrder guessDateOrder(const std::vector<std::string>& dates, bool* sure) {
+  if (sure) *sure = true;
   bool seen = false, dots = false, firstBig = false, secondBig = false;
+  std::vector<std::string_view> texts;
   for (const std::string& text : dates) {
     std::string_view date = trim(text);
     date = date.substr(0, date.find_first_of(" T"));
@@ -322,11 +394,85 @@ DateOrder guessDateOrder(const std::vector<std::string>& dates) {
     dots = dots || parts->mark == '.';
     firstBig = firstBig || parts->value[0] > 12;
     secondBig = secondBig || parts->value[1] > 12;
+    if (texts.empty() || texts.back() != date) texts.push_back(date);
   }
   if (firstBig) return DateOrder::DMY;
   if (secondBig) return DateOrder::MDY;
   if (!seen) return DateOrder::YMD;
-  return dots ? DateOrder::DMY : DateOrder::MDY;
+  if (dots) return DateOrder::DMY;  // dotted dates are written day first
+  // Dates of a record follow each other a day at a time: read in the
+  // wrong order, the next day is a month away.
+  auto follows = [&](DateOrder order) {
+    std::optional<long> previous;
+    for (const std::string_view text : texts) {
+      const auto day = parseDate(text, order);
+      if (!day) return false;
+      if (previous && std::abs(*day - *previous) > 2) return false;
+      previous = day;
+    }
+    return true;
+  };
+  const bool monthFirst = follows(DateOrder::MDY), dayFirst = follows(DateOrder::DMY);
+  if (monthFirst != dayFirst) return monthFirst ? DateOrder::MDY : DateOrder::DMY;
+  if (sure) *sure = false;
+  return DateOrder::MDY;
+}
+
+std::optional<DateOrder> dateOrderNamed(std::string_view utf8Text) {
+  const std::string text = lowerAscii(utf8Text);
+  // Three parts, each a run of one letter (or 年, 月, 日), between marks.
+  enum Part { Day, Month, Year, None };
+  const bool french = contains(text, "aaaa") || contains(text, "aa/") || contains(text, "/aa");
+  auto partAt = [&](std::size_t at, std::size_t* end) {
+    for (const auto& [word, part] : {std::pair{"年", Year}, {"月", Month}, {"日", Day}})
+      if (text.compare(at, std::strlen(word), word) == 0) {
+        *end = at + std::strlen(word);
+        return part;
+      }
+    // A run begins after no letter (each run is looked at from its start only).
+    if (at > 0 && text[at - 1] >= 'a' && text[at - 1] <= 'z') return None;
+    const char c = text[at];
+    std::size_t i = at;
+    while (i < text.size() && text[i] == c) ++i;
+    *end = i;
+    if (i < text.size() && text[i] >= 'a' && text[i] <= 'z') return None;
+    switch (c) {
+    case 'd': case 't': return Day;
+    case 'm': return Month;
+    case 'y': case 'a': return Year;
+    case 'j': return french ? Day : Year;  // jour, or Jahr
+    default: return None;
+    }
+  };
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    Part parts[3] = {None, None, None};
+    std::size_t pos = at;
+    bool ok = true;
+    for (int k = 0; k < 3 && ok; ++k) {
+      if (k > 0) {
+        ok = pos < text.size() && text[pos] != '\0' && std::strchr("/-.", text[pos]);
+        ++pos;
+      }
+      if (!ok || pos >= text.size()) { ok = false; break; }
+      std::size_t end = pos;
+      parts[k] = partAt(pos, &end);
+      ok = parts[k] != None;
+      pos = end;
+    }
+    if (!ok || parts[0] == parts[1] || parts[1] == parts[2] || parts[0] == parts[2]) continue;
+    if (parts[0] == Year && parts[1] == Month) return DateOrder::YMD;
+    if (parts[0] == Month && parts[1] == Day) return DateOrder::MDY;
+    if (parts[0] == Day && parts[1] == Month) return DateOrder::DMY;
+  }
+  return std::nullopt;
+}
+
+std::optional<DateOrder> dateOrderFromName(std::string_view name) {
+  const std::string lower = lowerAscii(name);
+  if (lower == "ymd") return DateOrder::YMD;
+  if (lower == "mdy") return DateOrder::MDY;
+  if (lower == "dmy") return DateOrder::DMY;
+  return std::nullopt;
 }
 
 std::string clockText(double secondsOfDay, bool withSeconds) {
@@ -367,7 +513,8 @@ std::optional<Moment> parseMoment(std::string_view text) {
   // A date with a clock time; the date's parts year first (as ISO writes it).
   if (const auto stamp = parseStamp(text, DateOrder::YMD); stamp && stamp->day && stamp->hasClock)
     return Moment{stamp->day, stamp->seconds};
-  if (const auto seconds = parseNumber(text, DecimalMark::Point)) return Moment{std::nullopt, *seconds};
+  if (const auto seconds = parseNumber(text, DecimalMark::Point); seconds && std::abs(*seconds) <= kMaxMomentSeconds)
+    return Moment{std::nullopt, *seconds, true};
   return std::nullopt;
 }
 
@@ -719,7 +866,12 @@ Columns guessColumns(const std::vector<std::string>& names, const std::vector<st
   for (const auto& row : rows)
     for (const std::string& field : row)
       if (splitDate(trim(field).substr(0, trim(field).find_first_of(" T")))) dateTexts.push_back(field);
-  columns.dateOrder = guessDateOrder(dateTexts);
+  bool orderSure = true;
+  columns.dateOrder = guessDateOrder(dateTexts, &orderSure);
+  // Dates that fit either order: the order the names give ("Date (DD/MM/YYYY)"), else it is asked.
+  for (std::size_t c = 0; c < names.size() && !orderSure; ++c)
+    if (const auto named = dateOrderNamed(names[c])) columns.dateOrder = *named, orderSure = true;
+  columns.dateOrderUnknown = !orderSure;
   std::vector<Kind> kinds(width, Kind::Empty);
   std::vector<bool> counter(width, true), increasing(width, true);
   for (std::size_t c = 0; c < width; ++c) {
@@ -860,6 +1012,7 @@ Metadata readMetadata(const std::vector<std::string>& utf8Lines) {
     }
     if (line == "temperature" || line == "conductivity") temperatureChannel = true;
     if (line == "level" || line == "pressure" || line == "depth") temperatureChannel = false;
+    if (!metadata.dateOrder) metadata.dateOrder = dateOrderNamed(raw);
     if (contains(line, "depth to water") || contains(line, "below top") || contains(line, "below toc") ||
         contains(raw, "管頭から"))
       metadata.depthBelowTop = true;
@@ -884,6 +1037,10 @@ Metadata readMetadata(const std::vector<std::string>& utf8Lines) {
 }
 
 void applyMetadata(Columns& columns, const Metadata& metadata, bool unitFromName, std::string* reason) {
+  if (columns.dateOrderUnknown && metadata.dateOrder) {
+    columns.dateOrder = *metadata.dateOrder;
+    columns.dateOrderUnknown = false;
+  }
   if (columns.level < 0) return;
   if (metadata.levelUnit && !unitFromName) {
     columns.levelUnit = *metadata.levelUnit;

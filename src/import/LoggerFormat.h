@@ -31,6 +31,9 @@ inline constexpr int kFlowUnitCount = 6;
 struct Columns {
   int date = -1, time = -1, dateTime = -1, millis = -1, elapsed = -1, level = -1, flow = -1;
   DateOrder dateOrder = DateOrder::YMD;
+  // The dates fit both the month-first and the day-first order and the
+  // file names neither: the order must be chosen before the file is read.
+  bool dateOrderUnknown = false;
   TimeUnit elapsedUnit = TimeUnit::Seconds;
   LevelKind levelKind = LevelKind::DepthBelowTop;
   LevelUnit levelUnit = LevelUnit::M;
@@ -59,6 +62,22 @@ struct Layout {
 Encoding detectEncoding(std::string_view head, bool* mixed = nullptr);
 // NUL bytes or many control characters: not a text export.
 bool looksBinary(std::string_view head);
+// UTF-16 text: a byte-order mark, or text whose every other byte is zero.
+enum class Utf16 { None, LittleEndian, BigEndian };
+Utf16 detectUtf16(std::string_view head);
+// UTF-16 as UTF-8, piece by piece (a pair or a surrogate cut between two
+// pieces is kept for the next; the byte-order mark is dropped).
+class Utf16Decoder {
+public:
+  explicit Utf16Decoder(Utf16 order) : bigEndian_(order == Utf16::BigEndian) {}
+  std::string decode(std::string_view bytes);
+
+private:
+  bool bigEndian_;
+  bool started_ = false;
+  std::string carry_;
+  unsigned high_ = 0;  // a high surrogate waiting for its low one
+};
 // One line as UTF-8 (the byte-order mark removed).
 std::string toUtf8(std::string_view line, Encoding encoding);
 
@@ -78,15 +97,24 @@ struct Stamp {
 };
 // "hh:mm", "hh:mm:ss", "hh:mm:ss.fff", with "AM"/"PM" or "午前"/"午後"
 // before or after the clock ("11:45:00 午前", "午後 1:00", "AM 9:05").
+// A clock that cannot exist (10:00:60, 24:30) is none; 24:00:00 is the
+// day's end.
 std::optional<double> parseClock(std::string_view text);
 // "2026/11/03", "2026-11-03", "11/03/26" (MDY), "03.11.2026" (DMY) ...; a
-// two-digit year is 20yy.
+// two-digit year is 20yy. A date that cannot exist (2026/02/29, 04/31) is none.
 std::optional<long> parseDate(std::string_view text, DateOrder order);
 // A date, a clock time, or both ("2026-11-03T10:00:00", "11/03/26 10:00:00 AM").
 std::optional<Stamp> parseStamp(std::string_view text, DateOrder order);
-// The order that reads every sample date (a part above 12 decides); YMD
-// when the year comes first, MDY for slashes, DMY for dots.
-DateOrder guessDateOrder(const std::vector<std::string>& dates);
+// The order that reads every sample date (a part above 12 decides, or
+// dates a day apart that are a month apart in the other order); YMD when
+// the year comes first, MDY for slashes, DMY for dots. *sure is false where
+// the dates fit both MDY and DMY and nothing decides (dots are day first).
+DateOrder guessDateOrder(const std::vector<std::string>& dates, bool* sure = nullptr);
+// The order a text names: "Date (MM/DD/YYYY)", "dd.mm.yyyy", "TT.MM.JJJJ",
+// "年/月/日"; nothing when it names none.
+std::optional<DateOrder> dateOrderNamed(std::string_view utf8Text);
+// What --date-order takes: ymd, mdy, dmy.
+std::optional<DateOrder> dateOrderFromName(std::string_view name);
 // hh:mm:ss of seconds of the day (wrapped into one day).
 std::string clockText(double secondsOfDay, bool withSeconds);
 // "2026/11/03" of days since 1970-01-01.
@@ -98,8 +126,13 @@ void civilFromDays(long day, int* year, int* month, int* dayOfMonth);
 struct Moment {
   std::optional<long> day;  // days since 1970-01-01 when a date is given
   double seconds = 0;       // of the day, or elapsed seconds
+  bool elapsed = false;     // typed as a plain number of seconds: no moment of a record of clock times
   bool operator==(const Moment&) const = default;
 };
+// The most seconds a moment typed as a number may hold (about 31 years).
+inline constexpr double kMaxMomentSeconds = 1e9;
+// Nothing for a text that is none of these, a clock or date that cannot
+// exist, or a number beyond kMaxMomentSeconds.
 std::optional<Moment> parseMoment(std::string_view text);
 
 // The offset from UTC a text gives ("Date Time, GMT+09:00", "UTC-5",
@@ -137,12 +170,14 @@ std::optional<LevelUnit> levelUnitFromToken(std::string_view utf8Token);
 std::string unknownUnitInName(std::string_view utf8Name);
 
 // What the lines before the data say about the level: a unit ("UNIT: kPa",
-// "Reference level = 1045.000 cm" of the first channel that has one) and
-// whether the values are depths below a reference ("depth to water").
+// "Reference level = 1045.000 cm" of the first channel that has one),
+// whether the values are depths below a reference ("depth to water"), and
+// the order of the dates ("Date format: DD/MM/YYYY").
 struct Metadata {
   std::optional<LevelUnit> levelUnit;
   std::string unknownUnit;
   bool depthBelowTop = false;
+  std::optional<DateOrder> dateOrder;
 };
 Metadata readMetadata(const std::vector<std::string>& utf8Lines);
 // The columns with what the metadata says where the names say nothing

@@ -95,6 +95,20 @@ void ImportSession::guessColumns() {
   const int end = std::min(settings_.layout.headerRow >= 0 ? settings_.layout.headerRow : settings_.layout.firstDataRow,
                            sampleLineCount());
   for (int i = 0; i < end; ++i) above.push_back(toUtf8(head_.lines[static_cast<std::size_t>(i)], settings_.layout.encoding));
+  // Dates that fit both orders in the rows guessed from: the whole sample
+  // may hold the day that decides (a record over midnight).
+  Columns& c = settings_.columns;
+  if (const int column = c.dateTime >= 0 ? c.dateTime : c.date; c.dateOrderUnknown && column >= 0) {
+    std::vector<std::string> dates;
+    for (int i = settings_.layout.firstDataRow; i < sampleLineCount(); ++i) {
+      auto fields = splitFields(toUtf8(head_.lines[static_cast<std::size_t>(i)], settings_.layout.encoding),
+                                settings_.layout.separator);
+      if (static_cast<std::size_t>(column) < fields.size()) dates.push_back(std::move(fields[static_cast<std::size_t>(column)]));
+    }
+    bool sure = false;
+    const DateOrder order = guessDateOrder(dates, &sure);
+    if (sure) c.dateOrder = order, c.dateOrderUnknown = false;
+  }
   metadata_ = readMetadata(above);
   const bool unitFromName =
       settings_.columns.level >= 0 && static_cast<std::size_t>(settings_.columns.level) < names.size() &&
@@ -139,6 +153,12 @@ bool ImportSession::setLevelMeaning(LevelMeaning meaning, std::string* error) {
   levelReason_ = "指定による";
   series_.reset();
   return true;
+}
+
+void ImportSession::setDateOrder(DateOrder order) {
+  settings_.columns.dateOrder = order;
+  settings_.columns.dateOrderUnknown = false;
+  series_.reset();
 }
 
 void ImportSession::setLevelUnit(LevelUnit unit) {
@@ -242,6 +262,18 @@ std::string ImportSession::columnsProblem() const {
   if (c.level < 0) return "水位の列を決められません. 列を指定してください";
   if (!c.unknownUnit.empty())
     return "水位の単位「" + c.unknownUnit + "」が分かりません. 単位を指定してください（m と見なしません）";
+  if (c.dateOrderUnknown && (c.date >= 0 || c.dateTime >= 0)) {
+    std::string example;
+    for (const auto& row : previewRows(50)) {
+      const int column = c.dateTime >= 0 ? c.dateTime : c.date;
+      if (static_cast<std::size_t>(column) < row.size() && !row[static_cast<std::size_t>(column)].empty()) {
+        example = row[static_cast<std::size_t>(column)];
+        example = example.substr(0, example.find_first_of(" T"));
+        break;
+      }
+    }
+    return messageText(IDS_DATE_ORDER_UNKNOWN, example.substr(0, 40));
+  }
   if (steady_ && c.flow < 0) return "流量の列を決められません. 列を指定してください";
   return {};
 }
@@ -252,7 +284,10 @@ bool ImportSession::readAll(std::string* error, const Progress& progress) {
     *error = problem;
     return false;
   }
-  auto series = readSeries(path_, settings_, error, progress, window_);
+  // A file that names its offset from UTC keeps that offset all through:
+  // summer time only where it names none and this computer's zone has it.
+  const bool summerTime = !utcOffset() && localZoneHasSummerTime();
+  auto series = readSeries(path_, settings_, error, progress, window_, summerTime);
   if (!series) return false;
   series_ = std::move(*series);
   series_->utcOffset = utcOffset();
@@ -337,7 +372,7 @@ std::string ImportSession::momentOf(std::size_t index) const {
 std::string ImportSession::referenceMoment(std::string* error) const {
   const Reference& r = settings_.reference;
   if (!series_ || r.kind != ReferenceKind::DepthAtTime) return {};
-  const auto at = timeOfMoment(*series_, Moment{r.day, r.at}, std::max(60.0, 2 * usualStep(*series_)), error);
+  const auto at = timeOfMoment(*series_, r.moment(), std::max(60.0, 2 * usualStep(*series_)), error);
   return at ? momentText(*series_, *at) : std::string();
 }
 
@@ -619,7 +654,7 @@ namespace {
 const char* const kProfileKeys[] = {"encoding", "separator", "decimal", "header", "first", "date", "time",
                                     "datetime", "ms", "elapsed", "level", "flow", "dateorder", "elapsedunit",
                                     "levelkind", "levelunit", "flowunit", "reference", "referencedepth",
-                                    "referenceat", "schedule", "interval", "referenceday"};
+                                    "referenceat", "schedule", "interval", "referenceday", "referenceelapsed"};
 
 std::vector<double> profileValues(const ImportSettings& s) {
   const Layout& l = s.layout;
@@ -629,7 +664,7 @@ std::vector<double> profileValues(const ImportSettings& s) {
           double(c.elapsed), double(c.level), double(c.flow), double(int(c.dateOrder)), double(int(c.elapsedUnit)),
           double(int(c.levelKind)), double(int(c.levelUnit)), double(int(c.flowUnit)),
           double(int(s.reference.kind)), s.reference.depth, s.reference.at, double(int(s.schedule.kind)),
-          s.schedule.interval, s.reference.day ? double(*s.reference.day) : -1.0};
+          s.schedule.interval, s.reference.day ? double(*s.reference.day) : -1.0, double(s.reference.atElapsed)};
 }
 
 const fs::path kLayoutsFile = "ImportLayouts.txt";
@@ -683,6 +718,7 @@ std::optional<ImportSettings> profileFromLines(const std::vector<std::string>& l
   s.reference.depth = get("referencedepth", 0);
   s.reference.at = get("referenceat", -1);
   if (const double day = get("referenceday", -1); day >= 0) s.reference.day = static_cast<long>(day);
+  s.reference.atElapsed = get("referenceelapsed", 0) != 0;
   s.schedule.kind = ScheduleKind(pick("schedule", 0, 3));
   s.schedule.interval = std::max(0.001, get("interval", 60));
   return s;

@@ -56,10 +56,15 @@ public:
   // The unit of the level column chosen by the engineer (clears an unknown
   // unit the file named).
   void setLevelUnit(LevelUnit unit);
+  // The order of the dates chosen by the engineer (answers dates that fit
+  // both orders).
+  void setDateOrder(DateOrder order);
 
   // An XML export (.xle): its lines are made by the reader, so the
   // encoding, separator and header row are not the engineer's to change.
   bool isXml() const { return head_.xle.has_value(); }
+  // UTF-16 text: read as such, its encoding is not the engineer's to change.
+  bool textDecoded() const { return head_.utf16; }
   // What --level-meaning names, as the dialog's choice of the level
   // column's meaning sets it. False, with *error set, for "pressure" when
   // the level's unit is not a pressure (a column of water counts as one).

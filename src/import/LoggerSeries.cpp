@@ -55,9 +55,11 @@ std::string momentTextOf(bool hasClock, std::optional<long> firstDay, double t) 
 // within [first, last] of a record's times, and their times.
 std::vector<double> clockOnDays(double clock, double first, double last, double tolerance) {
   std::vector<double> times;
-  const double lowest = std::floor((first - tolerance - clock) / 86400.0);
-  for (double n = lowest; clock + n * 86400.0 <= last + tolerance && times.size() < 1000; ++n)
-    if (const double t = clock + n * 86400.0; t >= first - tolerance) times.push_back(t);
+  // The days counted from the first on which it falls, never stepped to.
+  const double lowest = std::ceil((first - tolerance - clock) / 86400.0);
+  const double highest = std::floor((last + tolerance - clock) / 86400.0);
+  if (!(lowest <= highest)) return times;
+  for (double n = lowest; n <= highest && times.size() < 1000; ++n) times.push_back(clock + n * 86400.0);
   return times;
 }
 
@@ -102,10 +104,26 @@ std::string_view fieldAt(const std::vector<std::string_view>& fields, int index)
                                                                         : std::string_view();
 }
 
+// A row this far (s) from the rows before it, and from the usual step
+// times a hundred, is held until the next row says whether the record
+// goes on from it (a gap) or it stands alone (a clock gone wrong).
+constexpr double kFarSeconds = 3600;
+
+// The text of a field for a message: at most 40 bytes, cut between characters.
+std::string shownField(std::string_view text) {
+  if (text.size() > 40) {
+    std::size_t cut = 40;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(text.substr(0, cut)) + "...";
+  }
+  return std::string(text);
+}
+
 // Builds the series row by row.
 class SeriesBuilder {
 public:
-  SeriesBuilder(const ImportSettings& settings, const Window& window) : settings_(settings), window_(window) {
+  SeriesBuilder(const ImportSettings& settings, const Window& window, bool summerTime)
+      : settings_(settings), window_(window), summerTime_(summerTime) {
     const Columns& c = settings.columns;
     levelScale_ = levelUnitToMetres(c.levelUnit);
     flowScale_ = flowUnitToM3PerS(c.flowUnit);
@@ -140,48 +158,19 @@ public:
     std::optional<double> flow;
     if (settings_.columns.flow >= 0) flow = parseNumber(fieldAt(fields_, settings_.columns.flow), settings_.layout.decimal);
     if (!time || !level || (settings_.columns.flow >= 0 && !flow)) {
-      if (series_.skippedRows++ == 0) series_.firstSkippedLine = series_.lines;
+      if (series_.skippedRows++ == 0) {
+        series_.firstSkippedLine = series_.lines;
+        series_.firstSkippedText = !time    ? "時刻「" + shownField(timeText()) + "」"
+                                   : !level ? "水位「" + shownField(fieldAt(fields_, settings_.columns.level)) + "」"
+                                            : "流量「" + shownField(fieldAt(fields_, settings_.columns.flow)) + "」";
+      }
       return true;
     }
-    double at = *time + clockShift_;
+    const double at = *time + clockShift_;
+    if (!seenAny_ && !windowBounds(at, error)) return false;
     if (!inWindow(at)) return true;
-    if (!series_.time.empty()) {
-      const double previous = series_.time.back();
-      // A clock change: an hour back or on where the next sample was due.
-      const std::size_t n = series_.time.size();
-      const double step = n >= 2 ? previous - series_.time[n - 2] : 0;
-      if (series_.hasClock && step > 0 && step < 1800) {
-        const double tolerance = std::max(0.5 * step, 0.5);
-        for (const double hour : {3600.0, -3600.0})
-          if (std::abs(at + hour - (previous + step)) <= tolerance) {
-            clockShift_ += hour;
-            at += hour;
-            ++(hour > 0 ? series_.clockBack : series_.clockForward);
-            if (series_.clockBack + series_.clockForward == 1) series_.firstClockChangeLine = series_.lines;
-            break;
-          }
-      }
-      if (std::abs(at - previous) < 1e-9) {
-        ++series_.duplicates;
-        return true;
-      }
-      if (at < previous) {
-        // Kept out, never sorted in: the record's order stands.
-        if (series_.outOfOrder++ == 0) series_.firstOutOfOrderLine = series_.lines;
-        if (series_.outOfOrderLines.size() < 5) series_.outOfOrderLines.push_back(series_.lines);
-        return true;
-      }
-    }
-    if (series_.time.size() >= kMaxSamples) {
-      *error = messageText(IDS_TOO_MANY_ROWS, {std::to_string(kMaxSamples / 10000),
-                                               momentTextOf(series_.hasClock, firstDay_, series_.time.front()),
-                                               momentTextOf(series_.hasClock, firstDay_, at)});
-      return false;
-    }
-    series_.time.push_back(at);
-    series_.level.push_back(*level * levelScale_);
-    if (flow) series_.flow.push_back(*flow * flowScale_);
-    return true;
+    Row row{at, *level * levelScale_, flow ? *flow * flowScale_ : 0.0, series_.lines};
+    return place(row, error);
   }
 
   std::size_t linesRead() const { return series_.lines; }
@@ -189,6 +178,8 @@ public:
   bool done() const { return done_; }
 
   std::optional<Series> finish(std::string* error) {
+    // A last row far after the rest, with nothing after it to go on from it.
+    if (held_) leaveOut(*held_), held_.reset();
     if (!windowChecked(error)) return std::nullopt;
     if (series_.time.empty()) {
       *error = series_.lines <= static_cast<std::size_t>(settings_.layout.firstDataRow) + 1 && series_.skippedRows == 0
@@ -213,6 +204,129 @@ public:
   }
 
 private:
+  struct Row {
+    double at, level, flow;
+    std::size_t line;
+  };
+
+  // Where a row with its time and level goes: left out (a duplicate, out
+  // of order, or alone far from the record's time), held until the next
+  // row says, or kept.
+  bool place(Row row, std::string* error) {
+    if (held_) {
+      const Row held = *held_;
+      held_.reset();
+      if (row.at < held.at - 1e-9) {
+        leaveOut(held);  // the record comes back: the held row stood alone
+      } else {
+        // The record goes on from the held row: a gap, unless the one row
+        // before it stands alone far before the rest.
+        if (series_.time.size() == 1 && held.at - series_.time[0] > std::max(kFarSeconds, 100 * (row.at - held.at)))
+          dropFirst();
+        if (!keep(held, error)) return false;
+      }
+    }
+    if (!series_.time.empty()) {
+      const double previous = series_.time.back();
+      const std::size_t n = series_.time.size();
+      const double step = n >= 2 ? previous - series_.time[n - 2] : 0;
+      // A clock change (where the zone has summer time): an hour back or
+      // on where the next sample was due.
+      if (summerTime_ && series_.hasClock && step > 0 && step < 1800) {
+        const double tolerance = std::max(0.5 * step, 0.5);
+        for (const double hour : {3600.0, -3600.0})
+          if (std::abs(row.at + hour - (previous + step)) <= tolerance) {
+            clockShift_ += hour;
+            row.at += hour;
+            ++(hour > 0 ? series_.clockBack : series_.clockForward);
+            if (series_.clockBack + series_.clockForward == 1) series_.firstClockChangeLine = row.line;
+            break;
+          }
+      }
+      if (std::abs(row.at - previous) < 1e-9) {
+        ++series_.duplicates;
+        return true;
+      }
+      if (row.at < previous) {
+        if (n == 1 && previous - row.at > kFarSeconds) {
+          dropFirst();  // the first row stood alone far after the rest
+        } else {
+          // Kept out, never sorted in: the record's order stands.
+          if (series_.outOfOrder++ == 0) series_.firstOutOfOrderLine = row.line;
+          if (series_.outOfOrderLines.size() < 5) series_.outOfOrderLines.push_back(row.line);
+          return true;
+        }
+      } else if (row.at - previous > std::max(kFarSeconds, 100 * step)) {
+        held_ = row;
+        return true;
+      }
+    }
+    return keep(row, error);
+  }
+
+  bool keep(const Row& row, std::string* error) {
+    if (series_.time.size() >= kMaxSamples) {
+      *error = messageText(IDS_TOO_MANY_ROWS, {std::to_string(kMaxSamples / 10000),
+                                               momentTextOf(series_.hasClock, firstDay_, series_.time.front()),
+                                               momentTextOf(series_.hasClock, firstDay_, row.at)});
+      return false;
+    }
+    if (series_.time.empty()) firstKeptLine_ = row.line;
+    series_.time.push_back(row.at);
+    series_.level.push_back(row.level);
+    if (settings_.columns.flow >= 0) series_.flow.push_back(row.flow);
+    return true;
+  }
+
+  void leaveOut(const Row& row) {
+    if (series_.outOfTime++ == 0) series_.firstOutOfTimeLine = row.line, series_.firstOutOfTimeAt = row.at;
+  }
+
+  void dropFirst() {
+    leaveOut(Row{series_.time.front(), series_.level.front(), 0, firstKeptLine_});
+    series_.time.erase(series_.time.begin());
+    series_.level.erase(series_.level.begin());
+    if (!series_.flow.empty()) series_.flow.erase(series_.flow.begin());
+  }
+
+  // The text of the time's fields of the current row.
+  std::string timeText() const {
+    const Columns& c = settings_.columns;
+    std::string text;
+    for (const int column : {c.dateTime, c.date, c.time, c.elapsed, c.millis})
+      if (column >= 0) {
+        if (!text.empty()) text += ' ';
+        text += fieldAt(fields_, column);
+      }
+    return text;
+  }
+
+  // The window's bounds on the series' scale, at the first row read;
+  // false where the window cannot be a part of this record.
+  bool windowBounds(double at, std::string* error) {
+    seenAny_ = true;
+    seenFirst_ = seenLast_ = at;
+    if (!window_.from && !window_.to) return true;
+    for (const auto* moment : {&window_.from, &window_.to})
+      if (*moment && (*moment)->elapsed && series_.hasClock) {
+        *error = messageText(IDS_NUMBER_ON_CLOCK_RECORD, trimmedFixed((*moment)->seconds, 3));
+        return false;
+      }
+    from_ = bound(window_.from, at);
+    to_ = bound(window_.to, from_.value_or(at));
+    if (from_ && to_ && *to_ < *from_) {
+      *error = messageText(IDS_WINDOW_REVERSED, {shownMoment(window_.from), shownMoment(window_.to)});
+      return false;
+    }
+    return true;
+  }
+
+  std::string shownMoment(const std::optional<Moment>& m) const {
+    if (!m) return std::string();
+    if (!series_.hasClock) return trimmedFixed(m->seconds, 3) + " s";
+    return (m->day ? dateText(*m->day) + " " : std::string()) + clockText(m->seconds, true);
+  }
+
   // A bound of the window on the series' scale: a date on the rows' dates,
   // a clock time alone at its first time from the record's first row (or
   // from the window's start), elapsed seconds as they are.
@@ -228,17 +342,12 @@ private:
 
   bool inWindow(double at) {
     if (!window_.from && !window_.to) return true;
-    if (!seenAny_) {
-      seenAny_ = true;
-      seenFirst_ = seenLast_ = at;
-      from_ = bound(window_.from, at);
-      to_ = bound(window_.to, from_.value_or(at));
-    }
     seenLast_ = std::max(seenLast_, at);
     if ((from_ && at < *from_ - 1e-9) || (to_ && at > *to_ + 1e-9)) {
       ++series_.outsideWindow;
-      // Past the end of a window whose end cannot fall on a later day.
-      if (to_ && at > *to_ + 1e-9 && (window_.to->day || !series_.hasClock)) done_ = true;
+      // Past the end of a window whose end cannot fall on a later day (a
+      // window with nothing in it reads on, to name the record's end).
+      if (to_ && at > *to_ + 1e-9 && (window_.to->day || !series_.hasClock) && !series_.time.empty()) done_ = true;
       return false;
     }
     return true;
@@ -265,12 +374,7 @@ private:
       }
     }
     if (series_.time.empty() && series_.outsideWindow > 0) {
-      auto shown = [&](const std::optional<Moment>& m) {
-        if (!m) return std::string();
-        if (!series_.hasClock) return trimmedFixed(m->seconds, 3) + " s";
-        return (m->day ? dateText(*m->day) + " " : std::string()) + clockText(m->seconds, true);
-      };
-      *error = messageText(IDS_WINDOW_EMPTY, {shown(window_.from), shown(window_.to),
+      *error = messageText(IDS_WINDOW_EMPTY, {shownMoment(window_.from), shownMoment(window_.to),
                                               momentTextOf(series_.hasClock, firstDay_, seenFirst_),
                                               momentTextOf(series_.hasClock, firstDay_, seenLast_)});
       return false;
@@ -331,6 +435,9 @@ private:
 
   const ImportSettings& settings_;
   const Window window_;
+  const bool summerTime_;
+  std::optional<Row> held_;
+  std::size_t firstKeptLine_ = 0;
   bool seenAny_ = false, done_ = false;
   double seenFirst_ = 0, seenLast_ = 0;
   std::optional<double> from_, to_;
@@ -379,7 +486,7 @@ std::optional<FileHead> readHead(const std::filesystem::path& path, std::string*
     *error = "ファイルが空です";
     return std::nullopt;
   }
-  if (looksLikeXml(head.bytes)) {
+  if (isXmlFile(head.bytes)) {
     // The lines the XML gives, as many as a text file's sample holds.
     std::rewind(file.get());
     XleInfo info;
@@ -408,6 +515,12 @@ std::optional<FileHead> readHead(const std::filesystem::path& path, std::string*
       return std::nullopt;
     }
     return head;
+  }
+  // UTF-16 text is read as UTF-8 (the whole file too: readSeries).
+  if (const Utf16 utf16 = detectUtf16(head.bytes); utf16 != Utf16::None) {
+    if (!head.wholeFile && head.bytes.size() % 2 != 0) head.bytes.pop_back();
+    head.bytes = Utf16Decoder(utf16).decode(head.bytes);
+    head.utf16 = true;
   }
   if (looksBinary(head.bytes)) {
     *error = "テキストのファイルではありません（バイナリ）. ロガーのソフトで CSV かテキストに書き出してください";
@@ -438,17 +551,22 @@ std::optional<FileHead> readHead(const std::filesystem::path& path, std::string*
   return head;
 }
 
+bool isXmlFile(std::string_view head) { return looksLikeXml(head.substr(0, kHeadBytes)); }
+
 std::optional<Series> readSeries(const std::filesystem::path& path, const ImportSettings& settings,
-                                 std::string* error, const Progress& progress, const Window& window) {
+                                 std::string* error, const Progress& progress, const Window& window, bool summerTime) {
   std::uintmax_t size = 0;
   const File file = openRegular(path, &size, error);
   if (!file) return std::nullopt;
-  SeriesBuilder builder(settings, window);
+  SeriesBuilder builder(settings, window, summerTime);
+  std::vector<char> buffer(std::max<std::size_t>(kHeadBytes, 1 << 20));
+  Utf16 utf16 = Utf16::None;
   {
-    char first[64];
-    const std::size_t got = std::fread(first, 1, sizeof first, file.get());
+    const std::size_t got = std::fread(buffer.data(), 1, kHeadBytes, file.get());
     std::rewind(file.get());
-    if (looksLikeXml(std::string_view(first, got))) {
+    const std::string_view head(buffer.data(), got);
+    utf16 = detectUtf16(head);
+    if (isXmlFile(head)) {
       // The XML's lines, one sample each, through the same builder.
       std::uintmax_t done = 0;
       bool failed = false, cancelled = false;
@@ -476,14 +594,19 @@ std::optional<Series> readSeries(const std::filesystem::path& path, const Import
       return series;
     }
   }
-  std::vector<char> buffer(1 << 20);
-  std::string carry;
+  std::string carry, decoded;
+  std::optional<Utf16Decoder> decoder;
+  if (utf16 != Utf16::None) decoder.emplace(utf16);
   std::uintmax_t done = 0;
   while (true) {
     const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
     if (got == 0) break;
     done += got;
     std::string_view chunk(buffer.data(), got);
+    if (decoder) {
+      decoded = decoder->decode(chunk);
+      chunk = decoded;
+    }
     std::size_t begin = 0;
     while (begin < chunk.size()) {
       const std::size_t end = chunk.find('\n', begin);
@@ -522,15 +645,20 @@ std::optional<Series> readSeries(const std::filesystem::path& path, const Import
 }
 
 std::optional<Series> readSeriesText(std::string_view text, const ImportSettings& settings, std::string* error,
-                                     const Window& window) {
-  SeriesBuilder builder(settings, window);
-  if (looksLikeXml(text.substr(0, 64))) {
+                                     const Window& window, bool summerTime) {
+  SeriesBuilder builder(settings, window, summerTime);
+  std::string decoded;
+  if (isXmlFile(text.substr(0, kHeadBytes))) {
     bool failed = false;
     if (!readXleText(text, [&](std::string_view line) { return builder.line(line, error) || !(failed = true); },
                      error) ||
         failed)
       return std::nullopt;
     return builder.finish(error);
+  }
+  if (const Utf16 utf16 = detectUtf16(text.substr(0, kHeadBytes)); utf16 != Utf16::None) {
+    decoded = Utf16Decoder(utf16).decode(text);
+    text = decoded;
   }
   std::size_t begin = 0;
   while (begin < text.size() && !builder.done()) {
@@ -662,7 +790,7 @@ std::optional<std::vector<double>> depthBelowTop(const Series& series, const Col
   if (reference.kind == ReferenceKind::DepthAtTime && !series.time.empty()) {
     const double tolerance = std::max(60.0, 2 * usualStep(series));
     std::string why;
-    const auto at = timeOfMoment(series, Moment{reference.day, reference.at}, tolerance, &why);
+    const auto at = timeOfMoment(series, reference.moment(), tolerance, &why);
     if (!at) {
       *error = "基準の時刻: " + why;
       return std::nullopt;
@@ -775,6 +903,10 @@ std::optional<double> timeOfMoment(const Series& series, const Moment& moment, d
     *error = messageText(IDS_MOMENT_NOT_IN_RECORD, {shown, momentText(series, first), momentText(series, last)});
     return std::nullopt;
   };
+  if (series.hasClock && moment.elapsed) {
+    *error = messageText(IDS_NUMBER_ON_CLOCK_RECORD, trimmedFixed(moment.seconds, 3));
+    return std::nullopt;
+  }
   if (!series.hasClock) {
     if (moment.day) {
       *error = messageText(IDS_RECORD_WITHOUT_DATES);
@@ -850,10 +982,25 @@ std::string seriesReport(const Series& series) {
             trimmedFixed(series.largestGap, 1) + " 秒、" +
             momentText(series, series.largestGapAt) +
             " の後）\n";
+  if (series.outOfTime > 0)
+    text += messageText(IDS_ROWS_OUT_OF_TIME, {std::to_string(series.outOfTime), std::to_string(series.firstOutOfTimeLine),
+                                               momentText(series, series.firstOutOfTimeAt)}) +
+            "\n";
   if (series.skippedRows > 0)
     text += "読めない行が " + std::to_string(series.skippedRows) + " 行あります（" +
-            std::to_string(series.firstSkippedLine) + " 行目から. 取り込みません）\n";
+            std::to_string(series.firstSkippedLine) + " 行目から" +
+            (series.firstSkippedText.empty() ? std::string() : " " + series.firstSkippedText) + ". 取り込みません）\n";
   return text;
+}
+
+bool localZoneHasSummerTime() {
+  // Mid-January and mid-July of this year: one of them is summer.
+  std::tm now{};
+  if (!localTime(std::time(nullptr), &now)) return false;
+  const std::time_t year = static_cast<std::time_t>(now.tm_year - 70) * 31556952;  // from 1970, on average
+  std::tm january{}, july{};
+  if (!localTime(year + 14 * 86400, &january) || !localTime(year + 196 * 86400, &july)) return false;
+  return january.tm_isdst != july.tm_isdst;
 }
 
 std::optional<double> parseTimeArgument(std::string_view text) {

@@ -26,6 +26,7 @@ inline constexpr int kHeadLines = 400;
 struct FileHead {
   std::vector<std::string> lines;
   bool wholeFile = false;  // the sample holds the whole file
+  bool utf16 = false;      // UTF-16 text: the bytes and lines are as UTF-8
   std::string bytes;       // the sampled bytes
   // An XML export (.xle): the lines are those it gives (UTF-8), and what
   // it says besides its samples.
@@ -41,9 +42,13 @@ struct Reference {
   double depth = 0;     // m below the pipe top (the sensor's, or the water's at `at`)
   double at = -1;       // seconds of the day (clock) or elapsed seconds, for DepthAtTime
   std::optional<long> day;  // the date of `at` (days since 1970-01-01) when one was given
+  bool atElapsed = false;   // `at` typed as a plain number (Moment::elapsed)
   Reference() = default;
   Reference(ReferenceKind k, double d, double a, std::optional<long> date = std::nullopt)
       : kind(k), depth(d), at(a), day(date) {}
+  Reference(ReferenceKind k, double d, const Moment& moment)
+      : kind(k), depth(d), at(moment.seconds), day(moment.day), atElapsed(moment.elapsed) {}
+  Moment moment() const { return Moment{day, at, atElapsed}; }
   bool operator==(const Reference&) const = default;
 };
 
@@ -79,6 +84,7 @@ struct Series {
   std::size_t lines = 0;          // lines read in all
   std::size_t skippedRows = 0;    // data rows without a time or a level
   std::size_t firstSkippedLine = 0;
+  std::string firstSkippedText;   // what the first of them holds that could not be read ("時刻「2026/02/29 10:00」")
   std::optional<long> firstDay;   // the date of time 0 (days since 1970-01-01), when the rows carry one
   std::optional<double> utcOffset;  // s, when the file names its time zone ("GMT+09:00")
   std::size_t duplicates = 0;     // rows with the time of the row before
@@ -87,11 +93,15 @@ struct Series {
   std::vector<std::size_t> outOfOrderLines;  // the first few of them
   // Clock changes: the clock set back by an hour (the hour repeats) or on
   // by an hour, with the sample step unchanged; t runs on through them.
+  // Only where the time zone has summer time (readSeries).
   std::size_t clockBack = 0, clockForward = 0;
   std::size_t firstClockChangeLine = 0;
   std::size_t footerLines = 0;    // "END OF DATA FILE ...", "[...]" after the data
   std::size_t outsideWindow = 0;  // rows left out by the window read
   std::size_t xmlCutAtLine = 0;   // an .xle that ends inside its data: the line of the cut
+  std::size_t outOfTime = 0;      // rows alone far from the record's time (a date a year ahead), left out
+  std::size_t firstOutOfTimeLine = 0;
+  double firstOutOfTimeAt = 0;
   std::size_t gaps = 0;           // steps over five times the usual step
   double largestGap = 0;
   double largestGapAt = 0;
@@ -102,15 +112,23 @@ using Progress = std::function<bool(std::uintmax_t done, std::uintmax_t total)>;
 
 // Reads the whole file with the settings, or the part of it in the window
 // (the rows outside are read past, never kept): memory grows with the
-// samples kept, never with the file. An XML file (.xle) is read through
-// XleReader as the lines it gives. Nothing, with *error set, when it
-// cannot be read, is cancelled, has a line over kMaxLineBytes, more than
-// kMaxSamples rows in the window, or no row with a time and a level.
+// samples kept, never with the file. An XML file (isXmlFile) is read
+// through XleReader as the lines it gives, UTF-16 text as UTF-8. A row
+// alone far from the record's time is left out (outOfTime); an hour
+// skipped or repeated is a clock change only with `summerTime` (the zone
+// has it), else a gap or rows out of order. Nothing, with *error set, when
+// it cannot be read, is cancelled, has a line over kMaxLineBytes, more than
+// kMaxSamples rows in the window, a window it cannot place, or no row with
+// a time and a level.
 std::optional<Series> readSeries(const std::filesystem::path& path, const ImportSettings& settings,
-                                 std::string* error, const Progress& progress = {}, const Window& window = {});
+                                 std::string* error, const Progress& progress = {}, const Window& window = {},
+                                 bool summerTime = true);
 // The same for text already in memory (tests, the fuzz target).
 std::optional<Series> readSeriesText(std::string_view text, const ImportSettings& settings, std::string* error,
-                                     const Window& window = {});
+                                     const Window& window = {}, bool summerTime = true);
+// The one rule of whether a file is XML, on its first kHeadBytes bytes
+// (the preview and the whole reading alike): looksLikeXml.
+bool isXmlFile(std::string_view head);
 
 // A time of the series as the engineer reads it: "2026/11/03 10:00:00"
 // when the rows carry dates, "2 日目 10:00:00" past the first day of clock
@@ -176,6 +194,10 @@ std::string seriesReport(const Series& series);
 
 // A clock text "hh:mm[:ss]" or a plain number of seconds as seconds.
 std::optional<double> parseTimeArgument(std::string_view text);
+// True when this computer's time zone has summer time (its offset in
+// January and in July differ): a record whose file names no zone is taken
+// to be in it.
+bool localZoneHasSummerTime();
 // The median step between the first thousand samples (0 for fewer than two).
 double usualStep(const Series& series);
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "files/TextCodec.h"
 #include "import/LoggerFormat.h"
@@ -20,6 +21,18 @@ namespace {
 // The most text kept of one element: a sample's values are short, a
 // note or a location a line; a longer text is cut, never held whole.
 constexpr std::size_t kMaxElementText = 1024;
+// An .xle nests its elements four deep; deeper than this is no .xle (and
+// each level costs the parser memory).
+constexpr std::size_t kMaxDepth = 64;
+// The longest stretch of the file without an event of the parser (one
+// comment, tag with its attributes, declaration): expat holds it whole
+// and, before 2.6, parses it again with each piece fed.
+constexpr std::size_t kMaxToken = 1 << 20;
+// The bytes fed at a time; more while a long token is open, so that it is
+// parsed again a few times only.
+constexpr std::size_t kFeedBytes = 1 << 16;
+// Distinct attribute names (expat keeps each for good): an .xle has a few.
+constexpr std::size_t kMaxAttributeNames = 256;
 
 std::string lowerAscii(std::string_view text) {
   std::string out(text);
@@ -138,11 +151,21 @@ public:
   XleParser(const std::function<bool(std::string_view)>& line, XleInfo* info) : line_(line), info_(info) {}
 
   bool parse(const ChunkSource& source, std::string* error) {
-    std::vector<char> buffer(1 << 16);
+    std::vector<char> buffer(kFeedBytes);
     std::size_t got = source(buffer.data(), buffer.size());
     // A file that says ISO-8859-1 (or nothing, without being UTF-8) but
     // holds CP932 text is read as CP932: Japanese Windows writes it so.
-    const std::string_view head(buffer.data(), got);
+    std::string_view head(buffer.data(), got);
+    // Blank lines before the declaration (which must come first) are
+    // passed over; their lines still count.
+    std::size_t blanks = 0;
+    while (blanks < head.size() && std::strchr(" \t\r\n", head[blanks]) && head[blanks] != '\0') ++blanks;
+    if (blanks > 0 && head.substr(blanks).starts_with("<?xml")) {
+      skippedLines_ = static_cast<std::size_t>(std::count(head.begin(), head.begin() + blanks, '\n'));
+      head.remove_prefix(blanks);
+    } else {
+      blanks = 0;
+    }
     const std::string declared = declaredEncoding(head);
     const char* forced = nullptr;
     if ((declared.empty() || declared == "iso-8859-1" || declared == "latin1" || declared == "us-ascii") &&
@@ -158,18 +181,43 @@ public:
     XML_SetElementHandler(parser_, &XleParser::onStart, &XleParser::onEnd);
     XML_SetCharacterDataHandler(parser_, &XleParser::onText);
     XML_SetUnknownEncodingHandler(parser_, unknownEncoding, nullptr);
+    // Every other event only marks how far the parser has come; a
+    // document type (and with it any entity) is no part of an .xle.
+    XML_SetDefaultHandlerExpand(parser_, &XleParser::onOther);
+    XML_SetCommentHandler(parser_, &XleParser::onComment);
+    XML_SetProcessingInstructionHandler(parser_, &XleParser::onInstruction);
+    XML_SetCdataSectionHandler(parser_, &XleParser::onMark, &XleParser::onMark);
+    XML_SetXmlDeclHandler(parser_, &XleParser::onDeclaration);
+    XML_SetStartDoctypeDeclHandler(parser_, &XleParser::onDoctype);
     bool ok = true;
+    std::size_t offset = blanks;
     while (true) {
       const bool last = got == 0;
-      if (XML_Parse(parser_, buffer.data(), static_cast<int>(got), last) == XML_STATUS_ERROR) {
+      const std::size_t size = got - offset;
+      if (XML_Parse(parser_, buffer.data() + offset, static_cast<int>(size), last) == XML_STATUS_ERROR) {
         ok = failed(error, last);
         break;
       }
+      fed_ += size;
+      offset = 0;
       if (stopped_ || notXle_) break;
       if (last) break;
-      got = source(buffer.data(), buffer.size());
+      // A long token open: fed in larger pieces, up to the limit.
+      const std::size_t open = fed_ - std::min(fed_, marked_);
+      if (open > kMaxToken) {
+        failure_ = messageText(IDS_XML_TOKEN_TOO_LONG, {std::to_string(markedLine_ + skippedLines_),
+                                                         std::to_string(kMaxToken >> 20)});
+        ok = false;
+        break;
+      }
+      const std::size_t want = std::clamp(open, kFeedBytes, kMaxToken);
+      if (buffer.size() < want) buffer.resize(want);
+      got = source(buffer.data(), want);
     }
-    if (notXle_) {
+    if (!failure_.empty()) {
+      *error = failure_;
+      ok = false;
+    } else if (notXle_) {
       *error = messageText(IDS_XML_NOT_XLE);
       ok = false;
     }
@@ -182,8 +230,8 @@ private:
   // Expat's error: refused before any sample, a cut end after them.
   bool failed(std::string* error, bool last) {
     const XML_Error code = XML_GetErrorCode(parser_);
-    if (code == XML_ERROR_ABORTED) return true;  // stopped by the reader
-    const auto lineNumber = static_cast<std::size_t>(XML_GetCurrentLineNumber(parser_));
+    if (code == XML_ERROR_ABORTED) return failure_.empty() && !notXle_;  // stopped by the reader
+    const auto lineNumber = static_cast<std::size_t>(XML_GetCurrentLineNumber(parser_)) + skippedLines_;
     if (notXle_) return false;
     if (samples_ > 0 && (last || code == XML_ERROR_UNCLOSED_TOKEN || code == XML_ERROR_PARTIAL_CHAR ||
                          code == XML_ERROR_NO_ELEMENTS)) {
@@ -195,12 +243,49 @@ private:
     return false;
   }
 
-  static void XMLCALL onStart(void* self, const XML_Char* name, const XML_Char** attributes) {
-    static_cast<XleParser*>(self)->start(name, attributes);
+  // Refuses the file with the text given.
+  void refuse(std::string text) {
+    if (failure_.empty()) failure_ = std::move(text);
+    stopped_ = true;
+    XML_StopParser(parser_, XML_FALSE);
   }
-  static void XMLCALL onEnd(void* self, const XML_Char* name) { static_cast<XleParser*>(self)->end(name); }
+
+  // How far the parser has come: the end of the current event.
+  void mark() {
+    const XML_Index at = XML_GetCurrentByteIndex(parser_);
+    if (at < 0) return;
+    marked_ = static_cast<std::size_t>(at) + static_cast<std::size_t>(std::max(0, XML_GetCurrentByteCount(parser_)));
+    markedLine_ = static_cast<std::size_t>(XML_GetCurrentLineNumber(parser_));
+  }
+  static void XMLCALL onOther(void* self, const XML_Char*, int) { static_cast<XleParser*>(self)->mark(); }
+  static void XMLCALL onComment(void* self, const XML_Char*) { static_cast<XleParser*>(self)->mark(); }
+  static void XMLCALL onInstruction(void* self, const XML_Char*, const XML_Char*) {
+    static_cast<XleParser*>(self)->mark();
+  }
+  static void XMLCALL onMark(void* self) { static_cast<XleParser*>(self)->mark(); }
+  static void XMLCALL onDeclaration(void* self, const XML_Char*, const XML_Char*, int) {
+    static_cast<XleParser*>(self)->mark();
+  }
+  static void XMLCALL onDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+    auto* parser = static_cast<XleParser*>(self);
+    parser->notXle_ = true;
+    XML_StopParser(parser->parser_, XML_FALSE);
+  }
+
+  static void XMLCALL onStart(void* self, const XML_Char* name, const XML_Char** attributes) {
+    auto* parser = static_cast<XleParser*>(self);
+    parser->mark();
+    parser->start(name, attributes);
+  }
+  static void XMLCALL onEnd(void* self, const XML_Char* name) {
+    auto* parser = static_cast<XleParser*>(self);
+    parser->mark();
+    parser->end(name);
+  }
   static void XMLCALL onText(void* self, const XML_Char* text, int length) {
     auto* parser = static_cast<XleParser*>(self);
+    parser->mark();
+    parser->markedLine_ += static_cast<std::size_t>(std::count(text, text + length, '\n'));
     if (parser->text_.size() < kMaxElementText)
       parser->text_.append(text, std::min<std::size_t>(static_cast<std::size_t>(length), kMaxElementText - parser->text_.size()));
   }
@@ -210,6 +295,10 @@ private:
     XML_StopParser(parser_, XML_FALSE);
   }
 
+  std::string lineText() const {
+    return std::to_string(static_cast<std::size_t>(XML_GetCurrentLineNumber(parser_)) + skippedLines_);
+  }
+
   void start(std::string_view name, const XML_Char** attributes) {
     text_.clear();
     if (path_.empty() && lowerAscii(name) != "body_xle") {
@@ -217,8 +306,28 @@ private:
       XML_StopParser(parser_, XML_FALSE);
       return;
     }
+    if (path_.size() >= kMaxDepth) {
+      refuse(messageText(IDS_XML_TOO_DEEP, {lineText(), std::to_string(kMaxDepth)}));
+      return;
+    }
+    for (int i = 0; attributes && attributes[i]; i += 2)
+      if (attributeNames_.insert(std::hash<std::string_view>{}(attributes[i])).second &&
+          attributeNames_.size() > kMaxAttributeNames) {
+        notXle_ = true;
+        XML_StopParser(parser_, XML_FALSE);
+        return;
+      }
     path_.emplace_back(name);
-    if (const int number = channelNumber(name, "ch", "_data_header")) channel_ = &channelAt(number);
+    // A channel is declared once, before the samples (a header after them
+    // declares nothing: its samples are refused as undeclared).
+    if (const int number = channelNumber(name, "ch", "_data_header"); number && !headerWritten_) {
+      if (const auto it = declared_.find(number); it != declared_.end()) {
+        refuse(messageText(IDS_XLE_CHANNEL_TWICE, {std::to_string(number), it->second, std::string(name)}));
+        return;
+      }
+      declared_.emplace(number, std::string(name));
+      channel_ = &channelAt(number);
+    }
     if (channel_ && lowerAscii(name) == "offset") {
       for (int i = 0; attributes && attributes[i] && attributes[i + 1]; i += 2) {
         const std::string key = lowerAscii(attributes[i]);
@@ -252,8 +361,22 @@ private:
       if (!location_.empty() && !value.empty()) location_ += " / ";
       location_ += plain(value);
     } else if (parent == "log") {
-      if (lower == "date" || lower == "time" || lower == "ms") sample_[lower] = value;
-      else if (const int number = channelNumber(lower, "ch", "")) sample_["ch" + std::to_string(number)] = value, channelAt(number);
+      if (lower == "date" || lower == "time" || lower == "ms") {
+        sample_[lower] = value;
+      } else if (const int number = channelNumber(lower, "ch", "")) {
+        // A channel without a header has no unit and no place among the
+        // columns: never guessed.
+        if (!declared_.count(number)) {
+          refuse(messageText(IDS_XLE_CHANNEL_UNDECLARED, {std::string(name), lineText()}));
+          return;
+        }
+        const std::string key = "ch" + std::to_string(number);
+        if (sample_.count(key)) {
+          refuse(messageText(IDS_XML_MALFORMED, {lineText(), "channel " + std::to_string(number) + " twice in one <Log>"}));
+          return;
+        }
+        sample_[key] = value;
+      }
     } else if (lower == "log") {
       writeSample();
     }
@@ -284,8 +407,29 @@ private:
 
   // The lines above the data: the instrument, the place, each channel
   // with its unit and offset; then the names.
+  // The offset in its channel's unit ("150" "cm" on a level in m: 1.5);
+  // nothing where the units cannot be converted.
+  static std::optional<double> offsetInUnit(const XleChannel& channel) {
+    if (channel.offset == 0 || channel.offsetUnit.empty() || lowerAscii(channel.offsetUnit) == lowerAscii(channel.unit))
+      return channel.offset;
+    const auto from = levelUnitFromToken(channel.offsetUnit), to = levelUnitFromToken(channel.unit);
+    if (!from || !to) return std::nullopt;
+    return channel.offset * levelUnitToMetres(*from) / levelUnitToMetres(*to);
+  }
+
   void writeHeader() {
     headerWritten_ = true;
+    offsets_.clear();
+    for (const XleChannel& channel : channels_) {
+      const auto offset = offsetInUnit(channel);
+      if (!offset) {
+        refuse(messageText(IDS_XLE_OFFSET_UNIT, {std::to_string(channel.number),
+                                                 cformat("%g %s", channel.offset, channel.offsetUnit.c_str()),
+                                                 channel.unit.empty() ? "?" : channel.unit}));
+        return;
+      }
+      offsets_.push_back(*offset);
+    }
     if (info_) {
       info_->instrument = instrument_;
       info_->location = location_;
@@ -308,18 +452,19 @@ private:
 
   void writeSample() {
     if (!headerWritten_) writeHeader();
+    if (stopped_) return;
     ++samples_;
     auto field = [&](const char* key) {
       const auto it = sample_.find(key);
       return it == sample_.end() ? std::string() : plain(it->second);
     };
     std::string text = field("date") + "," + field("time") + "," + field("ms");
-    for (const XleChannel& channel : channels_) {
-      std::string value = field(("ch" + std::to_string(channel.number)).c_str());
-      // The values hold the offset the logger was given: without it they
-      // are the water over the sensor again.
-      if (channel.offset != 0)
-        if (const auto number = parseNumber(value, DecimalMark::Point)) value = cformat("%.10g", *number - channel.offset);
+    for (std::size_t k = 0; k < channels_.size(); ++k) {
+      std::string value = field(("ch" + std::to_string(channels_[k].number)).c_str());
+      // The values hold the offset the logger was given (in its own unit):
+      // without it they are the water over the sensor again.
+      if (offsets_[k] != 0)
+        if (const auto number = parseNumber(value, DecimalMark::Point)) value = cformat("%.10g", *number - offsets_[k]);
       text += "," + value;
     }
     emit(text);
@@ -334,6 +479,11 @@ private:
   XleChannel* channel_ = nullptr;
   std::string instrument_, location_;
   std::map<std::string, std::string> sample_;
+  std::map<int, std::string> declared_;  // channel number: its header's element
+  std::vector<double> offsets_;          // each channel's offset in its unit
+  std::set<std::size_t> attributeNames_;
+  std::string failure_;
+  std::size_t fed_ = 0, marked_ = 0, markedLine_ = 1, skippedLines_ = 0;
   bool headerWritten_ = false;
   bool stopped_ = false;
   bool notXle_ = false;
@@ -344,9 +494,13 @@ private:
 
 bool looksLikeXml(std::string_view head) {
   using namespace std::string_view_literals;
-  // UTF-16, with or without its mark: "<" and a zero byte.
-  for (const std::string_view start : {"\xFF\xFE<\0"sv, "\xFE\xFF\0<"sv, "<\0"sv, "\0<"sv})
+  // UTF-16 without its mark: "<" and a zero byte; with it, the text as UTF-8.
+  for (const std::string_view start : {"<\0"sv, "\0<"sv})
     if (head.starts_with(start)) return true;
+  if (const Utf16 order = detectUtf16(head); order != Utf16::None) {
+    const std::string text = Utf16Decoder(order).decode(head.substr(0, 4096));
+    return !text.empty() && text.find('\0') == std::string::npos && looksLikeXml(text);
+  }
   if (head.starts_with("\xEF\xBB\xBF"sv)) head.remove_prefix(3);
   while (!head.empty() && std::strchr(" \t\r\n", head.front()) && head.front() != '\0') head.remove_prefix(1);
   if (head.size() < 2 || head[0] != '<') return false;

@@ -18,8 +18,10 @@
 
 namespace tov::logger {
 
-// True when the bytes begin an XML document: "<" after an optional
-// byte-order mark (UTF-8 or UTF-16) and blanks.
+// True when the bytes begin an XML document: "<" and a name, "?" or "!"
+// after an optional byte-order mark and blanks, in UTF-8 (or an 8-bit
+// code) or UTF-16. The preview and the whole reading both decide by it
+// (LoggerSeries isXmlFile).
 bool looksLikeXml(std::string_view head);
 
 struct XleChannel {

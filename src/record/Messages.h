@@ -130,6 +130,15 @@ enum MessageId : int {
   IDS_AIR_NO_DRIFT = 63115,        // %1 minutes, %2 kPa/h
   IDS_NO_EQUILIBRIUM = 63116,      // ho neither in the record nor in the test
   IDS_METHOD_AGAINST_RECORD = 63117, // %1 the typed method, %2 the record's direction
+  IDS_ROWS_OUT_OF_TIME = 63118,    // rows far from the record's time, left out (%1 count, %2 line, %3 its moment)
+  IDS_XML_TOO_DEEP = 63119,        // elements nested deeper than an .xle nests them (%1 line, %2 the limit)
+  IDS_XML_TOKEN_TOO_LONG = 63120,  // one comment, tag or attribute beyond the limit (%1 line, %2 MB)
+  IDS_XLE_CHANNEL_TWICE = 63121,   // %1 channel number, %2 and %3 the two headers' elements
+  IDS_XLE_CHANNEL_UNDECLARED = 63122, // a sample's channel without a header (%1 element, %2 line)
+  IDS_XLE_OFFSET_UNIT = 63123,     // %1 channel number, %2 the offset with its unit, %3 the channel's unit
+  IDS_NUMBER_ON_CLOCK_RECORD = 63124, // a plain number given for a moment of a record of clock times (%1)
+  IDS_WINDOW_REVERSED = 63125,     // %1 from after %2 to
+  IDS_DATE_ORDER_UNKNOWN = 63126,  // %1 a date that fits both orders
 };
 
 // Whether the user wants to save, not to save, or to go back.

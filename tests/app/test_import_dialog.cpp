@@ -390,6 +390,38 @@ TEST_F(ImportWindow, JapaneseHobowareAndXleInTheDialog) {
   }
 }
 
+// Dates that fit both orders (05/08/2026) are asked here as the command
+// line asks them: the order's list is blank, the summary says why, and
+// the order picked reads the file (the fault read it month first).
+TEST_F(ImportWindow, DatesThatFitBothOrdersAreAsked) {
+  std::string text = recoveryCsv("Level (m)", 600);
+  for (std::size_t at = text.find("2026/11/03"); at != std::string::npos; at = text.find("2026/11/03", at))
+    text.replace(at, 10, "05/08/2026");
+  testing::writeBytes(root / "dmy.csv", text);
+  logger::ImportSession session(false);
+  std::string error;
+  ASSERT_TRUE(session.open(root / "dmy.csv", &error)) << error;
+  session.settings().reference = {logger::ReferenceKind::SensorDepth, 10.0, -1};
+  CImportDialog dialog(session, root.path());
+  EXPECT_FALSE(dialog.readRecord());
+  auto* order = dialog.findChild<QComboBox*>(QStringLiteral("importDateOrder"));
+  EXPECT_EQ(order->currentIndex(), -1);
+  EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("importSummary"))->text().toStdString(),
+            messageText(IDS_DATE_ORDER_UNKNOWN, "05/08/2026"));
+  if (const char* shots = std::getenv("TOV_SHOTS")) {
+    dialog.resize(1000, 740);
+    dialog.show();
+    QTest::qWait(300);
+    dialog.grab().save(QString::fromUtf8(shots) + "/import-date-order.png");
+  }
+  order->setCurrentIndex(2);
+  emit order->activated(2);  // 日.月.年, as a click picks it
+  ASSERT_NE(session.series(), nullptr);
+  TestRecord written = record;
+  ASSERT_TRUE(dialog.writeInto(written));
+  EXPECT_EQ(written.testDateMonth() + "/" + written.testDateDay(), "8/5");
+}
+
 // The fault: a level read the wrong way round was written without a word.
 // The dialog shows the contradiction and asks before OK.
 TEST_F(ImportWindow, AContradictionIsAskedBeforeOk) {

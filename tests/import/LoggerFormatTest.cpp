@@ -2,6 +2,10 @@
 // with either decimal mark, units from column names, encodings, layouts.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "import/LoggerFormat.h"
 
 using namespace tov::logger;
@@ -34,6 +38,7 @@ TEST(LoggerFormat, StampsOfEveryForm) {
       {"11/03/2026 12:00:01 午前", DateOrder::MDY, kNov3, 1},
       {"2026/11/03 午後 1:00", DateOrder::YMD, kNov3, 46800},           // before it, without seconds
       {"AM 10:02:00", DateOrder::YMD, -1, 36120},
+      {"2028/02/29 24:00:00", DateOrder::YMD, 21243, 86400},          // a leap day; the day's end
   };
   for (const StampRow& row : rows) {
     const auto stamp = parseStamp(row.text, row.order);
@@ -41,23 +46,55 @@ TEST(LoggerFormat, StampsOfEveryForm) {
     EXPECT_EQ(stamp->day.value_or(-1), row.day) << row.text;
     EXPECT_DOUBLE_EQ(stamp->seconds, row.seconds) << row.text;
   }
-  for (const char* bad : {"", "13/45/2026 10:00", "10:61", "25:00", "13:00 PM", "2026/11", "abc", "1.5", "午後 13:00"})
+  // The fault read impossible dates as the next month's and 10:00:60 as 10:01:00.
+  for (const char* bad : {"", "13/45/2026 10:00", "10:61", "25:00", "13:00 PM", "2026/11", "abc", "1.5", "午後 13:00",
+                          "10:00:60", "24:30", "24:00:01", "2026/02/29 10:00", "2026/04/31", "02/31/2026 10:00"})
     EXPECT_FALSE(parseStamp(bad, DateOrder::MDY)) << bad;
   // What the engineer types for --at, --start, --from and --to.
   EXPECT_EQ(parseMoment("2026-11-03T10:02:00"), (Moment{kNov3, 36120}));
   EXPECT_EQ(parseMoment("2026/11/03 10:02"), (Moment{kNov3, 36120}));
   EXPECT_EQ(parseMoment("10:02:00"), (Moment{std::nullopt, 36120}));
-  EXPECT_EQ(parseMoment("90.5"), (Moment{std::nullopt, 90.5}));
+  EXPECT_EQ(parseMoment("90.5"), (Moment{std::nullopt, 90.5, true}));  // a number, not a clock
   EXPECT_FALSE(parseMoment("2026-11-03"));
+  for (const char* beyond : {"1e308", "-1e308", "1e10", "2026-02-29T10:00:00", "10:00:60"})
+    EXPECT_FALSE(parseMoment(beyond)) << beyond;
   EXPECT_EQ(dateText(kNov3), "2026/11/03");
 }
 
+// Dates decide their order where a part is above 12 or the days follow
+// each other in one order only; else the order is asked (the fault read
+// 05/08/2026 month first without a word), unless a name gives it.
 TEST(LoggerFormat, DateOrderFromTheSamples) {
-  EXPECT_EQ(guessDateOrder({"2026/11/03"}), DateOrder::YMD);
-  EXPECT_EQ(guessDateOrder({"11/03/26 10:00:00 AM", "11/04/26"}), DateOrder::MDY);
-  EXPECT_EQ(guessDateOrder({"03/11/2026", "13/11/2026"}), DateOrder::DMY);  // a day above 12 decides
-  EXPECT_EQ(guessDateOrder({"11/13/2026"}), DateOrder::MDY);
-  EXPECT_EQ(guessDateOrder({"03.11.2026"}), DateOrder::DMY);
+  struct Row { std::vector<std::string> dates; DateOrder order; bool sure; };
+  const Row rows[] = {
+      {{"2026/11/03"}, DateOrder::YMD, true},
+      {{"11/03/26 10:00:00 AM", "11/04/26"}, DateOrder::MDY, true},   // a day apart month first
+      {{"03/11/2026", "13/11/2026"}, DateOrder::DMY, true},            // a day above 12 decides
+      {{"11/13/2026"}, DateOrder::MDY, true},
+      {{"03.11.2026"}, DateOrder::DMY, true},                          // dots are day first
+      {{"05/08/2026"}, DateOrder::MDY, false},
+      {{"05/08/2026", "06/08/2026"}, DateOrder::DMY, true},
+      {{"05-08-2026 10:00", "05-08-2026 11:00"}, DateOrder::MDY, false},
+  };
+  for (const Row& row : rows) {
+    bool sure = !row.sure;
+    EXPECT_EQ(guessDateOrder(row.dates, &sure), row.order) << row.dates.front();
+    EXPECT_EQ(sure, row.sure) << row.dates.front();
+  }
+  struct Named { const char* text; std::optional<DateOrder> order; };
+  const Named named[] = {
+      {"Date (MM/DD/YYYY)", DateOrder::MDY}, {"Datum TT.MM.JJJJ", DateOrder::DMY}, {"date dd/mm/yy", DateOrder::DMY},
+      {"Date format: JJ/MM/AAAA", DateOrder::DMY}, {"日付(年/月/日)", DateOrder::YMD}, {"Date Time, GMT+09:00", std::nullopt},
+      {"m/s", std::nullopt}, {"mm/dd", std::nullopt}, {"Level (m)", std::nullopt},
+  };
+  for (const Named& row : named) EXPECT_EQ(dateOrderNamed(row.text), row.order) << row.text;
+  std::vector<std::string> names = {"Date (DD/MM/YYYY)", "Time", "Level"};
+  const Columns columns = guessColumns(names, {{"05/08/2026", "10:00:00", "1.5"}, {"05/08/2026", "10:00:01", "1.6"}}, false);
+  EXPECT_EQ(columns.dateOrder, DateOrder::DMY);
+  EXPECT_FALSE(columns.dateOrderUnknown);
+  names[0] = "Date";
+  EXPECT_TRUE(guessColumns(names, {{"05/08/2026", "10:00:00", "1.5"}, {"05/08/2026", "10:00:01", "1.6"}}, false)
+                  .dateOrderUnknown);
 }
 
 TEST(LoggerFormat, NumbersWithEitherMark) {

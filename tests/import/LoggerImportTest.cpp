@@ -102,6 +102,50 @@ TEST(LoggerSeries, TimesAndReports) {
     EXPECT_NE(report.find(part), std::string::npos) << part;
 }
 
+// A row alone far from the record's time (a clock gone wrong: a year
+// ahead) is left out and named; the fault kept it and dropped every row
+// after it as out of order. A real gap is kept.
+TEST(LoggerSeries, ARowOutOfTheRecordsTimeIsLeftOut) {
+  ImportSettings s;
+  s.layout.firstDataRow = 1;
+  s.columns.date = 0, s.columns.time = 1, s.columns.level = 2;
+  // 140 rows a second apart from 2026/11/03 10:00:00, row `at` dated `date`
+  // (at -1: the rows from the 71st on a day later).
+  struct Row { const char* what; int at; const char* date; std::size_t kept, outOfTime, line; };
+  const Row rows[] = {
+      {"a row a year ahead", 44, "2027/11/03", 139, 1, 46},
+      {"the first row a year ahead", 0, "2027/11/03", 139, 1, 2},
+      {"the first row a year behind", 0, "2025/11/03", 139, 1, 2},
+      {"the last row a year ahead", 139, "2027/11/03", 139, 1, 141},
+      {"a day's gap the record goes on from", -1, "", 140, 0, 0},
+  };
+  for (const Row& row : rows) {
+    std::string text = "date,time,h\n";
+    for (int i = 0; i < 140; ++i)
+      text += std::string(i == row.at ? row.date : row.at < 0 && i >= 70 ? "2026/11/04" : "2026/11/03") + "," +
+              clockText(36000 + i, true) + ",1.5\n";
+    std::string error;
+    const auto series = readText(text, s, &error);
+    ASSERT_TRUE(series) << row.what << error;
+    EXPECT_EQ(series->time.size(), row.kept) << row.what;
+    EXPECT_EQ(series->outOfTime, row.outOfTime) << row.what;
+    EXPECT_EQ(series->outOfOrder, 0u) << row.what;
+    if (row.outOfTime == 0) continue;
+    EXPECT_EQ(series->time.back() - series->time.front(), row.at == 0 || row.at == 139 ? 138 : 139) << row.what;
+    EXPECT_NE(seriesReport(*series).find("記録の時刻から大きく離れた行が 1 行あります (" + std::to_string(row.line) + " 行目 " +
+                                         row.date),
+              std::string::npos)
+        << row.what << seriesReport(*series);
+  }
+  // A date that cannot exist is no date (the fault read 2026/02/29 as
+  // 03/01): the row is left out with its value named.
+  std::string error;
+  const auto series = readText("date,time,h\n2026/02/28,10:00:00,1\n2026/02/29,10:00:01,2\n2026/02/28,10:00:02,3\n", s, &error);
+  ASSERT_TRUE(series) << error;
+  EXPECT_EQ(series->time.size(), 2u);
+  EXPECT_NE(seriesReport(*series).find("3 行目から 時刻「2026/02/29 10:00:01」"), std::string::npos) << seriesReport(*series);
+}
+
 TEST(LoggerSeries, ReferenceGivesDepthBelowTop) {
   Series series = seriesOf(3, 60);
   series.level = {8.0, 6.5, 7.0};  // water over the sensor, m
@@ -117,10 +161,22 @@ TEST(LoggerSeries, ReferenceGivesDepthBelowTop) {
   EXPECT_FALSE(depthBelowTop(series, columns, {}, &error));
 }
 
+// An .xle with one channel declared (LEVEL in m) and `body` inside <Data>.
+std::string xleWith(const std::string& headers, const std::string& body) {
+  return "<?xml version=\"1.0\"?>\n<Body_xle>\n" + headers + "\n<Data>\n" + body + "</Data>\n</Body_xle>\n";
+}
+const std::string kLevelHeader =
+    "<Ch1_data_header><Identification>LEVEL</Identification><Unit>m</Unit></Ch1_data_header>";
+std::string xleLog(int i, const std::string& channels) {
+  return "<Log id=\"" + std::to_string(i) + "\"><Date>2026/11/03</Date><Time>10:00:0" + std::to_string(i % 10) +
+         "</Time><ms>0</ms>" + channels + "</Log>\n";
+}
+
 // Hostile files: a clear message and no series.
 TEST(LoggerSeries, HostileFiles) {
   TempDir dir;
   struct Row { const char* what; std::string bytes; const char* message; };
+  const std::string twoSamples = xleLog(0, "<ch1>8.0</ch1>") + xleLog(1, "<ch1>7.9</ch1>");
   const Row rows[] = {
       {"binary", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "バイナリ"},
       {"no numeric column", "name,place\nabc,def\nghi,jkl\n", "数値の列がありません"},
@@ -133,6 +189,30 @@ TEST(LoggerSeries, HostileFiles) {
       {"an .xle that is not well formed", "<?xml version=\"1.0\"?>\n<Body_xle>\n<Data><Log><ch1>1</Data>\n",
        "XML のファイルが正しくありません (3 行目"},
       {"an .xle without samples", "<?xml version=\"1.0\"?><Body_xle><Data></Data></Body_xle>", "データの行がありません"},
+      // The fault held every level (1.2 GB for 7 M), or parsed a long
+      // token again with each 64 KB fed (its time the square of its size).
+      {"XML nested 100 000 deep", "<?xml version=\"1.0\"?>\n<Body_xle>" + [] {
+         std::string deep;
+         for (int i = 0; i < 100000; ++i) deep += "<a>";
+         return deep;
+       }(), "XML の入れ子が深すぎます (2 行目"},
+      {"a comment of 3 MB in the data", xleWith(kLevelHeader, twoSamples + "<!--" + std::string(3 << 20, 'x') + "-->"),
+       "XML の 7 行目から先に、1 MB を超える"},
+      {"an attribute of 3 MB", xleWith(kLevelHeader, "<Log id=\"" + std::string(3 << 20, 'x') + "\"/>"),
+       "1 MB を超えるひとつながりの部分"},
+      {"a document type", "<?xml version=\"1.0\"?>\n<!DOCTYPE Body_xle [<!ENTITY a \"aaaa\">]>\n<Body_xle/>", "Solinst の .xle"},
+      // The fault took the later unit (or column) without a word.
+      {"a channel declared twice, m then ft",
+       xleWith(kLevelHeader + "<Ch01_data_header><Unit>ft</Unit></Ch01_data_header>", twoSamples),
+       "チャンネル 1 の見出しが二つあります (Ch1_data_header と Ch01_data_header)"},
+      {"a channel without a header after the first sample",
+       xleWith(kLevelHeader, twoSamples + xleLog(2, "<ch2>12.0</ch2><ch1>7.8</ch1>")),
+       "7 行目の測定にチャンネル ch2 がありますが、その見出し (単位) がありません"},
+      {"an offset in a unit of its own that is not known",
+       xleWith("<Ch1_data_header><Identification>LEVEL</Identification><Unit>m</Unit><Parameters>"
+               "<Offset Val=\"1\" Unit=\"furlong\"/></Parameters></Ch1_data_header>",
+               twoSamples),
+       "チャンネル 1 のレベルオフセット 1 furlong を水位の単位 m に換算できません"},
   };
   for (const Row& row : rows) {
     tov::testing::writeBytes(dir / "in.csv", row.bytes);
@@ -211,6 +291,12 @@ TEST(LoggerSeries, TooManyRowsStopEarly) {
   EXPECT_EQ(window->outsideWindow, 1001u);
   EXPECT_FALSE(readSeriesText(text, s, &error, {Moment{std::nullopt, 3e6}, std::nullopt}));
   EXPECT_NE(error.find("読む範囲"), std::string::npos) << error;
+  // A window before the record names the record's real end (the fault
+  // stopped at its first row and named that), one reversed is called so.
+  EXPECT_FALSE(readSeriesText(text, s, &error, {Moment{std::nullopt, -500}, Moment{std::nullopt, -100}}));
+  EXPECT_NE(error.find("(記録は 0 s〜2000000 s)"), std::string::npos) << error;
+  EXPECT_FALSE(readSeriesText(text, s, &error, {Moment{std::nullopt, 2000}, Moment{std::nullopt, 1000}}));
+  EXPECT_EQ(error, messageText(IDS_WINDOW_REVERSED, {"2000 s", "1000 s"}));
 }
 
 // A clock time on a record of several days: one day only, or refused with
@@ -226,6 +312,11 @@ TEST(LoggerSeries, MomentsOnSeveralDays) {
   EXPECT_FALSE(timeOfMoment(series, {20770, 11 * 3600.0}, 60, &error));
   EXPECT_NE(error.find("2026/11/13 11:00:00 のデータがありません (記録は 2026/11/03 10:00:00〜2026/11/04 15:59:00)"),
             std::string::npos) << error;
+  // The fault looped for ever on a clock time beyond any day, and took a
+  // number for a clock time (1e6 s as 13:46:40).
+  EXPECT_FALSE(timeOfMoment(series, {std::nullopt, 1e300}, 60, &error));
+  EXPECT_FALSE(timeOfMoment(series, {std::nullopt, 1e6, true}, 60, &error));
+  EXPECT_EQ(error, messageText(IDS_NUMBER_ON_CLOCK_RECORD, "1000000"));
   EXPECT_EQ(momentText(series, 86400 + 60), "2026/11/04 00:01:00");
   series.firstDay.reset();  // clock times without dates: the days are counted
   EXPECT_EQ(momentText(series, 86400 + 60), "2 日目 00:01:00");
@@ -264,6 +355,7 @@ struct SampleRow {
   Reference reference;  // what the engineer types in
   const char* start;    // the clock time of t = 0 ("" without clock times)
   double k;
+  const char* dateOrder = "";  // given by the engineer: dates that fit both orders ("mdy")
 };
 
 Columns cols(int date, int time, int dateTime, int ms, int elapsed, int level, int flow, LevelKind kind,
@@ -280,7 +372,8 @@ const std::vector<SampleRow>& sampleRows() {
       {"level-header-block.csv", false, Encoding::Utf8, 14,
        cols(0, 1, -1, 2, -1, 3, -1, LevelKind::OverSensor, LevelUnit::M), at10, "10:02", 2.0e-6},
       {"kpa-quoted-ampm.csv", false, Encoding::Utf8Bom, 1,
-       cols(-1, -1, 1, -1, -1, 2, -1, LevelKind::OverSensor, LevelUnit::KPa, DateOrder::MDY), at10, "10:02", 2.0e-6},
+       cols(-1, -1, 1, -1, -1, 2, -1, LevelKind::OverSensor, LevelUnit::KPa, DateOrder::MDY), at10, "10:02", 2.0e-6,
+       "mdy"},  // 11/03/26 of one day: either order, asked
       {"depth-japanese-cp932.csv", false, Encoding::Cp932, 3,
        cols(-1, -1, 0, -1, -1, 1, -1, LevelKind::DepthBelowTop, LevelUnit::M), {}, "10:02", 2.0e-6},
       {"elapsed-seconds-cm.csv", false, Encoding::Cp932, 0,
@@ -304,7 +397,9 @@ TEST(LoggerSamples, GuessedAndImportedThroughTheSession) {
     EXPECT_EQ(s.layout.headerRow, row.header) << row.file;
     Columns expected = row.columns;
     if (row.columns.flow >= 0) expected.flowUnit = FlowUnit::LPerMin;
+    expected.dateOrderUnknown = *row.dateOrder != '\0';
     EXPECT_EQ(s.columns, expected) << row.file;
+    if (*row.dateOrder) session.setDateOrder(*dateOrderFromName(row.dateOrder));
     session.settings().reference = row.reference;
     ASSERT_TRUE(session.readAll(&error)) << row.file << error;
     EXPECT_EQ(session.report(), "") << row.file;
@@ -334,6 +429,7 @@ TEST(LoggerSamples, ConvertedByTheCommandLine) {
                                      (dir / (row.steady ? "steady.tvd" : "bh1.tvd")).string()};
     if (row.reference.kind == ReferenceKind::DepthAtTime)
       args.insert(args.end(), {"--reference-depth", "2.0", "--at", "10:00:00"});
+    if (*row.dateOrder) args.insert(args.end(), {"--date-order", row.dateOrder});
     std::filesystem::remove(dir / "out.tvd");
     ASSERT_EQ(runImportCommand(args, dir.path()), 0) << row.file;
     TestRecord record;

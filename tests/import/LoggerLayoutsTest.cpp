@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 #include <cstring>
 #include <functional>
+#include <memory>
 
 #include "LoggerSamples.h"
 #include "cli/ImportReadingsCommand.h"
@@ -39,9 +41,11 @@ struct Recovery {
   double clockStart = 36000;
   double clockChangeAt = -1;  // seconds of the record where the clock changes
   double clockChange = 0;     // -3600: set back an hour, +3600: on an hour
+  double gapAt = -1;          // seconds of the record where the logger stops sampling
+  double gap = 0;             // for so many seconds (a real gap: the clock runs on)
 
   int samples() const { return static_cast<int>((before + after) / step) + 1; }
-  double time(int i) const { return i * step; }
+  double time(int i) const { return i * step + (gapAt >= 0 && i * step >= gapAt ? gap : 0.0); }
   double staticDepth = 2.0;  // m below the pipe top
   double depth(double t) const {
     if (t < before) return staticDepth;
@@ -79,9 +83,12 @@ std::string japaneseClock(double seconds, bool withSeconds, bool before) {
   return before ? half + " " + clock : clock + " " + half;
 }
 
-// A Levelogger's XML export: instrument, channels (the level's offset
-// added to its values as the logger records them), one <Log> a sample.
-std::string xleFile(const Recovery& r, const std::string& encoding, double offset, const std::string& location) {
+// A Levelogger's XML export: instrument, channels (the level's offset,
+// in its own unit, added to its values as the logger records them), one
+// <Log> a sample.
+std::string xleFile(const Recovery& r, const std::string& encoding, double offset, const std::string& location,
+                    const std::string& offsetUnit = "m") {
+  const double offsetMetres = offset * (offsetUnit == "cm" ? 0.01 : 1.0);
   std::string text = "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?>\r\n<Body_xle>\r\n"
       "<File_info><Company></Company><LICENCE></LICENCE><Date>2026/11/04</Date><Time>09:12:44</Time>"
       "<FileName>2048882_BH1.xle</FileName><Created_by>Version 4.4.0</Created_by></File_info>\r\n"
@@ -94,12 +101,12 @@ std::string xleFile(const Recovery& r, const std::string& encoding, double offse
       "<Start_time>2026/11/03 10:00:00</Start_time><Stop_time>2026/11/03 11:02:00</Stop_time>"
       "<Num_log>" + std::to_string(r.samples()) + "</Num_log></Instrument_info_data_header>\r\n"
       "<Ch1_data_header><Identification>LEVEL</Identification><Unit>m</Unit><Parameters>"
-      "<Offset Val=\"" + fixed(offset, 6) + "\" Unit=\"m\"/></Parameters></Ch1_data_header>\r\n"
+      "<Offset Val=\"" + fixed(offset, 6) + "\" Unit=\"" + offsetUnit + "\"/></Parameters></Ch1_data_header>\r\n"
       "<Ch2_data_header><Identification>TEMPERATURE</Identification><Unit>°C</Unit><Parameters/></Ch2_data_header>\r\n"
       "<Data>\r\n";
   for (int i = 0; i < r.samples(); ++i)
     text += "<Log id=\"" + std::to_string(i + 1) + "\"><Date>2026/11/03</Date><Time>" + clockOf(r.clock(i)) +
-            "</Time><ms>0</ms><ch1>" + fixed(r.overSensor(i) + offset, 4) + "</ch1><ch2>12.3</ch2></Log>\r\n";
+            "</Time><ms>0</ms><ch1>" + fixed(r.overSensor(i) + offsetMetres, 4) + "</ch1><ch2>12.3</ch2></Log>\r\n";
   return text + "</Data>\r\n</Body_xle>\r\n";
 }
 
@@ -211,6 +218,7 @@ struct LayoutRow {
   LevelKind kind;
   LevelUnit unit;
   const char* firstClock = "10:02";  // 時刻 of the first reading
+  std::optional<DateOrder> dateOrder = std::nullopt;  // given where the dates fit both orders
 };
 
 // The air pressure's note of a level over the sensor read without a
@@ -279,7 +287,7 @@ TEST(LoggerLayouts, EveryLayoutGivesItsK) {
                    fixed(r.overSensor(i) / kKPaToMetres, 3) + ",14.20,,\r\n";
          return cp932(text);
        },
-       noon, depth2AtNoon, LevelKind::OverSensor, LevelUnit::KPa, "12:00"},
+       noon, depth2AtNoon, LevelKind::OverSensor, LevelUnit::KPa, "12:00", DateOrder::MDY},  // 11/03/2026: asked
       {"Japanese HOBOware, UTF-8 with BOM, 午前 before the clock, no seconds",
        [](const Recovery& r) {
          std::string text = "\xEF\xBB\xBF\"#\",\"日付 時間, GMT+09:00\",\"絶対圧, kPa (LGR S/N: 20001234)\"\r\n";
@@ -330,10 +338,36 @@ TEST(LoggerLayouts, EveryLayoutGivesItsK) {
        LevelKind::OverSensor, LevelUnit::M},
       {".xle, EUC-JP", [](const Recovery& r) { return eucJp(xleFile(r, "EUC-JP", 0, "現場Ａ ｶﾅ")); }, Recovery{},
        kSensor10, LevelKind::OverSensor, LevelUnit::M},
+      // The fault took the offset as metres: h' 153 m.
+      {".xle, offset 150 cm on a level in m", [](const Recovery& r) { return xleFile(r, "UTF-8", 150, "Site A", "cm"); },
+       Recovery{}, kSensor10, LevelKind::OverSensor, LevelUnit::M},
+      // The fault refused it as binary.
+      {"UTF-16 CSV", [](const Recovery& r) {
+         return utf16("Date,Time,水位 (m)\r\n" + dataLines(r, [&](int i) { return fixed(r.overSensor(i), 4); }, ","));
+       }, Recovery{}, kSensor10, LevelKind::OverSensor, LevelUnit::M},
+      // Whether a file is XML is one rule for the preview and the reading:
+      // the fault refused these, or read CSV lines hidden in a comment
+      // (k 4.0E-006).
+      {".xle after 70 blank lines", [](const Recovery& r) { return std::string(70, '\n') + xleFile(r, "UTF-8", 0, "A"); },
+       Recovery{}, kSensor10, LevelKind::OverSensor, LevelUnit::M},
+      {".xle without a declaration after 70 blank lines, CSV lines in a comment",
+       [](const Recovery& r) {
+         Recovery other = r;
+         other.k = 4.0e-6;
+         std::string xle = xleFile(r, "UTF-8", 0, "A");
+         xle.erase(0, xle.find("<Body_xle>"));
+         xle.insert(xle.find("<Data>\r\n") + 8, "<!--\r\n" + dataLines(other, [&](int i) {
+           return "0," + fixed(other.overSensor(i), 4) + ",12.3";
+         }, ",") + "-->\r\n");
+         return std::string(70, '\n') + xle;
+       },
+       Recovery{}, kSensor10, LevelKind::OverSensor, LevelUnit::M},
   };
   for (const LayoutRow& row : rows) {
     tov::testing::writeBytes(dir / "in.txt", row.write(row.recovery));
-    const Imported got = importFile(dir / "in.txt", row.reference);
+    const Imported got = importFile(dir / "in.txt", row.reference, [&](ImportSession& s) {
+      if (row.dateOrder) s.setDateOrder(*row.dateOrder);
+    });
     ASSERT_TRUE(got.ok) << row.what << ": " << got.error;
     EXPECT_EQ(got.settings.columns.levelKind, row.kind) << row.what;
     EXPECT_EQ(got.settings.columns.levelUnit, row.unit) << row.what;
@@ -458,22 +492,53 @@ TEST(LoggerLayouts, ABarometricFileCorrectsTheAirPressure) {
   EXPECT_NE(error.find("覆っていません"), std::string::npos) << error;
 }
 
+// This computer's time zone (TZ) for the length of a test: a record whose
+// file names no zone is taken to be in it.
+class ScopedZone {
+public:
+  explicit ScopedZone(const char* zone) : env_(std::make_unique<tov::testing::ScopedEnv>("TZ", zone)) { reset(); }
+  ~ScopedZone() {
+    env_.reset();
+    reset();
+  }
+
+private:
+  static void reset() {
+#ifdef _WIN32
+    _tzset();
+#else
+    tzset();
+#endif
+  }
+  std::unique_ptr<tov::testing::ScopedEnv> env_;
+};
+
 // At the end of summer time the hour repeats, at its beginning it is
-// skipped: t runs on, the order is kept, both are told.
+// skipped: t runs on, the order is kept, both are told. Only where the zone
+// has summer time: a file that names its offset (GMT+09:00) keeps it all
+// through, and Japan has none, so an hour missing there is a gap (the
+// fault took it for summer time: every later t an hour short).
 TEST(LoggerLayouts, ClockChangesKeepTRunning) {
   TempDir dir;
-  struct Row { const char* what; double change; const char* told; };
-  const Row rows[] = {{"hour repeated", -3600, "1 時間戻されています"}, {"hour skipped", 3600, "1 時間進められています"}};
+  struct Row { const char* what; const char* zone; const char* timeName; double change, gap; const char* told, *notTold; };
+  const Row rows[] = {
+      {"hour repeated", "CET-1CEST", "Time", -3600, 0, "1 時間戻されています", "時刻の順でない"},
+      {"hour skipped", "CET-1CEST", "Time", 3600, 0, "1 時間進められています", "時刻の順でない"},
+      {"an hour's gap in a file of GMT+09:00", "CET-1CEST", "\"Time, GMT+09:00\"", 0, 3600, "記録の途切れ", "夏時間"},
+      {"an hour's gap, no zone named, this computer in Japan", "JST-9", "Time", 0, 3600, "記録の途切れ", "夏時間"},
+  };
   for (const Row& row : rows) {
+    const ScopedZone zone(row.zone);
     Recovery r;
-    r.step = 10, r.clockChangeAt = 1200, r.clockChange = row.change;
-    tov::testing::writeBytes(dir / "dst.csv", "Date,Time,Level (m)\n" +
+    r.k = 2.0e-7, r.step = 10, r.after = 3 * 3600.0;
+    r.clockChangeAt = r.gapAt = 1200, r.clockChange = row.change, r.gap = row.gap;
+    tov::testing::writeBytes(dir / "dst.csv", std::string("Date,") + row.timeName + ",Level (m)\n" +
                                                   dataLines(r, [&](int i) { return fixed(r.overSensor(i), 4); }, ",", "\n"));
     const Imported got = importFile(dir / "dst.csv", kSensor10);
     ASSERT_TRUE(got.ok && got.k) << row.what << got.error;
-    EXPECT_NEAR(*got.k / 2.0e-6, 1.0, 0.03) << row.what << " k " << *got.k;
+    EXPECT_NEAR(*got.k / 2.0e-7, 1.0, 0.03) << row.what << " k " << *got.k;
     EXPECT_NE(got.report.find(row.told), std::string::npos) << row.what << got.report;
-    EXPECT_EQ(got.report.find("時刻の順でない"), std::string::npos) << row.what;
+    EXPECT_EQ(got.report.find(row.notTold), std::string::npos) << row.what << got.report;
     EXPECT_EQ(got.record.cell(1, C_time), "0") << row.what;
   }
 }
@@ -670,6 +735,71 @@ TEST(LoggerLayouts, CheckedOptionsWriteNothing) {
   for (const auto& args : failing) {
     EXPECT_EQ(runImportCommand(args, dir.path()), 1) << args[1] << " " << args.back();
     EXPECT_FALSE(std::filesystem::exists(out)) << args[1] << " " << args.back();
+  }
+  // Each checked before any loop uses it, and refused with its value (the
+  // faults: --at 1e308 never returned, --at 1e6 was 13:46:40, --from 1e308
+  // printed 309 digits, a reversed window was not called so, "tpl.tvd/"
+  // on a file was "フォルダです").
+  tov::testing::writeBytes(dir / "tpl.tvd", "x");
+  struct Told { std::vector<std::string> options; std::string text; };
+  const Told told[] = {
+      {{"--reference-depth", "2", "--at", "1e308"}, "--at 1e308: HH:MM:SS"},
+      {{"--reference-depth", "2", "--at", "1e6"}, messageText(IDS_NUMBER_ON_CLOCK_RECORD, "1000000")},
+      {{"--sensor-depth", "10", "--start", "-1e308"}, "--start -1e308: HH:MM:SS"},
+      {{"--sensor-depth", "10", "--from", "1e308"}, "--from 1e308: HH:MM:SS"},
+      {{"--sensor-depth", "10", "--to", "3600"}, messageText(IDS_NUMBER_ON_CLOCK_RECORD, "3600")},
+      {{"--reference-depth", "2", "--at", "10:00:60"}, "--at 10:00:60: HH:MM:SS"},
+      {{"--sensor-depth", "10", "--from", "2026-11-03T11:00:00", "--to", "2026-11-03T10:00:00"},
+       messageText(IDS_WINDOW_REVERSED, {"2026/11/03 11:00:00", "2026/11/03 10:00:00"})},
+      {{"--sensor-depth", "10", "--date-order", "ydm"}, "--date-order は ymd, mdy, dmy"},
+      {{"--sensor-depth", "10", "--output", (dir / "tpl.tvd").string() + "/"}, "はフォルダの名前です"},
+  };
+  for (const Told& row : told) {
+    std::vector<std::string> args = {"--import-readings", in, "--output", out};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(runImportCommand(args, dir.path()), 1) << row.text;
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(row.text), std::string::npos) << said;
+    EXPECT_LT(said.size(), 400u) << said;
+    EXPECT_FALSE(std::filesystem::exists(out)) << row.text;
+  }
+}
+
+// Dates that fit both orders (05/08/2026) are asked, never read month
+// first without a word: the command line refuses them without
+// --date-order, the session says so; an order the file names is followed.
+TEST(LoggerLayouts, DatesThatFitBothOrdersAreAsked) {
+  TempDir dir;
+  const Recovery r;
+  struct Row { const char* dateName; std::vector<std::string> options; int status; const char* testDate; };
+  const Row rows[] = {
+      {"Date", {}, 1, ""},
+      {"Date", {"--date-order", "dmy"}, 0, "2026/8/5"},
+      {"Date", {"--date-order", "mdy"}, 0, "2026/5/8"},
+      {"Date (DD/MM/YYYY)", {}, 0, "2026/8/5"},
+  };
+  for (const Row& row : rows) {
+    std::string text = std::string(row.dateName) + ",Time,Level (m)\n";
+    for (int i = 0; i < r.samples(); ++i) text += "05/08/2026," + clockOf(r.clock(i)) + "," + fixed(r.overSensor(i), 4) + "\n";
+    tov::testing::writeBytes(dir / "in.csv", text);
+    const std::string out = (dir / "out.tvd").string();
+    std::filesystem::remove(out);
+    std::vector<std::string> args = {"--import-readings", (dir / "in.csv").string(), "--output", out, "--sensor-depth", "10"};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    EXPECT_EQ(runImportCommand(args, dir.path()), row.status) << row.dateName;
+    TestRecord record;
+    if (row.status != 0) {
+      EXPECT_FALSE(std::filesystem::exists(out));
+      ImportSession session(false);
+      std::string error;
+      ASSERT_TRUE(session.open(dir / "in.csv", &error)) << error;
+      EXPECT_FALSE(session.readAll(&error));
+      EXPECT_EQ(error, messageText(IDS_DATE_ORDER_UNKNOWN, "05/08/2026"));
+      continue;
+    }
+    ASSERT_EQ(loadTestFile(out, record), LoadStatus::Ok);
+    EXPECT_EQ(record.testDateYear() + "/" + record.testDateMonth() + "/" + record.testDateDay(), row.testDate);
   }
 }
 

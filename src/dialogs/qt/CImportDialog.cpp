@@ -310,6 +310,7 @@ void CImportDialog::buildLayout() {
   reading->addWidget(windowTo_);
   reading->addStretch();
   top->addLayout(reading);
+  if (session_.textDecoded()) encoding_->setEnabled(false);  // UTF-16, read as such
   if (session_.isXml()) {
     // The lines of an XML export are made by its reader: nothing to choose.
     for (QWidget* w : {static_cast<QWidget*>(encoding_), static_cast<QWidget*>(separator_),
@@ -369,14 +370,23 @@ void CImportDialog::buildLayout() {
   flowColumn_ = columnCombo("importFlowColumn");
   elapsedUnit_ = listCombo(this, "importElapsedUnit", {"秒", "分"});
   dateOrder_ = listCombo(this, "importDateOrder", {"年/月/日", "月/日/年", "日.月.年"});
+  dateOrder_->setToolTip(QStringLiteral("日付の順序"));
+  dateOrder_->setPlaceholderText(QStringLiteral("順序を選ぶ"));  // dates that fit both orders
   levelKind_ = listCombo(this, "importLevelKind", {"管口からの水位 h'", "センサー上の水位・圧力"});
   std::vector<std::string> levelUnits, flowUnits;
   for (int u = 0; u < kLevelUnitCount; ++u) levelUnits.push_back(levelUnitName(LevelUnit(u)));
   for (int u = 0; u < kFlowUnitCount; ++u) flowUnits.push_back(flowUnitName(FlowUnit(u)));
   levelUnit_ = listCombo(this, "importLevelUnit", levelUnits);
   flowUnit_ = listCombo(this, "importFlowUnit", flowUnits);
-  for (QComboBox* combo : {elapsedUnit_, dateOrder_, levelKind_, flowUnit_})
+  for (QComboBox* combo : {elapsedUnit_, levelKind_, flowUnit_})
     connect(combo, &QComboBox::currentIndexChanged, this, [this] { columnsChanged(); });
+  // An order picked is the engineer's: dates that fit both orders are answered
+  // (the list is blank until then).
+  connect(dateOrder_, &QComboBox::activated, this, [this](int index) {
+    if (loading_ || index < 0) return;
+    session_.setDateOrder(DateOrder(index));
+    readRecord();
+  });
   // A unit picked (even the one shown) is the engineer's: an unknown unit
   // the file named is answered.
   connect(levelUnit_, &QComboBox::activated, this, [this](int index) {
@@ -631,7 +641,7 @@ void CImportDialog::loadFromSession() {
     combo->setCurrentIndex(std::clamp(index + 1, 0, combo->count() - 1));
   }
   setListIndex(elapsedUnit_, int(col.elapsedUnit));
-  setListIndex(dateOrder_, int(col.dateOrder));
+  setListIndex(dateOrder_, col.dateOrderUnknown ? -1 : int(col.dateOrder));
   setListIndex(levelKind_, int(col.levelKind));
   setListIndex(levelUnit_, int(col.levelUnit));
   for (QComboBox* combo : {dateTimeColumn_, dateColumn_, timeColumn_, millisColumn_, elapsedColumn_, levelColumn_,
@@ -646,14 +656,14 @@ void CImportDialog::loadFromSession() {
   byDepthAt_->setChecked(r.kind != ReferenceKind::SensorDepth);
   sensorDepth_->setText(r.kind == ReferenceKind::SensorDepth ? qtext(cformat("%g", r.depth)) : QString());
   referenceDepth_->setText(r.kind == ReferenceKind::DepthAtTime ? qtext(cformat("%g", r.depth)) : QString());
-  referenceAt_->setText(r.kind == ReferenceKind::DepthAtTime && r.at >= 0
-                            ? qtext((r.day ? dateText(*r.day) + " " : std::string()) + clockText(r.at, true))
-                            : QString());
-  const Window& w = session_.window();
+  // A moment as it was typed: a number stays a number (never a clock).
   auto momentShown = [](const std::optional<Moment>& m) {
     if (!m) return QString();
+    if (m->elapsed) return qtext(cformat("%g", m->seconds));
     return qtext((m->day ? dateText(*m->day) + " " : std::string()) + clockText(m->seconds, true));
   };
+  referenceAt_->setText(r.kind == ReferenceKind::DepthAtTime && r.at >= 0 ? momentShown(r.moment()) : QString());
+  const Window& w = session_.window();
   windowFrom_->setText(momentShown(w.from));
   windowTo_->setText(momentShown(w.to));
   setListIndex(schedule_, int(s.schedule.kind));
@@ -683,7 +693,6 @@ void CImportDialog::columnsChanged() {
   c.level = levelColumn_->currentIndex() - 1;
   c.flow = session_.steady() ? flowColumn_->currentIndex() - 1 : -1;
   c.elapsedUnit = TimeUnit(std::max(0, elapsedUnit_->currentIndex()));
-  c.dateOrder = DateOrder(std::max(0, dateOrder_->currentIndex()));
   c.levelKind = LevelKind(std::max(0, levelKind_->currentIndex()));
   c.flowUnit = FlowUnit(std::max(0, flowUnit_->currentIndex()));
   readRecord();
@@ -699,7 +708,7 @@ void CImportDialog::referenceChanged() {
   } else {
     const auto depth = parseNumber(utf8(referenceDepth_->text()), DecimalMark::Point);
     const auto at = parseMoment(utf8(referenceAt_->text()));
-    if (depth && at) r = Reference{ReferenceKind::DepthAtTime, *depth, at->seconds, at->day};
+    if (depth && at) r = Reference{ReferenceKind::DepthAtTime, *depth, *at};
   }
   refreshSummary();
 }
