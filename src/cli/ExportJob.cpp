@@ -576,7 +576,9 @@ int runJob(const CommandLineJob& job) {
       std::string text;
       for (const std::string& said : loading.reported) text += "読み込み: " + said + "\n";
       text += summaryText(record, settings);
-      std::fputs(text.c_str(), stdout);
+      // The test's texts as file names are shown: a survey name holding a
+      // terminal's escapes cannot retitle or clear the terminal.
+      std::fputs(escapedControls(text).c_str(), stdout);
       return std::fflush(stdout) == 0 ? 0 : 1;
     }
     case JobKind::ExportPdf:
