@@ -132,10 +132,12 @@ void CTovDoc::checkChangedOnDisk() {
 }
 
 void CTovDoc::offerRecovery() {
-  std::vector<std::filesystem::path> setAside;
+  std::vector<SetAsideRecovery> setAside;
   std::vector<RecoveryFile> found = leftRecoveries(&setAside);
-  // A file that is no recovery any more is named, never passed over.
-  for (const auto& file : setAside) reportMessage(IDS_RECOVERY_SET_ASIDE, shownPath(file));
+  // A file that is no whole recovery is named, never passed over nor restored.
+  for (const auto& left : setAside)
+    reportMessage(left.problem == RecoveryProblem::OldVersion ? IDS_RECOVERY_OLD_SET_ASIDE : IDS_RECOVERY_SET_ASIDE,
+                  shownPath(left.file));
   for (RecoveryFile& left : found) {
     const std::string name = left.testPath.empty() ? std::string("無題") : left.testPath;
     if (!messageSink().askYesNo(messageText(IDS_RECOVERY_FOUND, {name, recoveryTimeText(left.savedAt)}))) {
@@ -144,15 +146,16 @@ void CTovDoc::offerRecovery() {
     }
     if (!left.testPath.empty()) {
       // The test's file as it is now, beside the one the edits began from:
-      // deleted, saved by someone else, or not to be told (a damaged
-      // record of it). Each is asked again; No keeps the recovery file for
-      // the next start.
+      // deleted, saved by someone else, not to be told (a damaged or
+      // missing record of it), or there although the edits began without
+      // one. Each is asked again; No keeps the recovery file for the next
+      // start.
       std::error_code ec;
       const bool there = std::filesystem::exists(pathFromUtf8(left.testPath), ec);
       const bool startedFromFile = left.base || left.baseUnknown;
       int question = 0;
       if (startedFromFile && !there) question = IDS_RECOVERY_BASE_DELETED;
-      else if (left.baseUnknown) question = IDS_RECOVERY_BASE_UNKNOWN;
+      else if (left.baseUnknown || (!left.base && there)) question = IDS_RECOVERY_BASE_UNKNOWN;
       else if (left.base && changedOnDisk(pathFromUtf8(left.testPath), *left.base)) question = IDS_RECOVERY_BASE_CHANGED;
       if (question != 0 && !messageSink().askYesNo(messageText(question, shownPath(pathFromUtf8(left.testPath)))))
         continue;
