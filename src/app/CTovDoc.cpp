@@ -40,6 +40,7 @@ CTovDoc::CTovDoc(TestRecord& record, FileChooser& chooser, RecentFiles* recent, 
 }
 
 CTovDoc::~CTovDoc() {
+  dropPendingLock();
   releaseOwnLock();
   removeRecovery(recoveryFile_);
 }
@@ -67,15 +68,31 @@ void CTovDoc::releaseOwnLock() {
   lockedPath_.clear();
 }
 
+void CTovDoc::dropPendingLock() {
+  if (pendingLock_.empty()) return;
+  lockOnInterrupt_.forget(utf8Path(lockPathFor(pendingLock_)));
+  releaseLock(pendingLock_);
+  pendingLock_.clear();
+}
+
 bool CTovDoc::askAboutLock(const std::filesystem::path& path, bool* readOnly) {
   *readOnly = false;
+  dropPendingLock();
   std::error_code ec;
   const std::filesystem::path full = std::filesystem::absolute(path, ec).lexically_normal();
   if (full == lockedPath_) return true;  // this document's own test again
-  const auto held = readFileHead(lockPathFor(full), 4096);
-  const auto owner = held ? parseLockText(*held) : std::nullopt;
-  if (!held || (owner && !isLiveLock(*owner))) return true;  // none, or a stale one taken over on opening
-  const std::string who = owner ? owner->user + "@" + owner->host + " " + owner->time : std::string("?");
+  // The lock is taken before the test is read, and only a program that got
+  // it opens the test without a question: two windows started on one test
+  // at the same moment cannot both think it theirs.
+  const LockResult lock = acquireLock(full);
+  if (lock.state == LockState::Acquired || lock.state == LockState::TakenOver) {
+    pendingLock_ = full;
+    lockOnInterrupt_.add(utf8Path(lockPathFor(full)));
+    return true;
+  }
+  if (lock.state == LockState::NotWritable) return true;  // a folder that takes no lock does not stop the work
+  const LockOwner& owner = lock.other;
+  const std::string who = owner.pid > 0 ? owner.user + "@" + owner.host + " " + owner.time : std::string("?");
   switch (messageSink().askThreeWay(messageText(IDS_LOCKED_BY_OTHER, {who, shownPath(full)}), "読み取り専用で開く",
                                     "そのまま開く", "キャンセル")) {
   case Answer::Yes: *readOnly = true; return true;
@@ -100,9 +117,16 @@ void CTovDoc::adoptFile(const std::filesystem::path& path, bool readOnly) {
                                                                                             : ReadOnly::No;
   if (full == lockedPath_) return;
   releaseOwnLock();
+  // The lock taken before reading this test is kept; a test that cannot be
+  // saved here takes none.
+  if (pendingLock_ == full && readOnly_ == ReadOnly::No) {
+    lockedPath_ = full;
+    pendingLock_.clear();
+    return;
+  }
+  dropPendingLock();
   // A live lock of another program stays theirs; a folder that takes no
-  // lock file does not stop the work; a test that cannot be saved here
-  // takes no lock.
+  // lock file does not stop the work.
   if (readOnly_ == ReadOnly::No) {
     const LockResult lock = acquireLock(full);
     if (lock.state == LockState::Acquired || lock.state == LockState::TakenOver) {
@@ -292,7 +316,10 @@ void CTovDoc::onFileOpen(QWidget* parent) {
   if (!chosen) return;
   bool readOnly = false;
   if (!askAboutLock(*chosen, &readOnly)) return;
-  if (openTestFile(*chosen, record_) != LoadStatus::Ok) return;
+  if (openTestFile(*chosen, record_) != LoadStatus::Ok) {
+    dropPendingLock();
+    return;
+  }
   clearHistory();
   emit updateAllViews();
   setPathName(*chosen);
@@ -304,6 +331,7 @@ bool CTovDoc::openDocumentFile(const std::filesystem::path& path) {
   bool readOnly = false;
   if (!askAboutLock(path, &readOnly)) return false;
   if (loadTestFile(path, record_) != LoadStatus::Ok) {
+    dropPendingLock();
     // A file that cannot be read leaves the document, and its name, as it
     // was; a recent entry that no longer opens leaves the list.
     if (recent_) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <map>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -169,6 +170,69 @@ TEST_F(NothingLost, LocksLiveAndStale) {
   // Lock texts that are not locks.
   for (const char* text : {"", "a,b,c", "a,b,0,t;", "a,b,12x,t;", "a,b,1,t,e;", "a\n,b,1,t;"})
     EXPECT_FALSE(parseLockText(text).has_value()) << text;
+}
+
+// Windows started at the same moment on one test: exactly one takes the
+// lock and opens the test as its own, the others are asked (and, cancelling,
+// leave it); also on a stale lock, which two windows both took over in 3 of
+// 5 rounds.
+TEST_F(NothingLost, WindowsStartedAtOnceTakeTheLockOnce) {
+  fs::copy_file(sample("steady.tvd"), dir / "t.tvd");
+  const fs::path lock = lockPathFor(dir / "t.tvd");
+  const LockOwner me = currentLockOwner();
+  for (const bool stale : {false, true}) {
+    for (int round = 0; round < 10; ++round) {
+      SCOPED_TRACE(std::string(stale ? "stale" : "none") + " round " + std::to_string(round));
+      fs::remove(lock);
+      if (stale) {
+        const pid_t dead = ::fork();
+        if (dead == 0) ::_exit(0);
+        ::waitpid(dead, nullptr, 0);
+        testing::writeBytes(lock, lockText({me.user, me.host, static_cast<long>(dead), "x"}));
+      }
+      // Every window stays until all have opened: the lock of one that is
+      // gone would be stale, and rightly taken over.
+      int opened[2], release[2];
+      ASSERT_EQ(::pipe(opened), 0);
+      ASSERT_EQ(::pipe(release), 0);
+      const auto start = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+      std::vector<pid_t> windows;
+      for (int i = 0; i < 3; ++i) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+          while (std::chrono::steady_clock::now() < start) {
+          }
+          TestRecord record;
+          CTovDoc doc(record, chooser, nullptr);
+          const bool read = doc.openDocumentFile(dir / "t.tvd");  // a question is cancelled
+          char byte = 'o';
+          if (::write(opened[1], &byte, 1) != 1 || ::read(release[0], &byte, 1) != 1) ::_exit(3);
+          ::_exit(read && sink.asked.empty() ? 0 : !read && sink.asked.size() == 1 ? 1 : 2);  // the lock stays
+        }
+        windows.push_back(child);
+      }
+      char bytes[3];
+      for (std::size_t got = 0; got < sizeof bytes;) {
+        const auto n = ::read(opened[0], bytes + got, sizeof bytes - got);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+      }
+      const auto owner = parseLockText(readBytes(lock));
+      EXPECT_EQ(::write(release[1], "xxx", 3), 3);
+      for (const int fd : {opened[0], opened[1], release[0], release[1]}) ::close(fd);
+      std::map<int, std::vector<pid_t>> byOutcome;
+      for (const pid_t child : windows) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        byOutcome[WIFEXITED(status) ? WEXITSTATUS(status) : -1].push_back(child);
+      }
+      ASSERT_EQ(byOutcome[0].size(), 1u) << "opened without a question";
+      EXPECT_EQ(byOutcome[1].size(), 2u) << "asked";
+      ASSERT_TRUE(owner);
+      EXPECT_EQ(owner->pid, byOutcome[0].front());
+    }
+  }
+  fs::remove(lock);
 }
 
 // An editor's OK writes the recovery file; the process then killed (or
