@@ -1,9 +1,10 @@
 // The lock file beside a test and the recovery file of the data folder:
 // whatever they hold, parsing ends; a lock read back is written the same;
 // a recovered test written again as a recovery file reads back the same,
-// with the same base; whatever its base line holds, a recovery is read (a
-// damaged base loses the check, never the edits); a base of any size, time
-// (before 1970 too) and hash is written and read back the same.
+// with the same base, and cut anywhere is not read; whatever its base line
+// holds, a recovery is read (a damaged base loses the check, never the
+// edits); a base of any size, time (before 1970 too) and hash is written
+// and read back the same.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include "files/LockFile.h"
 #include "files/Recovery.h"
 #include "files/TvdFile.h"
+#include "record/CFormat.h"
 
 using namespace tov;
 using tov::fuzz::fail;
@@ -38,17 +40,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto again = parseRecoveryText(written);
     if (!again || again->record != recovered->record) fail("a recovered test reads back differently");
     if (again->base != recovered->base) fail("a recovery's base reads back differently");
+    if (again->testPath != recovered->testPath) fail("a recovery's path reads back differently");
+    if (parseRecoveryText(written.substr(0, text.size() % written.size()))) fail("a recovery cut short is read");
+  };
+  // A whole recovery of the header lines and body given.
+  const auto whole = [](const std::string& header, const std::string& body) {
+    return "TovRecovery 2\n" + header + "body=" + std::to_string(body.size()) + " " +
+           cformat("%016llx", static_cast<unsigned long long>(contentHash(body))) + "\n\n" + body;
   };
   check(bytes);
-  check("TovRecovery 1\npath=/a.tvd\ntime=1\npid=1\nhost=h\n\n$$_TOVKARBO3045\r\n" + std::string(bytes));
+  check(whole("path=/a.tvd\ntime=1\npid=1\nhost=h\nbase=none\n", "$$_TOVKARBO3045\r\n" + std::string(bytes)));
 
   // The input's first line as the base line.
   const std::string_view line = bytes.substr(0, std::min(bytes.find('\n'), bytes.size()));
-  const auto withBase = parseRecoveryText("TovRecovery 1\npath=/a.tvd\ntime=1\npid=1\nhost=h\nbase=" +
-                                          std::string(line) + "\n\n$$_TOVKARBO3045\r\n");
+  const std::string withBaseText =
+      whole("path=/a.tvd\ntime=1\npid=1\nhost=h\nbase=" + std::string(line) + "\n", "$$_TOVKARBO3045\r\n");
+  const auto withBase = parseRecoveryText(withBaseText);
   if (!withBase) fail("a recovery is not read for its base line");
-  if (withBase->base.has_value() == withBase->baseUnknown) fail("a base line is both read and unknown");
-  check("TovRecovery 1\npath=/a.tvd\ntime=1\npid=1\nhost=h\nbase=" + std::string(line) + "\n\n$$_TOVKARBO3045\r\n");
+  if (withBase->base.has_value() == withBase->baseUnknown && line != "none") fail("a base line is both read and unknown");
+  check(withBaseText);
 
   // The input's first 24 bytes as a base: size, time, hash.
   if (size >= 24) {

@@ -40,6 +40,7 @@ CTovDoc::CTovDoc(TestRecord& record, FileChooser& chooser, RecentFiles* recent, 
 }
 
 CTovDoc::~CTovDoc() {
+  dropPendingLock();
   releaseOwnLock();
   removeRecovery(recoveryFile_);
 }
@@ -67,15 +68,31 @@ void CTovDoc::releaseOwnLock() {
   lockedPath_.clear();
 }
 
+void CTovDoc::dropPendingLock() {
+  if (pendingLock_.empty()) return;
+  lockOnInterrupt_.forget(utf8Path(lockPathFor(pendingLock_)));
+  releaseLock(pendingLock_);
+  pendingLock_.clear();
+}
+
 bool CTovDoc::askAboutLock(const std::filesystem::path& path, bool* readOnly) {
   *readOnly = false;
+  dropPendingLock();
   std::error_code ec;
   const std::filesystem::path full = std::filesystem::absolute(path, ec).lexically_normal();
   if (full == lockedPath_) return true;  // this document's own test again
-  const auto held = readFileHead(lockPathFor(full), 4096);
-  const auto owner = held ? parseLockText(*held) : std::nullopt;
-  if (!held || (owner && !isLiveLock(*owner))) return true;  // none, or a stale one taken over on opening
-  const std::string who = owner ? owner->user + "@" + owner->host + " " + owner->time : std::string("?");
+  // The lock is taken before the test is read, and only a program that got
+  // it opens the test without a question: two windows started on one test
+  // at the same moment cannot both think it theirs.
+  const LockResult lock = acquireLock(full);
+  if (lock.state == LockState::Acquired || lock.state == LockState::TakenOver) {
+    pendingLock_ = full;
+    lockOnInterrupt_.add(utf8Path(lockPathFor(full)));
+    return true;
+  }
+  if (lock.state == LockState::NotWritable) return true;  // a folder that takes no lock does not stop the work
+  const LockOwner& owner = lock.other;
+  const std::string who = owner.pid > 0 ? owner.user + "@" + owner.host + " " + owner.time : std::string("?");
   switch (messageSink().askThreeWay(messageText(IDS_LOCKED_BY_OTHER, {who, shownPath(full)}), "読み取り専用で開く",
                                     "そのまま開く", "キャンセル")) {
   case Answer::Yes: *readOnly = true; return true;
@@ -100,9 +117,16 @@ void CTovDoc::adoptFile(const std::filesystem::path& path, bool readOnly) {
                                                                                             : ReadOnly::No;
   if (full == lockedPath_) return;
   releaseOwnLock();
+  // The lock taken before reading this test is kept; a test that cannot be
+  // saved here takes none.
+  if (pendingLock_ == full && readOnly_ == ReadOnly::No) {
+    lockedPath_ = full;
+    pendingLock_.clear();
+    return;
+  }
+  dropPendingLock();
   // A live lock of another program stays theirs; a folder that takes no
-  // lock file does not stop the work; a test that cannot be saved here
-  // takes no lock.
+  // lock file does not stop the work.
   if (readOnly_ == ReadOnly::No) {
     const LockResult lock = acquireLock(full);
     if (lock.state == LockState::Acquired || lock.state == LockState::TakenOver) {
@@ -132,10 +156,12 @@ void CTovDoc::checkChangedOnDisk() {
 }
 
 void CTovDoc::offerRecovery() {
-  std::vector<std::filesystem::path> setAside;
+  std::vector<SetAsideRecovery> setAside;
   std::vector<RecoveryFile> found = leftRecoveries(&setAside);
-  // A file that is no recovery any more is named, never passed over.
-  for (const auto& file : setAside) reportMessage(IDS_RECOVERY_SET_ASIDE, shownPath(file));
+  // A file that is no whole recovery is named, never passed over nor restored.
+  for (const auto& left : setAside)
+    reportMessage(left.problem == RecoveryProblem::OldVersion ? IDS_RECOVERY_OLD_SET_ASIDE : IDS_RECOVERY_SET_ASIDE,
+                  shownPath(left.file));
   for (RecoveryFile& left : found) {
     const std::string name = left.testPath.empty() ? std::string("無題") : left.testPath;
     if (!messageSink().askYesNo(messageText(IDS_RECOVERY_FOUND, {name, recoveryTimeText(left.savedAt)}))) {
@@ -144,15 +170,16 @@ void CTovDoc::offerRecovery() {
     }
     if (!left.testPath.empty()) {
       // The test's file as it is now, beside the one the edits began from:
-      // deleted, saved by someone else, or not to be told (a damaged
-      // record of it). Each is asked again; No keeps the recovery file for
-      // the next start.
+      // deleted, saved by someone else, not to be told (a damaged or
+      // missing record of it), or there although the edits began without
+      // one. Each is asked again; No keeps the recovery file for the next
+      // start.
       std::error_code ec;
       const bool there = std::filesystem::exists(pathFromUtf8(left.testPath), ec);
       const bool startedFromFile = left.base || left.baseUnknown;
       int question = 0;
       if (startedFromFile && !there) question = IDS_RECOVERY_BASE_DELETED;
-      else if (left.baseUnknown) question = IDS_RECOVERY_BASE_UNKNOWN;
+      else if (left.baseUnknown || (!left.base && there)) question = IDS_RECOVERY_BASE_UNKNOWN;
       else if (left.base && changedOnDisk(pathFromUtf8(left.testPath), *left.base)) question = IDS_RECOVERY_BASE_CHANGED;
       if (question != 0 && !messageSink().askYesNo(messageText(question, shownPath(pathFromUtf8(left.testPath)))))
         continue;
@@ -289,7 +316,10 @@ void CTovDoc::onFileOpen(QWidget* parent) {
   if (!chosen) return;
   bool readOnly = false;
   if (!askAboutLock(*chosen, &readOnly)) return;
-  if (openTestFile(*chosen, record_) != LoadStatus::Ok) return;
+  if (openTestFile(*chosen, record_) != LoadStatus::Ok) {
+    dropPendingLock();
+    return;
+  }
   clearHistory();
   emit updateAllViews();
   setPathName(*chosen);
@@ -301,6 +331,7 @@ bool CTovDoc::openDocumentFile(const std::filesystem::path& path) {
   bool readOnly = false;
   if (!askAboutLock(path, &readOnly)) return false;
   if (loadTestFile(path, record_) != LoadStatus::Ok) {
+    dropPendingLock();
     // A file that cannot be read leaves the document, and its name, as it
     // was; a recent entry that no longer opens leaves the list.
     if (recent_) {

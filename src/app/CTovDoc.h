@@ -114,9 +114,12 @@ signals:
 
 private:
   bool writeTo(const std::filesystem::path& path);
-  // Before a test is read: false when the user cancels because another
-  // program has it open; *readOnly set when it is to open read-only.
+  // Before a test is read: takes its lock (kept by adoptFile once the test
+  // is read), or asks when another program has it; false when the user
+  // cancels; *readOnly set when it is to open read-only.
   bool askAboutLock(const std::filesystem::path& path, bool* readOnly);
+  // Gives up a lock taken by askAboutLock for a test that was not read.
+  void dropPendingLock();
   // After a test was read or written at the path: its identity and its lock.
   void adoptFile(const std::filesystem::path& path, bool readOnly);
   void releaseOwnLock();
@@ -136,6 +139,7 @@ private:
   std::string identityPath_;               // that file
   std::optional<FileIdentity> dismissed_;  // a change on disk the user chose not to read
   std::filesystem::path lockedPath_;       // the test whose lock is ours
+  std::filesystem::path pendingLock_;      // a lock taken for a test about to be read
   // A hang-up or termination (a session's logout) removes our lock file on
   // its way out; the recovery file stays for the next start.
   InterruptCleanup lockOnInterrupt_;

@@ -16,6 +16,7 @@ struct BatchTestResult {
   bool ok = false;
   std::string reason;             // why it failed (the messages of reading or writing)
   std::string warnings;           // what reading it said, and the checks
+  std::string readNotes;          // what reading it said alone (a file cut short or beyond a test)
   std::vector<TableCell> row;     // its row of the summary table (ok only)
   int pages = 0;
   std::vector<std::filesystem::path> written;  // its own output files

@@ -101,7 +101,8 @@ BatchTestResult runOne(const BatchOptions& options, const Settings& settings, co
     result.reason = said.reported.empty() ? std::string("読めません") : joined(said.reported);
     return result;
   }
-  result.warnings = joined(said.reported);
+  result.readNotes = joined(said.reported);
+  result.warnings = result.readNotes;
   said.reported.clear();
   record->fillScaleDefaults(settings.display.headingDefaults());
   repairScalesForDrawing(*record);

@@ -576,7 +576,9 @@ int runJob(const CommandLineJob& job) {
       std::string text;
       for (const std::string& said : loading.reported) text += "読み込み: " + said + "\n";
       text += summaryText(record, settings);
-      std::fputs(text.c_str(), stdout);
+      // The test's texts as file names are shown: a survey name holding a
+      // terminal's escapes cannot retitle or clear the terminal.
+      std::fputs(escapedControls(text).c_str(), stdout);
       return std::fflush(stdout) == 0 ? 0 : 1;
     }
     case JobKind::ExportPdf:
@@ -606,19 +608,20 @@ public:
   void done(const BatchTestResult& result) {
     ++done_;
     const std::string name = shownPath(result.file);
+    // What reading a test said (read only in part) is told as a failure is.
+    const std::string& said = result.ok ? result.readNotes : result.reason;
     if (terminal_) {
-      if (!result.ok)
-        std::fprintf(stderr, "\r\033[Ktov: %s: %s\n", name.c_str(), escapedControls(result.reason, false).c_str());
+      if (!said.empty())
+        std::fprintf(stderr, "\r\033[Ktov: %s: %s\n", name.c_str(), escapedControls(said, false).c_str());
       const int width = 30;
       const int filled = total_ ? static_cast<int>(done_ * width / total_) : width;
       std::fprintf(stderr, "\r\033[K[%s%s] %zu/%zu %s", std::string(static_cast<std::size_t>(filled), '#').c_str(),
                    std::string(static_cast<std::size_t>(width - filled), ' ').c_str(), done_, total_,
                    shownPath(result.file.filename()).c_str());
-    } else if (result.ok) {
+    } else if (said.empty()) {
       std::fprintf(stderr, "[%zu/%zu] %s\n", done_, total_, name.c_str());
     } else {
-      std::fprintf(stderr, "[%zu/%zu] tov: %s: %s\n", done_, total_, name.c_str(),
-                   escapedControls(result.reason, false).c_str());
+      std::fprintf(stderr, "[%zu/%zu] tov: %s: %s\n", done_, total_, name.c_str(), escapedControls(said, false).c_str());
     }
     std::fflush(stderr);
   }

@@ -1,12 +1,21 @@
 #include "files/FileIdentity.h"
 
+#include <algorithm>
 #include <map>
 
 #include "files/Platform.h"
 #include "files/TextFile.h"
+#include "files/TvdFile.h"
 #include "record/Messages.h"
 
 namespace tov {
+
+namespace {
+
+// As much as a test file is read: a larger file is hashed no further.
+constexpr std::size_t kHashedBytes = kMaxTestFileBytes;
+
+} // namespace
 
 std::uint64_t contentHash(std::string_view bytes) {
   std::uint64_t h = 0xcbf29ce484222325ULL;
@@ -20,12 +29,13 @@ std::uint64_t contentHash(std::string_view bytes) {
 std::optional<FileIdentity> identityOf(const std::filesystem::path& path) {
   const auto facts = fileFacts(path);
   if (!facts || !facts->regular) return std::nullopt;
-  const auto bytes = readFileBytes(path);
+  const auto bytes = readFileHead(path, kHashedBytes + 1);
   if (!bytes) return std::nullopt;
   FileIdentity id;
-  id.size = bytes->size();
+  const bool whole = bytes->size() <= kHashedBytes;
+  id.size = whole ? bytes->size() : std::max<std::uint64_t>(facts->size, bytes->size());
   id.modifiedNs = facts->modifiedNs;
-  id.hash = contentHash(*bytes);
+  id.hash = contentHash(std::string_view(*bytes).substr(0, kHashedBytes));
   return id;
 }
 
@@ -33,6 +43,8 @@ bool changedOnDisk(const std::filesystem::path& path, const FileIdentity& rememb
   const auto facts = fileFacts(path);
   if (!facts || !facts->regular) return true;
   if (facts->size != remembered.size) return true;
+  // Beyond the hashed bytes only the time tells a rewrite of the same size.
+  if (facts->size > kHashedBytes && facts->modifiedNs != remembered.modifiedNs) return true;
   const auto now = identityOf(path);
   // A new time with the same bytes (touched, or saved unchanged) is no change.
   return !now || now->size != remembered.size || now->hash != remembered.hash;

@@ -20,13 +20,16 @@ struct FileIdentity {
 // The hash the identity keeps (64-bit FNV-1a).
 std::uint64_t contentHash(std::string_view bytes);
 
-// The identity of a regular file, or nothing when it cannot be read.
+// The identity of a regular file, or nothing when it cannot be read. Its
+// hash covers no more than a test file is read (kMaxTestFileBytes), so a
+// huge file costs no more than a test.
 std::optional<FileIdentity> identityOf(const std::filesystem::path& path);
 
 // True when the file is no longer what was remembered: changed, replaced or
 // removed. A different size is a change at once; otherwise the bytes are
 // hashed, so a same-size rewrite within one clock tick is caught and a file
-// merely touched (a new time, the same bytes) is no change.
+// merely touched (a new time, the same bytes) is no change. A file longer
+// than the hashed bytes is changed also when its time is another.
 bool changedOnDisk(const std::filesystem::path& path, const FileIdentity& remembered);
 
 // The file a path names as the system knows it: its device and inode, so

@@ -1,6 +1,8 @@
 #include "files/LockFile.h"
 
+#include <chrono>
 #include <ctime>
+#include <thread>
 
 #include "files/Platform.h"
 #include "files/TextFile.h"
@@ -75,21 +77,52 @@ bool isLiveLock(const LockOwner& owner) {
 
 LockResult acquireLock(const std::filesystem::path& test) {
   const std::filesystem::path path = lockPathFor(test);
-  const LockOwner me = currentLockOwner();
-  const std::string text = lockText(me);
-  const CreateResult created = createNewFile(path, text);
-  if (created == CreateResult::Created) return {LockState::Acquired, {}};
-  if (created == CreateResult::Failed) return {LockState::NotWritable, {}};
-  // A lock that is a link (or anything but a file) is never read or
-  // written through: someone's, owner unknown.
-  if (!isPlainFileNoFollow(path)) return {LockState::HeldByOther, LockOwner{"?", "?", 0, {}}};
-  const auto held = readFileHead(path, 4096);
-  const auto other = held ? parseLockText(*held) : std::nullopt;
-  // A lock that cannot be read is someone's all the same.
-  if (!other) return {LockState::HeldByOther, LockOwner{"?", "?", 0, {}}};
-  if (isLiveLock(*other)) return {LockState::HeldByOther, *other};
-  if (!writeFileBytes(path, text).ok()) return {LockState::NotWritable, {}};
-  return {LockState::TakenOver, {}};
+  const std::string text = lockText(currentLockOwner());
+  const LockOwner unknown{"?", "?", 0, {}};
+  // Another program may be at the same step: a lock made an instant ago may
+  // not hold its line yet, and a stale lock another program is taking over
+  // is that program's once it is done. Looked at again for a short while.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  int unreadable = 0;
+  for (bool first = true;; first = false) {
+    if (!first) {
+      if (std::chrono::steady_clock::now() > deadline) return {LockState::HeldByOther, unknown};
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const CreateResult created = createNewFile(path, text);
+    if (created == CreateResult::Created) return {LockState::Acquired, {}};
+    if (created == CreateResult::Failed) return {LockState::NotWritable, {}};
+    // A lock that is a link (or anything but a file) is never read or
+    // written through: someone's, owner unknown.
+    std::error_code ec;
+    if (!isPlainFileNoFollow(path)) {
+      if (std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found) continue;
+      return {LockState::HeldByOther, unknown};
+    }
+    const auto held = readFileHead(path, 4096);
+    const auto other = held ? parseLockText(*held) : std::nullopt;
+    // A lock that cannot be read is someone's all the same, once it is
+    // plainly not one being written (or gone meanwhile, and made anew).
+    if (!other) {
+      if (++unreadable > 20) return {LockState::HeldByOther, unknown};
+      continue;
+    }
+    if (isLiveLock(*other)) return {LockState::HeldByOther, *other};
+    // Stale: taken over in place, under the system's lock on the file, so
+    // that of two programs taking it over at once exactly one does; the
+    // other then finds it live.
+    const auto stillStale = [](std::string_view now) {
+      const auto owner = parseLockText(now);
+      return owner && !isLiveLock(*owner);
+    };
+    switch (rewriteUnderLock(path, 4096, stillStale, text)) {
+      case RewriteResult::Rewritten: return {LockState::TakenOver, {}};
+      case RewriteResult::Failed: return {LockState::NotWritable, {}};
+      case RewriteResult::Declined:
+      case RewriteResult::Busy:
+      case RewriteResult::Gone: break;
+    }
+  }
 }
 
 void releaseLock(const std::filesystem::path& test) {

@@ -1,5 +1,6 @@
 #include "files/Platform.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -22,6 +23,7 @@
 #include <locale.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -493,6 +495,74 @@ CreateResult createNewFile(const fs::path& path, std::string_view bytes) {
   if (written) return CreateResult::Created;
   ::unlink(path.c_str());
   return CreateResult::Failed;
+#endif
+}
+
+RewriteResult rewriteUnderLock(const fs::path& path, std::size_t maxBytes,
+                               const std::function<bool(std::string_view)>& stillSo, std::string_view bytes) {
+#ifdef _WIN32
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? RewriteResult::Gone
+           : error == ERROR_SHARING_VIOLATION                            ? RewriteResult::Busy
+                                                                         : RewriteResult::Failed;
+  }
+  // One byte far beyond any content: a lock there keeps no reader out.
+  OVERLAPPED place {};
+  place.OffsetHigh = 0x7fffffff;
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place)) {
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? RewriteResult::Busy : RewriteResult::Failed;
+  }
+  const auto finish = [&](RewriteResult result) {
+    UnlockFileEx(file, 0, 1, 0, &place);
+    CloseHandle(file);
+    return result;
+  };
+  BY_HANDLE_FILE_INFORMATION info {};
+  const auto named = fileFacts(path);
+  if (!GetFileInformationByHandle(file, &info) || !named ||
+      named->index != (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow) ||
+      named->volume != info.dwVolumeSerialNumber)
+    return finish(RewriteResult::Gone);
+  std::string current(maxBytes, '\0');
+  DWORD got = 0;
+  LARGE_INTEGER start {};
+  if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN) ||
+      !ReadFile(file, current.data(), static_cast<DWORD>(std::min<std::size_t>(maxBytes, MAXDWORD)), &got, nullptr))
+    return finish(RewriteResult::Failed);
+  current.resize(got);
+  if (!stillSo(current)) return finish(RewriteResult::Declined);
+  DWORD written = 0;
+  const bool ok = SetFilePointerEx(file, start, nullptr, FILE_BEGIN) &&
+                  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size() && SetEndOfFile(file) && FlushFileBuffers(file);
+  return finish(ok ? RewriteResult::Rewritten : RewriteResult::Failed);
+#else
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? RewriteResult::Gone : RewriteResult::Failed;
+  const auto finish = [fd](RewriteResult result) {
+    ::close(fd);  // releases the lock
+    return result;
+  };
+  struct stat opened {}, named {};
+  if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) return finish(RewriteResult::Failed);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+    return finish(errno == EWOULDBLOCK || errno == EINTR ? RewriteResult::Busy : RewriteResult::Failed);
+  // Removed, or replaced by another file, before the lock was had.
+  if (::lstat(path.c_str(), &named) != 0 || named.st_dev != opened.st_dev || named.st_ino != opened.st_ino)
+    return finish(RewriteResult::Gone);
+  std::string current(maxBytes, '\0');
+  const ssize_t got = ::pread(fd, current.data(), maxBytes, 0);
+  if (got < 0) return finish(RewriteResult::Failed);
+  current.resize(static_cast<std::size_t>(got));
+  if (!stillSo(current)) return finish(RewriteResult::Declined);
+  const bool ok = ::pwrite(fd, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size()) &&
+                  ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
+  return finish(ok ? RewriteResult::Rewritten : RewriteResult::Failed);
 #endif
 }
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -111,6 +112,22 @@ bool isPlainFileNoFollow(const std::filesystem::path& path);
 // Makes a new file holding `bytes`, failing when the name exists already.
 enum class CreateResult { Created, Exists, Failed };
 CreateResult createNewFile(const std::filesystem::path& path, std::string_view bytes);
+
+// Rewrites a plain file in place while holding the system's exclusive lock
+// on it (flock; LockFileEx on Windows), which the system releases when the
+// process ends: of several programs doing so at once, one at a time sees
+// the file and decides. `stillSo` sees its bytes (at most maxBytes) once
+// the lock is held; only when it says yes are they replaced by `bytes`.
+// A symbolic link is not followed.
+enum class RewriteResult {
+  Rewritten,
+  Declined,  // stillSo said no
+  Busy,      // another program holds the lock now
+  Gone,      // no such file, or the name names another file than the one locked
+  Failed,    // cannot be opened for writing, or the write failed
+};
+RewriteResult rewriteUnderLock(const std::filesystem::path& path, std::size_t maxBytes,
+                               const std::function<bool(std::string_view current)>& stillSo, std::string_view bytes);
 
 // Whether this user may read the file.
 bool mayRead(const std::filesystem::path& path);

@@ -16,7 +16,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kMagic = "TovRecovery 1\n";
+constexpr std::string_view kMagic = "TovRecovery 2\n";
+// Written by earlier versions, without the body's length and hash.
+constexpr std::string_view kOldMagic = "TovRecovery 1\n";
 constexpr const char* kExtension = ".tovrec";
 constexpr std::size_t kMaxRecoveryBytes = 64u << 20;
 std::atomic<unsigned> gCounter{0};
@@ -63,63 +65,123 @@ std::optional<FileIdentity> parseBase(std::string_view text) {
   return id;
 }
 
+// A header value on one line: a backslash and a line break are written as
+// "\\" and "\n" (a test's path may hold either).
+std::string escapedValue(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\') out += "\\\\";
+    else if (c == '\n') out += "\\n";
+    else out += c;
+  }
+  return out;
+}
+
+std::optional<std::string> unescapedValue(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out += text[i];
+    } else if (i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == 'n')) {
+      out += text[++i] == 'n' ? '\n' : '\\';
+    } else {
+      return std::nullopt;
+    }
+  }
+  return out;
+}
+
+// "bytes hash": the body's length and its hash in 16 hex digits, read as a
+// base of that size.
+std::optional<FileIdentity> parseBody(std::string_view text) {
+  const auto space = text.find(' ');
+  if (space == std::string_view::npos) return std::nullopt;
+  return parseBase(std::string(text.substr(0, space)) + " 0 " + std::string(text.substr(space + 1)));
+}
+
+std::optional<RecoveryFile> fail(RecoveryProblem* problem, RecoveryProblem why) {
+  if (problem) *problem = why;
+  return std::nullopt;
+}
+
 } // namespace
 
 fs::path recoveryFolder() { return localDataFolder() / "recovery"; }
 
 std::string recoveryText(const TestRecord& record, const std::string& testPath, std::int64_t savedAt, long pid,
                          const std::string& host, const std::optional<FileIdentity>& base) {
+  const std::string body = buildTestFileText(record);
   std::string text(kMagic);
-  text += "path=" + testPath + "\n";
+  text += "path=" + escapedValue(testPath) + "\n";
   text += cformat("time=%lld\n", static_cast<long long>(savedAt));
   text += cformat("pid=%ld\n", pid);
-  text += "host=" + host + "\n";
+  text += "host=" + escapedValue(host) + "\n";
+  // Always there: a missing line is a damaged one.
   if (base)
     text += cformat("base=%llu %lld %016llx\n", static_cast<unsigned long long>(base->size),
                     static_cast<long long>(base->modifiedNs), static_cast<unsigned long long>(base->hash));
+  else
+    text += "base=none\n";
+  text += cformat("body=%zu %016llx\n", body.size(), static_cast<unsigned long long>(contentHash(body)));
   text += "\n";
-  text += buildTestFileText(record);
+  text += body;
   return text;
 }
 
-std::optional<RecoveryFile> parseRecoveryText(std::string_view text) {
-  if (!text.starts_with(kMagic)) return std::nullopt;
+std::optional<RecoveryFile> parseRecoveryText(std::string_view text, RecoveryProblem* problem) {
+  if (problem) *problem = RecoveryProblem::None;
+  if (text.starts_with(kOldMagic)) return fail(problem, RecoveryProblem::OldVersion);
+  if (!text.starts_with(kMagic)) return fail(problem, RecoveryProblem::NotRecovery);
   text.remove_prefix(kMagic.size());
   RecoveryFile result;
-  bool havePath = false, haveTime = false;
+  bool havePath = false, haveTime = false, haveBase = false;
+  std::optional<FileIdentity> body;  // its size and hash
   for (;;) {
     const auto end = text.find('\n');
-    if (end == std::string_view::npos) return std::nullopt;
+    if (end == std::string_view::npos) return fail(problem, RecoveryProblem::NotWhole);  // cut in its header
     const std::string_view line = text.substr(0, end);
     text.remove_prefix(end + 1);
     if (line.empty()) break;
     const auto eq = line.find('=');
-    if (eq == std::string_view::npos) return std::nullopt;
+    if (eq == std::string_view::npos) return fail(problem, RecoveryProblem::NotRecovery);
     const std::string_view key = line.substr(0, eq), value = line.substr(eq + 1);
     if (key == "path") {
-      result.testPath = std::string(value);
+      const auto path = unescapedValue(value);
+      if (!path) return fail(problem, RecoveryProblem::NotRecovery);
+      result.testPath = *path;
       havePath = true;
     } else if (key == "time") {
       const auto t = wholeNumber(value);
-      if (!t) return std::nullopt;
+      if (!t) return fail(problem, RecoveryProblem::NotRecovery);
       result.savedAt = *t;
       haveTime = true;
     } else if (key == "pid") {
       const auto p = wholeNumber(value);
-      if (!p || *p > 0x7fffffff) return std::nullopt;
+      if (!p || *p > 0x7fffffff) return fail(problem, RecoveryProblem::NotRecovery);
       result.pid = static_cast<long>(*p);
     } else if (key == "host") {
-      result.host = std::string(value);
+      result.host = unescapedValue(value).value_or(std::string(value));
     } else if (key == "base") {
       // A damaged base loses the check, never the edits.
-      result.base = parseBase(value);
-      result.baseUnknown = !result.base;
+      haveBase = true;
+      if (value != "none") {
+        result.base = parseBase(value);
+        result.baseUnknown = !result.base;
+      }
+    } else if (key == "body") {
+      body = parseBody(value);
     }
   }
-  if (!havePath || !haveTime) return std::nullopt;
+  if (!havePath || !haveTime) return fail(problem, RecoveryProblem::NotRecovery);
+  // The body is restored only as it was written: its length and hash.
+  if (!body || text.size() != body->size || contentHash(text) != body->hash)
+    return fail(problem, RecoveryProblem::NotWhole);
+  // A test of a file whose record is missing asks as a damaged one does.
+  if (!haveBase && !result.testPath.empty()) result.baseUnknown = true;
   // The test as its file holds it: the tag line, then the sections.
   const auto firstEnd = text.find('\n');
-  if (firstEnd == std::string_view::npos || !isAcceptedVersion(versionOf(text.substr(0, firstEnd)))) return std::nullopt;
+  if (firstEnd == std::string_view::npos || !isAcceptedVersion(versionOf(text.substr(0, firstEnd))))
+    return fail(problem, RecoveryProblem::NotRecovery);
   TvdLineReader reader(result.record);
   while (!text.empty()) {
     const auto end = text.find('\n');
@@ -150,19 +212,20 @@ void removeRecovery(const fs::path& file) {
   if (!file.empty()) removeFile(file);
 }
 
-std::vector<RecoveryFile> leftRecoveries(std::vector<fs::path>* setAside) {
+std::vector<RecoveryFile> leftRecoveries(std::vector<SetAsideRecovery>* setAside) {
   std::vector<RecoveryFile> found;
   std::error_code ec;
   const std::string host = hostName();
-  std::vector<fs::path> unreadable;
+  std::vector<SetAsideRecovery> unreadable;
   for (const auto& entry : fs::directory_iterator(recoveryFolder(), ec)) {
     if (entry.path().extension() != kExtension) continue;
     std::error_code typeError;
     if (!entry.is_regular_file(typeError)) continue;
     const auto bytes = readFileHead(entry.path(), kMaxRecoveryBytes + 1);
-    auto parsed = bytes && bytes->size() <= kMaxRecoveryBytes ? parseRecoveryText(*bytes) : std::nullopt;
+    RecoveryProblem problem = RecoveryProblem::NotWhole;
+    auto parsed = bytes && bytes->size() <= kMaxRecoveryBytes ? parseRecoveryText(*bytes, &problem) : std::nullopt;
     if (!parsed) {
-      unreadable.push_back(entry.path());
+      unreadable.push_back({entry.path(), problem});
       continue;
     }
     // Another program of this host that still runs keeps its own.
@@ -173,12 +236,12 @@ std::vector<RecoveryFile> leftRecoveries(std::vector<fs::path>* setAside) {
     found.push_back(std::move(*parsed));
   }
   // Renamed after the folder was read: the listing does not meet them twice.
-  for (const fs::path& file : unreadable) {
-    fs::path aside = file;
+  for (const SetAsideRecovery& left : unreadable) {
+    fs::path aside = left.file;
     aside += ".unreadable";
     std::error_code renameError;
-    fs::rename(file, aside, renameError);
-    if (setAside) setAside->push_back(renameError ? file : aside);
+    fs::rename(left.file, aside, renameError);
+    if (setAside) setAside->push_back({renameError ? left.file : aside, left.problem});
   }
   std::sort(found.begin(), found.end(), [](const RecoveryFile& a, const RecoveryFile& b) { return a.savedAt < b.savedAt; });
   return found;

@@ -75,29 +75,61 @@ LoadStatus readTestFile(const std::filesystem::path& path, TestRecord& record) {
     return LoadStatus::NotTovData;
   }
 
-  auto text = readTextLines(path);
-  if (!text) {
+  // No more than a test can take is read; one byte more tells whether the
+  // file goes on beyond it.
+  const auto bytes = readFileHead(path, kMaxTestFileBytes + 1);
+  if (!bytes) {
     reportNotRead(path);
     return LoadStatus::NotFound;
   }
-  const int version = text->lines.empty() ? 0 : versionOf(text->lines.front());
+  const bool goesOn = bytes->size() > kMaxTestFileBytes;
+  std::string_view rest = std::string_view(*bytes).substr(0, kMaxTestFileBytes);
+
+  TestRecord scratch;
+  TvdLineReader reader(scratch);
+  int version = 0;
+  int lineNumber = 0;
+  int stoppedAt = 0;  // the first line not read, when reading stopped early
+  bool invalid = false;
+  bool lastLineEnded = true;
+  // 0x0A is never a CP932 trail byte, so lines can be split before decoding.
+  while (!rest.empty()) {
+    const std::size_t lf = rest.find('\n');
+    if (lf == std::string_view::npos && goesOn) break;  // a line the limit cuts is not read
+    std::string_view raw = rest.substr(0, lf);
+    rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
+    lastLineEnded = lf != std::string_view::npos;
+    ++lineNumber;
+    // A CR before the LF, or ending a last line that has no LF, is part of
+    // the line end: no value of the program holds a CR.
+    if (raw.ends_with('\r')) raw.remove_suffix(1);
+    bool bad = false;
+    const std::string line = cp932ToUtf8(raw, &bad);
+    invalid = invalid || bad;
+    if (lineNumber == 1) version = versionOf(line);
+    if (reader.beyondLastRow(line)) {
+      stoppedAt = lineNumber;
+      break;
+    }
+    reader.storeLine(line);
+  }
+  if (goesOn && stoppedAt == 0) stoppedAt = lineNumber + 1;
   if (!isAcceptedVersion(version)) {  // the file changed since its first line was read
     reportMessage(IDS_NOT_TOV_DATA);
     return LoadStatus::NotTovData;
   }
-
-  TestRecord scratch;
-  TvdLineReader reader(scratch);
-  for (const auto& line : text->lines) reader.readLine(line);
   if (version == 300) convertVersion300(scratch);
 
-  if (text->hadInvalidBytes) reportMessage(IDS_BAD_ENCODING, shownPath(path));
+  if (invalid) reportMessage(IDS_BAD_ENCODING, shownPath(path));
   if (reader.sawTooLongLine()) reportMessage(IDS_TOO_MANY_CSV);
-  // Cut short (a copy or a write that stopped): what was read is shown, and
-  // the user is told before saving it over the whole file.
-  if (!reader.sawReadings())
+  // Beyond what a test holds: what was read is shown, and the user is told
+  // before saving it over the whole file. Cut short (a copy or a write that
+  // stopped): the same.
+  if (stoppedAt != 0)
+    messageSink().report(messageText(IDS_TVD_STOPPED, {shownPath(path.filename()), cformat("%d", stoppedAt)}));
+  else if (!reader.sawReadings())
     reportMessage(IDS_TVD_NO_READINGS, shownPath(path.filename()));
-  else if (!text->lastLineEnded)
+  else if (!lastLineEnded)
     reportMessage(IDS_TVD_CUT_SHORT, shownPath(path.filename()));
   record = std::move(scratch);
   return LoadStatus::Ok;
@@ -145,6 +177,10 @@ void TvdLineReader::readLine(std::string_view line) {
   if (line.ends_with("\r\n")) line.remove_suffix(2);
   else if (line.ends_with('\n')) line.remove_suffix(1);
   storeLine(line);
+}
+
+bool TvdLineReader::beyondLastRow(std::string_view line) const {
+  return section_ == 'A' && index_ > kRowCount && !line.empty() && line.find("$$") == std::string_view::npos;
 }
 
 void TvdLineReader::storeLine(std::string_view line) {
@@ -236,6 +272,13 @@ std::string findUnsavableText(const TestRecord& record, int* messageId) {
       if (messageId) *messageId = IDS_ROW_TOO_LONG;
       return cformat("%d 行目", row);
     }
+  }
+  // The reader takes no more than a test file holds: only fields of
+  // hundreds of kilobytes come near it.
+  const std::string text = buildTestFileText(record);
+  if (cp932PrefixLength(text, static_cast<int>(kMaxTestFileBytes)) < text.size()) {
+    if (messageId) *messageId = IDS_TEST_TOO_LARGE;
+    return cformat("%d", cp932Length(text));
   }
   return {};
 }

@@ -2,6 +2,7 @@
 // The test file (".tvd"): version tag, "$$Z" with fields 1 to 100, "$$A"
 // with the reading rows as comma-separated lines; CP932 with CR LF.
 // Also FileV.ndx, which remembers the folder of the last opened test.
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -11,6 +12,10 @@
 namespace tov {
 
 inline constexpr const char* kTvdTag = "$$_TOVKARBO3045";
+// The most of a test file that is read: more than any test takes (100
+// fields and 120 rows of at most 2600 bytes are 572,467 bytes), so that a
+// huge or endless file costs no more time and memory than a test.
+inline constexpr std::size_t kMaxTestFileBytes = 1u << 20;
 
 // 305, 304, 300 or 0 for the first line of a file.
 int versionOf(std::string_view firstLine);
@@ -33,6 +38,8 @@ public:
   // The "$$A" line that starts the readings came (a file cut short before
   // it holds no readings block).
   bool sawReadings() const { return sawReadings_; }
+  // A line that would be a reading beyond row 120: the test holds no more.
+  bool beyondLastRow(std::string_view line) const;
 
 private:
   TestRecord& record_;
@@ -52,10 +59,11 @@ void convertVersion300(TestRecord& record);
 std::string buildTestFileText(const TestRecord& record);
 
 // Why a record cannot be written as it stands: the first field that holds
-// CR, LF or "$$", the first cell that holds CR, LF, '"' or "$$", or the first
-// row line longer than the reader takes (2600 bytes), described for the user
-// ("フィールド 12" / "2 行目 3 列" / "4 行目"), or "" when all is writable.
-// *messageId receives the message that goes with it.
+// CR, LF or "$$", the first cell that holds CR, LF, '"' or "$$", the first
+// row line longer than the reader takes (2600 bytes), or a file longer than
+// the reader takes (kMaxTestFileBytes), described for the user ("フィールド
+// 12" / "2 行目 3 列" / "4 行目" / the file's bytes), or "" when all is
+// writable. *messageId receives the message that goes with it.
 std::string findUnsavableText(const TestRecord& record, int* messageId = nullptr);
 
 enum class LoadStatus { Ok, NotFound, NotTovData };
@@ -65,7 +73,9 @@ enum class LoadStatus { Ok, NotFound, NotTovData };
 // "ファイルが見つかりません" / "透水試験「Tov」のデータではありません" / "too many csv"
 // / the invalid-bytes warning through the message sink. On failure the record
 // is unchanged. A file cut short (without its readings block, or ending inside
-// a line) is read as far as it goes and reported.
+// a line) is read as far as it goes and reported. No more than
+// kMaxTestFileBytes are read, and reading stops at a reading beyond row 120;
+// either is reported, with the line where reading stopped.
 LoadStatus openTestFile(const std::filesystem::path& path, TestRecord& record);
 // The same for the framework's open path (recent files, command line,
 // dropped files); the messages are the same.

@@ -79,6 +79,9 @@ enum MessageId : int {
   IDS_PDF_FILE_FOR_MANY = 63209,     // several tests to one PDF file without --combine
   IDS_SENSOR_ABOVE_TOP = 63210,      // a negative --sensor-depth
   IDS_OUTPUT_NAMED_TWICE = 63211,    // one name given to two outputs of one command
+  IDS_TVD_STOPPED = 63212,           // a test file beyond what a test holds (%1 the file, %2 the line not read)
+  IDS_TEST_TOO_LARGE = 63213,        // a save beyond what a test file may hold (%1 its bytes)
+  IDS_RECOVERY_OLD_SET_ASIDE = 63214, // a recovery file of an earlier version, which cannot be told whole
   // The standard checks of the dialogs' fields.
   IDS_ENTER_INTEGER = 61010,       // "整数を入力してください。"
   IDS_ENTER_NUMBER = 61011,        // "数字を入力してください。"

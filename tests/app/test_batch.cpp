@@ -295,6 +295,23 @@ TEST(BatchProcess, BadFilesAreNamedAndTheGoodOnesStillDone) {
   EXPECT_NE(blocked.err.find((out / "plain" / "k.xlsx").string()), std::string::npos) << blocked.err;
 }
 
+// A test read only in part (readings beyond row 120) is done, and the batch
+// says so on its line as the window and --summary do.
+TEST(BatchProcess, ATestReadOnlyInPartIsSaid) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, in, out;
+  std::string more = tov::testing::readBytes(samples() / "long.tvd");  // 85 readings
+  for (int t = 1000; t < 1040; ++t) more += std::to_string(t) + ",1.0,,,,\r\n";
+  tov::testing::writeBytes(in / "more.tvd", more);
+  fs::copy_file(samples() / "steady.tvd", in / "steady.tvd");
+  const RunResult r = runTov({"--summary-table", q(out / "k.csv"), q(in.path())}, root.path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find((in / "more.tvd").string() + ": " + tov::messageText(tov::IDS_TVD_STOPPED, {"more.tvd", "224"})),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("steady.tvd: "), std::string::npos) << r.err;
+}
+
 // Every command refuses an output that is one of the files it reads (the
 // tests, the logger file, the template, the barometer, the settings), by
 // another spelling or a hard link, an output named twice, and a PDF under a

@@ -21,6 +21,7 @@
 #include "cli/ExportJob.h"
 #include "cli/Exporter.h"
 #include "cli/WindowStart.h"
+#include "files/TextCodec.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"
 #include "render/Page.h"
@@ -362,6 +363,23 @@ TEST(ExportProcess, SummaryOfATestCutShortSaysSo) {
       EXPECT_NE(result.out.find(r.rows), std::string::npos) << result.out;
     }
   }
+}
+
+// A test's texts reach the terminal escaped as file names do: a survey name
+// holding a terminal's escapes (retitle, clear the screen) or a CR that
+// would overwrite its line acts on nothing.
+TEST(ExportProcess, SummaryShowsATestsTextsEscaped) {
+  REQUIRE_TOV_PROGRAM();
+  TempDir root, out;
+  tov::TestRecord record;
+  ASSERT_EQ(tov::loadTestFile(sample("steady.tvd"), record), tov::LoadStatus::Ok);
+  record.set_surveyName("\x1b]0;retitled\x07\x1b[2J\x1b" "c調査\rname\x7f");
+  tov::testing::writeBytes(out / "hostile.tvd", *tov::utf8ToCp932(tov::buildTestFileText(record)));
+  const RunResult result = runTov({"--summary", q(out / "hostile.tvd")}, root.path());
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("調査名: \\x1b]0;retitled\\x07\\x1b[2J\\x1bc調査\\x0dname\\x7f\n"), std::string::npos)
+      << result.out;
+  for (const char c : result.out) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
 }
 
 // Without a display: a bad command line is answered with the usage and

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <map>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -171,6 +172,69 @@ TEST_F(NothingLost, LocksLiveAndStale) {
     EXPECT_FALSE(parseLockText(text).has_value()) << text;
 }
 
+// Windows started at the same moment on one test: exactly one takes the
+// lock and opens the test as its own, the others are asked (and, cancelling,
+// leave it); also on a stale lock, which two windows both took over in 3 of
+// 5 rounds.
+TEST_F(NothingLost, WindowsStartedAtOnceTakeTheLockOnce) {
+  fs::copy_file(sample("steady.tvd"), dir / "t.tvd");
+  const fs::path lock = lockPathFor(dir / "t.tvd");
+  const LockOwner me = currentLockOwner();
+  for (const bool stale : {false, true}) {
+    for (int round = 0; round < 10; ++round) {
+      SCOPED_TRACE(std::string(stale ? "stale" : "none") + " round " + std::to_string(round));
+      fs::remove(lock);
+      if (stale) {
+        const pid_t dead = ::fork();
+        if (dead == 0) ::_exit(0);
+        ::waitpid(dead, nullptr, 0);
+        testing::writeBytes(lock, lockText({me.user, me.host, static_cast<long>(dead), "x"}));
+      }
+      // Every window stays until all have opened: the lock of one that is
+      // gone would be stale, and rightly taken over.
+      int opened[2], release[2];
+      ASSERT_EQ(::pipe(opened), 0);
+      ASSERT_EQ(::pipe(release), 0);
+      const auto start = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+      std::vector<pid_t> windows;
+      for (int i = 0; i < 3; ++i) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+          while (std::chrono::steady_clock::now() < start) {
+          }
+          TestRecord record;
+          CTovDoc doc(record, chooser, nullptr);
+          const bool read = doc.openDocumentFile(dir / "t.tvd");  // a question is cancelled
+          char byte = 'o';
+          if (::write(opened[1], &byte, 1) != 1 || ::read(release[0], &byte, 1) != 1) ::_exit(3);
+          ::_exit(read && sink.asked.empty() ? 0 : !read && sink.asked.size() == 1 ? 1 : 2);  // the lock stays
+        }
+        windows.push_back(child);
+      }
+      char bytes[3];
+      for (std::size_t got = 0; got < sizeof bytes;) {
+        const auto n = ::read(opened[0], bytes + got, sizeof bytes - got);
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+      }
+      const auto owner = parseLockText(readBytes(lock));
+      EXPECT_EQ(::write(release[1], "xxx", 3), 3);
+      for (const int fd : {opened[0], opened[1], release[0], release[1]}) ::close(fd);
+      std::map<int, std::vector<pid_t>> byOutcome;
+      for (const pid_t child : windows) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        byOutcome[WIFEXITED(status) ? WEXITSTATUS(status) : -1].push_back(child);
+      }
+      ASSERT_EQ(byOutcome[0].size(), 1u) << "opened without a question";
+      EXPECT_EQ(byOutcome[1].size(), 2u) << "asked";
+      ASSERT_TRUE(owner);
+      EXPECT_EQ(owner->pid, byOutcome[0].front());
+    }
+  }
+  fs::remove(lock);
+}
+
 // An editor's OK writes the recovery file; the process then killed (or
 // ended by a logout's SIGTERM, which also takes its lock away), the next
 // start offers the test, which opens modified under its own path and saves
@@ -224,7 +288,7 @@ TEST_F(NothingLost, RecoveryAfterAKill) {
 // other save; a deleted one is saved again without a question about a file
 // that is not there. A test dated before 1970 restores like any other.
 TEST_F(NothingLost, RecoveryOntoAChangedFileAsks) {
-  enum Change { None, OtherSaved, Deleted, DamagedBase, Before1970 };
+  enum Change { None, OtherSaved, Deleted, DamagedBase, Before1970, MissingBase };
   const struct { Change change; bool restore; int question; } cases[] = {
       {None, true, 0},
       {OtherSaved, true, IDS_RECOVERY_BASE_CHANGED},
@@ -233,6 +297,9 @@ TEST_F(NothingLost, RecoveryOntoAChangedFileAsks) {
       {Deleted, false, IDS_RECOVERY_BASE_DELETED},
       {DamagedBase, true, IDS_RECOVERY_BASE_UNKNOWN},
       {Before1970, true, 0},
+      // Without its base line, restored over another program's save: asked
+      // as a damaged line is (the other save was lost without a question).
+      {MissingBase, false, IDS_RECOVERY_BASE_UNKNOWN},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.change) + " " + std::to_string(c.restore));
@@ -249,16 +316,18 @@ TEST_F(NothingLost, RecoveryOntoAChangedFileAsks) {
     if (c.change == Before1970) {
       ASSERT_LT(base->modifiedNs, 0);
     }
-    if (c.change == OtherSaved) {
+    if (c.change == OtherSaved || c.change == MissingBase) {
       TestRecord other = edited;
       other.set_surveyName("他の保存");
       ASSERT_TRUE(saveTestFile(dir / "t.tvd", other));
     }
     if (c.change == Deleted) fs::remove(dir / "t.tvd");
-    if (c.change == DamagedBase) {
+    if (c.change == DamagedBase || c.change == MissingBase) {
       std::string text = readBytes(left);
-      const auto at = text.find("base=") + 5;
-      text.replace(at, text.find('\n', at) - at, "letters");
+      const auto at = text.find("base=");
+      const auto end = text.find('\n', at);
+      if (c.change == DamagedBase) text.replace(at + 5, end - at - 5, "letters");
+      else text.erase(at, end + 1 - at);
       testing::writeBytes(left, text);
     }
     const std::string onDisk = fs::exists(dir / "t.tvd") ? readBytes(dir / "t.tvd") : "";
@@ -288,27 +357,54 @@ TEST_F(NothingLost, RecoveryOntoAChangedFileAsks) {
   }
 }
 
-// A recovery file that cannot be read (cut short, not one, or its test cut
-// off) is never passed over in silence: the user is told where it now is,
-// under a name that is not met again, and the next start says nothing more.
+// A recovery file that cannot be read as a whole one (cut short, not one,
+// its test cut off or followed by junk, or an earlier version's, which does
+// not say where it ends) is never passed over in silence nor restored: the
+// user is told where it now is, under a name that is not met again, the
+// test is untouched, and the next start says nothing more. A file cut inside
+// its 30 readings, or just before them, was offered and saved 23 and 0.
 TEST_F(NothingLost, AnUnreadableRecoveryIsNamedAndKeptAside) {
-  const std::string texts[] = {"", "TovRecovery 1\npath=/a.tvd\n", "garbage", "TovRecovery 1\npath=/a.tvd\ntime=x\n\n"};
-  for (const std::string& text : texts) {
-    SCOPED_TRACE(text);
+  fs::copy_file(sample("long.tvd"), dir / "t.tvd");
+  const std::string test = readBytes(dir / "t.tvd");
+  TestRecord edited;
+  ASSERT_EQ(loadTestFile(dir / "t.tvd", edited), LoadStatus::Ok);
+  ASSERT_GE(edited.countRows(C_time), 30);
+  edited.set_surveyName("切れた復元");
+  const std::string whole = recoveryText(edited, (dir / "t.tvd").string(), 1, 1, "h", identityOf(dir / "t.tvd"));
+  const std::string body = whole.substr(whole.find("$$_TOVKARBO"));
+  const std::string header = whole.substr(0, whole.size() - body.size());
+  const std::string cutInReadings = whole.substr(0, whole.find("\r\n", whole.find("$$A") + 600) + 2);
+  const struct { std::string text; int message; } rows[] = {
+      {"", IDS_RECOVERY_SET_ASIDE},
+      {"TovRecovery 2\npath=/a.tvd\n", IDS_RECOVERY_SET_ASIDE},
+      {"garbage", IDS_RECOVERY_SET_ASIDE},
+      {"TovRecovery 2\npath=/a.tvd\ntime=x\n\n", IDS_RECOVERY_SET_ASIDE},
+      {cutInReadings, IDS_RECOVERY_SET_ASIDE},
+      {whole.substr(0, whole.find("$$A")), IDS_RECOVERY_SET_ASIDE},
+      {header + "junk\r\n", IDS_RECOVERY_SET_ASIDE},
+      {"TovRecovery 1\npath=" + (dir / "t.tvd").string() + "\ntime=1\npid=1\nhost=h\n\n" + body,
+       IDS_RECOVERY_OLD_SET_ASIDE},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.text.substr(0, 40));
     const fs::path left = newRecoveryFile();
     fs::create_directories(left.parent_path());
-    testing::writeBytes(left, text);
+    testing::writeBytes(left, r.text);
     fs::path aside = left;
     aside += ".unreadable";
     TestRecord record;
     CTovDoc doc(record, chooser, nullptr);
     sink.reported.clear();
     sink.asked.clear();
+    sink.answers = {true, true};
     doc.offerRecovery();
-    EXPECT_EQ(sink.reported, std::vector<std::string>{messageText(IDS_RECOVERY_SET_ASIDE, aside.string())});
+    EXPECT_EQ(sink.reported, std::vector<std::string>{messageText(r.message, aside.string())});
     EXPECT_TRUE(sink.asked.empty());
+    EXPECT_FALSE(doc.isModified());
+    doc.onFileSave();
+    EXPECT_EQ(readBytes(dir / "t.tvd"), test);
     EXPECT_FALSE(fs::exists(left));
-    EXPECT_EQ(readBytes(aside), text);
+    EXPECT_EQ(readBytes(aside), r.text);
     sink.reported.clear();
     doc.offerRecovery();
     EXPECT_TRUE(sink.reported.empty());

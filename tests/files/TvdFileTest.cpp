@@ -8,6 +8,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -197,7 +198,8 @@ TEST_F(FileTest, LongSurplusAndInvalidLines) {
   const struct { const char* what; std::string bytes; Fields fields; Cells cells; std::vector<std::string> reported; } cases[] = {
       {"a long field does not shift later fields", tvdBytes(kTvdTag, {{1, longText}, {2, "second"}}, {"30,1.0,,,,"}),
        {{1, longText}, {2, "second"}}, {{1, 1, "30"}}, {}},
-      {"lines beyond field 100 and row 120 are ignored", surplus, {{100, "last"}}, {{120, 1, "120"}}, {}},
+      {"lines beyond field 100 are ignored; a reading beyond row 120 stops the reading and says so", surplus,
+       {{100, "last"}}, {{120, 1, "120"}}, {messageText(IDS_TVD_STOPPED, {"t.tvd", "225"})}},
       {"a too long row line is reported once and cut", tvdBytes(kTvdTag, {}, {longCell + ",2", longCell + ",3"}),
        {}, {{1, 1, std::string(2600, '1')}, {1, 2, ""}}, {"too many csv"}},
       {"invalid bytes warn and become geta marks", invalid, {{1, "〓〓〓"}, {2, "ok"}}, {{1, 1, "30"}},
@@ -221,6 +223,81 @@ TEST_F(FileTest, LongSurplusAndInvalidLines) {
     EXPECT_EQ(sink.reported, c.reported);
   }
 }
+
+// A file beyond what a test holds (a logger's whole record pasted in, a
+// file grown without end) is read no further than a test goes: what was
+// read is shown and the line where reading stopped is named.
+TEST_F(FileTest, AFileBeyondWhatATestHoldsIsReadNoFurther) {
+  std::vector<std::string> readings, blankAfter;
+  for (int i = 1; i <= 100000; ++i) readings.push_back(std::to_string(i) + ",1.0,,,,");
+  for (int i = 1; i <= 130; ++i) blankAfter.push_back(i <= 120 ? std::to_string(i) + ",1.0,,,," : "");
+  const struct { const char* what; std::string bytes; int lastRow; std::vector<std::string> reported; } cases[] = {
+      {"readings far beyond row 120", tvdBytes(kTvdTag, {{1, "first"}}, readings), 120,
+       {messageText(IDS_TVD_STOPPED, {"t.tvd", "224"})}},
+      {"one endless field line", tvdBytes(kTvdTag, {{1, "first"}, {2, std::string(2u << 20, 'a')}}, {"30,1.0,,,,"}), 0,
+       {messageText(IDS_TVD_STOPPED, {"t.tvd", "4"})}},
+      {"blank lines after row 120 say nothing", tvdBytes(kTvdTag, {{1, "first"}}, blankAfter), 120, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    sink.reported.clear();
+    writeBytes(dir / "t.tvd", c.bytes);
+    TestRecord record;
+    ASSERT_EQ(loadTestFile(dir / "t.tvd", record), LoadStatus::Ok);
+    EXPECT_EQ(record.surveyName(), "first");
+    EXPECT_EQ(record.lastRowWithText(), c.lastRow);
+    EXPECT_EQ(sink.reported, c.reported);
+  }
+}
+
+// The largest test the program saves reads back whole, without a word; a
+// byte more is refused on saving rather than cut on reading.
+TEST_F(FileTest, TheLargestTestSavedReadsBackWhole) {
+  TestRecord record;
+  for (int row = 1; row <= kRowCount; ++row) setRow(record, row, {"1", "2", "3", "4", "5", ""});
+  for (int row = 1; row <= kRowCount; ++row) record.setCell(row, 6, std::string(2590, '6'));  // a row line of 2600 bytes
+  for (int number = 1; number <= kFieldCount; ++number) record.setField(number, std::string(7000, 'x'));
+  const std::size_t size = utf8ToCp932(buildTestFileText(record))->size();
+  ASSERT_LT(size, kMaxTestFileBytes);
+  record.setField(kFieldCount, std::string(7000 + kMaxTestFileBytes - size, 'x'));
+  for (const std::size_t extra : {std::size_t{0}, std::size_t{1}}) {
+    SCOPED_TRACE(extra);
+    sink.reported.clear();
+    record.setField(1, std::string(7000 + extra, 'x'));
+    const bool saved = saveTestFile(dir / "t.tvd", record);
+    EXPECT_EQ(saved, extra == 0);
+    if (!saved) {
+      EXPECT_EQ(sink.reported, std::vector<std::string>{messageText(IDS_TEST_TOO_LARGE, std::to_string(kMaxTestFileBytes + extra))});
+      continue;
+    }
+    TestRecord back;
+    ASSERT_EQ(loadTestFile(dir / "t.tvd", back), LoadStatus::Ok);
+    EXPECT_EQ(back, record);
+    EXPECT_TRUE(sink.reported.empty());
+  }
+}
+
+#ifndef _WIN32
+// A huge test file costs the memory of a test: 256 MB of one endless line
+// (a sparse file, no disk) was taken into memory twice over.
+TEST_F(FileTest, AHugeTestFileCostsNoMoreMemoryThanATest) {
+  writeBytes(dir / "t.tvd", tvdBytes(kTvdTag, {{1, "first"}}, {"30,1.0,,,,"}));
+  std::filesystem::resize_file(dir / "t.tvd", 256u << 20);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    rusage before {}, after {};
+    ::getrusage(RUSAGE_SELF, &before);
+    TestRecord record;
+    const bool read = loadTestFile(dir / "t.tvd", record) == LoadStatus::Ok && record.surveyName() == "first";
+    ::getrusage(RUSAGE_SELF, &after);
+    ::_exit(!read ? 2 : after.ru_maxrss - before.ru_maxrss < 32 * 1024 ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: more than 32 MB taken, 2: not read";
+}
+#endif
 
 TEST_F(FileTest, UnreadableOrForeignFilesLeaveTheRecordUnchanged) {
   writeBytes(dir / "empty.tvd", "");
