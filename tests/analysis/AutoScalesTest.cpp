@@ -23,6 +23,12 @@ TestRecord readings(int formula, double lastT, double sLow, double sHigh, const 
   return r;
 }
 
+// The level held at 0 throughout, as a steady test at the pipe top holds it.
+TestRecord levelHeld(TestRecord r) {
+  for (int row = 1; row <= 10; ++row) r.setCell(row, C_level, "0");
+  return r;
+}
+
 TEST(AutoScales, RoundEndsPastTheDataAndNoMoreThan200Intervals) {
   const struct { TestRecord record; std::map<int, std::string> expected; } rows[] = {
       {readings(0, 1800, 0.1, 3.24, ""),
@@ -34,6 +40,10 @@ TEST(AutoScales, RoundEndsPastTheDataAndNoMoreThan200Intervals) {
       {readings(4, 3600, 1, 1, "2.6E-5"),
        {{F_graphAValueFrom, "0"}, {F_graphAValueTo, "3E-5"}, {F_graphAValueStep, "1E-5"}, {F_graphAValueGrid2, "0.2E-5"},
         {F_graphBTimeTo, "4000"}}},
+      // A level held constant in the middle of its axis, between labels: on
+      // the bottom edge, or at a label, the label ran into the first point.
+      {levelHeld(readings(4, 1800, 2, 2, "1.1E-5")),
+       {{F_graphBLevelFrom, "-0.05"}, {F_graphBLevelTo, "0.05"}, {F_graphBLevelStep, "0.1"}, {F_graphBLevelGrid1, "0.05"}}},
   };
   for (const auto& r : rows) {
     const ScaleTexts got = autoScales(r.record);
