@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -25,6 +27,7 @@
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
+#include "record/Permeability.h"
 #include "render/Page.h"
 #include "render/RecordingSurface.h"
 #include "support/TestSupport.h"
@@ -183,6 +186,70 @@ TEST_F(AnalysisDialog, SteadyPointMovedAndRecomputedKeepsTheQScales) {
   EXPECT_TRUE(contains(texts, "   5.4629×10"));
 }
 
+// The wrong steady k through the window: a t typed for the point (Tab,
+// 計算更新, OK) kept the first row's Q, and OK stored that Q as Qo with a k
+// 60 % high. The point is always a row: Home, End and a click on the
+// preview pick one, a typed t the nearest.
+TEST_F(AnalysisDialog, SteadyTypedTTakesTheNearestRowAndOkStoresItsQoAndK) {
+  load("steady.tvd");
+  runCommand([](CAnalysisDialog* dialog) {
+    auto* t = child<QLineEdit>(dialog, "pointT1");
+    auto* draw = child<QPushButton>(dialog, "drawButton");
+    draw->setFocus();
+    QTest::keyClick(draw, Qt::Key_Home);
+    EXPECT_EQ(t->text(), QStringLiteral("0"));
+    QTest::keyClick(draw, Qt::Key_End);
+    EXPECT_EQ(t->text(), QStringLiteral("1800"));
+    // A click on row 5's circle (t 240, Q 1.48E-5).
+    auto* preview = child<QWidget>(dialog, "firstPreview");
+    const AxisRange r = dialog->model().axisRange(PreviewGraph::First);
+    const int inset = AnalysisModel::kInset;
+    const int x = inset + static_cast<int>((240 - r.timeFrom) / (r.timeTo - r.timeFrom) * (preview->width() - 2 * inset));
+    const int y = preview->height() - inset -
+                  static_cast<int>((1.48e-5 - r.valueFrom) / (r.valueTo - r.valueFrom) * (preview->height() - 2 * inset));
+    QTest::mouseClick(preview, Qt::LeftButton, {}, QPoint(x, y));
+    EXPECT_EQ(t->text(), QStringLiteral("240"));
+
+    t->setFocus();
+    t->selectAll();
+    QTest::keyClicks(t, QStringLiteral("1000"));  // row 12 (t 1080) is the nearest
+    QTest::keyClick(t, Qt::Key_Tab);
+    click(dialog, "recomputeButton");
+    EXPECT_EQ(t->text(), QStringLiteral("1080"));
+    EXPECT_EQ(child<QLineEdit>(dialog, "pointS1")->text(), QStringLiteral("1.49E-5"));
+    if (const char* shots = std::getenv("TOV_SHOTS")) {
+      QTest::qWait(300);
+      dialog->screen()->grabWindow(0).save(QString::fromUtf8(shots) + "/steady-analysis.png");
+    }
+    click(dialog, "okButton");
+  });
+  EXPECT_TRUE(sink.reported.empty());
+  EXPECT_EQ(record.point1Row(), "12");
+  EXPECT_EQ(record.pointT1(), "1080");
+  EXPECT_EQ(record.pointS1(), "1.49E-5");
+  EXPECT_EQ(record.steadyFlow(), "1.49E-5");
+  EXPECT_EQ(record.steadyHeadDifference(), "1.496");
+  ASSERT_TRUE(permeabilityFromHeadings(record));
+  EXPECT_EQ(record.permeabilityText(), formatPermeability(*permeabilityFromHeadings(record), 4));
+  const std::string k = record.permeabilityText();
+  EXPECT_TRUE(contains(graphPageTexts(record), "   " + k.substr(0, k.find('E')) + "×10"));
+}
+
+// 推奨点 in the window: the point and k in one action, the reason beside.
+TEST_F(AnalysisDialog, SteadySuggestedPointSetsThePointAndK) {
+  load("steady.tvd");
+  runCommand([](CAnalysisDialog* dialog) {
+    QTest::keyClick(child<QPushButton>(dialog, "drawButton"), Qt::Key_Home);
+    click(dialog, "suggestButton");
+    EXPECT_EQ(child<QLineEdit>(dialog, "pointT1")->text(), QStringLiteral("1620"));
+    EXPECT_TRUE(child<QLabel>(dialog, "suggestionText")->text().startsWith(QStringLiteral("推奨点 行 15")));
+    EXPECT_FALSE(child<QLineEdit>(dialog, "permeabilityText")->text().isEmpty());
+    click(dialog, "okButton");
+  });
+  EXPECT_EQ(record.point1Row(), "15");
+  EXPECT_EQ(record.permeabilityText(), formatPermeability(*permeabilityFromHeadings(record), 4));
+}
+
 TEST_F(AnalysisDialog, CancelKeepsTheRecord) {
   load("unsteady.tvd");
   const TestRecord before = record;
@@ -260,6 +327,40 @@ TEST_F(ShownDialog, ScaleEditsAreCheckedWhenLeftAndBeforeOk) {
   QTest::keyClick(to, Qt::Key_Return);
   EXPECT_FALSE(dialog->isVisible());
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
+}
+
+// Each preview's axis labels cover the place of their values: the Q-t
+// preview's "0" stood three quarters down its frame (where the unsteady
+// preview's residuals begin), so 1.1E-5 read as about 0.8E-5.
+TEST_F(AnalysisDialog, SteadyPreviewLabelsSitAtTheirValues) {
+  load("steady.tvd");
+  SteadyAnalysisModel model;
+  model.openAnalysis(record, 2);
+  CSteadyAnalysisDialog dialog(model);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  QTest::qWait(20);
+  const struct { const char* preview; const char* label; bool vertical; bool atStart; } rows[] = {
+      {"firstPreview", "firstValueTo", true, false},   {"firstPreview", "firstValueFrom", true, true},
+      {"secondPreview", "secondValueTo", true, false}, {"secondPreview", "secondValueFrom", true, true},
+      {"firstPreview", "firstTimeFrom", false, true},  {"secondPreview", "secondTimeTo", false, false},
+  };
+  for (const auto& r : rows) {
+    auto* preview = child<QWidget>(&dialog, r.preview);
+    auto* label = child<QLabel>(&dialog, r.label);
+    const int inset = AnalysisModel::kInset;
+    // The text's extent in the preview's coordinates.
+    const QRect text = QStyle::alignedRect(label->layoutDirection(), label->alignment(),
+                                           label->fontMetrics().size(0, label->text()), label->contentsRect());
+    const QRect shown(label->mapTo(&dialog, text.topLeft()) - preview->mapTo(&dialog, QPoint(0, 0)), text.size());
+    if (r.vertical) {
+      const int value = r.atStart ? preview->height() - inset : inset;  // y grows downwards
+      EXPECT_TRUE(value >= shown.top() && value <= shown.bottom()) << r.label << " " << shown.top() << ".." << shown.bottom() << " value " << value;
+    } else {
+      const int value = r.atStart ? inset : preview->width() - inset;
+      EXPECT_TRUE(value >= shown.left() && value <= shown.right()) << r.label << " " << shown.left() << ".." << shown.right() << " value " << value;
+    }
+  }
 }
 
 } // namespace
