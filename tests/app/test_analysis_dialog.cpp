@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <functional>
@@ -23,6 +24,7 @@
 #include "analysis/Analysis.h"
 #include "qt/FileChooser.h"
 #include "dialogs/qt/CAnalysisDialog.h"
+#include "dialogs/qt/DialogWidgets.h"
 #include "files/Settings.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
@@ -58,6 +60,9 @@ std::vector<std::string> graphPageTexts(const TestRecord& record) {
   for (const RecordedText& t : surface.texts()) texts.push_back(t.text);
   return texts;
 }
+// A label's text as it reads (without the no-break spaces and word
+// joiners that keep its brackets on one line).
+QString readAs(const QLabel* label) { return label->text().replace(QChar(0x00A0), u' ').remove(QChar(0x2060)); }
 bool contains(const std::vector<std::string>& texts, const std::string& text) {
   return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
@@ -132,7 +137,7 @@ TEST_F(AnalysisDialog, SuggestedSegmentSetsThePointsShowsItsFitAndReachesThePage
     // The sample's first rows fall faster: the segment is the later line.
     EXPECT_EQ(child<QLineEdit>(dialog, "pointT1")->text(), QStringLiteral("30"));
     EXPECT_EQ(child<QLineEdit>(dialog, "pointT2")->text(), QStringLiteral("1800"));
-    EXPECT_TRUE(child<QLabel>(dialog, "fitText")->text().contains(QStringLiteral("(n 25)  点 1, 2 は近似直線上の点")));
+    EXPECT_TRUE(readAs(child<QLabel>(dialog, "fitText")).contains(QStringLiteral("(n 25)  点 1, 2 は近似直線上の点")));
     EXPECT_TRUE(child<QLabel>(dialog, "suggestionText")->text().startsWith(QStringLiteral("推奨区間 6〜30 行")));
     EXPECT_TRUE(child<QLabel>(dialog, "spreadText")->text().startsWith(QStringLiteral("照合: 区間の取り方による k の幅 2.0058E-006〜")));  // k digits 4
     // Said once: the points on the line in the fit's text, not again beside the button.
@@ -327,6 +332,38 @@ TEST_F(ShownDialog, ScaleEditsAreCheckedWhenLeftAndBeforeOk) {
   QTest::keyClick(to, Qt::Key_Return);
   EXPECT_FALSE(dialog->isVisible());
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
+}
+
+// The 照合 texts wrapped inside their parentheses: "(95 %" at a line's end,
+// "2.0298E-006〜2.0848E-006)" on the next. Laid out as a word-wrapped label
+// lays them out, at every width from 150 to 600 pixels, no line ends
+// inside brackets.
+TEST(ReviewTexts, NoLineEndsInsideParentheses) {
+  const char* rows[] = {
+      "照合: 行 6〜30 の近似直線 a 0.000840021  k 2.0573E-006 (95 % 2.0298E-006〜2.0848E-006)",
+      "照合: 区間の取り方による k の幅 2.0058E-006〜2.2773E-006 (210 区間)",
+      "s/H0 範囲 0.15〜0.25 (s 0.486〜0.81 m): 区間は一部が s/H0 範囲内",
+  };
+  QTextOption wrap;
+  wrap.setWrapMode(QTextOption::WordWrap);
+  for (const char* row : rows) {
+    const QString text = unbrokenParentheses(QString::fromUtf8(row));
+    for (int width = 150; width <= 600; width += 5) {
+      QTextLayout layout(text, QApplication::font());
+      layout.setTextOption(wrap);
+      layout.beginLayout();
+      int depth = 0, at = 0;
+      for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        for (; at < line.textStart() + line.textLength(); ++at) {
+          if (text[at] == u'(') ++depth;
+          if (text[at] == u')') --depth;
+        }
+        EXPECT_TRUE(depth == 0 || at == text.size()) << row << " at " << width << " px: a line ends at " << at;
+      }
+      layout.endLayout();
+    }
+  }
 }
 
 // Each preview's axis labels cover the place of their values: the Q-t

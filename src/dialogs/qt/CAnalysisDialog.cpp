@@ -462,10 +462,10 @@ void CUnsteadyAnalysisDialog::refresh() {
     if (QAbstractButton* button = group->button(unsteady_.choice(field))) button->setChecked(true);
   if (grid2Check_) grid2Check_->setChecked(unsteady_.choice(F_grid2WhenGrid1Small) != 0);
   if (fitText_) {
-    fitText_->setText(qs(unsteady_.fitText()));
-    bandText_->setText(qs(unsteady_.bandText()));
-    spreadText_->setText(qs(unsteady_.spreadText()));
-    suggestionText_->setText(qs(unsteady_.suggestionText()));
+    fitText_->setText(unbrokenParentheses(qs(unsteady_.fitText())));
+    bandText_->setText(unbrokenParentheses(qs(unsteady_.bandText())));
+    spreadText_->setText(unbrokenParentheses(qs(unsteady_.spreadText())));
+    suggestionText_->setText(unbrokenParentheses(qs(unsteady_.suggestionText())));
   }
 }
 
@@ -656,7 +656,7 @@ void CSteadyAnalysisDialog::refresh() {
   for (QLabel* shown : gridExponents_)
     if (shown) shown->setText(qs(steady_.exponent(F_graphAValueStep)));
   if (suggestionText_) {
-    suggestionText_->setText(qs(steady_.suggestionText()));
+    suggestionText_->setText(unbrokenParentheses(qs(steady_.suggestionText())));
     suggestionText_->setVisible(!steady_.suggestionText().empty());
   }
 }
