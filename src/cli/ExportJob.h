@@ -87,6 +87,11 @@ QImage renderPageImage(const TestRecord& record, const Settings& settings, int p
 void renderPageInto(QImage& image, const TestRecord& record, const Settings& settings, int page,
                     const PaperSize& paper, int dpi);
 
+// The PDF's title: the graph title as the page draws it, without the
+// blanks around it; a blank title (a full-width space, as a heading left
+// empty holds) gives the survey name and the test's number instead.
+std::string pdfTitle(const TestRecord& record);
+
 // Every page as PDF onto the device (open for writing).
 bool paintPdf(QIODevice& device, const TestRecord& record, const Settings& settings, const PaperSize& paper,
               int dpi = kPrintDpi);
