@@ -237,18 +237,18 @@ TEST(ExportFiles, PdfHoldsEveryPage) {
 
 // A heading left empty holds a full-width space: the PDF was titled with
 // it. The title is the graph title without blanks around it, or the survey
-// and the test's number.
+// and the test's number, or the file's name.
 TEST(ExportFiles, PdfTitleIsNeverBlank) {
   const struct { const char* graphTitle; const char* survey; const char* number; const char* title; } rows[] = {
       {" 透水試験 ", "調査", "B-2", "透水試験"},
       {"　", "県道調査", "B-2", "県道調査 B-2"},
       {"", "　", "B-2", "B-2"},
-      {"\t", "", "", ""},
+      {"\t", "", "", "B-3 試験"},
   };
   for (const auto& r : rows) {
     tov::TestRecord record;
     record.set_graphTitle(r.graphTitle), record.set_surveyName(r.survey), record.set_testIdNumber(r.number);
-    EXPECT_EQ(tov::pdfTitle(record), r.title) << r.graphTitle;
+    EXPECT_EQ(tov::pdfTitle(record, "B-3 試験"), r.title) << r.graphTitle;
   }
 }
 
