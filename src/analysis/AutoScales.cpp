@@ -79,8 +79,9 @@ bool scalesAreDefault(const TestRecord& r) {
   const bool steady = r.fieldInt(F_formulaKind) == 4;
   const bool value = steady ? pairIs(r, F_graphAValueFrom, F_graphAValueTo, {{"0", "10"}})
                             : pairIs(r, F_graphAValueFrom, F_graphAValueTo, {{"0.1", "10"}, {"0.01", "10"}});
+  // The steady h - t time axis is the Q - t one (the dialog shows its copy).
   return value && pairIs(r, F_graphATimeFrom, F_graphATimeTo, {{"0", "1000"}, {"0", "10000"}}) &&
-         pairIs(r, F_graphBTimeFrom, F_graphBTimeTo, {{"0", "10000"}}) &&
+         (steady || pairIs(r, F_graphBTimeFrom, F_graphBTimeTo, {{"0", "10000"}})) &&
          pairIs(r, F_graphBLevelFrom, F_graphBLevelTo, {{"-10", "10"}, {"-10", "2"}});
 }
 

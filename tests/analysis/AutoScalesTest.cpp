@@ -57,18 +57,24 @@ TEST(AutoScales, RoundEndsPastTheDataAndNoMoreThan200Intervals) {
 }
 
 TEST(AutoScales, OnlyEmptyOrDefaultScalesCountAsDefaults) {
-  const struct { int field; const char* text; bool isDefault; } rows[] = {
+  const struct { int field; const char* text; bool isDefault; const char* formula = "0"; } rows[] = {
       {0, "", true}, {F_graphATimeTo, "1000", true}, {F_graphATimeTo, "1800", false},
       {F_graphAValueFrom, "0.01", true}, {F_graphAValueFrom, "0.05", false}, {F_graphBLevelTo, "2", true},
+      // The steady dialog shows the Q - t time axis for the h - t graph: a
+      // new test's 0 .. 1000 there kept 推奨点's first 計算更新 from fitting
+      // the scales, and the point lay past the axis.
+      {F_graphBTimeTo, "1000", false}, {F_graphBTimeTo, "1000", true, "4"},
   };
   for (const auto& r : rows) {
     TestRecord record;
+    record.set_formulaKind(r.formula);
     record.set_graphATimeFrom("0");
     record.set_graphATimeTo("1000");
     record.set_graphAValueFrom("0.1");
     record.set_graphAValueTo("10");
     record.set_graphBLevelFrom("-10");
     record.set_graphBLevelTo("10");
+    if (std::string(r.formula) == "4") record.set_graphAValueFrom("0");  // a new steady test's Q axis
     if (r.field) record.setField(r.field, r.text);
     EXPECT_EQ(scalesAreDefault(record), r.isDefault) << r.field << " " << r.text;
   }
