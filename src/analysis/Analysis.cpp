@@ -42,6 +42,10 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
   if (report.steady) {
     report.completeRows = static_cast<int>(steadyFlowSamples(record).size());
     report.checks = steadyChecks(record);
+    // The point chosen (a record without one has not been analysed here).
+    if (record.fieldIsNumber(F_point1Row))
+      if (auto check = steadyPointCheck(record, pointRows(record, report.completeRows).first))
+        report.checks.push_back(std::move(*check));
     if (auto check = recordedPermeabilityCheck(record)) report.checks.push_back(std::move(*check));
     return report;
   }

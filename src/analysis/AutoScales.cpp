@@ -37,18 +37,23 @@ double minorGrid(double step) {
 // steps.
 struct Linear {
   double from, to, step;
+  bool flat = false;  // one value: it lies in the middle
 };
 Linear linearAxis(double low, double high, bool fromZero) {
   if (fromZero) low = std::min(low, 0.0);
   double span = high - low;
-  if (!(span > 0)) span = std::max(std::fabs(high), 1.0) * 0.2;
+  const bool flat = !(span > 0);
+  if (flat) span = std::max(std::fabs(high), 1.0) * 0.2;
   const double step = roundStepAtLeast(span / 5.0);
   double from = std::floor(low / step + 1e-9) * step;
   double to = std::ceil(high / step - 1e-9) * step;
   // Past the last value: a point on the axis end is hard to see.
   if (to <= high) to += step;
+  // A level held constant (a steady test's) in the middle, not along the
+  // bottom edge under the axis' first label.
+  if (flat && !fromZero) from -= step;
   if (to - from < step) to = from + step;
-  return {from, to, step};
+  return {from, to, step, flat && !fromZero};
 }
 
 bool pairIs(const TestRecord& r, int from, int to, std::initializer_list<std::pair<const char*, const char*>> pairs) {
@@ -74,8 +79,9 @@ bool scalesAreDefault(const TestRecord& r) {
   const bool steady = r.fieldInt(F_formulaKind) == 4;
   const bool value = steady ? pairIs(r, F_graphAValueFrom, F_graphAValueTo, {{"0", "10"}})
                             : pairIs(r, F_graphAValueFrom, F_graphAValueTo, {{"0.1", "10"}, {"0.01", "10"}});
+  // The steady h - t time axis is the Q - t one (the dialog shows its copy).
   return value && pairIs(r, F_graphATimeFrom, F_graphATimeTo, {{"0", "1000"}, {"0", "10000"}}) &&
-         pairIs(r, F_graphBTimeFrom, F_graphBTimeTo, {{"0", "10000"}}) &&
+         (steady || pairIs(r, F_graphBTimeFrom, F_graphBTimeTo, {{"0", "10000"}})) &&
          pairIs(r, F_graphBLevelFrom, F_graphBLevelTo, {{"-10", "10"}, {"-10", "2"}});
 }
 
@@ -117,7 +123,10 @@ ScaleTexts autoScales(const TestRecord& r) {
     const Linear a = linearAxis(h.low, h.high, false);
     out[F_graphBLevelFrom] = g(a.from);
     out[F_graphBLevelTo] = g(a.to);
-    out[F_graphBLevelStep] = g(a.step);
+    // A flat level between the two labels, on the grid line between them:
+    // a label at its height would run into the first reading, drawn on the
+    // frame beside it.
+    out[F_graphBLevelStep] = g(a.flat ? 2 * a.step : a.step);
     out[F_graphBLevelGrid1] = g(a.step);
     out[F_graphBLevelGrid2] = g(minorGrid(a.step));
   }

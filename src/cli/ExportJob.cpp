@@ -271,12 +271,34 @@ void setUpPdfWriter(QPdfWriter& writer, const PaperSize& paper, int dpi) {
 
 } // namespace
 
+std::string pdfTitle(const TestRecord& record, const std::string& fallback) {
+  // The title as the page draws it: a field of any length gives a short one.
+  auto trimmed = [](std::string_view text) {
+    static constexpr std::string_view kBlanks[] = {" ", "\t", "\xE3\x80\x80"};  // the last a full-width space
+    for (bool cut = true; cut;) {
+      cut = false;
+      for (const std::string_view blank : kBlanks) {
+        if (text.starts_with(blank)) text.remove_prefix(blank.size()), cut = true;
+        if (text.ends_with(blank)) text.remove_suffix(blank.size()), cut = true;
+      }
+    }
+    return std::string(text);
+  };
+  std::string title = trimmed(drawnText(record.graphTitle()));
+  if (!title.empty()) return title;
+  for (const std::string& part : {record.surveyName(), record.testIdNumber()}) {
+    const std::string shown = trimmed(drawnText(part));
+    if (shown.empty()) continue;
+    title += (title.empty() ? "" : " ") + shown;
+  }
+  return title.empty() ? fallback : title;
+}
+
 bool paintPdf(QIODevice& device, const TestRecord& record, const Settings& settings, const PaperSize& paper,
-              int dpi) {
+              int dpi, const std::string& title) {
   QPdfWriter writer(&device);
   setUpPdfWriter(writer, paper, dpi);
-  // The title as the page draws it: a field of any length gives a short one.
-  writer.setTitle(qstr(std::string(drawnText(record.graphTitle()))));
+  writer.setTitle(qstr(pdfTitle(record, title)));
   const PageInputs inputs = pageInputsFrom(record, settings, paper.wholeWidthMm());
   const ThreadSurfaceCache texts;
   return paintPageRange(writer, inputs, 1, pageCount(record));
@@ -364,7 +386,7 @@ bool writePdf(const std::filesystem::path& output, const TestRecord& record, con
   {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    ok = paintPdf(buffer, record, settings, paper, dpi);
+    ok = paintPdf(buffer, record, settings, paper, dpi, utf8Path(output.stem()));
   }
   if (!ok || bytes.isEmpty()) {
     reportMessage(IDS_WRITE_FAILED_DETAIL, shownPath(output) + ": PDF を作れませんでした");

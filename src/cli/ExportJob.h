@@ -87,9 +87,16 @@ QImage renderPageImage(const TestRecord& record, const Settings& settings, int p
 void renderPageInto(QImage& image, const TestRecord& record, const Settings& settings, int page,
                     const PaperSize& paper, int dpi);
 
-// Every page as PDF onto the device (open for writing).
+// The PDF's title: the graph title as the page draws it, without the
+// blanks around it; a blank title (a full-width space, as a heading left
+// empty holds) gives the survey name and the test's number instead, and
+// without those `fallback` (the file's name).
+std::string pdfTitle(const TestRecord& record, const std::string& fallback = {});
+
+// Every page as PDF onto the device (open for writing); `title` as
+// pdfTitle's fallback.
 bool paintPdf(QIODevice& device, const TestRecord& record, const Settings& settings, const PaperSize& paper,
-              int dpi = kPrintDpi);
+              int dpi = kPrintDpi, const std::string& title = {});
 
 // The pages of many tests into one PDF document, one test after the other,
 // drawn by one writer: each font is embedded once, as one subset for all the

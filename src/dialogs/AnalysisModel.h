@@ -293,8 +293,25 @@ public:
   const std::string& exponent(int field) const;
   void setExponent(int field, std::string text);
   // The time axis of the first graph also serves the h - t graph: setting
-  // 43, 44 or 45 sets 53, 54 or 55 as well.
+  // 43, 44 or 45 sets 53, 54 or 55 as well (and OK stores them so, the
+  // page's h - t graph being drawn from 53 to 55).
+  // A typed point t takes the nearest complete row (its t, h, Q and s); a
+  // typed h, Q or s, or a t that is no number, is refused: the row's
+  // readings come back. Done when the focus leaves the edit, and before
+  // 計算更新, so that k is always of the row whose t is shown.
   void setText(int field, std::string text) override;
+  void fieldLeft(int field) override;
+  // Home, End, a click on a preview: the cursor, and the point with it, to
+  // a row (within 1 .. completeRows); the previews are redrawn.
+  void moveCursorTo(int row);
+  // The complete row whose circle is nearest (x, y) in a preview of width
+  // x height pixels as last redrawn; 0 before the first redraw.
+  int rowAt(PreviewGraph graph, int x, int y, int width, int height) const;
+  // "推奨点": the point to the row suggestSteadyPoint (analysis module)
+  // gives, and k from it; without one the point stays and the text says
+  // why.
+  void applySuggestion();
+  const std::string& suggestionText() const { return suggestionText_; }
 
   bool validateScales(bool showMessage) override;
   void recomputePermeability() override;
@@ -331,7 +348,14 @@ private:
   double flowValue(int field) const;
   // The value of a Q field in units of the step's exponent.
   double inStepUnits(int field) const;
+  // The typed point edit waiting for its row (0: none).
+  void settleTypedPoint();
   std::array<std::string, 3> exponents_{"x1", "x1", "x1"};
+  int typedField_ = 0;
+  // The time axis was typed or taken from the data here: OK stores its
+  // copies for the h - t graph too.
+  bool timeAxisSet_ = false;
+  std::string suggestionText_;
   // The row the k in the dialog was computed from (0: k not computed
   // here). OK then writes its Q, h and s as Qo, hs and So, so that the page
   // prints the Qo and So its k comes from.

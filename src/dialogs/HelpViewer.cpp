@@ -54,10 +54,10 @@ std::string helpTopicFor(const std::string& windowName) {
   static const struct { const char* name; const char* topic; } topics[] = {
       {"headingsDialog", "見出し"},
       {"unsteadyReadingsDialog", "非定常法 測定データ"},
-      {"steadyReadingsDialog", "非定常法 測定データ"},
+      {"steadyReadingsDialog", "定常法"},
       {"importDialog", "測定データの取り込み"},
       {"unsteadyAnalysisDialog", "解析/目盛り"},
-      {"steadyAnalysisDialog", "解析/目盛り"},
+      {"steadyAnalysisDialog", "定常法"},
       {"pageFormatDialog", "ページ書式"},
       {"styleDigitsDialog", "様式/桁数"},
       {"linesMarginsDialog", "線種/マージン/社名"},

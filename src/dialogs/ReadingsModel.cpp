@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <tuple>
 #include <utility>
 
+#include "analysis/AutoScales.h"
 #include "dialogs/FieldCheck.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
@@ -239,6 +241,14 @@ void ReadingsModel::openReadings(const ReadingTable& table, std::string pipeTopH
   working_.set_pipeTopHeight(std::move(pipeTopHeight));
   working_.set_equilibriumLevel(std::move(equilibriumLevel));
   axes_ = std::move(axes);
+  openedAxes_ = axes_;
+  axesSet_ = false;
+  // A new test's pairs follow the readings.
+  auto untouched = [](const std::string& from, const std::string& to, double a, double b) {
+    return (from.empty() && to.empty()) || (isNumberText(from) && isNumberText(to) && toDouble(from) == a && toDouble(to) == b);
+  };
+  automatic_[0] = untouched(axes_.timeFrom, axes_.timeTo, 0, 10000);
+  automatic_[1] = untouched(axes_.levelBottom, axes_.levelTop, -20, 20);
   // The preview can be drawn at once; the checks with their message come
   // when it is first shown.
   applyPreviewAxes(false);
@@ -821,6 +831,65 @@ bool ReadingsModel::confirmCancel() const {
 
 void ReadingsModel::checkPreviewAxes() { applyPreviewAxes(true); }
 
+void ReadingsModel::followReadings() {
+  fitAutomaticAxes();
+  applyPreviewAxes(false);
+}
+
+void ReadingsModel::fitPreviewAxes() {
+  automatic_[0] = automatic_[1] = true;
+  axesSet_ = true;
+  applyPreviewAxes(true);
+}
+
+void ReadingsModel::setPreviewAxes(PreviewAxes axes) {
+  if (axes.timeFrom != axes_.timeFrom || axes.timeTo != axes_.timeTo) automatic_[0] = false, axesSet_ = true;
+  if (axes.levelBottom != axes_.levelBottom || axes.levelTop != axes_.levelTop) automatic_[1] = false, axesSet_ = true;
+  axes_ = std::move(axes);
+}
+
+namespace {
+
+// Round ends around [low, high]: about five steps of 1, 2 or 5 x 10^n, a
+// flat range in the middle.
+std::pair<std::string, std::string> roundEnds(double low, double high) {
+  double span = high - low;
+  const bool flat = !(span > 0);
+  if (flat) span = std::max(std::fabs(high), 1.0) * 0.2;
+  const double step = roundStepAtLeast(span / 5.0);
+  double from = std::floor(low / step + 1e-9) * step, to = std::ceil(high / step - 1e-9) * step;
+  if (flat) from -= step, to += step;
+  auto text = [](double v) { return cformat("%.6g", std::fabs(v) < 1e-12 ? 0.0 : v); };
+  return {text(from), text(to)};
+}
+
+} // namespace
+
+void ReadingsModel::fitAutomaticAxes() {
+  if (!automatic_[0] && !automatic_[1]) return;
+  double tLow = 0, tHigh = -INFINITY, low = INFINITY, high = -INFINITY;
+  for (int row = 1; row <= kRows; ++row) {
+    const std::string& t = working_.cell(row, C_time);
+    const std::string& level = working_.cell(row, C_pipeLevel);
+    if (!isNumberText(t) || !isNumberText(level)) continue;
+    tLow = std::min(tLow, toDouble(t));
+    tHigh = std::max(tHigh, toDouble(t));
+    for (const std::string* v : {&level, &working_.cell(row, C_level)}) {
+      if (v != &level && !pipeTopKnown_) continue;
+      if (!isNumberText(*v)) continue;
+      low = std::min(low, toDouble(*v));
+      high = std::max(high, toDouble(*v));
+    }
+  }
+  if (!(tHigh >= tLow)) return;  // no readings: the axes stay
+  if (automatic_[0]) {
+    // From 0 (or the earliest t), the last t inside the right end.
+    std::tie(axes_.timeFrom, axes_.timeTo) = roundEnds(tLow, std::max(tHigh, tLow + 0.1));
+  }
+  if (automatic_[1] && std::isfinite(low) && std::isfinite(high))
+    std::tie(axes_.levelBottom, axes_.levelTop) = roundEnds(low, high);
+}
+
 void ReadingsModel::applyPreviewAxes(bool check) {
   double from = toDouble(axes_.timeFrom), to = toDouble(axes_.timeTo);
   if (!std::isfinite(from) || !std::isfinite(to) || from < kMinTime || to - from < 0.1) {
@@ -829,6 +898,7 @@ void ReadingsModel::applyPreviewAxes(bool check) {
     if (check) {
       axes_.timeFrom = "0";
       axes_.timeTo = "10000";
+      automatic_[0] = true;
     }
   }
   double bottom = toDouble(axes_.levelBottom), top = toDouble(axes_.levelTop);
@@ -838,8 +908,14 @@ void ReadingsModel::applyPreviewAxes(bool check) {
     if (check) {
       axes_.levelBottom = "-20";
       axes_.levelTop = "20";
+      automatic_[1] = true;
       reportMessage(IDS_BAD_SCALE);
     }
+  }
+  if (check && (automatic_[0] || automatic_[1])) {
+    fitAutomaticAxes();
+    from = toDouble(axes_.timeFrom), to = toDouble(axes_.timeTo);
+    bottom = toDouble(axes_.levelBottom), top = toDouble(axes_.levelTop);
   }
   range_ = PreviewRange{from, to, bottom, top};
 }

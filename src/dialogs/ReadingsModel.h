@@ -172,13 +172,27 @@ public:
 
   // The preview's axis checks (an unusable t range becomes 0 .. 10000
   // silently, an unusable h' range -20 .. 20 with message 4008), done
-  // whenever the preview is redrawn.
+  // whenever the preview is redrawn ("グラフ描画" too).
+  //
+  // An axis pair still as a new test has it (t 0 .. 10000, h' -20 .. 20,
+  // or blank), or reset to that, is automatic: at each redraw, and as
+  // readings come and go (followReadings), it is fitted to the readings
+  // (t from 0 past the last t, h' and h within round ends). A pair typed
+  // into stays as typed; fitPreviewAxes makes both automatic again.
   void checkPreviewAxes();
-  // Draws the preview into an area of width x height pixels.
-  void drawPreview(Surface& surface, int width, int height) const;
+  void followReadings();
+  void fitPreviewAxes();
+  // Draws the preview into an area of width x height pixels; the axis ends
+  // lie insetX pixels in from the left and right edges (at least 2 on the
+  // left) and insetY from the top and bottom, where the dialog shows them.
+  void drawPreview(Surface& surface, int width, int height, int insetX = 0, int insetY = 0) const;
   const PreviewAxes& previewAxes() const { return axes_; }
-  void setPreviewAxes(PreviewAxes axes) { axes_ = std::move(axes); }
+  // A pair whose texts change here is typed: no longer automatic.
+  void setPreviewAxes(PreviewAxes axes);
   const PreviewRange& previewRange() const { return range_; }
+  // The axes OK stores: as opened unless the readings or the axes were
+  // changed here (a fit on the screen alone changes nothing).
+  const PreviewAxes& previewAxesToStore() const { return modified_ || axesSet_ ? axes_ : openedAxes_; }
 
   // The state the dialog shows.
   const std::string& cell(int row, int column) const;
@@ -215,6 +229,8 @@ private:
   // The range from the axis texts; with check, unusable texts are reset
   // (and a reset h' range reported).
   void applyPreviewAxes(bool check);
+  // The automatic pairs from the readings.
+  void fitAutomaticAxes();
   std::string joinedFlow(int row) const;
   double timeOf(int row) const;
   bool rowIsEmpty(int row) const;
@@ -235,7 +251,11 @@ private:
   std::array<std::string, kMaxColumns> entries_{};
   TestRecord working_;
   PreviewAxes axes_;
+  PreviewAxes openedAxes_;
   PreviewRange range_;
+  // The t pair and the h' pair follow the readings.
+  bool automatic_[2] = {};
+  bool axesSet_ = false;
   std::string editorText_;
   std::string autoTime_;  // the t the automatic increment filled in
   int currentRow_ = 0;

@@ -21,10 +21,11 @@ const char* const kLabelFace = "IPAGothic";
 
 } // namespace
 
-void ReadingsModel::drawPreview(Surface& surface, int width, int height) const {
-  // x from 2 pixels at the left edge to the width; y upwards from 0 at the
-  // bottom edge to the height, turned into device pixels at the end.
-  const double xs = 2, xe = width, ys = 0, ye = height;
+void ReadingsModel::drawPreview(Surface& surface, int width, int height, int insetX, int insetY) const {
+  // x from the left inset (at least 2 pixels) to the width less the inset;
+  // y upwards from the inset above the bottom edge to the inset below the
+  // top, turned into device pixels at the end.
+  const double xs = std::max(2, insetX), xe = width - insetX, ys = insetY, ye = height - insetY;
   const PreviewRange& r = range_;
   auto x = [&](double t) { return interpolate(t, r.timeFrom, r.timeTo, xs, xe); };
   auto y = [&](double level) { return interpolate(level, r.levelBottom, r.levelTop, ys, ye); };

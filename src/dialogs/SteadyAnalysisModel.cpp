@@ -1,7 +1,9 @@
 // The steady analysis: one steady reading gives k by the steady formula;
 // the scales of the Q - t and h - t graphs, Q typed as a mantissa with an
 // exponent picked from a list.
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "dialogs/AnalysisModel.h"
 #include "dialogs/FieldCheck.h"
@@ -90,8 +92,72 @@ double SteadyAnalysisModel::inStepUnits(int field) const {
 
 void SteadyAnalysisModel::setText(int field, std::string value) {
   // The h - t time axis is the Q - t one.
-  if (field >= F_graphATimeFrom && field <= F_graphATimeStep) working_.setField(field + 10, value);
+  if (field >= F_graphATimeFrom && field <= F_graphATimeStep) {
+    if (value != text(field)) timeAxisSet_ = true;
+    working_.setField(field + 10, value);
+  }
+  if (field >= F_pointT1 && field <= F_pointS2 && value != text(field)) typedField_ = field;
   AnalysisModel::setText(field, std::move(value));
+}
+
+void SteadyAnalysisModel::fieldLeft(int field) {
+  AnalysisModel::fieldLeft(field);
+  if (field == typedField_) settleTypedPoint();
+}
+
+void SteadyAnalysisModel::settleTypedPoint() {
+  const int typed = std::exchange(typedField_, 0);
+  if (typed == 0 || completeRows_ == 0) return;
+  int row = chosen_[0];
+  if (typed == F_pointT1 && isNumberText(text(F_pointT1))) {
+    // The nearest complete row by t: its t, h, Q and s together.
+    const double t = toDouble(text(F_pointT1));
+    double best = INFINITY;
+    for (int r = 1; r <= completeRows_; ++r) {
+      const double off = std::fabs(toDouble(working_.cell(r, C_time)) - t);
+      if (off < best) best = off, row = r;
+    }
+  }
+  chosen_[0] = highlighted_[0] = cursor_ = row;
+  fillPointEdits(1, row);
+  redrawPending_ = true;
+}
+
+void SteadyAnalysisModel::moveCursorTo(int row) {
+  if (completeRows_ == 0) return;
+  typedField_ = 0;
+  cursor_ = std::clamp(row, 1, completeRows_);
+  redrawPreviews();
+  chosen_[0] = cursor_;
+  fillPointEdits(1, cursor_);
+}
+
+int SteadyAnalysisModel::rowAt(PreviewGraph graph, int x, int y, int width, int height) const {
+  if (!shown_.drawn) return 0;
+  const bool flow = graph == PreviewGraph::First;
+  const AxisRange& range = shown_.ranges[graphIndex(graph)];
+  int nearest = 0;
+  double best = INFINITY;
+  for (int row = 1; row <= completeRows_; ++row) {
+    const double value = toDouble(working_.cell(row, flow ? C_flow : C_level));
+    if (flow ? !(value >= kLeastFlow) : !isNumberText(working_.cell(row, C_level))) continue;
+    const DevicePoint at = mapToArea(range, toDouble(working_.cell(row, C_time)), value, width, height);
+    const double dx = at.x - x, dy = at.y - y, distance = dx * dx + dy * dy;
+    if (distance < best) best = distance, nearest = row;
+  }
+  return nearest;
+}
+
+void SteadyAnalysisModel::applySuggestion() {
+  typedField_ = 0;
+  const SteadyPoint point = suggestSteadyPoint(working_);
+  suggestionText_ = point.text;
+  if (point.found) {
+    chosen_[0] = highlighted_[0] = cursor_ = point.row;
+    fillPointEdits(1, point.row);
+    recomputePermeability();
+  }
+  redrawPreviews();
 }
 
 bool SteadyAnalysisModel::rowComplete(int row) const {
@@ -100,6 +166,9 @@ bool SteadyAnalysisModel::rowComplete(int row) const {
 
 void SteadyAnalysisModel::openFields() {
   permeabilityRow_ = 0;
+  typedField_ = 0;
+  timeAxisSet_ = false;
+  suggestionText_.clear();
   int row = working_.fieldInt(F_point1Row);
   if (row >= completeRows_) row = completeRows_;
   if (row < 1) row = 1;
@@ -197,6 +266,7 @@ bool SteadyAnalysisModel::checkGridSpacing(int field) {
 
 void SteadyAnalysisModel::recomputePermeability() {
   if (completeRows_ == 0) return;
+  settleTypedPoint();
   autoScalesAtFirstAnalysis();
   working_.setField(F_gradientText, "");
   const double length = working_.fieldValue(F_sectionLength);
@@ -225,10 +295,12 @@ void SteadyAnalysisModel::recomputePermeability() {
 std::vector<std::string> SteadyAnalysisModel::checkTexts() const {
   std::vector<std::string> texts;
   for (const Check& check : steadyChecks(working_)) texts.push_back(check.text);
+  if (const auto check = steadyPointCheck(working_, chosen_[0])) texts.push_back(check->text);
   return texts;
 }
 
 void SteadyAnalysisModel::takeScales(const std::map<int, std::string>& texts) {
+  timeAxisSet_ = true;
   for (const auto& [field, value] : texts) {
     if (field >= F_graphAValueFrom && field <= F_graphAValueStep) {
       SplitFlow split = splitAxisFlow(value);
@@ -246,10 +318,19 @@ void SteadyAnalysisModel::takeScales(const std::map<int, std::string>& texts) {
 
 void SteadyAnalysisModel::storeAnalysis(TestRecord& record) const {
   if (pointsChanged()) {
-    for (int field = F_pointT1; field <= F_pointS2; ++field) record.setField(field, text(field));
-    record.setField(F_point1Row, cformat("%d", chosen_[0]));
+    // The point is a row: its t, h, Q and s, whatever an edit still holds.
+    const int row = chosen_[0];
+    record.setField(F_pointT1, working_.cell(row, C_time));
+    record.setField(F_pointT2, working_.cell(row, C_level));
+    record.setField(F_pointS1, working_.cell(row, C_flow));
+    record.setField(F_pointS2, working_.cell(row, C_headDifference));
+    record.setField(F_point1Row, cformat("%d", row));
   }
   for (int field = F_permeabilityText; field <= F_gradientText; ++field) storeIfChanged(record, field);
+  // The h - t graph's time axis as shown, once the time axis was set here
+  // (opened, its copies stood in the edits without being the record's).
+  if (timeAxisSet_)
+    for (int field = F_graphBTimeFrom; field <= F_graphBTimeStep; ++field) record.setField(field, text(field));
   // The page prints k with the Qo and So it was computed from: the steady
   // values become those of the row k came from, as the headings' "↑"
   // buttons would take them.

@@ -9,7 +9,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTest>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <functional>
@@ -21,10 +24,12 @@
 #include "analysis/Analysis.h"
 #include "qt/FileChooser.h"
 #include "dialogs/qt/CAnalysisDialog.h"
+#include "dialogs/qt/DialogWidgets.h"
 #include "files/Settings.h"
 #include "files/TvdFile.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
+#include "record/Permeability.h"
 #include "render/Page.h"
 #include "render/RecordingSurface.h"
 #include "support/TestSupport.h"
@@ -55,6 +60,9 @@ std::vector<std::string> graphPageTexts(const TestRecord& record) {
   for (const RecordedText& t : surface.texts()) texts.push_back(t.text);
   return texts;
 }
+// A label's text as it reads (without the no-break spaces and word
+// joiners that keep its brackets on one line).
+QString readAs(const QLabel* label) { return label->text().replace(QChar(0x00A0), u' ').remove(QChar(0x2060)); }
 bool contains(const std::vector<std::string>& texts, const std::string& text) {
   return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
@@ -130,7 +138,7 @@ TEST_F(AnalysisDialog, SuggestedSegmentSetsThePointsShowsItsFitAndReachesThePage
     // from where the early bump has died out (rows 6〜30 and k +2.4 % once).
     EXPECT_EQ(child<QLineEdit>(dialog, "pointT1")->text(), QStringLiteral("180"));
     EXPECT_EQ(child<QLineEdit>(dialog, "pointT2")->text(), QStringLiteral("1800"));
-    EXPECT_TRUE(child<QLabel>(dialog, "fitText")->text().contains(QStringLiteral("(n 17)  点 1, 2 は近似直線上の点")));
+    EXPECT_TRUE(readAs(child<QLabel>(dialog, "fitText")).contains(QStringLiteral("(n 17)  点 1, 2 は近似直線上の点")));
     EXPECT_TRUE(child<QLabel>(dialog, "suggestionText")->text().startsWith(QStringLiteral("推奨区間 14〜30 行")));
     EXPECT_TRUE(child<QLabel>(dialog, "spreadText")->text().startsWith(QStringLiteral("照合: 区間の取り方による k の幅 2.0058E-006〜")));  // k digits 4
     // Said once: the points on the line in the fit's text, not again beside the button.
@@ -182,6 +190,70 @@ TEST_F(AnalysisDialog, SteadyPointMovedAndRecomputedKeepsTheQScales) {
 
   const auto texts = graphPageTexts(record);
   EXPECT_TRUE(contains(texts, "   5.4629×10"));
+}
+
+// The wrong steady k through the window: a t typed for the point (Tab,
+// 計算更新, OK) kept the first row's Q, and OK stored that Q as Qo with a k
+// 60 % high. The point is always a row: Home, End and a click on the
+// preview pick one, a typed t the nearest.
+TEST_F(AnalysisDialog, SteadyTypedTTakesTheNearestRowAndOkStoresItsQoAndK) {
+  load("steady.tvd");
+  runCommand([](CAnalysisDialog* dialog) {
+    auto* t = child<QLineEdit>(dialog, "pointT1");
+    auto* draw = child<QPushButton>(dialog, "drawButton");
+    draw->setFocus();
+    QTest::keyClick(draw, Qt::Key_Home);
+    EXPECT_EQ(t->text(), QStringLiteral("0"));
+    QTest::keyClick(draw, Qt::Key_End);
+    EXPECT_EQ(t->text(), QStringLiteral("1800"));
+    // A click on row 5's circle (t 240, Q 1.48E-5).
+    auto* preview = child<QWidget>(dialog, "firstPreview");
+    const AxisRange r = dialog->model().axisRange(PreviewGraph::First);
+    const int inset = AnalysisModel::kInset;
+    const int x = inset + static_cast<int>((240 - r.timeFrom) / (r.timeTo - r.timeFrom) * (preview->width() - 2 * inset));
+    const int y = preview->height() - inset -
+                  static_cast<int>((1.48e-5 - r.valueFrom) / (r.valueTo - r.valueFrom) * (preview->height() - 2 * inset));
+    QTest::mouseClick(preview, Qt::LeftButton, {}, QPoint(x, y));
+    EXPECT_EQ(t->text(), QStringLiteral("240"));
+
+    t->setFocus();
+    t->selectAll();
+    QTest::keyClicks(t, QStringLiteral("1000"));  // row 12 (t 1080) is the nearest
+    QTest::keyClick(t, Qt::Key_Tab);
+    click(dialog, "recomputeButton");
+    EXPECT_EQ(t->text(), QStringLiteral("1080"));
+    EXPECT_EQ(child<QLineEdit>(dialog, "pointS1")->text(), QStringLiteral("1.49E-5"));
+    if (const char* shots = std::getenv("TOV_SHOTS")) {
+      QTest::qWait(300);
+      dialog->screen()->grabWindow(0).save(QString::fromUtf8(shots) + "/steady-analysis.png");
+    }
+    click(dialog, "okButton");
+  });
+  EXPECT_TRUE(sink.reported.empty());
+  EXPECT_EQ(record.point1Row(), "12");
+  EXPECT_EQ(record.pointT1(), "1080");
+  EXPECT_EQ(record.pointS1(), "1.49E-5");
+  EXPECT_EQ(record.steadyFlow(), "1.49E-5");
+  EXPECT_EQ(record.steadyHeadDifference(), "1.496");
+  ASSERT_TRUE(permeabilityFromHeadings(record));
+  EXPECT_EQ(record.permeabilityText(), formatPermeability(*permeabilityFromHeadings(record), 4));
+  const std::string k = record.permeabilityText();
+  EXPECT_TRUE(contains(graphPageTexts(record), "   " + k.substr(0, k.find('E')) + "×10"));
+}
+
+// 推奨点 in the window: the point and k in one action, the reason beside.
+TEST_F(AnalysisDialog, SteadySuggestedPointSetsThePointAndK) {
+  load("steady.tvd");
+  runCommand([](CAnalysisDialog* dialog) {
+    QTest::keyClick(child<QPushButton>(dialog, "drawButton"), Qt::Key_Home);
+    click(dialog, "suggestButton");
+    EXPECT_EQ(child<QLineEdit>(dialog, "pointT1")->text(), QStringLiteral("1620"));
+    EXPECT_TRUE(child<QLabel>(dialog, "suggestionText")->text().startsWith(QStringLiteral("推奨点 行 15")));
+    EXPECT_FALSE(child<QLineEdit>(dialog, "permeabilityText")->text().isEmpty());
+    click(dialog, "okButton");
+  });
+  EXPECT_EQ(record.point1Row(), "15");
+  EXPECT_EQ(record.permeabilityText(), formatPermeability(*permeabilityFromHeadings(record), 4));
 }
 
 TEST_F(AnalysisDialog, CancelKeepsTheRecord) {
@@ -261,6 +333,72 @@ TEST_F(ShownDialog, ScaleEditsAreCheckedWhenLeftAndBeforeOk) {
   QTest::keyClick(to, Qt::Key_Return);
   EXPECT_FALSE(dialog->isVisible());
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
+}
+
+// The 照合 texts wrapped inside their parentheses: "(95 %" at a line's end,
+// "2.0298E-006〜2.0848E-006)" on the next. Laid out as a word-wrapped label
+// lays them out, at every width from 150 to 600 pixels, no line ends
+// inside brackets.
+TEST(ReviewTexts, NoLineEndsInsideParentheses) {
+  const char* rows[] = {
+      "照合: 行 6〜30 の近似直線 a 0.000840021  k 2.0573E-006 (95 % 2.0298E-006〜2.0848E-006)",
+      "照合: 区間の取り方による k の幅 2.0058E-006〜2.2773E-006 (210 区間)",
+      "s/H0 範囲 0.15〜0.25 (s 0.486〜0.81 m): 区間は一部が s/H0 範囲内",
+  };
+  QTextOption wrap;
+  wrap.setWrapMode(QTextOption::WordWrap);
+  for (const char* row : rows) {
+    const QString text = unbrokenParentheses(QString::fromUtf8(row));
+    for (int width = 150; width <= 600; width += 5) {
+      QTextLayout layout(text, QApplication::font());
+      layout.setTextOption(wrap);
+      layout.beginLayout();
+      int depth = 0, at = 0;
+      for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        for (; at < line.textStart() + line.textLength(); ++at) {
+          if (text[at] == u'(') ++depth;
+          if (text[at] == u')') --depth;
+        }
+        EXPECT_TRUE(depth == 0 || at == text.size()) << row << " at " << width << " px: a line ends at " << at;
+      }
+      layout.endLayout();
+    }
+  }
+}
+
+// Each preview's axis labels cover the place of their values: the Q-t
+// preview's "0" stood three quarters down its frame (where the unsteady
+// preview's residuals begin), so 1.1E-5 read as about 0.8E-5.
+TEST_F(AnalysisDialog, SteadyPreviewLabelsSitAtTheirValues) {
+  load("steady.tvd");
+  SteadyAnalysisModel model;
+  model.openAnalysis(record, 2);
+  CSteadyAnalysisDialog dialog(model);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  QTest::qWait(20);
+  const struct { const char* preview; const char* label; bool vertical; bool atStart; } rows[] = {
+      {"firstPreview", "firstValueTo", true, false},   {"firstPreview", "firstValueFrom", true, true},
+      {"secondPreview", "secondValueTo", true, false}, {"secondPreview", "secondValueFrom", true, true},
+      {"firstPreview", "firstTimeFrom", false, true},  {"secondPreview", "secondTimeTo", false, false},
+  };
+  for (const auto& r : rows) {
+    auto* preview = child<QWidget>(&dialog, r.preview);
+    auto* label = child<QLabel>(&dialog, r.label);
+    const int inset = AnalysisModel::kInset;
+    // The text's extent in the preview's coordinates.
+    const QRect text = QStyle::alignedRect(label->layoutDirection(), label->alignment(),
+                                           label->fontMetrics().size(0, label->text()), label->contentsRect());
+    const QRect shown(label->mapTo(&dialog, text.topLeft()) - preview->mapTo(&dialog, QPoint(0, 0)), text.size());
+    if (r.vertical) {
+      const int value = r.atStart ? preview->height() - inset : inset;  // y grows downwards
+      EXPECT_TRUE(value >= shown.top() && value <= shown.bottom()) << r.label << " " << shown.top() << ".." << shown.bottom() << " value " << value;
+    } else {
+      const int value = r.atStart ? inset : preview->width() - inset;
+      EXPECT_TRUE(value >= shown.left() && value <= shown.right()) << r.label << " " << shown.left() << ".." << shown.right() << " value " << value;
+    }
+  }
 }
 
 } // namespace

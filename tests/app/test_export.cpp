@@ -236,6 +236,23 @@ TEST(ExportFiles, PdfHoldsEveryPage) {
   EXPECT_LT(fs::file_size(out / "huge.pdf"), 200000u);
 }
 
+// A heading left empty holds a full-width space: the PDF was titled with
+// it. The title is the graph title without blanks around it, or the survey
+// and the test's number, or the file's name.
+TEST(ExportFiles, PdfTitleIsNeverBlank) {
+  const struct { const char* graphTitle; const char* survey; const char* number; const char* title; } rows[] = {
+      {" 透水試験 ", "調査", "B-2", "透水試験"},
+      {"　", "県道調査", "B-2", "県道調査 B-2"},
+      {"", "　", "B-2", "B-2"},
+      {"\t", "", "", "B-3 試験"},
+  };
+  for (const auto& r : rows) {
+    tov::TestRecord record;
+    record.set_graphTitle(r.graphTitle), record.set_surveyName(r.survey), record.set_testIdNumber(r.number);
+    EXPECT_EQ(tov::pdfTitle(record, "B-3 試験"), r.title) << r.graphTitle;
+  }
+}
+
 // The text a PDF reader takes from an exported test, page by page: titles,
 // a label spread character by character, the vertical axis label, the
 // formula's result, the readings and the footers (the texts go to the PDF

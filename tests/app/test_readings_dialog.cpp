@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -239,6 +240,52 @@ TEST_F(ReadingsDialogTest, SteadyFlowIsTypedAsMantissaAndExponent) {
   });
   EXPECT_EQ(record.cell(1, C_flow), "2.5E-7");
   EXPECT_EQ(record.cell(1, C_level), "-0.7");
+}
+
+// A new steady test's preview stayed at t 0 .. 10000 and h' -20 .. 20:
+// fifteen readings of 7 min made a 5-pixel arc. It follows the readings,
+// each axis field level with its value; OK keeps the axes shown. The
+// exponent picker with the focus shows it.
+TEST_F(ReadingsDialogTest, ANewTestsPreviewFitsItsReadingsBesideTheAxisFields) {
+  record.set_formulaKind("4");
+  record.set_previewTimeTo("10000"), record.set_previewLevelBottom("-20"), record.set_previewLevelTop("20");
+  frame.updateCommandStates();
+  runModal(frame, ID_STEADY_READINGS, [](CReadingsDialog& dialog) {
+    QString block;
+    for (int i = 0; i < 15; ++i) block += QStringLiteral("%1\t%2\t1.5\tE-5\n").arg(420 * i).arg(3.0 + 0.1 * i, 0, 'f', 3);
+    QGuiApplication::clipboard()->setText(block);
+    auto* grid = child<QTableView>(&dialog, "grid");
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+    QTest::qWait(20);
+    EXPECT_EQ(child<QLineEdit>(&dialog, "previewTimeTo")->text(), QStringLiteral("6000"));
+    EXPECT_EQ(child<QLineEdit>(&dialog, "previewLevelTop")->text(), QStringLiteral("6"));   // h' to 4.4
+    EXPECT_EQ(child<QLineEdit>(&dialog, "previewLevelBottom")->text(), QStringLiteral("-4"));  // h from -3.9
+    // The h' ends lie level with the middles of their fields.
+    auto* preview = child<QWidget>(&dialog, "preview");
+    for (const auto& [name, top] : {std::pair{"previewLevelTop", true}, std::pair{"previewLevelBottom", false}}) {
+      auto* field = child<QLineEdit>(&dialog, name);
+      const int middle = field->mapTo(&dialog, field->rect().center()).y() - preview->mapTo(&dialog, QPoint(0, 0)).y();
+      const int value = top ? field->sizeHint().height() / 2 : preview->height() - field->sizeHint().height() / 2;
+      EXPECT_NEAR(middle, value, 2) << name;
+    }
+    auto* picker = child<QComboBox>(&dialog, "entryExponent");
+    const QImage unfocused = picker->grab().toImage();
+    auto* flow = child<QLineEdit>(&dialog, "entryFlow");
+    flow->setFocus();
+    QTest::keyClick(flow, Qt::Key_Return);  // on to the picker as Tab would go, and marked as by Tab
+    ASSERT_TRUE(picker->hasFocus());
+    QTest::qWait(20);
+    EXPECT_NE(picker->grab().toImage(), unfocused) << "no focus mark";
+    if (const char* shots = std::getenv("TOV_SHOTS")) {
+      QTest::qWait(300);
+      dialog.screen()->grabWindow(0).save(QString::fromUtf8(shots) + "/steady-readings.png");
+    }
+    click(&dialog, "okButton");
+  });
+  EXPECT_EQ(record.previewTimeTo(), "6000");
+  EXPECT_EQ(record.previewLevelTop(), "6");
 }
 
 TEST_F(ReadingsDialogTest, ReadingsTypedInTheEditorSurviveSaveAndReopen) {

@@ -725,5 +725,110 @@ TEST_F(SteadyAnalysis, TheTimeAxisServesBothGraphsAndThePreviewsShowTheChosenRow
   EXPECT_EQ(h[0].centre.x, 52);
 }
 
+
+// A constant-head test whose flow settles: t 0 .. 1800 every minute, h' 0,
+// ho 2 m below the pipe top (s 2), Q falling from 1.7668E-5 to about
+// 1.108E-5 (the first row's k 60 % above the settled one's).
+TestRecord settlingRecord() {
+  TestRecord r = unsteadyRecord(0, 4);
+  r.set_pipeTopHeight("0");
+  r.set_equilibriumLevel("-2");
+  r.set_boreDiameter("0.066");
+  for (int row = 1; row <= 31; ++row) {
+    const double t = 60.0 * (row - 1);
+    r.setCell(row, C_time, cformat("%g", t));
+    r.setCell(row, C_pipeLevel, "0");
+    r.setCell(row, C_flow, cformat("%.5G", 1.108e-5 * (1 + 0.5946 * std::exp(-t / 240))));
+    r.deriveReadingRow(row);
+  }
+  r.set_point1Row("1");
+  return r;
+}
+
+// The wrong steady k: a t typed for the point (1800 into row 1's) kept row
+// 1's Q, and 計算更新 and OK stored that Q as Qo with its k 60 % high. A
+// typed t takes the nearest row, its h, Q and s with it, whether the focus
+// left the edit or 計算更新 came first; a typed h, Q or s is refused.
+TEST_F(SteadyAnalysis, ATypedPointTTakesTheNearestRowsQAndK) {
+  const TestRecord r = settlingRecord();
+  const struct { int field; const char* typed; bool leave; int row; } cases[] = {
+      {F_pointT1, "1800", true, 31}, {F_pointT1, "1800", false, 31}, {F_pointT1, "1775", true, 31},
+      {F_pointT1, "abc", true, 1},   {F_pointS1, "1.108E-5", true, 1}, {F_pointS2, "2.5", false, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.typed) + (c.leave ? ", left" : ", 計算更新"));
+    openSteady(r);
+    steady.setText(c.field, c.typed);
+    if (c.leave) steady.fieldLeft(c.field);
+    steady.recomputePermeability();
+    EXPECT_EQ(steady.chosenRow(1), c.row);
+    EXPECT_EQ(steady.text(F_pointT1), r.cell(c.row, C_time));
+    EXPECT_EQ(steady.text(F_pointS1), r.cell(c.row, C_flow));
+    EXPECT_EQ(steady.text(F_pointS2), r.cell(c.row, C_headDifference));
+    TestRecord stored = r;
+    steady.storeAnalysis(stored);
+    EXPECT_EQ(stored.pointT1(), r.cell(c.row, C_time));
+    EXPECT_EQ(stored.steadyFlow(), r.cell(c.row, C_flow));
+    EXPECT_EQ(formatPermeability(*permeabilityFromHeadings(stored), 2), stored.permeabilityText());
+  }
+}
+
+// Home, End and a click on either preview move the point; 推奨点 takes the
+// middle of the settled last rows and computes its k in one action, and
+// then 検討事項 no longer names the point as taken before the flow settled.
+TEST_F(SteadyAnalysis, RowsArePickedByKeyClickAndSuggestion) {
+  openSteady(settlingRecord());
+  EXPECT_EQ(steady.rowAt(PreviewGraph::First, 0, 0, 200, 100), 0);  // nothing drawn yet
+  auto named = [&] {
+    const auto texts = steady.checkTexts();
+    return std::any_of(texts.begin(), texts.end(),
+                       [](const std::string& t) { return t.find("定常に達する前の行") != std::string::npos; });
+  };
+  EXPECT_TRUE(named());
+  steady.moveCursorTo(999);
+  EXPECT_EQ(steady.chosenRow(1), 31);
+  steady.moveCursorTo(0);
+  EXPECT_EQ(steady.chosenRow(1), 1);
+  steady.setText(F_graphATimeTo, "1800");
+  steady.drawGraph();
+  for (const PreviewGraph graph : {PreviewGraph::First, PreviewGraph::Second}) {
+    const auto shown = circles(steady, graph);
+    ASSERT_GE(shown.size(), 11u);
+    EXPECT_EQ(steady.rowAt(graph, shown[10].centre.x + 1, shown[10].centre.y - 1, 200, 100), 11);
+  }
+  steady.applySuggestion();
+  EXPECT_EQ(steady.chosenRow(1), 30);  // rows 29 .. 31 still fall a little: the middle Q
+  EXPECT_NE(steady.suggestionText().find("推奨点 行 30"), std::string::npos) << steady.suggestionText();
+  EXPECT_EQ(steady.text(F_permeabilityText), "3.01E-006");
+  EXPECT_FALSE(named());
+}
+
+// 自動目盛り showed an h - t time step of 500 while OK kept the record's
+// 5000 (the dialog's copies of the Q - t axis had stood in its edits since
+// opening), so the page's h - t graph was labelled "0" alone. OK without a
+// change still changes nothing.
+TEST_F(SteadyAnalysis, AutoScalesAreStoredAsShownForTheHtGraphToo) {
+  TestRecord r = settlingRecord();
+  r.set_graphATimeTo("1000"), r.set_graphATimeStep("500");
+  r.set_graphAValueFrom("0"), r.set_graphAValueTo("2E-5"), r.set_graphAValueStep("1E-5");
+  r.set_graphBTimeFrom("0"), r.set_graphBTimeTo("10000"), r.set_graphBTimeStep("5000");
+  for (const bool automatic : {false, true}) {
+    SCOPED_TRACE(automatic ? "自動目盛り" : "no change");
+    openSteady(r);
+    if (automatic) steady.applyAutoScales();
+    TestRecord stored = r;
+    steady.storeAnalysis(stored);
+    if (!automatic) {
+      EXPECT_EQ(stored, r);
+      continue;
+    }
+    for (int field = F_graphBTimeFrom; field <= F_graphBTimeStep; ++field) {
+      EXPECT_EQ(stored.field(field), steady.text(field)) << field;
+      EXPECT_EQ(stored.field(field), stored.field(field - 10)) << field;
+    }
+    EXPECT_EQ(stored.graphBTimeStep(), "500");
+  }
+}
+
 } // namespace
 } // namespace tov

@@ -62,8 +62,8 @@ TEST_F(HelpTest, EveryDialogOpensASectionHeadedByItsTitle) {
   model.openHelp(help);
   const struct { const char* name; const char* title; } rows[] = {
       {"headingsDialog", "見出し"},           {"unsteadyReadingsDialog", "非定常法 測定データ"},
-      {"steadyReadingsDialog", "定常法 測定データ"}, {"importDialog", "測定データの取り込み"},
-      {"unsteadyAnalysisDialog", "解析/目盛り"}, {"steadyAnalysisDialog", "解析/目盛り"},
+      {"steadyReadingsDialog", "■ 定常法"},  {"importDialog", "測定データの取り込み"},  // not the unsteady one's
+      {"unsteadyAnalysisDialog", "解析/目盛り"}, {"steadyAnalysisDialog", "解析/目盛り 〔定常法〕"},
       {"pageFormatDialog", "ページ書式"},     {"styleDigitsDialog", "様式/桁数"},
       {"linesMarginsDialog", "線種/マージン/社名"}, {"testerRegisterDialog", "マスタファイル 試験者"},
       {"fontsDialog", "フォント"},            {"keyBehaviourDialog", "キーの動作"},

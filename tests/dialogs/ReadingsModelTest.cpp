@@ -422,5 +422,50 @@ TEST_F(ReadingsModelTest, PreviewPlotsTheReadingsAndLabelsTheCurrentRow) {
   EXPECT_TRUE(plain.drawTexts().empty());
 }
 
+
+// A new test's preview stayed at t 0 .. 10000 and h' -20 .. 20 (fifteen
+// readings of 7 min a 5-pixel arc) and グラフ描画 did not fit them. A pair
+// still as a new test has it follows the readings, a typed one stays; OK
+// stores the axes as opened unless the readings or the axes were changed.
+TEST_F(ReadingsModelTest, ANewTestsPreviewFitsItsReadingsAndTypedAxesStay) {
+  std::vector<Texts> rows;
+  for (int i = 0; i < 15; ++i) rows.push_back({cformat("%d", 420 * i), cformat("%.3f", 3.0 + 0.1 * i)});
+  const struct { PreviewAxes opened, fitted, afterAdding; } cases[] = {
+      // h' 3.0 .. 4.4 and h -3.9 .. -2.5 (pipe top 0.5); the last t 5880, then 6300.
+      {{"0", "10000", "-20", "20"}, {"0", "6000", "-4", "6"}, {"0", "8000", "-4", "6"}},
+      {{"", "", "", ""}, {"0", "6000", "-4", "6"}, {"0", "8000", "-4", "6"}},
+      {{"0", "10000", "-5", "5"}, {"0", "6000", "-5", "5"}, {"0", "8000", "-5", "5"}},
+      {{"0", "7000", "-5", "5"}, {"0", "7000", "-5", "5"}, {"0", "7000", "-5", "5"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.opened.timeTo + " " + c.opened.levelTop);
+    open(unsteady, rows, "0.5", c.opened);
+    unsteady.checkPreviewAxes();  // the first showing, and グラフ描画
+    EXPECT_EQ(unsteady.previewAxes(), c.fitted);
+    EXPECT_EQ(unsteady.previewAxesToStore(), c.opened);  // a fit on the screen alone
+    entries(unsteady, {"6300", "4.5"});
+    ASSERT_TRUE(unsteady.addReading(true));
+    unsteady.followReadings();
+    EXPECT_EQ(unsteady.previewAxes(), c.afterAdding);
+    EXPECT_EQ(unsteady.previewAxesToStore(), c.afterAdding);
+  }
+  // Typed, then made automatic again.
+  open(unsteady, rows, "0.5", {"0", "10000", "-20", "20"});
+  unsteady.setPreviewAxes({"0", "10000", "-20", "30"});
+  unsteady.checkPreviewAxes();
+  EXPECT_EQ(unsteady.previewAxes(), (PreviewAxes{"0", "6000", "-20", "30"}));
+  unsteady.fitPreviewAxes();
+  EXPECT_EQ(unsteady.previewAxes(), (PreviewAxes{"0", "6000", "-4", "6"}));
+  EXPECT_EQ(unsteady.previewAxesToStore(), unsteady.previewAxes());
+
+  // The axis ends lie at the insets, level with the fields beside them.
+  open(unsteady, {{"0", "5"}, {"100", "-5"}}, "");
+  RecordingSurface surface;
+  unsteady.drawPreview(surface, 212, 100, 6, 12);
+  ASSERT_EQ(surface.circles().size(), 2u);
+  EXPECT_EQ(surface.circles()[0].centre, (DevicePoint{6, 12}));
+  EXPECT_EQ(surface.circles()[1].centre, (DevicePoint{206, 88}));
+}
+
 } // namespace
 } // namespace tov

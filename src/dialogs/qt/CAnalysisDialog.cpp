@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -460,10 +462,10 @@ void CUnsteadyAnalysisDialog::refresh() {
     if (QAbstractButton* button = group->button(unsteady_.choice(field))) button->setChecked(true);
   if (grid2Check_) grid2Check_->setChecked(unsteady_.choice(F_grid2WhenGrid1Small) != 0);
   if (fitText_) {
-    fitText_->setText(qs(unsteady_.fitText()));
-    bandText_->setText(qs(unsteady_.bandText()));
-    spreadText_->setText(qs(unsteady_.spreadText()));
-    suggestionText_->setText(qs(unsteady_.suggestionText()));
+    fitText_->setText(unbrokenParentheses(qs(unsteady_.fitText())));
+    bandText_->setText(unbrokenParentheses(qs(unsteady_.bandText())));
+    spreadText_->setText(unbrokenParentheses(qs(unsteady_.spreadText())));
+    suggestionText_->setText(unbrokenParentheses(qs(unsteady_.suggestionText())));
   }
 }
 
@@ -477,12 +479,39 @@ CSteadyAnalysisDialog::CSteadyAnalysisDialog(SteadyAnalysisModel& model, QWidget
   body->addWidget(pointBox());
   body->addWidget(graphBox(true), 3);
   body->addWidget(graphBox(false), 2);
-  // The s axis ends where the residuals below it begin.
-  if (QLabel* from = labels_[0][2]) {
-    from->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    from->setMinimumHeight(from->fontMetrics().height() + AnalysisModel::kResidualStrip);
+  for (AnalysisPreview* preview : previews_) {
+    preview->installEventFilter(this);
+    preview->setCursor(Qt::PointingHandCursor);
+    preview->setToolTip(QStringLiteral("クリックした点の行を解析点にします"));
   }
   finish(body);
+}
+
+void CSteadyAnalysisDialog::keyPressEvent(QKeyEvent* event) {
+  // Home and End take the point to the first and the last reading; an edit
+  // or a picker with the focus keeps them for itself.
+  if (event->modifiers() == Qt::NoModifier && (event->key() == Qt::Key_Home || event->key() == Qt::Key_End)) {
+    const int row = event->key() == Qt::Key_Home ? 1 : steady_.completeRows();
+    apply([this, row] { steady_.moveCursorTo(row); });
+    return;
+  }
+  CAnalysisDialog::keyPressEvent(event);
+}
+
+bool CSteadyAnalysisDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress) {
+    for (int g = 0; g < 2; ++g) {
+      if (watched != previews_[g]) continue;
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() != Qt::LeftButton) break;
+      const QPoint at = mouse->position().toPoint();
+      const int row = steady_.rowAt(g == 0 ? PreviewGraph::First : PreviewGraph::Second, at.x(), at.y(),
+                                    previews_[g]->width(), previews_[g]->height());
+      if (row >= 1) apply([this, row] { steady_.moveCursorTo(row); });
+      return true;
+    }
+  }
+  return CAnalysisDialog::eventFilter(watched, event);
 }
 
 QWidget* CSteadyAnalysisDialog::pointBox() {
@@ -503,6 +532,11 @@ QWidget* CSteadyAnalysisDialog::pointBox() {
     values->addWidget(fieldEdit(p.field, p.name, box, kPointWidth));
     values->addSpacing(10);
   }
+  auto* suggest = new QPushButton(QStringLiteral("推奨点"), box);
+  suggest->setObjectName(QStringLiteral("suggestButton"));
+  suggest->setToolTip(QStringLiteral("Q の落ち着いた最後の 3 点のうち Q が中央の行を解析点にし、k を計算します"));
+  connect(suggest, &QPushButton::clicked, this, [this] { apply([this] { steady_.applySuggestion(); }); });
+  values->addWidget(suggest);
   values->addStretch(1);
   auto* results = new QHBoxLayout;
   results->addWidget(caption("log(2L/D)", box, Qt::AlignRight | Qt::AlignVCenter));
@@ -515,9 +549,14 @@ QWidget* CSteadyAnalysisDialog::pointBox() {
   connect(recompute, &QPushButton::clicked, this, [this] { apply([this] { model_.recomputePermeability(); }); });
   results->addWidget(recompute);
   results->addStretch(1);
+  suggestionText_ = new QLabel(box);
+  suggestionText_->setObjectName(QStringLiteral("suggestionText"));
+  suggestionText_->setWordWrap(true);
+  suggestionText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   auto* left = new QVBoxLayout;
   left->addLayout(values);
   left->addLayout(results);
+  left->addWidget(suggestionText_);
   left->addLayout(buttonRow(box));
   auto* checks = new QVBoxLayout;
   checks->addWidget(caption("検討事項", box));
@@ -616,6 +655,10 @@ void CSteadyAnalysisDialog::refresh() {
   }
   for (QLabel* shown : gridExponents_)
     if (shown) shown->setText(qs(steady_.exponent(F_graphAValueStep)));
+  if (suggestionText_) {
+    suggestionText_->setText(unbrokenParentheses(qs(steady_.suggestionText())));
+    suggestionText_->setVisible(!steady_.suggestionText().empty());
+  }
 }
 
 // ----------------------------------------------------------------- command

@@ -129,6 +129,9 @@ public:
 
 protected:
   void refresh() override;
+  // A click on a preview picks the row whose circle is nearest.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
 private:
   QWidget* pointBox();
@@ -140,6 +143,7 @@ private:
   SteadyAnalysisModel& steady_;
   std::map<int, QComboBox*> pickers_;
   QLabel* gridExponents_[2] = {};
+  QLabel* suggestionText_ = nullptr;
 };
 
 // The analysis command: the dialog of the test's method on a copy of the

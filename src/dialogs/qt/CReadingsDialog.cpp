@@ -110,7 +110,7 @@ void ReadingsPreview::paintEvent(QPaintEvent*) {
   painter.fillRect(rect(), Qt::white);
   {
     QtSurface surface(painter);
-    model_.drawPreview(surface, width(), height());
+    model_.drawPreview(surface, width(), height(), insetX_, insetY_);
     surface.flush();
   }
   painter.setClipping(false);
@@ -360,6 +360,9 @@ QWidget* CReadingsDialog::buildRightPanel() {
     axisEdits_[i] = edit;
   }
   axisEdits_[1]->setAlignment(Qt::AlignRight);
+  // The h' ends level with the middle of their fields, the t ends where
+  // the fields' texts begin and end: each field beside its value.
+  preview_->setInsets(6, axisEdits_[3]->sizeHint().height() / 2);
 
   auto* graph = new QGridLayout;
   graph->setSpacing(4);
@@ -379,9 +382,17 @@ QWidget* CReadingsDialog::buildRightPanel() {
     model_.checkPreviewAxes();
     refresh();
   });
+  autoScaleButton_ = new QPushButton(QStringLiteral("自動目盛り"), panel);
+  autoScaleButton_->setObjectName(QStringLiteral("autoScaleButton"));
+  autoScaleButton_->setToolTip(QStringLiteral("測定データに合わせて目盛りを設定し、データが変わると合わせ直します"));
+  connect(autoScaleButton_, &QPushButton::clicked, this, [this] {
+    model_.fitPreviewAxes();
+    refresh();
+  });
   auto* drawRow = new QHBoxLayout;
   drawRow->addStretch(1);
   drawRow->addWidget(drawButton_);
+  drawRow->addWidget(autoScaleButton_);
 
   auto* previewBox = new QGroupBox(QStringLiteral("グラフ"), panel);
   previewBox->setObjectName(QStringLiteral("previewBox"));
@@ -405,7 +416,8 @@ void CReadingsDialog::setUpTabOrder() {
       order << entries_[c - 1];
   }
   order << addButton_ << overwriteButton_ << deleteButton_ << autoIncrement_ << grid_ << axisEdits_[3]
-        << axisEdits_[2] << axisEdits_[0] << axisEdits_[1] << drawButton_ << okButton_ << cancelButton_;
+        << axisEdits_[2] << axisEdits_[0] << axisEdits_[1] << drawButton_ << autoScaleButton_ << okButton_
+        << cancelButton_;
   for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -430,6 +442,7 @@ void CReadingsDialog::refresh() {
   autoIncrement_->setChecked(model_.autoIncrement());
   pipeTopHeight_->setText(qs(model_.pipeTopHeight()));
   pipeTopLabel_->setVisible(model_.pipeTopKnown());
+  model_.followReadings();
   PreviewAxes axes = model_.previewAxes();
   for (int i = 0; i < 4; ++i) setTextIfChanged(axisEdits_[i], axisText(axes, i));
 
@@ -560,6 +573,9 @@ void CReadingsDialog::onPaste() {
 void CReadingsDialog::entryEnter(QWidget* field) {
   QWidget* last = entries_[model_.columnCount() - 1];
   if (field != last) {
+    // Enter moves on as Tab does, and the field it reaches is marked as
+    // after Tab (the style marks a picker only after a move by the keys).
+    setAttribute(Qt::WA_KeyboardFocusChange);
     focusNextChild();
     return;
   }
@@ -695,7 +711,7 @@ bool runReadingsEditor(QWidget* parent, TestRecord& record, ReadingsMethod metho
   });
   if (dialog.exec() != QDialog::Accepted) return false;
   record.readings = stored;
-  const PreviewAxes& axes = model.previewAxes();
+  const PreviewAxes& axes = model.previewAxesToStore();
   record.set_previewTimeFrom(axes.timeFrom);
   record.set_previewTimeTo(axes.timeTo);
   record.set_previewLevelBottom(axes.levelBottom);

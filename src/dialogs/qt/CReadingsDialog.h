@@ -40,12 +40,16 @@ class ReadingsPreview : public QWidget {
 public:
   explicit ReadingsPreview(const ReadingsModel& model, QWidget* parent = nullptr);
   QSize sizeHint() const override { return {340, 260}; }
+  // Where the axis ends lie, in from the edges: under the middle of the
+  // axis fields beside the preview.
+  void setInsets(int x, int y) { insetX_ = x, insetY_ = y; }
 
 protected:
   void paintEvent(QPaintEvent* event) override;
 
 private:
   const ReadingsModel& model_;
+  int insetX_ = 0, insetY_ = 0;
 };
 
 class CReadingsDialog : public QDialog {
@@ -110,6 +114,7 @@ private:
   ReadingsPreview* preview_ = nullptr;
   QLineEdit* axisEdits_[4] = {};
   QPushButton* drawButton_ = nullptr;
+  QPushButton* autoScaleButton_ = nullptr;
   QPushButton* okButton_ = nullptr;
   QPushButton* cancelButton_ = nullptr;
   bool editing_ = false;

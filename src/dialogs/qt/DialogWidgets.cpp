@@ -1,5 +1,7 @@
 #include "dialogs/qt/DialogWidgets.h"
 
+#include <algorithm>
+
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -50,6 +52,25 @@ QLabel* noteLabel(QWidget* parent, const QString& text) {
                                                 (ink.blue() * 2 + paper.blue()) / 3));
   label->setPalette(palette);
   return label;
+}
+
+QString unbrokenParentheses(const QString& text) {
+  QString out;
+  out.reserve(text.size() * 2);
+  int depth = 0;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (c == u'(' || c == u'\uFF08') ++depth;
+    if (c == u')' || c == u'\uFF09') depth = std::max(0, depth - 1);
+    out += depth > 0 && c == u' ' ? QChar(0x00A0) : c;
+    // Japanese text breaks between any two of its characters (and after
+    // "〜"): inside, a word joiner stands beside each of them. Numbers stay
+    // as they are, to be copied.
+    auto wide = [](QChar x) { return x.unicode() >= 0x2E80; };
+    if (depth > 0 && i + 1 < text.size() && !c.isHighSurrogate() && (wide(c) || wide(text[i + 1])))
+      out += QChar(0x2060);
+  }
+  return out;
 }
 
 void setTextIfChanged(QLineEdit* edit, const std::string& value) {

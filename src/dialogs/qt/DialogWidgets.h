@@ -33,6 +33,12 @@ QComboBox* listCombo(QWidget* parent, const char* objectName, const std::vector<
 // A label for a note (smaller, greyed).
 QLabel* noteLabel(QWidget* parent, const QString& text);
 
+// A text for a word-wrapped label that never breaks a line inside
+// parentheses ("(95 %" / "2.03E-006〜2.08E-006)" read as two remarks): the
+// spaces in them become no-break spaces, and word joiners stand beside
+// their Japanese characters.
+QString unbrokenParentheses(const QString& text);
+
 void setTextIfChanged(QLineEdit* edit, const std::string& value);
 void setTextIfChanged(QComboBox* combo, const std::string& value);
 // The entry of a drop-down list (none when the value has no entry).
