@@ -62,6 +62,7 @@
 //   RestLevel    the record's own rest level against the written ho
 //   Suggestion   the straightness test and the suggested segment
 //   Checks       検討事項
+//   SteadyPoint  the steady analysis point and its k
 //   TypeCurve, SlugModels, TypeCurveFit, BesselK
 //                K and Ss by type curves with storage (CBP, KGS)
 #include <optional>
@@ -75,6 +76,7 @@
 #include "analysis/Readings.h"
 #include "analysis/RestLevel.h"
 #include "analysis/Samples.h"
+#include "analysis/SteadyPoint.h"
 #include "analysis/Suggestion.h"
 #include "analysis/TypeCurveFit.h"
 #include "files/AnalysisIni.h"
