@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "analysis/AutoScales.h"
+#include "analysis/UnwrittenHo.h"
 #include "record/CFormat.h"
 #include "record/Permeability.h"
 
@@ -43,6 +44,7 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
     report.completeRows = static_cast<int>(steadyFlowSamples(record).size());
     report.checks = steadyChecks(record);
     if (auto check = recordedPermeabilityCheck(record)) report.checks.push_back(std::move(*check));
+    restateForUnwrittenHo(record, report.checks);
     return report;
   }
   const int n = static_cast<int>(unsteadySamples(record).size());
@@ -106,6 +108,7 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
   for (Check& check : recordChecks(shaped, report.suggestion)) report.checks.push_back(std::move(check));
   if (auto check = pointsOutsideCheck(record)) report.checks.push_back(std::move(*check));
   if (auto check = recordedPermeabilityCheck(record)) report.checks.push_back(std::move(*check));
+  restateForUnwrittenHo(record, report.checks);
   return report;
 }
 

@@ -1,5 +1,8 @@
-// The steady analysis point.
+// The steady analysis point, and 検討事項 of a test whose ho was never
+// written.
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include "analysis/Analysis.h"
 #include "record/CFormat.h"
@@ -24,6 +27,30 @@ TEST(SteadyPoint, TheLastRowWhoseFlowHasSettled) {
       record.setCell(row++, C_flow, q);
     }
     EXPECT_EQ(steadyPointRow(record), r.row) << r.what;
+  }
+}
+
+// The fault: "ho が 200.0 cm 違う可能性" of a test whose ho was never written.
+// A written 0 is an ho, and keeps its note.
+TEST(SteadyPoint, ATestWithoutHoIsToldItIsMissing) {
+  for (const char* ho : {"", "0"}) {
+    TestRecord record;
+    record.setField(F_formulaKind, "1");
+    record.setField(F_sectionLength, "1");
+    record.setField(F_boreDiameter, "0.066");
+    record.setField(F_equivalentDiameter, "0.05");
+    record.setField(F_equilibriumLevel, ho);
+    for (int row = 1; row <= 40; ++row) {
+      const double t = (row - 1) * 30.0;
+      record.setCell(row, C_time, cformat("%g", t));
+      record.setCell(row, C_pipeLevel, cformat("%.3f", 2.0 + 1.5 * std::pow(10.0, -8.154559e-4 * t)));
+    }
+    record.deriveAllRows();
+    std::string notes;
+    for (const Check& check : analyseRecord(record, AnalysisSettings{}).checks) notes += check.text + "\n";
+    EXPECT_EQ(notes.find("記入されていません") != std::string::npos, *ho == '\0') << notes;
+    EXPECT_EQ(notes.find("違う"), std::string::npos) << notes;
+    EXPECT_EQ(notes.find("平衡水位 ho: 記入の ho 0.000 m") != std::string::npos, *ho != '\0') << notes;
   }
 }
 
