@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "analysis/AutoScales.h"
+#include "analysis/UnwrittenHo.h"
 #include "record/CFormat.h"
 #include "record/Permeability.h"
 
@@ -47,6 +48,7 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
       if (auto check = steadyPointCheck(record, pointRows(record, report.completeRows).first))
         report.checks.push_back(std::move(*check));
     if (auto check = recordedPermeabilityCheck(record)) report.checks.push_back(std::move(*check));
+    restateForUnwrittenHo(record, report.checks);
     return report;
   }
   const int n = static_cast<int>(unsteadySamples(record).size());
@@ -114,6 +116,7 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
   for (Check& check : recordChecks(shaped, report.suggestion)) report.checks.push_back(std::move(check));
   if (auto check = pointsOutsideCheck(record)) report.checks.push_back(std::move(*check));
   if (auto check = recordedPermeabilityCheck(record)) report.checks.push_back(std::move(*check));
+  restateForUnwrittenHo(record, report.checks);
   return report;
 }
 

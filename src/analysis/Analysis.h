@@ -62,7 +62,8 @@
 //   RestLevel    the record's own rest level against the written ho
 //   Suggestion   the straightness test and the suggested segment
 //   Checks       検討事項
-//   SteadyPoint  the steady method's point, from the settled flow
+//   UnwrittenHo  検討事項 of a test whose ho was never written
+//   SteadyPoint  the steady method's point, from the settled flow, and its k
 //   TypeCurve, SlugModels, TypeCurveFit, BesselK
 //                K and Ss by type curves with storage (CBP, KGS)
 #include <optional>
@@ -79,6 +80,7 @@
 #include "analysis/SteadyPoint.h"
 #include "analysis/Suggestion.h"
 #include "analysis/TypeCurveFit.h"
+#include "analysis/UnwrittenHo.h"
 #include "files/AnalysisIni.h"
 #include "record/TestRecord.h"
 

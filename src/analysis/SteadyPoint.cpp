@@ -5,8 +5,10 @@
 #include <cmath>
 #include <vector>
 
+#include "analysis/LineFit.h"
 #include "analysis/Samples.h"
 #include "record/CFormat.h"
+#include "record/Permeability.h"
 
 namespace tov {
 
@@ -96,6 +98,29 @@ std::optional<Check> steadyPointCheck(const TestRecord& record, int row) {
                cformat("解析点 行 %d (t %s) の Q %s は落ち着いた Q %s (行 %d) と %s 違います. Q が定常に達する前の行です",
                        row, record.cell(row, C_time).c_str(), record.cell(row, C_flow).c_str(),
                        record.cell(settledRow, C_flow).c_str(), settledRow, percent(std::fabs(difference)).c_str())};
+}
+
+int steadyPointRow(const TestRecord& record) {
+  if (const SteadyPoint point = suggestSteadyPoint(record); point.found) return point.row;
+  const std::vector<Sample> flows = steadyFlowSamples(record);
+  int flowing = static_cast<int>(flows.size());
+  while (flowing > 0 && !(flows[static_cast<std::size_t>(flowing - 1)].s > 0)) --flowing;
+  if (flowing == 0) return 0;
+  if (flowing < static_cast<int>(flows.size())) {
+    TestRecord before = record;
+    for (int row = flowing + 1; row <= static_cast<int>(flows.size()); ++row) before.setCell(row, C_flow, "");
+    if (const SteadyPoint point = suggestSteadyPoint(before); point.found) return point.row;
+  }
+  return flowing;
+}
+
+std::optional<double> steadyPermeability(const TestRecord& record, int row) {
+  const Geometry g = geometryOf(record);
+  if (!g.usable() || row < 1 || row > kRowCount) return std::nullopt;
+  const double k = computePermeability(Steady, g.ratio(), g.equivalentDiameter, g.length, std::log10(2 * g.ratio()),
+                                       toDouble(record.cell(row, C_flow)), toDouble(record.cell(row, C_headDifference)));
+  if (!(k > kPermeabilityFailureLimit) || !(k > 0)) return std::nullopt;
+  return k;
 }
 
 } // namespace tov

@@ -37,4 +37,15 @@ SteadyPoint suggestSteadyPoint(const TestRecord& record);
 // row is no complete row.
 std::optional<Check> steadyPointCheck(const TestRecord& record, int row);
 
+// The row (from 1) a steady test's k is taken at where nobody chooses it
+// (the logger import): the suggested one; where rows without flow end the
+// record (the pump stopped after the test), the one suggested before them;
+// without settled rows, the last complete row whose Q is above 0; 0 when
+// there is none.
+int steadyPointRow(const TestRecord& record);
+
+// k of a row by the steady formula (the record's L and D, the row's Q and
+// s); nothing for unusable sizes or a failed formula (s below 0.0001).
+std::optional<double> steadyPermeability(const TestRecord& record, int row);
+
 } // namespace tov

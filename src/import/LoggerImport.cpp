@@ -7,6 +7,7 @@
 #include <map>
 
 #include "analysis/Analysis.h"
+#include "analysis/AutoScales.h"
 #include "files/Platform.h"
 #include "files/TextFile.h"
 #include "files/TvdFile.h"
@@ -165,6 +166,23 @@ void ImportSession::setLevelUnit(LevelUnit unit) {
   settings_.columns.levelUnit = unit;
   settings_.columns.unknownUnit.clear();
   series_.reset();
+}
+
+void ImportSession::setSteady(bool steady) {
+  if (steady == steady_) return;
+  steady_ = steady;
+  // The flow column as the names give it; the columns set stay, and so
+  // does the record read when no flow column is found.
+  const Columns set = settings_.columns;
+  const std::string reason = levelReason_;
+  std::optional<Series> read = std::move(series_);
+  guessColumns();
+  const Columns guessed = settings_.columns;
+  settings_.columns = set;
+  settings_.columns.flow = steady ? guessed.flow : -1;
+  if (steady) settings_.columns.flowUnit = guessed.flowUnit;
+  levelReason_ = reason;
+  if (settings_.columns == set) series_ = std::move(read);
 }
 
 void ImportSession::setEncoding(Encoding encoding) {
@@ -548,7 +566,7 @@ std::vector<std::string> ImportSession::warnings(const TestRecord& record, const
   const bool sized = record.fieldValue(F_sectionLength) >= 0.001 && record.fieldValue(F_boreDiameter) >= 0.001;
   if (fit.usable && !(fit.a > 0) && texts.empty()) {
     texts.push_back(std::string("s が減らないので k が求まりません") + hint);
-  } else if (sized && texts.empty()) {
+  } else if (sized && texts.empty() && record.fieldIsNumber(F_equilibriumLevel)) {
     // With the sizes there, the suggested segment must give k.
     TestRecord analysed = record;
     setAnalysisBySuggestion(analysed, 2);
@@ -595,56 +613,39 @@ bool levelChanges(const std::vector<double>& level) {
   return detectStart(level) > 0 || std::abs(level.front() - level.back()) >= 0.005;
 }
 
-bool needsSizes(const TestRecord& record) {
-  if (record.fieldInt(F_formulaKind) == 4) return false;
-  return !(record.fieldValue(F_sectionLength) >= 0.001) || !(record.fieldValue(F_boreDiameter) >= 0.001) ||
-         !(record.fieldValue(F_equivalentDiameter) > 0);
-}
-
-TestSizes sizesOf(const TestRecord& record) {
-  TestSizes sizes;
-  sizes.length = record.field(F_sectionLength);
-  sizes.bore = record.field(F_boreDiameter);
-  sizes.equivalentDiameter = record.field(F_equivalentDiameter);
-  const int formula = record.fieldInt(F_formulaKind);
-  sizes.formula = formula >= 0 && formula <= 3 ? formula : 1;
-  if (!record.fieldIsNumber(F_sectionLength) && record.fieldIsNumber(F_depthFrom) && record.fieldIsNumber(F_depthTo))
-    sizes.length = cformat("%.2f", std::abs(record.fieldValue(F_depthTo) - record.fieldValue(F_depthFrom)));
-  return sizes;
-}
-
-std::string sizesProblem(const TestSizes& sizes) {
-  struct Size { const std::string* text; const char* name; };
-  for (const Size size : {Size{&sizes.length, "試験区間長さ L"}, Size{&sizes.bore, "試験区間孔径 D"},
-                          Size{&sizes.equivalentDiameter, "等価内径 de"}}) {
-    if (size.text->find_first_not_of(" ") == std::string::npos) continue;
-    const auto value = parseNumber(*size.text, DecimalMark::Point);
-    if (!value || !(*value >= 0.001) || *value > 1000) return std::string(size.name) + " は 0.001〜1000 m の数値で入力してください.";
-  }
-  return {};
-}
-
-void applySizes(TestRecord& record, const TestSizes& sizes) {
-  auto put = [&](int field, const std::string& text) {
-    if (text.find_first_not_of(" ") != std::string::npos) record.setField(field, text);
-  };
-  put(F_sectionLength, sizes.length);
-  put(F_boreDiameter, sizes.bore);
-  put(F_equivalentDiameter, sizes.equivalentDiameter);
-  if (record.fieldInt(F_formulaKind) != 4 && sizes.formula >= 0 && sizes.formula <= 3)
-    record.setField(F_formulaKind, std::to_string(sizes.formula));
-}
-
 void setAnalysisBySuggestion(TestRecord& record, int digitsPermeability) {
   for (const int field : {F_pointT1, F_pointT2, F_pointS1, F_pointS2, F_point1Row, F_point2Row, F_gradientText,
                           F_permeabilityText, F_steadyFlow, F_steadyLevel, F_steadyHeadDifference})
     record.setField(field, "");
-  if (record.fieldInt(F_formulaKind) == 4 || record.countRows(C_time) < kLeastFitRows) return;
-  // Without the sizes there is no k to set (and nothing to tell: the
-  // analysis asks for them when it is opened).
-  const double length = record.fieldValue(F_sectionLength), bore = record.fieldValue(F_boreDiameter);
-  if (!(length >= 0.001) || !(bore >= 0.001)) return;
-  applySuggestion(record, theAnalysisSettings(), digitsPermeability);
+  const bool steady = record.fieldInt(F_formulaKind) == Steady;
+  // s is read from ho: without one there is no k to set (the import says
+  // why, and so does 検討事項). Without the sizes neither (the analysis
+  // asks for them when it is opened).
+  const bool sized = record.fieldValue(F_sectionLength) >= 0.001 && record.fieldValue(F_boreDiameter) >= 0.001;
+  const bool withHo = record.fieldIsNumber(F_equilibriumLevel);
+  if (steady) {
+    // The steady dialog opens at the point; k, Qo, hs and So are that row's.
+    if (const int row = steadyPointRow(record); row >= 1) {
+      record.setField(F_point1Row, std::to_string(row));
+      record.setField(F_pointT1, record.cell(row, C_time));
+      record.setField(F_pointT2, record.cell(row, C_level));
+      record.setField(F_pointS1, record.cell(row, C_flow));
+      record.setField(F_pointS2, record.cell(row, C_headDifference));
+      if (sized) {
+        record.setField(F_gradientText, cformat("%g", std::log10(2 * geometryOf(record).ratio())));
+        if (const auto k = withHo ? steadyPermeability(record, row) : std::nullopt) {
+          record.setField(F_permeabilityText, formatPermeability(*k, digitsPermeability));
+          record.setField(F_steadyFlow, record.cell(row, C_flow));
+          record.setField(F_steadyLevel, record.cell(row, C_level));
+          record.setField(F_steadyHeadDifference, record.cell(row, C_headDifference));
+        }
+      }
+    }
+  } else if (sized && withHo && record.countRows(C_time) >= kLeastFitRows) {
+    applySuggestion(record, theAnalysisSettings(), digitsPermeability);
+  }
+  if (scalesAreDefault(record))
+    for (const auto& [field, text] : autoScales(record)) record.setField(field, text);
 }
 
 // --- profiles -------------------------------------------------------------------

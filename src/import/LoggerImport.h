@@ -23,6 +23,10 @@ public:
   bool open(const std::filesystem::path& path, std::string* error);
   const std::filesystem::path& path() const { return path_; }
   bool steady() const { return steady_; }
+  // The method chosen for a new test: the steady method reads the flow
+  // column (guessed from the names; the other columns stay as set). When
+  // that changes the columns, the record is to be read again (readAll).
+  void setSteady(bool steady);
   bool encodingMixed() const { return mixed_; }
 
   // Changing how the text is read guesses the columns again.
@@ -156,28 +160,13 @@ private:
   Window window_;
 };
 
-// The sizes k needs of an unsteady test (L, D, de and the formula), which
-// the import asks for beside the reference when the test has none, so
-// that one OK gives k.
-struct TestSizes {
-  std::string length, bore, equivalentDiameter;  // L, D, de (m), as typed
-  int formula = 1;                               // 0 to 3 (PermeabilityFormula)
-  bool operator==(const TestSizes&) const = default;
-};
-// True when an unsteady test lacks a size k needs (L or D under 1 mm, de
-// not a number above 0).
-bool needsSizes(const TestRecord& record);
-// The sizes the test has (L from its depths when L is empty).
-TestSizes sizesOf(const TestRecord& record);
-// What is wrong with the typed sizes ("" when they are usable, or all empty).
-std::string sizesProblem(const TestSizes& sizes);
-// Writes the sizes into the test (only those typed).
-void applySizes(TestRecord& record, const TestSizes& sizes);
-
 // The analysis of a test whose readings were replaced: the template's
-// chosen points, a and k (and the steady method's Qo, So) are emptied, and
+// chosen points, a and k (and the steady method's Qo, hs, So) are emptied;
 // the unsteady analysis is set by the suggested segment as the analysis
-// dialog's 推奨区間 does. digits: the digits of k (the program's setting).
+// dialog's 推奨区間 does, the steady one at the steady point
+// (analysis/SteadyPoint) with its Qo, hs and So. s is read from ho: a test
+// without a written ho gets no k. Scales still as a new test has them are
+// set from the readings. digits: the digits of k (the program's setting).
 void setAnalysisBySuggestion(TestRecord& record, int digitsPermeability);
 
 // --- profiles ---------------------------------------------------------------

@@ -30,7 +30,11 @@ TestRecord levelHeld(TestRecord r) {
 }
 
 TEST(AutoScales, RoundEndsPastTheDataAndNoMoreThan200Intervals) {
+  // A steady test's level held at the pipe top lay on the frame of its axis.
+  TestRecord flat = readings(4, 1800, 2, 2, "1.1E-5");
+  for (int row = 1; row <= 10; ++row) flat.setCell(row, C_level, "0");
   const struct { TestRecord record; std::map<int, std::string> expected; } rows[] = {
+      {flat, {{F_graphBLevelFrom, "-0.05"}, {F_graphBLevelTo, "0.05"}}},
       {readings(0, 1800, 0.1, 3.24, ""),
        {{F_graphATimeTo, "2000"}, {F_graphATimeStep, "500"}, {F_graphATimeGrid2, "100"},
         {F_graphAValueFrom, "0.1"}, {F_graphAValueTo, "10"},

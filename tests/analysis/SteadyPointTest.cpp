@@ -140,4 +140,45 @@ TEST(SteadyPoint, APointBeforeTheFlowSettledIsNamed) {
   EXPECT_TRUE(analyseRecord(settling, AnalysisSettings{}).checks.empty());
 }
 
+
+// Where nobody chooses the row (the logger import): the suggested one, the
+// one before rows without flow (the pump stopped), or the last flowing row.
+TEST(SteadyPoint, TheRowTakenWithoutAChoice) {
+  const struct { const char* what; std::vector<double> q; int row; } rows[] = {
+      {"settled to the end", {3e-5, 2.6e-5, 2.5e-5, 2.5e-5, 2.52e-5}, 3},
+      {"the pump stopped: Q 0 after the test", {3e-5, 2.5e-5, 2.5e-5, 2.51e-5, 0, 0}, 2},
+      {"never settled: the last flowing row", {4e-5, 3e-5, 2e-5, 1e-5}, 4},
+      {"no flow at all", {0, 0}, 0},
+  };
+  for (const auto& r : rows) {
+    std::vector<std::pair<double, double>> flows;
+    for (std::size_t i = 0; i < r.q.size(); ++i) flows.push_back({60.0 * static_cast<double>(i + 1), r.q[i]});
+    EXPECT_EQ(steadyPointRow(constantHead(flows)), r.row) << r.what;
+  }
+}
+
+// The fault: "ho が 200.0 cm 違う可能性" of a test whose ho was never written.
+// A written 0 is an ho, and keeps its note.
+TEST(SteadyPoint, ATestWithoutHoIsToldItIsMissing) {
+  for (const char* ho : {"", "0"}) {
+    TestRecord record;
+    record.setField(F_formulaKind, "1");
+    record.setField(F_sectionLength, "1");
+    record.setField(F_boreDiameter, "0.066");
+    record.setField(F_equivalentDiameter, "0.05");
+    record.setField(F_equilibriumLevel, ho);
+    for (int row = 1; row <= 40; ++row) {
+      const double t = (row - 1) * 30.0;
+      record.setCell(row, C_time, cformat("%g", t));
+      record.setCell(row, C_pipeLevel, cformat("%.3f", 2.0 + 1.5 * std::pow(10.0, -8.154559e-4 * t)));
+    }
+    record.deriveAllRows();
+    std::string notes;
+    for (const Check& check : analyseRecord(record, AnalysisSettings{}).checks) notes += check.text + "\n";
+    EXPECT_EQ(notes.find("記入されていません") != std::string::npos, *ho == '\0') << notes;
+    EXPECT_EQ(notes.find("違う"), std::string::npos) << notes;
+    EXPECT_EQ(notes.find("平衡水位 ho: 記入の ho 0.000 m") != std::string::npos, *ho != '\0') << notes;
+  }
+}
+
 } // namespace

@@ -21,6 +21,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <tuple>
 
 #include "../import/LoggerSamples.h"
 #include "app/CMainFrame.h"
@@ -287,6 +288,7 @@ TEST_F(ImportWindow, FromALoggerFileToKInFourOrSevenActions) {
     if (sized) {
       record.set_sectionLength("1.0"), record.set_boreDiameter("0.066"), record.set_equivalentDiameter("0.05");
       record.set_formulaKind("1");
+      record.set_equilibriumLevel("-1.9");  // the record's own replaces it
     }
     OneFile file(root / "bh1.csv");
     setImportFileChooser(&file);
@@ -331,6 +333,92 @@ TEST_F(ImportWindow, FromALoggerFileToKInFourOrSevenActions) {
       filled += record.field(field) == text;
     EXPECT_EQ(filled, 5) << record.equilibriumLevel();
     EXPECT_NEAR(record.fieldValue(F_permeabilityText) / 2.0e-6, 1.0, 0.03) << record.permeabilityText();
+  }
+}
+
+// The two first flows of a new test, through the window: a record without
+// a rest level (OK wrote k from an ho it inferred and asked about an s it
+// could not find; ho could not be typed), and a steady logger file (the
+// flow could not be chosen, no k, no scales). The dialog asks for the
+// method, ho and the sizes, says what OK gives, and keeps its size while
+// it is filled.
+TEST_F(ImportWindow, ANewTestGetsTheMethodHoAndSizesItNeeds) {
+  std::string steady = "時刻,水位(m),流量(L/min)\n";
+  for (int m = 0; m < 30; ++m)
+    steady += logger::clockText(36000 + m * 60.0, true) + cformat(",0.000,%.4f\n", 0.66383 * (1 + 0.6 * std::exp(-m / 4.0)));
+  testing::writeBytes(root / "steady.csv", steady);
+  std::string running = "Date,Time,Depth to water (m)\n";  // the record starts with the test running
+  for (int i = 0; i <= 1500; ++i)
+    running += "2026/11/03," + logger::clockText(36000 + i * 2.0, true) +
+               cformat(",%.4f\n", 2.0 + 1.5 * std::pow(10.0, -8.154559e-4 * i * 2.0));
+  testing::writeBytes(root / "running.csv", running);
+  const struct Row {
+    const char* flow;
+    const char* file;
+    const char* ho;  // typed, "" none
+    bool steady;
+    double k;        // 0: none
+    const char* outcome;
+  } rows[] = {
+      {"no rest level, no ho", "running.csv", "", false, 0, "k は書きません: 平衡水位 ho がありません"},
+      {"no rest level, ho typed", "running.csv", "2", false, 2.0e-6, "OK で k 2.0"},
+      {"a steady file", "steady.csv", "2", true, 3.0e-6, "OK で k 3.0"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.flow);
+    record.clearRecord();
+    sink.asked.clear();
+    OneFile file(root / row.file);
+    setImportFileChooser(&file);
+    bool driven = false;
+    whenOpen<CImportDialog>([&](CImportDialog& dialog) {
+      const QSize opened = dialog.size();
+      auto type = [&](const char* name, const char* text) {
+        auto* edit = dialog.findChild<QLineEdit*>(QString::fromUtf8(name));
+        ASSERT_TRUE(edit && edit->isVisible() && edit->isEnabled()) << name;
+        edit->setFocus();
+        QTest::keyClicks(edit, QString::fromUtf8(text));
+        QApplication::processEvents();
+        EXPECT_EQ(dialog.size(), opened) << name;
+      };
+      auto* formula = dialog.findChild<QComboBox*>(QStringLiteral("importFormula"));
+      EXPECT_EQ(formula->currentIndex() == 4, row.steady);  // offered by the flow column
+      EXPECT_EQ(dialog.findChild<QComboBox*>(QStringLiteral("importFlowColumn"))->isEnabled(), row.steady);
+      EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("importEquivalentDiameter"))->isEnabled(), !row.steady);
+      EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("importRestLevel"))->text(), QString());
+      if (!row.steady) formula->setCurrentIndex(1);
+      type("importSectionLength", "1.0");
+      type("importBoreDiameter", "0.066");
+      if (!row.steady) type("importEquivalentDiameter", "0.05");
+      if (*row.ho) type("importRestLevel", row.ho);
+      dialog.findChild<QLineEdit*>(QStringLiteral("importSectionLength"))->setFocus();  // ho left
+      QApplication::processEvents();
+      const QString outcome = dialog.findChild<QLabel*>(QStringLiteral("importOutcome"))->text();
+      EXPECT_TRUE(outcome.startsWith(QString::fromUtf8(row.outcome))) << outcome.toStdString();
+      EXPECT_EQ(dialog.size(), opened);
+      if (const char* shots = std::getenv("TOV_SHOTS")) {
+        QTest::qWait(300);
+        dialog.screen()->grabWindow(0).save(QStringLiteral("%1/import-new-%2.png").arg(QString::fromUtf8(shots),
+                                                                                        QString::fromUtf8(row.file)));
+      }
+      clickOk(dialog);
+    }, &driven);
+    frame.onCommand(ID_IMPORT_READINGS);
+    setImportFileChooser(nullptr);
+    ASSERT_TRUE(driven);
+    EXPECT_TRUE(sink.asked.empty()) << sink.asked.front();  // nothing to contradict
+    EXPECT_TRUE(sink.reported.empty()) << sink.reported.front();
+    EXPECT_EQ(record.equilibriumLevel(), *row.ho ? "-" + std::string(row.ho) : "");
+    EXPECT_EQ(record.fieldInt(F_formulaKind), row.steady ? 4 : 1);
+    if (row.k > 0) {
+      EXPECT_NEAR(record.fieldValue(F_permeabilityText) / row.k, 1.0, 0.03) << record.permeabilityText();
+    } else {
+      EXPECT_EQ(record.permeabilityText(), "");
+    }
+    if (row.steady) {
+      EXPECT_EQ(record.fieldInt(F_point1Row), 30);  // the steady dialog opens at the last row
+    }
+    EXPECT_NE(record.field(F_graphATimeTo), "10000");
   }
 }
 
@@ -442,6 +530,57 @@ TEST_F(ImportWindow, AContradictionIsAskedBeforeOk) {
   dropFile(frame, root / "wrong.csv");
   EXPECT_TRUE(driven);
   EXPECT_EQ(record, before);
+}
+
+// The fault: the dialog grew 19 pixels while it was filled, moving L, D, de
+// and OK under the pointer. Each step of filling keeps its size.
+TEST_F(ImportWindow, TheDialogKeepsItsSizeWhileFilled) {
+  writeSectionFileAndBarometer(root.path());
+  logger::ImportSession session(false);
+  std::string error;
+  ASSERT_TRUE(session.open(root / "BH1.MON", &error)) << error;
+  CImportDialog dialog(session, root.path());
+  dialog.setTarget(TestRecord{}, 2);
+  dialog.readRecord();
+  dialog.show();
+  QApplication::processEvents();
+  // Where the dialog, L and OK are.
+  auto placed = [&] {
+    auto at = [&](const char* name) { return dialog.findChild<QWidget*>(QString::fromUtf8(name))->mapTo(&dialog, QPoint()); };
+    return std::tuple{dialog.size(), at("importSectionLength"), at("okButton")};
+  };
+  const auto opened = placed();
+  auto type = [&](const char* name, const char* text) {
+    auto* edit = dialog.findChild<QLineEdit*>(QString::fromUtf8(name));
+    edit->setFocus();
+    QTest::keyClicks(edit, QString::fromUtf8(text));
+    QTest::keyClick(edit, Qt::Key_Tab);
+  };
+  OneFile baro(root / "baro.csv");
+  const std::pair<const char*, std::function<void()>> steps[] = {
+      {"sensor depth", [&] { type("importSensorDepth", "10"); }},
+      {"a depth at a moment, its moment shown", [&] {
+         type("importReferenceAt", "10:00:00");
+         type("importReferenceDepth", "2.00");
+       }},
+      {"a barometer", [&] {
+         setImportFileChooser(&baro);
+         QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("importChooseBarometer")), Qt::LeftButton);
+         setImportFileChooser(nullptr);
+       }},
+      {"sizes", [&] {
+         type("importSectionLength", "1.0");
+         type("importBoreDiameter", "0.066");
+         type("importEquivalentDiameter", "0.05");
+       }},
+      {"ho, and a contradiction shown", [&] { type("importRestLevel", "5"); }},
+      {"the steady method", [&] { dialog.findChild<QComboBox*>(QStringLiteral("importFormula"))->setCurrentIndex(4); }},
+  };
+  for (const auto& [what, step] : steps) {
+    step();
+    QApplication::processEvents();
+    EXPECT_TRUE(placed() == opened) << what;
+  }
 }
 
 // The fault: the dialog was 824 pixels tall and its OK button fell below a

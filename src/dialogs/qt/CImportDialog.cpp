@@ -23,6 +23,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -61,16 +62,13 @@ QString clockOrSeconds(const Series& series, double t) {
   return qtext(severalDays ? momentText(series, t) : clockText(t, true));
 }
 
-const char* const kFormulaNames[] = {"近似式 (L/D>=4)・難透水層なし", "基本式・難透水層なし", "近似式 (L/D>=4)・難透水層あり",
-                                     "基本式・難透水層あり"};
-
 } // namespace
 
 // --- the plot -------------------------------------------------------------------
 
 ImportPlot::ImportPlot(ImportSession& session, QWidget* parent) : QWidget(parent), session_(session) {
   setObjectName(QStringLiteral("importPlot"));
-  setMinimumHeight(130);
+  setMinimumHeight(110);
   setCursor(Qt::CrossCursor);
   setToolTip(QStringLiteral("クリックした所を試験の開始（t = 0）にします"));
 }
@@ -276,10 +274,14 @@ QComboBox* CImportDialog::columnCombo(const char* name) {
 
 void CImportDialog::buildLayout() {
   auto* top = new QVBoxLayout(this);
-  auto* file = new QLabel(QStringLiteral("ファイル: ") + toQString(session_.path()), this);
+  // The file's name beside the tabs of its lines (the folder in its tip).
+  auto* file = new QLabel(this);
   file->setObjectName(QStringLiteral("importFile"));
   file->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  top->addWidget(file);
+  file->setToolTip(toQString(session_.path()));
+  const QString name = toQString(session_.path().filename());
+  file->setText(QStringLiteral("ファイル: ") +
+                file->fontMetrics().elidedText(name, Qt::ElideMiddle, file->fontMetrics().horizontalAdvance(QString(36, QLatin1Char('0')))));
 
   // How the text is read.
   auto* reading = new QHBoxLayout;
@@ -316,7 +318,8 @@ void CImportDialog::buildLayout() {
     for (QWidget* w : {static_cast<QWidget*>(encoding_), static_cast<QWidget*>(separator_),
                        static_cast<QWidget*>(decimal_), static_cast<QWidget*>(headerRow_)})
       w->setEnabled(false);
-    file->setText(file->text() + QStringLiteral("  (XML: 表と元の行は XML から読んだ値です)"));
+    file->setText(file->text() + QStringLiteral("  (XML)"));
+    file->setToolTip(file->toolTip() + QStringLiteral("\nXML: 表と元の行は XML から読んだ値です"));
   }
   connect(encoding_, &QComboBox::currentIndexChanged, this, [this] { layoutChanged(); });
   connect(separator_, &QComboBox::currentIndexChanged, this, [this] { layoutChanged(); });
@@ -347,6 +350,7 @@ void CImportDialog::buildLayout() {
   raw_->setFont(preview);
   tabs->addTab(table_, QStringLiteral("表"));
   tabs->addTab(raw_, QStringLiteral("元の行"));
+  tabs->setCornerWidget(file, Qt::TopRightCorner);
   // As tall as the columns beside it (the plot takes what is left), at
   // least six lines; about 45 characters wide.
   tabs->setMinimumHeight(150);
@@ -418,14 +422,15 @@ void CImportDialog::buildLayout() {
   levelMeaning_ = new QLabel(this);
   levelMeaning_->setObjectName(QStringLiteral("importLevelMeaning"));
   levelMeaning_->setWordWrap(true);
+  // Room for its longest reasons: the box keeps its height.
+  levelMeaning_->setMinimumHeight(2 * levelMeaning_->fontMetrics().lineSpacing());
+  levelMeaning_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   grid->addWidget(levelMeaning_, 4, 0, 1, 6);
   grid->setRowStretch(5, 1);
-  flowColumn_->setEnabled(session_.steady());
-  flowUnit_->setEnabled(session_.steady());
   fileRow->addWidget(columnsBox);
 
   // The reference that turns a level over the sensor into h'.
-  auto* referenceBox = new QGroupBox(QStringLiteral("h' への換算（センサー上の水位・圧力のとき）"), this);
+  auto* referenceBox = new QGroupBox(QStringLiteral("h' への換算と気圧の補正（センサー上の水位・圧力のとき）"), this);
   referenceBox->setObjectName(QStringLiteral("importReference"));
   auto* referenceRows = new QVBoxLayout(referenceBox);
   auto* reference = new QHBoxLayout;
@@ -454,7 +459,9 @@ void CImportDialog::buildLayout() {
   // Where on the record that moment is, with its date (or why it is not).
   referenceMoment_ = new QLabel(this);
   referenceMoment_->setObjectName(QStringLiteral("importReferenceMoment"));
-  referenceMoment_->setWordWrap(true);
+  // One line kept for it, shown or not: the dialog keeps its size.
+  referenceMoment_->setFixedHeight(referenceMoment_->fontMetrics().lineSpacing());
+  referenceMoment_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   referenceRows->addWidget(referenceMoment_);
   for (QRadioButton* radio : {bySensor_, byDepthAt_})
     connect(radio, &QRadioButton::toggled, this, [this] { referenceChanged(); });
@@ -471,17 +478,14 @@ void CImportDialog::buildLayout() {
       byDepthAt_->setChecked(true);
       referenceChanged();
     });
+  // The reference, and beside it what k needs when the test lacks it.
   auto* airRow = new QHBoxLayout;
-  // The reference, and under it the sizes when the test has none.
-  auto* referenceColumn = new QVBoxLayout;
-  referenceColumn->addWidget(referenceBox);
-  airRow->addLayout(referenceColumn);
+  airRow->addWidget(referenceBox, 1);
   top->addLayout(airRow);
 
   // The air pressure of a barometric logger, subtracted from an absolute level.
-  auto* baroBox = new QGroupBox(QStringLiteral("気圧の補正（絶対圧のロガー）"), this);
-  baroBox->setObjectName(QStringLiteral("importBarometerBox"));
-  auto* baro = new QHBoxLayout(baroBox);
+  auto* baro = new QHBoxLayout;
+  referenceRows->addLayout(baro);
   auto* chooseBaro = new QPushButton(QStringLiteral("気圧のファイル..."), this);
   chooseBaro->setObjectName(QStringLiteral("importChooseBarometer"));
   chooseBaro->setAutoDefault(false);
@@ -497,33 +501,63 @@ void CImportDialog::buildLayout() {
     session_.setBarometer({}, &error);
     refreshSummary();
   });
+  baro->addWidget(label("気圧"));
   baro->addWidget(chooseBaro);
   baro->addWidget(clearBarometer_);
   baro->addWidget(barometer_, 1);
-  airRow->addWidget(baroBox, 1);
 
-  // The sizes k needs, asked here when the test has none (setTarget).
-  sizesBox_ = new QGroupBox(QStringLiteral("k に必要な大きさ（試験にないので）"), this);
+  // What k needs and the test lacks, asked here (setTarget): the method,
+  // ho and the sizes.
+  sizesBox_ = new QGroupBox(QStringLiteral("k に必要な見出し（試験にないもの）"), this);
   sizesBox_->setObjectName(QStringLiteral("importSizes"));
-  auto* sizes = new QGridLayout(sizesBox_);
+  auto* sizes = new QVBoxLayout(sizesBox_);
+  auto* methodRow = new QHBoxLayout;
+  auto* sizesRow = new QHBoxLayout;
+  sizes->addLayout(methodRow);
+  sizes->addLayout(sizesRow);
+  std::vector<std::string> formulas(ImportTargetModel::formulaNames().begin(), ImportTargetModel::formulaNames().end());
+  formula_ = listCombo(this, "importFormula", formulas);
+  restLevel_ = numberEdit(this, "importRestLevel", 8);
+  restLevel_->setToolTip(QStringLiteral("記録の試験前の静止水位から求めた値. 記録にないときは入力してください（符号のない数は地表より下）."));
   sectionLength_ = numberEdit(this, "importSectionLength", 6);
   boreDiameter_ = numberEdit(this, "importBoreDiameter", 6);
   equivalentDiameter_ = numberEdit(this, "importEquivalentDiameter", 6);
-  formula_ = listCombo(this, "importFormula", {kFormulaNames[0], kFormulaNames[1], kFormulaNames[2], kFormulaNames[3]});
-  sizes->addWidget(label("L"), 0, 0);
-  sizes->addWidget(sectionLength_, 0, 1);
-  sizes->addWidget(label("m  D"), 0, 2);
-  sizes->addWidget(boreDiameter_, 0, 3);
-  sizes->addWidget(label("m  de"), 0, 4);
-  sizes->addWidget(equivalentDiameter_, 0, 5);
-  sizes->addWidget(label("m"), 0, 6);
-  sizes->addWidget(formula_, 0, 7);
-  sizes->setColumnStretch(8, 1);
-  for (QLineEdit* edit : {sectionLength_, boreDiameter_, equivalentDiameter_})
-    connect(edit, &QLineEdit::textEdited, this, [this] { refreshSummary(); });
-  connect(formula_, &QComboBox::currentIndexChanged, this, [this] { refreshSummary(); });
+  methodRow->addWidget(label("計算式"));
+  methodRow->addWidget(formula_);
+  methodRow->addSpacing(12);
+  methodRow->addWidget(label("平衡水位 ho"));
+  methodRow->addWidget(restLevel_);
+  methodRow->addWidget(label("GL.m"));
+  methodRow->addStretch();
+  sizesRow->addWidget(label("試験区間長さ L"));
+  sizesRow->addWidget(sectionLength_);
+  sizesRow->addWidget(label("m   孔径 D"));
+  sizesRow->addWidget(boreDiameter_);
+  sizesRow->addWidget(label("m   等価内径 de"));
+  sizesRow->addWidget(equivalentDiameter_);
+  sizesRow->addWidget(label("m"));
+  sizesRow->addStretch();
+  const std::pair<QLineEdit*, ImportTargetModel::Size> sizeEdits[] = {
+      {sectionLength_, ImportTargetModel::Size::Length},
+      {boreDiameter_, ImportTargetModel::Size::Bore},
+      {equivalentDiameter_, ImportTargetModel::Size::EquivalentDiameter}};
+  for (const auto& [edit, which] : sizeEdits)
+    connect(edit, &QLineEdit::textEdited, this, [this, which = which](const QString& text) {
+      target_.setSize(which, utf8(text.trimmed()));
+      refreshSummary();
+    });
+  connect(restLevel_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    target_.typeRestLevel(utf8(text.trimmed()));
+    refreshSummary();
+  });
+  connect(restLevel_, &QLineEdit::editingFinished, this, [this] {
+    target_.restLevelLeft();
+    restLevel_->setText(qtext(target_.restLevelShown(session_)));
+    refreshSummary();
+  });
+  connect(formula_, &QComboBox::currentIndexChanged, this, [this] { formulaChosen(); });
   sizesBox_->hide();
-  referenceColumn->addWidget(sizesBox_);
+  airRow->addWidget(sizesBox_, 1);
 
   // The start and the readings.
   auto* startBox = new QGroupBox(QStringLiteral("試験の開始と取り込む読み"), this);
@@ -553,21 +587,43 @@ void CImportDialog::buildLayout() {
   startRow->addWidget(interval_);
   startRow->addStretch();
   startLayout->addLayout(startRow);
-  summary_ = new QLabel(this);
+  // What was read, what OK gives and what the data contradict, in a
+  // space of its own: the dialog keeps its size while it is filled (a
+  // longer text scrolls).
+  auto* messages = new QWidget(this);
+  auto* messageLines = new QVBoxLayout(messages);
+  messageLines->setContentsMargins(0, 0, 0, 0);
+  summary_ = new QLabel(messages);
   summary_->setObjectName(QStringLiteral("importSummary"));
-  summary_->setWordWrap(true);
-  startLayout->addWidget(summary_);
-  warnings_ = new QLabel(this);
+  outcome_ = new QLabel(messages);
+  outcome_->setObjectName(QStringLiteral("importOutcome"));
+  warnings_ = new QLabel(messages);
   warnings_->setObjectName(QStringLiteral("importWarnings"));
-  warnings_->setWordWrap(true);
   warnings_->setStyleSheet(QStringLiteral("color: #c00000"));
-  startLayout->addWidget(warnings_);
+  for (QLabel* text : {summary_, outcome_, warnings_}) {
+    text->setWordWrap(true);
+    text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    messageLines->addWidget(text);
+  }
+  messageLines->addStretch();
+  auto* messageArea = new QScrollArea(this);
+  messageArea->setObjectName(QStringLiteral("importMessages"));
+  messageArea->setWidget(messages);
+  messageArea->setWidgetResizable(true);
+  messageArea->setFrameShape(QFrame::NoFrame);
+  messageArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  messageArea->setFixedHeight(4 * fontMetrics().lineSpacing() + 4);
+  messageArea->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  startLayout->addWidget(messageArea);
   // ho, Sp, 試験年月日 and 試験方法 are the record's own: a test's typed
   // ones are replaced unless the engineer keeps them.
   keepHeadings_ = new QCheckBox(QStringLiteral("入力済みの ho・Sp・試験年月日・試験方法を残す"), this);
   keepHeadings_->setObjectName(QStringLiteral("importKeepHeadings"));
   keepHeadings_->setToolTip(QStringLiteral("外すと、記録から求めた値で置き換えます（s は記録の ho から求めます）. 空の見出しは、いつも記録から埋めます."));
-  connect(keepHeadings_, &QCheckBox::toggled, this, [this] { refreshSummary(); });
+  connect(keepHeadings_, &QCheckBox::toggled, this, [this](bool keep) {
+    target_.setKeepTyped(keep);
+    refreshSummary();
+  });
   top->addWidget(startBox, 1);
 
   // Profiles, OK and ｷｬﾝｾﾙ.
@@ -771,6 +827,17 @@ bool CImportDialog::readRecord() {
 
 void CImportDialog::refreshSummary() {
   interval_->setEnabled(session_.settings().schedule.kind == ScheduleKind::Interval);
+  // The flow is read for the steady method only; de is the unsteady formulas'.
+  flowColumn_->setEnabled(session_.steady());
+  flowUnit_->setEnabled(session_.steady());
+  equivalentDiameter_->setEnabled(!target_.steady());
+  // The test as OK writes it, once: its ho, what k it gets and what it
+  // contradicts. ho follows the record until typed (never rewritten under
+  // the typing).
+  const std::optional<TestRecord> written = target_.written(session_);
+  if (!restLevel_->hasFocus())
+    if (const QString shown = qtext(target_.restLevelShown(session_, written)); restLevel_->text() != shown)
+      restLevel_->setText(shown);
   const bool overSensor = session_.settings().columns.levelKind == LevelKind::OverSensor;
   for (QWidget* w : {static_cast<QWidget*>(bySensor_), static_cast<QWidget*>(byDepthAt_),
                      static_cast<QWidget*>(sensorDepth_), static_cast<QWidget*>(referenceAt_),
@@ -785,19 +852,23 @@ void CImportDialog::refreshSummary() {
   levelMeaning_->setText(meaning);
   clearBarometer_->setEnabled(!session_.barometerPath().empty());
   QString baroText = session_.barometerPath().empty()
-                         ? QStringLiteral("なし. 絶対圧のロガーの値は大気圧 (約 10.3 m) を含みます: センサーの深さで換算するなら"
-                                          "気圧のファイルが必要です (ある時刻の水位で換算すれば要りません).")
+                         ? QStringLiteral("なし（絶対圧をセンサーの深さで換算するときに要ります）")
                          : QStringLiteral("気圧: ") + toQString(session_.barometerPath().filename());
   if (const auto drift = session_.pressureDriftKPaPerHour())
     baroText += QStringLiteral("  気圧の変化 %1 kPa/h").arg(qtext(cformat("%+.2f", *drift)));
   barometer_->setText(baroText);
-  barometer_->setToolTip(toQString(session_.barometerPath()));  // the name is shown, the folder is here
+  // The name is shown, the folder is here; without a file, why one is needed.
+  barometer_->setToolTip(session_.barometerPath().empty()
+                             ? QStringLiteral("絶対圧のロガーの値は大気圧 (約 10.3 m) を含みます: センサーの深さで換算するなら"
+                                              "気圧のファイルが必要です (ある時刻の水位で換算すれば要りません).")
+                             : toQString(session_.barometerPath()));
   warnings_->clear();
   warnings_->hide();
   const Series* series = session_.series();
   if (!series) {
     summary_->setStyleSheet(QStringLiteral("color: #c00000"));
-    referenceMoment_->hide();
+    referenceMoment_->clear();
+    outcome_->clear();
     return;
   }
   loading_ = true;
@@ -821,13 +892,14 @@ void CImportDialog::refreshSummary() {
   std::string momentError;
   const std::string moment = session_.referenceMoment(&momentError);
   referenceMoment_->setText(moment.empty() ? QString() : QStringLiteral("基準: ") + qtext(moment) + QStringLiteral(" の水位"));
-  referenceMoment_->setVisible(!moment.empty());
   const std::string report = session_.report();
   if (!report.empty()) text += '\n' + qtext(report).trimmed();
   summary_->setStyleSheet(depthOk ? QString() : QStringLiteral("color: #c00000"));
   summary_->setText(text);
+  outcome_->setText(written ? qtext(ImportTargetModel::outcome(*written)) : QString());
   QString warned;
-  for (const std::string& warning : currentWarnings()) warned += QStringLiteral("警告: ") + qtext(warning) + '\n';
+  for (const std::string& warning : target_.warnings(session_, written))
+    warned += QStringLiteral("警告: ") + qtext(warning) + '\n';
   warnings_->setText(warned.trimmed());
   warnings_->setVisible(!warned.isEmpty());  // no empty line where there is none
 }
@@ -869,11 +941,10 @@ void CImportDialog::accept() {
     messageSink().report(error);
     return;
   }
-  if (askSizes_)
-    if (const std::string problem = sizesProblem(typedSizes()); !problem.empty()) {
-      messageSink().report(problem);
-      return;
-    }
+  if (const std::string problem = target_.problem(); !problem.empty()) {
+    messageSink().report(problem);
+    return;
+  }
   if (TestRecord record; !session_.apply(record, &error)) {
     messageSink().report(error);
     return;
@@ -890,59 +961,42 @@ void CImportDialog::accept() {
 }
 
 void CImportDialog::setTarget(const TestRecord& record, int digitsPermeability) {
-  target_ = record;
-  digitsPermeability_ = digitsPermeability;
-  askSizes_ = !session_.steady() && needsSizes(record);
-  sizesBox_->setVisible(askSizes_);
-  if (askSizes_) {
-    const TestSizes sizes = sizesOf(record);
-    sectionLength_->setText(qtext(sizes.length));
-    boreDiameter_->setText(qtext(sizes.bore));
-    equivalentDiameter_->setText(qtext(sizes.equivalentDiameter));
-    setListIndex(formula_, sizes.formula);
-  }
+  target_ = ImportTargetModel(record, digitsPermeability);
+  target_.setKeepTyped(keepHeadings_->isChecked());
+  const bool wasSteady = session_.steady();
+  target_.proposeMethod(session_);
+  sizesBox_->setVisible(target_.asks());
+  loading_ = true;
+  setListIndex(formula_, target_.formula());
+  sectionLength_->setText(qtext(target_.size(ImportTargetModel::Size::Length)));
+  boreDiameter_->setText(qtext(target_.size(ImportTargetModel::Size::Bore)));
+  equivalentDiameter_->setText(qtext(target_.size(ImportTargetModel::Size::EquivalentDiameter)));
+  restLevel_->clear();
+  loading_ = false;
+  if (session_.steady() != wasSteady) loadFromSession();
+  // With the flow column the record is read again.
+  if (readOk_ && !session_.series()) readRecord();
   refreshSummary();
 }
 
-TestSizes CImportDialog::typedSizes() const {
-  TestSizes sizes;
-  sizes.length = utf8(sectionLength_->text().trimmed());
-  sizes.bore = utf8(boreDiameter_->text().trimmed());
-  sizes.equivalentDiameter = utf8(equivalentDiameter_->text().trimmed());
-  sizes.formula = std::max(0, formula_->currentIndex());
-  return sizes;
-}
-
-// The readings, the headings, the sizes typed here and the analysis, as
-// OK writes them into a test.
-bool CImportDialog::fill(TestRecord& record, std::string* error) const {
-  if (!session_.apply(record, error)) return false;
-  if (askSizes_ && sizesProblem(typedSizes()).empty()) applySizes(record, typedSizes());
-  session_.fillHeadings(record, !keepHeadings_->isChecked());
-  setAnalysisBySuggestion(record, digitsPermeability_);
-  return true;
-}
-
-std::optional<TestRecord> CImportDialog::probe() const {
-  if (!session_.series()) return std::nullopt;
-  TestRecord record = target_ ? *target_ : TestRecord{};
-  std::string error;
-  if (!fill(record, &error)) return std::nullopt;
-  return record;
+void CImportDialog::formulaChosen() {
+  if (loading_) return;
+  const bool wasSteady = session_.steady();
+  target_.setFormula(formula_->currentIndex(), session_);
+  if (session_.steady() != wasSteady) loadFromSession();
+  // A flow column to read, or one to choose (said where the summary is),
+  // reads the record again.
+  if (!session_.series() || (session_.steady() && session_.settings().columns.flow < 0)) readRecord();
+  else refreshSummary();
 }
 
 std::vector<std::string> CImportDialog::currentWarnings() const {
-  const auto record = probe();
-  if (!record) return {};
-  std::vector<std::string> texts = session_.warnings(*record, target_ ? &*target_ : nullptr);
-  if (askSizes_)
-    if (const std::string problem = sizesProblem(typedSizes()); !problem.empty()) texts.insert(texts.begin(), problem);
-  return texts;
+  return target_.warnings(session_, target_.written(session_));
 }
 
 bool CImportDialog::writeInto(TestRecord& record) {
   std::string error;
-  if (!fill(record, &error)) {
+  if (!target_.write(session_, record, &error)) {
     messageSink().report(error);
     return false;
   }
@@ -1034,8 +1088,8 @@ bool runImportEditor(QWidget* parent, TestRecord& record, const std::filesystem:
   if (const auto remembered = recallLayout(folder, session.layoutKey())) session.applyProfile(*remembered);
   CImportDialog dialog(session, folder, parent);
   dialog.setProperty("tovAskBeforeReplace", record.countRows(C_time) > 0);
-  dialog.readRecord();
   dialog.setTarget(record, theSettings().display.digitsPermeability);
+  dialog.readRecord();
   if (dialog.exec() != QDialog::Accepted) return false;
   TestRecord imported = record;
   if (!dialog.writeInto(imported)) return false;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+#include "dialogs/ImportTargetModel.h"
 #include "import/LoggerImport.h"
 
 class QComboBox;
@@ -35,7 +36,7 @@ class ImportPlot : public QWidget {
   Q_OBJECT
 public:
   explicit ImportPlot(logger::ImportSession& session, QWidget* parent = nullptr);
-  QSize sizeHint() const override { return {560, 150}; }
+  QSize sizeHint() const override { return {560, 140}; }
   // The sample under an x position of the widget.
   std::size_t sampleAt(int x) const;
   // The traces' colours: the level, and the flow of a steady test.
@@ -63,10 +64,13 @@ public:
   void accept() override;
   // The readings the dialog writes on OK (into a copy the caller keeps),
   // with the headings the record gives (ho, Sp, 試験年月日, 試験方法: its
-  // own unless the engineer keeps the typed ones), the sizes asked for
-  // when the test had none, and the analysis by the suggested segment.
+  // own unless the engineer keeps the typed ones), the method, ho and
+  // sizes asked for when the test had none, and the analysis
+  // (ImportTargetModel).
   bool writeInto(TestRecord& record);
-  // The test the readings go into: what the warnings are checked against.
+  // The test the readings go into: what the warnings are checked against,
+  // and what is asked of it. A new test is offered 定常法 when the file
+  // names a flow column (the record is then read again).
   void setTarget(const TestRecord& record, int digitsPermeability);
   // What the data contradict in the readings as they would be written.
   std::vector<std::string> currentWarnings() const;
@@ -80,16 +84,13 @@ private:
   void scheduleChanged();
   void startTyped();
   void windowChanged();
-  logger::TestSizes typedSizes() const;
-  bool fill(TestRecord& record, std::string* error) const;
+  void formulaChosen();
   void setStart(std::size_t sample);
   void refreshSummary();
   void saveProfile();
   void loadProfile();
   QComboBox* columnCombo(const char* name);
   void chooseBarometer();
-  // The readings and headings as OK would write them into the target.
-  std::optional<TestRecord> probe() const;
 
   logger::ImportSession& session_;
   std::filesystem::path installFolder_;
@@ -132,14 +133,14 @@ private:
   QLineEdit* windowTo_ = nullptr;
   QLabel* referenceMoment_ = nullptr;
   QGroupBox* sizesBox_ = nullptr;
-  bool askSizes_ = false;  // the test lacks a size k needs
+  QLineEdit* restLevel_ = nullptr;
   QLineEdit* sectionLength_ = nullptr;
   QLineEdit* boreDiameter_ = nullptr;
   QLineEdit* equivalentDiameter_ = nullptr;
   QComboBox* formula_ = nullptr;
   QLabel* warnings_ = nullptr;
-  std::optional<TestRecord> target_;
-  int digitsPermeability_ = 2;
+  QLabel* outcome_ = nullptr;
+  ImportTargetModel target_{TestRecord{}, 2};
 };
 
 // Chooses the file (when none is given), runs the dialog and, on OK,
