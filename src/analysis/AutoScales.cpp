@@ -47,9 +47,6 @@ Linear linearAxis(double low, double high, bool fromZero) {
   const double step = roundStepAtLeast(span / 5.0);
   double from = std::floor(low / step + 1e-9) * step;
   double to = std::ceil(high / step - 1e-9) * step;
-  // A flat trace (a steady test's level held at the pipe top) in the
-  // middle, not on the frame.
-  if (!fromZero && !(high > low)) from -= step;
   // Past the last value: a point on the axis end is hard to see.
   if (to <= high) to += step;
   // A level held constant (a steady test's) in the middle, not along the

@@ -14,6 +14,7 @@
 #include "import/LoggerImport.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
+#include "record/Permeability.h"
 
 namespace tov::logger {
 
@@ -164,9 +165,13 @@ int runImportCommand(const std::vector<std::string>& args, const fs::path& insta
     for (const std::string& name : filled) names += (names.empty() ? "" : "、") + name;
     std::printf("見出しに入れました: %s\n", names.c_str());
   }
-  if (!record.permeabilityText().empty())
-    std::printf("k = %s m/s（推奨区間 %s〜%s 行）\n", record.permeabilityText().c_str(), record.point1Row().c_str(),
-                record.point2Row().c_str());
+  if (!record.permeabilityText().empty()) {
+    if (record.fieldInt(F_formulaKind) == Steady)
+      std::printf("k = %s m/s（解析点 %s 行）\n", record.permeabilityText().c_str(), record.point1Row().c_str());
+    else
+      std::printf("k = %s m/s（推奨区間 %s〜%s 行）\n", record.permeabilityText().c_str(), record.point1Row().c_str(),
+                  record.point2Row().c_str());
+  }
   return 0;
 }
 

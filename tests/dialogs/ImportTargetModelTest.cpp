@@ -54,16 +54,17 @@ TEST(ImportTargetModel, ANewTestGetsWhatKNeeds) {
     const char* ho;          // written
     double k;                // 0: none written
     const char* outcome;     // how it begins
-    int steadyRow;           // the steady point (0: unsteady)
+    int steadyRow;           // the steady point, the settled rows' middle Q (0: unsteady)
   } rows[] = {
       {"a record without a rest level wrote k from an ho it inferred", recoveryFile(0), "", 0, "", 0,
        "k は書きません: 平衡水位 ho がありません", 0},
       {"no field took the ho such a record needs", recoveryFile(0), "2", 0, "-2", 2.0e-6, "OK で k 2.0", 0},
       {"the record's static level did not fill ho", recoveryFile(120), "", 0, "-2.000", 2.0e-6, "OK で k 2.0", 0},
       {"a steady file into a new test read no flow and set no k", steadyFile(0, 0), "2.0", 4, "-2.0", 3.0e-6,
-       "OK で k 3.0", 30},
+       "OK で k 3.0", 29},
       {"a steady record went on past the test: its point at Q 0", steadyFile(5, 6), "", 4, "-2.000", 3.0e-6,
-       "OK で k 3.0", 30},
+       "OK で k 3.0", 29},
+      // Without ho the level held at the pipe top has no s: the last flowing row.
       {"a steady import without ho wrote k from s = h'", steadyFile(0, 0), "", 4, "", 0,
        "k は書きません: 平衡水位 ho がありません", 30},
   };

@@ -184,7 +184,10 @@ void ImportPlot::paintEvent(QPaintEvent*) {
     for (const double f : {0.0, 0.5, 1.0}) {
       const double v = low + f * (high - low);
       const double y = area.bottom() - f * (area.height() - 4) - 2;
-      const QString text = qtext(cformat(high - low < 0.1 ? "%.3f" : "%.2f", depth ? -v : v));
+      std::string label = cformat(high - low < 0.1 ? "%.3f" : "%.2f", depth ? -v : v);
+      // A value that rounds to zero is "0.00", never "-0.00".
+      if (label.front() == '-' && label.find_first_not_of("-0.") == std::string::npos) label.erase(0, 1);
+      const QString text = qtext(label);
       const double baseline = std::clamp(y + metrics.ascent() / 2.0, double(area.top() + metrics.ascent()),
                                          double(area.bottom()));
       painter.drawText(QPointF(area.left() - 4 - metrics.horizontalAdvance(text), baseline), text);
