@@ -101,15 +101,7 @@ void storageFamily() {
             Shape s;
             s.conductivity = k, s.storage = ss, s.partial = partial, s.skin = skin, s.noise = layout.noise;
             s.decimals = layout.decimals, s.restDecimals = 3, s.seed = ++seed;
-            double end = 0;
-            for (double t = 0.1; end == 0 && t < 1e9; t *= 1.05)
-              if (fieldrecords::storageHeads(s, {t})[0] < 0.03) end = t;
-            if (layout.logger) {
-              s.times = fieldrecords::loggerTimes(end);
-            } else {
-              s.times.clear();
-              for (double t : fieldrecords::fieldTimes()) s.times.push_back(std::max(std::round(t * end / 1200), s.times.empty() ? 0.0 : s.times.back() + 1));
-            }
+            s.times = fieldrecords::storageTimes(s, layout.logger);
             const AnalysisReport report = analyseRecord(fieldrecords::make(s), AnalysisSettings{});
             ++records;
             named += names(report, "平衡水位") || names(report, "静水位") ? 1 : 0;
@@ -144,19 +136,7 @@ void publishedFamily() {
       {"Ln-2 (Butler 1998)", publishedslug::kLn2, 6.1, 0.204, 0.102, 1.350e-5},
   };
   for (const auto& r : records) {
-    TestRecord record;
-    record.setField(F_formulaKind, "1");
-    record.setField(F_sectionLength, cformat("%g", r.length));
-    record.setField(F_boreDiameter, cformat("%g", r.bore));
-    record.setField(F_equivalentDiameter, cformat("%g", r.pipe));
-    record.setField(F_pipeTopHeight, "0");
-    record.setField(F_equilibriumLevel, "-10.000");
-    int row = 1;
-    for (const Sample& p : r.rows) {
-      record.setCell(row, C_time, cformat("%g", p.t));
-      record.setCell(row++, C_pipeLevel, cformat("%.3f", 10.0 - p.s));
-    }
-    record.deriveAllRows();
+    const TestRecord record = publishedslug::typedRecord(r.rows, r.length, r.bore, r.pipe);
     const AnalysisReport report = analyseRecord(record, AnalysisSettings{}, 3);
     std::printf("%-34s ho named %d; 推奨区間 %s (published K %.3g); s/H0 range's k %s\n", r.name,
                 names(report, "平衡水位") ? 1 : 0, report.suggestion.summary(3).c_str(), r.published,

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "analysis/Samples.h"
+#include "record/CFormat.h"
+#include "record/TestRecord.h"
 
 namespace publishedslug {
 
@@ -128,5 +130,25 @@ inline const Record kLincolnCounty{
     0.455}, {54118, 0.418}, {63238, 0.380}, {73798, 0.341}, {85798, 0.303}, {100200, 0.263}, {116760, 0.227},
     {135960, 0.194}, {158520, 0.161}, {184920, 0.130}, {215640, 0.101}, {251400, 0.079}, {292920, 0.060}, {341640,
     0.045}};
+
+// A record as typed from a published one: the basic formula with its L, D
+// and de (m), h' from a pipe top at 0 to 1 mm, ho 10 m below it.
+inline tov::TestRecord typedRecord(const Record& rows, double length, double bore, double pipe) {
+  using namespace tov;
+  TestRecord record;
+  record.setField(F_formulaKind, "1");
+  record.setField(F_sectionLength, cformat("%g", length));
+  record.setField(F_boreDiameter, cformat("%g", bore));
+  record.setField(F_equivalentDiameter, cformat("%g", pipe));
+  record.setField(F_pipeTopHeight, "0");
+  record.setField(F_equilibriumLevel, "-10.000");
+  int row = 1;
+  for (const Sample& p : rows) {
+    record.setCell(row, C_time, cformat("%g", p.t));
+    record.setCell(row++, C_pipeLevel, cformat("%.3f", 10.0 - p.s));
+  }
+  record.deriveAllRows();
+  return record;
+}
 
 } // namespace publishedslug

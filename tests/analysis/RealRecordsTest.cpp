@@ -204,16 +204,8 @@ TEST(RealRecords, StorageBendsTheRecordWithoutMovingItsRestLevel) {
     fieldrecords::Shape shape;
     shape.conductivity = row.k, shape.storage = row.storage, shape.partial = row.partial, shape.skin = row.skin;
     shape.noise = 0.0003, shape.seed = ++seed;
-    // Read until s/H0 falls to about 0.03: every 5 s at first in the field, 120 log-spaced rows from a logger.
-    double end = 0;
-    for (double t = 1; end == 0; t *= 1.05)
-      if (fieldrecords::storageHeads(shape, {t})[0] < 0.03) end = t;
-    if (row.logger) {
-      shape.times = fieldrecords::loggerTimes(end), shape.decimals = 4, shape.restDecimals = 4;
-    } else {
-      shape.times.clear();
-      for (double t : fieldrecords::fieldTimes()) shape.times.push_back(std::round(t * end / 1200));
-    }
+    shape.times = fieldrecords::storageTimes(shape, row.logger);
+    if (row.logger) shape.decimals = 4, shape.restDecimals = 4;
     SCOPED_TRACE(cformat("%s %s K %g Ss %g skin %g", row.partial ? "KGS" : "CBP", row.logger ? "logger" : "field",
                          row.k, row.storage, row.skin));
     const AnalysisReport report = analyseRecord(fieldrecords::make(shape), AnalysisSettings{});
@@ -243,19 +235,7 @@ TEST(RealRecords, PublishedRecordsKeepTheirStaticLevel) {
   };
   for (const auto& r : records) {
     SCOPED_TRACE(r.name);
-    TestRecord record;
-    record.setField(F_formulaKind, "1");
-    record.setField(F_sectionLength, cformat("%g", r.length));
-    record.setField(F_boreDiameter, cformat("%g", r.bore));
-    record.setField(F_equivalentDiameter, cformat("%g", r.pipe));
-    record.setField(F_pipeTopHeight, "0");
-    record.setField(F_equilibriumLevel, "-10.000");
-    int row = 1;
-    for (const Sample& p : r.rows) {
-      record.setCell(row, C_time, cformat("%g", p.t));
-      record.setCell(row++, C_pipeLevel, cformat("%.3f", 10.0 - p.s));
-    }
-    record.deriveAllRows();
+    const TestRecord record = publishedslug::typedRecord(r.rows, r.length, r.bore, r.pipe);
     const AnalysisReport report = analyseRecord(record, AnalysisSettings{});
     ASSERT_TRUE(report.suggestion.k) << report.suggestion.reason;
     EXPECT_FALSE(report.suggestion.restLevel) << report.suggestion.reason;

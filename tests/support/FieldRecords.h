@@ -119,6 +119,19 @@ inline double formationK(const Shape& shape) {
   return tov::computePermeability(1, 10.0, 0.05, 1.0, shape.a, 0, 0);
 }
 
+// The times of a record of the storage curve read until s/H0 falls to
+// about 0.03: every 5 s at first as in the field (fieldTimes stretched), or
+// a logger's 120 log-spaced rows.
+inline std::vector<double> storageTimes(const Shape& shape, bool logger) {
+  double end = 0;
+  for (double t = 0.1; end == 0 && t < 1e9; t *= 1.05)
+    if (storageHeads(shape, {t})[0] < 0.03) end = t;
+  if (logger) return loggerTimes(end);
+  std::vector<double> times;
+  for (double t : fieldTimes()) times.push_back(std::max(std::round(t * end / 1200), times.empty() ? 0.0 : times.back() + 1));
+  return times;
+}
+
 // The k of the straight line between the true curve's s/H0 = high and low
 // (Butler's band 0.25 to 0.15): what the method reads off a curve with
 // storage, H0 = s0.
