@@ -19,6 +19,8 @@ std::string cp932ToUtf8(std::string_view bytes, bool* hadInvalid = nullptr);
 
 // True for a CP932 lead byte (0x81-0x9F, 0xE0-0xFC).
 bool isCp932LeadByte(unsigned char byte);
+// One code point as UTF-8.
+std::string utf8Of(char32_t cp);
 
 // Length of the text in CP932 bytes (rules that count bytes count these).
 // A character CP932 cannot hold counts as 2 bytes.

@@ -192,23 +192,7 @@ Utf16 detectUtf16(std::string_view head) {
 std::string Utf16Decoder::decode(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() / 2 + bytes.size() / 4);
-  auto put = [&](unsigned code) {
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  };
+  auto put = [&](unsigned code) { out += utf8Of(code); };
   auto unit = [&](unsigned char a, unsigned char b) {
     const unsigned code = bigEndian_ ? (a << 8 | b) : (b << 8 | a);
     if (!started_) {
