@@ -64,7 +64,7 @@
 //   Checks       検討事項
 //   UnwrittenHo  検討事項 of a test whose ho was never written
 //   SteadyPoint  the steady method's point, from the settled flow, and its k
-//   TypeCurve, SlugModels, TypeCurveFit, BesselK
+//   TypeCurve, CbpModel, KgsModel, TypeCurveFit, BesselK
 //                K and Ss by type curves with storage (CBP, KGS)
 #include <optional>
 #include <string>

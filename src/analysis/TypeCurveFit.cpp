@@ -9,7 +9,8 @@
 #include <numbers>
 
 #include "analysis/LineFit.h"
-#include "analysis/SlugModels.h"
+#include "analysis/CbpModel.h"
+#include "analysis/KgsModel.h"
 #include "analysis/SmallSolve.h"
 #include "record/CFormat.h"
 #include "record/Permeability.h"

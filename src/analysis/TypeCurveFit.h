@@ -1,6 +1,6 @@
 #pragma once
 // K and Ss fitted to the readings by a type curve (TypeCurve.h,
-// SlugModels.h), the written ho kept: s = H0·f(K·t / (Ss·rw²); α, skin)
+// CbpModel.h, KgsModel.h), the written ho kept: s = H0·f(K·t / (Ss·rw²); α, skin)
 // with α = rw²·Ss·L / rc², rw = D/2, rc = de/2 (the pipe the level moves
 // in), L the section's length. H0 is fitted too (a slug is never put in at
 // once). The curves shown fit K and Ss alone; the rules that ask whether

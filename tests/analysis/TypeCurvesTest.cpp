@@ -9,7 +9,8 @@
 
 #include "PublishedSlugTests.h"
 #include "analysis/BesselK.h"
-#include "analysis/SlugModels.h"
+#include "analysis/CbpModel.h"
+#include "analysis/KgsModel.h"
 #include "analysis/TypeCurveFit.h"
 
 namespace {

@@ -11,7 +11,8 @@
 #include <random>
 #include <vector>
 
-#include "analysis/SlugModels.h"
+#include "analysis/CbpModel.h"
+#include "analysis/KgsModel.h"
 #include "analysis/TypeCurveFit.h"
 #include "record/CFormat.h"
 #include "record/Permeability.h"

@@ -1,5 +1,5 @@
-// The formation's models for the type curves.
-#include "analysis/SlugModels.h"
+// The partially penetrating section.
+#include "analysis/KgsModel.h"
 
 #include <cmath>
 #include <memory>
@@ -86,10 +86,6 @@ Nodes kgsNodes(double b, double psi) {
 }
 
 } // namespace
-
-SlugModel cbpModel() {
-  return [](double p) { return 2.0 / faceHead(std::sqrt(p)); };
-}
 
 SlugModel kgsModel(double lengthOverRadius, double psi) {
   auto nodes = std::make_shared<const Nodes>(kgsNodes(lengthOverRadius, psi));
