@@ -35,6 +35,14 @@ std::vector<TypeCurveFit> typeCurvesOf(const TestRecord& record, const Readings&
   return fitTypeCurves(rows, geometry);
 }
 
+std::vector<std::string> typeCurveTexts(const AnalysisReport& report, int digits) {
+  if (report.steady) return {};
+  if (report.typeCurves.empty()) return {"なし (試験区間長さ L、孔径 D、等価内径 de が必要です)"};
+  std::vector<std::string> texts;
+  for (const TypeCurveFit& fit : report.typeCurves) texts.push_back(fit.summary(digits));
+  return texts;
+}
+
 AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& settings, int digits) {
   AnalysisReport report;
   const Geometry g = geometryOf(record);

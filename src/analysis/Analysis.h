@@ -119,6 +119,10 @@ struct AnalysisReport {
 // mistyped rows left out), nothing without L, D and de.
 std::vector<TypeCurveFit> typeCurvesOf(const TestRecord& record, const Readings& readings,
                                        const AnalysisSettings& settings);
+// One text per type curve of an unsteady report (TypeCurveFit::summary,
+// k with `digits` decimals), or one saying why there is none; nothing for
+// the steady method.
+std::vector<std::string> typeCurveTexts(const AnalysisReport& report, int digits);
 // digits: of k in the texts.
 AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& settings, int digits = 2);
 
