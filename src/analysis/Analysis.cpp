@@ -61,15 +61,26 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
   report.typeCurves = typeCurvesOf(record, readings, settings);
   report.suggestion = suggestSegment(readings, report.band, g, settings);
   // Where the record's rest level differs from the written one, the fit of
-  // the chosen rows and their checks are of the s it gives.
+  // the chosen rows and their checks are of the s of the ho the points were
+  // taken with.
   const auto& rest = report.suggestion.restLevel;
-  std::vector<Sample> samples = rest ? signedSamples(record) : unsteadySamples(record);
   if (rest) {
-    for (Sample& p : samples) p.s = rest->corrected(p.t, p.s);
-    report.ownRest = samples;
+    report.ownRest = signedSamples(record);
+    for (Sample& p : report.ownRest) p.s = rest->corrected(p.t, p.s);
   }
   // The same rows the dialog opens with.
   const auto [row1, row2] = pointRows(record, n);
+  const std::vector<Sample> written = unsteadySamples(record);
+  if (n >= 1) {
+    const LineFit& line = report.suggestion.fit;
+    const auto t = [&](int row) { return written[static_cast<std::size_t>(row - 1)].t; };
+    report.pointsOnLine = report.suggestion.found && std::min(row1, row2) == line.first &&
+                          std::max(row1, row2) == line.last && row1 < row2 &&
+                          record.field(F_pointS1) == fittedHeadText(line, t(row1)) &&
+                          record.field(F_pointS2) == fittedHeadText(line, t(row2));
+  }
+  report.pointsRest = pointsRestOf(record, row1, row2, written, report.ownRest, report.pointsOnLine);
+  const std::vector<Sample>& samples = report.pointsRest.source == RestSource::Record ? report.ownRest : written;
   if (n >= 1) {
     const int first = std::min(row1, row2), last = std::max(row1, row2);
     report.segment = fitLine(samples, first, last);
@@ -82,10 +93,6 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
     if (const auto a = computeGradient(p1.t, p1.s, p2.t, p2.s)) report.pointsK = permeabilityFromGradient(g, *a);
     report.segmentPlace = placeInBand(samples, first, last, report.band);
     report.checks = unsteadyChecks(record, samples, first, last, settings);
-    const LineFit& line = report.suggestion.fit;
-    report.pointsOnLine = report.suggestion.found && first == line.first && last == line.last && row1 < row2 &&
-                          record.field(F_pointS1) == fittedHeadText(line, p1.t) &&
-                          record.field(F_pointS2) == fittedHeadText(line, p2.t);
   } else {
     report.checks = unsteadyChecks(record, samples, 0, 0, settings);
   }

@@ -60,6 +60,7 @@
 //   Band         the recommended head range (s/H0 範囲)
 //   Readings     the measured noise, the floor, mistyped rows
 //   RestLevel    the record's own rest level against the written ho
+//   PointsRest   which ho the analysis points are of
 //   Suggestion   the straightness test and the suggested segment
 //   Checks       検討事項
 //   TypeCurve, SlugModels, TypeCurveFit, BesselK
@@ -72,6 +73,7 @@
 #include "analysis/Band.h"
 #include "analysis/Checks.h"
 #include "analysis/LineFit.h"
+#include "analysis/PointsRest.h"
 #include "analysis/Readings.h"
 #include "analysis/RestLevel.h"
 #include "analysis/Samples.h"
@@ -107,9 +109,11 @@ struct AnalysisReport {
   // fitted line's (fittedHeadText): "近似直線上の点".
   bool pointsOnLine = false;
   // s of each complete row from the record's own rest level, where it
-  // differs from the written ho (the segment and its checks are of these);
-  // empty otherwise.
+  // differs from the written ho; empty otherwise.
   std::vector<Sample> ownRest;
+  // The ho the points are of (PointsRest.h): the segment over their rows,
+  // its k and its checks are of the same s.
+  PointsRest pointsRest;
   // The type curves fitted with the written ho (CBP, KGS), as cross-checks;
   // empty without L, D and de.
   std::vector<TypeCurveFit> typeCurves;
