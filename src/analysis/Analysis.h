@@ -96,7 +96,7 @@ struct AnalysisReport {
   bool steady = false;
   int completeRows = 0;
   std::optional<LineFit> segment;  // unsteady, with at least one complete row
-  std::optional<double> pointsK;   // k from the two points (as the dialog)
+  std::optional<double> pointsK;   // k from the two points as written (as the dialog)
   std::optional<double> fittedK;   // k from the fitted a
   std::optional<KInterval> fittedInterval;
   Band band;
