@@ -61,7 +61,9 @@ DisplaySettings drawnSettings(const DisplaySettings& settings);
 void repairScalesForDrawing(TestRecord& record);
 
 // Pieces of the pages (character heights in mm).
-void drawHeadingBlock(Surface& s, const PageInputs& in, bool widerLayout);
+// On the graph page 平衡水位 shows the record's own ho beside the written
+// one where the graph's s are of it; the table pages' s are the written ho's.
+void drawHeadingBlock(Surface& s, const PageInputs& in, bool widerLayout, bool graphPage = true);
 void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight);
 void drawHTPlot(Surface& s, const PageInputs& in, double charHeight);
 void drawFormulaBlock(Surface& s, const PageInputs& in, double charHeight);

@@ -156,7 +156,7 @@ void renderPage(Surface& s, const PageInputs& given, int currentPage) {
     useFont(s, in, FontPage);
     drawFooter(s, in, currentPage);
   } else if (currentPage >= 2 && currentPage <= pages) {
-    drawHeadingBlock(s, in, ds.widerHeadingLayout != 0);
+    drawHeadingBlock(s, in, ds.widerHeadingLayout != 0, false);
     s.setTextAlign(TA_RIGHT | TA_TOP);
     textAtMm(s, kContractorRight, kContractorBase + hh, r.contractorName());
 
@@ -203,8 +203,8 @@ std::string padTo2(const std::string& text) {
 
 class HeadingPainter {
 public:
-  HeadingPainter(Surface& s, const PageInputs& in, bool wider)
-      : s_(s), in_(in), r_(in.record), wider_(wider), left_(headingColumns(0.0, wider)),
+  HeadingPainter(Surface& s, const PageInputs& in, bool wider, bool graphPage)
+      : s_(s), in_(in), r_(in.record), wider_(wider), graphPage_(graphPage), left_(headingColumns(0.0, wider)),
         right_(headingColumns(wider ? 86.0 : 80.0, wider)) {
     rows_ = r_.fieldInt(F_showGeology) == 1 && r_.fieldInt(F_showNValue) == 1 ? 12 : 11;
     pitch_ = 42.0 / (rows_ - 1);
@@ -297,7 +297,7 @@ private:
     label(left_, true, 9, "平衡水位");
     const int kind = r_.fieldInt(F_formulaKind);
     std::string own;
-    if (kind >= 0 && kind <= 3) {
+    if (graphPage_ && kind >= 0 && kind <= 3) {
       const AnalysisReport& report = pageAnalysis(in_);
       if (report.pointsRest.source == RestSource::Record && report.suggestion.restLevel && !report.ownRest.empty())
         own = recordLevelText(r_, *report.suggestion.restLevel);
@@ -423,6 +423,7 @@ private:
   const PageInputs& in_;
   const TestRecord& r_;
   bool wider_;
+  bool graphPage_;
   HeadingColumns left_, right_;
   int rows_ = 11;
   double pitch_ = 4.2;
@@ -430,8 +431,8 @@ private:
 
 } // namespace
 
-void drawHeadingBlock(Surface& s, const PageInputs& in, bool widerLayout) {
-  HeadingPainter(s, in, widerLayout).paint();
+void drawHeadingBlock(Surface& s, const PageInputs& in, bool widerLayout, bool graphPage) {
+  HeadingPainter(s, in, widerLayout, graphPage).paint();
 }
 
 } // namespace tov

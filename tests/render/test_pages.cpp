@@ -346,9 +346,10 @@ TEST_F(PagesTest, TheGraphPageDrawsEverySOfTheHoThePointsAreOf) {
         return c.pen.colour == kBlack && std::abs(c.centre.x - at.x) <= 1 && std::abs(c.centre.y - at.y) <= 1;
       })) << row.what << ": row " << r;
     }
-    // The table keeps the written ho's s.
+    // The table keeps the written ho's s, and its heading the written ho.
     const RecordingSurface table = render(2);
     EXPECT_TRUE(hasTextWith(table, cformat("%.3f", toDouble(rec.cell(28, C_headDifference))))) << row.what;
+    EXPECT_FALSE(hasTextWith(table, "(記録から)")) << row.what;
   }
 }
 
