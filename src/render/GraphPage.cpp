@@ -344,14 +344,15 @@ std::vector<CurveName> drawTypeCurves(Surface& s, const PageInputs& in, const Pl
   return names;
 }
 
-// "(参考) 標準曲線 CBP k 2.01E-006 m/s, KGS k …" as the page writes k.
+// "(参考) 標準曲線 CBP (破線) k 2.01E-006 m/s 残差 0.4 mm, KGS (点線) k …" as
+// the page writes k.
 std::string typeCurvesLine(const AnalysisReport& report, int digits, bool own) {
   std::string line = "(参考) 標準曲線";
   const char* separator = " ";
   for (const TypeCurveFit& fit : report.typeCurves) {
     line += separator + std::string(typeCurveName(fit.model)) +
             (fit.found ? std::string(fit.model == TypeCurveModel::Cbp ? " (破線)" : " (点線)") + " k " +
-                             formatPermeability(fit.k, digits) + " m/s"
+                             formatPermeability(fit.k, digits) + " m/s 残差 " + cformat("%.1f mm", fit.rms * 1000.0)
                        : std::string(" なし"));
     separator = ", ";
   }
@@ -529,15 +530,15 @@ void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight) {
     std::vector<CurveName> names;
     if (in.typeCurvesOnPage) names = drawTypeCurves(s, in, b, tFrom, tTo, lFrom, lTo);
     unclip(s);
-    // The names right of their curves' ends, one under the other where
-    // they would meet.
+    // The names above and right of their curves' ends (the gradient line
+    // runs on below them), one over the other where they would meet.
     s.setTextAlign(kLeftTop);
-    std::sort(names.begin(), names.end(), [](const CurveName& p, const CurveName& q) { return p.y < q.y; });
-    double below = -1e9;
+    std::sort(names.begin(), names.end(), [](const CurveName& p, const CurveName& q) { return p.y > q.y; });
+    double above = 1e9;
     for (const CurveName& name : names) {
-      const double y = std::max(name.y - c / 2.0, below);
-      textAtMm(s, name.x + 2.0 * b.pointRadius + 0.5, y, name.name);
-      below = y + c;
+      const double y = std::min(name.y - c, above - c);
+      textAtMm(s, name.x + 0.5, y, name.name);
+      above = y;
     }
   }
 
