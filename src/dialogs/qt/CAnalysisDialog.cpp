@@ -393,6 +393,7 @@ QWidget* CUnsteadyAnalysisDialog::pointBox() {
   restText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   grid->addWidget(recordRest_, 3, 0, 1, 5);
   grid->addWidget(restText_, 4, 0, 1, 10);
+  grid->setRowStretch(5, 1);  // the rows at the top, whatever the box's height
   grid->setColumnMinimumWidth(5, 16);
   grid->setColumnStretch(9, 1);
   return box;
