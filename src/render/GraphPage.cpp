@@ -268,9 +268,6 @@ const std::vector<Sample>* ownRestShown(const AnalysisReport& report) {
   return report.pointsRest.source == RestSource::Record && !report.ownRest.empty() ? &report.ownRest : nullptr;
 }
 
-// The type curves over the readings (CBP dashed, KGS dotted), from the first
-// row's t to the last's, in the s the readings are drawn with, each named
-// at its last point in the frame (drawn once the clip is gone).
 // A polyline in mm drawn as dashes `on` mm long with gaps `off` mm long,
 // the pattern running on across its corners (a pen's own pattern starts
 // afresh at each of the many short pieces of a curve, which then looks
@@ -303,6 +300,9 @@ struct CurveName {
   double x = 0, y = 0;
   const char* name = "";
 };
+// The type curves over the readings (CBP dashed, KGS dotted), from the first
+// row's t to the last's, in the s the readings are drawn with; where each
+// ends in the frame, for its name (drawn once the clip is gone).
 std::vector<CurveName> drawTypeCurves(Surface& s, const PageInputs& in, const PlotBox& b, double tFrom, double tTo,
                                       double lFrom, double lTo) {
   const AnalysisReport& report = pageAnalysis(in);
