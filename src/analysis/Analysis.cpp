@@ -92,11 +92,11 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
     const Sample& p2 = samples[static_cast<std::size_t>(row2 - 1)];
     // The points as written where they are (the k the dialog computes from
     // them), else their rows.
-    const bool written = record.fieldIsNumber(F_pointT1) && record.fieldIsNumber(F_pointS1) &&
-                         record.fieldIsNumber(F_pointT2) && record.fieldIsNumber(F_pointS2);
-    const auto a = written ? computeGradient(record.fieldValue(F_pointT1), record.fieldValue(F_pointS1),
-                                             record.fieldValue(F_pointT2), record.fieldValue(F_pointS2))
-                           : computeGradient(p1.t, p1.s, p2.t, p2.s);
+    const bool typed = record.fieldIsNumber(F_pointT1) && record.fieldIsNumber(F_pointS1) &&
+                       record.fieldIsNumber(F_pointT2) && record.fieldIsNumber(F_pointS2);
+    const auto a = typed ? computeGradient(record.fieldValue(F_pointT1), record.fieldValue(F_pointS1),
+                                           record.fieldValue(F_pointT2), record.fieldValue(F_pointS2))
+                         : computeGradient(p1.t, p1.s, p2.t, p2.s);
     if (a) report.pointsK = permeabilityFromGradient(g, *a);
     report.segmentPlace = placeInBand(samples, first, last, report.band);
     report.checks = unsteadyChecks(record, samples, first, last, settings);
