@@ -36,6 +36,14 @@ std::vector<TypeCurveFit> typeCurvesOf(const TestRecord& record, const Readings&
   return fitTypeCurves(rows, geometry, withSkin);
 }
 
+std::vector<std::string> typeCurveTexts(const AnalysisReport& report, int digits) {
+  if (report.steady) return {};
+  if (report.typeCurves.empty()) return {"なし (試験区間長さ L、孔径 D、等価内径 de が必要です)"};
+  std::vector<std::string> texts;
+  for (const TypeCurveFit& fit : report.typeCurves) texts.push_back(fit.summary(digits));
+  return texts;
+}
+
 AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& settings, int digits) {
   AnalysisReport report;
   const Geometry g = geometryOf(record);
@@ -63,15 +71,26 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
   for (TypeCurveFit& fit : typeCurvesOf(record, readings, settings, true)) curves.push_back(std::move(fit));
   report.suggestion = suggestSegment(readings, report.band, g, settings, curves);
   // Where the record's rest level differs from the written one, the fit of
-  // the chosen rows and their checks are of the s it gives.
+  // the chosen rows and their checks are of the s of the ho the points were
+  // taken with.
   const auto& rest = report.suggestion.restLevel;
-  std::vector<Sample> samples = rest ? signedSamples(record) : unsteadySamples(record);
   if (rest) {
-    for (Sample& p : samples) p.s = rest->corrected(p.t, p.s);
-    report.ownRest = samples;
+    report.ownRest = signedSamples(record);
+    for (Sample& p : report.ownRest) p.s = rest->corrected(p.t, p.s);
   }
   // The same rows the dialog opens with.
   const auto [row1, row2] = pointRows(record, n);
+  const std::vector<Sample> written = unsteadySamples(record);
+  if (n >= 1) {
+    const LineFit& line = report.suggestion.fit;
+    const auto t = [&](int row) { return written[static_cast<std::size_t>(row - 1)].t; };
+    report.pointsOnLine = report.suggestion.found && std::min(row1, row2) == line.first &&
+                          std::max(row1, row2) == line.last && row1 < row2 &&
+                          record.field(F_pointS1) == fittedHeadText(line, t(row1)) &&
+                          record.field(F_pointS2) == fittedHeadText(line, t(row2));
+  }
+  report.pointsRest = pointsRestOf(record, row1, row2, written, report.ownRest, report.pointsOnLine);
+  const std::vector<Sample>& samples = report.pointsRest.source == RestSource::Record ? report.ownRest : written;
   if (n >= 1) {
     const int first = std::min(row1, row2), last = std::max(row1, row2);
     report.segment = fitLine(samples, first, last);
@@ -81,13 +100,16 @@ AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& s
     }
     const Sample& p1 = samples[static_cast<std::size_t>(row1 - 1)];
     const Sample& p2 = samples[static_cast<std::size_t>(row2 - 1)];
-    if (const auto a = computeGradient(p1.t, p1.s, p2.t, p2.s)) report.pointsK = permeabilityFromGradient(g, *a);
+    // The points as written where they are (the k the dialog computes from
+    // them), else their rows.
+    const bool typed = record.fieldIsNumber(F_pointT1) && record.fieldIsNumber(F_pointS1) &&
+                       record.fieldIsNumber(F_pointT2) && record.fieldIsNumber(F_pointS2);
+    const auto a = typed ? computeGradient(record.fieldValue(F_pointT1), record.fieldValue(F_pointS1),
+                                           record.fieldValue(F_pointT2), record.fieldValue(F_pointS2))
+                         : computeGradient(p1.t, p1.s, p2.t, p2.s);
+    if (a) report.pointsK = permeabilityFromGradient(g, *a);
     report.segmentPlace = placeInBand(samples, first, last, report.band);
     report.checks = unsteadyChecks(record, samples, first, last, settings);
-    const LineFit& line = report.suggestion.fit;
-    report.pointsOnLine = report.suggestion.found && first == line.first && last == line.last && row1 < row2 &&
-                          record.field(F_pointS1) == fittedHeadText(line, p1.t) &&
-                          record.field(F_pointS2) == fittedHeadText(line, p2.t);
   } else {
     report.checks = unsteadyChecks(record, samples, 0, 0, settings);
   }

@@ -60,6 +60,7 @@
 //   Band         the recommended head range (s/H0 範囲)
 //   Readings     the measured noise, the floor, mistyped rows
 //   RestLevel    the record's own rest level against the written ho
+//   PointsRest   which ho the analysis points are of
 //   Suggestion   the straightness test and the suggested segment
 //   Checks       検討事項
 //   UnwrittenHo  検討事項 of a test whose ho was never written
@@ -74,6 +75,7 @@
 #include "analysis/Band.h"
 #include "analysis/Checks.h"
 #include "analysis/LineFit.h"
+#include "analysis/PointsRest.h"
 #include "analysis/Readings.h"
 #include "analysis/RestLevel.h"
 #include "analysis/Samples.h"
@@ -98,7 +100,7 @@ struct AnalysisReport {
   bool steady = false;
   int completeRows = 0;
   std::optional<LineFit> segment;  // unsteady, with at least one complete row
-  std::optional<double> pointsK;   // k from the two points (as the dialog)
+  std::optional<double> pointsK;   // k from the two points as written (as the dialog)
   std::optional<double> fittedK;   // k from the fitted a
   std::optional<KInterval> fittedInterval;
   Band band;
@@ -111,9 +113,11 @@ struct AnalysisReport {
   // fitted line's (fittedHeadText): "近似直線上の点".
   bool pointsOnLine = false;
   // s of each complete row from the record's own rest level, where it
-  // differs from the written ho (the segment and its checks are of these);
-  // empty otherwise.
+  // differs from the written ho; empty otherwise.
   std::vector<Sample> ownRest;
+  // The ho the points are of (PointsRest.h): the segment over their rows,
+  // its k and its checks are of the same s.
+  PointsRest pointsRest;
   // The type curves fitted with the written ho (CBP, KGS), as cross-checks;
   // empty without L, D and de.
   std::vector<TypeCurveFit> typeCurves;
@@ -124,6 +128,10 @@ struct AnalysisReport {
 // and de.
 std::vector<TypeCurveFit> typeCurvesOf(const TestRecord& record, const Readings& readings,
                                        const AnalysisSettings& settings, bool withSkin = false);
+// One text per type curve of an unsteady report (TypeCurveFit::summary,
+// k with `digits` decimals), or one saying why there is none; nothing for
+// the steady method.
+std::vector<std::string> typeCurveTexts(const AnalysisReport& report, int digits);
 // digits: of k in the texts.
 AnalysisReport analyseRecord(const TestRecord& record, const AnalysisSettings& settings, int digits = 2);
 

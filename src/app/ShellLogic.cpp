@@ -5,6 +5,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "analysis/PointsRest.h"
 #include "files/Platform.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
@@ -291,6 +292,15 @@ void headingsFollowUp(TestRecord& record, const TestRecord& before, int digitsPe
   for (int field : kInputs) changed = changed || record.field(field) != before.field(field);
   if (changed) headingsFollowUp(record, digitsPermeability);
   else checkPipeTopAndDerive(record);
+  // The rows' s follow ho and the pipe top: points taken from them are
+  // taken again, with a and k, so that none is left of an ho the test no
+  // longer has.
+  if (record.field(F_equilibriumLevel) != before.field(F_equilibriumLevel) ||
+      record.field(F_pipeTopHeight) != before.field(F_pipeTopHeight)) {
+    if (const auto retaken = retakePoints(record, before, theAnalysisSettings(), digitsPermeability))
+      messageSink().report(messageText(IDS_POINTS_RETAKEN, {retaken->kBefore.empty() ? "なし" : retaken->kBefore,
+                                                             retaken->kAfter.empty() ? "なし" : retaken->kAfter}));
+  }
 }
 
 TestRecord afterFollowUpAlone(const TestRecord& before, int commandId) {

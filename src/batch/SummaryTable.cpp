@@ -168,8 +168,36 @@ std::optional<double> parseWholeNumber(std::string_view text) {
 std::vector<std::string> summaryHeader() {
   return {"ファイル", "調査名", "調査場所", "No.", "試験年月日", "試験深度 から (m)", "試験深度 まで (m)",
           "試験区間長さ L (m)", "孔径 D (m)", "試験方法", "計算式", "勾配 a (1/s)", "k 記録 (m/s)",
-          "k 再計算 (m/s)", "R² (解析区間)", "推奨区間 (行)", "推奨区間の k (m/s)", "k 95 % 下限 (m/s)", "k 95 % 上限 (m/s)", "検討事項"};
+          "k 再計算 (m/s)", "R² (解析区間)", "推奨区間 (行)", "推奨区間の k (m/s)", "k 95 % 下限 (m/s)", "k 95 % 上限 (m/s)", "検討事項",
+          "標準曲線 CBP k (m/s)", "CBP k 95 % 下限 (m/s)", "CBP k 95 % 上限 (m/s)", "CBP Ss (1/m)", "CBP 残差 (mm)",
+          "標準曲線 KGS k (m/s)", "KGS k 95 % 下限 (m/s)", "KGS k 95 % 上限 (m/s)", "KGS Ss (1/m)", "KGS 残差 (mm)"};
 }
+
+namespace {
+
+// A type curve's five cells: k, the bounds of its interval as the summary
+// prints them, Ss (a text where it lies at an end of the range searched)
+// and the residual in mm; a curve not found says why in its k cell.
+void pushTypeCurve(std::vector<TableCell>& row, const TypeCurveFit* fit, int digits) {
+  const std::size_t start = row.size();
+  if (fit && !fit->found) {
+    row.push_back(textCell("なし (" + fit->reason + ")"));
+  } else if (fit) {
+    KInterval interval;
+    interval.k = fit->k, interval.low = fit->kLow, interval.high = fit->kHigh;
+    const auto [low, high] = intervalBounds(interval, digits);
+    for (const std::string& text : {formatPermeability(fit->k, digits), low, high})
+      row.push_back(toDouble(text) > 0 ? TableCell{text, TableCell::Kind::Exponent, toDouble(text)} : textCell(""));
+    const std::string storage = formatPermeability(fit->storage, 1);
+    row.push_back(fit->storageAtEnd ? textCell(storage + " (範囲の端)")
+                                    : TableCell{storage, TableCell::Kind::Exponent, toDouble(storage)});
+    const std::string residual = cformat("%.1f", fit->rms * 1000.0);
+    row.push_back({residual, TableCell::Kind::Number, toDouble(residual)});
+  }
+  while (row.size() < start + 5) row.push_back(textCell(""));
+}
+
+} // namespace
 
 std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& fileName, int digits,
                                   const AnalysisSettings& analysis) {
@@ -219,6 +247,11 @@ std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& f
   std::string warnings;
   for (const Check& check : report.checks) warnings += (warnings.empty() ? "" : "; ") + check.text;
   row.push_back(textCell(warnings));
+  for (const TypeCurveModel model : {TypeCurveModel::Cbp, TypeCurveModel::Kgs}) {
+    const auto fit = std::find_if(report.typeCurves.begin(), report.typeCurves.end(),
+                                  [model](const TypeCurveFit& f) { return f.model == model; });
+    pushTypeCurve(row, fit == report.typeCurves.end() ? nullptr : &*fit, digits);
+  }
   return row;
 }
 

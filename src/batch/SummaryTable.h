@@ -40,6 +40,10 @@ enum SummaryColumn : int {
   SC_file, SC_surveyName, SC_surveyLocation, SC_testIdNumber, SC_testDate, SC_depthFrom, SC_depthTo,
   SC_sectionLength, SC_boreDiameter, SC_testMethod, SC_formula, SC_gradient, SC_kRecorded, SC_kRecomputed,
   SC_r2, SC_suggestedRows, SC_suggestedK, SC_kLow, SC_kHigh, SC_warnings,
+  // After the older columns: each type curve's k, its 95 % interval, Ss and
+  // the residual (CBP, then KGS).
+  SC_cbpK, SC_cbpKLow, SC_cbpKHigh, SC_cbpStorage, SC_cbpResidual,
+  SC_kgsK, SC_kgsKLow, SC_kgsKHigh, SC_kgsStorage, SC_kgsResidual,
 };
 
 // The header of the table.
@@ -47,7 +51,8 @@ std::vector<std::string> summaryHeader();
 // A test's row; fileName is the name shown in the first column, digits the
 // k digits of the settings (for k computed again). The analysis gives R² of
 // the chosen points' segment, the suggested segment's rows, its k and the
-// 95 % interval of that k, and the checks' warnings.
+// 95 % interval of that k, and the checks' warnings; then the type curves'
+// K, interval, Ss and residual (a curve not found: why, in its k column).
 std::vector<TableCell> summaryRow(const TestRecord& record, const std::string& fileName, int digits,
                                   const AnalysisSettings& analysis = {});
 

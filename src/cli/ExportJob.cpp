@@ -543,6 +543,9 @@ std::string summaryText(const TestRecord& record, const Settings& settings) {
   if (report.checks.empty()) line("検討事項", "なし");
   for (const Check& check : report.checks) line("検討事項", check.text);
   line("ページ数", cformat("%d", pageCount(record)));
+  // After every older line, which scripts read by their place: K and Ss by
+  // each type curve, as cross-checks of k.
+  for (const std::string& text : typeCurveTexts(report, digits)) line("標準曲線", text);
   return out;
 }
 

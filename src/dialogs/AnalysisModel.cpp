@@ -26,6 +26,7 @@ void AnalysisModel::openAnalysis(const TestRecord& record, int digitsPermeabilit
   validateScales(false);
   opened_ = working_;
   openedChosen_ = chosen_;
+  afterOpening();
   // The previews are drawn once the dialog is on the screen.
   redrawPending_ = true;
 }

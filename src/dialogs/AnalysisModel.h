@@ -142,6 +142,9 @@ protected:
   virtual const char* missingValueName() const = 0;
   // The point rows and the method's own fields, after the counts.
   virtual void openFields() = 0;
+  // What opening does beyond showing the record, once the fields as opened
+  // are kept (so that OK stores it).
+  virtual void afterOpening() {}
   // A point's edits from a reading row.
   virtual void fillPointEdits(int point, int row) = 0;
   // Grid checks of the steady dialog (false: replaced and reported).
@@ -244,6 +247,20 @@ public:
   const std::string& suggestionText() const { return suggestionText_; }
   // "区間の取り方による k の幅 .." and the k of the rows inside the band.
   std::string spreadText() const;
+  // "照合: 標準曲線 CBP k .. (n ..)", a line per type curve.
+  std::string typeCurvesText() const;
+
+  // The ho the points' s are taken with: the written one, or the record's
+  // own where the analysis finds the written one off. The dialog opens with
+  // the ho the points are of (the record's own for new points); 推奨区間
+  // takes the record's own. Switching takes both points' s again (the
+  // line's where they were on the fitted line) with a and k.
+  bool recordRestAvailable() const { return !ownRest_.empty(); }
+  bool recordRest() const { return source_ == RestSource::Record; }
+  void setRecordRest(bool on);
+  // "s の ho: .." (empty where the record gives no ho of its own), and what
+  // opening did to points of an ho the test no longer has.
+  std::string restText() const;
 
   // A typed point t takes the nearest complete row (its t and s readings);
   // a typed s, or a t that is no number, is refused: the row's readings
@@ -257,6 +274,7 @@ protected:
   bool rowComplete(int row) const override;
   const char* missingValueName() const override { return "h'"; }
   void openFields() override;
+  void afterOpening() override;
   void fillPointEdits(int point, int row) override;
   bool isScaleRangeField(int field) const override;
   void drawPoints(Surface& surface, PreviewGraph graph, const Shown& shown, int width, int height) const override;
@@ -264,12 +282,25 @@ protected:
 private:
   // Point 1 after point 2 in time: they change places (message 63000).
   bool orderPoints();
+  // The s of a complete row of the ho in use.
+  double shownHead(int row) const;
+  // a and k from the points' edits, without a word; both emptied where
+  // they give none.
+  void gradientFromPoints();
   int labelSet_ = 0;
   int grid2Set_ = 0;
   int grid2WhenSmall_ = 0;
   std::array<int, 3> openedChoices_{};
   std::string suggestionText_;
   int typedPoint_ = 0;  // the point whose t or s was typed (0: none)
+  // The s of the record's own rest level (empty where the written ho is
+  // not off), its level as text, the ho in use.
+  std::vector<Sample> ownRest_;
+  std::string ownLevel_;
+  RestSource source_ = RestSource::Written;
+  // Points of an earlier ho, taken again at opening: that ho and their k.
+  std::optional<double> formerLevel_;
+  std::string formerK_;
   // The last analysis and the record and settings it was made of: one
   // refresh of the dialog asks for several of its texts.
   mutable std::optional<TestRecord> analysedRecord_;

@@ -59,12 +59,19 @@ void UnsteadyAnalysisModel::openFields() {
   chosen_ = {row1, row2};
   highlighted_ = chosen_;
   openedChoices_ = {labelSet_, grid2Set_, grid2WhenSmall_};
+  const AnalysisReport opened = analyseRecord(working_, settings_);
+  ownRest_ = opened.ownRest;
+  ownLevel_ = opened.suggestion.restLevel ? recordLevelText(working_, *opened.suggestion.restLevel) : std::string();
+  // The ho the points are of; points of an earlier ho are taken again with
+  // the ho the analysis finds (afterOpening).
+  formerLevel_ = opened.pointsRest.formerLevel;
+  formerK_ = working_.permeabilityText();
+  source_ = formerLevel_ ? (ownRest_.empty() ? RestSource::Written : RestSource::Record) : opened.pointsRest.source;
   // Points left on the fitted line by 推奨区間 keep their s.
-  const bool onLine = analyseRecord(working_, settings_).pointsOnLine;
   const std::string s1 = working_.field(F_pointS1), s2 = working_.field(F_pointS2);
   fillPointEdits(1, row1);
   fillPointEdits(2, row2);
-  if (onLine) {
+  if (opened.pointsOnLine) {
     working_.setField(F_pointS1, s1);
     working_.setField(F_pointS2, s2);
   }
@@ -73,9 +80,63 @@ void UnsteadyAnalysisModel::openFields() {
   cursor_ = row1;
 }
 
+void UnsteadyAnalysisModel::afterOpening() {
+  // a and k of the s the points now show, never beside those of another ho.
+  if (formerLevel_) gradientFromPoints();
+}
+
+double UnsteadyAnalysisModel::shownHead(int row) const {
+  const auto i = static_cast<std::size_t>(row - 1);
+  if (source_ == RestSource::Record && row >= 1 && i < ownRest_.size()) return ownRest_[i].s;
+  return toDouble(working_.cell(row, C_headDifference));
+}
+
 void UnsteadyAnalysisModel::fillPointEdits(int point, int row) {
   working_.setField(point == 1 ? F_pointT1 : F_pointT2, working_.cell(row, C_time));
-  working_.setField(point == 1 ? F_pointS1 : F_pointS2, working_.cell(row, C_headDifference));
+  const bool own = source_ == RestSource::Record && row >= 1 && static_cast<std::size_t>(row) <= ownRest_.size();
+  working_.setField(point == 1 ? F_pointS1 : F_pointS2,
+                    own ? headText(shownHead(row)) : working_.cell(row, C_headDifference));
+}
+
+void UnsteadyAnalysisModel::gradientFromPoints() {
+  const auto a = computeGradient(working_.fieldValue(F_pointT1), working_.fieldValue(F_pointS1),
+                                 working_.fieldValue(F_pointT2), working_.fieldValue(F_pointS2));
+  const auto k = a ? permeabilityFromGradient(geometryOf(working_), *a) : std::nullopt;
+  working_.setField(F_gradientText, a ? cformat("%g", *a) : std::string());
+  working_.setField(F_permeabilityText, k ? formatPermeability(*k, digits_) : std::string());
+}
+
+void UnsteadyAnalysisModel::setRecordRest(bool on) {
+  const RestSource wanted = on && !ownRest_.empty() ? RestSource::Record : RestSource::Written;
+  if (wanted == source_) return;
+  // Points on the fitted line stay on the line of the other ho's s.
+  const bool onLine = analysis().pointsRest.taken == PointsTaken::Line;
+  source_ = wanted;
+  formerLevel_.reset();
+  const std::vector<Sample> written = unsteadySamples(working_);
+  const auto texts = pointHeadTexts(source_ == RestSource::Record ? ownRest_ : written, chosen_[0], chosen_[1], onLine);
+  if (texts) {
+    working_.setField(F_pointS1, texts->first);
+    working_.setField(F_pointS2, texts->second);
+    gradientFromPoints();
+  }
+  redrawPreviews();
+}
+
+std::string UnsteadyAnalysisModel::restText() const {
+  if (ownRest_.empty() && !formerLevel_) return {};
+  const std::string written = "GL" + working_.equilibriumLevel() + "m";
+  std::string text;
+  if (!ownRest_.empty())
+    text = source_ == RestSource::Record ? "s の ho: 記録から求めた GL" + ownLevel_ + " (記入は " + written + ")"
+                                         : "s の ho: 記入の " + written + " (記録からは GL" + ownLevel_ + ")";
+  if (formerLevel_) {
+    if (!text.empty()) text += "\n";
+    text += "点の s, a, k は ho GL" + cformat("%.3f", *formerLevel_) + "m のときの値 (k " +
+            (formerK_.empty() ? std::string("なし") : formerK_) + ") だったため、今の s で計算し直しました. "
+            "ｷｬﾝｾﾙ で元のままです.";
+  }
+  return text;
 }
 
 void UnsteadyAnalysisModel::setText(int field, std::string text) {
@@ -247,7 +308,7 @@ std::string UnsteadyAnalysisModel::fitText() const {
   std::string text = cformat("照合: 行 %d〜%d の近似直線 a ", fit.first, fit.last) + cformat("%g", fit.a) + "  " +
                      (report.fittedInterval ? intervalText(*report.fittedInterval, digits_) : std::string("k -")) +
                      "\n" + fitCaption(fit);
-  if (report.pointsOnLine)
+  if (report.pointsOnLine || report.pointsRest.taken == PointsTaken::Line)
     text += "  点 1, 2 は近似直線上の点";
   else if (report.pointsK && report.fittedK)
     if (const auto diff = percentDifference(*report.pointsK, *report.fittedK))
@@ -270,6 +331,8 @@ void UnsteadyAnalysisModel::applySuggestion() {
   const AppliedSuggestion done = tov::applySuggestion(working_, settings_, digits_, scalesTyped_);
   suggestionText_ = done.text;
   if (done.applied) {
+    source_ = ownRest_.empty() ? RestSource::Written : RestSource::Record;
+    formerLevel_.reset();
     chosen_ = {working_.fieldInt(F_point1Row), working_.fieldInt(F_point2Row)};
     highlighted_ = chosen_;
     cursor_ = chosen_[index(active_)];
@@ -285,6 +348,13 @@ std::string UnsteadyAnalysisModel::spreadText() const {
     text += cformat("照合: s/H0 範囲内の行 %d〜%d (n %d) の k ", report.bandFit->first, report.bandFit->last, report.bandFit->n) +
             formatPermeability(*report.bandK, digits_);
   }
+  return text;
+}
+
+std::string UnsteadyAnalysisModel::typeCurvesText() const {
+  std::string text;
+  for (const std::string& line : typeCurveTexts(analysis(), digits_))
+    text += (text.empty() ? "" : "\n") + std::string("照合: 標準曲線 ") + line;
   return text;
 }
 
@@ -312,17 +382,12 @@ void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, con
     const int plotHeight = height >= kLeastResidualsHeight ? height - kResidualStrip : height;
     const AxisRange& r = shown.ranges[0];
     const AxisRange logRange{r.timeFrom, r.timeTo, std::log10(r.valueFrom), std::log10(r.valueTo)};
-    auto s = [this](int row) { return toDouble(working_.cell(row, C_headDifference)); };
+    auto s = [this](int row) { return shownHead(row); };
     auto map = [&](double time, double value) { return mapToArea(logRange, time, std::log10(value), width, plotHeight); };
     auto at = [&](int row) { return map(t(row), s(row)); };
+    // The readings, the points, the line and the residuals all of the s of
+    // the ho in use.
     const AnalysisReport report = analysis();
-    // The fitted line is of s from the record's own rest level where that
-    // differs from ho: those s are shown too (small, in the line's colour),
-    // and the residuals are theirs.
-    auto fitted = [&](int row) {
-      const auto i = static_cast<std::size_t>(row - 1);
-      return i < report.ownRest.size() ? report.ownRest[i].s : s(row);
-    };
     if (report.band.known() && report.band.low > 0) {
       // The recommended band, shaded under the readings.
       const int top = map(0, report.band.high).y;
@@ -350,11 +415,6 @@ void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, con
       circle(at(row), penFor(row));
     }
     if (shown.cursor >= 1 && s(shown.cursor) >= kLeastS) cursorRing(at(shown.cursor));
-    for (std::size_t i = 0; i < report.ownRest.size(); ++i)
-      if (report.ownRest[i].s >= kLeastS) {
-        const DevicePoint p = map(report.ownRest[i].t, report.ownRest[i].s);
-        surface.circle(p.x, p.y, 1, Pen{PS_SOLID, 2, kFitLine});
-      }
 
     if (plotHeight < height && report.segment && report.segment->usable) {
       // Residuals in per cent of the line's s, on a scale of at least ±5 %.
@@ -367,15 +427,15 @@ void UnsteadyAnalysisModel::drawPoints(Surface& surface, PreviewGraph graph, con
       const int top = labelTop + surface.textExtent("残差").cy + 2, bottom = height - 2, zero = (top + bottom) / 2;
       double largest = 5;
       for (int row = fit.first; row <= fit.last; ++row)
-        if (fitted(row) > kLeastHead) largest = std::max(largest, std::fabs(fitted(row) / fit.sAt(t(row)) - 1) * 100);
+        if (s(row) > kLeastHead) largest = std::max(largest, std::fabs(s(row) / fit.sAt(t(row)) - 1) * 100);
       const Pen axis{PS_SOLID, 1, kGrey}, bar{PS_SOLID, 2, kFitLine};
       surface.moveTo(0, labelTop - 2);
       surface.lineTo(width, labelTop - 2, axis);
       surface.moveTo(0, zero);
       surface.lineTo(width, zero, axis);
       for (int row = fit.first; row <= fit.last; ++row) {
-        if (!(fitted(row) > kLeastHead)) continue;
-        const double percent = (fitted(row) / fit.sAt(t(row)) - 1) * 100;
+        if (!(s(row) > kLeastHead)) continue;
+        const double percent = (s(row) / fit.sAt(t(row)) - 1) * 100;
         const int x = map(t(row), 1).x;
         const int y = zero - static_cast<int>(std::lround(percent / largest * (zero - top)));
         surface.moveTo(x, zero);

@@ -114,6 +114,7 @@ enum MessageId : int {
   IDS_POINTS_SWAPPED = 63000,      // point 1 after point 2 in time: swapped
   IDS_POINTS_SAME_TIME = 63001,    // points 1 and 2 at one time: no a, no k
   IDS_POINTS_SAME_ROW = 63002,     // a typed t that puts both points on one row: refused
+  IDS_POINTS_RETAKEN = 63003,      // the headings changed the rows' s: points, a and k again (%1, %2 k before, after)
   // The logger import.
   IDS_XML_NOT_XLE = 63100,         // XML of a layout the import does not read
   IDS_XML_MALFORMED = 63101,       // XML that is not well formed (%1 line, %2 expat's reason)

@@ -126,8 +126,8 @@ void clipToPlot(Surface& s, const PlotBox& b) {
 // cell, or nothing when the row has no drawable value; such a row, and one
 // whose time is no drawable value, breaks the polyline.
 template <class ValueY>
-void drawReadings(Surface& s, const DisplaySettings& ds, const TestRecord& r, const PlotBox& b, int column,
-                  const LinearAxis& time, ValueY valueY) {
+void drawRowReadings(Surface& s, const DisplaySettings& ds, const TestRecord& r, const PlotBox& b, int column,
+                     const LinearAxis& time, ValueY valueY) {
   if (!time.usable) return;
   clipToPlot(s, b);
   bool havePrevious = false;
@@ -136,7 +136,7 @@ void drawReadings(Surface& s, const DisplaySettings& ds, const TestRecord& r, co
     const std::string& t = r.cell(row, C_time);
     if (!isNumberText(t)) break;
     const std::optional<double> tValue = drawnValue(t);
-    const std::optional<double> y = tValue ? valueY(r.cell(row, column)) : std::nullopt;
+    const std::optional<double> y = tValue ? valueY(row, r.cell(row, column)) : std::nullopt;
     if (!y) {
       havePrevious = false;
       continue;
@@ -150,6 +150,13 @@ void drawReadings(Surface& s, const DisplaySettings& ds, const TestRecord& r, co
     py = *y;
   }
   unclip(s);
+}
+
+// The same, a row's value from its cell alone.
+template <class ValueY>
+void drawReadings(Surface& s, const DisplaySettings& ds, const TestRecord& r, const PlotBox& b, int column,
+                  const LinearAxis& time, ValueY valueY) {
+  drawRowReadings(s, ds, r, b, column, time, [&](int, const std::string& cell) { return valueY(cell); });
 }
 
 // The graph font turned by 90 degrees, for the vertical axis names.
@@ -255,7 +262,154 @@ int exponentLabelsY(Surface& s, double x, double yAtVa, double yAtVb, double va,
   return widest;
 }
 
+// The s of the rows the graph shows where they are not the table's: the
+// record's own rest level's, where the points were taken with it.
+const std::vector<Sample>* ownRestShown(const AnalysisReport& report) {
+  return report.pointsRest.source == RestSource::Record && !report.ownRest.empty() ? &report.ownRest : nullptr;
+}
+
+// A polyline in mm drawn as dashes `on` mm long with gaps `off` mm long,
+// the pattern running on across its corners (a pen's own pattern starts
+// afresh at each of the many short pieces of a curve, which then looks
+// solid).
+void patternedPolyline(Surface& s, const std::vector<std::pair<double, double>>& points, double on, double off,
+                       int width) {
+  bool drawing = true;
+  double left = on;  // of the current dash or gap
+  for (std::size_t i = 1; i < points.size(); ++i) {
+    const auto [x0, y0] = points[i - 1];
+    const auto [x1, y1] = points[i];
+    const double length = std::hypot(x1 - x0, y1 - y0);
+    double at = 0;
+    while (at < length) {
+      const double to = std::min(length, at + left);
+      if (drawing && length > 0)
+        lineMm(s, x0 + (x1 - x0) * at / length, y0 + (y1 - y0) * at / length, x0 + (x1 - x0) * to / length,
+               y0 + (y1 - y0) * to / length, PS_SOLID, width, kBlack);
+      left -= to - at;
+      at = to;
+      if (left <= 1e-9) {
+        drawing = !drawing;
+        left = drawing ? on : off;
+      }
+    }
+  }
+}
+
+struct CurveName {
+  double x = 0, y = 0;
+  const char* name = "";
+};
+// The type curves over the readings (CBP dashed, KGS dotted), from the first
+// row's t to the last's, in the s the readings are drawn with; where each
+// ends in the frame, for its name (drawn once the clip is gone).
+std::vector<CurveName> drawTypeCurves(Surface& s, const PageInputs& in, const PlotBox& b, double tFrom, double tTo,
+                                      double lFrom, double lTo) {
+  const AnalysisReport& report = pageAnalysis(in);
+  const std::vector<Sample> rows = unsteadySamples(in.record);
+  std::vector<CurveName> names;
+  if (rows.size() < 2) return names;
+  const auto& rest = report.suggestion.restLevel;
+  const bool own = ownRestShown(report) != nullptr && rest.has_value();
+  constexpr int kSteps = 200;
+  std::vector<double> t;
+  for (int i = 0; i <= kSteps; ++i) t.push_back(rows.front().t + (rows.back().t - rows.front().t) * i / kSteps);
+  const int width = std::max(in.settings.slopeLineWidth, 1);
+  for (const TypeCurveFit& fit : report.typeCurves) {
+    if (!fit.found) continue;
+    const std::vector<double> heads = fit.headsAt(t);
+    // CBP dashed, KGS dotted.
+    const bool dashed = fit.model == TypeCurveModel::Cbp;
+    CurveName name{0, 0, typeCurveName(fit.model)};
+    bool named = false;
+    std::vector<std::pair<double, double>> run;
+    auto drawRun = [&] {
+      patternedPolyline(s, run, dashed ? 2.0 : 0.4, dashed ? 1.0 : 0.8, width);
+      run.clear();
+    };
+    for (std::size_t i = 0; i < t.size(); ++i) {
+      const double sv = own ? rest->corrected(t[i], heads[i]) : heads[i];
+      if (!std::isfinite(sv) || !(sv >= kTinyValue)) {
+        drawRun();
+        continue;
+      }
+      const double x = interpolate(t[i], tFrom, tTo, b.left, b.right);
+      const double y = interpolate(std::log10(sv), lFrom, lTo, b.bottom, b.top);
+      run.emplace_back(x, y);
+      if (x >= b.left && x <= b.right && y >= b.top && y <= b.bottom) name = {x, y, name.name}, named = true;
+    }
+    drawRun();
+    if (named) names.push_back(name);
+  }
+  return names;
+}
+
+// "(参考) 標準曲線 CBP (破線) k 2.01E-006 m/s 残差 0.4 mm, KGS (点線) k …" as
+// the page writes k.
+std::string typeCurvesLine(const AnalysisReport& report, int digits, bool own) {
+  std::string line = "(参考) 標準曲線";
+  const char* separator = " ";
+  for (const TypeCurveFit& fit : report.typeCurves) {
+    line += separator + std::string(typeCurveName(fit.model)) +
+            (fit.found ? std::string(fit.model == TypeCurveModel::Cbp ? " (破線)" : " (点線)") + " k " +
+                             formatPermeability(fit.k, digits) + " m/s 残差 " + cformat("%.1f mm", fit.rms * 1000.0)
+                       : std::string(" なし"));
+    separator = ", ";
+  }
+  return line + (own ? " (記入の ho で当てはめ)" : "");
+}
+
+// A line of ours in the formula block, left-aligned at (x, y): in a smaller
+// face of the results font where it would run past the paper's edge less
+// 10 mm (the results font is the current one, and is again after).
+void noteLine(Surface& s, const PageInputs& in, double x, double y, const std::string& text, bool scientific) {
+  const double room = in.paperWidthMm - in.settings.leftMargin - 10.0 - x;
+  const double width = pixelsToMm(s.textExtent(text).cx);
+  const FontSetting& f = in.font(FontResults);
+  const int full = fontHeightPx(f.pointSize);
+  const bool smaller = width > room && room > 10.0;
+  if (smaller)
+    createFont(s, static_cast<Colour>(f.colour), std::max(1, static_cast<int>(full * room / width)), f.faceName, 0);
+  s.setTextAlign(kLeftTop);
+  if (scientific)
+    scientificLine(s, x, y, text);
+  else
+    textAtMm(s, x, y, text);
+  if (smaller) createFont(s, static_cast<Colour>(f.colour), full, f.faceName, 0);
+  s.setTextAlign(kLeftTop);
+}
+
+// The line that says which ho the graph's s are of where it is not the
+// written one alone: the record's own (the points were taken with it), or
+// another written ho (the points were taken before ho was changed).
+std::string restNote(const TestRecord& r, const AnalysisReport& report) {
+  if (ownRestShown(report) && report.suggestion.restLevel)
+    return "※ グラフの s、s1、s2 と k は記録から求めた平衡水位 ho GL" +
+           recordLevelText(r, *report.suggestion.restLevel) + " による (データ表の s は記入の ho)";
+  if (const auto former = report.pointsRest.formerLevel)
+    return "※ s1、s2、a、k は平衡水位 ho GL" + cformat("%.3f", *former) + "m のときの値です (見出しの ho は GL" +
+           r.equilibriumLevel() + "m)";
+  return {};
+}
+
 } // namespace
+
+int formulaNoteLines(const PageInputs& in) {
+  const int kind = in.record.fieldInt(F_formulaKind);
+  if (kind < 0 || kind > 3) return 0;
+  const AnalysisReport& report = pageAnalysis(in);
+  int lines = restNote(in.record, report).empty() ? 0 : 1;
+  if (in.fitOnPage && report.segment && report.segment->usable) lines += report.fittedInterval ? 2 : 1;
+  if (in.typeCurvesOnPage && !report.typeCurves.empty()) ++lines;
+  return lines;
+}
+
+const AnalysisReport& pageAnalysis(const PageInputs& in) {
+  if (!in.analysis)
+    in.analysis = std::make_shared<const AnalysisReport>(
+        analyseRecord(in.record, theAnalysisSettings(), in.settings.digitsPermeability));
+  return *in.analysis;
+}
 
 const char* resultNumberFormat(int digits) {
   static const char* const kFormats[] = {"%4.0f", "%4.1f", "%4.2f", "%4.3f", "%5.4f",
@@ -290,13 +444,23 @@ void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight) {
   const double lFrom = axisUsable ? std::log10(sFrom) : 0.0;
   const double lTo = axisUsable ? std::log10(sTo) : 0.0;
 
-  // Readings.
+  // Readings: s of the ho the points are of (the record's own, where they
+  // were taken with it; the table pages keep the written ho's s).
+  const AnalysisReport& report = pageAnalysis(in);
+  const std::vector<Sample>* own = ownRestShown(report);
   if (b.top > kTinyValue && b.bottom > kTinyValue && axisUsable) {
-    drawReadings(s, ds, r, b, C_headDifference, time, [&](const std::string& sText) -> std::optional<double> {
-      const auto sv = drawnValue(sText);
-      if (!isNumberText(sText) || !sv || *sv < kTinyValue) return std::nullopt;
-      return interpolate(std::log10(*sv), lFrom, lTo, b.bottom, b.top);
-    });
+    drawRowReadings(s, ds, r, b, C_headDifference, time,
+                    [&](int row, const std::string& sText) -> std::optional<double> {
+                      std::optional<double> sv = drawnValue(sText);
+                      if (own) {
+                        const auto i = static_cast<std::size_t>(row - 1);
+                        sv = i < own->size() ? std::optional<double>((*own)[i].s) : std::nullopt;
+                      } else if (!isNumberText(sText)) {
+                        sv.reset();
+                      }
+                      if (!sv || !(*sv >= kTinyValue)) return std::nullopt;
+                      return interpolate(std::log10(*sv), lFrom, lTo, b.bottom, b.top);
+                    });
   }
 
   // Analysis points, markers and the gradient line, clipped to the frame
@@ -353,7 +517,6 @@ void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight) {
     }
     // By choice: the least-squares line of the chosen segment, dashed.
     if (in.fitOnPage) {
-      const AnalysisReport report = analyseRecord(r, theAnalysisSettings());
       if (report.segment && report.segment->usable) {
         const LineFit& fit = *report.segment;
         const std::vector<Sample> samples = unsteadySamples(r);
@@ -364,7 +527,19 @@ void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight) {
         lineMm(s, x(ta), y(ta), x(tb), y(tb), PS_DASH, std::max(ds.slopeLineWidth, 1), kBlack);
       }
     }
+    std::vector<CurveName> names;
+    if (in.typeCurvesOnPage) names = drawTypeCurves(s, in, b, tFrom, tTo, lFrom, lTo);
     unclip(s);
+    // The names above and right of their curves' ends (the gradient line
+    // runs on below them), one over the other where they would meet.
+    s.setTextAlign(kLeftTop);
+    std::sort(names.begin(), names.end(), [](const CurveName& p, const CurveName& q) { return p.y > q.y; });
+    double above = 1e9;
+    for (const CurveName& name : names) {
+      const double y = std::min(name.y - c, above - c);
+      textAtMm(s, name.x + 0.5, y, name.name);
+      above = y;
+    }
   }
 
   drawVerticalAxisName(s, in, b, c, n + 1.5, "水位差", " s", "(m)");
@@ -518,7 +693,7 @@ void drawFormulaBlock(Surface& s, const PageInputs& in, double charHeight) {
     textAtMm(s, x1, y0, "s1=" + number(sFormat, F_pointS1) + "(m)");
     textAtMm(s, x1, y0 + pitch, "s2=" + number(sFormat, F_pointS2) + "(m)");
     // s1 and s2 that 推奨区間 took from the fitted line, not the readings.
-    if (analyseRecord(r, theAnalysisSettings()).pointsOnLine) textAtMm(s, x1 + 30.0, y0, "(近似直線上の点)");
+    if (pageAnalysis(in).pointsOnLine) textAtMm(s, x1 + 30.0, y0, "(近似直線上の点)");
 
     // a = log(s1/s2) / (t2 - t1)
     s.setTextAlign(TA_UPDATECP);
@@ -548,16 +723,25 @@ void drawFormulaBlock(Surface& s, const PageInputs& in, double charHeight) {
     s.setTextAlign(kLeftTop);
     textAtMm(s, xk, yN + pitch, (kind == 0 || kind == 2) ? "         8L" : "             8L");
     permeabilityResult(s, r, xk, yN + 2.0 * pitch);
-    if (in.fitOnPage) {
-      const AnalysisReport report = analyseRecord(r, theAnalysisSettings());
-      if (report.segment && report.segment->usable) {
-        // The fitted line's own k beside its R², never the two points' k alone.
-        textAtMm(s, xk, yN + 3.2 * pitch, "   (参考) 近似直線 " + fitCaption(*report.segment));
-        // k as the line above writes it, ×10 with the exponent raised.
-        if (report.fittedInterval)
-          scientificLine(s, xk, yN + 4.2 * pitch, "   " + intervalText(*report.fittedInterval, 2));
+    // Our lines under k, one after the other.
+    const AnalysisReport& report = pageAnalysis(in);
+    double y = yN + 3.2 * pitch;
+    if (const std::string note = restNote(r, report); !note.empty()) {
+      noteLine(s, in, x0, y, note, false);
+      y += pitch;
+    }
+    if (in.fitOnPage && report.segment && report.segment->usable) {
+      // The fitted line's own k beside its R², never the two points' k alone.
+      textAtMm(s, xk, y, "   (参考) 近似直線 " + fitCaption(*report.segment));
+      y += pitch;
+      // k as the line above writes it, ×10 with the exponent raised.
+      if (report.fittedInterval) {
+        scientificLine(s, xk, y, "   " + intervalText(*report.fittedInterval, 2));
+        y += pitch;
       }
     }
+    if (in.typeCurvesOnPage && !report.typeCurves.empty())
+      noteLine(s, in, x0, y, typeCurvesLine(report, ds.digitsPermeability, ownRestShown(report) != nullptr), true);
   } else if (kind == 4) {
     // k = 2.3 Qo log(2L/D) / (2 pi So L)
     const double xk = ds.resultLeftSteady;

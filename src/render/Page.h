@@ -2,6 +2,7 @@
 // The printed pages: the graph page (page 1) and the data-table pages
 // (pages 2 and up, 40 readings each), and their painters.
 #include <array>
+#include <memory>
 #include <string>
 
 #include "files/Settings.h"
@@ -9,6 +10,8 @@
 #include "render/Surface.h"
 
 namespace tov {
+
+struct AnalysisReport;
 
 // Everything a page is drawn from.
 struct PageInputs {
@@ -19,9 +22,18 @@ struct PageInputs {
   // Our setting (off by default): the fitted line of the chosen segment
   // and "R² 0.998 (n 12)" on the unsteady graph page.
   bool fitOnPage = false;
+  // Our setting (off by default): the type curves fitted to the readings,
+  // drawn over them with their k.
+  bool typeCurvesOnPage = false;
+  // The analysis of the record (theAnalysisSettings), made once a page at
+  // its first use (pageAnalysis).
+  mutable std::shared_ptr<const AnalysisReport> analysis{};
 
   const FontSetting& font(int slot) const { return fonts.at(static_cast<std::size_t>(slot - 1)); }
 };
+// The analysis the graph page shows: which ho its s are of, the fit, the
+// type curves.
+const AnalysisReport& pageAnalysis(const PageInputs& in);
 
 // Inputs from the program's settings.
 PageInputs pageInputsFrom(const TestRecord& record, const Settings& settings, int paperWidthMm);
@@ -49,7 +61,9 @@ DisplaySettings drawnSettings(const DisplaySettings& settings);
 void repairScalesForDrawing(TestRecord& record);
 
 // Pieces of the pages (character heights in mm).
-void drawHeadingBlock(Surface& s, const PageInputs& in, bool widerLayout);
+// On the graph page 平衡水位 shows the record's own ho beside the written
+// one where the graph's s are of it; the table pages' s are the written ho's.
+void drawHeadingBlock(Surface& s, const PageInputs& in, bool widerLayout, bool graphPage = true);
 void drawLogSTPlot(Surface& s, const PageInputs& in, double charHeight);
 void drawHTPlot(Surface& s, const PageInputs& in, double charHeight);
 void drawFormulaBlock(Surface& s, const PageInputs& in, double charHeight);
@@ -57,6 +71,9 @@ void drawQTPlot(Surface& s, const PageInputs& in, double charHeight);
 void drawUnsteadyTable(Surface& s, const PageInputs& in, double charHeight, int tablePage);
 void drawSteadyTable(Surface& s, const PageInputs& in, double charHeight, int tablePage);
 void drawFooter(Surface& s, const PageInputs& in, int currentPage);
+// The lines of our own the formula block adds under k (which ho the s are
+// of, the fitted line, the type curves), each 1.2 character heights apart.
+int formulaNoteLines(const PageInputs& in);
 
 enum TableField : int {
   TF_clockTime = 1, TF_time = 2, TF_pipeLevel = 3, TF_level = 4, TF_headDifference = 5, TF_flow = 6,

@@ -39,7 +39,8 @@ double plotBottom(int top, int height) { return static_cast<double>(top) + stati
 PageInputs pageInputsFrom(const TestRecord& record, const Settings& settings, int paperWidthMm) {
   std::array<FontSetting, kFontSlotCount> fonts{};
   for (int slot = 1; slot <= kFontSlotCount; ++slot) fonts.at(static_cast<std::size_t>(slot - 1)) = settings.font(slot);
-  return PageInputs{record, settings.display, fonts, paperWidthMm, theAnalysisSettings().fitOnPage};
+  return PageInputs{record, settings.display, fonts, paperWidthMm, theAnalysisSettings().fitOnPage,
+                    theAnalysisSettings().typeCurvesOnPage};
 }
 
 int pageCount(const TestRecord& record) { return record.countRows(C_time) / kReadingsPerTablePage + 2; }
@@ -105,7 +106,8 @@ DisplaySettings drawnSettings(const DisplaySettings& settings) {
 
 void renderPage(Surface& s, const PageInputs& given, int currentPage) {
   const DisplaySettings drawn = drawnSettings(given.settings);
-  const PageInputs in{given.record, drawn, given.fonts, given.paperWidthMm, given.fitOnPage};
+  const PageInputs in{given.record, drawn, given.fonts, given.paperWidthMm, given.fitOnPage, given.typeCurvesOnPage,
+                      given.analysis};
   const TestRecord& r = in.record;
   const DisplaySettings& ds = in.settings;
   PageTransform& pt = pageTransform();
@@ -125,8 +127,14 @@ void renderPage(Surface& s, const PageInputs& given, int currentPage) {
   if (currentPage == 1) {
     drawHeadingBlock(s, in, ds.widerHeadingLayout != 0);
     s.setTextAlign(TA_RIGHT | TA_TOP);
-    const double yBase = std::max({kContractorBase, plotBottom(ds.upperGraphTop, ds.upperGraphHeight),
-                                   plotBottom(ds.lowerGraphTop, ds.lowerGraphHeight), ds.resultTop + 6.0 * hh});
+    double yBase = std::max({kContractorBase, plotBottom(ds.upperGraphTop, ds.upperGraphHeight),
+                             plotBottom(ds.lowerGraphTop, ds.lowerGraphHeight), ds.resultTop + 6.0 * hh});
+    // Below the lines the formula block adds under k, when there are such.
+    if (const int lines = kind < 4 ? formulaNoteLines(in) : 0; lines > 0) {
+      const double rh = fontHeightPx(in.font(FontResults).pointSize) / pt.scaleY;
+      const double lastBottom = std::max(ds.resultTop, 1) + (5.2 + lines - 1) * 1.2 * rh + rh;
+      yBase = std::max(yBase, lastBottom + 1.0 - hh);
+    }
     textAtMm(s, kContractorRight, yBase + hh, r.contractorName());
 
     double gh = useFont(s, in, FontGraph);
@@ -148,7 +156,7 @@ void renderPage(Surface& s, const PageInputs& given, int currentPage) {
     useFont(s, in, FontPage);
     drawFooter(s, in, currentPage);
   } else if (currentPage >= 2 && currentPage <= pages) {
-    drawHeadingBlock(s, in, ds.widerHeadingLayout != 0);
+    drawHeadingBlock(s, in, ds.widerHeadingLayout != 0, false);
     s.setTextAlign(TA_RIGHT | TA_TOP);
     textAtMm(s, kContractorRight, kContractorBase + hh, r.contractorName());
 
@@ -195,8 +203,8 @@ std::string padTo2(const std::string& text) {
 
 class HeadingPainter {
 public:
-  HeadingPainter(Surface& s, const PageInputs& in, bool wider)
-      : s_(s), r_(in.record), wider_(wider), left_(headingColumns(0.0, wider)),
+  HeadingPainter(Surface& s, const PageInputs& in, bool wider, bool graphPage)
+      : s_(s), in_(in), r_(in.record), wider_(wider), graphPage_(graphPage), left_(headingColumns(0.0, wider)),
         right_(headingColumns(wider ? 86.0 : 80.0, wider)) {
     rows_ = r_.fieldInt(F_showGeology) == 1 && r_.fieldInt(F_showNValue) == 1 ? 12 : 11;
     pitch_ = 42.0 / (rows_ - 1);
@@ -282,6 +290,37 @@ private:
   std::string equilibriumText() const {
     return r_.fieldIsNumber(F_equilibriumLevel) ? r_.equilibriumLevel() + "m" : std::string();
   }
+  // Row 9's 平衡水位: the written ho, and beside it the record's own where
+  // the graph's s are of that one, in a smaller face where the heading's
+  // would run into the right half.
+  void equilibriumItem() {
+    label(left_, true, 9, "平衡水位");
+    const int kind = r_.fieldInt(F_formulaKind);
+    std::string own;
+    if (graphPage_ && kind >= 0 && kind <= 3) {
+      const AnalysisReport& report = pageAnalysis(in_);
+      if (report.pointsRest.source == RestSource::Record && report.suggestion.restLevel && !report.ownRest.empty())
+        own = recordLevelText(r_, *report.suggestion.restLevel);
+    }
+    if (own.empty()) {
+      at(left_.valueLong, 9, equilibriumText());
+      return;
+    }
+    const std::string text = equilibriumText() + "(記入) " + own + "(記録から)";
+    const double room = right_.labelStart - 2.0 - left_.valueLong;
+    const double width = pixelsToMm(s_.textExtent(text).cx);
+    if (width <= room) {
+      at(left_.valueLong, 9, text);
+      return;
+    }
+    const FontSetting& f = in_.font(FontHeading);
+    const int full = fontHeightPx(f.pointSize);
+    createFont(s_, static_cast<Colour>(f.colour), std::max(1, static_cast<int>(full * room / width)), f.faceName, 0);
+    s_.setTextAlign(TA_LEFT | TA_TOP);
+    at(left_.valueLong, 9, text);
+    createFont(s_, static_cast<Colour>(f.colour), full, f.faceName, 0);
+    s_.setTextAlign(TA_LEFT | TA_TOP);
+  }
 
   // Rows 6, 7 and 9 of the left half in the wider form (also the steady form).
   void leftDepthRowsWide() {
@@ -289,7 +328,7 @@ private:
     at(left_.symbol2, 6, "GL");
     longItem(left_, 7, "試験区間の長さ", r_.sectionLength() + "m");
     at(left_.symbol, 7, "L");
-    longItem(left_, 9, "平衡水位", equilibriumText());
+    equilibriumItem();
     at(left_.symbol, 9, "ho");
     at(left_.symbol2, 9, "GL");
   }
@@ -302,7 +341,7 @@ private:
       at(left_.symbol, 6, "GL");
       longItem(left_, 7, "試験区間の長さ", " " + r_.sectionLength() + "m");
       at(left_.symbol, 7, "L");
-      longItem(left_, 9, "平衡水位", equilibriumText());
+      equilibriumItem();
       at(left_.symbolHo, 9, "hoGL");
     }
     longItem(left_, 10, "試験開始水位差", r_.startHeadDifference() + "m");
@@ -381,8 +420,10 @@ private:
   }
 
   Surface& s_;
+  const PageInputs& in_;
   const TestRecord& r_;
   bool wider_;
+  bool graphPage_;
   HeadingColumns left_, right_;
   int rows_ = 11;
   double pitch_ = 4.2;
@@ -390,8 +431,8 @@ private:
 
 } // namespace
 
-void drawHeadingBlock(Surface& s, const PageInputs& in, bool widerLayout) {
-  HeadingPainter(s, in, widerLayout).paint();
+void drawHeadingBlock(Surface& s, const PageInputs& in, bool widerLayout, bool graphPage) {
+  HeadingPainter(s, in, widerLayout, graphPage).paint();
 }
 
 } // namespace tov

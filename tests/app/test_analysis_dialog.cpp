@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +33,7 @@
 #include "record/Permeability.h"
 #include "render/Page.h"
 #include "render/RecordingSurface.h"
+#include "support/FieldRecords.h"
 #include "support/TestSupport.h"
 
 namespace tov {
@@ -165,6 +167,45 @@ TEST_F(AnalysisDialog, SuggestedSegmentSetsThePointsShowsItsFitAndReachesThePage
   EXPECT_TRUE(contains(graphPageTexts(record), fitted.substr(0, fitted.find('E')) + "×10"));
   for (const std::string& text : graphPageTexts(record)) EXPECT_EQ(text.find("E-0"), std::string::npos) << text;
   theAnalysisSettings().fitOnPage = false;
+}
+
+// A record whose ho is written 5 cm off: 推奨区間 takes the record's own ho
+// and says so, the switch takes the written one back and again, the type
+// curves stand beside the k as cross-checks, and the page draws and names
+// the ho the stored points are of.
+TEST_F(AnalysisDialog, TheRecordsOwnHoIsShownSwitchedAndReachesThePage) {
+  fieldrecords::Shape shape;
+  shape.restOff = 0.05;
+  record = fieldrecords::make(shape);
+  record.fillScaleDefaults(theSettings().display.headingDefaults());
+  runCommand([](CAnalysisDialog* dialog) {
+    click(dialog, "suggestButton");
+    auto* check = child<QCheckBox>(dialog, "recordRestCheck");
+    EXPECT_TRUE(check->isVisible() && check->isChecked());
+    EXPECT_TRUE(child<QLabel>(dialog, "restText")->text().startsWith(QStringLiteral("s の ho: 記録から求めた GL-1.000m")));
+    const QStringList curves = child<QLabel>(dialog, "typeCurvesText")->text().split('\n');
+    ASSERT_EQ(curves.size(), 2);
+    EXPECT_TRUE(curves[0].startsWith(QStringLiteral("照合: 標準曲線 CBP k "))) << curves[0].toStdString();
+    EXPECT_TRUE(curves[1].startsWith(QStringLiteral("照合: 標準曲線 KGS k "))) << curves[1].toStdString();
+    const QString ownS1 = child<QLineEdit>(dialog, "pointS1")->text(), ownK = child<QLineEdit>(dialog, "permeabilityText")->text();
+    click(dialog, "recordRestCheck");
+    EXPECT_FALSE(check->isChecked());
+    EXPECT_TRUE(child<QLabel>(dialog, "restText")->text().startsWith(QStringLiteral("s の ho: 記入の GL-0.950m")));
+    EXPECT_NE(child<QLineEdit>(dialog, "pointS1")->text(), ownS1);
+    EXPECT_NE(child<QLineEdit>(dialog, "permeabilityText")->text(), ownK);
+    click(dialog, "recordRestCheck");
+    EXPECT_EQ(child<QLineEdit>(dialog, "pointS1")->text(), ownS1);
+    EXPECT_EQ(child<QLineEdit>(dialog, "permeabilityText")->text(), ownK);
+    click(dialog, "okButton");
+  });
+  EXPECT_EQ(analyseRecord(record, AnalysisSettings{}).pointsRest.source, RestSource::Record);
+  const auto texts = graphPageTexts(record);
+  EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const std::string& t) {
+    return t.starts_with("-0.950m(記入) -1.000m(記録から)");
+  }));
+  EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const std::string& t) {
+    return t.starts_with("※ グラフの s、s1、s2 と k は記録から求めた平衡水位 ho GL-1.000m による");
+  }));
 }
 
 TEST_F(AnalysisDialog, SteadyPointMovedAndRecomputedKeepsTheQScales) {

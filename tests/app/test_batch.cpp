@@ -106,7 +106,9 @@ std::vector<std::vector<std::string>> sheetValues(const fs::path& xlsx) {
     std::vector<std::string> values;
     for (auto c = cell.globalMatch(rm.captured(2)); c.hasNext();) {
       const auto cm = c.next();
-      const int column = cm.captured(1).at(0).unicode() - 'A';
+      int column = 0;  // "A" 0 .. "Z" 25, "AA" 26 ..
+      for (const QChar letter : cm.captured(1)) column = column * 26 + (letter.unicode() - 'A' + 1);
+      --column;
       values.resize(static_cast<std::size_t>(column + 1));
       const std::string v = cm.captured(3).toStdString();
       values.back() = cm.captured(2).contains(QStringLiteral("t=\"s\"")) ? strings.at(std::stoul(v)) : v;

@@ -16,6 +16,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sstream>
 #include <thread>
 
 #include "cli/ExportJob.h"
@@ -187,6 +188,60 @@ TEST(ExportSummary, SamplesAgreeWithTheirOwnCalculation) {
     for (const std::string& part : {std::string(e.kind), std::string(e.readings), std::string(e.pages),
                                     "k (記録): " + k + " m/s", "k (再計算): " + k + " m/s"})
       EXPECT_NE(text.find(part), std::string::npos) << part << " in\n" << text;
+  }
+}
+
+// Scripts read the summary by its labels and their places: the older lines
+// keep theirs, a line per type curve follows them all, with the model's
+// name, k to the k digits, its interval, Ss and the residual in mm (or why
+// there is no curve); a steady test has none.
+TEST(ExportSummary, LinesKeepTheirPlacesAndTypeCurvesFollowThem) {
+  const std::vector<std::string> head{"調査名", "試験方法", "計算式", "試験区間長さ L", "試験区間孔径 D", "等価内径 de",
+                                      "測定データ数"};
+  const std::vector<std::string> unsteady{"勾配 a", "透水係数 k (記録)", "透水係数 k (再計算)", "近似直線", "推奨区間",
+                                          "区間の取り方による k の幅", "s/H0 範囲内の行の k", "検討事項", "ページ数"};
+  std::vector<std::string> withoutDe = unsteady;  // no k: none of the band's rows either
+  std::erase(withoutDe, "s/H0 範囲内の行の k");
+  const std::vector<std::string> steady{"log(2L/D)", "定常時の流量 Qo", "定常時の水位差 So", "透水係数 k (記録)",
+                                        "透水係数 k (再計算)", "検討事項", "ページ数"};
+  const std::string fit = "\\d\\.\\d{%1}E-\\d{3} \\(95 % \\S+〜\\S+\\) m/s, Ss \\d\\.\\dE-\\d{3}( \\(範囲の端\\))? 1/m, "
+                          "残差 \\d+\\.\\d mm \\(n \\d+\\)";
+  struct Row {
+    const char* file;
+    int digits;
+    bool withoutDe;
+    const std::vector<std::string>& labels;  // after the head
+    std::vector<std::string> curves;         // what follows "標準曲線: "
+  };
+  const Row rows[] = {
+      {"unsteady.tvd", 2, false, unsteady, {"CBP k " + fit, "KGS k " + fit}},
+      {"unsteady.tvd", 3, false, unsteady, {"CBP k " + fit, "KGS k " + fit}},
+      {"unsteady.tvd", 2, true, withoutDe, {"なし \\(試験区間長さ L、孔径 D、等価内径 de が必要です\\)"}},
+      {"steady.tvd", 2, false, steady, {}},
+  };
+  for (const Row& r : rows) {
+    LoadedTest t(r.file);
+    if (r.withoutDe) t.record.set_equivalentDiameter("");
+    t.settings.display.digitsPermeability = r.digits;
+    std::vector<std::string> labels, curves;
+    std::istringstream lines(tov::summaryText(t.record, t.settings));
+    for (std::string line; std::getline(lines, line);) {
+      const std::string label = line.substr(0, line.find(": "));
+      if (label == "標準曲線") curves.push_back(line.substr(label.size() + 2));
+      else if (labels.empty() || labels.back() != label) labels.push_back(label);
+      EXPECT_TRUE(label == "標準曲線" || curves.empty()) << "an older line after a type curve: " << line;
+    }
+    std::vector<std::string> expected = head;
+    expected.insert(expected.end(), r.labels.begin(), r.labels.end());
+    EXPECT_EQ(labels, expected) << r.file;
+    ASSERT_EQ(curves.size(), r.curves.size()) << r.file;
+    for (std::size_t i = 0; i < curves.size(); ++i) {
+      std::string pattern = "^" + r.curves[i] + "$";
+      for (auto at = pattern.find("%1"); at != std::string::npos; at = pattern.find("%1"))
+        pattern.replace(at, 2, std::to_string(r.digits));
+      EXPECT_TRUE(QRegularExpression(QString::fromStdString(pattern)).match(QString::fromStdString(curves[i])).hasMatch())
+          << r.file << " digits " << r.digits << ": " << curves[i];
+    }
   }
 }
 

@@ -357,6 +357,36 @@ TEST(ShellCommands, FollowUpsRecomputeTheDerivedValues) {
   EXPECT_EQ(record.permeabilityText(), "kept");
 }
 
+// A change of ho or of the pipe top changes the rows' s: points taken from
+// the rows are taken again with a and k, and the user told so; other
+// headings, or points of the engineer's own, leave them.
+TEST(ShellCommands, HeadingsThatMoveTheRowsSTakeThePointsAgain) {
+  const struct { const char* what; int field; const char* value; bool ownPoints; bool retaken; } rows[] = {
+      {"ho 5 cm lower", F_equilibriumLevel, "-2.55", false, true},
+      {"the pipe top 2 cm higher", F_pipeTopHeight, "0.52", false, true},
+      {"the survey's name", F_surveyName, "別の調査", false, false},
+      {"ho, points of the engineer's own", F_equilibriumLevel, "-2.55", true, false},
+  };
+  for (const auto& r : rows) {
+    RecordingMessageSink sink;
+    ScopedMessageSink scoped(sink);
+    TestRecord before;
+    ASSERT_EQ(loadTestFile(fs::path(TOV_SOURCE_DIR) / "samples" / "unsteady.tvd", before), LoadStatus::Ok);
+    if (r.ownPoints) before.setField(F_pointS1, "2.4");
+    TestRecord after = before;
+    after.setField(r.field, r.value);
+    headingsFollowUp(after, before, 2);
+    const int row1 = after.fieldInt(F_point1Row), row2 = after.fieldInt(F_point2Row);
+    EXPECT_EQ(after.field(F_pointS2) == after.cell(row2, C_headDifference), !r.ownPoints) << r.what;
+    EXPECT_EQ(after.field(F_pointS1) == after.cell(row1, C_headDifference), r.retaken || !r.ownPoints) << r.what;
+    EXPECT_EQ(after.permeabilityText() != before.permeabilityText(), r.retaken) << r.what;
+    EXPECT_EQ(sink.reported, r.retaken ? std::vector{messageText(IDS_POINTS_RETAKEN, {before.permeabilityText(),
+                                                                                      after.permeabilityText()})}
+                                       : std::vector<std::string>{})
+        << r.what;
+  }
+}
+
 TEST(ShellCommands, PaperSizeFromThePrinter) {
   RecordingMessageSink sink;
   ScopedMessageSink scoped(sink);

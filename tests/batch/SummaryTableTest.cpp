@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <regex>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 #include "files/TextCodec.h"
 #include "files/TvdFile.h"
 #include "record/Messages.h"
+#include "support/FieldRecords.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -80,6 +82,46 @@ TEST(SummaryTable, FitIsCutNotRounded) {
   tov::TestRecord record;
   ASSERT_EQ(tov::loadTestFile(fs::path(TOV_SOURCE_DIR) / "samples" / "unsteady.tvd", record), tov::LoadStatus::Ok);
   EXPECT_EQ(tov::summaryRow(record, "u.tvd", 2)[tov::SC_r2].text, "0.9999");
+}
+
+// The type curves' columns come after every older one (whose places stay),
+// five a model: k and its bounds to the k digits, Ss, the residual; a
+// curve not found says why, a steady test has none.
+TEST(SummaryTable, TypeCurvesFollowTheOlderColumns) {
+  using K = TableCell::Kind;
+  tov::TestRecord unsteady, steady;
+  ASSERT_EQ(tov::loadTestFile(fs::path(TOV_SOURCE_DIR) / "samples" / "unsteady.tvd", unsteady), tov::LoadStatus::Ok);
+  ASSERT_EQ(tov::loadTestFile(fs::path(TOV_SOURCE_DIR) / "samples" / "steady.tvd", steady), tov::LoadStatus::Ok);
+  fieldrecords::Shape four;
+  four.times = {0, 5, 10, 15};
+  struct Row {
+    const tov::TestRecord& record;
+    int digits;
+    const char* k;  // the pattern of both k cells
+    K kind;         // of the k and residual cells
+  };
+  const Row rows[] = {
+      {unsteady, 2, "\\d\\.\\d{2}E-\\d{3}", K::Exponent},
+      {unsteady, 4, "\\d\\.\\d{4}E-\\d{3}", K::Exponent},
+      {fieldrecords::make(four), 2, "なし \\(行が 4 行しかありません.*", K::Text},
+      {steady, 2, "", K::Text},
+  };
+  const auto header = tov::summaryHeader();
+  EXPECT_EQ(header[tov::SC_warnings], "検討事項");
+  EXPECT_EQ(header[tov::SC_cbpK], "標準曲線 CBP k (m/s)");
+  EXPECT_EQ(header[tov::SC_kgsResidual], "KGS 残差 (mm)");
+  for (const Row& r : rows) {
+    const auto row = tov::summaryRow(r.record, "t.tvd", r.digits);
+    ASSERT_EQ(row.size(), header.size());
+    for (const int column : {tov::SC_cbpK, tov::SC_kgsK}) {
+      EXPECT_TRUE(std::regex_match(row[column].text, std::regex(r.k))) << row[column].text;
+      EXPECT_EQ(row[column].kind, r.kind) << row[column].text;
+      EXPECT_EQ(row[column + 4].kind == K::Number, r.kind == K::Exponent) << row[column + 4].text;
+      if (r.kind != K::Exponent) continue;
+      EXPECT_LT(row[column + 1].value, row[column].value);
+      EXPECT_GT(row[column + 2].value, row[column].value);
+    }
+  }
 }
 
 TEST(SummaryTable, CsvQuotesAndEncodes) {

@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <tuple>
 
 #include "dialogs/AnalysisModel.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
 #include "record/Permeability.h"
 #include "render/RecordingSurface.h"
+#include "support/FieldRecords.h"
 
 namespace tov {
 namespace {
@@ -496,6 +499,84 @@ TEST_F(Analysis, SuggestionSetsTheScalesUnlessTyped) {
 // A point t typed by hand takes the nearest row's readings (or, no number,
 // is refused), so what OK stores is always a row's t and s and the a and k
 // 計算更新 gives from them.
+// One ho in the dialog: the points' s (by the cursor and the edits), the
+// preview's readings and points, a and k are of the ho the points were
+// taken with, or of the record's own after 推奨区間 or when switched to it;
+// points of an ho the test no longer has are taken again at opening, said,
+// and stored by OK.
+TEST_F(Analysis, EverySOfTheDialogIsOfOneHo) {
+  auto rowsPoints = [](TestRecord& r) {
+    for (const auto& [t, sf, row] : {std::tuple{F_pointT1, F_pointS1, 1}, std::tuple{F_pointT2, F_pointS2, 28}}) {
+      r.setField(t, r.cell(row, C_time));
+      r.setField(sf, r.cell(row, C_headDifference));
+    }
+    const double a = *computeGradient(r.fieldValue(F_pointT1), r.fieldValue(F_pointS1), r.fieldValue(F_pointT2),
+                                      r.fieldValue(F_pointS2));
+    r.setField(F_gradientText, cformat("%g", a));
+    r.setField(F_permeabilityText, formatPermeability(*permeabilityFromGradient(geometryOf(r), a), 2));
+  };
+  struct Row {
+    const char* what;
+    std::function<void(TestRecord&)> take;
+    std::function<void(UnsteadyAnalysisModel&)> then;
+    bool own;          // the record's own ho in use
+    const char* said;  // in restText
+  };
+  const Row rows[] = {
+      {"the rows' s as written", rowsPoints, [](UnsteadyAnalysisModel&) {}, false, "s の ho: 記入の GL-0.950m"},
+      {"推奨区間", [](TestRecord& r) { applySuggestion(r, AnalysisSettings{}, 2); }, [](UnsteadyAnalysisModel&) {}, true,
+       "s の ho: 記録から求めた GL-1.000m"},
+      {"switched to the record's ho", rowsPoints, [](UnsteadyAnalysisModel& m) { m.setRecordRest(true); }, true, ""},
+      {"推奨区間 in the dialog", rowsPoints, [](UnsteadyAnalysisModel& m) { m.applySuggestion(); }, true, ""},
+      {"taken before ho was changed",
+       [&](TestRecord& r) {
+         rowsPoints(r);
+         r.setField(F_equilibriumLevel, "-0.930");
+         r.deriveAllRows();
+       },
+       [](UnsteadyAnalysisModel&) {}, true, "点の s, a, k は ho GL-0.950m のときの値"},
+  };
+  for (const Row& row : rows) {
+    fieldrecords::Shape shape;
+    shape.restOff = 0.05;
+    TestRecord record = fieldrecords::make(shape);
+    for (const auto& [f, v] : {std::pair{F_graphATimeFrom, "0"}, {F_graphATimeTo, "1200"}, {F_graphAValueFrom, "0.01"},
+                               {F_graphAValueTo, "10"}})
+      record.setField(f, v);
+    row.take(record);
+    open(record);
+    row.then(model);
+    EXPECT_EQ(model.recordRest(), row.own) << row.what;
+    EXPECT_NE(model.restText().find(row.said), std::string::npos) << row.what << ": " << model.restText();
+    const auto own = analyseRecord(record, AnalysisSettings{}).ownRest;
+    ASSERT_EQ(own.size(), 28u);
+    // a and k are the points' own.
+    const auto a = computeGradient(toDouble(model.text(F_pointT1)), toDouble(model.text(F_pointS1)),
+                                   toDouble(model.text(F_pointT2)), toDouble(model.text(F_pointS2)));
+    ASSERT_TRUE(a) << row.what;
+    EXPECT_NEAR(toDouble(model.text(F_gradientText)), *a, *a * 1e-5) << row.what;
+    // The cursor's row and the points in the preview where their s put them.
+    model.moveCursor(+1);
+    const int r1 = model.chosenRow(1);
+    const double s1 = row.own ? own[static_cast<std::size_t>(r1 - 1)].s : toDouble(record.cell(r1, C_headDifference));
+    EXPECT_EQ(model.text(F_pointS1), row.own ? cformat("%g", s1) : record.cell(r1, C_headDifference)) << row.what;
+    const auto drawn = circles(model, PreviewGraph::First);
+    const int y = static_cast<int>(std::lround(95 - (std::log10(s1) + 2) / 3 * 90));
+    EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [&](const RecordedCircle& c) {
+      return c.pen.colour == kRed && std::abs(c.centre.y - y) <= 1;
+    })) << row.what;
+    // OK stores what is shown.
+    TestRecord stored = record;
+    model.storeAnalysis(stored);
+    for (int f : {F_pointS1, F_pointS2, F_gradientText, F_permeabilityText})
+      EXPECT_EQ(stored.field(f), model.text(f)) << row.what << " " << f;
+  }
+  // A clean record has one ho: nothing to switch, nothing to say.
+  open(fieldrecords::make(fieldrecords::Shape{}));
+  EXPECT_FALSE(model.recordRestAvailable());
+  EXPECT_EQ(model.restText(), "");
+}
+
 TEST_F(Analysis, ATypedPointTTakesTheNearestRowsReadings) {
   const struct { const char* typed; int row; const char* t; } cases[] = {
       {"1500", 10, "540"}, {"130", 3, "120"}, {"abc", 2, "60"},

@@ -3,13 +3,19 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include <cmath>
+#include <functional>
+
+#include "analysis/Analysis.h"
 #include "record/CFormat.h"
 #include "record/Messages.h"
 #include "render/Page.h"
 #include "render/Primitives.h"
 #include "render/RecordingSurface.h"
+#include "support/FieldRecords.h"
 
 namespace tov {
 namespace {
@@ -272,6 +278,107 @@ TEST_F(PagesTest, HeadingBlock) {
                                        mantissa->at.y - raise}));
   EXPECT_EQ(s.findText("m")->at, (DevicePoint{exponent->at.x + d.fontPx(10.0) + 1, mantissa->at.y}));
   EXPECT_EQ(s.findText("3")->at.y, mantissa->at.y - raise);
+}
+
+bool hasTextWith(const RecordingSurface& s, const std::string& part) {
+  return std::any_of(s.texts().begin(), s.texts().end(),
+                     [&](const RecordedText& t) { return t.text.find(part) != std::string::npos; });
+}
+
+// The points' s as the rows of column 5 give them.
+void rowsPoints(TestRecord& r) {
+  for (const auto& [t, s, row] : {std::tuple{F_pointT1, F_pointS1, r.fieldInt(F_point1Row)},
+                                 std::tuple{F_pointT2, F_pointS2, r.fieldInt(F_point2Row)}}) {
+    r.setField(t, r.cell(row, C_time));
+    r.setField(s, r.cell(row, C_headDifference));
+  }
+}
+
+// One ho on the graph page: the readings are drawn with the s the points
+// were taken with (the record's own rest level, or the written ho), the
+// heading shows the record's beside the written one when it is used, and
+// a line says which ho; points taken before ho was changed are named so.
+// The table pages keep the written ho's s.
+TEST_F(PagesTest, TheGraphPageDrawsEverySOfTheHoThePointsAreOf) {
+  struct Row {
+    const char* what;
+    double off;
+    std::function<void(TestRecord&)> take;
+    bool own;            // the readings drawn with the record's own rest level
+    const char* note;    // the start of the line under k ("" none)
+  };
+  const Row rows[] = {
+      {"推奨区間 on the record's ho", 0.05, [](TestRecord& r) { applySuggestion(r, AnalysisSettings{}, 2); }, true,
+       "※ グラフの s、s1、s2 と k は記録から求めた平衡水位 ho GL-1.000"},
+      {"the rows' s as written", 0.05, rowsPoints, false, ""},
+      {"the rows' s before ho was changed", 0.05,
+       [](TestRecord& r) {
+         rowsPoints(r);
+         r.setField(F_equilibriumLevel, "-0.930");
+         r.deriveAllRows();
+       },
+       false, "※ s1、s2、a、k は平衡水位 ho GL-0.950m のときの値です (見出しの ho は GL-0.930m)"},
+      {"a clean record", 0, [](TestRecord& r) { applySuggestion(r, AnalysisSettings{}, 2); }, false, ""},
+  };
+  for (const Row& row : rows) {
+    fieldrecords::Shape shape;
+    shape.restOff = row.off;
+    rec = fieldrecords::make(shape);
+    rec.fillScaleDefaults(ds.headingDefaults());
+    rec.setField(F_graphATimeTo, "1200");
+    rec.setField(F_graphAValueFrom, "0.01");
+    row.take(rec);
+    const RecordingSurface page = render(1);
+    EXPECT_EQ(hasTextWith(page, "(記録から)"), row.own) << row.what;
+    EXPECT_EQ(hasTextWith(page, "※"), *row.note != 0) << row.what;
+    if (*row.note) {
+      EXPECT_TRUE(hasTextWith(page, row.note)) << row.what;
+    }
+    // Every reading where its s of that ho puts it.
+    const AnalysisReport report = analyseRecord(rec, AnalysisSettings{});
+    const double top = ds.upperGraphTop, bottom = top + ds.upperGraphHeight, left = ds.upperGraphLeft;
+    for (int r = 1; r <= 28; ++r) {
+      const double sv = row.own ? report.ownRest[static_cast<std::size_t>(r - 1)].s : toDouble(rec.cell(r, C_headDifference));
+      if (sv < 0.01) continue;
+      const DevicePoint at{toDeviceX(interpolate(toDouble(rec.cell(r, C_time)), 0, 1200, left, left + ds.graphWidth)),
+                           toDeviceY(interpolate(std::log10(sv), -2, 1, bottom, top))};
+      EXPECT_TRUE(std::any_of(page.circles().begin(), page.circles().end(), [&](const RecordedCircle& c) {
+        return c.pen.colour == kBlack && std::abs(c.centre.x - at.x) <= 1 && std::abs(c.centre.y - at.y) <= 1;
+      })) << row.what << ": row " << r;
+    }
+    // The table keeps the written ho's s, and its heading the written ho.
+    const RecordingSurface table = render(2);
+    EXPECT_TRUE(hasTextWith(table, cformat("%.3f", toDouble(rec.cell(28, C_headDifference))))) << row.what;
+    EXPECT_FALSE(hasTextWith(table, "(記録から)")) << row.what;
+  }
+}
+
+// The type curves are drawn over the readings, named, and their k printed
+// under the formula only when asked for (the page is the sheet it is
+// otherwise); the contractor's line keeps below every line of the block.
+TEST_F(PagesTest, TypeCurvesOnTheGraphPageOnlyWhenAsked) {
+  rec = fieldrecords::make(fieldrecords::Shape{});
+  rec.fillScaleDefaults(ds.headingDefaults());
+  applySuggestion(rec, AnalysisSettings{}, 2);
+  rec.setField(F_contractorName, "CONTRACTOR");
+  // A large results font low on the page: the block runs past where the
+  // contractor's line would be.
+  fonts[FontResults - 1].pointSize = 12.0;
+  ds.resultTop = 225;
+  for (const bool fit : {false, true}) {
+    for (const bool curves : {false, true}) {
+      RecordingSurface page;
+      renderPage(page, PageInputs{rec, ds, fonts, 210, fit, curves}, 1);
+      EXPECT_EQ(page.findText("CBP") != nullptr && page.findText("KGS") != nullptr, curves) << fit;
+      EXPECT_EQ(hasTextWith(page, "(参考) 標準曲線 CBP (破線) k "), curves) << fit;
+      EXPECT_EQ(hasTextWith(page, "(参考) 近似直線"), fit) << curves;
+      int lowest = 0;
+      for (const RecordedText& t : page.texts())
+        if (t.font.faceName == "F4" && t.text != "CONTRACTOR") lowest = std::max(lowest, t.at.y + t.font.height);
+      ASSERT_NE(page.findText("CONTRACTOR"), nullptr);
+      EXPECT_GT(page.findText("CONTRACTOR")->at.y, lowest) << fit << curves;
+    }
+  }
 }
 
 } // namespace

@@ -314,6 +314,7 @@ QWidget* CUnsteadyAnalysisDialog::reviewBox() {
   fitText_ = label("fitText");
   bandText_ = label("bandText");
   spreadText_ = label("spreadText");
+  typeCurvesText_ = label("typeCurvesText");
   suggestionText_ = label("suggestionText");
   suggestionText_->setWordWrap(true);
   auto* suggest = new QPushButton(QStringLiteral("推奨区間"), box);
@@ -322,7 +323,7 @@ QWidget* CUnsteadyAnalysisDialog::reviewBox() {
   connect(suggest, &QPushButton::clicked, this, [this] { apply([this] { unsteady_.applySuggestion(); }); });
   fitOnPage_ = new QCheckBox(QStringLiteral("ページに近似直線、その k と区間、R² を印刷"), box);
   fitOnPage_->setObjectName(QStringLiteral("fitOnPageCheck"));
-  for (QLabel* l : {fitText_, bandText_, spreadText_, suggestionText_}) {
+  for (QLabel* l : {fitText_, bandText_, spreadText_, typeCurvesText_, suggestionText_}) {
     l->setWordWrap(true);
     l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("０")) * 25);
   }
@@ -332,14 +333,15 @@ QWidget* CUnsteadyAnalysisDialog::reviewBox() {
   grid->addWidget(suggestionText_, 0, 1);
   grid->addWidget(fitText_, 1, 0, 1, 2);
   grid->addWidget(spreadText_, 2, 0, 1, 2);
-  grid->addWidget(bandText_, 3, 0, 1, 2);
+  grid->addWidget(typeCurvesText_, 3, 0, 1, 2);
+  grid->addWidget(bandText_, 4, 0, 1, 2);
   auto* checks = new QVBoxLayout;
   checks->setSpacing(2);
   checks->addWidget(caption("検討事項", box));
   checks->addWidget(checksList(box));
   checks->addWidget(fitOnPage_);
-  grid->addLayout(checks, 0, 2, 5, 1);
-  grid->setRowStretch(4, 1);
+  grid->addLayout(checks, 0, 2, 6, 1);
+  grid->setRowStretch(5, 1);
   grid->setColumnStretch(1, 1);
   return box;
 }
@@ -381,6 +383,19 @@ QWidget* CUnsteadyAnalysisDialog::pointBox() {
   recorded->setObjectName(QStringLiteral("recordedKCaption"));
   grid->addWidget(recorded, 2, 6, 1, 4);
   grid->addLayout(buttonRow(box), 2, 0, 1, 5);
+  // The ho the points' s (and so a and k) are of, where the record gives
+  // one of its own.
+  recordRest_ = new QCheckBox(QStringLiteral("記録から求めた ho で s を取る"), box);
+  recordRest_->setObjectName(QStringLiteral("recordRestCheck"));
+  recordRest_->setToolTip(QStringLiteral("解析点の s、a、k を、記録の回復が向かう平衡水位 ho で求めます"));
+  connect(recordRest_, &QCheckBox::clicked, this, [this](bool on) { apply([&] { unsteady_.setRecordRest(on); }); });
+  restText_ = new QLabel(box);
+  restText_->setObjectName(QStringLiteral("restText"));
+  restText_->setWordWrap(true);
+  restText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  grid->addWidget(recordRest_, 3, 0, 1, 5);
+  grid->addWidget(restText_, 4, 0, 1, 10);
+  grid->setRowStretch(5, 1);  // the rows at the top, whatever the box's height
   grid->setColumnMinimumWidth(5, 16);
   grid->setColumnStretch(9, 1);
   return box;
@@ -465,7 +480,15 @@ void CUnsteadyAnalysisDialog::refresh() {
     fitText_->setText(unbrokenParentheses(qs(unsteady_.fitText())));
     bandText_->setText(unbrokenParentheses(qs(unsteady_.bandText())));
     spreadText_->setText(unbrokenParentheses(qs(unsteady_.spreadText())));
+    typeCurvesText_->setText(unbrokenParentheses(qs(unsteady_.typeCurvesText())));
     suggestionText_->setText(unbrokenParentheses(qs(unsteady_.suggestionText())));
+  }
+  if (recordRest_) {
+    recordRest_->setVisible(unsteady_.recordRestAvailable());
+    recordRest_->setChecked(unsteady_.recordRest());
+    const std::string rest = unsteady_.restText();
+    restText_->setText(qs(rest));
+    restText_->setVisible(!rest.empty());
   }
 }
 

@@ -116,7 +116,10 @@ private:
   QLabel* bandText_ = nullptr;
   QLabel* suggestionText_ = nullptr;
   QLabel* spreadText_ = nullptr;
+  QLabel* typeCurvesText_ = nullptr;
   QCheckBox* fitOnPage_ = nullptr;
+  QCheckBox* recordRest_ = nullptr;
+  QLabel* restText_ = nullptr;
   QRadioButton* pointRadios_[2] = {};
   std::map<int, QButtonGroup*> choices_;
   QCheckBox* grid2Check_ = nullptr;
