@@ -49,6 +49,12 @@ double TypeCurve::gAt(int odd, int exponent) const {
 
 CurveGrid TypeCurve::grid(double alpha, double least, double most, double skin) const {
   CurveGrid out;
+  // A record spans a few decades of τ; one row typed 1E-88 s must not make
+  // the grid hundreds of octaves long. Below 2^-64 of the last τ the curve
+  // is its first point's (f is 1 there to far beyond a reading's digits).
+  // Beyond 2^±900 no record reaches; held there, the grid's ends stay whole numbers.
+  most = std::clamp(std::isfinite(most) ? most : 0x1p900, 0x1p-900, 0x1p900);
+  least = std::clamp(std::isnan(least) ? 0.0 : least, most * 0x1p-64, most);
   // Points m: τ_m = 2^(m/2), one beyond either end.
   out.from_ = static_cast<int>(std::floor(2.0 * std::log2(least))) - 1;
   const int to = std::max(static_cast<int>(std::ceil(2.0 * std::log2(most))) + 1, out.from_ + 1);
@@ -81,6 +87,8 @@ double CurveGrid::atLog2(double log2Tau) const {
   const double step = std::numbers::ln2 / 2;  // of ln τ between points
   const double x = 2.0 * log2Tau - from_;
   const auto last = static_cast<int>(f_.size()) - 2;
+  if (x <= 0) return f_.front();
+  if (x >= last + 1) return f_.back();
   const int i = std::clamp(static_cast<int>(std::floor(x)), 0, last);
   const auto k = static_cast<std::size_t>(i);
   const double s = x - i, s2 = s * s, s3 = s2 * s;

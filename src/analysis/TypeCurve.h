@@ -37,7 +37,7 @@ using SlugModel = std::function<double(double)>;
 // Hermite interpolation between them.
 class CurveGrid {
 public:
-  // f at τ (τ <= 0: 1; beyond the range: the nearest end's cubic).
+  // f at τ (τ <= 0: 1; beyond the range: the nearest end's value).
   double at(double tau) const { return tau > 0 ? atLog2(std::log2(tau)) : 1.0; }
   // f at τ = 2^x.
   double atLog2(double x) const;

@@ -119,4 +119,34 @@ TEST(TypeCurves, RecordsMadeFromACurveGiveBackItsKAndSs) {
   EXPECT_GE(covered, 5);
 }
 
+TEST(TypeCurves, ATimeTypedFarOutOfTheRecordNeitherStallsTheFitNorMovesIt) {
+  // A row at 1E-88 s made the curve's grid 600 half-octaves long, fitted hundreds of times.
+  const TypeCurveGeometry g{1.0, 0.05, 0.025};
+  int evaluations = 0;
+  const TypeCurve curve([&, g = cbpModel()](double p) { return ++evaluations, g(p); });
+  const std::vector<double> times{0, 10, 20, 40, 60, 90, 120, 180, 240, 360, 480, 600, 900, 1200};
+  std::vector<double> tau;
+  for (const double t : times) tau.push_back(3e-6 * t / (1e-3 * g.boreRadius * g.boreRadius));
+  const double alpha = 0.05 * 0.05 * 1e-3 / (0.025 * 0.025);
+  const std::vector<double> f = curve.heads(alpha, tau);
+  const int once = evaluations;
+  std::vector<double> early = tau;
+  early.front() = 1e-88;
+  const std::vector<double> fEarly = curve.heads(alpha, early);
+  for (std::size_t i = 0; i < f.size(); ++i) EXPECT_NEAR(fEarly[i], f[i], 1e-9) << times[i];
+  // At most 64 octaves more of the grid, each 6 values of g a point.
+  EXPECT_LE(evaluations - once, 6 * (2 * 64 + 4));
+  std::vector<Sample> record;
+  for (std::size_t i = 0; i < times.size(); ++i) record.push_back({times[i], std::round(1500 * f[i]) / 1000});
+  const TypeCurveFit plain = fitTypeCurve(TypeCurveModel::Cbp, record, g);
+  ASSERT_TRUE(plain.found) << plain.reason;
+  for (const double first : {1e-88, 1e-300}) {
+    record.front().t = first;
+    const TypeCurveFit fit = fitTypeCurve(TypeCurveModel::Cbp, record, g);
+    EXPECT_NEAR(fit.k / plain.k, 1.0, 1e-6) << first;
+  }
+  record.push_back({1e300, 0.0});
+  EXPECT_TRUE(std::isfinite(fitTypeCurve(TypeCurveModel::Cbp, record, g).k));
+}
+
 } // namespace
