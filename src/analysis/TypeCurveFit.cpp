@@ -31,6 +31,8 @@ TypeCurveGeometry typeCurveGeometry(const TestRecord& record, double anisotropy)
 namespace {
 
 const double kLeastLogSs = std::log(kLeastStorage), kLargestLogSs = std::log(kLargestStorage);
+// K from 1E-16 to 10 m/s: beyond any formation.
+const double kLeastLogK = std::log(1e-16), kLargestLogK = std::log(10.0);
 
 struct Fit {
   double sse = INFINITY, h0 = 0;
@@ -88,11 +90,21 @@ public:
   Fit misfit(const Params& x) const {
     const Params held = clamped(x);
     Fit f = misfit(grid(held.logSs, held.skin, held.logK, held.logK), tauScale(held.logK, held.logSs), {});
-    const double out = std::fabs(x.logSs - held.logSs) + std::fabs(x.skin - held.skin) / kLargestSkin;
+    const double out = std::fabs(x.logK - held.logK) + std::fabs(x.logSs - held.logSs) +
+                       std::fabs(x.skin - held.skin) / kLargestSkin;
     f.sse *= 1.0 + out * out;
     return f;
   }
-  static Params clamped(Params x) {
+  // K within 6 decades of the rows' own estimate and within what a formation
+  // can have: a record the curves do not describe (a row typed at 1E-88 s)
+  // cannot send the search to a K whose curve lies far beyond every row.
+  void centreK(double logK0) {
+    leastLogK_ = std::max(logK0 - 6.0 * std::numbers::ln10, kLeastLogK);
+    largestLogK_ = std::min(logK0 + 6.0 * std::numbers::ln10, kLargestLogK);
+  }
+  bool kAtEnd(double logK) const { return logK - leastLogK_ < 0.05 || largestLogK_ - logK < 0.05; }
+  Params clamped(Params x) const {
+    x.logK = std::clamp(x.logK, leastLogK_, largestLogK_);
     x.logSs = std::clamp(x.logSs, kLeastLogSs, kLargestLogSs);
     x.skin = std::clamp(x.skin, 0.0, kLargestSkin);
     return x;
@@ -124,6 +136,7 @@ private:
   TypeCurveGeometry g_;
   std::vector<double> t_, s_, log2T_;
   double least_ = INFINITY, most_ = 0;
+  double leastLogK_ = kLeastLogK, largestLogK_ = kLargestLogK;
 };
 
 struct Point {
@@ -195,7 +208,7 @@ TypeCurveFit fitTypeCurve(TypeCurveModel model, const std::vector<Sample>& rows,
     return out;
   }
   out.curve = curveOf(model, geometry);
-  const Problem problem(*out.curve, geometry, rows);
+  Problem problem(*out.curve, geometry, rows);
   out.n = static_cast<int>(problem.size());
   if (problem.size() < 6 || !problem.spansTime()) {
     out.reason = cformat("行が %d 行しかありません (6 行以上必要)", out.n);
@@ -204,11 +217,13 @@ TypeCurveFit fitTypeCurve(TypeCurveModel model, const std::vector<Sample>& rows,
   // Where the curves fall over the record: f is about 0.5 at K·L·t/rc² = 1,
   // t the time s takes to halve (by the line through the first and the last
   // row where it does not halve). The grid spans K 10^-3 … 10^3 times that.
-  const double logK0 = problem.centralLogK(geometry);
-  if (!std::isfinite(logK0)) {
+  const double central = problem.centralLogK(geometry);
+  if (!std::isfinite(central)) {
     out.reason = "s が下がっていません";
     return out;
   }
+  const double logK0 = std::clamp(central, kLeastLogK + 3.0 * std::numbers::ln10, kLargestLogK - 3.0 * std::numbers::ln10);
+  problem.centreK(logK0);
   const double logKFrom = logK0 - 3.0 * std::numbers::ln10, logKTo = logK0 + 3.0 * std::numbers::ln10;
   // The grid, on at most 40 rows spread over the record.
   std::vector<std::size_t> few;
@@ -253,7 +268,11 @@ TypeCurveFit fitTypeCurve(TypeCurveModel model, const std::vector<Sample>& rows,
     out.reason = "曲線が合いません";
     return out;
   }
-  const Params x = Problem::clamped(best.x);
+  const Params x = problem.clamped(best.x);
+  if (problem.kAtEnd(x.logK)) {
+    out.reason = "K が決まりません";
+    return out;
+  }
   out.storageAtEnd = x.logSs - kLeastLogSs < 0.05 || kLargestLogSs - x.logSs < 0.05;
   out.k = std::exp(x.logK);
   out.storage = std::exp(x.logSs);

@@ -147,6 +147,13 @@ TEST(TypeCurves, ATimeTypedFarOutOfTheRecordNeitherStallsTheFitNorMovesIt) {
   }
   record.push_back({1e300, 0.0});
   EXPECT_TRUE(std::isfinite(fitTypeCurve(TypeCurveModel::Cbp, record, g).k));
+  // s halving in 1E-88 s put the search at K e^196 m/s, where no value of g is kept.
+  record.pop_back();
+  record.insert(record.begin() + 1, Sample{1e-88, -2.0});
+  for (const TypeCurveModel model : {TypeCurveModel::Cbp, TypeCurveModel::Kgs}) {
+    const TypeCurveFit fit = fitTypeCurve(model, record, g, true);
+    EXPECT_TRUE(!fit.found || fit.k < 10) << fit.summary(3);
+  }
 }
 
 } // namespace
