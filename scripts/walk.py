@@ -1,0 +1,637 @@
+#!/usr/bin/python3
+"""A walk through the real window, as an engineer uses it, on an X display (scripts/walk.sh starts Xvfb).
+
+The program writes where its widgets are (TOV_WIDGET_MAP, src/qt/WidgetMap); the walk finds each widget by its
+object name there, moves the pointer to its middle and clicks with xdotool, types with xdotool, and reads the
+values back from the map. Pages are checked from the program's own exports of the files the walk saved.
+Screenshots of the key steps go into the output folder. Every check is printed; the status is 0 only when
+all passed.
+
+  walk.py --program build/tov --display :N --size 1366x768 --out DIR [--samples LOGGER_SAMPLES] [--only JOB]
+"""
+import argparse
+import json
+import math
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+import traceback
+
+
+class WalkError(Exception):
+    """A step that could not be taken (a widget that never came): the job stops there."""
+
+
+def norm(text):
+    return re.sub(r"\s+", " ", text or "").strip()
+
+
+def number(text):
+    """The first number in a text (a k as 2.01E-006 too), or None."""
+    m = re.search(r"[-+]?\d+(?:\.\d*)?(?:[eE][-+]?\d+)?", text or "")
+    return float(m.group(0)) if m else None
+
+
+class Walk:
+    def __init__(self, args):
+        self.args = args
+        self.program = os.path.abspath(args.program)
+        self.display = args.display
+        self.out = os.path.abspath(args.out)
+        self.width, self.height = (int(v) for v in args.size.split("x"))
+        self.work = os.path.join(self.out, "work")
+        self.shots = os.path.join(self.out, "shots")
+        for folder in (self.work, self.shots):
+            shutil.rmtree(folder, ignore_errors=True)
+            os.makedirs(folder)
+        self.home = os.path.join(self.work, "home")
+        self.map_path = os.path.join(self.work, "widgets.jsonl")
+        self.process = None
+        self.shot_count = 0
+        self.passed = 0
+        self.failed = []
+        self.job = ""
+        self._cache = (None, None)
+
+    # ---------------------------------------------------------------- checks
+
+    def check(self, name, ok, detail=""):
+        label = f"[{self.args.size}] {self.job}: {name}"
+        if ok:
+            self.passed += 1
+            print(f"  ok    {name}", flush=True)
+        else:
+            self.failed.append(f"{label}{' -- ' + detail if detail else ''}")
+            print(f"  FAIL  {name}{' -- ' + detail if detail else ''}", flush=True)
+        return ok
+
+    # ------------------------------------------------------------ the program
+
+    def env(self):
+        env = dict(os.environ)
+        env.pop("QT_QPA_PLATFORM", None)
+        env.update(DISPLAY=self.display, HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
+                   XDG_DATA_HOME=os.path.join(self.home, ".local/share"),
+                   XDG_CACHE_HOME=os.path.join(self.home, ".cache"),
+                   XDG_RUNTIME_DIR=os.path.join(self.home, "runtime"), TOV_ROOT=os.path.join(self.work, "drives"),
+                   TOV_WIDGET_MAP=self.map_path, LANG="ja_JP.UTF-8")
+        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+        return env
+
+    def start(self, *files):
+        """The program on the files, with a home of its own for the job (its settings and recovery files)."""
+        self.stop()
+        self.home = os.path.join(self.work, "home-" + self.job)
+        os.makedirs(self.home, exist_ok=True)
+        if os.path.exists(self.map_path):
+            os.remove(self.map_path)
+        self._cache = (None, None)
+        log = open(os.path.join(self.work, "program.log"), "a")
+        self.process = subprocess.Popen([self.program, *files], env=self.env(), stdout=log, stderr=log)
+        self.need("mainFrame", timeout=30)
+        self.wait(lambda: self.head().get("focusWindow") == "mainFrame", "the window takes the keyboard")
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.send_signal(signal.SIGKILL)  # each job has a home of its own: nothing is offered back
+            self.process.wait()
+        self.process = None
+
+    def export(self, *args):
+        """The program's command-line export (no window), its output."""
+        env = self.env()
+        env["QT_QPA_PLATFORM"] = "offscreen"
+        run = subprocess.run([self.program, *args], env=env, capture_output=True, text=True, timeout=120)
+        if run.returncode != 0:
+            raise WalkError(f"tov {' '.join(args)}: status {run.returncode}: {run.stderr.strip()}")
+        return run.stdout
+
+    def pdf_text(self, tvd, name):
+        pdf = os.path.join(self.work, name + ".pdf")
+        self.export("--export-pdf", pdf, tvd)
+        pages = subprocess.run(["pdftotext", "-layout", pdf, "-"], capture_output=True, text=True,
+                               check=True).stdout.split("\f")
+        info = subprocess.run(["pdfinfo", pdf], capture_output=True, text=True, check=True).stdout
+        title = next((line.split(":", 1)[1].strip() for line in info.splitlines() if line.startswith("Title:")), "")
+        return pages, title
+
+    # -------------------------------------------------------------- the map
+
+    def state(self):
+        """The map as last written: (head, [widgets])."""
+        try:
+            stat = os.stat(self.map_path)
+        except FileNotFoundError:
+            return {}, []
+        key = (stat.st_ino, stat.st_mtime_ns, stat.st_size)
+        if self._cache[0] == key:
+            return self._cache[1]
+        try:
+            with open(self.map_path, encoding="utf-8") as f:
+                lines = [json.loads(line) for line in f if line.strip()]
+        except (OSError, ValueError):
+            return {}, []
+        parsed = (lines[0], lines[1:]) if lines else ({}, [])
+        self._cache = (key, parsed)
+        return parsed
+
+    def head(self):
+        return self.state()[0]
+
+    def widgets(self):
+        return self.state()[1]
+
+    def find(self, name, window=None, cls=None):
+        """The widget of that name: in `window` when given, else in the window with the keyboard's modal
+        window first."""
+        head, items = self.state()
+        found = [w for w in items if w.get("name") == name and (window is None or w.get("window") == window)
+                 and (cls is None or w.get("class") == cls)]
+        if not found:
+            return None
+        modal = head.get("modal") or head.get("active")
+        for w in found:
+            if w.get("window") == modal:
+                return w
+        return found[-1]
+
+    def windows(self):
+        return [w for w in self.widgets() if w.get("window") == w.get("name") or "title" in w]
+
+    def wait(self, predicate, what, timeout=10.0):
+        end = time.monotonic() + timeout
+        while True:
+            if self.process and self.process.poll() is not None:
+                raise WalkError(f"the program ended (status {self.process.returncode}) waiting for {what}")
+            value = predicate()
+            if value:
+                return value
+            if time.monotonic() > end:
+                raise WalkError(f"timed out waiting for {what}")
+            time.sleep(0.03)
+
+    def need(self, name, window=None, timeout=10.0, enabled=True):
+        def ready():
+            w = self.find(name, window)
+            return w if w and (not enabled or w.get("enabled", True)) and w["w"] > 0 else None
+        return self.wait(ready, f"{name}{' in ' + window if window else ''}", timeout)
+
+    def text(self, name, window=None):
+        return self.need(name, window, enabled=False).get("text", "")
+
+    def gone(self, window):
+        self.wait(lambda: not any(w.get("window") == window for w in self.widgets()), f"{window} to close")
+
+    def modal(self):
+        return self.head().get("modal", "")
+
+    # ------------------------------------------------------- mouse and keys
+
+    def xdo(self, *args, text=None):
+        subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=self.display), check=True, input=text,
+                       text=True)
+
+    def click(self, name, window=None, button=1, at=None):
+        w = self.need(name, window)
+        below = w["y"] + w["h"] - self.height
+        if below > 0 and not at:
+            # Off the screen (the fit check has said so): the window dragged up, as an engineer would.
+            top = self.need(w["window"], w["window"])
+            self.xdo("getactivewindow", "windowmove", str(top["x"]), str(max(0, top["y"] - below - 30)))
+            self.wait(lambda: self.find(name, window)["y"] < w["y"], f"{w['window']} to move up")
+            w = self.need(name, window)
+        x, y = at if at else (w["x"] + w["w"] // 2, w["y"] + w["h"] // 2)
+        if not at and w.get("class") in ("QRadioButton", "QCheckBox"):
+            x = w["x"] + min(w["w"] // 2, 8)  # the mark: the widget may be wider than its text
+        self.xdo("mousemove", "--sync", str(x), str(y))
+        self.xdo("click", str(button))
+        return w
+
+    def key(self, *keys):
+        self.xdo("key", "--delay", "40", *keys)
+
+    def type(self, text):
+        self.xdo("type", "--delay", "25", "--file", "-", text=text)  # a text may begin with "-"
+
+    def fill(self, name, value, window=None):
+        """Types a value over a field's text (the field clicked, its text selected) and waits for it there."""
+        self.click(name, window)
+        self.wait(lambda: (self.find(name, window) or {}).get("focus"), f"{name} to take the keyboard")
+        self.key("ctrl+a")
+        if value:
+            self.type(value)
+        else:
+            self.key("BackSpace")
+        self.wait(lambda: (self.find(name, window) or {}).get("text") == value, f"{name} to read {value!r}")
+
+    def choose(self, name, item, window=None):
+        """Picks an item of a drop-down list with the keys, as its text or its number."""
+        w = self.need(name, window)
+        index = item if isinstance(item, int) else w["items"].index(item)
+        self.click(name, window)
+        popup = lambda: any(v.get("class") == "QComboBoxPrivateContainer" for v in self.widgets())
+        self.wait(popup, f"the list of {name}")
+        self.key("Escape")
+        self.wait(lambda: not popup(), f"the list of {name} to close")
+        current = self.find(name, window)["current"]
+        steps = index - current
+        if steps:
+            self.key(*(["Down"] * steps if steps > 0 else ["Up"] * -steps))
+        self.wait(lambda: self.find(name, window)["current"] == index, f"{name} to show item {index}")
+
+    def menu(self, menu, action):
+        self.click(menu, "mainFrame")
+        self.need(action, menu)
+        self.click(action, menu)
+
+    def command(self, menu, action, window):
+        """A menu command that opens a window: waits for it."""
+        self.menu(menu, action)
+        return self.need(window, window, timeout=20)
+
+    def box(self, answer="Return"):
+        """A message box: waits for it, takes its text, answers it with a key."""
+        box = self.wait(lambda: next((w for w in self.widgets() if w.get("class") == "QMessageBox"), None),
+                        "a message box")
+        label = self.wait(lambda: self.find("qt_msgbox_label", box["window"]), "the message's text")
+        self.shot("message")
+        self.key(answer)
+        self.wait(lambda: not any(w.get("class") == "QMessageBox" for w in self.widgets()), "the box to close")
+        return label.get("text", "")
+
+    def no_box(self):
+        return not any(w.get("class") == "QMessageBox" for w in self.widgets())
+
+    def file_dialog(self, path):
+        """Qt's file dialog: the full name typed into its name field, Enter."""
+        self.wait(lambda: any(w.get("class") == "QFileDialog" for w in self.widgets()), "the file dialog")
+        self.fill("fileNameEdit", path)
+        self.key("Return")
+        self.wait(lambda: not any(w.get("class") == "QFileDialog" for w in self.widgets()), "the file dialog to close")
+
+    def shot(self, label):
+        self.shot_count += 1
+        name = f"{self.shot_count:02d}-{self.job}-{label}.png"
+        time.sleep(0.15)  # the last paint reaches the screen
+        subprocess.run(["import", "-display", self.display, "-window", "root", os.path.join(self.shots, name)],
+                       check=True)
+        return os.path.join(self.shots, name)
+
+    def crop(self, widget, name):
+        """The widget's pixels on the screen, as a file."""
+        path = os.path.join(self.work, name + ".png")
+        subprocess.run(["import", "-display", self.display, "-window", "root", "-crop",
+                        f"{widget['w']}x{widget['h']}+{widget['x']}+{widget['y']}", "+repage", path], check=True)
+        return path
+
+    def pixels_differ(self, a, b):
+        run = subprocess.run(["compare", "-metric", "AE", a, b, "null:"], capture_output=True, text=True)
+        return number(run.stderr) or 0
+
+    # ------------------------------------------------------- common checks
+
+    def check_fits_screen(self, window):
+        """The window (without the title bar the window manager puts above it) within the screen."""
+        w = self.need(window, window)
+        ok = w["x"] >= 0 and w["y"] >= 0 and w["x"] + w["w"] <= self.width and w["y"] + w["h"] <= self.height
+        self.check(f"{window} fits the {self.args.size} screen", ok, f"at {w['x']},{w['y']} size {w['w']}x{w['h']}")
+
+    HELP_SECTIONS = {
+        "mainFrame": "操作の手引き",
+        "headingsDialog": "■ 見出し",
+        "unsteadyReadingsDialog": "■ 非定常法 測定データ",
+        "steadyReadingsDialog": "定常法 測定データ",
+        "importDialog": "■ 測定データの取り込み",
+        "unsteadyAnalysisDialog": "■ 解析/目盛り（",
+        "steadyAnalysisDialog": "解析/目盛り 〔定常法〕",
+        "pageFormatDialog": "■ ページ書式",
+        "styleDigitsDialog": "■ 様式/桁数",
+        "linesMarginsDialog": "■ 線種/マージン/社名",
+        "fontsDialog": "■ フォント",
+        "keyBehaviourDialog": "■ キーの動作",
+        "testerRegisterDialog": "■ マスタファイル 試験者",
+        "setupDialog": "■ セットアップ",
+        "batchDialog": "■ 一括処理",
+        "aboutDialog": "■ このプログラムについて",
+        "printPreviewDialog": "■ 印刷",
+    }
+
+    def check_help(self, window):
+        """F1 in the window opens Help at the window's own section."""
+        self.key("F1")
+        self.check_help_shown(window)
+
+    def check_help_shown(self, window):
+        self.need("helpDialog", "helpDialog")
+        shown = self.wait(lambda: (self.find("helpText", "helpDialog") or {}).get("top"), "Help's text")
+        self.shot(f"help-{window}")
+        wanted = self.HELP_SECTIONS[window]
+        self.check(f"F1 in {window} opens Help at {wanted}", wanted in norm(shown), f"shows {shown!r}")
+        self.key("Escape")
+        self.gone("helpDialog")
+
+    def close_with(self, window, button="okButton"):
+        self.click(button, window)
+        self.gone(window)
+
+
+# ------------------------------------------------------------------ page reading
+
+
+def page_value(page, label):
+    """The number after `label=` on a page's text (t1= 120(s), s1=2.401(m))."""
+    m = re.search(re.escape(label) + r"\s*=\s*([-+]?\d+(?:\.\d+)?)", page)
+    return float(m.group(1)) if m else None
+
+
+def page_k(page):
+    """k as the page writes it: 2.01×10 above, -6 on the line above or below."""
+    m = re.search(r"k?\s*=\s*(\d+(?:\.\d+)?)×10\s*-?(\d*)", page)
+    if not m:
+        return None
+    mantissa = float(m.group(1))
+    exponent = m.group(2)
+    if not exponent:
+        # The exponent raised: on the line above the mantissa's.
+        lines = page.splitlines()
+        for i, line in enumerate(lines):
+            if m.group(0).strip() in line or (m.group(1) + "×10") in line:
+                for near in (lines[i - 1] if i else "", lines[i + 1] if i + 1 < len(lines) else ""):
+                    e = re.search(r"(-\d+)", near)
+                    if e:
+                        return mantissa * 10 ** int(e.group(1))
+        return None
+    return mantissa * 10 ** -int(exponent)
+
+
+def table_rows(page):
+    """The readings of a data-table page: (t, h', h, s) of an unsteady test, (t, Q, h', h, s) of a steady one."""
+    rows = []
+    for line in page.splitlines():
+        cells = line.split()
+        if len(cells) < 4 or not re.fullmatch(r"\d+\.\d\d", cells[0]) and not re.fullmatch(r"-?\d+(\.\d+)?", cells[0]):
+            continue
+        if re.fullmatch(r"\d+\.\d\d", cells[0]) and len(cells) >= 5:
+            cells = cells[1:]  # the clock time
+        values = []
+        for cell in cells:
+            m = re.fullmatch(r"(\d+\.\d+)×10(-\d+)", cell)
+            if m:
+                values.append(float(m.group(1)) * 10 ** int(m.group(2)))
+            else:
+                try:
+                    values.append(float(cell))
+                except ValueError:
+                    values = []
+                    break
+        if len(values) >= 4:
+            rows.append(values)
+    return rows
+
+
+def unsteady_k(formula, length, bore, de, a):
+    """The gradient method's k, the formulas as the headings draw them (a: log10 s per second)."""
+    ratio = length / bore
+    factor = {0: 2.3 * math.log10(2 * ratio), 1: math.log(ratio + math.sqrt(1 + ratio * ratio)),
+              2: 2.3 * math.log10(4 * ratio), 3: math.log(2 * ratio + math.sqrt(1 + 4 * ratio * ratio))}[formula]
+    return de * de / (8 * length) * factor * 2.3 * a
+
+
+def steady_k(length, bore, flow, head):
+    return 2.3 * flow * math.log10(2 * length / bore) / (2 * math.pi * head * length)
+
+
+def near(value, wanted, relative):
+    return value is not None and wanted and abs(value / wanted - 1) <= relative
+
+
+# ------------------------------------------------------------------------ jobs
+
+# A recovery typed in from the field book: h' from the pipe top (0.5 m above ground) every 5 s at first, the
+# water rising back to a rest level of GL-1.000 m from 2 m below it (log10 s falls 0.0015 a second), while the
+# engineer wrote ho as GL-0.950 m. L 1 m, D 0.1 m, de 0.05 m, the basic formula.
+TYPED_TIMES = [0, 5, 10, 15, 20, 30, 40, 50, 60, 75, 90, 105, 120, 150, 180, 210, 240, 300, 360, 420, 480, 540,
+               600, 720, 840, 960, 1080, 1200]
+TYPED_READINGS = [(t, f"{1.5 + 2.0 * 10 ** (-0.0015 * t):.3f}") for t in TYPED_TIMES]
+TYPED_K = unsteady_k(1, 1.0, 0.1, 0.05, 0.0015)
+
+
+def job_typed(walk):
+    """A new unsteady test typed in: headings, readings, 推奨区間, saved; its page; then ho corrected in 見出し."""
+    walk.start()
+    walk.command("menu3", "action32771", "headingsDialog")
+    walk.check_fits_screen("headingsDialog")
+    walk.check("a new test's graph title is blank", norm(walk.text("graphTitle")).strip("\u3000") == "")
+    for name, value in [("surveyName", "WALK-1"), ("testIdNumber", "U-7"), ("sectionLength", "1"),
+                        ("boreDiameter", "0.1"), ("equivalentDiameter", "0.05"), ("pipeTopHeight", "0.5"),
+                        ("equilibriumLevel", "-0.95")]:
+        walk.fill(name, value)
+    walk.click("formula1")
+    walk.wait(lambda: walk.find("formula1")["checked"], "the basic formula chosen")
+    walk.shot("headings")
+    walk.check_help("headingsDialog")
+    walk.close_with("headingsDialog")
+
+    dialog = "unsteadyReadingsDialog"
+    walk.command("menu3", "action32772", dialog)
+    walk.check_fits_screen(dialog)
+    walk.click("entryTime", dialog)
+    for t, level in TYPED_READINGS:
+        # As from the field book: t, Enter, h', Enter, Enter past the empty clock time adds the reading.
+        walk.wait(lambda: walk.head().get("focus") == "entryTime", "the time field for the next reading")
+        walk.key("ctrl+a")
+        walk.type(str(t))
+        walk.key("Return")
+        walk.wait(lambda: walk.head().get("focus") == "entryPipeLevel", "the level field")
+        walk.type(level)
+        walk.key("Return", "Return")
+        rows = len(TYPED_READINGS) if t == TYPED_TIMES[-1] else TYPED_TIMES.index(t) + 1
+        walk.wait(lambda: len(walk.find("grid", dialog).get("rows", [])) >= rows, f"row {rows} in the grid")
+    grid = walk.find("grid", dialog)["rows"]
+    typed = [(number(cells[0]), cells[1]) for _, cells in grid]
+    walk.check("the grid holds the readings as typed", typed == [(float(t), h) for t, h in TYPED_READINGS],
+               f"{typed[:3]} ... ({len(typed)} rows)")
+
+    def axes_fit(when):
+        axes = {n: number(walk.text(n, dialog)) for n in ("previewTimeFrom", "previewTimeTo", "previewLevelBottom",
+                                                            "previewLevelTop")}
+        low, high = sorted((axes["previewLevelBottom"] or 0, axes["previewLevelTop"] or 0))
+        levels = [float(h) for _, h in TYPED_READINGS]
+        levels += [0.5 - h for h in levels]  # h drawn beside h' (the pipe top 0.5 m above ground)
+        ok = (axes["previewTimeFrom"] == 0 and TYPED_TIMES[-1] < (axes["previewTimeTo"] or 0) <= 2 * TYPED_TIMES[-1]
+              and low <= min(levels) and high >= max(levels) and high - low <= 2 * (max(levels) - min(levels)))
+        walk.check(f"the preview's axes fit the readings {when}", ok, str(axes))
+
+    axes_fit("as they are typed")
+    walk.click("drawButton", dialog)
+    axes_fit("after グラフ描画")
+    walk.shot("readings")
+    walk.check_help(dialog)
+    walk.close_with(dialog)
+
+    dialog = "unsteadyAnalysisDialog"
+    walk.command("menu3", "action32773", dialog)
+    walk.check_fits_screen(dialog)
+    walk.click("suggestButton", dialog)
+    walk.wait(lambda: walk.text("permeabilityText", dialog), "k after 推奨区間")
+    rest = walk.find("recordRestCheck", dialog)
+    walk.check("推奨区間 takes the record's own ho", rest and rest.get("checked"), str(rest))
+    walk.check("the dialog names the ho the points are of", "GL-1.000m" in walk.text("restText", dialog),
+               walk.text("restText", dialog))
+    k = number(walk.text("permeabilityText", dialog))
+    walk.check("推奨区間's k is the formation's", near(k, TYPED_K, 0.02), f"k {k}, the formation's {TYPED_K:.3e}")
+    check_cross_checks_unbroken(walk, dialog)
+    points = {n: walk.text(n, dialog) for n in ("pointT1", "pointT2", "pointS1", "pointS2", "permeabilityText")}
+    walk.shot("analysis")
+    walk.check_help(dialog)
+    walk.close_with(dialog)
+
+    typed = os.path.join(walk.work, "typed.tvd")
+    save_as(walk, typed)
+    pages, title = walk.pdf_text(typed, "typed")
+    walk.check("the PDF's title is the survey and number (the graph title is blank)",
+               title.strip(" \u3000") and "WALK-1" in title, repr(title))
+    walk.check("the page names the record's own ho beside the written one",
+               re.search(r"-0\.950*m\(記入\)\s*-1\.000m\(記録から\)", pages[0]) is not None, heading_lines(pages[0]))
+    check_page_points(walk, pages, points, written_ho=-0.95, pipe_top=0.5, formula=1, sizes=(1.0, 0.1, 0.05))
+
+    # The written ho was wrong: the points are taken with it (the switch off), then ho is corrected in 見出し.
+    walk.command("menu3", "action32773", dialog)
+    walk.click("recordRestCheck", dialog)
+    walk.wait(lambda: not walk.find("recordRestCheck", dialog)["checked"], "the written ho's points")
+    before = number(walk.text("permeabilityText", dialog))
+    walk.close_with(dialog)
+    walk.command("menu3", "action32771", "headingsDialog")
+    walk.fill("equilibriumLevel", "-1.000")
+    walk.click("okButton", "headingsDialog")
+    said = walk.box()
+    ks = re.findall(r"\d\.\d+E-\d+", said)
+    walk.check("a change of ho takes the points again and says k before and after", len(ks) >= 2, repr(said))
+    walk.gone("headingsDialog")
+    walk.command("menu3", "action32773", dialog)
+    points = {n: walk.text(n, dialog) for n in ("pointT1", "pointT2", "pointS1", "pointS2", "permeabilityText")}
+    after = number(points["permeabilityText"])
+    walk.check("k after ho is corrected is the formation's", near(after, TYPED_K, 0.02),
+               f"k {before} before, {after} after; the formation's {TYPED_K:.3e}")
+    walk.close_with(dialog, "cancelButton")
+    walk.key("ctrl+s")
+    walk.wait(lambda: "*" not in walk.find("mainFrame", "mainFrame")["title"], "the test saved")
+    pages, _ = walk.pdf_text(typed, "typed-ho")
+    check_page_points(walk, pages, points, written_ho=-1.0, pipe_top=0.5, formula=1, sizes=(1.0, 0.1, 0.05))
+    walk.key("F1")  # in the main window
+    walk.check_help_shown("mainFrame")
+
+
+def save_as(walk, path):
+    walk.menu("menu1", "action57604")
+    walk.file_dialog(path)
+    walk.wait(lambda: os.path.basename(path).rsplit(".", 1)[0] in walk.find("mainFrame", "mainFrame")["title"]
+              and os.path.exists(path), f"the window to name {path}")
+
+
+def heading_lines(page):
+    return " | ".join(norm(line) for line in page.splitlines() if "水" in line and "位" in line)[:400]
+
+
+def check_cross_checks_unbroken(walk, dialog):
+    """The 照合 texts and the others beside them never break a line inside their parentheses."""
+    for name in ("fitText", "spreadText", "typeCurvesText", "bandText", "suggestionText"):
+        label = walk.find(name, dialog)
+        if not label or not label.get("text"):
+            continue
+        lines = drawn_lines(label)
+        depth, broken = 0, []
+        for line in lines:
+            for c in line:
+                depth += (c in "(（") - (c in ")）")
+            if depth > 0:
+                broken.append(line)
+        walk.check(f"{name} wraps outside its parentheses", not broken, f"a line ends inside one: {broken}")
+
+
+def drawn_lines(widget):
+    """The texts a widget painted, joined into its lines (a line is painted in pieces, one a face)."""
+    lines = {}
+    for piece in widget.get("drawn", []):
+        y = next((k for k in lines if abs(k - piece["y"]) <= 2), piece["y"])
+        lines.setdefault(y, []).append(piece)
+    return ["".join(p["text"] for p in sorted(lines[y], key=lambda p: p["x"])) for y in sorted(lines)]
+
+
+def check_page_points(walk, pages, points, written_ho, pipe_top, formula, sizes):
+    """The graph page against the dialog and against itself: t1, t2, s1, s2 and k as the dialog had them; k
+    as the formula gives it from those s and t; s1 and s2 the table's s at t1 and t2, of the ho the page
+    names."""
+    graph, table = pages[0], pages[1] if len(pages) > 1 else ""
+    shown = {name: page_value(graph, name) for name in ("t1", "t2", "s1", "s2")}
+    k = page_k(graph)
+    dialog = {"t1": number(points["pointT1"]), "t2": number(points["pointT2"]), "s1": number(points["pointS1"]),
+              "s2": number(points["pointS2"])}
+    same = all(shown[n] is not None and dialog[n] is not None and abs(shown[n] - dialog[n]) <= 0.0015 for n in shown)
+    walk.check("the page's t1, t2, s1, s2 are the dialog's", same, f"page {shown}, dialog {dialog}")
+    dialog_k = number(points["permeabilityText"])
+    walk.check("the page's k is the dialog's", near(k, dialog_k, 0.006), f"page {k}, dialog {dialog_k}")
+    if None in shown.values() or not k:
+        return
+    a = math.log10(shown["s1"] / shown["s2"]) / (shown["t2"] - shown["t1"])
+    computed = unsteady_k(formula, *sizes, a)
+    walk.check("the page's k is the formula's from its own s1, s2, t1, t2", near(k, computed, 0.01),
+               f"page {k}, from its points {computed:.4e}")
+    m = re.search(r"記録から求めた平衡水位\s*ho\s*GL(-?\d+\.\d+)m", graph)
+    ho = float(m.group(1)) if m else written_ho
+    rows = {round(r[0]): r for r in table_rows(table)}
+    for t, s in ((shown["t1"], shown["s1"]), (shown["t2"], shown["s2"])):
+        row = rows.get(round(t))
+        # A recovery: s = ho - h, the table's s of the written ho.
+        expected = row[-1] + (ho - written_ho) if row else None
+        walk.check(f"s at t {t:g} on the page is the row's, of ho GL{ho:.3f}",
+                   expected is not None and abs(s - expected) <= 0.005, f"page {s}, the row's {expected}")
+
+
+JOBS = [("typed", job_typed)]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--display", required=True)
+    parser.add_argument("--size", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--samples", default="")
+    parser.add_argument("--only", action="append", default=[])
+    args = parser.parse_args()
+    walk = Walk(args)
+    started = time.monotonic()
+    try:
+        for name, job in JOBS:
+            if args.only and name not in args.only:
+                continue
+            walk.job = name
+            print(f"== {args.size} {name} ({time.monotonic() - started:.0f} s)", flush=True)
+            try:
+                job(walk)
+            except (WalkError, subprocess.CalledProcessError) as error:
+                walk.check("the job ran to its end", False, str(error))
+                try:
+                    walk.shot("stopped")
+                except subprocess.CalledProcessError:
+                    pass
+            except Exception:  # a fault of the walk itself: said, and counted as a failure
+                walk.check("the walk itself", False, traceback.format_exc())
+            finally:
+                walk.stop()
+    finally:
+        walk.stop()
+    print(f"== {args.size}: {walk.passed} checks passed, {len(walk.failed)} failed "
+          f"({time.monotonic() - started:.0f} s); screenshots in {walk.shots}")
+    for failure in walk.failed:
+        print(f"FAILED: {failure}")
+    return 1 if walk.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
