@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cmath>
 #include <fstream>
+#include <numbers>
 
 #include "analysis/Analysis.h"
 #include "import/LoggerSamples.h"
@@ -51,7 +52,7 @@ TestRecord sphericalInjection(double k, double ss, double noise, int rows) {
   std::vector<std::pair<double, double>> flows;
   for (int i = 1; i <= rows; ++i) {
     const double t = 60.0 * i;
-    flows.push_back({t, steady * (1 + radius / std::sqrt(M_PI * k / ss * t)) * (1 + noise * std::sin(i * 2.3999))});
+    flows.push_back({t, steady * (1 + radius / std::sqrt(std::numbers::pi * k / ss * t)) * (1 + noise * std::sin(i * 2.3999))});
   }
   return constantHead(flows);
 }

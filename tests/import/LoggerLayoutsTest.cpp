@@ -528,6 +528,12 @@ TEST(LoggerLayouts, ClockChangesKeepTRunning) {
       {"an hour's gap, no zone named, this computer in Japan", "JST-9", "Time", 0, 3600, "記録の途切れ", "夏時間"},
   };
   for (const Row& row : rows) {
+#ifdef _WIN32
+    // Windows takes the computer's summer time from its own settings, not
+    // from TZ (which the C library reads only as fixed offsets and US
+    // rules): the rows of a zone with summer time need a computer there.
+    if (row.change != 0) continue;
+#endif
     const ScopedZone zone(row.zone);
     Recovery r;
     r.k = 2.0e-7, r.step = 10, r.after = 3 * 3600.0;
