@@ -180,6 +180,22 @@ class Walk:
             return w if w and (not enabled or w.get("enabled", True)) and w["w"] > 0 else None
         return self.wait(ready, f"{name}{' in ' + window if window else ''}", timeout)
 
+    def settle(self, window, timeout=10.0):
+        """The window shown, with the keyboard, where the window manager put it: its place and size the same
+        over a few of the map's writes (a dialog grows to its texts after it is shown)."""
+        last, since = None, time.monotonic()
+        end = time.monotonic() + timeout
+        while True:
+            w = self.find(window, window)
+            place = (w["x"], w["y"], w["w"], w["h"]) if w else None
+            if place != last:
+                last, since = place, time.monotonic()
+            elif place and self.head().get("active") == window and time.monotonic() - since >= 0.3:
+                return w
+            if time.monotonic() > end:
+                raise WalkError(f"timed out waiting for {window} to settle")
+            time.sleep(0.05)
+
     def text(self, name, window=None):
         return self.need(name, window, enabled=False).get("text", "")
 
@@ -198,6 +214,10 @@ class Walk:
     def click(self, name, window=None, button=1, at=None):
         w = self.need(name, window)
         below = w["y"] + w["h"] - self.height
+        if below > 0 and not at:
+            self.settle(w["window"])
+            w = self.need(name, window)
+            below = w["y"] + w["h"] - self.height
         if below > 0 and not at:
             # Off the screen (the fit check has said so): the window dragged up, as an engineer would.
             top = self.need(w["window"], w["window"])
@@ -251,7 +271,8 @@ class Walk:
     def command(self, menu, action, window):
         """A menu command that opens a window: waits for it."""
         self.menu(menu, action)
-        return self.need(window, window, timeout=20)
+        self.need(window, window, timeout=20)
+        return self.settle(window)
 
     def box(self, answer="Return"):
         """A message box: waits for it, takes its text, answers it with a key."""
@@ -295,10 +316,13 @@ class Walk:
     # ------------------------------------------------------- common checks
 
     def check_fits_screen(self, window):
-        """The window (without the title bar the window manager puts above it) within the screen."""
-        w = self.need(window, window)
-        ok = w["x"] >= 0 and w["y"] >= 0 and w["x"] + w["w"] <= self.width and w["y"] + w["h"] <= self.height
+        """The window within the screen, the title bar the window manager puts above it too (openbox's is
+        about 20 pixels high)."""
+        w = self.settle(window)
+        ok = w["x"] >= 0 and w["y"] >= self.TITLE_BAR and w["x"] + w["w"] <= self.width and w["y"] + w["h"] <= self.height
         self.check(f"{window} fits the {self.args.size} screen", ok, f"at {w['x']},{w['y']} size {w['w']}x{w['h']}")
+
+    TITLE_BAR = 15
 
     HELP_SECTIONS = {
         "mainFrame": "操作の手引き",

@@ -127,6 +127,7 @@ protected:
     case QEvent::WindowActivate:
     case QEvent::EnabledChange:
     case QEvent::WindowTitleChange:
+    case QEvent::ModifiedChange:
       if (!timer_.isActive()) timer_.start();
       break;
     default: break;
@@ -175,7 +176,11 @@ private:
     o["class"] = QString::fromLatin1(w.metaObject()->className());
     if (!w.isEnabled()) o["enabled"] = false;
     if (w.hasFocus()) o["focus"] = true;
-    if (w.isWindow()) o["title"] = w.windowTitle();
+    if (w.isWindow()) {
+    // As the title bar shows it: the placeholder a mark of the changes, or nothing.
+    QString title = w.windowTitle();
+    o["title"] = title.replace(QStringLiteral("[*]"), w.isWindowModified() ? QStringLiteral("*") : QString());
+  }
     if (auto* edit = qobject_cast<QLineEdit*>(&w)) {
       o["text"] = edit->text();
       if (edit->isReadOnly()) o["readOnly"] = true;

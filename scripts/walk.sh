@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Walks through the real window as an engineer uses it (scripts/walk.py), at 1366x768 and at 1920x1080,
+# each on an Xvfb display of its own with openbox as the window manager.
+#   scripts/walk.sh [BUILD_DIR] [--only JOB]...     (BUILD_DIR: build)
+# Screenshots and the files the walk saved go into BUILD_DIR/walk/WxH/. Status 0 only when every check passed.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="build"
+if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then build="$1"; shift; fi
+program="$root/$build/tov"
+[ -x "$program" ] || { echo "walk: no program at $program (scripts/build.sh $build first)"; exit 2; }
+samples=/work/shared/logger-samples
+[ -d "$samples" ] || samples="${TOV_LOGGER_SAMPLES:-}"
+for tool in Xvfb xdotool import compare pdftotext pdfinfo; do
+  command -v "$tool" > /dev/null || { echo "walk: $tool is missing (scripts/setup.sh installs it)"; exit 2; }
+done
+
+start=$SECONDS
+status=0
+pids=()
+cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null; done; }
+trap cleanup EXIT
+for size in 1366x768 1920x1080; do
+  out="$root/$build/walk/$size"
+  mkdir -p "$out"
+  rm -f "$out/display"
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3> "$out/display" 2> "$out/xvfb.log" &
+  xvfb=$!
+  pids+=("$xvfb")
+  for _ in $(seq 50); do [ -s "$out/display" ] && break; sleep 0.2; done
+  display=":$(cat "$out/display")"
+  if command -v openbox > /dev/null; then
+    DISPLAY="$display" openbox > "$out/openbox.log" 2>&1 &
+    pids+=("$!")
+    sleep 0.5
+  fi
+  python3 "$root/scripts/walk.py" --program "$program" --display "$display" --size "$size" --out "$out" \
+    ${samples:+--samples "$samples"} "$@" 2>&1 | tee "$out/walk.log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  cleanup
+  pids=()
+done
+echo "== walk: $((SECONDS - start)) s, load $(cut -d' ' -f1-3 /proc/loadavg): $([ $status -eq 0 ] && echo passed || echo FAILED)"
+exit $status
