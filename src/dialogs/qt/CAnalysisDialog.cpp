@@ -279,6 +279,10 @@ void CAnalysisDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (!firstShow_) return;
   firstShow_ = false;
+  // Grown before the window is mapped: a resize just after it races the
+  // window manager's placing (on X11 the dialog could land at 0,0 with its
+  // title bar above the screen).
+  growToFit();
   // The previews are drawn once the dialog is on the screen.
   QTimer::singleShot(0, this, [this] { apply([this] { model_.runPendingChecks(); }); });
 }
