@@ -328,10 +328,10 @@ class Walk:
         "mainFrame": "操作の手引き",
         "headingsDialog": "■ 見出し",
         "unsteadyReadingsDialog": "■ 非定常法 測定データ",
-        "steadyReadingsDialog": "定常法 測定データ",
+        "steadyReadingsDialog": "■ 定常法（",
         "importDialog": "■ 測定データの取り込み",
         "unsteadyAnalysisDialog": "■ 解析/目盛り（",
-        "steadyAnalysisDialog": "解析/目盛り 〔定常法〕",
+        "steadyAnalysisDialog": "■ 定常法（",
         "pageFormatDialog": "■ ページ書式",
         "styleDigitsDialog": "■ 様式/桁数",
         "linesMarginsDialog": "■ 線種/マージン/社名",
@@ -550,6 +550,92 @@ def job_typed(walk):
     walk.check_help_shown("mainFrame")
 
 
+def tvd_rows(path):
+    """A test file's readings: the lines after $$A, as numbers (t, h', clock, h, s[, Q])."""
+    with open(path, encoding="cp932") as f:
+        lines = f.read().splitlines()
+    rows = []
+    for line in lines[lines.index("$$A") + 1:] if "$$A" in lines else []:
+        cells = line.split(",")
+        try:
+            rows.append([float(c) if c else None for c in cells])
+        except ValueError:
+            break
+    return rows
+
+
+def job_steady(walk):
+    """samples/steady.tvd: Home and End; the point typed as t 1800 takes that row's Q and s, with the k the
+    formula gives from them; 推奨点 in one click; the page's k the dialog's."""
+    sample = os.path.join(walk.args.root, "samples", "steady.tvd")
+    copy = os.path.join(walk.work, "steady.tvd")
+    shutil.copy(sample, copy)
+    rows = tvd_rows(sample)  # t, h', clock, h, s, Q
+    walk.start(copy)
+    dialog = "steadyReadingsDialog"
+    walk.command("menu3", "action32786", dialog)
+    walk.check_fits_screen(dialog)
+    grid = walk.find("grid", dialog)["rows"]
+    walk.check("the steady readings dialog holds the file's rows", len(grid) == len(rows), f"{len(grid)} rows")
+    walk.shot("steady-readings")
+    walk.check_help(dialog)
+    walk.close_with(dialog, "cancelButton")
+
+    dialog = "steadyAnalysisDialog"
+    walk.command("menu3", "action32773", dialog)
+    walk.check_fits_screen(dialog)
+    for key, t in (("End", rows[-1][0]), ("Home", rows[0][0])):
+        walk.click("drawButton", dialog)  # a button with the keyboard: the keys go to the dialog, not to a field
+        walk.key(key)
+        try:
+            walk.wait(lambda: number(walk.text("pointT1", dialog)) == t, f"{key} to take the point to t {t:g}", 3)
+        except WalkError:
+            pass
+        walk.check(f"{key} takes the point to t {t:g}", number(walk.text("pointT1", dialog)) == t,
+                   walk.text("pointT1", dialog))
+
+    def point():
+        return {n: number(walk.text(n, dialog)) for n in ("pointT1", "pointT2", "pointS1", "pointS2",
+                                                           "permeabilityText")}
+
+    # From the first row (Q at its highest, s 0): t typed, Tab, 計算更新 must take all of the new row.
+    walk.fill("pointT1", "1800", dialog)
+    walk.key("Tab")
+    walk.click("recomputeButton", dialog)
+    walk.wait(lambda: point()["pointS2"], "the point at t 1800")
+    time.sleep(0.3)
+    shown = point()
+    row = min(rows, key=lambda r: abs(r[0] - 1800))
+    q, s = row[5], row[4]
+    length, bore = 1.0, 0.066  # the sample's L and D
+    walk.check("t 1800 typed takes that row's h, Q and s", shown["pointT1"] == row[0]
+               and shown["pointT2"] == row[3] and near(shown["pointS1"], q, 0.001) and shown["pointS2"] == s,
+               f"point {shown}, row {row}")
+    walk.check("k is the formula's from that row's Q and s", near(shown["permeabilityText"],
+                                                                  steady_k(length, bore, q, s), 0.006),
+               f"k {shown['permeabilityText']}, the row's {steady_k(length, bore, q, s):.3e}")
+    walk.shot("steady-point")
+    walk.check_help(dialog)
+    walk.key("Home")
+    walk.click("suggestButton", dialog)
+    walk.wait(lambda: point()["pointT1"] != rows[0][0], "推奨点")
+    time.sleep(0.3)
+    suggested = point()
+    median = sorted(r[5] for r in rows[-3:])[1]
+    middle = next((r for r in rows[-3:] if r[0] == suggested["pointT1"]), None)
+    walk.check("推奨点 sets the point at the middle Q of the last three rows, with its k, in one click",
+               middle is not None and middle[5] == median
+               and near(suggested["permeabilityText"], steady_k(length, bore, middle[5], middle[4]), 0.006),
+               f"point {suggested}, the last rows {rows[-3:]}")
+    walk.close_with(dialog)
+    saved = os.path.join(walk.work, "steady-saved.tvd")
+    save_as(walk, saved)
+    pages, _ = walk.pdf_text(saved, "steady")
+    k = page_k(pages[0])
+    walk.check("the steady page's k is the dialog's", near(k, suggested["permeabilityText"], 0.006),
+               f"page {k}, dialog {suggested['permeabilityText']}")
+
+
 def save_as(walk, path):
     walk.menu("menu1", "action57604")
     walk.file_dialog(path)
@@ -616,7 +702,7 @@ def check_page_points(walk, pages, points, written_ho, pipe_top, formula, sizes)
                    expected is not None and abs(s - expected) <= 0.005, f"page {s}, the row's {expected}")
 
 
-JOBS = [("typed", job_typed)]
+JOBS = [("typed", job_typed), ("steady", job_steady)]
 
 
 def main():
@@ -626,6 +712,7 @@ def main():
     parser.add_argument("--size", required=True)
     parser.add_argument("--out", required=True)
     parser.add_argument("--samples", default="")
+    parser.add_argument("--root", default=os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
     parser.add_argument("--only", action="append", default=[])
     args = parser.parse_args()
     walk = Walk(args)
