@@ -636,6 +636,94 @@ def job_steady(walk):
                f"page {k}, dialog {suggested['permeabilityText']}")
 
 
+def truth(path):
+    values = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            if "=" in line:
+                name, value = line.split("=", 1)
+                values[name.strip()] = value.split()[0] if value.split() else ""
+    return values
+
+
+def import_file(walk, path, steps, wanted_k):
+    """A logger's file into the test in the window: the import dialog filled by `steps` (its widgets' names
+    and values: a text typed, a list item chosen, a box clicked), OK; the dialog must keep its size and its OK
+    its place while it is filled, and say before OK whether k is written. Returns the outcome it said."""
+    walk.menu("menu3", "action32806")
+    walk.file_dialog(path)
+    dialog = "importDialog"
+    walk.need(dialog, dialog, timeout=30)
+    walk.check_fits_screen(dialog)
+    before = walk.settle(dialog)
+    ok_before = walk.need("okButton", dialog)
+    for name, value in steps:
+        w = walk.need(name, dialog)
+        if "items" in w:
+            walk.choose(name, value, dialog)
+        elif w.get("class") in ("QRadioButton", "QCheckBox"):
+            walk.click(name, dialog)
+        else:
+            walk.fill(name, value, dialog)
+            walk.key("Tab")
+    time.sleep(0.3)
+    after = walk.settle(dialog)
+    ok_after = walk.need("okButton", dialog)
+    walk.check("the import dialog keeps its size and OK its place while it is filled",
+               (before["w"], before["h"], ok_before["x"], ok_before["y"]) ==
+               (after["w"], after["h"], ok_after["x"], ok_after["y"]),
+               f"{before['w']}x{before['h']} OK at {ok_before['x']},{ok_before['y']} -> "
+               f"{after['w']}x{after['h']} OK at {ok_after['x']},{ok_after['y']}")
+    outcome = walk.text("importOutcome", dialog)
+    walk.check("the import dialog says whether k is written" + (" (it is)" if wanted_k else " and why not"),
+               ("k は書きません" in outcome) != bool(wanted_k) and (wanted_k or "がありません" in outcome),
+               outcome)
+    walk.shot("import-" + os.path.basename(path).split(".")[0])
+    walk.click("okButton", dialog)
+    walk.gone(dialog)
+    return outcome
+
+
+def job_steady_import(walk):
+    """A steady test from a logger's file into a new test: the import dialog asks the method (定常法 from the
+    flow column), ho, L and D; k, the point and the scales are set; 自動目盛り keeps what it shows."""
+    csv = os.path.join(walk.args.samples, "steady-flow-lpm.csv")
+    known = truth(os.path.join(walk.args.samples, "steady-flow-lpm-TRUTH.txt"))
+    walk.start()
+    walk.menu("menu3", "action32806")
+    walk.file_dialog(csv)
+    dialog = "importDialog"
+    walk.need(dialog, dialog, timeout=30)
+    walk.settle(dialog)
+    walk.check("a file with a flow column is read as a steady test",
+               walk.find("importFormula", dialog)["text"].startswith("定常法")
+               and "流量" in walk.find("importFlowColumn", dialog)["text"],
+               f"{walk.find('importFormula', dialog)['text']}, {walk.find('importFlowColumn', dialog)['text']}")
+    walk.check_help(dialog)
+    walk.close_with(dialog, "cancelButton")
+    static = -float(known["static_depth"])  # the pipe top at the ground: ho GL-2.000 m
+    import_file(walk, csv, [("importRestLevel", f"{static:.1f}"), ("importSectionLength", known["L"]),
+                            ("importBoreDiameter", known["D"])], wanted_k=True)
+    dialog = "steadyAnalysisDialog"
+    walk.command("menu3", "action32773", dialog)
+    k = number(walk.text("permeabilityText", dialog))
+    walk.check("the steady import's k is the formation's", near(k, float(known["k_true"]), 0.05),
+               f"k {k}, the formation's {known['k_true']}")
+    walk.check("the steady import set the point", walk.text("pointT1", dialog) != "", walk.text("pointT1", dialog))
+    names = [f"graph{g}{axis}{part}" for g, axis in (("A", "Time"), ("B", "Time"), ("B", "Level"))
+             for part in ("From", "To", "Step", "Grid1", "Grid2")]
+    walk.click("autoScaleButton", dialog)
+    time.sleep(0.5)
+    shown = {n: walk.text(n, dialog) for n in names}
+    walk.shot("steady-import-analysis")
+    walk.close_with(dialog)
+    walk.command("menu3", "action32773", dialog)
+    stored = {n: walk.text(n, dialog) for n in names}
+    walk.check("自動目盛り keeps the scales it showed", stored == shown,
+               str({n: (shown[n], stored[n]) for n in names if shown[n] != stored[n]}))
+    walk.close_with(dialog, "cancelButton")
+
+
 def save_as(walk, path):
     walk.menu("menu1", "action57604")
     walk.file_dialog(path)
@@ -702,7 +790,7 @@ def check_page_points(walk, pages, points, written_ho, pipe_top, formula, sizes)
                    expected is not None and abs(s - expected) <= 0.005, f"page {s}, the row's {expected}")
 
 
-JOBS = [("typed", job_typed), ("steady", job_steady)]
+JOBS = [("typed", job_typed), ("steady", job_steady), ("steady-import", job_steady_import)]
 
 
 def main():
