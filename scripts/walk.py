@@ -52,6 +52,7 @@ class Walk:
         self.map_path = os.path.join(self.work, "widgets.jsonl")
         self.process = None
         self.shot_count = 0
+        self.starts = 0
         self.passed = 0
         self.failed = []
         self.job = ""
@@ -85,7 +86,8 @@ class Walk:
     def start(self, *files):
         """The program on the files, with a home of its own for the job (its settings and recovery files)."""
         self.stop()
-        self.home = os.path.join(self.work, "home-" + self.job)
+        self.starts += 1  # a home for each start: a killed program's recovery files are not offered back
+        self.home = os.path.join(self.work, f"home-{self.job}-{self.starts}")
         os.makedirs(self.home, exist_ok=True)
         if os.path.exists(self.map_path):
             os.remove(self.map_path)
@@ -658,6 +660,10 @@ def import_file(walk, path, steps, wanted_k):
     before = walk.settle(dialog)
     ok_before = walk.need("okButton", dialog)
     for name, value in steps:
+        if name == "importFormula":  # the record's rest level, before anything else is typed
+            rest = number(walk.text("importRestLevel", dialog))
+            walk.check(f"{os.path.basename(path)}: the rest level is the record's when it has one", rest is None if not wanted_k else
+                       rest is not None and abs(rest + 2.0) < 0.01, f"ho {rest}")
         w = walk.need(name, dialog)
         if "items" in w:
             walk.choose(name, value, dialog)
@@ -669,13 +675,14 @@ def import_file(walk, path, steps, wanted_k):
     time.sleep(0.3)
     after = walk.settle(dialog)
     ok_after = walk.need("okButton", dialog)
-    walk.check("the import dialog keeps its size and OK its place while it is filled",
+    walk.check(f"{os.path.basename(path)}: the import dialog keeps its size and OK its place while filled",
                (before["w"], before["h"], ok_before["x"], ok_before["y"]) ==
                (after["w"], after["h"], ok_after["x"], ok_after["y"]),
                f"{before['w']}x{before['h']} OK at {ok_before['x']},{ok_before['y']} -> "
                f"{after['w']}x{after['h']} OK at {ok_after['x']},{ok_after['y']}")
     outcome = walk.text("importOutcome", dialog)
-    walk.check("the import dialog says whether k is written" + (" (it is)" if wanted_k else " and why not"),
+    walk.check(f"{os.path.basename(path)}: the import dialog says whether k is written"
+               + (" (it is)" if wanted_k else " and why not"),
                ("k は書きません" in outcome) != bool(wanted_k) and (wanted_k or "がありません" in outcome),
                outcome)
     walk.shot("import-" + os.path.basename(path).split(".")[0])
@@ -722,6 +729,40 @@ def job_steady_import(walk):
     walk.check("自動目盛り keeps the scales it showed", stored == shown,
                str({n: (shown[n], stored[n]) for n in names if shown[n] != stored[n]}))
     walk.close_with(dialog, "cancelButton")
+
+
+# The recovery test every unsteady logger sample holds (logger-samples/README.md): what each file needs said
+# in the import dialog before its readings are h' (the date order, h' at a moment before the test), and
+# whether the record itself shows the rest level (a logger running before the test does; a spreadsheet
+# typed from the start of the test does not, and no k may be written).
+LOGGER_FILES = [
+    ("depth-japanese-cp932.csv", [], True),
+    ("kpa-quoted-ampm.csv", [("importDateOrder", 1), ("importReferenceAt", "10:00:00"),
+                             ("importReferenceDepth", "2.0")], True),
+    ("level-header-block.csv", [("importReferenceAt", "10:00:00"), ("importReferenceDepth", "2.0")], True),
+    ("elapsed-seconds-cm.csv", [], False),
+]
+
+
+def job_logger(walk):
+    """Each logger file into a new test: the rest level taken from the record where it shows one, the formula
+    and sizes asked; k the formation's, or none (and said why) without a rest level."""
+    known = truth(os.path.join(walk.args.samples, "TRUTH.txt"))
+    sizes = [("importFormula", int(known["formula"])), ("importSectionLength", known["L"]),
+             ("importBoreDiameter", known["D"]), ("importEquivalentDiameter", known["de"])]
+    for name, steps, has_rest in LOGGER_FILES:
+        walk.start()
+        path = os.path.join(walk.args.samples, name)
+        outcome = import_file(walk, path, steps + sizes, wanted_k=has_rest)
+        dialog = "unsteadyAnalysisDialog"
+        walk.command("menu3", "action32773", dialog)
+        k = number(walk.text("permeabilityText", dialog))
+        if has_rest:
+            walk.check(f"{name}: k is the formation's", near(k, float(known["k_true"]), 0.1),
+                       f"k {k}, the formation's {known['k_true']}; the dialog said {outcome!r}")
+        else:
+            walk.check(f"{name}: without a rest level no k is written", k is None, f"k {k}")
+        walk.close_with(dialog, "cancelButton")
 
 
 def save_as(walk, path):
@@ -790,7 +831,8 @@ def check_page_points(walk, pages, points, written_ho, pipe_top, formula, sizes)
                    expected is not None and abs(s - expected) <= 0.005, f"page {s}, the row's {expected}")
 
 
-JOBS = [("typed", job_typed), ("steady", job_steady), ("steady-import", job_steady_import)]
+JOBS = [("typed", job_typed), ("steady", job_steady), ("steady-import", job_steady_import),
+        ("logger", job_logger)]
 
 
 def main():
