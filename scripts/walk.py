@@ -765,6 +765,42 @@ def job_logger(walk):
         walk.close_with(dialog, "cancelButton")
 
 
+def job_samples(walk):
+    """The unsteady samples as they come: the analysis dialog and the page the program exports agree (points,
+    s at them of the one ho the page names, k by the formula), and the page names both ho where k uses the
+    record's."""
+    for name in ("unsteady.tvd", "long.tvd"):
+        copy = os.path.join(walk.work, name)
+        shutil.copy(os.path.join(walk.args.root, "samples", name), copy)
+        walk.start(copy)
+        walk.command("menu3", "action32771", "headingsDialog")
+        values = {n: number(walk.text(n, "headingsDialog")) for n in
+                  ("sectionLength", "boreDiameter", "equivalentDiameter", "equilibriumLevel", "pipeTopHeight")}
+        formula = next((f for f in range(4) if (walk.find(f"formula{f}", "headingsDialog") or {}).get("checked")),
+                       None)
+        walk.close_with("headingsDialog", "cancelButton")
+        dialog = "unsteadyAnalysisDialog"
+        walk.command("menu3", "action32773", dialog)
+        walk.check_fits_screen(dialog)
+        check_cross_checks_unbroken(walk, dialog)
+        points = {n: walk.text(n, dialog) for n in ("pointT1", "pointT2", "pointS1", "pointS2", "permeabilityText")}
+        record_ho = (walk.find("recordRestCheck", dialog) or {}).get("checked")
+        walk.shot("analysis-" + name)
+        walk.close_with(dialog, "cancelButton")
+        pages, _ = walk.pdf_text(copy, name)
+        if record_ho:
+            walk.check(f"{name}: the page names the record's ho beside the written one",
+                       re.search(r"m\(記入\)\s*-?\d+\.\d+m\(記録から\)", pages[0]) is not None,
+                       heading_lines(pages[0]))
+        if formula is None or None in values.values():
+            walk.check(f"{name}: the headings have the formula and sizes", False, f"{formula} {values}")
+            continue
+        check_page_points(walk, pages, points, written_ho=values["equilibriumLevel"],
+                          pipe_top=values["pipeTopHeight"], formula=formula,
+                          sizes=(values["sectionLength"], values["boreDiameter"], values["equivalentDiameter"]),
+                          label=name)
+
+
 def save_as(walk, path):
     walk.menu("menu1", "action57604")
     walk.file_dialog(path)
@@ -801,24 +837,25 @@ def drawn_lines(widget):
     return ["".join(p["text"] for p in sorted(lines[y], key=lambda p: p["x"])) for y in sorted(lines)]
 
 
-def check_page_points(walk, pages, points, written_ho, pipe_top, formula, sizes):
+def check_page_points(walk, pages, points, written_ho, pipe_top, formula, sizes, label=""):
     """The graph page against the dialog and against itself: t1, t2, s1, s2 and k as the dialog had them; k
     as the formula gives it from those s and t; s1 and s2 the table's s at t1 and t2, of the ho the page
     names."""
-    graph, table = pages[0], pages[1] if len(pages) > 1 else ""
+    label = label + ": " if label else ""
+    graph, table = pages[0], "\n".join(pages[1:])  # the table may run over several pages
     shown = {name: page_value(graph, name) for name in ("t1", "t2", "s1", "s2")}
     k = page_k(graph)
     dialog = {"t1": number(points["pointT1"]), "t2": number(points["pointT2"]), "s1": number(points["pointS1"]),
               "s2": number(points["pointS2"])}
     same = all(shown[n] is not None and dialog[n] is not None and abs(shown[n] - dialog[n]) <= 0.0015 for n in shown)
-    walk.check("the page's t1, t2, s1, s2 are the dialog's", same, f"page {shown}, dialog {dialog}")
+    walk.check(label + "the page's t1, t2, s1, s2 are the dialog's", same, f"page {shown}, dialog {dialog}")
     dialog_k = number(points["permeabilityText"])
-    walk.check("the page's k is the dialog's", near(k, dialog_k, 0.006), f"page {k}, dialog {dialog_k}")
+    walk.check(label + "the page's k is the dialog's", near(k, dialog_k, 0.006), f"page {k}, dialog {dialog_k}")
     if None in shown.values() or not k:
         return
     a = math.log10(shown["s1"] / shown["s2"]) / (shown["t2"] - shown["t1"])
     computed = unsteady_k(formula, *sizes, a)
-    walk.check("the page's k is the formula's from its own s1, s2, t1, t2", near(k, computed, 0.01),
+    walk.check(label + "the page's k is the formula's from its own s1, s2, t1, t2", near(k, computed, 0.01),
                f"page {k}, from its points {computed:.4e}")
     m = re.search(r"記録から求めた平衡水位\s*ho\s*GL(-?\d+\.\d+)m", graph)
     ho = float(m.group(1)) if m else written_ho
@@ -827,12 +864,12 @@ def check_page_points(walk, pages, points, written_ho, pipe_top, formula, sizes)
         row = rows.get(round(t))
         # A recovery: s = ho - h, the table's s of the written ho.
         expected = row[-1] + (ho - written_ho) if row else None
-        walk.check(f"s at t {t:g} on the page is the row's, of ho GL{ho:.3f}",
+        walk.check(label + f"s at t {t:g} on the page is the row's, of ho GL{ho:.3f}",
                    expected is not None and abs(s - expected) <= 0.005, f"page {s}, the row's {expected}")
 
 
 JOBS = [("typed", job_typed), ("steady", job_steady), ("steady-import", job_steady_import),
-        ("logger", job_logger)]
+        ("logger", job_logger), ("samples", job_samples)]
 
 
 def main():
