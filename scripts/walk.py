@@ -801,6 +801,27 @@ def job_samples(walk):
                           label=name)
 
 
+# The other windows, by the menu command that opens each.
+HELP_WINDOWS = [("menu3", "action32787", "pageFormatDialog"), ("menu5", "action32774", "styleDigitsDialog"),
+                ("menu5", "action32775", "linesMarginsDialog"), ("menu5", "action32778", "fontsDialog"),
+                ("menu5", "action32777", "keyBehaviourDialog"), ("menu5", "action32782", "testerRegisterDialog"),
+                ("menu5", "action32783", "setupDialog"), ("menu1", "action32880", "batchDialog"),
+                ("menu6", "action57664", "aboutDialog"), ("menu1", "action57609", "printPreviewDialog")]
+
+
+def job_help(walk):
+    """F1 in each of the other windows opens Help at that window's section; each window fits the screen."""
+    copy = os.path.join(walk.work, "unsteady.tvd")
+    shutil.copy(os.path.join(walk.args.root, "samples", "unsteady.tvd"), copy)
+    walk.start(copy)
+    for menu, action, window in HELP_WINDOWS:
+        walk.command(menu, action, window)
+        walk.check_fits_screen(window)
+        walk.check_help(window)
+        walk.key("Escape")
+        walk.gone(window)
+
+
 def save_as(walk, path):
     walk.menu("menu1", "action57604")
     walk.file_dialog(path)
@@ -869,7 +890,8 @@ def check_page_points(walk, pages, points, written_ho, pipe_top, formula, sizes,
 
 
 JOBS = [("typed", job_typed), ("steady", job_steady), ("steady-import", job_steady_import),
-        ("logger", job_logger), ("samples", job_samples)]
+        ("logger", job_logger), ("samples", job_samples),
+        ("help", job_help)]
 
 
 def main():
