@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Sets everything up, builds the normal tree and runs every test and the walk through the real window, cross-builds the Qt-free core and its
-# tests for Windows and runs them under Wine, builds the sanitizer tree and runs its tests, runs each
-# fuzz target for 30 s, and builds and checks the Debian package.
-# Compiles go through ccache (scripts/compiler-cache.sh): the package's build takes the normal tree's
-# objects from it. Each phase's time is printed when it ends, and all of them at the end.
+# Sets everything up, builds the normal tree and runs every test and the walk through the real window,
+# cross-builds the Qt-free core and its tests for Windows and runs them under Wine, builds the sanitizer tree and
+# runs its tests, runs each fuzz target for 30 s, and builds and checks the Debian package. Compiles go
+# through ccache (scripts/compiler-cache.sh): the package's build takes the normal tree's objects from it.
+# Each phase's time is printed when it ends, and all of them at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/compiler-cache.sh
