@@ -695,6 +695,55 @@ def import_file(walk, path, steps, wanted_k):
     return outcome
 
 
+# A constant-head test typed from the field book: the water held at the pipe top (at the ground), 2 m above
+# the rest level, the flow settling (L/min read every 5 minutes, typed as m3/s); L 1 m, D 0.066 m; its
+# formation's k is 3.0E-006 (the same test as logger-samples/steady-flow-lpm.csv).
+STEADY_TYPED = [(0, 1.0601), (300, 0.8104), (600, 0.7191), (900, 0.6829), (1200, 0.6692), (1500, 0.6672),
+                (1800, 0.6647)]
+
+
+def job_steady_typed(walk):
+    """A new steady test typed in: headings with the steady formula, readings with Q and its exponent, 推奨点;
+    k the formation's, the page's k the dialog's."""
+    walk.start()
+    walk.command("menu3", "action32771", "headingsDialog")
+    walk.click("formula4")
+    walk.wait(lambda: walk.find("formula4")["checked"], "the steady formula chosen")
+    for name, value in [("surveyName", "WALK-Q"), ("sectionLength", "1"), ("boreDiameter", "0.066"),
+                        ("pipeTopHeight", "0"), ("equilibriumLevel", "-2.0")]:
+        walk.fill(name, value)
+    walk.close_with("headingsDialog")
+    dialog = "steadyReadingsDialog"
+    walk.command("menu3", "action32786", dialog)
+    for n, (t, lpm) in enumerate(STEADY_TYPED, 1):
+        walk.fill("entryTime", str(t), dialog)
+        walk.fill("entryPipeLevel", "0.000", dialog)
+        walk.fill("entryFlow", f"{lpm / 60000 * 1e5:.3f}", dialog)
+        if walk.find("entryExponent", dialog)["text"] != "E-5":
+            walk.choose("entryExponent", "E-5", dialog)
+        walk.click("addButton", dialog)
+        walk.wait(lambda: len(walk.find("grid", dialog).get("rows", [])) >= n, f"row {n} in the grid")
+    rows = walk.find("grid", dialog)["rows"]
+    walk.check("the grid holds the steady readings as typed", [number(c[0]) for _, c in rows] ==
+               [t for t, _ in STEADY_TYPED], str(rows[:2]))
+    walk.shot("steady-typed-readings")
+    walk.close_with(dialog)
+    dialog = "steadyAnalysisDialog"
+    walk.command("menu3", "action32773", dialog)
+    walk.click("suggestButton", dialog)
+    walk.wait(lambda: walk.text("permeabilityText", dialog), "k after 推奨点")
+    time.sleep(0.3)
+    k = number(walk.text("permeabilityText", dialog))
+    walk.check("推奨点's k of the typed steady test is the formation's", near(k, 3.0e-6, 0.03), f"k {k}")
+    walk.shot("steady-typed-analysis")
+    walk.close_with(dialog)
+    saved = os.path.join(walk.work, "steady-typed.tvd")
+    save_as(walk, saved)
+    pages, _ = walk.pdf_text(saved, "steady-typed")
+    walk.check("the typed steady test's page has the dialog's k", near(page_k(pages[0]), k, 0.006),
+               f"page {page_k(pages[0])}, dialog {k}")
+
+
 def job_steady_import(walk):
     """A steady test from a logger's file into a new test: the import dialog asks the method (定常法 from the
     flow column), ho, L and D; k, the point and the scales are set; 自動目盛り keeps what it shows."""
@@ -916,7 +965,8 @@ def check_page_points(walk, pages, points, written_ho, pipe_top, formula, sizes,
                    expected is not None and abs(s - expected) <= 0.005, f"page {s}, the row's {expected}")
 
 
-JOBS = [("typed", job_typed), ("steady", job_steady), ("steady-import", job_steady_import),
+JOBS = [("typed", job_typed), ("steady", job_steady), ("steady-typed", job_steady_typed),
+        ("steady-import", job_steady_import),
         ("logger", job_logger), ("samples", job_samples),
         ("help", job_help)]
 
