@@ -11,7 +11,7 @@ packages=(
   dpkg-dev lintian appstream
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-translations-l10n libgl-dev
   fonts-ipafont-mincho fonts-ipafont-gothic fontconfig libfontconfig-dev fonts-droid-fallback
-  xvfb xauth x11-apps imagemagick poppler-utils
+  xvfb xauth x11-apps imagemagick poppler-utils xdotool openbox
   shared-mime-info desktop-file-utils locales
   clang libclang-rt-dev llvm ccache
   libxlsxwriter-dev libqpdf-dev zlib1g-dev unzip libexpat1-dev

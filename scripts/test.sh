@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Sets everything up, builds the normal tree and runs every test, cross-builds the Qt-free core and its
-# tests for Windows and runs them under Wine, builds the sanitizer tree and runs its tests, runs each
-# fuzz target for 30 s, and builds and checks the Debian package.
-# Compiles go through ccache (scripts/compiler-cache.sh): the package's build takes the normal tree's
-# objects from it. Each phase's time is printed when it ends, and all of them at the end.
+# Sets everything up, builds the normal tree and runs every test and the walk through the real window,
+# cross-builds the Qt-free core and its tests for Windows and runs them under Wine, builds the sanitizer tree and
+# runs its tests, runs each fuzz target for 30 s, and builds and checks the Debian package. Compiles go
+# through ccache (scripts/compiler-cache.sh): the package's build takes the normal tree's objects from it.
+# Each phase's time is printed when it ends, and all of them at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/compiler-cache.sh
@@ -38,6 +38,8 @@ phase "set-up (apt)" bash scripts/setup.sh
 phase "build" bash scripts/build.sh build
 export QT_QPA_PLATFORM=offscreen
 phase "ctest build" ctest --test-dir build --output-on-failure -j2
+# The real window driven as an engineer uses it, at 1366x768 and 1920x1080 (Xvfb, openbox, xdotool).
+phase "walk" bash scripts/walk.sh build
 # The core and its tests without Qt, cross-built for Windows and run under Wine. (This is also the
 # check that the core builds without Qt; the fuzz targets build it so natively.)
 phase "windows check" bash scripts/windows-check.sh build-win

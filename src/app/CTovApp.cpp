@@ -26,6 +26,7 @@
 #include "qt/FileChooser.h"
 #include "qt/MessageBoxSink.h"
 #include "qt/WidgetFont.h"
+#include "qt/WidgetMap.h"
 #include "app/RecentFiles.h"
 #include "app/SettingsLocation.h"
 #include "app/TovApp.h"
@@ -195,6 +196,8 @@ int runDesktopApplication(int argc, char** argv) {
   QApplication::setFont(readableWidgetFont(QApplication::font()));
   installJapaneseTranslations(application);
   QApplication::setWindowIcon(programIcon());
+  // Where the widgets are, for a script that drives the window (off unless asked).
+  installWidgetMapIfAsked(application);
   CTovApp app;
   QStringList files;
   if (!file->empty()) files << QString::fromStdString(*file);

@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -240,9 +241,24 @@ void CAnalysisDialog::growToFit() {
   // The layout's own minimum does not count the word-wrapped texts at
   // their height: the dialog grows to what its widgets ask for, within the
   // screen.
+  // Its title bar counted (a title bar's height while the window manager's
+  // frame is not known yet), and put back where its title bar and its
+  // bottom are on the screen when it grew past them (at 1366x768 it nearly
+  // fills the screen).
+  const QScreen* shown = screen();
+  const QRect outer = frameGeometry();
+  const int above = std::max(geometry().top() - outer.top(), style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
+  const int below = std::max(outer.bottom() - geometry().bottom(), 0);
   QSize wanted = sizeHint();
-  if (const QScreen* shown = screen()) wanted = wanted.boundedTo(shown->availableGeometry().size());
-  if (wanted.height() > height() || wanted.width() > width()) resize(wanted.expandedTo(size()));
+  if (shown) wanted = wanted.boundedTo(shown->availableGeometry().size() - QSize(outer.width() - width(), above + below));
+  if (wanted.height() <= height() && wanted.width() <= width()) return;
+  resize(wanted.expandedTo(size()));
+  if (!shown || !isVisible()) return;
+  const QRect free = shown->availableGeometry();
+  const QRect inner = geometry();
+  const int x = std::max(free.left(), std::min(inner.left(), free.right() + 1 - inner.width()));
+  const int y = std::max(free.top() + above, std::min(inner.top(), free.bottom() + 1 - below - inner.height()));
+  if (x != inner.left() || y != inner.top()) setGeometry(x, y, inner.width(), inner.height());
 }
 
 void CAnalysisDialog::fieldLeft(int field) {
@@ -263,6 +279,10 @@ void CAnalysisDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (!firstShow_) return;
   firstShow_ = false;
+  // Grown before the window is mapped: a resize just after it races the
+  // window manager's placing (on X11 the dialog could land at 0,0 with its
+  // title bar above the screen).
+  growToFit();
   // The previews are drawn once the dialog is on the screen.
   QTimer::singleShot(0, this, [this] { apply([this] { model_.runPendingChecks(); }); });
 }
