@@ -43,7 +43,11 @@ struct TypeCurveGeometry {
   double boreRadius = 0;   // rw = D / 2
   double pipeRadius = 0;   // rc = de / 2
   double anisotropy = 1;   // Kz / Kr (the partially penetrating model)
-  bool usable() const { return length >= 0.001 && boreRadius >= 0.0005 && pipeRadius >= 0.0005; }
+  // Sizes a borehole can have (a D typed as 1E+400 is read as infinite).
+  bool usable() const {
+    auto within = [](double v, double least) { return v >= least && v <= 1000; };
+    return within(length, 0.001) && within(boreRadius, 0.0005) && within(pipeRadius, 0.0005);
+  }
 };
 TypeCurveGeometry typeCurveGeometry(const TestRecord& record, double anisotropy = 1.0);
 

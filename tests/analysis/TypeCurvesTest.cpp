@@ -154,6 +154,8 @@ TEST(TypeCurves, ATimeTypedFarOutOfTheRecordNeitherStallsTheFitNorMovesIt) {
     const TypeCurveFit fit = fitTypeCurve(model, record, g, true);
     EXPECT_TRUE(!fit.found || fit.k < 10) << fit.summary(3);
   }
+  // A D typed as 1E+400 (infinite) was searched for seconds (every τ 0, every grid 2^±900); it is no size.
+  EXPECT_EQ(fitTypeCurve(TypeCurveModel::Kgs, record, {1.0, INFINITY, 0.025}).reason, "L, D, de がありません");
 }
 
 } // namespace
